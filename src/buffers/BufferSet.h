@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// The optional address range of Write, Verify and Open, as typed in hex.
+struct AddressRange {
+    int32_t start = 0;      // RangeStart
+    int32_t end = 0xFFFF;   // RangeEnd (inclusive)
+    bool enabled = false;   // CheckBox5
+};
+
+// The FLASH and EEPROM buffers: fixed capacities, of which the selected chip's
+// sizes are shown and used, plus the count of FLASH bytes that hold data.
+class BufferSet {
+public:
+    static constexpr uint32_t FlashCapacity = 0x4000000;  // 64 MiB
+    static constexpr uint32_t EepromCapacity = 0x2000;    // 8 KiB
+
+    BufferSet();
+
+    uint8_t* flash() { return flash_.data(); }
+    const uint8_t* flash() const { return flash_.data(); }
+    uint8_t* eeprom() { return eeprom_.data(); }
+    const uint8_t* eeprom() const { return eeprom_.data(); }
+
+    // Chip selection: FLASH all 0xFF, no data, range end at the chip's last byte.
+    // The EEPROM buffer is deliberately left alone.
+    void ResetBuffers(uint32_t flashSize);
+
+    int32_t dataLength = 0;
+    AddressRange range;
+
+private:
+    std::vector<uint8_t> flash_;
+    std::vector<uint8_t> eeprom_;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Everything the core needs from whoever shows it to the user: the main window,
+// the command line, or a test recorder. Texts are UTF-8 and already in the
+// current language. Every wait of the core goes through sleepMs, so a test host
+// can run a whole operation instantly and still see each wait.
+class OperationHost {
+public:
+    virtual ~OperationHost() = default;
+
+    // Status bar panel 1 ("Connected", "Read Flash ...") and panel 3 (elapsed time).
+    virtual void setStateText(const std::string& text) = 0;
+    virtual void setElapsedText(const std::string& text) = 0;
+
+    // Both progress bars move together.
+    virtual void showProgress(uint32_t maximum) = 0;
+    virtual void setProgress(uint32_t position) = 0;
+    virtual void hideProgress() = 0;   // position 0, hidden
+
+    // Lets the window repaint and handle clicks during a long loop.
+    virtual void pumpEvents() = 0;
+
+    virtual void errorBox(const std::string& text) = 0;        // caption "Error", stop icon
+    virtual void informationBox(const std::string& text) = 0;  // caption "Information"
+    virtual bool question(const std::string& text) = 0;        // caption "Info", Yes = true
+
+    // The log pane holds completion lines, newest first.
+    virtual void insertLogLine(const std::string& line) = 0;
+    virtual std::string firstLogLine() const = 0;
+
+    virtual void beep() = 0;
+    virtual void sleepMs(uint32_t milliseconds) = 0;
+    // Local time of day in the system's long time format, for completion lines.
+    virtual std::string longTimeText() const = 0;
+    // Milliseconds since some fixed point; only differences are used.
+    virtual int64_t nowMs() const = 0;
+
+    // The model changed under the window: a chip was selected, or a buffer was
+    // refilled and its view must show `count` bytes of it.
+    virtual void chipSelectionChanged() = 0;
+    virtual void flashBufferChanged(uint32_t count) = 0;
+    virtual void eepromBufferChanged(uint32_t count) = 0;
+
+    // The FLASH view's own copy, taken over before Write and Auto.
+    virtual bool flashViewModified() const = 0;
+    virtual uint32_t flashViewByteCount() const = 0;
+    virtual void copyFlashViewOut(uint8_t* destination, uint32_t count) const = 0;
+    virtual void clearFlashViewModified() = 0;
+};

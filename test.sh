@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs
+# every test through ctest. Installs missing Debian packages first.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+build=build/test
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBELCOR_SANITIZE=ON -DBELCOR_BENCH=OFF
+cmake --build "$build" -j "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
