@@ -116,6 +116,12 @@ void belcor_sim_transcript_clear(void);
  * turn it off. */
 void belcor_sim_set_transcript_enabled(int enabled);
 
+/* Protocol mistakes the firmware saw (a write while an erase runs, data before
+ * any SetAddress, an unknown opcode, an Erase for a family that has none, ...).
+ * Tests assert there are none; each is also printed on stderr. */
+size_t belcor_sim_protocol_error_count(void);
+const char* belcor_sim_protocol_error(size_t index);
+
 /* Called (on the caller's thread, from inside a belcor_sim_* or library call)
  * whenever a device arrives or leaves, like a udev event. */
 typedef void (*belcor_sim_hotplug_callback)(void* context);
