@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <string>
 
+// The two socket pictures chip detection shows: the empty socket, and an
+// 8-pin chip seated at the top end.
+enum class SocketPicture { Empty, ChipSeated };
+
 // Everything the core needs from whoever shows it to the user: the main window,
 // the command line, or a test recorder. Texts are UTF-8 and already in the
 // current language. Every wait of the core goes through sleepMs, so a test host
@@ -43,6 +47,8 @@ public:
     virtual void chipSelectionChanged() = 0;
     virtual void flashBufferChanged(uint32_t count) = 0;
     virtual void eepromBufferChanged(uint32_t count) = 0;
+
+    virtual void showSocketPicture(SocketPicture picture) = 0;
 
     // The FLASH view's own copy, taken over before Write and Auto.
     virtual bool flashViewModified() const = 0;
