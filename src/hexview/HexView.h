@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class ByteStore;
+class HexLayout;
+class KeyController;
+
+// The scrolling, editable hex-and-text view of one byte buffer. It holds its
+// own copy of the bytes; edits are kept as change records, so even a 64 MiB
+// view is loaded with one copy and never copied again.
+class HexView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    enum class Field { Hex, Text };
+
+    explicit HexView(QWidget* parent = nullptr);
+    ~HexView() override;
+
+    // Contents. load() copies; it clears the modified flag, change marks and undo history.
+    void load(const uint8_t* data, uint32_t count);
+    bool isModified() const;
+    void clearModified();
+    uint32_t byteCount() const;
+    void copyOut(uint8_t* destination, uint32_t first, uint32_t count) const;
+    uint8_t byteAt(uint32_t index) const;
+    bool isByteChanged(uint32_t index) const;
+
+    // Presentation.
+    void setBytesPerGroup(int bytes);
+    int bytesPerGroup() const;
+    void setRulerVisible(bool visible);
+    bool isRulerVisible() const;
+    void setOffsetPrefix(const QString& prefix);
+    QString offsetPrefix() const;
+    QString offsetText(uint32_t offset) const;
+    int firstVisibleRow() const;
+    int visibleRowCount() const;
+
+    // Caret and selection. The selection is the half-open range between the
+    // anchor and the caret.
+    uint32_t cursorPosition() const;
+    int cursorNibble() const;
+    void setCursorPosition(uint32_t position, bool extendSelection = false);
+    Field activeField() const;
+    void setActiveField(Field field);
+    bool hasSelection() const;
+    uint32_t selectionStart() const;
+    uint32_t selectionEnd() const;
+    QString selectedHexText() const;
+
+    // Editing at the caret, as the keyboard does it.
+    bool isInsertMode() const;
+    void typeHexDigit(int value);
+    void typeCharacter(uint8_t byte);
+    void removeForward();
+    void removeBackward();
+    bool canUndo() const;
+    bool canRedo() const;
+
+public slots:
+    void setInsertMode(bool insert);
+    void undo();
+    void redo();
+    void copy();
+
+signals:
+    void modifiedChanged(bool modified);
+    void cursorPositionChanged(uint32_t position);
+    void insertModeChanged(bool insert);
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void contentsEdited(uint32_t position);
+    void updateModified();
+    void updateScrollBars();
+    void ensureCursorVisible();
+    uint32_t cursorLimit() const;
+
+    std::unique_ptr<ByteStore> store_;
+    std::unique_ptr<HexLayout> layout_;
+    std::unique_ptr<KeyController> keys_;
+    uint32_t cursor_ = 0;
+    uint32_t anchor_ = 0;
+    int nibble_ = 0;
+    Field field_ = Field::Hex;
+    bool insertMode_ = false;
+    bool modified_ = false;
+};
