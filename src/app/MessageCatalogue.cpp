@@ -41,6 +41,17 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
         {"检测到芯片芯片类型: ", "檢測到芯片芯片類型: ", "Chip type is detected:"},
         {"\n\n请手动选择对应型号烧写。", "\n\n請手動選擇對應型號燒寫。",
          "\n\n Please manually select the corresponding type burn."},
+        {"读出失败，地址：%1。", "讀出失敗，地址：%1。", "Read failed at address %1."},
+        {"查空失败，地址：%1。", "查空失敗，地址：%1。", "Blank check failed at address %1."},
+        {"擦除失败，地址：%1。", "擦除失敗，地址：%1。", "Erase failed at address %1."},
+        {"编程失败，地址：%1。", "編程失敗，地址：%1。", "Write failed at address %1."},
+        {"校验失败，地址：%1。", "校驗失敗，地址：%1。", "Verify failed at address %1."},
+        {"擦除超时，芯片仍在忙。", "擦除超時，芯片仍在忙。", "The erase did not finish in time; the chip is still busy."},
+        {"与编程器通信失败，请重试。", "與編程器通信失敗，請重試。",
+         "Communication with the programmer failed. Please try again."},
+        {"地址范围超出芯片容量。", "地址範圍超出芯片容量。", "The address range reaches outside the chip."},
+        {"芯片容量超过 64 MiB 缓冲区。", "芯片容量超過 64 MiB 緩衝區。", "The chip is larger than the 64 MiB buffer."},
+        {"不支持芯片页大小 %1。", "不支持芯片頁大小 %1。", "The chip's page size %1 is not supported."},
     }};
     return entries;
 }

@@ -37,6 +37,16 @@ enum class Msg {
     ChipTypeLine,
     ChipTypeDetected,
     SelectTypeLine,
+    ReadFailedAt,
+    BlankCheckFailedAt,
+    EraseFailedAt,
+    WriteFailedAt,
+    VerifyFailedAt,
+    EraseTimedOut,
+    CommunicationFailed,
+    RangeOutsideChip,
+    ChipOutsideBuffer,
+    PageSizeUnsupported,
     Count
 };
 
