@@ -1,0 +1,243 @@
+#include "link/TUsbBulk.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <thread>
+
+#include "link/Libusb0.h"
+
+namespace {
+
+bool traceEnabled = false;
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void trace(const char* format, ...)
+{
+    if (!traceEnabled)
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stderr, format, arguments);
+    va_end(arguments);
+}
+
+const char* libraryError()
+{
+    const char* text = Libusb0::call<&LibraryTable::usb_strerror>();
+    return text != nullptr ? text : "";
+}
+
+// The interface of the first alternate setting of the first interface of the
+// first configuration, or -1 when the library reports no such thing.
+int firstInterfaceNumber(const struct usb_device* device)
+{
+    const usb_config_descriptor* config = device->config;
+    if (config == nullptr || config->bNumInterfaces == 0 || config->interface == nullptr)
+        return -1;
+    const usb_interface& interface = config->interface[0];
+    if (interface.num_altsetting < 1 || interface.altsetting == nullptr)
+        return -1;
+    return interface.altsetting[0].bInterfaceNumber;
+}
+
+void realSleep(uint32_t milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace
+
+TUsbBulk::TUsbBulk() : sleep_(realSleep) {}
+
+void TUsbBulk::setSleep(SleepFunction sleep)
+{
+    sleep_ = sleep ? std::move(sleep) : SleepFunction(realSleep);
+}
+
+void TUsbBulk::setTraceEnabled(bool enabled)
+{
+    traceEnabled = enabled;
+}
+
+int TUsbBulk::USB_transmit(uint8_t direction, uint8_t request, const uint8_t* valueAndIndex, uint8_t* data,
+                           int size)
+{
+    if (handle_ == nullptr)
+        return -1;
+    const int requestType = (direction != 0 ? USB_ENDPOINT_IN : USB_ENDPOINT_OUT) | USB_TYPE_VENDOR;
+    const int value = valueAndIndex[0] + 256 * valueAndIndex[1];
+    const int index = valueAndIndex[2] + 256 * valueAndIndex[3];
+    const int result = Libusb0::call<&LibraryTable::usb_control_msg>(
+        handle_, requestType, int(request), value, index, reinterpret_cast<char*>(data), size, VendorTimeoutMs);
+    return result < 0 ? -1 : result;
+}
+
+int TUsbBulk::usbGetStringAscii(usb_dev_handle* handle, int index, int languageId, char* text, int capacity)
+{
+    std::array<uint8_t, 256> answer{};
+    const int received = Libusb0::call<&LibraryTable::usb_control_msg>(
+        handle, USB_ENDPOINT_IN, USB_REQ_GET_DESCRIPTOR, (USB_DT_STRING << 8) + index, languageId,
+        reinterpret_cast<char*>(answer.data()), int(answer.size()), StringTimeoutMs);
+    if (received < 0)
+        return received;
+    if (capacity <= 0)
+        return 0;
+    text[0] = '\0';
+    if (answer[1] != USB_DT_STRING)
+        return 0;
+
+    // Unit 0 is the descriptor's length and type; the last stored character
+    // must leave room for the terminator.
+    const int units = std::min(received, int(answer[0])) / 2;
+    int stored = 0;
+    for (int unit = 1; unit < units && stored < capacity - 1; ++unit) {
+        const uint8_t low = answer[2 * unit];
+        const uint8_t high = answer[2 * unit + 1];
+        text[stored++] = high == 0 ? char(low) : '?';
+    }
+    text[stored] = '\0';
+    return stored;
+}
+
+int TUsbBulk::prog_open(int vendorId, std::string_view manufacturer, int productId, std::string_view product)
+{
+    USB_bulk_close();
+    Libusb0::load();
+    Libusb0::call<&LibraryTable::usb_find_busses>();
+    Libusb0::call<&LibraryTable::usb_find_devices>();
+
+    for (usb_bus* bus = Libusb0::call<&LibraryTable::usb_get_busses>(); bus != nullptr && handle_ == nullptr;
+         bus = bus->next) {
+        for (struct usb_device* device = bus->devices; device != nullptr; device = device->next) {
+            if (device->descriptor.idVendor != vendorId || device->descriptor.idProduct != productId)
+                continue;
+            if (tryCandidate(device, manufacturer, product)) {
+                chooseLayout(product);
+                break;
+            }
+        }
+    }
+    if (handle_ == nullptr) {
+        trace("Could not find USB device \"VADUruv\" with vid=0x%x pid=0x%x\n", unsigned(vendorId),
+              unsigned(productId));
+        return 0;
+    }
+    return 1;
+}
+
+bool TUsbBulk::tryCandidate(struct usb_device* device, std::string_view manufacturer, std::string_view product)
+{
+    usb_dev_handle* handle = Libusb0::call<&LibraryTable::usb_open>(device);
+    if (handle == nullptr) {
+        trace("Warning: cannot open USB device: %s\n", libraryError());
+        return false;
+    }
+    const auto reject = [handle] {
+        Libusb0::call<&LibraryTable::usb_close>(handle);
+        return false;
+    };
+
+    std::array<char, 256> text{};
+    usbGetStringAscii(handle, device->descriptor.iSerialNumber, EnglishLanguageId, text.data(), int(text.size()));
+
+    if (usbGetStringAscii(handle, device->descriptor.iManufacturer, EnglishLanguageId, text.data(),
+                          int(text.size())) < 0) {
+        trace("warning: cannot query manufacturer for device: %s\n", libraryError());
+        return reject();
+    }
+    if (manufacturer != text.data())
+        return reject();
+
+    if (usbGetStringAscii(handle, device->descriptor.iProduct, EnglishLanguageId, text.data(), int(text.size())) <
+        0) {
+        trace("warning: cannot query product for device: %s\n", libraryError());
+        return reject();
+    }
+    if (product != text.data())
+        return reject();
+
+    const int interfaceNumber = firstInterfaceNumber(device);
+    if (interfaceNumber < 0)
+        return reject();
+    if (Libusb0::call<&LibraryTable::usb_claim_interface>(handle, interfaceNumber) < 0) {
+        trace("error writing:\n%s\n", libraryError());
+        return reject();
+    }
+    claimedInterface_ = interfaceNumber;
+    handle_ = handle;
+    return true;
+}
+
+void TUsbBulk::chooseLayout(std::string_view product)
+{
+    if (product == "WinUSB1") {
+        replyEndpoint_ = 0x81;
+        commandEndpoint_ = 0x01;
+        dataEndpoint_ = 0x02;
+    } else {
+        replyEndpoint_ = 0x82;
+        commandEndpoint_ = 0x02;
+        dataEndpoint_ = 0x01;
+    }
+}
+
+int TUsbBulk::USB_bulk_cmd(uint8_t* block, int length, int replyFlag)
+{
+    int result = LinkClosedResult;
+    if (handle_ != nullptr) {
+        result = Libusb0::call<&LibraryTable::usb_bulk_write>(handle_, commandEndpoint_,
+                                                              reinterpret_cast<const char*>(block), length,
+                                                              BulkTimeoutMs);
+        if (result < 0)
+            trace("error writing:\n%s\n", libraryError());
+    }
+    if (replyFlag == 0)
+        return result;
+
+    sleep_(ReplyPauseMs);
+    if (handle_ != nullptr) {
+        result = Libusb0::call<&LibraryTable::usb_bulk_read>(handle_, replyEndpoint_, reinterpret_cast<char*>(block),
+                                                             length, BulkTimeoutMs);
+        if (result < 0)
+            trace("error writing:\n%s\n", libraryError());
+    }
+    return result;
+}
+
+int TUsbBulk::USB_bulk_write(const uint8_t* data, int length)
+{
+    if (handle_ == nullptr)
+        return LinkClosedResult;
+    const int result = Libusb0::call<&LibraryTable::usb_bulk_write>(
+        handle_, dataEndpoint_, reinterpret_cast<const char*>(data), length, BulkTimeoutMs);
+    if (result < 0)
+        trace("error writing:\n%s\n", libraryError());
+    return result;
+}
+
+int TUsbBulk::USB_bulk_read(uint8_t* data, int length)
+{
+    if (handle_ == nullptr)
+        return LinkClosedResult;
+    const int result = Libusb0::call<&LibraryTable::usb_bulk_read>(handle_, replyEndpoint_,
+                                                                   reinterpret_cast<char*>(data), length,
+                                                                   BulkTimeoutMs);
+    if (result < 0)
+        trace("error writing:\n%s\n", libraryError());
+    return result;
+}
+
+void TUsbBulk::USB_bulk_close()
+{
+    if (handle_ == nullptr)
+        return;
+    if (Libusb0::call<&LibraryTable::usb_release_interface>(handle_, claimedInterface_) < 0)
+        trace("error writing:\n%s\n", libraryError());
+    Libusb0::call<&LibraryTable::usb_close>(handle_);
+    handle_ = nullptr;
+}
