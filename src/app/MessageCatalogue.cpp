@@ -52,6 +52,18 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
         {"地址范围超出芯片容量。", "地址範圍超出芯片容量。", "The address range reaches outside the chip."},
         {"芯片容量超过 64 MiB 缓冲区。", "芯片容量超過 64 MiB 緩衝區。", "The chip is larger than the 64 MiB buffer."},
         {"不支持芯片页大小 %1。", "不支持芯片頁大小 %1。", "The chip's page size %1 is not supported."},
+        {"固件文件为空，固件没有升级。", "固件文件為空，固件沒有升級。",
+         "The firmware file is empty; the firmware was not upgraded."},
+        {"没有找到编程器的升级引导程序，固件没有升级。", "沒有找到編程器的升級引導程序，固件沒有升級。",
+         "The programmer's boot loader did not appear; the firmware was not upgraded."},
+        {"升级引导程序报告的页大小为 0，升级已停止，没有发送固件数据。",
+         "升級引導程序報告的頁大小為 0，升級已停止，沒有發送固件數據。",
+         "The boot loader reported a page size of 0; the upgrade was stopped before any firmware data was sent."},
+        {"与升级引导程序通信失败，固件升级没有完成。请重新插入编程器后再次升级。",
+         "與升級引導程序通信失敗，固件升級沒有完成。請重新插入編程器後再次升級。",
+         "Communication with the boot loader failed; the firmware upgrade is not complete. "
+         "Plug the programmer in again and repeat the upgrade."},
+        {"固件升级完成！", "固件升級完成！", "Firmware upgrade complete!"},
     }};
     return entries;
 }

@@ -47,6 +47,11 @@ enum class Msg {
     RangeOutsideChip,
     ChipOutsideBuffer,
     PageSizeUnsupported,
+    FirmwareFileEmpty,
+    BootLoaderNotFound,
+    UpgradePageSizeZero,
+    UpgradeTransferFailed,
+    UpgradeDone,
     Count
 };
 

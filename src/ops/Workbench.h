@@ -5,6 +5,7 @@
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
 #include "link/TUsbBulk.h"
+#include "maint/HidDevice.h"
 
 // Everything that lives longer than one command: the chip catalogue and the
 // selection, the buffers, the programmer link and the settings values. The main
@@ -13,6 +14,7 @@ struct Workbench {
     ChipCatalogue catalogue;
     BufferSet buffers;
     TUsbBulk link;
+    HidDevice hid;
 
     int32_t speed = 0;          // SPEED: low byte travels in the chip parameters
     int32_t languageIndex = 0;  // 0 Simplified Chinese, 1 Traditional, 2 English
