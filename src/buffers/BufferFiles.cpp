@@ -1,0 +1,98 @@
+#include "buffers/BufferFiles.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+#include <sys/stat.h>
+
+#include "app/MessageCatalogue.h"
+#include "buffers/InputFile.h"
+#include "buffers/IntelHex.h"
+#include "buffers/RawBinary.h"
+#include "buffers/SRecord.h"
+#include "ops/OperationHost.h"
+
+namespace {
+
+using Reader = FileLoad (*)(const std::string& path, uint8_t* destination, uint32_t capacity);
+using Writer = FileSave (*)(const std::string& path, const uint8_t* source, uint32_t length);
+
+// An .eep file says what it holds by its first character.
+FileLoad readByFirstCharacter(const std::string& path, uint8_t* destination, uint32_t capacity)
+{
+    char first = 0;
+    {
+        InputFile file(path);
+        if (!file.isOpen())
+            return FileLoad::failure("Can't open File");
+        if (file.read(&first, 1) != 1)
+            first = 0;
+    }
+    if (first == ':')
+        return ReadIntelHex(path, destination, capacity);
+    if (first == 'S')
+        return ReadSRecord(path, destination, capacity);
+    return ReadRawBinary(path, destination, capacity);
+}
+
+struct FileForm {
+    std::string_view extension;
+    Reader read;
+    Writer write;
+};
+
+// Every other extension is raw binary both ways.
+constexpr FileForm FileForms[] = {
+    {".hex", ReadIntelHex, WriteIntelHex},
+    {".eep", readByFirstCharacter, WriteRawBinary},
+    {".src", ReadRawBinary, WriteSRecord},
+    {".cap", ReadCapsule, WriteRawBinary},
+};
+constexpr FileForm RawForm = {"", ReadRawBinary, WriteRawBinary};
+
+const FileForm& formFor(const std::string& path)
+{
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return RawForm;
+    std::string extension = path.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const FileForm& form : FileForms) {
+        if (form.extension == extension)
+            return form;
+    }
+    return RawForm;
+}
+
+bool exists(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0;
+}
+
+}  // namespace
+
+FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity)
+{
+    return formFor(path).read(path, destination, capacity);
+}
+
+bool SaveBufferFile(const std::string& path, const uint8_t* source, uint32_t length, OperationHost& host,
+                    int language)
+{
+    if (exists(path) && !host.question(MessageCatalogue::text(Msg::FileExists, language)))
+        return false;
+    switch (formFor(path).write(path, source, length)) {
+    case FileSave::Written:
+        return true;
+    case FileSave::CannotCreate:
+        host.errorBox("Cannot create file " + path);
+        return false;
+    case FileSave::WriteFailed:
+        host.errorBox(MessageCatalogue::text(Msg::FileWriteError, language));
+        return false;
+    }
+    return false;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "buffers/FileLoad.h"
+
+class OperationHost;
+
+// Texts of the Open and Save file dialogs, shown as they stand in every
+// language; the first Open filter is preselected on every Open. A name typed
+// without extension is saved with the default extension.
+inline constexpr const char* OpenDialogFilter =
+    "Binary (*.bin);;Intel Hex(*.hex);;Bios Rom (*.rom);;Asus Rom (*.cap);;All files (*.*)";
+inline constexpr const char* SaveDialogFilter =
+    "Binary (*.bin);;Intel Hex(*.hex);;Bios Rom (*.rom);;All files (*.*)";
+inline constexpr const char* SaveDefaultExtension = "hex";
+
+// Reads a file of any supported form into destination, the form chosen by the
+// file name's extension (case ignored). The caller shows the result's messages.
+FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity);
+
+// Writes length bytes of source in the form the extension chooses, after asking
+// before replacing an existing file; shows its own failures through the host in
+// `language`. True when the file was written.
+bool SaveBufferFile(const std::string& path, const uint8_t* source, uint32_t length, OperationHost& host,
+                    int language);

@@ -1,0 +1,81 @@
+#include "buffers/Fill.h"
+
+#include <cstring>
+
+#include "buffers/BufferSet.h"
+#include "buffers/HexText.h"
+#include "ops/OperationHost.h"
+
+namespace {
+
+// The C library generator the random fill has always used, so that a seed
+// gives the same bytes everywhere: seeding draws and discards one value.
+class RandomSequence {
+public:
+    explicit RandomSequence(uint32_t seed) : state_(seed) { next(); }
+
+    uint32_t next()
+    {
+        state_ = state_ * 22695477u + 1u;
+        return (state_ >> 16) & 0x7FFF;
+    }
+
+private:
+    uint32_t state_;
+};
+
+}  // namespace
+
+bool FillFlashBuffer(BufferSet& buffers, OperationHost& host, const FillRequest& request)
+{
+    const std::string* texts[] = {&request.byteText, &request.wordText, &request.startText, &request.endText};
+    int32_t values[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const HexConversion conversion = ConvertHexText(*texts[i]);
+        if (!conversion.ok()) {
+            host.errorBox(conversion.error);
+            return false;
+        }
+        values[i] = conversion.value;
+    }
+    const int32_t start = values[2];
+    const int32_t end = values[3];
+    if (end < start) {
+        host.errorBox("The end address " + HexFieldText(static_cast<uint32_t>(end)) + " lies below the start address " +
+                      HexFieldText(static_cast<uint32_t>(start)) + ".");
+        return false;
+    }
+    if (start < 0 || static_cast<uint32_t>(end) >= BufferSet::FlashCapacity) {
+        host.errorBox("The range " + HexFieldText(static_cast<uint32_t>(start)) + " to " +
+                      HexFieldText(static_cast<uint32_t>(end)) + " does not lie inside the buffer (0 to " +
+                      HexFieldText(BufferSet::FlashCapacity - 1) + ").");
+        return false;
+    }
+
+    uint8_t* flash = buffers.flash();
+    const auto count = static_cast<uint32_t>(end - start) + 1;
+    switch (request.mode) {
+    case FillMode::Byte:
+        std::memset(flash + start, static_cast<uint8_t>(values[0]), count);
+        break;
+    case FillMode::Word: {
+        // From the even address at or below the start; an odd count leaves
+        // the range's last byte alone.
+        uint8_t* out = flash + (start & ~1);
+        for (uint32_t i = 0; i < count / 2; ++i) {
+            *out++ = static_cast<uint8_t>(values[1]);
+            *out++ = static_cast<uint8_t>(values[1] >> 8);
+        }
+        break;
+    }
+    case FillMode::Random: {
+        RandomSequence random(request.randomSeed);
+        for (uint32_t i = 0; i < count; ++i)
+            flash[start + i] = static_cast<uint8_t>(random.next());
+        break;
+    }
+    }
+    buffers.dataLength = end + 1;
+    host.flashBufferChanged(static_cast<uint32_t>(end) + 1);
+    return true;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "buffers/FileLoad.h"
+
+// Motorola S-record files: data records S1, S2, S3 and terminators S7, S8, S9;
+// other records are skipped. Records may come in any order and overlap; later
+// bytes win. The count of the result is the extent.
+FileLoad ReadSRecord(const std::string& path, uint8_t* destination, uint32_t capacity);
+
+// A header line, 16-byte data records (all-0xFF records left out) whose address
+// width follows from the length (S1 up to 0xFFFF, S2 up to 0xFFFFFF, S3 above),
+// and the matching terminator; upper case, CR LF.
+FileSave WriteSRecord(const std::string& path, const uint8_t* source, uint32_t length);
