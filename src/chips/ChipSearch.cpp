@@ -1,5 +1,7 @@
 #include "chips/ChipSearch.h"
 
+#include <algorithm>
+
 #include "chips/ChipText.h"
 #include "chips/SplitTitle.h"
 
