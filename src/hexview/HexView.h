@@ -81,20 +81,26 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
-    void contentsEdited(uint32_t position);
+    void contentsEdited();
     void updateModified();
+    void updateMetrics();
     void updateScrollBars();
     void ensureCursorVisible();
+    // The last position the caret may take: past the last byte only in insert mode.
     uint32_t cursorLimit() const;
+    int rowCount() const;
+    void moveCursorTo(QPoint point, bool extendSelection);
 
     std::unique_ptr<ByteStore> store_;
     std::unique_ptr<HexLayout> layout_;
     std::unique_ptr<KeyController> keys_;
     uint32_t cursor_ = 0;
     uint32_t anchor_ = 0;
+    uint32_t pressPosition_ = 0;
     int nibble_ = 0;
     Field field_ = Field::Hex;
     bool insertMode_ = false;
