@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+
+class QLineEdit;
+
+// Makes a line edit a hexadecimal field: typed characters other than 0-9, A-F,
+// a-f and backspace are discarded, the Ctrl+letter shortcuts (the clipboard's
+// among them) are swallowed, and the text is kept in upper case, also when it
+// arrives through the context menu's Paste. Owned by the field.
+class HexFieldFilter : public QObject {
+    Q_OBJECT
+public:
+    static void install(QLineEdit* field);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit HexFieldFilter(QLineEdit* field);
+    void raiseCase(const QString& text);
+
+    QLineEdit* field_;
+};
