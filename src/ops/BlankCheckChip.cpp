@@ -1,0 +1,31 @@
+#include <algorithm>
+#include <array>
+
+#include "chips/ChipRecord.h"
+#include "ops/BlockRoutines.h"
+#include "ops/BlockStream.h"
+#include "ops/OperationHost.h"
+#include "ops/StreamSpans.h"
+#include "ops/Workbench.h"
+
+Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
+{
+    host.setStateText(MessageCatalogue::text(Msg::BlankChecking, workbench.languageIndex));
+    host.showProgress(chip.flashSize);
+    if (!StartStream(workbench, chip, 0, 1))
+        return FailedAt(workbench, Msg::BlankCheckFailedAt, 0);
+
+    const uint32_t block = BlockSize(chip);
+    // Only whole blocks are examined, so nothing stale is ever compared.
+    std::array<uint8_t, 256> received;
+    for (uint32_t offset = 0; offset < chip.flashSize; offset += block) {
+        if (workbench.link.USB_bulk_read(received.data(), int(block)) != int(block))
+            return FailedAt(workbench, Msg::BlankCheckFailedAt, offset);
+        if (std::any_of(received.begin(), received.begin() + block, [](uint8_t byte) { return byte != 0xFF; }))
+            return Outcome::failure(MessageCatalogue::text(Msg::NotBlank, workbench.languageIndex));
+        host.setProgress(offset);
+        host.pumpEvents();
+    }
+    host.hideProgress();
+    return Outcome::success();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+#include "ops/Outcome.h"
+
+struct ChipRecord;
+struct Workbench;
+class OperationHost;
+
+// The chip routines of one device session. Each runs with the session open and
+// the chip's parameters sent, sets the state panel to its own text, drives the
+// progress bars and services the window once per block. Every transfer is
+// checked: a failed or short one ends the routine with a message naming the
+// operation and the chip address.
+
+// The half-open chip address span [start, end) of a data stream.
+struct StreamSpan {
+    uint32_t start = 0;
+    uint32_t end = 0;
+};
+
+// Whole chip into the FLASH buffer; then the data length up to the last byte
+// that is not 0xFF, made even, and the view reloaded.
+Outcome ReadChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip);
+// Whole chip, every byte must read 0xFF.
+Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip);
+// The family's own erase, always the whole chip.
+Outcome EraseChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip);
+// The FLASH buffer over `span` into the chip. Without the range the data
+// length is first rounded up to whole pages and stored.
+Outcome WriteChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span);
+// The chip over `span` against the FLASH buffer; the first difference is
+// reported as "Flash check error address:" with its address.
+Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span);

@@ -1,0 +1,36 @@
+#include "ops/BlockStream.h"
+
+#include <cstdio>
+
+#include "chips/ChipRecord.h"
+#include "link/CommandBlock.h"
+#include "link/DeviceSession.h"
+#include "ops/Workbench.h"
+
+std::string AddressText(uint32_t address)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%Xh", address);
+    return text;
+}
+
+Outcome FailedAt(const Workbench& workbench, Msg message, uint32_t address)
+{
+    std::string text = MessageCatalogue::text(message, workbench.languageIndex);
+    const size_t placeholder = text.find("%1");
+    if (placeholder != std::string::npos)
+        text.replace(placeholder, 2, AddressText(address));
+    return Outcome::failure(std::move(text));
+}
+
+bool CommandDone(int result)
+{
+    return result == CommandBlock::Size;
+}
+
+bool StartStream(Workbench& workbench, const ChipRecord& chip, uint32_t start, int replyFlag)
+{
+    if (chip.flashSize > FourByteAddressThreshold && !CommandDone(EnterFourByteMode(workbench)))
+        return false;
+    return CommandDone(SetStartAddress(workbench, start, replyFlag));
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+
+struct Workbench;
+class OperationHost;
+
+// The chip operations of the tool bar and the Operation menu.
+enum class Operation { Read, Erase, Write, Verify, BlankCheck, Auto };
+
+// The steps of an Auto run, as ticked in the "Auto Options" group.
+struct AutoOptions {
+    bool erase = true;
+    bool program = true;
+    bool verify = true;
+};
+
+// One operation on the selected chip inside one device session: takes over the
+// FLASH view's edits (Write, Auto), checks the precondition, times the routine,
+// writes the completion line and ends the session. Refused with a beep while
+// another session is open. Returns whether the operation did its work; a
+// silent precondition stop or a refusal also returns false.
+bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation,
+                  const AutoOptions& options = {});
+
+// The Detect button: asks the programmer what sits in the socket and selects
+// it, with a socket picture and a message box for every outcome.
+void DetectChip(Workbench& workbench, OperationHost& host);
+
+// Batch mode: queries the socket every 150 ms while buttonDown() holds and runs
+// Auto once for every chip put in, on the sixth query in a row that finds it.
+// The caller disables the controls and sets the BULK/STOP captions; making
+// buttonDown() false (STOP, closing the window) ends the loop after the query
+// or the Auto run in progress.
+void RunBatch(Workbench& workbench, OperationHost& host, const AutoOptions& options,
+              const std::function<bool()>& buttonDown);

@@ -1,0 +1,121 @@
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/MessageCatalogue.h"
+#include "chips/ChipText.h"
+#include "chips/SplitTitle.h"
+#include "link/CommandBlock.h"
+#include "link/DeviceSession.h"
+#include "ops/ChipOperations.h"
+#include "ops/OperationHost.h"
+#include "ops/SelectChip.h"
+#include "ops/Workbench.h"
+
+namespace {
+
+constexpr int IdentifyExchanged = 7;
+
+const std::string& text(const Workbench& workbench, Msg message)
+{
+    return MessageCatalogue::text(message, workbench.languageIndex);
+}
+
+// Item `index` of a title, trimmed and as the lists hold it; empty when the
+// title has fewer items.
+std::string titleItem(const std::vector<std::string>& items, size_t index)
+{
+    return index < items.size() ? ChipText::gbkToUtf8(ChipText::trimmed(items[index])) : std::string();
+}
+
+int32_t slotWithId(const ChipCatalogue& catalogue, uint32_t id)
+{
+    const int32_t count = catalogue.recordCount();
+    for (int32_t slot = 0; slot < count; ++slot) {
+        if (catalogue.ChipDatabase[slot].chipId == id)
+            return slot;
+    }
+    return -1;
+}
+
+// Three selection runs, each finding its text in the list the previous run
+// rebuilt; the positions found are remembered for the next start.
+void selectDetectedRecord(Workbench& workbench, OperationHost& host, const ChipRecord& record)
+{
+    const std::vector<std::string> items = SplitTitle(ChipText::titleBytes(record));
+    ChipCatalogue& catalogue = workbench.catalogue;
+    catalogue.INDEX1 = catalogue.typeList.find(titleItem(items, 0));
+    SelectChip(workbench, host, catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
+    catalogue.INDEX2 = catalogue.manufacturerList.find(titleItem(items, 1));
+    SelectChip(workbench, host, catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
+    catalogue.INDEX3 = catalogue.nameList.find(titleItem(items, 2));
+    SelectChip(workbench, host, catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
+}
+
+void serialFlashAnswered(Workbench& workbench, OperationHost& host, const std::array<uint8_t, 4>& reply)
+{
+    ChipCatalogue& catalogue = workbench.catalogue;
+    const uint32_t id = uint32_t(reply[1]) << 16 | uint32_t(reply[2]) << 8 | reply[3];
+    const int32_t slot = slotWithId(catalogue, id);
+    if (slot < 0) {
+        if (catalogue.typeList.position != 0)
+            SelectChip(workbench, host, 0, 0, 0);
+        char bytes[16];
+        std::snprintf(bytes, sizeof bytes, "%2.2X %2.2X %2.2X", reply[1], reply[2], reply[3]);
+        host.errorBox(text(workbench, Msg::UnknownChipId) + bytes + text(workbench, Msg::ChooseType));
+        return;
+    }
+    selectDetectedRecord(workbench, host, catalogue.ChipDatabase[slot]);
+    host.showSocketPicture(SocketPicture::ChipSeated);
+    host.informationBox(text(workbench, Msg::ChipDetected) + catalogue.nameList.selectedText() +
+                        text(workbench, Msg::ChipTypeLine) + catalogue.typeList.selectedText());
+}
+
+// The EEPROM families tell only their type, which the user refines by hand.
+void familyPresent(Workbench& workbench, OperationHost& host, int32_t typePosition)
+{
+    ChipCatalogue& catalogue = workbench.catalogue;
+    if (catalogue.typeList.position != typePosition)
+        SelectChip(workbench, host, typePosition, 0, 0);
+    host.showSocketPicture(SocketPicture::ChipSeated);
+    host.informationBox(text(workbench, Msg::ChipTypeDetected) + catalogue.typeList.selectedText() +
+                        text(workbench, Msg::SelectTypeLine));
+}
+
+}  // namespace
+
+void DetectChip(Workbench& workbench, OperationHost& host)
+{
+    if (workbench.busy) {
+        host.beep();
+        return;
+    }
+    std::array<uint8_t, 4> reply{};
+    // The exchange may wait through the host, which may service the window.
+    workbench.busy = true;
+    const int result = IdentifyChip(workbench, host, reply);
+    workbench.busy = false;
+    if (result == 0) {
+        host.errorBox(text(workbench, Msg::NotConnected));
+        return;
+    }
+    if (result != IdentifyExchanged) {
+        host.errorBox(text(workbench, Msg::CommunicationFailed));
+        return;
+    }
+    switch (reply[0]) {
+    case CommandBlock::SerialFlashAnswered:
+        serialFlashAnswered(workbench, host, reply);
+        return;
+    case CommandBlock::I2cEepromPresent:
+        familyPresent(workbench, host, 1);
+        return;
+    case CommandBlock::MicrowireEepromPresent:
+        familyPresent(workbench, host, 2);
+        return;
+    default:
+        host.showSocketPicture(SocketPicture::Empty);
+        host.errorBox(text(workbench, Msg::NoChip));
+    }
+}

@@ -1,0 +1,78 @@
+#include "ops/StreamSpans.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "buffers/BufferSet.h"
+#include "buffers/RangeSpan.h"
+#include "chips/ChipRecord.h"
+
+namespace {
+
+constexpr uint32_t MinimumBlock = 64;
+
+SpanChoice refused(Msg message)
+{
+    return {{}, message};
+}
+
+SpanChoice rangeSpan(const AddressRange& range, const ChipRecord& chip)
+{
+    if (range.start < 0 || range.end < 0)
+        return refused(Msg::RangeOutsideChip);
+    const RangeSpan span = ComputeRangeSpan(range.start, range.end, chip.flashPage);
+    if (span.first >= span.limit) {
+        // Start above end: nothing to stream. Keep the start only where the
+        // programmer can be pointed at it.
+        const uint32_t start = span.first <= int64_t{chip.flashSize} ? uint32_t(span.first) : 0;
+        return {{start, start}, std::nullopt};
+    }
+    if (!SpanInsideChip(span, chip.flashSize))
+        return refused(Msg::RangeOutsideChip);
+    // Data moves in whole blocks, so the last one may pass the span's end; it
+    // must still come from inside the buffer.
+    const int64_t block = BlockSize(chip);
+    const int64_t blocks = (span.limit - span.first + block - 1) / block;
+    if (span.first + blocks * block > int64_t{BufferSet::FlashCapacity})
+        return refused(Msg::RangeOutsideChip);
+    return {{uint32_t(span.first), uint32_t(span.limit)}, std::nullopt};
+}
+
+// Without the range: from 0 up to the length, at most the chip. A negative
+// length reads as a huge unsigned one and so covers the whole chip.
+SpanChoice lengthSpan(int32_t length, const ChipRecord& chip)
+{
+    const uint32_t end = std::min(chip.flashSize, static_cast<uint32_t>(length));
+    if (end > BufferSet::FlashCapacity)
+        return refused(Msg::ChipOutsideBuffer);
+    return {{0, end}, std::nullopt};
+}
+
+}  // namespace
+
+uint32_t BlockSize(const ChipRecord& chip)
+{
+    return std::max<uint32_t>(chip.flashPage, MinimumBlock);
+}
+
+int32_t PageRoundedLength(int32_t dataLength, uint16_t flashPage)
+{
+    if (dataLength <= 0 || flashPage == 0 || dataLength % flashPage == 0)
+        return dataLength;
+    const int64_t rounded = (int64_t{dataLength} / flashPage + 1) * flashPage;
+    return static_cast<int32_t>(std::min<int64_t>(rounded, std::numeric_limits<int32_t>::max()));
+}
+
+SpanChoice WriteSpan(const BufferSet& buffers, const ChipRecord& chip)
+{
+    if (buffers.range.enabled)
+        return rangeSpan(buffers.range, chip);
+    return lengthSpan(PageRoundedLength(buffers.dataLength, chip.flashPage), chip);
+}
+
+SpanChoice VerifySpan(const BufferSet& buffers, const ChipRecord& chip)
+{
+    if (buffers.range.enabled)
+        return rangeSpan(buffers.range, chip);
+    return lengthSpan(buffers.dataLength, chip);
+}

@@ -1,0 +1,38 @@
+#include <array>
+#include <cstring>
+
+#include "chips/ChipRecord.h"
+#include "ops/BlockRoutines.h"
+#include "ops/BlockStream.h"
+#include "ops/OperationHost.h"
+#include "ops/StreamSpans.h"
+#include "ops/Workbench.h"
+
+Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span)
+{
+    const int language = workbench.languageIndex;
+    host.setStateText(MessageCatalogue::text(Msg::Verifying, language));
+    host.showProgress(static_cast<uint32_t>(workbench.buffers.dataLength));
+    if (!StartStream(workbench, chip, span.start, 1))
+        return FailedAt(workbench, Msg::VerifyFailedAt, span.start);
+
+    const uint32_t block = BlockSize(chip);
+    const uint8_t* flash = workbench.buffers.flash();
+    std::array<uint8_t, 256> received;
+    for (uint32_t address = span.start; address < span.end; address += block) {
+        if (workbench.link.USB_bulk_read(received.data(), int(block)) != int(block))
+            return FailedAt(workbench, Msg::VerifyFailedAt, address);
+        const uint8_t* expected = flash + address;
+        if (std::memcmp(received.data(), expected, block) != 0) {
+            uint32_t first = 0;
+            while (received[first] == expected[first])
+                ++first;
+            return Outcome::failure(MessageCatalogue::text(Msg::VerifyErrorAt, language) +
+                                    AddressText(address + first));
+        }
+        host.setProgress(address);
+        host.pumpEvents();
+    }
+    host.hideProgress();
+    return Outcome::success();
+}
