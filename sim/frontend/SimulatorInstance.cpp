@@ -1,0 +1,7 @@
+#include "frontend/SimulatorInstance.h"
+
+Simulator& simulator()
+{
+    static Simulator instance;
+    return instance;
+}

@@ -1,0 +1,76 @@
+#include "model/Chip.h"
+
+#include "model/I2cEepromChip.h"
+#include "model/MicrowireEepromChip.h"
+#include "model/SpiFlashChip.h"
+
+#include <cstring>
+
+bool Chip::isPossible(const ChipSpec& spec)
+{
+    return spec.chipClass >= 0 && spec.chipClass <= 4 && spec.size > 0 && spec.size <= kMaxSize
+        && spec.pageSize > 0 && spec.pageSize <= 256;
+}
+
+std::unique_ptr<Chip> Chip::create(const ChipSpec& spec)
+{
+    if (!isPossible(spec))
+        return nullptr;
+    switch (spec.chipClass) {
+    case 0:
+        return std::make_unique<SpiFlashChip>(spec);
+    case 1:
+        return std::make_unique<I2cEepromChip>(spec);
+    case 2:
+        return std::make_unique<MicrowireEepromChip>(spec);
+    case 3:
+    case 4:
+        return std::make_unique<Chip>(spec);
+    default:
+        return nullptr;
+    }
+}
+
+Chip::Chip(const ChipSpec& spec)
+    : spec_(spec)
+    , cells_(spec.size, 0xFF)
+{
+}
+
+void Chip::identify(uint8_t* reply) const
+{
+    // Families other than the serial flash can only be told present, by a
+    // code one above their class.
+    reply[0] = uint8_t(spec_.chipClass + 1);
+    reply[1] = reply[2] = reply[3] = 0;
+}
+
+std::string Chip::read(uint32_t position, uint8_t* data, uint32_t length, std::optional<uint32_t> flippedBit)
+{
+    return forEachRun(position, length, [&](uint32_t address, uint32_t offset, uint32_t count) {
+        std::memcpy(data + offset, cells() + address, count);
+        if (flippedBit && *flippedBit >= address && *flippedBit - address < count)
+            data[offset + (*flippedBit - address)] ^= 1;
+    });
+}
+
+std::string Chip::program(uint32_t position, const uint8_t* data, uint32_t length, const ChipContext&)
+{
+    markWritten();
+    return forEachRun(position, length, [&](uint32_t address, uint32_t offset, uint32_t count) {
+        std::memcpy(cells() + address, data + offset, count);
+    });
+}
+
+std::string Chip::erase(uint16_t, const ChipContext&)
+{
+    return "Erase sent to a chip of class " + std::to_string(spec_.chipClass) + ", which has no erase command";
+}
+
+std::string Chip::instruct(const uint8_t* bytes, uint8_t count)
+{
+    if (count == 0)
+        return {};
+    return "chip instruction " + std::to_string(bytes[0]) + " sent to a chip of class "
+        + std::to_string(spec_.chipClass);
+}

@@ -1,0 +1,46 @@
+#include "model/Feeder.h"
+
+#include "model/Programmer.h"
+
+void Feeder::setEnabled(bool enabled, uint32_t pauseMs)
+{
+    enabled_ = enabled;
+    pauseMs_ = pauseMs;
+    phase_ = Phase::Watching;
+}
+
+void Feeder::update(uint64_t nowMs, Programmer& programmer)
+{
+    if (!enabled_)
+        return;
+    // Steps are timed from when they were due, not from when the host next
+    // looked, so a late look sees both steps done.
+    for (;;) {
+        switch (phase_) {
+        case Phase::Watching:
+            if (!programmer.takeFinishedChip())
+                return;
+            spec_ = programmer.chip()->spec();
+            dueMs_ = nowMs + pauseMs_;
+            phase_ = Phase::Removing;
+            break;
+        case Phase::Removing:
+            if (nowMs < dueMs_)
+                return;
+            if (programmer.chip()) {
+                programmer.removeChip();
+                ++doneCount_;
+            }
+            dueMs_ += pauseMs_;
+            phase_ = Phase::Seating;
+            break;
+        case Phase::Seating:
+            if (nowMs < dueMs_)
+                return;
+            if (!programmer.chip())
+                programmer.seatChip(Chip::create(spec_));
+            phase_ = Phase::Watching;
+            break;
+        }
+    }
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "model/Chip.h"
+
+#include <cstdint>
+
+class Programmer;
+
+// Automatic chip feeder for rehearsing batch runs: a pause after a session
+// that wrote into the seated chip ends, it takes the chip out; another pause
+// later it seats a blank chip of the same kind.
+class Feeder {
+public:
+    void reset() { *this = Feeder(); }
+    void setEnabled(bool enabled, uint32_t pauseMs);
+    uint32_t doneCount() const { return doneCount_; }
+    // Moves the feeder on to simulated time `nowMs`.
+    void update(uint64_t nowMs, Programmer& programmer);
+
+private:
+    enum class Phase { Watching, Removing, Seating };
+
+    bool enabled_ = false;
+    uint32_t pauseMs_ = 0;
+    uint32_t doneCount_ = 0;
+    Phase phase_ = Phase::Watching;
+    uint64_t dueMs_ = 0;
+    ChipSpec spec_;
+};

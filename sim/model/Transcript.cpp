@@ -1,0 +1,18 @@
+#include "model/Transcript.h"
+
+#include <algorithm>
+#include <cstring>
+
+void Transcript::record(int kind, int endpoint, uint32_t length, int result, uint32_t address,
+                        const uint8_t* bytes, size_t byteCount)
+{
+    belcor_sim_event event{};
+    event.kind = kind;
+    event.endpoint = endpoint;
+    event.length = length;
+    event.result = result;
+    event.address = address;
+    if (bytes)
+        std::memcpy(event.block, bytes, std::min(byteCount, sizeof event.block));
+    events_.push_back(event);
+}
