@@ -37,6 +37,7 @@ struct BlockCase {
     std::string name;
     CommandBlock block;
     std::map<size_t, std::vector<uint8_t>> nonZero;  // every other byte must be 0
+    friend void PrintTo(const BlockCase& c, std::ostream* out) { *out << c.name; }
 };
 
 std::array<uint8_t, CommandBlock::Size> expectedBytes(const BlockCase& c)
@@ -156,6 +157,7 @@ struct HardwareInfoCase {
     std::string hardware;
     std::string firmware;
     std::string serial;
+    friend void PrintTo(const HardwareInfoCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class HardwareInfoReply : public testing::TestWithParam<HardwareInfoCase> {};
