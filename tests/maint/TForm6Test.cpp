@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "UpgradeFixture.h"
+#include "link/CommandBlock.h"
+#include "maint/ui/TForm6.h"
+
+namespace {
+
+class TForm6Test : public UpgradeFixture {
+protected:
+    QString field(const char* name) const { return form.findChild<QLineEdit*>(name)->text(); }
+    QString caption(const char* name) const
+    {
+        if (auto* label = form.findChild<QLabel*>(name))
+            return label->text();
+        return form.findChild<QPushButton*>(name)->text();
+    }
+    QPushButton* button(const char* name) const { return form.findChild<QPushButton*>(name); }
+
+    // Runs the command; `whileShown` acts on the open dialog.
+    void runWith(std::function<void()> whileShown)
+    {
+        QTimer::singleShot(0, &form, [this, whileShown] {
+            shownFields = {field("Edit1"), field("Edit2"), field("Edit3")};
+            whileShown();
+        });
+        form.runHardwareCommand();
+    }
+
+    TForm6 form{workbench, host};
+    QStringList shownFields;
+    int chooserCalls = 0;
+};
+
+TEST_F(TForm6Test, UnpluggedProgrammerKeepsTheInitialTexts)
+{
+    belcor_sim_set_plugged(0);
+    runWith([this] { button("BitBtn2")->click(); });
+    EXPECT_EQ(shownFields, (QStringList{"V1.0", "V1.00", "A0123456789"}));
+    EXPECT_TRUE(host.errorBoxes.empty());
+}
+
+TEST_F(TForm6Test, ShowsTheProgrammersTextsAndKeepsThemWhenItLeaves)
+{
+    belcor_sim_set_versions("H2.5", "V3.21", "SN0000000042");
+    runWith([this] { button("BitBtn2")->click(); });
+    EXPECT_EQ(shownFields, (QStringList{"H2.5", "V3.21", "SN0000000042"}));
+
+    belcor_sim_set_plugged(0);
+    runWith([this] { button("BitBtn2")->click(); });
+    EXPECT_EQ(shownFields, (QStringList{"H2.5", "V3.21", "SN0000000042"}));
+}
+
+TEST_F(TForm6Test, CloseOrCloseBoxStartsNoUpgrade)
+{
+    const QString path = QString::fromStdString(writeFirmware(0x4000));
+    form.setFileChooser([&](QWidget*) { return path; });
+    runWith([this] { button("BitBtn2")->click(); });
+    runWith([this] { form.close(); });
+    EXPECT_TRUE(form.firmwarePath().isEmpty());
+    EXPECT_TRUE(commands(CommandBlock::EnterUpgrade).empty());
+    EXPECT_TRUE(hidReports().empty());
+}
+
+TEST_F(TForm6Test, CancelledFileDialogKeepsTheDialogOpen)
+{
+    bool stillShown = false;
+    form.setFileChooser([&](QWidget*) {
+        ++chooserCalls;
+        return QString();
+    });
+    runWith([&] {
+        button("BitBtn1")->click();
+        stillShown = form.isVisible();
+        button("BitBtn2")->click();
+    });
+    EXPECT_EQ(chooserCalls, 1);
+    EXPECT_TRUE(stillShown);
+    EXPECT_TRUE(hidReports().empty());
+}
+
+TEST_F(TForm6Test, PickedFileIsUpgradedAfterTheDialogCloses)
+{
+    const QString path = QString::fromStdString(writeFirmware(0x4000));
+    form.setFileChooser([&](QWidget*) { return path; });
+    runWith([this] { button("BitBtn1")->click(); });
+    EXPECT_EQ(form.firmwarePath(), path);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(commands(CommandBlock::EnterUpgrade).size(), 1u);
+    ASSERT_FALSE(hidCommands().empty());
+    EXPECT_EQ(hidCommands().back(), 0x04);
+    EXPECT_EQ(lastImage().size(), 0x4000u);
+}
+
+TEST_F(TForm6Test, PickedPathThatIsNoFileStartsNoUpgrade)
+{
+    form.setFileChooser([&](QWidget*) { return QString::fromStdString(folder.string()); });
+    runWith([this] { button("BitBtn1")->click(); });
+    EXPECT_TRUE(commands(CommandBlock::EnterUpgrade).empty());
+    EXPECT_TRUE(host.errorBoxes.empty());
+}
+
+struct LanguageCase {
+    int language;
+    const char* title;
+    const char* serialLabel;
+    const char* upgrade;
+    const char* close;
+};
+
+class TForm6Language : public ::testing::TestWithParam<LanguageCase> {};
+
+TEST_P(TForm6Language, SetsTheCaptions)
+{
+    Workbench bench;
+    RecordingHost host;
+    TForm6 form(bench, host);
+    form.ApplyLanguage(GetParam().language);
+    EXPECT_EQ(form.windowTitle(), QString::fromUtf8(GetParam().title));
+    EXPECT_EQ(form.findChild<QLabel*>("Label5")->text(), QString::fromUtf8(GetParam().serialLabel));
+    EXPECT_EQ(form.findChild<QPushButton*>("BitBtn1")->text(), QString::fromUtf8(GetParam().upgrade));
+    EXPECT_EQ(form.findChild<QPushButton*>("BitBtn2")->text(), QString::fromUtf8(GetParam().close));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, TForm6Language,
+    ::testing::Values(LanguageCase{0, "硬件信息", "系列号：  ", "升级固件", "关闭"},
+                      LanguageCase{1, "硬件信息", "系列號：  ", "升級固件", "關閉"},
+                      LanguageCase{2, "Hardware information", "Series number:", "Upgrade firmware", "Close"},
+                      // Unknown indexes leave the design's captions.
+                      LanguageCase{3, "硬件信息", "系列号：  ", "升级固件", "关闭"},
+                      LanguageCase{-1, "硬件信息", "系列号：  ", "升级固件", "关闭"}));
+
+TEST(TForm6Captions, EnglishLabels)
+{
+    Workbench bench;
+    RecordingHost host;
+    TForm6 form(bench, host);
+    form.ApplyLanguage(2);
+    form.ApplyLanguage(7);
+    EXPECT_EQ(form.findChild<QLabel*>("Label1")->text(), "Hardware version:");
+    EXPECT_EQ(form.findChild<QLabel*>("Label3")->text(), "Firmware version:");
+}
+
+}  // namespace
