@@ -120,7 +120,7 @@ std::string write(const ChipCatalogue& catalogue, int32_t recordCount, const std
 {
     assert(recordCount >= 0 && recordCount < ChipCatalogue::SlotCount);
     std::vector<uint8_t> bytes(RecordBytes * static_cast<size_t>(recordCount + 1));
-    for (int32_t slot = 0; slot <= recordCount; ++slot)
+    for (int32_t slot = 0; slot < recordCount; ++slot)
         encodeRecord(catalogue.ChipDatabase[static_cast<size_t>(slot)], bytes.data() + slot * RecordBytes);
     if (!ReplaceFile(path, bytes.data(), bytes.size()))
         return "Cannot create file " + path;

@@ -33,9 +33,9 @@ struct ReadResult {
 // own message. A refused file leaves the table unchanged.
 ReadResult read(ChipCatalogue& catalogue, const std::string& path, const std::string& damagedMessage);
 
-// Writes slots 0 to `recordCount` (the last being the terminator, so
-// `recordCount` is below SlotCount) through a
-// temporary file in the same folder renamed over `path`. Returns an empty text
+// Writes slots 0 to `recordCount` - 1 and an all-zero terminator record
+// (`recordCount` below SlotCount) through a temporary file in the same folder
+// renamed over `path`. Returns an empty text
 // on success, otherwise "Cannot create file <path>".
 std::string write(const ChipCatalogue& catalogue, int32_t recordCount, const std::string& path);
 
