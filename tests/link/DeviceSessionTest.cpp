@@ -28,22 +28,17 @@ ChipRecord chipOfClass(uint8_t chipClass)
 
 class DeviceSessionTest : public SimulatorFixture {};
 
-TEST_F(DeviceSessionTest, ConnectionCheckLogsOnceForTheSameTime)
+TEST_F(DeviceSessionTest, ConnectionCheckLogsOnceATimeNewestOnTop)
 {
     ConnectionCheck(workbench, host);
     ConnectionCheck(workbench, host);
     EXPECT_EQ(host.log, std::vector<std::string>{detected + " (10:00:00)"});
-    EXPECT_EQ(host.state(), "Connected");
-    EXPECT_FALSE(workbench.link.isOpen());
-    EXPECT_EQ(events(BELCOR_SIM_EVENT_CLOSE).size(), 2u);
-}
-
-TEST_F(DeviceSessionTest, ConnectionCheckAddsANewerLineOnTop)
-{
-    ConnectionCheck(workbench, host);
     host.timeText = "10:00:01";
     ConnectionCheck(workbench, host);
     EXPECT_EQ(host.log, (std::vector<std::string>{detected + " (10:00:01)", detected + " (10:00:00)"}));
+    EXPECT_EQ(host.state(), "Connected");
+    EXPECT_FALSE(workbench.link.isOpen());
+    EXPECT_EQ(events(BELCOR_SIM_EVENT_CLOSE).size(), 3u);
 }
 
 TEST_F(DeviceSessionTest, ConnectionCheckIgnoresLetterCase)
@@ -62,15 +57,6 @@ TEST_F(DeviceSessionTest, ConnectionCheckUsesTheCurrentLanguage)
     ASSERT_EQ(host.log.size(), 1u);
     EXPECT_EQ(host.log[0], MessageCatalogue::text(Msg::ProgrammerFound, SimplifiedChinese) + " (10:00:00)");
     EXPECT_EQ(host.state(), MessageCatalogue::text(Msg::Connected, SimplifiedChinese));
-}
-
-TEST_F(DeviceSessionTest, ConnectionCheckWithoutProgrammer)
-{
-    belcor_sim_set_plugged(0);
-    ConnectionCheck(workbench, host);
-    EXPECT_EQ(host.state(), "Not connected");
-    EXPECT_TRUE(host.log.empty());
-    EXPECT_TRUE(host.errorBoxes.empty());
 }
 
 TEST_F(DeviceSessionTest, ConnectionCheckLeavesAnOpenSessionAlone)
@@ -122,16 +108,6 @@ INSTANTIATE_TEST_SUITE_P(Classes, SessionBegin,
                                          SessionCase{4, 1}),
                          [](const auto& info) { return "Class" + std::to_string(info.param.chipClass); });
 
-TEST_F(DeviceSessionTest, SessionBeginWithoutProgrammer)
-{
-    belcor_sim_set_plugged(0);
-    EXPECT_EQ(DeviceSessionBegin(workbench, host), 0);
-    EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"Not connected"});
-    EXPECT_FALSE(workbench.busy);
-    EXPECT_LT(DeviceSessionEnd(workbench, host), 0);
-    EXPECT_TRUE(commands().empty());
-}
-
 TEST_F(DeviceSessionTest, SmallSendersInsideASession)
 {
     setCurrentChip(chipOfClass(SpiFlash25));
@@ -176,13 +152,24 @@ TEST_F(DeviceSessionTest, IdentifyChipWithLostReplySeesNoChip)
     EXPECT_EQ(reply, (std::array<uint8_t, 4>{0x00, CommandBlock::Identify, SpiFlash25, 0x00}));
 }
 
-TEST_F(DeviceSessionTest, IdentifyChipWithoutProgrammer)
+TEST_F(DeviceSessionTest, WithoutProgrammer)
 {
     belcor_sim_set_plugged(0);
+    ConnectionCheck(workbench, host);
+    EXPECT_EQ(host.state(), "Not connected");
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_TRUE(host.errorBoxes.empty());
+
     std::array<uint8_t, 4> reply{1, 2, 3, 4};
     EXPECT_EQ(IdentifyChip(workbench, host, reply), 0);
     EXPECT_EQ(reply, (std::array<uint8_t, 4>{1, 2, 3, 4}));
     EXPECT_TRUE(host.errorBoxes.empty());
+
+    EXPECT_EQ(DeviceSessionBegin(workbench, host), 0);
+    EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"Not connected"});
+    EXPECT_FALSE(workbench.busy);
+    EXPECT_LT(DeviceSessionEnd(workbench, host), 0);
+    EXPECT_TRUE(commands().empty());
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <array>
 #include <vector>
 
-#include "link/DeviceSession.h"
 #include "link/Libusb0.h"
 #include "link/TUsbBulk.h"
 
@@ -28,14 +27,6 @@ TEST_F(MissingLibrary, EntriesGiveTheirFailureValues)
     Libusb0::call<&LibraryTable::usb_init>();
 }
 
-TEST_F(MissingLibrary, ProgrammerIsAbsentOnEveryAttempt)
-{
-    TUsbBulk link;
-    EXPECT_EQ(openProgrammer(link), 0);
-    EXPECT_EQ(openProgrammer(link), 0);
-    EXPECT_FALSE(link.isOpen());
-}
-
 TEST_F(MissingLibrary, ClosedLinkMovesNothing)
 {
     TUsbBulk link;
@@ -55,15 +46,6 @@ TEST_F(MissingLibrary, ClosedLinkMovesNothing)
     const uint8_t valueAndIndex[4] = {};
     EXPECT_EQ(link.USB_transmit(1, 0x10, valueAndIndex, block.data(), 8), -1);
     link.USB_bulk_close();
-}
-
-TEST(TUsbBulk, StartsClosedWithTheProgrammerLayout)
-{
-    const TUsbBulk link;
-    EXPECT_FALSE(link.isOpen());
-    EXPECT_EQ(link.replyEndpoint(), 0x82);
-    EXPECT_EQ(link.dataEndpoint(), 1);
-    EXPECT_EQ(link.commandEndpoint(), 2);
 }
 
 }  // namespace

@@ -38,15 +38,15 @@ protected:
     }
 };
 
-TEST_F(TUsbBulkTest, OpensAndClosesTheProgrammer)
+TEST_F(TUsbBulkTest, OpenClosesALinkLeftOpen)
 {
     ASSERT_EQ(openProgrammer(link()), 1);
-    EXPECT_TRUE(link().isOpen());
+    ASSERT_EQ(openProgrammer(link()), 1);
     EXPECT_TRUE(belcor_sim_device_was_claimed(0));
     link().USB_bulk_close();
     EXPECT_FALSE(link().isOpen());
-    EXPECT_EQ(events(BELCOR_SIM_EVENT_OPEN).size(), 1u);
-    EXPECT_EQ(events(BELCOR_SIM_EVENT_CLOSE).size(), 1u);
+    EXPECT_EQ(events(BELCOR_SIM_EVENT_OPEN).size(), 2u);
+    EXPECT_EQ(events(BELCOR_SIM_EVENT_CLOSE).size(), 2u);
 }
 
 struct LayoutCase {
@@ -95,23 +95,24 @@ TEST_F(TUsbBulkTest, FirstOfTwoProgrammersWins)
     EXPECT_FALSE(belcor_sim_device_was_opened(second));
 }
 
-TEST_F(TUsbBulkTest, LookalikeIsOpenedReadAndClosed)
+// A device with the programmer's ids but another manufacturer or a product
+// string that only looks alike is opened, read and closed again.
+class ForeignDevice : public TUsbBulkTest, public testing::WithParamInterface<int> {};
+
+TEST_P(ForeignDevice, IsOpenedReadAndClosed)
 {
-    const int lookalike = onlyDevice(BELCOR_SIM_LOOKALIKE);
+    const int index = onlyDevice(GetParam());
     EXPECT_EQ(openProgrammer(link()), 0);
     EXPECT_FALSE(link().isOpen());
-    EXPECT_TRUE(belcor_sim_device_was_opened(lookalike));
-    EXPECT_FALSE(belcor_sim_device_was_claimed(lookalike));
+    EXPECT_TRUE(belcor_sim_device_was_opened(index));
+    EXPECT_FALSE(belcor_sim_device_was_claimed(index));
     EXPECT_EQ(events(BELCOR_SIM_EVENT_OPEN).size(), events(BELCOR_SIM_EVENT_CLOSE).size());
 }
 
-TEST_F(TUsbBulkTest, CjkProductNeverMatches)
-{
-    const int cjk = onlyDevice(BELCOR_SIM_CJK_PRODUCT);
-    EXPECT_EQ(openProgrammer(link()), 0);
-    EXPECT_TRUE(belcor_sim_device_was_opened(cjk));
-    EXPECT_FALSE(belcor_sim_device_was_claimed(cjk));
-}
+INSTANTIATE_TEST_SUITE_P(Kinds, ForeignDevice, testing::Values(BELCOR_SIM_LOOKALIKE, BELCOR_SIM_CJK_PRODUCT),
+                         [](const auto& info) {
+                             return std::string(info.param == BELCOR_SIM_LOOKALIKE ? "Lookalike" : "CjkProduct");
+                         });
 
 // Reads the product string of the only device on the bus straight through the
 // binding, with a text area of `capacity` characters.
@@ -220,14 +221,6 @@ TEST_F(TUsbBulkTest, LostReplyLeavesTheBlockAsTheLibraryLeftIt)
     EXPECT_EQ(host.sleeps, std::vector<uint32_t>{TUsbBulk::ReplyPauseMs});
     EXPECT_EQ(block.bytes(), CommandBlock::getHardwareInfo().bytes());
     EXPECT_TRUE(link().isOpen());
-}
-
-TEST_F(TUsbBulkTest, OpenClosesALinkLeftOpen)
-{
-    ASSERT_EQ(openProgrammer(link()), 1);
-    ASSERT_EQ(openProgrammer(link()), 1);
-    EXPECT_EQ(events(BELCOR_SIM_EVENT_OPEN).size(), 2u);
-    EXPECT_EQ(events(BELCOR_SIM_EVENT_CLOSE).size(), 1u);
 }
 
 }  // namespace
