@@ -268,7 +268,7 @@ void HexView::typeHexDigit(int value)
             nibble_ = 1;
         } else {
             nibble_ = 0;
-            cursor_ = std::min(cursor_ + 1, cursorLimit());
+            ++cursor_;
         }
     } else {
         return;
@@ -285,7 +285,7 @@ void HexView::typeCharacter(uint8_t byte)
         store_->replace(cursor_, 1, &byte, 1);
     else
         return;
-    cursor_ = std::min(cursor_ + 1, cursorLimit());
+    ++cursor_;
     anchor_ = cursor_;
     nibble_ = 0;
     contentsEdited();
@@ -313,10 +313,12 @@ void HexView::removeBackward()
 {
     if (!insertMode_)
         return;
-    if (hasSelection() || cursor_ == 0) {
+    if (hasSelection()) {
         removeForward();
         return;
     }
+    if (cursor_ == 0)
+        return;
     store_->replace(--cursor_, 1, nullptr, 0);
     anchor_ = cursor_;
     nibble_ = 0;

@@ -90,7 +90,9 @@ private:
     void updateMetrics();
     void updateScrollBars();
     void ensureCursorVisible();
-    // The last position the caret may take: past the last byte only in insert mode.
+    // The last position navigation may take the caret to: past the last byte
+    // only in insert mode. Typing the last byte, and a selection, may still
+    // leave the caret there in overwrite mode, where further typing is ignored.
     uint32_t cursorLimit() const;
     int rowCount() const;
     void moveCursorTo(QPoint point, bool extendSelection);
