@@ -17,13 +17,15 @@ void Feeder::update(uint64_t nowMs, Programmer& programmer)
     // looked, so a late look sees both steps done.
     for (;;) {
         switch (phase_) {
-        case Phase::Watching:
-            if (!programmer.takeFinishedChip())
+        case Phase::Watching: {
+            const std::optional<uint64_t> finishedAtMs = programmer.takeFinishedChip();
+            if (!finishedAtMs)
                 return;
             spec_ = programmer.chip()->spec();
-            dueMs_ = nowMs + pauseMs_;
+            dueMs_ = *finishedAtMs + pauseMs_;
             phase_ = Phase::Removing;
             break;
+        }
         case Phase::Removing:
             if (nowMs < dueMs_)
                 return;

@@ -123,7 +123,7 @@ void Programmer::receiveCommand(const uint8_t* block, int length)
         if (chip_)
             chip_->endSession();
         if (sessionWrote_ && chip_)
-            finishedChip_ = true;
+            finishedAtMs_ = clock_.nowMs();
         inSession_ = false;
         sessionWrote_ = false;
         pointerSet_ = false;
@@ -201,18 +201,18 @@ void Programmer::writeData(const uint8_t* data, uint32_t length)
 void Programmer::seatChip(std::unique_ptr<Chip> chip)
 {
     chip_ = std::move(chip);
-    finishedChip_ = false;
+    finishedAtMs_.reset();
     sessionWrote_ = false;
 }
 
 void Programmer::removeChip()
 {
     chip_.reset();
-    finishedChip_ = false;
+    finishedAtMs_.reset();
     sessionWrote_ = false;
 }
 
-bool Programmer::takeFinishedChip()
+std::optional<uint64_t> Programmer::takeFinishedChip()
 {
-    return std::exchange(finishedChip_, false);
+    return std::exchange(finishedAtMs_, std::nullopt);
 }

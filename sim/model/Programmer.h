@@ -71,9 +71,9 @@ public:
     void seatChip(std::unique_ptr<Chip> chip);
     void removeChip();
 
-    // Set when a session that wrote into the seated chip ends; the feeder
-    // takes it to know a chip is finished.
-    bool takeFinishedChip();
+    // When a session that wrote into the seated chip ended, in simulated
+    // time; the feeder takes it to know a chip is finished.
+    std::optional<uint64_t> takeFinishedChip();
     // Set by EnterUpgrade; the device leaves the bus once the reply is out.
     bool upgradeRequested() const { return upgradeRequested_; }
     void clearUpgradeRequest() { upgradeRequested_ = false; }
@@ -99,7 +99,7 @@ private:
     SessionParameters session_;
     bool inSession_ = false;
     bool sessionWrote_ = false;
-    bool finishedChip_ = false;
+    std::optional<uint64_t> finishedAtMs_;
     uint32_t pointer_ = 0;
     bool pointerSet_ = false;
     std::array<uint8_t, kBlockSize> reply_{};
