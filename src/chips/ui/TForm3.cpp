@@ -38,6 +38,8 @@ TForm3::TForm3(Workbench& workbench, OperationHost& host, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TForm3>()), workbench_(workbench), host_(host)
 {
     ui->setupUi(this);
+    // The slot column is there for the program, not the eye.
+    ui->ListView1->header()->setMinimumSectionSize(1);
     ui->ListView1->header()->setStretchLastSection(false);
     connect(ui->ComboBox1, &QComboBox::editTextChanged, this, &TForm3::ComboBox1Change);
     connect(ui->BitBtn1, &QPushButton::clicked, this, &TForm3::BitBtn1Click);
