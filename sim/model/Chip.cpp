@@ -2,9 +2,15 @@
 
 #include "model/I2cEepromChip.h"
 #include "model/MicrowireEepromChip.h"
+#include "model/SimClock.h"
 #include "model/SpiFlashChip.h"
 
 #include <cstring>
+
+uint64_t ChipContext::nowMs() const
+{
+    return clock->nowMs();
+}
 
 bool Chip::isPossible(const ChipSpec& spec)
 {

@@ -14,11 +14,17 @@ struct ChipSpec {
     uint32_t pageSize = 0;
 };
 
-// What the firmware knows while it serves one command on a chip.
+class SimClock;
+
+// What the firmware knows while it serves one command on a chip. The clock
+// is read only when a chip asks: reading it on every block of a 64 MiB
+// transfer would cost more than moving the data.
 struct ChipContext {
     uint32_t pageSize = 0;     // page size of the session, or the chip's own
-    uint64_t nowMs = 0;
+    const SimClock* clock = nullptr;
     uint32_t eraseTimeMs = 0;  // 0xFFFFFFFF: a chip erase never ends
+
+    uint64_t nowMs() const;
 };
 
 // A chip in the socket: its array, how stream positions map onto it and how

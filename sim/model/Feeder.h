@@ -13,6 +13,7 @@ class Feeder {
 public:
     void reset() { *this = Feeder(); }
     void setEnabled(bool enabled, uint32_t pauseMs);
+    bool isEnabled() const { return enabled_; }
     uint32_t doneCount() const { return doneCount_; }
     // Moves the feeder on to simulated time `nowMs`.
     void update(uint64_t nowMs, Programmer& programmer);

@@ -50,7 +50,7 @@ ChipContext Programmer::chipContext() const
 {
     ChipContext context;
     context.pageSize = inSession_ && session_.flashPage ? session_.flashPage : chip_->spec().pageSize;
-    context.nowMs = clock_.nowMs();
+    context.clock = &clock_;
     context.eraseTimeMs = eraseTimeMs_;
     return context;
 }

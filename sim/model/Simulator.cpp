@@ -125,6 +125,8 @@ bool Simulator::inBootloader()
 
 void Simulator::update()
 {
+    if (upgrade_ != Upgrade::Rebooting && !feeder_.isEnabled())
+        return;
     const uint64_t now = clock_.nowMs();
     if (upgrade_ == Upgrade::Rebooting && now >= bootloaderDueMs_) {
         upgrade_ = Upgrade::InBootloader;

@@ -33,7 +33,7 @@ uint64_t SpiFlashChip::runFrom(uint32_t position) const
 
 std::string SpiFlashChip::program(uint32_t position, const uint8_t* data, uint32_t length, const ChipContext& context)
 {
-    if (isBusy(context.nowMs))
+    if (erasing(context))
         return "data written while the chip erase is still running";
     markWritten();
     // The firmware cuts a block into page programs; each one that starts
@@ -53,16 +53,28 @@ std::string SpiFlashChip::program(uint32_t position, const uint8_t* data, uint32
     return error;
 }
 
+bool SpiFlashChip::erasing(const ChipContext& context)
+{
+    if (busyUntilMs_ && context.nowMs() >= busyUntilMs_)
+        busyUntilMs_ = 0;
+    return busyUntilMs_ != 0;
+}
+
 void SpiFlashChip::programPage(uint32_t start, const uint8_t* data, uint32_t count, uint32_t pageSize)
 {
     uint8_t* array = cells();
     const uint32_t pageStart = start - start % pageSize;
     const uint32_t pageEnd = std::min(pageStart + pageSize, spec().size);
+    // Programming can only clear bits. Past the page's end the data wraps
+    // round to its start, where the next lap begins.
     uint32_t address = start;
-    for (uint32_t i = 0; i < count; ++i) {
-        array[address] &= data[i];
-        if (++address == pageEnd)
-            address = pageStart;
+    while (count) {
+        const uint32_t run = std::min(count, pageEnd - address);
+        for (uint32_t i = 0; i < run; ++i)
+            array[address + i] &= data[i];
+        data += run;
+        count -= run;
+        address = pageStart;
     }
 }
 
@@ -70,12 +82,12 @@ std::string SpiFlashChip::erase(uint16_t parameter, const ChipContext& context)
 {
     if (parameter != kChipEraseParameter)
         return "Erase parameter " + std::to_string(parameter) + " is not a chip erase";
-    if (isBusy(context.nowMs))
+    if (erasing(context))
         return "Erase sent while the chip erase is still running";
     std::fill(cells(), cells() + spec().size, 0xFF);
-    busyUntil_ = context.eraseTimeMs == std::numeric_limits<uint32_t>::max()
+    busyUntilMs_ = context.eraseTimeMs == std::numeric_limits<uint32_t>::max()
         ? std::numeric_limits<uint64_t>::max()
-        : context.nowMs + context.eraseTimeMs;
+        : context.nowMs() + context.eraseTimeMs;
     return {};
 }
 

@@ -14,15 +14,16 @@ public:
     uint64_t runFrom(uint32_t position) const override;
     std::string program(uint32_t position, const uint8_t* data, uint32_t length, const ChipContext& context) override;
     std::string erase(uint16_t parameter, const ChipContext& context) override;
-    bool isBusy(uint64_t nowMs) const override { return nowMs < busyUntil_; }
+    bool isBusy(uint64_t nowMs) const override { return nowMs < busyUntilMs_; }
     std::string instruct(const uint8_t* bytes, uint8_t count) override;
     void endSession() override { fourByteAddressing_ = false; }
 
     static constexpr uint16_t kChipEraseParameter = 0x8000;
 
 private:
+    bool erasing(const ChipContext& context);
     void programPage(uint32_t start, const uint8_t* data, uint32_t count, uint32_t pageSize);
 
     bool fourByteAddressing_ = false;
-    uint64_t busyUntil_ = 0;
+    uint64_t busyUntilMs_ = 0;  // 0 once an erase is known to have ended
 };
