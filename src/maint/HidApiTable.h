@@ -4,9 +4,10 @@
 
 #include <hidapi/hidapi.h>
 
-// The hidapi entry points the boot-loader link uses, each null until the loaded
-// library exports it. The header supplies only the types (hid_device,
-// hid_device_info); the functions are always called through these pointers.
+// The hidapi entry points the boot-loader link resolves, each null until the
+// loaded library exports it (hid_error names the reason of a failure). The
+// header supplies only the types (hid_device, hid_device_info); the functions
+// are always called through these pointers.
 struct HidApiTable {
     int (*hid_init)() = nullptr;
     struct hid_device_info* (*hid_enumerate)(unsigned short vendorId, unsigned short productId) = nullptr;

@@ -51,30 +51,21 @@ int HidDevice::hid_open(uint16_t vendorId, const char* manufacturer, uint16_t pr
 
 bool HidDevice::hid_write(int kind, const uint8_t* report, size_t length)
 {
-    if (handle_ == nullptr)
+    if (handle_ == nullptr || (kind != Output && kind != Feature))
         return false;
-    int written = HidApi::MissingEntryResult;
-    if (kind == Output)
-        written = HidApi::call<&HidApiTable::hid_write>(handle_, report, length);
-    else if (kind == Feature)
-        written = HidApi::call<&HidApiTable::hid_send_feature_report>(handle_, report, length);
-    else
-        return false;
+    const int written = kind == Output ? HidApi::call<&HidApiTable::hid_write>(handle_, report, length)
+                                       : HidApi::call<&HidApiTable::hid_send_feature_report>(handle_, report, length);
     return written >= 0 && static_cast<size_t>(written) >= length;
 }
 
 bool HidDevice::hid_read(int kind, uint8_t* report, size_t length)
 {
-    if (handle_ == nullptr)
+    if (handle_ == nullptr || (kind != Input && kind != Feature))
         return false;
-    int received = HidApi::MissingEntryResult;
-    if (kind == Input)
-        received = HidApi::call<&HidApiTable::hid_read_timeout>(handle_, report, length, InputReportTimeoutMs);
-    else if (kind == Feature)
-        received = HidApi::call<&HidApiTable::hid_get_feature_report>(handle_, report, length);
-    else
-        return false;
-    // hidapi returns 0 when the time-out passed without a report.
+    const int received =
+        kind == Input ? HidApi::call<&HidApiTable::hid_read_timeout>(handle_, report, length, InputReportTimeoutMs)
+                      : HidApi::call<&HidApiTable::hid_get_feature_report>(handle_, report, length);
+    // hidapi gives 0 when the time-out passed without a report.
     return received > 0;
 }
 
@@ -84,11 +75,6 @@ void HidDevice::hid_close()
         return;
     HidApi::call<&HidApiTable::hid_close>(handle_);
     handle_ = nullptr;
-}
-
-std::string HidDevice::errorText() const
-{
-    return hid_to_ascii(HidApi::call<&HidApiTable::hid_error>(handle_));
 }
 
 std::string HidDevice::hid_to_ascii(const wchar_t* text)

@@ -51,10 +51,6 @@ public:
 
     bool isOpen() const { return handle_ != nullptr; }
 
-    // The library's text for the last failure on this device, as 8-bit text;
-    // empty when it has none.
-    std::string errorText() const;
-
     // Wide text as 8-bit text: every character below 0x100 becomes that byte,
     // every other character '?'. Stops at the first NUL; null gives "".
     static std::string hid_to_ascii(const wchar_t* text);
