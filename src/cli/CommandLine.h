@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What belcor-cli was asked to do, as parsed from its arguments.
+struct CommandLine {
+    enum class Command { Help, Status, Detect, Read, Blank, Erase, Write, Verify, Auto, Batch, Convert, Info,
+                         Upgrade, List };
+
+    Command command = Command::Help;
+    std::vector<std::string> files;  // the command's own arguments, in order
+
+    bool simulator = false;
+    std::string scenario;  // empty: a blank 8 MiB serial flash
+    bool verbose = false;
+
+    // Empty: detect the seated chip. "NAME" or "TYPE,MANUFACTURER,NAME".
+    std::string chip;
+    std::optional<uint32_t> rangeStart;
+    std::optional<uint32_t> rangeEnd;
+
+    bool noErase = false;                // auto, batch
+    bool noVerify = false;               // auto, batch
+    std::optional<uint32_t> batchCount;  // batch: stop after this many chips
+    std::optional<uint32_t> capacity;    // convert: size of the load block
+
+    bool rangeGiven() const { return rangeStart || rangeEnd; }
+    // Commands that work on a chip and therefore need one chosen.
+    bool needsChip() const;
+};
+
+struct ParsedCommandLine {
+    std::optional<CommandLine> line;
+    std::string error;  // set when line is empty
+};
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The one-line synopsis, and the full text of --help.
+std::string UsageText();
+std::string HelpText();

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+
+#include "cli/CommandLine.h"
+#include "cli/TerminalHost.h"
+#include "ops/ChipOperations.h"
+#include "ops/Workbench.h"
+
+// Runs one parsed command on a workbench of its own, the way the window's
+// handlers do: the same core calls, shown through the terminal host. The
+// result is the process's exit status: 0 only when the command did its work.
+class CommandRunner {
+public:
+    static constexpr int Success = 0;
+    static constexpr int Failure = 1;
+
+    CommandRunner(const CommandLine& line, TerminalHost& host, std::string executablePath);
+
+    int run();
+
+private:
+    int runChipCommand();
+    int status();
+    int detect();
+    int operate(Operation operation);
+    int readToFile();
+    int batch();
+    int convert();
+    int info();
+    int upgrade();
+    int list();
+
+    bool loadDatabase();
+    bool chooseChip();
+    bool detectChip();
+    void announceChip();
+    bool loadFlashFile(const std::string& path);
+    AutoOptions autoOptions() const;
+
+    const CommandLine& line_;
+    TerminalHost& host_;
+    std::string executablePath_;
+    Workbench workbench_;
+};

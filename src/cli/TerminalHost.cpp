@@ -1,0 +1,119 @@
+#include "cli/TerminalHost.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+#include "app/MessageCatalogue.h"
+
+TerminalHost::TerminalHost(std::FILE* out, std::FILE* err, ProgressDisplay::Style progressStyle)
+    : out_(out), err_(err), progress_(err, progressStyle)
+{
+}
+
+TerminalHost::~TerminalHost()
+{
+    progress_.stop();
+}
+
+void TerminalHost::printLine(const std::string& line)
+{
+    progress_.stop();
+    std::fprintf(out_, "%s\n", line.c_str());
+    std::fflush(out_);
+}
+
+void TerminalHost::printError(const std::string& text)
+{
+    progress_.stop();
+    // Both streams may be one terminal; what came before must show first.
+    std::fflush(out_);
+    std::fprintf(err_, "error: %s\n", text.c_str());
+    std::fflush(err_);
+}
+
+void TerminalHost::setStateText(const std::string& text)
+{
+    stateText_ = text;
+}
+
+void TerminalHost::setElapsedText(const std::string&)
+{
+    ++timedOperations_;
+}
+
+void TerminalHost::showProgress(uint32_t maximum)
+{
+    // The class 0 erase counts status polls, not bytes.
+    const bool countsBytes = stateText_ != MessageCatalogue::text(Msg::Erasing, English);
+    progress_.start(stateText_, maximum, countsBytes, nowMs());
+}
+
+void TerminalHost::setProgress(uint32_t position)
+{
+    progress_.update(position, nowMs());
+}
+
+void TerminalHost::hideProgress()
+{
+    progress_.finish(nowMs());
+}
+
+void TerminalHost::pumpEvents() {}
+
+void TerminalHost::errorBox(const std::string& text)
+{
+    ++errorCount_;
+    printError(text);
+}
+
+void TerminalHost::informationBox(const std::string& text)
+{
+    lastInformation_ = text;
+    printLine(text);
+}
+
+bool TerminalHost::question(const std::string& text)
+{
+    if (!answer_)
+        ++declinedQuestions_;
+    progress_.stop();
+    std::fflush(out_);
+    std::fprintf(err_, "%s %s\n", text.c_str(), answer_ ? "yes" : "no");
+    std::fflush(err_);
+    return answer_;
+}
+
+void TerminalHost::insertLogLine(const std::string& line)
+{
+    firstLogLine_ = line;
+    printLine(line);
+}
+
+std::string TerminalHost::firstLogLine() const
+{
+    return firstLogLine_;
+}
+
+void TerminalHost::beep() {}
+
+void TerminalHost::sleepMs(uint32_t milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+std::string TerminalHost::longTimeText() const
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
+
+int64_t TerminalHost::nowMs() const
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}

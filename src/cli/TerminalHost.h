@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "cli/ProgressDisplay.h"
+#include "ops/OperationHost.h"
+
+// The command line's side of OperationHost. Information and completion lines
+// go to stdout, errors ("error: ...") and progress to stderr; questions get
+// the answer the running command implies; waits really sleep. It also counts
+// what happened, so that a command can tell success from failure: the core's
+// routines report failures only through the host.
+class TerminalHost : public OperationHost {
+public:
+    TerminalHost(std::FILE* out, std::FILE* err, ProgressDisplay::Style progressStyle);
+    ~TerminalHost() override;
+
+    // How the next questions are answered; "no" unless a command says otherwise.
+    void setQuestionAnswer(bool yes) { answer_ = yes; }
+
+    int errorCount() const { return errorCount_; }
+    int declinedQuestions() const { return declinedQuestions_; }
+    // Operations that ran in a device session: each shows its elapsed time once.
+    int timedOperations() const { return timedOperations_; }
+    const std::string& stateText() const { return stateText_; }
+    const std::string& lastInformation() const { return lastInformation_; }
+
+    // A line of the command line's own, on stdout or as "error: ..." on stderr.
+    void printLine(const std::string& line);
+    void printError(const std::string& text);
+
+    void setStateText(const std::string& text) override;
+    void setElapsedText(const std::string& text) override;
+
+    void showProgress(uint32_t maximum) override;
+    void setProgress(uint32_t position) override;
+    void hideProgress() override;
+
+    void pumpEvents() override;
+
+    void errorBox(const std::string& text) override;
+    void informationBox(const std::string& text) override;
+    bool question(const std::string& text) override;
+
+    void insertLogLine(const std::string& line) override;
+    std::string firstLogLine() const override;
+
+    void beep() override;
+    void sleepMs(uint32_t milliseconds) override;
+    std::string longTimeText() const override;
+    int64_t nowMs() const override;
+
+    // There are no lists, views or pictures to refresh.
+    void chipSelectionChanged() override {}
+    void flashBufferChanged(uint32_t) override {}
+    void eepromBufferChanged(uint32_t) override {}
+    void showSocketPicture(SocketPicture) override {}
+
+    // There is no FLASH view whose edits could be taken over.
+    bool flashViewModified() const override { return false; }
+    uint32_t flashViewByteCount() const override { return 0; }
+    void copyFlashViewOut(uint8_t*, uint32_t) const override {}
+    void clearFlashViewModified() override {}
+
+private:
+    std::FILE* out_;
+    std::FILE* err_;
+    ProgressDisplay progress_;
+    bool answer_ = false;
+    int errorCount_ = 0;
+    int declinedQuestions_ = 0;
+    int timedOperations_ = 0;
+    std::string stateText_;
+    std::string lastInformation_;
+    std::string firstLogLine_;
+};
