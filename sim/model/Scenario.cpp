@@ -4,7 +4,6 @@
 
 #include "belcor_sim.h"
 
-#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -220,9 +219,11 @@ Scenario Scenario::defaultScene()
 
 void Scenario::fillPattern(uint8_t* cells, uint32_t size)
 {
-    char row[17];
+    static const char digits[] = "0123456789ABCDEF";
+    char row[] = "00000000 Belcor\n";
     for (uint32_t address = 0; address < size; address += 16) {
-        std::snprintf(row, sizeof row, "%08X Belcor\n", unsigned(address));
+        for (int i = 0; i < 8; ++i)
+            row[i] = digits[(address >> (28 - 4 * i)) & 0xF];
         std::copy(row, row + std::min<uint32_t>(16, size - address), cells + address);
     }
 }
