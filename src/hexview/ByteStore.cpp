@@ -3,6 +3,27 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace {
+
+// A fresh 64 MiB block costs 16 Ki page faults on first write, more than the
+// copy itself; huge pages, where the system offers them, cut that to a few dozen.
+void preferHugePages([[maybe_unused]] uint8_t* block, [[maybe_unused]] size_t size)
+{
+#ifdef __linux__
+    constexpr uintptr_t HugePage = 2u << 20;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + HugePage - 1) & ~(HugePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(HugePage - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
+} // namespace
+
 void ByteStore::load(const uint8_t* data, uint32_t count)
 {
     // Reusing the block spares the page faults of a fresh 64 MiB allocation
@@ -11,6 +32,7 @@ void ByteStore::load(const uint8_t* data, uint32_t count)
         original_.reset();
         original_ = std::make_unique_for_overwrite<uint8_t[]>(count);
         originalCapacity_ = count;
+        preferHugePages(original_.get(), count);
     }
     if (count > 0)
         std::memcpy(original_.get(), data, count);

@@ -1,41 +1,65 @@
 #include "hexview/HexPainter.h"
 
+#include "hexview/GlyphTable.h"
+
+#include <QGlyphRun>
 #include <QPainter>
-#include <array>
 
 namespace {
 
 const QColor ChangedText(0x80, 0x00, 0x00);
 const QColor ChangedBackground(0xFF, 0xFF, 0xA8);
-const QColor EvenColumn(0x00, 0x00, 0x80);
-const QColor OddColumn(0x00, 0x00, 0xFF);
-const QColor CaretFocused(0x00, 0x00, 0x80);
+const QColor Navy(0x00, 0x00, 0x80);
+const QColor Blue(0x00, 0x00, 0xFF);
 const QColor CaretUnfocused(0x00, 0xFF, 0xFF);
 
 const char HexDigits[] = "0123456789ABCDEF";
 
-// Every cell of a row belongs to one colour; a row is drawn as one string per
-// colour, blank where other colours are, which a monospace font lines up.
-enum Ink { Even, Odd, Text, Changed, Selected, InkCount };
-
-const std::array<QChar, 256>& characterTable()
-{
-    static const std::array<QChar, 256> table = [] {
-        std::array<QChar, 256> characters;
-        for (int value = 0; value < 256; ++value) {
-            const QChar character(static_cast<char16_t>(value));
-            characters[value] = character.isPrint() ? character : QChar(u'.');
-        }
-        return characters;
-    }();
-    return table;
-}
-
 } // namespace
 
-HexPainter::HexPainter(QPainter& painter, const HexLayout& layout, const QPalette& palette)
-    : painter_(painter), layout_(layout), palette_(palette)
+HexPainter::HexPainter(QPainter& painter, const HexLayout& layout, const GlyphTable& glyphs, const QPalette& palette)
+    : painter_(painter), layout_(layout), glyphs_(glyphs), palette_(palette)
 {
+    colours_[EvenColumn] = Navy;
+    colours_[OddColumn] = Blue;
+    colours_[Text] = palette.color(QPalette::Text);
+    colours_[Changed] = ChangedText;
+    colours_[Selected] = palette.color(QPalette::HighlightedText);
+    colours_[Offset] = Qt::black;
+    colours_[CurrentOffset] = palette.color(QPalette::Highlight);
+    colours_[Ruler] = palette.color(QPalette::ButtonText);
+    for (int digit = 0; digit < 16; ++digit)
+        hexGlyphs_[digit] = glyphs.glyph(QChar(HexDigits[digit]));
+    ascent_ = glyphs.rawFont().ascent();
+}
+
+void HexPainter::addGlyph(Ink ink, int column, qreal baseline, quint32 glyph)
+{
+    runs_[ink].glyphs.append(glyph);
+    runs_[ink].positions.append(QPointF(layout_.x(column), baseline));
+}
+
+void HexPainter::addText(Ink ink, int column, qreal baseline, const QString& text)
+{
+    for (QChar character : text)
+        addGlyph(ink, column++, baseline, glyphs_.glyph(character));
+}
+
+void HexPainter::drawRuns()
+{
+    QGlyphRun run;
+    run.setRawFont(glyphs_.rawFont());
+    for (int ink = 0; ink < InkCount; ++ink) {
+        Run& pending = runs_[ink];
+        if (pending.glyphs.isEmpty())
+            continue;
+        run.setGlyphIndexes(pending.glyphs);
+        run.setPositions(pending.positions);
+        painter_.setPen(colours_[ink]);
+        painter_.drawGlyphRun(QPointF(0, 0), run);
+        pending.glyphs.clear();
+        pending.positions.clear();
+    }
 }
 
 void HexPainter::paintOffsetBackground(int height)
@@ -47,31 +71,21 @@ void HexPainter::paintRows(const Rows& rows, uint32_t currentRow)
 {
     const qreal cell = layout_.cellWidth();
     const int height = layout_.rowHeight();
-    const int ascent = painter_.fontMetrics().ascent();
-    const QColor inks[InkCount] = {EvenColumn, OddColumn, palette_.color(QPalette::Text), ChangedText,
-                                   palette_.color(QPalette::HighlightedText)};
-    const auto& characters = characterTable();
-    const int columns = layout_.columnCount();
-    std::array<QString, InkCount> lines;
+    const QColor highlight = palette_.color(QPalette::Highlight);
 
     for (int row = rows.first; row < rows.last; ++row) {
         const int top = layout_.rowTop(row - rows.firstVisibleRow);
+        const qreal baseline = top + ascent_;
         const uint32_t rowStart = static_cast<uint32_t>(row) * HexLayout::BytesPerRow;
-        const uint32_t offsetInBytes = rowStart - static_cast<uint32_t>(rows.first) * HexLayout::BytesPerRow;
+        const uint32_t rowIndex = rowStart - static_cast<uint32_t>(rows.first) * HexLayout::BytesPerRow;
 
         const bool current = static_cast<uint32_t>(row) == currentRow;
         if (current)
             painter_.fillRect(QRectF(0, top, layout_.x(layout_.offsetColumnEnd()), height), palette_.color(QPalette::Shadow));
-        painter_.setPen(current ? palette_.color(QPalette::Highlight) : QColor(Qt::black));
-        painter_.drawText(QPointF(layout_.x(layout_.offsetColumn()), top + ascent), layout_.offsetText(rowStart));
+        addText(current ? CurrentOffset : Offset, layout_.offsetColumn(), baseline, layout_.offsetText(rowStart));
 
-        for (QString& line : lines)
-            line.fill(u' ', columns);
-        std::array<bool, InkCount> used{};
-        for (int b = 0; b < HexLayout::BytesPerRow; ++b) {
-            const uint32_t index = offsetInBytes + b;
-            if (index >= rows.available)
-                break;
+        for (int b = 0; b < HexLayout::BytesPerRow && rowIndex + b < rows.available; ++b) {
+            const uint32_t index = rowIndex + b;
             const uint32_t position = rowStart + b;
             const uint8_t value = rows.bytes[index];
             const bool selected = position >= rows.selectionStart && position < rows.selectionEnd;
@@ -79,44 +93,34 @@ void HexPainter::paintRows(const Rows& rows, uint32_t currentRow)
             const int hex = layout_.hexColumn(b, 0);
             const int text = layout_.textColumn(b);
             if (selected || changed) {
-                const QColor background = selected ? palette_.color(QPalette::Highlight) : ChangedBackground;
                 // A selection runs on through the gap to the next selected byte.
                 const bool joined = selected && b + 1 < HexLayout::BytesPerRow && position + 1 < rows.selectionEnd
                                     && index + 1 < rows.available;
                 const int hexEnd = joined ? layout_.hexColumn(b + 1, 0) : hex + 2;
+                const QColor background = selected ? highlight : ChangedBackground;
                 painter_.fillRect(QRectF(layout_.x(hex), top, (hexEnd - hex) * cell, height), background);
                 painter_.fillRect(QRectF(layout_.x(text), top, cell, height), background);
             }
-            const Ink hexInk = selected ? Selected : changed ? Changed : (layout_.groupOf(b) % 2 ? Odd : Even);
-            const Ink textInk = selected ? Selected : changed ? Changed : Text;
-            lines[hexInk][hex] = QChar(HexDigits[value >> 4]);
-            lines[hexInk][hex + 1] = QChar(HexDigits[value & 0xF]);
-            lines[textInk][text] = characters[value];
-            used[hexInk] = used[textInk] = true;
-        }
-        for (int ink = 0; ink < InkCount; ++ink) {
-            if (!used[ink])
-                continue;
-            painter_.setPen(inks[ink]);
-            painter_.drawText(QPointF(0, top + ascent), lines[ink]);
+            const Ink hexInk = selected ? Selected : changed ? Changed : (layout_.groupOf(b) % 2 ? OddColumn : EvenColumn);
+            addGlyph(hexInk, hex, baseline, hexGlyphs_[value >> 4]);
+            addGlyph(hexInk, hex + 1, baseline, hexGlyphs_[value & 0xF]);
+            addGlyph(selected ? Selected : changed ? Changed : Text, text, baseline, glyphs_.byteGlyph(value));
         }
     }
+    drawRuns();
 }
 
 void HexPainter::paintRuler(qreal width)
 {
-    const int height = layout_.rulerHeight();
-    const int baseline = painter_.fontMetrics().ascent();
-    painter_.fillRect(QRectF(0, 0, width, height), palette_.color(QPalette::Button));
-    const int groupBytes = layout_.bytesPerGroup();
-    for (int b = 0; b < HexLayout::BytesPerRow; b += groupBytes) {
-        painter_.setPen(layout_.groupOf(b) % 2 ? OddColumn : EvenColumn);
-        painter_.drawText(QPointF(layout_.x(layout_.hexColumn(b, 0)), baseline),
-                          QString(QChar(HexDigits[b >> 4])) + QChar(HexDigits[b & 0xF]));
+    painter_.fillRect(QRectF(0, 0, width, layout_.rulerHeight()), palette_.color(QPalette::Button));
+    for (int b = 0; b < HexLayout::BytesPerRow; b += layout_.bytesPerGroup()) {
+        const Ink ink = layout_.groupOf(b) % 2 ? OddColumn : EvenColumn;
+        addGlyph(ink, layout_.hexColumn(b, 0), ascent_, hexGlyphs_[b >> 4]);
+        addGlyph(ink, layout_.hexColumn(b, 1), ascent_, hexGlyphs_[b & 0xF]);
     }
-    painter_.setPen(palette_.color(QPalette::ButtonText));
     for (int b = 0; b < HexLayout::BytesPerRow; ++b)
-        painter_.drawText(QPointF(layout_.x(layout_.textColumn(b)), baseline), QString(QChar(HexDigits[b])));
+        addGlyph(Ruler, layout_.textColumn(b), ascent_, hexGlyphs_[b]);
+    drawRuns();
 }
 
 void HexPainter::paintCaret(const Caret& caret, int firstVisibleRow, int rowCount)
@@ -128,7 +132,7 @@ void HexPainter::paintCaret(const Caret& caret, int firstVisibleRow, int rowCoun
     const int top = layout_.rowTop(row - firstVisibleRow);
     const qreal cell = layout_.cellWidth();
     const int height = layout_.rowHeight();
-    const QColor colour = caret.focused ? CaretFocused : CaretUnfocused;
+    const QColor colour = caret.focused ? Navy : CaretUnfocused;
 
     const QRectF hexCells(layout_.x(layout_.hexColumn(b, 0)), top, 2 * cell, height);
     const QRectF textCell(layout_.x(layout_.textColumn(b)), top, cell, height);
@@ -137,9 +141,9 @@ void HexPainter::paintCaret(const Caret& caret, int firstVisibleRow, int rowCoun
 
     painter_.save();
     painter_.setBrush(Qt::NoBrush);
-    if (caret.insertMode)
+    if (caret.insertMode) {
         painter_.fillRect(QRectF(active.left(), active.top(), 2, active.height()), colour);
-    else {
+    } else {
         painter_.setPen(QPen(colour, 2));
         painter_.drawRect(active.adjusted(1, 1, -1, -1));
     }

@@ -3,6 +3,7 @@
 #include "hexview/ByteStore.h"
 #include "hexview/CommandController.h"
 #include "hexview/EditController.h"
+#include "hexview/GlyphTable.h"
 #include "hexview/HexLayout.h"
 #include "hexview/HexPainter.h"
 #include "hexview/NavigationController.h"
@@ -27,8 +28,8 @@ QFont viewFont()
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     font.setKerning(false);
-    // Rows are drawn one string per colour, blank elsewhere: only a font whose
-    // cells all have one width keeps the columns in line.
+    // Rows are a grid of equal cells; a proportional font would leave wide
+    // glyphs overlapping their neighbours.
     if (!QFontInfo(font).fixedPitch())
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPixelSize(15);
@@ -41,6 +42,7 @@ HexView::HexView(QWidget* parent)
     : QAbstractScrollArea(parent)
     , store_(std::make_unique<ByteStore>())
     , layout_(std::make_unique<HexLayout>())
+    , glyphs_(std::make_unique<GlyphTable>())
 {
     keys_ = std::make_unique<CommandController>(
         *this, std::make_unique<NavigationController>(*this, std::make_unique<EditController>(*this, nullptr)));
@@ -383,9 +385,9 @@ void HexView::updateModified()
 
 void HexView::updateMetrics()
 {
-    // The advance of a long run, not of one glyph, is what drawn strings use.
-    const QString sample(64, u'0');
-    layout_->setCellSize(QFontMetricsF(font()).horizontalAdvance(sample) / sample.size(), QFontMetrics(font()).height());
+    glyphs_->setFont(font());
+    const QFontMetricsF metrics(font());
+    layout_->setCellSize(metrics.horizontalAdvance(u'0'), static_cast<int>(std::ceil(metrics.height())));
     updateScrollBars();
     viewport()->update();
 }
@@ -433,13 +435,12 @@ bool HexView::event(QEvent* event)
 void HexView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
-    painter.setFont(font());
     const QRect dirty = event->rect();
     painter.fillRect(dirty, palette().color(QPalette::Base));
 
     const int xShift = horizontalScrollBar()->value();
     painter.translate(-xShift, 0);
-    HexPainter rows(painter, *layout_, palette());
+    HexPainter rows(painter, *layout_, *glyphs_, palette());
     rows.paintOffsetBackground(viewport()->height());
 
     const int top = firstVisibleRow();

@@ -6,6 +6,7 @@
 #include <memory>
 
 class ByteStore;
+class GlyphTable;
 class HexLayout;
 class KeyController;
 
@@ -99,6 +100,7 @@ private:
 
     std::unique_ptr<ByteStore> store_;
     std::unique_ptr<HexLayout> layout_;
+    std::unique_ptr<GlyphTable> glyphs_;
     std::unique_ptr<KeyController> keys_;
     uint32_t cursor_ = 0;
     uint32_t anchor_ = 0;
