@@ -280,6 +280,8 @@ void MainWindowDesign::setupUi(QMainWindow* window)
 
     auto* options = named(new QWidget(right), "Panel9");
     options->setFixedHeight(49);
+    // A narrow window clips the option groups rather than refusing its stored width.
+    options->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto* optionsLayout = new QHBoxLayout(options);
     optionsLayout->setContentsMargins(0, 0, 0, 0);
     GroupBox4 = optionGroup(options, "GroupBox4");

@@ -32,7 +32,6 @@ std::unique_ptr<SimulatorControl> SimulatorControl::open(const std::string& path
         || !resolve(library, "belcor_sim_set_hotplug_callback", control->setHotplugCallback_, error)
         || !resolve(library, "belcor_sim_seat_chip", control->seatChip_, error)
         || !resolve(library, "belcor_sim_remove_chip", control->removeChip_, error)
-        || !resolve(library, "belcor_sim_chip_is_seated", control->chipIsSeated_, error)
         || !resolve(library, "belcor_sim_set_plugged", control->setPlugged_, error)
         || !resolve(library, "belcor_sim_is_plugged", control->isPlugged_, error)
         || !resolve(library, "belcor_sim_set_feeder", control->setFeeder_, error))
@@ -67,11 +66,6 @@ bool SimulatorControl::seatChip(const ChipRecord& record)
 void SimulatorControl::removeChip()
 {
     removeChip_();
-}
-
-bool SimulatorControl::isChipSeated() const
-{
-    return chipIsSeated_() != 0;
 }
 
 void SimulatorControl::setPlugged(bool plugged)

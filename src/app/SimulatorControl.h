@@ -26,7 +26,6 @@ public:
     // Seats a blank chip with the record's family, identification and sizes.
     bool seatChip(const ChipRecord& record);
     void removeChip();
-    bool isChipSeated() const;
     void setPlugged(bool plugged);
     bool isPlugged() const;
     void setFeeder(bool enabled);
@@ -43,7 +42,6 @@ private:
     decltype(&belcor_sim_set_hotplug_callback) setHotplugCallback_ = nullptr;
     decltype(&belcor_sim_seat_chip) seatChip_ = nullptr;
     decltype(&belcor_sim_remove_chip) removeChip_ = nullptr;
-    decltype(&belcor_sim_chip_is_seated) chipIsSeated_ = nullptr;
     decltype(&belcor_sim_set_plugged) setPlugged_ = nullptr;
     decltype(&belcor_sim_is_plugged) isPlugged_ = nullptr;
     decltype(&belcor_sim_set_feeder) setFeeder_ = nullptr;

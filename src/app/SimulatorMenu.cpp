@@ -70,6 +70,5 @@ void SimulatorMenu::FeederClick()
 void SimulatorMenu::refreshChecks()
 {
     plugged_->setChecked(simulator_.isPlugged());
-    removeChip_->setEnabled(simulator_.isChipSeated());
     feeder_->setChecked(simulator_.isFeederOn());
 }

@@ -35,6 +35,8 @@
 #include "buffers/HexText.h"
 #include "buffers/ui/HexFieldFilter.h"
 #include "buffers/ui/TForm4.h"
+#include "chips/ui/TForm2.h"
+#include "chips/ui/TForm3.h"
 #include "maint/ui/TForm6.h"
 #include "link/DeviceSession.h"
 #include "ops/SelectChip.h"
@@ -89,6 +91,9 @@ TForm1::TForm1(const std::string& settingsPath, const std::string& databasePath,
 
     // The design's captions are the Simplified Chinese ones; the stored
     // language is applied when the window is first shown.
+    form2_ = new TForm2(workbench_, host_, this);
+    form2_->setDatabasePath(databasePath_);
+    form3_ = new TForm3(workbench_, host_, this);
     form4_ = new TForm4(workbench_, host_, this);
     aboutBox_ = new TAboutBox(this);
     form6_ = new TForm6(workbench_, host_, this);
@@ -139,10 +144,12 @@ void TForm1::connectHandlers()
     both(ui.ToolWrite, ui.W1, &TForm1::ToolWriteClick);
     both(ui.ToolRead, ui.R1, &TForm1::ToolReadClick);
     both(ui.ToolVerify, ui.V1, &TForm1::ToolVerifyClick);
+    both(ui.ToolDevice, ui.N3, &TForm1::ToolDeviceClick);
     both(ui.ToolAbout, ui.N5, &TForm1::ToolAboutClick);
     both(nullptr, ui.N4, &TForm1::N4Click);
     connect(ui.ToolBulk, &QToolButton::clicked, this, &TForm1::ToolBulkClick);
     connect(ui.BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+    connect(ui.BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(ui.Q1, &QAction::triggered, this, &QWidget::close);
     connect(ui.China, &QAction::triggered, this, &TForm1::ChinaClick);
     connect(ui.fanti, &QAction::triggered, this, &TForm1::fantiClick);
@@ -275,6 +282,8 @@ void TForm1::ApplyLanguage()
         return;
     ui.languageGroup->actions().at(language)->setChecked(true);
     setCaptions(language);
+    form2_->ApplyLanguage(language);
+    form3_->ApplyLanguage(language);
     form4_->ApplyLanguage(language);
     form6_->ApplyLanguage(language);
     if (simulatorMenu_)
@@ -436,6 +445,11 @@ void TForm1::ToolBulkClick(bool down)
     finishCommand();
 }
 
+void TForm1::ToolDeviceClick()
+{
+    runDialog(*form2_);
+}
+
 void TForm1::ToolAboutClick()
 {
     runDialog(*aboutBox_);
@@ -451,6 +465,11 @@ void TForm1::BitBtn1Click()
 {
     DetectChip(workbench_, host_);
     finishCommand();
+}
+
+void TForm1::BitBtn2Click()
+{
+    runDialog(*form3_);
 }
 
 void TForm1::ComboBox1Change(int position)

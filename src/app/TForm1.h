@@ -15,6 +15,8 @@ class Settings;
 class SimulatorControl;
 class SimulatorMenu;
 class TAboutBox;
+class TForm2;
+class TForm3;
 class TForm4;
 class TForm6;
 
@@ -59,9 +61,11 @@ public:
     void ToolReadClick();
     void ToolVerifyClick();
     void ToolBulkClick(bool down);
+    void ToolDeviceClick();
     void ToolAboutClick();
     void N4Click();
     void BitBtn1Click();
+    void BitBtn2Click();
     void ComboBox1Change(int position);
     void ComboBox2Change(int position);
     void ComboBox3Change(int position);
@@ -70,6 +74,8 @@ public:
     void CheckBox5Click(bool checked);
 
     TAboutBox* AboutBox() const { return aboutBox_; }
+    TForm2* Form2() const { return form2_; }
+    TForm3* Form3() const { return form3_; }
     TForm4* Form4() const { return form4_; }
     TForm6* Form6() const { return form6_; }
 
@@ -106,6 +112,8 @@ private:
     SimulatorMenu* simulatorMenu_ = nullptr;
     DeviceWatcher* deviceWatcher_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
+    TForm2* form2_ = nullptr;
+    TForm3* form3_ = nullptr;
     TForm4* form4_ = nullptr;
     TForm6* form6_ = nullptr;
     bool batchRunning_ = false;

@@ -1,0 +1,454 @@
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "app/MessageCatalogue.h"
+#include "app/PanelStatusBar.h"
+#include "app/SimulatorControl.h"
+#include "app/TAboutBox.h"
+#include "app/TForm1.h"
+#include "hexview/HexView.h"
+#include "ops/SelectChip.h"
+#include "support/SimulatorFixture.h"
+
+namespace {
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeAll(const std::string& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+QString message(Msg id, int language)
+{
+    return QString::fromStdString(MessageCatalogue::text(id, language));
+}
+
+// Answers every message box that opens while it lives and keeps its text.
+class MessageBoxCatcher {
+public:
+    MessageBoxCatcher()
+    {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        timer_.start();
+    }
+    QStringList texts;
+
+private:
+    QTimer timer_;
+};
+
+// Every caption the language switch may touch, by object path.
+std::map<QString, QString> captions(TForm1& window)
+{
+    std::map<QString, QString> all;
+    all["window"] = window.windowTitle();
+    for (int panel = 0; panel < PanelStatusBar::PanelCount; ++panel)
+        all[QString("panel%1").arg(panel)] = window.ui.StatusBar1->panelText(panel);
+    for (int tab = 0; tab < window.ui.PageControl1->count(); ++tab)
+        all[QString("tab%1").arg(tab)] = window.ui.PageControl1->tabText(tab);
+    for (QObject* object : window.findChildren<QObject*>()) {
+        const QString key = object->parent()->objectName() + "/" + object->objectName();
+        if (object->objectName().isEmpty())
+            continue;
+        if (auto* action = qobject_cast<QAction*>(object))
+            all[key] = action->text();
+        else if (auto* menu = qobject_cast<QMenu*>(object))
+            all[key] = menu->title();
+        else if (auto* group = qobject_cast<QGroupBox*>(object))
+            all[key] = group->title();
+        else if (auto* button = qobject_cast<QAbstractButton*>(object))
+            all[key] = button->text();
+        else if (auto* label = qobject_cast<QLabel*>(object))
+            all[key] = label->text();
+        else if (auto* dialog = qobject_cast<QDialog*>(object))
+            all[key] = dialog->windowTitle();
+    }
+    return all;
+}
+
+// Pixels of the state panel drawn in (nearly) pure red.
+int redPixels(TForm1& window)
+{
+    const QImage image = window.ui.StatusBar1->grab().toImage();
+    const QRect panel = window.ui.StatusBar1->panelRect(1);
+    int count = 0;
+    for (int y = panel.top(); y <= panel.bottom() && y < image.height(); ++y)
+        for (int x = panel.left(); x <= panel.right(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80)
+                ++count;
+        }
+    return count;
+}
+
+void typeInto(QWidget* field, const QString& text)
+{
+    for (const QChar character : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(character));
+        QApplication::sendEvent(field, &press);
+    }
+}
+
+class MainWindowTest : public SimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        SimulatorFixture::SetUp();
+        settingsPath = dir.filePath("belcor.ini").toStdString();
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        SimulatorFixture::TearDown();
+    }
+
+    static std::string shippedDatabase()
+    {
+        return (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString();
+    }
+
+    TForm1& open(const std::string& database = shippedDatabase(), SimulatorControl* simulator = nullptr)
+    {
+        window = std::make_unique<TForm1>(settingsPath, database, simulator);
+        window->show();
+        settle();
+        return *window;
+    }
+
+    // The window in simulation mode, with the simulator's own controls.
+    TForm1& openSimulated()
+    {
+        std::string error;
+        simulator = SimulatorControl::open(simulatorPath(), error);
+        EXPECT_TRUE(simulator) << error;
+        return open(shippedDatabase(), simulator.get());
+    }
+
+    QTemporaryDir dir;
+    std::string settingsPath;
+    std::unique_ptr<SimulatorControl> simulator;
+    std::unique_ptr<TForm1> window;
+};
+
+TEST_F(MainWindowTest, FirstStartWithoutSettingsFile)
+{
+    TForm1& form = open();
+    EXPECT_EQ(form.size(), QSize(700, 500));
+    EXPECT_LE((form.frameGeometry().center() - form.screen()->availableGeometry().center()).manhattanLength(), 2);
+    EXPECT_EQ(form.ui.ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(form.ui.ComboBox2->currentIndex(), 0);
+    EXPECT_EQ(form.ui.ComboBox3->currentIndex(), 0);
+    EXPECT_TRUE(form.ui.China->isChecked());
+    EXPECT_FALSE(form.ui.ToolDevice->isVisible());
+    EXPECT_FALSE(form.ui.N3->isVisible());
+    EXPECT_FALSE(form.ui.N4->isVisible());
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(settingsPath)));
+
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(readAll(settingsPath), "[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=0\n[DEVICE]\nSPEED=0\nLANGU=0\n");
+}
+
+TEST_F(MainWindowTest, StoredPositionIsReplacedByCentringButSizeStays)
+{
+    writeAll(settingsPath, "[Environment]\nFormTop=300\nFormLeft=5\nFormWidth=640\nFormHeight=480\n");
+    TForm1& form = open();
+    EXPECT_EQ(form.size(), QSize(640, 480));
+    EXPECT_LE((form.frameGeometry().center() - form.screen()->availableGeometry().center()).manhattanLength(), 2);
+}
+
+TEST_F(MainWindowTest, FormMaxStartsMaximised)
+{
+    writeAll(settingsPath, "[Environment]\nFormMax=1\nFormWidth=300\n");
+    EXPECT_TRUE(open().isMaximized());
+}
+
+TEST_F(MainWindowTest, MaintenanceModeShowsDeviceAndHardwareAndKeepsItsLine)
+{
+    writeAll(settingsPath, "[DEVICE]\nchip=1\nLANGU=2\n");
+    TForm1& form = open();
+    EXPECT_TRUE(form.ui.ToolDevice->isVisible());
+    EXPECT_TRUE(form.ui.N3->isVisible());
+    EXPECT_TRUE(form.ui.N4->isVisible());
+    form.ChinaClick();
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(readAll(settingsPath), "[DEVICE]\nchip=1\nLANGU=0\nSPEED=0\n[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=0\n");
+}
+
+TEST_F(MainWindowTest, FailedSettingsWriteIsShownAndTheWindowStillCloses)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir("belcor.ini"));
+    TForm1& form = open();
+    MessageBoxCatcher boxes;
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(boxes.texts, QStringList{"Unable to write to " + QString::fromStdString(settingsPath)});
+    EXPECT_FALSE(form.isVisible());
+}
+
+class StatePanel : public MainWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StatePanel, NotConnectedIsRedAndConnectedIsNot)
+{
+    const int language = GetParam();
+    writeAll(settingsPath, "[DEVICE]\nLANGU=" + std::to_string(language) + "\n");
+    belcor_sim_set_plugged(0);
+    TForm1& form = open();
+    EXPECT_EQ(form.ui.StatusBar1->panelText(1), message(Msg::NotConnected, language));
+    EXPECT_EQ(form.statePanelColour(), QColor(255, 0, 0));
+    EXPECT_GT(redPixels(form), 0);
+
+    form.DeviceChanged();
+    belcor_sim_set_plugged(1);
+    form.FormActivate();
+    EXPECT_EQ(form.ui.StatusBar1->panelText(1), message(Msg::Connected, language));
+    EXPECT_EQ(form.statePanelColour(), form.palette().color(QPalette::ButtonText));
+    EXPECT_EQ(redPixels(form), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, StatePanel, ::testing::Values(0, 1, 2));
+
+TEST_F(MainWindowTest, NotConnectedOfAnotherLanguageIsDrawnNormallyUntilTheNextCheck)
+{
+    belcor_sim_set_plugged(0);
+    TForm1& form = open();
+    const QString chinese = message(Msg::NotConnected, SimplifiedChinese);
+    ASSERT_EQ(form.ui.StatusBar1->panelText(1), chinese);
+    form.EnlishClick();
+    EXPECT_EQ(form.ui.StatusBar1->panelText(1), chinese);
+    EXPECT_EQ(redPixels(form), 0);
+    form.FormActivate();
+    EXPECT_EQ(form.ui.StatusBar1->panelText(1), "Not connected");
+    EXPECT_GT(redPixels(form), 0);
+}
+
+TEST_F(MainWindowTest, LanguageRoundTripRestoresEveryCaption)
+{
+    TForm1& form = open();
+    const auto chinese = captions(form);
+    form.EnlishClick();
+    const auto english = captions(form);
+    EXPECT_EQ(english.at("window"), "BelcorU2 USB High Programmer");
+    EXPECT_EQ(english.at("ToolBar1/ToolFill"), "FIll");
+    EXPECT_EQ(english.at("L1/Enlish"), "Enlish");
+    EXPECT_EQ(english.at("Panel1/Copyright"), "Copyright (C) Belcor Electronics. All rights reserved.");
+    EXPECT_EQ(english.at("panel0"), "State");
+    EXPECT_EQ(english.at("tab0"), "FLASH");
+    EXPECT_NE(chinese, english);
+    form.ChinaClick();
+    EXPECT_EQ(captions(form), chinese);
+}
+
+class LanguageMenu : public MainWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(LanguageMenu, ExactlyOneItemIsChecked)
+{
+    writeAll(settingsPath, "[DEVICE]\nLANGU=" + std::to_string(GetParam()) + "\n");
+    TForm1& form = open();
+    const QList<QAction*> items = {form.ui.China, form.ui.fanti, form.ui.Enlish};
+    const auto checked = [&] {
+        QList<int> on;
+        for (int i = 0; i < items.size(); ++i)
+            if (items[i]->isChecked())
+                on << i;
+        return on;
+    };
+    EXPECT_EQ(checked(), QList<int>{GetParam()});
+    form.ui.Enlish->trigger();
+    EXPECT_EQ(checked(), QList<int>{2});
+    form.ui.fanti->trigger();
+    form.ui.fanti->trigger();
+    EXPECT_EQ(checked(), QList<int>{1});
+    EXPECT_EQ(form.workbench().languageIndex, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(StoredLanguage, LanguageMenu, ::testing::Values(0, 1, 2));
+
+TEST_F(MainWindowTest, LanguageSwitchEmptiesTheLog)
+{
+    TForm1& form = open();
+    ASSERT_FALSE(form.ui.RichEdit1->toPlainText().isEmpty());
+    form.fantiClick();
+    EXPECT_TRUE(form.ui.RichEdit1->toPlainText().isEmpty());
+    EXPECT_EQ(form.ui.ToolBulk->text(), "批量");
+}
+
+TEST_F(MainWindowTest, LogLinesAreInsertedNewestFirst)
+{
+    TForm1& form = open();
+    form.ui.RichEdit1->clear();
+    form.host().insertLogLine("first");
+    form.host().insertLogLine("second");
+    EXPECT_EQ(form.ui.RichEdit1->toPlainText(), "second\nfirst");
+    EXPECT_EQ(form.host().firstLogLine(), "second");
+}
+
+class ProgressGeometry : public MainWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ProgressGeometry, FollowsTheStatusBarWidth)
+{
+    TForm1& form = open();
+    form.resize(GetParam(), 500);
+    settle();
+    for (QProgressBar* bar : {form.ui.Progress, form.ui.Progress2}) {
+        EXPECT_EQ(bar->x(), 317);
+        EXPECT_EQ(bar->width(), form.ui.StatusBar1->width() - 315);
+    }
+    EXPECT_EQ(form.ui.Progress->y(), 2);
+    EXPECT_EQ(form.ui.Progress->height(), form.ui.StatusBar1->height() - 2);
+    EXPECT_EQ(form.ui.Progress2->height(), (form.ui.StatusBar1->height() - 2) / 2);
+    EXPECT_FALSE(form.ui.Progress2->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, ProgressGeometry, ::testing::Values(640, 700, 993, 1280));
+
+TEST_F(MainWindowTest, SimulatorHotPlugUpdatesTheStatePanelWithoutUserAction)
+{
+    writeAll(settingsPath, "[DEVICE]\nLANGU=2\n");
+    TForm1& form = openSimulated();
+    EXPECT_EQ(form.ui.StatusBar1->panelText(1), "Connected");
+
+    simulator->setPlugged(false);
+    settle();
+    EXPECT_EQ(form.ui.StatusBar1->panelText(1), "Not connected");
+    simulator->setPlugged(true);
+    settle();
+    EXPECT_EQ(form.ui.StatusBar1->panelText(1), "Connected");
+
+    // A device session holds the link: the check waits for the next event.
+    form.workbench().busy = true;
+    simulator->setPlugged(false);
+    settle();
+    EXPECT_EQ(form.ui.StatusBar1->panelText(1), "Connected");
+    form.workbench().busy = false;
+}
+
+TEST_F(MainWindowTest, SimulatorMenuSeatsTheSelectedChip)
+{
+    TForm1& form = openSimulated();
+    auto* seat = form.findChild<QAction*>("SimSeatChip");
+    ASSERT_TRUE(seat);
+    seat->trigger();
+    EXPECT_TRUE(belcor_sim_chip_is_seated());
+    form.findChild<QAction*>("SimRemoveChip")->trigger();
+    EXPECT_FALSE(belcor_sim_chip_is_seated());
+}
+
+ChipRecord record(const char* title, uint32_t flashSize, uint16_t eepromSize, uint16_t xmlLink, uint8_t voltage)
+{
+    ChipRecord chip{};
+    std::strncpy(chip.title, title, sizeof chip.title - 1);
+    chip.flashSize = flashSize;
+    chip.flashPage = 256;
+    chip.eepromSize = eepromSize;
+    chip.xmlLink = xmlLink;
+    chip.voltage = voltage;
+    return chip;
+}
+
+TEST_F(MainWindowTest, SelectionRefreshesDetailsTabsNoticeAndViews)
+{
+    TForm1& form = open(dir.filePath("none.Dat").toStdString());
+    Workbench& bench = form.workbench();
+    bench.catalogue.ChipDatabase[0] = record("SPI_FLASH,Maker,LowVolt", 0x10000, 0, 0, 1);
+    bench.catalogue.ChipDatabase[1] = record("24_EEPROM,Maker,WithData", 0x800, 256, 1, 0);
+
+    SelectChip(bench, form.host(), 0, 0, 0);
+    EXPECT_TRUE(form.ui.Label9->isVisibleTo(&form));
+    EXPECT_FALSE(form.ui.PageControl1->isTabVisible(1));
+    EXPECT_FALSE(form.ui.PageControl1->isTabVisible(2));
+    EXPECT_EQ(form.ui.PageControl1->tabText(0), "FLASH");
+    EXPECT_EQ(form.ui.Edit1->text(), "65536");
+    EXPECT_EQ(form.ui.Edit4->text(), "FFFF");
+    EXPECT_EQ(form.ui.FlashEditor->byteCount(), 0x10000u);
+    EXPECT_EQ(form.ui.ComboBox3->currentText(), "LowVolt");
+
+    SelectChip(bench, form.host(), 1, 0, 0);
+    EXPECT_FALSE(form.ui.Label9->isVisibleTo(&form));
+    EXPECT_TRUE(form.ui.PageControl1->isTabVisible(1));
+    EXPECT_TRUE(form.ui.PageControl1->isTabVisible(2));
+    EXPECT_EQ(form.ui.PageControl1->tabText(0), "EEPROM");
+    EXPECT_EQ(form.ui.Edit5->text(), "256");
+    EXPECT_EQ(form.ui.EepromEditor->byteCount(), 256u);
+    EXPECT_EQ(form.ui.ComboBox1->currentIndex(), 1);
+}
+
+TEST_F(MainWindowTest, OversizedRecordShowsNoMoreThanTheBuffers)
+{
+    TForm1& form = open(dir.filePath("none.Dat").toStdString());
+    Workbench& bench = form.workbench();
+    bench.catalogue.ChipDatabase[0] = record("SPI_FLASH,Maker,Huge", 0x8000000, 0xFFFF, 0, 0);
+    SelectChip(bench, form.host(), 0, 0, 0);
+    EXPECT_EQ(form.ui.FlashEditor->byteCount(), BufferSet::FlashCapacity);
+    EXPECT_EQ(form.ui.EepromEditor->byteCount(), BufferSet::EepromCapacity);
+}
+
+TEST_F(MainWindowTest, AddressFieldsTakeHexOnlyAndFollowTheirCheckBox)
+{
+    TForm1& form = open();
+    EXPECT_FALSE(form.ui.Edit3->isEnabled());
+    form.ui.CheckBox5->click();
+    EXPECT_TRUE(form.ui.Edit3->isEnabled());
+    EXPECT_TRUE(form.workbench().buffers.range.enabled);
+
+    form.ui.Edit3->clear();
+    EXPECT_EQ(form.workbench().buffers.range.start, 0);
+    typeInto(form.ui.Edit3, "g ab");
+    EXPECT_EQ(form.ui.Edit3->text(), "AB");
+    EXPECT_EQ(form.workbench().buffers.range.start, 0xAB);
+
+    form.ui.CheckBox5->click();
+    EXPECT_FALSE(form.ui.Edit4->isEnabled());
+    EXPECT_EQ(form.workbench().buffers.range.start, 0xAB);
+}
+
+TEST_F(MainWindowTest, AboutBoxShowsProductNameOfTheLanguage)
+{
+    writeAll(settingsPath, "[DEVICE]\nLANGU=1\n");
+    TForm1& form = open();
+    EXPECT_EQ(form.AboutBox()->ProductName()->text(), "Belcor高速編程器");
+    MessageBoxCatcher none;
+    QTimer::singleShot(20, form.AboutBox(), &QDialog::accept);
+    form.ToolAboutClick();
+    EXPECT_TRUE(none.texts.isEmpty());
+}
+
+}  // namespace
