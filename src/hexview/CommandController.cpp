@@ -26,6 +26,9 @@ bool CommandController::handleKey(QKeyEvent* event)
         return true;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
+        // Ctrl+Tab belongs to the tab widget around the view.
+        if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+            return false;
         view_.setActiveField(view_.activeField() == HexView::Field::Hex ? HexView::Field::Text : HexView::Field::Hex);
         return true;
     default:

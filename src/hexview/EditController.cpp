@@ -18,11 +18,13 @@ bool EditController::handleKey(QKeyEvent* event)
         return false;
     const QChar character = text.front();
     if (view_.activeField() == HexView::Field::Hex) {
-        const int value = QStringView(text).toInt(nullptr, 16);
-        const bool isHexDigit = character.isDigit() || (character.toUpper() >= u'A' && character.toUpper() <= u'F');
-        if (!isHexDigit || character.unicode() > 0x7F)
+        const char16_t digit = character.toUpper().unicode();
+        if (digit >= u'0' && digit <= u'9')
+            view_.typeHexDigit(digit - u'0');
+        else if (digit >= u'A' && digit <= u'F')
+            view_.typeHexDigit(digit - u'A' + 10);
+        else
             return false;
-        view_.typeHexDigit(value);
         return true;
     }
     // The text field shows bytes as Latin-1 characters, so only those can be typed.
