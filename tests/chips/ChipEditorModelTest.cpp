@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "ChipTestData.h"
-#include "ChipTestHost.h"
+#include "support/RecordingHost.h"
 #include "chips/ChipDatabaseFile.h"
 #include "chips/ChipEditorModel.h"
 #include "chips/ChipText.h"
@@ -193,7 +193,7 @@ protected:
     std::filesystem::path path = folder.file("belcor.Dat");
     std::unique_ptr<ChipCatalogue> catalogue = std::make_unique<ChipCatalogue>();
     ChipEditorModel model;
-    ChipTestHost host;
+    RecordingHost host;
     std::unique_ptr<ChipCatalogue> before;
     std::vector<uint8_t> fileBefore;
 };
@@ -203,8 +203,8 @@ TEST_F(EditorSaveTest, BadCellInALaterRowChangesNeitherTableNorFile)
     model.rows.push_back(Row("F", "B", "NEW", 0, "0"));
     model.rows.push_back(Row("F", "B", "BAD", 0, ""));
     EXPECT_FALSE(model.save(*catalogue, host, path.string()));
-    ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0],
+    ASSERT_EQ(host.errorBoxes.size(), 1u);
+    EXPECT_EQ(host.errorBoxes[0],
               "Row 4, column \"子类型\": '' is not a valid integer value. Nothing was saved.");
     ExpectNothingChanged();
 }
@@ -213,20 +213,20 @@ TEST_F(EditorSaveTest, MoreRowsThanTheTableHoldsAreRefused)
 {
     model.rows.resize(1000, Row("F", "A", "X", 0, "0"));
     EXPECT_FALSE(model.save(*catalogue, host, path.string()));
-    ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_NE(host.errors[0].find("at most 999"), std::string::npos);
+    ASSERT_EQ(host.errorBoxes.size(), 1u);
+    EXPECT_NE(host.errorBoxes[0].find("at most 999"), std::string::npos);
     ExpectNothingChanged();
 }
 
 TEST_F(EditorSaveTest, BreakingTheClassOrderAsksFirst)
 {
     model.rows.insert(model.rows.begin(), Row("E", "A", "EE", 1, "0"));
-    host.answer = false;
+    host.defaultAnswer = false;
     EXPECT_FALSE(model.save(*catalogue, host, path.string()));
     ASSERT_EQ(host.questions.size(), 1u);
     ExpectNothingChanged();
 
-    host.answer = true;
+    host.defaultAnswer = true;
     EXPECT_TRUE(model.save(*catalogue, host, path.string()));
     EXPECT_EQ(ReadBytes(path).size(), 68u * 4);
     EXPECT_EQ(ChipText::titleBytes(catalogue->ChipDatabase[0]), "E,A,EE");
@@ -238,7 +238,7 @@ TEST_F(EditorSaveTest, SavingTrimsTheNamesAndEndsTheTable)
     model.rows.push_back(Row(" F", "B ", "NEW", 0, "0"));
     catalogue->ChipDatabase[3] = MakeRecord("F,A,BEHIND");
     EXPECT_TRUE(model.save(*catalogue, host, path.string()));
-    EXPECT_TRUE(host.errors.empty());
+    EXPECT_TRUE(host.errorBoxes.empty());
     EXPECT_EQ(ChipText::titleBytes(catalogue->ChipDatabase[1]), "F,A,OLD2");
     EXPECT_EQ(ChipText::titleBytes(catalogue->ChipDatabase[2]), "F,B,NEW");
     EXPECT_EQ(catalogue->recordCount(), 3);
@@ -261,7 +261,7 @@ TEST_F(EditorSaveTest, ReloadShowsTheFileAndKeepsTheTableWhenItIsDamaged)
     WriteBytes(path, std::vector<uint8_t>(70, 1));
     model.rows.clear();
     model.reload(*catalogue, host, path.string());
-    EXPECT_EQ(host.informations, (std::vector<std::string>{"配置文件被破坏！"}));
+    EXPECT_EQ(host.informationBoxes, (std::vector<std::string>{"配置文件被破坏！"}));
     ASSERT_EQ(model.rows.size(), 2u);
     EXPECT_EQ(model.rows[1].cells[ChipRow::Name], "OLD2");
 }

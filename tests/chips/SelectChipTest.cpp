@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "ChipTestData.h"
-#include "ChipTestHost.h"
+#include "support/RecordingHost.h"
 #include "app/MessageCatalogue.h"
 #include "chips/ChipSearch.h"
 #include "ops/SelectChip.h"
@@ -26,7 +26,7 @@ protected:
     }
 
     std::unique_ptr<Workbench> workbench = std::make_unique<Workbench>();
-    ChipTestHost host;
+    RecordingHost host;
 };
 
 // Two types, two makers of the first, in database order.
@@ -64,7 +64,7 @@ TEST_F(SelectChipTest, PositionsDesignateTheRecordAndResetTheBuffers)
     EXPECT_EQ(workbench->buffers.flash()[5], 0xFF);
     EXPECT_EQ(workbench->buffers.dataLength, 0);
     EXPECT_EQ(workbench->buffers.range.end, 0x3FFFFF);
-    EXPECT_EQ(host.selectionChanges, 1);
+    EXPECT_EQ(host.chipSelectionChanges, 1);
 }
 
 TEST_F(SelectChipTest, DetailsFollowTheSelectedRecord)
@@ -120,7 +120,7 @@ TEST_F(SelectChipTest, PositionsOutsideTheListsSelectNothing)
     EXPECT_TRUE(catalogue().nameList.items.empty());
     EXPECT_EQ(catalogue().typeList.position, -1);
     EXPECT_EQ(workbench->buffers.range.end, 0x3FFFFF);
-    EXPECT_EQ(host.selectionChanges, 2);
+    EXPECT_EQ(host.chipSelectionChanges, 2);
 
     EXPECT_EQ(Select(0, 5, 0), -1);
     EXPECT_EQ(catalogue().manufacturerList.items, (Items{"Winbond", "GigaDevice"}));
@@ -140,7 +140,7 @@ TEST_F(SelectChipTest, EmptyDatabaseLeavesEmptyListsAndTheEndAtFFFFFFFF)
     EXPECT_EQ(catalogue().currentChip, 0);
     EXPECT_EQ(catalogue().sizeText(), "0");
     EXPECT_EQ(static_cast<uint32_t>(workbench->buffers.range.end), 0xFFFFFFFFu);
-    EXPECT_EQ(host.selectionChanges, 1);
+    EXPECT_EQ(host.chipSelectionChanges, 1);
 }
 
 TEST_F(SelectChipTest, TypeListGrowsButIsNeverEmptied)
@@ -180,8 +180,8 @@ TEST_F(SelectChipTest, ListChangesAreRefusedDuringADeviceSession)
     EXPECT_EQ(TypeListChanged(*workbench, host, 1), -1);
     EXPECT_EQ(catalogue().typeList.position, 0);
     EXPECT_EQ(catalogue().currentChip, 0);
-    EXPECT_EQ(host.beeps, 1);
-    EXPECT_EQ(host.selectionChanges, 1);
+    EXPECT_EQ(host.beepCount, 1);
+    EXPECT_EQ(host.chipSelectionChanges, 1);
 }
 
 TEST_F(SelectChipTest, SearchResultOfAnotherTypeEndsWithAllThreeListsOnIt)
@@ -207,16 +207,16 @@ TEST_F(SelectChipTest, StartUpLoadSelectsTheRememberedChip)
     ScratchFolder folder;
     WriteBytes(folder.file("belcor.Dat"), {});
     EXPECT_EQ(LoadChipDatabase(*workbench, host, folder.file("missing.Dat").string()), 0);
-    EXPECT_EQ(host.selectionChanges, 0);
+    EXPECT_EQ(host.chipSelectionChanges, 0);
 
     EXPECT_EQ(LoadChipDatabase(*workbench, host, folder.file("belcor.Dat").string()), 1);
-    EXPECT_EQ(host.selectionChanges, 1);
+    EXPECT_EQ(host.chipSelectionChanges, 1);
 
     WriteBytes(folder.file("belcor.Dat"), std::vector<uint8_t>(100));
     workbench->languageIndex = English;
     EXPECT_EQ(LoadChipDatabase(*workbench, host, folder.file("belcor.Dat").string()), 0);
-    EXPECT_EQ(host.informations, (Items{"The configuration file was destroyed."}));
-    EXPECT_EQ(host.selectionChanges, 1);
+    EXPECT_EQ(host.informationBoxes, (Items{"The configuration file was destroyed."}));
+    EXPECT_EQ(host.chipSelectionChanges, 1);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "ChipTestData.h"
-#include "ChipTestHost.h"
+#include "support/RecordingHost.h"
 #include "chips/ui/TForm3.h"
 #include "ops/SelectChip.h"
 #include "ops/Workbench.h"
@@ -31,7 +31,7 @@ protected:
     void ClickSelect() { dialog.findChild<QPushButton*>("BitBtn1")->click(); }
 
     std::unique_ptr<Workbench> workbench = std::make_unique<Workbench>();
-    ChipTestHost host;
+    RecordingHost host;
     TForm3 dialog{*workbench, host, nullptr};
 };
 
