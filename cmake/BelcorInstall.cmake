@@ -1,0 +1,126 @@
+# Install layout and the Debian package.
+#
+# The application finds its settings, chip database and simulator beside its
+# own executable, so the executables and those files stay together in one
+# portable folder (BELCOR_INSTALL_APPDIR, /opt/belcor by default). Launchers in
+# <prefix>/bin are relative symbolic links into that folder: the programs
+# resolve /proc/self/exe and so find their files through the link. Desktop
+# entry, icons, AppStream data and udev rules go under the prefix as usual.
+#
+#   cmake --install build --prefix /usr            # the layout of the package
+#   DESTDIR=/tmp/root cmake --install build        # the same, staged
+#   cpack --config build/CPackConfig.cmake         # belcor_<version>_<arch>.deb
+
+set(BELCOR_INSTALL_APPDIR "/opt/belcor" CACHE STRING
+  "Folder of the executables and the files beside them; a relative path is taken under the prefix")
+set(BELCOR_INSTALL_UDEVRULESDIR "lib/udev/rules.d" CACHE STRING
+  "Folder of the udev rules; a relative path is taken under the prefix")
+# Date of the release that PROJECT_VERSION names, for the AppStream data.
+set(BELCOR_RELEASE_DATE "2026-12-07")
+
+set(belcor_packaging ${CMAKE_SOURCE_DIR}/packaging)
+set(belcor_appdir ${BELCOR_INSTALL_APPDIR})
+
+# The portable folder.
+foreach(program belcor belcor-cli)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${belcor_appdir})
+  endif()
+endforeach()
+if(TARGET belcor_chipdb)
+  install(FILES ${BELCOR_BIN_DIR}/belcor.Dat ${BELCOR_BIN_DIR}/belcor-cli.Dat DESTINATION ${belcor_appdir})
+endif()
+if(TARGET belcor_sim)
+  get_target_property(belcor_sim_type belcor_sim TYPE)
+  if(belcor_sim_type STREQUAL "SHARED_LIBRARY")
+    # Loaded with dlopen by path, never linked: no name link, no soname link.
+    install(TARGETS belcor_sim LIBRARY DESTINATION ${belcor_appdir} NAMELINK_SKIP)
+  endif()
+endif()
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/sim/scenarios DESTINATION ${belcor_appdir}/sim)
+
+# Launchers: <prefix>/bin/belcor -> ../../opt/belcor/belcor. The link is
+# relative so that a staged or extracted tree works where it lies.
+foreach(program belcor belcor-cli)
+  if(TARGET ${program})
+    install(CODE "
+      set(appdir \"${belcor_appdir}\")
+      if(NOT IS_ABSOLUTE \"\${appdir}\")
+        set(appdir \"\${CMAKE_INSTALL_PREFIX}/\${appdir}\")
+      endif()
+      set(bindir \"\${CMAKE_INSTALL_PREFIX}/bin\")
+      file(RELATIVE_PATH target \"\${bindir}\" \"\${appdir}/${program}\")
+      file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${bindir}\")
+      message(STATUS \"Installing: \$ENV{DESTDIR}\${bindir}/${program} -> \${target}\")
+      file(CREATE_LINK \"\${target}\" \"\$ENV{DESTDIR}\${bindir}/${program}\" SYMBOLIC)
+      list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${bindir}/${program}\")
+    ")
+  endif()
+endforeach()
+
+# Desktop integration.
+install(FILES ${belcor_packaging}/desktop/belcor.desktop DESTINATION share/applications)
+configure_file(${belcor_packaging}/desktop/example.belcor.Belcor.metainfo.xml.in
+  ${CMAKE_BINARY_DIR}/packaging/example.belcor.Belcor.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/example.belcor.Belcor.metainfo.xml DESTINATION share/metainfo)
+
+# The icon: the application's own picture, as SVG and as PNGs rendered from it.
+set(belcor_icon_svg ${CMAKE_SOURCE_DIR}/src/app/resources/belcor.svg)
+set(belcor_icon_sizes 16 22 24 32 48 64 128 256)
+install(FILES ${belcor_icon_svg} DESTINATION share/icons/hicolor/scalable/apps)
+if(TARGET Qt6::Svg)
+  add_executable(belcor-render-icon ${belcor_packaging}/tools/RenderIcon.cpp)
+  target_link_libraries(belcor-render-icon PRIVATE Qt6::Gui Qt6::Svg)
+  set_target_properties(belcor-render-icon PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+  set(belcor_icon_dir ${CMAKE_BINARY_DIR}/packaging/icons)
+  set(belcor_icon_pngs)
+  foreach(size ${belcor_icon_sizes})
+    list(APPEND belcor_icon_pngs ${belcor_icon_dir}/${size}x${size}/belcor.png)
+    install(FILES ${belcor_icon_dir}/${size}x${size}/belcor.png DESTINATION share/icons/hicolor/${size}x${size}/apps)
+  endforeach()
+  add_custom_command(OUTPUT ${belcor_icon_pngs}
+    COMMAND belcor-render-icon ${belcor_icon_svg} ${belcor_icon_dir} ${belcor_icon_sizes}
+    DEPENDS belcor-render-icon ${belcor_icon_svg}
+    COMMENT "Rendering the application icon")
+  add_custom_target(belcor_icons ALL DEPENDS ${belcor_icon_pngs})
+endif()
+
+# udev: the programmer and its boot loader for the user at the seat.
+install(FILES ${belcor_packaging}/udev/70-belcor.rules DESTINATION ${BELCOR_INSTALL_UDEVRULESDIR})
+
+# Documentation.
+foreach(doc README.md sim/README.md)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/${doc})
+    get_filename_component(doc_dir ${doc} DIRECTORY)
+    install(FILES ${CMAKE_SOURCE_DIR}/${doc} DESTINATION share/doc/belcor/${doc_dir})
+  endif()
+endforeach()
+
+# The Debian package. The libraries that the programs load by file name at run
+# time (libusb-0.1, hidapi) appear in no ELF header, so every dependency is
+# named here. libqt6gui6 carries the xcb, offscreen and JPEG plugins; libqt6svg6
+# the SVG icon engine.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME belcor)
+set(CPACK_PACKAGE_VENDOR "Belcor developers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Belcor developers <dev@belcor.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop application for the BelcorU2 USB chip programmer")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Belcor reads, blank checks, erases, writes and verifies SPI flash, I2C,\nMicrowire and SPI EEPROMs and AVR microcontrollers with the BelcorU2 USB\nprogrammer, one chip at a time or in batch runs. It includes belcor-cli, a\ncommand-line front end, and a programmer simulator for trying it without\nthe hardware.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The portable folder lies outside the prefix: stage through DESTDIR.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Belcor developers <dev@belcor.example>")
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://belcor.example/")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6svg6 (>= 6.4), libusb-0.1-4, libhidapi-hidraw0, libudev1")
+# The Chinese interface needs a CJK font.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${belcor_packaging}/debian/postinst ${belcor_packaging}/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
