@@ -86,14 +86,14 @@ std::string gbkToUtf8(const std::string& gbk)
 {
     if (isPlainAscii(gbk))
         return gbk;
-    return convert("UTF-8", "GBK", gbk, true).value_or(std::string());
+    return convert("UTF-8", "CP936", gbk, true).value_or(std::string());
 }
 
 std::optional<std::string> utf8ToGbk(const std::string& utf8)
 {
     if (isPlainAscii(utf8))
         return utf8;
-    return convert("GBK", "UTF-8", utf8, false);
+    return convert("CP936", "UTF-8", utf8, false);
 }
 
 }  // namespace ChipText
