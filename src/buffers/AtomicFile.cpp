@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +35,11 @@ AtomicFile::~AtomicFile()
 
 bool AtomicFile::open()
 {
+    // Saving through a symbolic link replaces the file it points to, not the link.
+    if (char* real = ::realpath(target_.c_str(), nullptr)) {
+        target_ = real;
+        std::free(real);
+    }
     static std::atomic<unsigned> counter{0};
     const std::string stem = folderOf(target_) + "/." + nameOf(target_) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -27,8 +27,6 @@ public:
     // Syncs, closes and renames over the target; false leaves the target as it was.
     bool commit();
 
-    const std::string& targetPath() const { return target_; }
-
 private:
     void discard();
 

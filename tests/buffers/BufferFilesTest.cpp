@@ -125,6 +125,17 @@ TEST_F(SaveBufferFileTest, AsksBeforeReplacing)
     EXPECT_EQ(readFile(path).size(), 0x1000u);
 }
 
+TEST_F(SaveBufferFileTest, SavingThroughALinkKeepsTheLink)
+{
+    const std::string target = folder.file("real.bin");
+    const std::string link = folder.file("link.bin");
+    writeFile(target, "previous");
+    std::filesystem::create_symlink(target, link);
+    EXPECT_TRUE(save(link));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readFile(target).size(), 0x1000u);
+}
+
 TEST_F(SaveBufferFileTest, MissingFolderCannotBeCreated)
 {
     const std::string path = folder.file("missing/a.hex");
