@@ -1,5 +1,5 @@
-#include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "chips/ChipRecord.h"
 #include "ops/BlockRoutines.h"
@@ -16,12 +16,14 @@ Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipReco
         return FailedAt(workbench, Msg::BlankCheckFailedAt, 0);
 
     const uint32_t block = BlockSize(chip);
+    std::array<uint8_t, 256> erased;
+    erased.fill(0xFF);
     // Only whole blocks are examined, so nothing stale is ever compared.
     std::array<uint8_t, 256> received;
     for (uint32_t offset = 0; offset < chip.flashSize; offset += block) {
         if (workbench.link.USB_bulk_read(received.data(), int(block)) != int(block))
             return FailedAt(workbench, Msg::BlankCheckFailedAt, offset);
-        if (std::any_of(received.begin(), received.begin() + block, [](uint8_t byte) { return byte != 0xFF; }))
+        if (std::memcmp(received.data(), erased.data(), block) != 0)
             return Outcome::failure(MessageCatalogue::text(Msg::NotBlank, workbench.languageIndex));
         host.setProgress(offset);
         host.pumpEvents();

@@ -5,10 +5,9 @@
 #include <vector>
 
 #include "belcor_sim.h"
-#include "buffers/BufferSet.h"
-#include "chips/ChipRecord.h"
 #include "link/CommandBlock.h"
 #include "ops/ChipOperations.h"
+#include "ops/Workbench.h"
 #include "support/SimulatorFixture.h"
 
 inline ChipRecord chipRecord(const char* title, uint8_t chipClass, uint32_t size, uint16_t page,
@@ -24,14 +23,18 @@ inline ChipRecord chipRecord(const char* title, uint8_t chipClass, uint32_t size
     return record;
 }
 
-// A selected chip of the record's kind seated in the programmer, plus the
-// questions the operation tests ask of the transcript.
+// The selected chip seated in the programmer, plus what the operation tests
+// ask of the transcript.
 class OpsFixture : public SimulatorFixture {
 protected:
     void useChip(const ChipRecord& record)
     {
         setCurrentChip(record);
         seatChip({record.chipClass, record.chipId, record.flashSize, record.flashPage});
+    }
+    void useFlash(uint32_t size = 0x1000, uint16_t page = 256)
+    {
+        useChip(chipRecord("SPI_FLASH,T,F", SpiFlash25, size, page, 0xEF4014));
     }
 
     bool run(Operation operation, const AutoOptions& options = {})
@@ -40,53 +43,34 @@ protected:
     }
 
     uint8_t* flash() { return workbench.buffers.flash(); }
-    std::string lastError() const { return host.errorBoxes.empty() ? std::string() : host.errorBoxes.back(); }
-    void setRange(int32_t start, int32_t end)
-    {
-        workbench.buffers.range = {start, end, true};
-    }
-
-    static std::vector<belcor_sim_event> dataOf(int kind) { return events(kind); }
-
     void fillPattern(uint32_t count)
     {
         for (uint32_t i = 0; i < count; ++i)
             flash()[i] = uint8_t(i * 7 + 1);
     }
+    std::string lastError() const { return host.errorBoxes.empty() ? std::string() : host.errorBoxes.back(); }
 
-    // Parameters of the Erase commands, as sent most significant byte first.
-    static std::vector<uint16_t> eraseParameters()
-    {
-        std::vector<uint16_t> parameters;
-        for (const belcor_sim_event& event : commands(CommandBlock::Erase))
-            parameters.push_back(uint16_t(event.block[26] << 8 | event.block[27]));
-        return parameters;
-    }
-
-    static std::vector<uint32_t> addressesOf(const std::vector<belcor_sim_event>& transfers)
+    // Chip addresses of the data blocks moved, in order.
+    static std::vector<uint32_t> blockAddresses(int kind = 0)
     {
         std::vector<uint32_t> addresses;
-        for (const belcor_sim_event& event : transfers)
-            addresses.push_back(event.address);
+        for (const belcor_sim_event& event : dataTransfers())
+            if (kind == 0 || event.kind == kind)
+                addresses.push_back(event.address);
         return addresses;
     }
 
-    // Start address of the SetAddress commands, as sent most significant byte first.
-    static std::vector<uint32_t> startAddresses()
+    // A field of every command with `opcode`, as sent most significant byte first.
+    static std::vector<uint32_t> fieldOf(uint8_t opcode, size_t offset, size_t bytes)
     {
-        std::vector<uint32_t> addresses;
-        for (const belcor_sim_event& event : commands(CommandBlock::SetAddress))
-            addresses.push_back(uint32_t(event.block[8]) << 24 | uint32_t(event.block[9]) << 16 |
-                                uint32_t(event.block[10]) << 8 | event.block[11]);
-        return addresses;
-    }
-
-    static int fourByteCommands()
-    {
-        int count = 0;
-        for (const belcor_sim_event& event : commands(CommandBlock::ChipCommand))
-            count += event.block[3] == 1 && event.block[4] == 0xB7;
-        return count;
+        std::vector<uint32_t> values;
+        for (const belcor_sim_event& event : commands(opcode)) {
+            uint32_t value = 0;
+            for (size_t i = 0; i < bytes; ++i)
+                value = value << 8 | event.block[offset + i];
+            values.push_back(value);
+        }
+        return values;
     }
 
     uint32_t lastProgressPosition() const
@@ -102,7 +86,7 @@ protected:
     void expectFailedWith(const std::string& message)
     {
         EXPECT_EQ(host.errorBoxes, std::vector<std::string>{message});
-        EXPECT_TRUE(host.log.empty()) << host.log.front();
+        EXPECT_EQ(host.log, std::vector<std::string>{});
         EXPECT_FALSE(workbench.link.isOpen());
         EXPECT_FALSE(workbench.busy);
     }
