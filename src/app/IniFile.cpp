@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "chips/ReplaceFile.h"
+#include "buffers/AtomicFile.h"
 
 namespace {
 
@@ -157,5 +157,6 @@ bool IniFile::writeString(const std::string& section, const std::string& key, co
     std::string content;
     for (const Line& line : lines)
         content += line.text + line.ending;
-    return ReplaceFile(path_, content.data(), content.size());
+    AtomicFile file(path_);
+    return file.open() && file.write(content.data(), content.size()) && file.commit();
 }
