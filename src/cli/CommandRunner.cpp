@@ -107,13 +107,8 @@ int CommandRunner::runChipCommand()
     if (!(line_.chip.empty() ? detectChip() : chooseChip()))
         return Failure;
     announceChip();
-    if (line_.rangeGiven()) {
-        AddressRange& range = workbench_.buffers.range;
-        range.enabled = true;
-        range.start = static_cast<int32_t>(line_.rangeStart.value_or(0));
-        // The chip selection has set the end to the chip's last byte.
-        range.end = static_cast<int32_t>(line_.rangeEnd.value_or(static_cast<uint32_t>(range.end)));
-    }
+    if (line_.rangeGiven() && !applyRange())
+        return Failure;
     switch (line_.command) {
     case Command::Read:
         return readToFile();
@@ -128,6 +123,24 @@ int CommandRunner::runChipCommand()
     default:
         return operate(operationOf(line_.command));
     }
+}
+
+// The window takes a backwards range as an empty one and still reports its
+// Write as complete; from a script that would pass for a success.
+bool CommandRunner::applyRange()
+{
+    AddressRange& range = workbench_.buffers.range;
+    const uint32_t start = line_.rangeStart.value_or(0);
+    // The chip selection has set the end to the chip's last byte.
+    const uint32_t end = line_.rangeEnd.value_or(static_cast<uint32_t>(range.end));
+    if (start > end) {
+        host_.printError("the range start " + hexText(start) + " lies after its end " + hexText(end));
+        return false;
+    }
+    range.enabled = true;
+    range.start = static_cast<int32_t>(start);
+    range.end = static_cast<int32_t>(end);
+    return true;
 }
 
 bool CommandRunner::loadDatabase()

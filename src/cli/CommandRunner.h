@@ -35,6 +35,7 @@ private:
     bool chooseChip();
     bool detectChip();
     void announceChip();
+    bool applyRange();
     bool loadFlashFile(const std::string& path);
     AutoOptions autoOptions() const;
 
