@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <memory>
 
 #include "ChipTestData.h"
@@ -142,17 +140,6 @@ TEST_F(ChipDatabaseFileTest, FailedWriteLeavesNoTraceAndSaysWhere)
 
     const std::string nowhere = folder.file("missing/belcor.Dat").string();
     EXPECT_EQ(ChipDatabaseFile::write(*catalogue, 1, nowhere), "Cannot create file " + nowhere);
-}
-
-TEST_F(ChipDatabaseFileTest, RewriteKeepsThePermissions)
-{
-    WriteBytes(path, {});
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    ASSERT_EQ(ChipDatabaseFile::write(*catalogue, 0, path.string()), "");
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
 }  // namespace

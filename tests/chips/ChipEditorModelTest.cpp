@@ -39,7 +39,6 @@ TEST_P(EditorAlgorithmTest, DoubleClickChoosesThePositionAndEditStoresTheCode)
     ChipEditorControls controls;
     ASSERT_EQ(model.copySelectedRow(controls), "");
     EXPECT_EQ(controls.algorithmPosition, c.position);
-    EXPECT_EQ(ChipEditorModel::algorithmTexts(controls.classPosition).size() > static_cast<size_t>(c.position), true);
 
     model.edit(controls);
     EXPECT_EQ(model.rows[0].cells[ChipRow::Algorithm], std::to_string(c.codeAfterAdd));
@@ -59,12 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AlgorithmCase{"AvrAlwaysStandard", 4, 3, "32768", 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(EditorLists, AlgorithmListsFollowTheClass)
+TEST(EditorLists, Log2CountsHalvings)
 {
-    EXPECT_EQ(ChipEditorModel::algorithmTexts(0).back(), "SST大于16M bytes");
-    EXPECT_EQ(ChipEditorModel::initialAlgorithmTexts().back(), "SST 大于16M bytes");
-    EXPECT_EQ(ChipEditorModel::algorithmTexts(2)[7], "93C66 16 BITS");
-    EXPECT_TRUE(ChipEditorModel::algorithmTexts(-1).empty());
     EXPECT_EQ(ChipEditorModel::log2(0), 0);
     EXPECT_EQ(ChipEditorModel::log2(1), 0);
     EXPECT_EQ(ChipEditorModel::log2(3), 1);
@@ -86,22 +81,6 @@ TEST(EditorRowFromControls, TurnsPositionsIntoSizesAndCodes)
     EXPECT_EQ(row.cells[ChipRow::EepromPage], "256");
     EXPECT_EQ(row.cells[ChipRow::Algorithm], "89");
     EXPECT_EQ(row.cells[ChipRow::Delay], "100");
-}
-
-TEST(EditorRowFromControls, MissingSelectionsGiveTheShiftedValues)
-{
-    ChipEditorControls controls;
-    controls.flashPosition = -1;
-    controls.flashPagePosition = -1;
-    controls.eepromPosition = -1;
-    ChipRow row;
-    row.cells[ChipRow::Algorithm] = "kept";
-    ChipEditorModel::fillRow(row, controls);
-    EXPECT_EQ(row.cells[ChipRow::FlashSize], "0");
-    EXPECT_EQ(row.cells[ChipRow::FlashPage], "-2147483648");
-    EXPECT_EQ(row.cells[ChipRow::EepromSize], "-2147483648");
-    EXPECT_EQ(row.cells[ChipRow::Class], "-1");
-    EXPECT_EQ(row.cells[ChipRow::Algorithm], "kept");
 }
 
 TEST(EditorDoubleClick, MapsSizesBackToPositions)

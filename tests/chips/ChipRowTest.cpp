@@ -30,21 +30,6 @@ TEST(CellToInt, ReadsDecimalAndHexadecimal)
     EXPECT_EQ(CellToInt("1a"), std::nullopt);
 }
 
-TEST(ChipRow, ShowsARecordInTheGridForms)
-{
-    ChipRecord record = MakeRecord("SPI_FLASH,Winbond,W25Q64JV", 0x800000);
-    record.chipId = 0xEF4017;
-    record.algorithm = 129;
-    record.delay = 65535;
-    record.eepromPage = 255;
-    const ChipRow row = ChipRow::fromRecord(record);
-    EXPECT_EQ(row.cells[ChipRow::ChipId], "0xEF4017");
-    EXPECT_EQ(row.cells[ChipRow::FlashSize], "8388608");
-    EXPECT_EQ(row.cells[ChipRow::Algorithm], "129");
-    EXPECT_EQ(row.cells[ChipRow::Delay], "65535");
-    EXPECT_EQ(row.cells[ChipRow::EepromPage], "255");
-}
-
 struct TitleCase {
     const char* name;
     std::string title;

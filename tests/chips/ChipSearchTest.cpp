@@ -45,16 +45,6 @@ TEST_F(ChipSearchTest, BlankTextFindsNothing)
     EXPECT_TRUE(FindChips(catalogue, "   ").empty());
 }
 
-TEST_F(ChipSearchTest, RowsCarryTheItemsAndTheSlot)
-{
-    const std::vector<ChipSearchRow> rows = FindChips(catalogue, "AT24");
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].type, "24_EEPROM");
-    EXPECT_EQ(rows[0].manufacturer, "Atmel");
-    EXPECT_EQ(rows[0].name, "AT24C02");
-    EXPECT_EQ(rows[0].slot, 2);
-}
-
 TEST_F(ChipSearchTest, MatchesDecodedChineseTitles)
 {
     catalogue.ChipDatabase[5] = MakeRecord("FLASH,\xB2\xE2\xCA\xD4,A1");  // 测试
