@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "belcor_sim.h"
+#include "link/DeviceSession.h"
 #include "link/Libusb0.h"
 #include "ops/ChipOperations.h"
 #include "ops/OperationHost.h"
@@ -125,6 +126,27 @@ void BM_Read(benchmark::State& state) { runOperation(state, Operation::Read); }
 void BM_Verify(benchmark::State& state) { runOperation(state, Operation::Verify); }
 void BM_Write(benchmark::State& state) { runOperation(state, Operation::Write); }
 
+// The same blocks read with nothing around them: what the link and the
+// simulator cost alone, so that Read minus this is our own share.
+void BM_RawBlockRead(benchmark::State& state)
+{
+    const uint32_t size = uint32_t(state.range(0)) << 20;
+    MinimalHost host(false);
+    auto workbench = benchWith(size, host);
+    for (auto _ : state) {
+        DeviceSessionBegin(*workbench, host);
+        SetStartAddress(*workbench, 0, 1);
+        for (uint32_t offset = 0; offset < size; offset += 256)
+            workbench->link.USB_bulk_read(workbench->buffers.flash() + offset, 256);
+        DeviceSessionEnd(*workbench, host);
+    }
+    state.SetBytesProcessed(int64_t(size) * state.iterations());
+    state.counters["per_block"] = benchmark::Counter(double(size / 256) * double(state.iterations()),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    belcor_sim_set_transcript_enabled(1);
+}
+
+BENCHMARK(BM_RawBlockRead)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Read)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Verify)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Write)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -7,15 +7,13 @@
 #include "chips/ChipText.h"
 #include "chips/SplitTitle.h"
 #include "link/CommandBlock.h"
-#include "link/DeviceSession.h"
 #include "ops/ChipOperations.h"
 #include "ops/OperationHost.h"
+#include "ops/QuerySocket.h"
 #include "ops/SelectChip.h"
 #include "ops/Workbench.h"
 
 namespace {
-
-constexpr int IdentifyExchanged = 7;
 
 const std::string& text(const Workbench& workbench, Msg message)
 {
@@ -92,15 +90,12 @@ void DetectChip(Workbench& workbench, OperationHost& host)
         return;
     }
     std::array<uint8_t, 4> reply{};
-    // The exchange may wait through the host, which may service the window.
-    workbench.busy = true;
-    const int result = IdentifyChip(workbench, host, reply);
-    workbench.busy = false;
+    const int result = QuerySocket(workbench, host, reply);
     if (result == 0) {
         host.errorBox(text(workbench, Msg::NotConnected));
         return;
     }
-    if (result != IdentifyExchanged) {
+    if (result != SocketAnswered) {
         host.errorBox(text(workbench, Msg::CommunicationFailed));
         return;
     }

@@ -1,14 +1,13 @@
 #include <array>
 
-#include "link/DeviceSession.h"
 #include "ops/BatchCounter.h"
 #include "ops/ChipOperations.h"
 #include "ops/OperationHost.h"
+#include "ops/QuerySocket.h"
 #include "ops/Workbench.h"
 
 namespace {
 
-constexpr int IdentifyExchanged = 7;
 constexpr uint32_t QueryIntervalMs = 150;
 
 }  // namespace
@@ -23,12 +22,8 @@ void RunBatch(Workbench& workbench, OperationHost& host, const AutoOptions& opti
     BatchCounter counter;
     for (;;) {
         std::array<uint8_t, 4> reply{};
-        // The exchange may wait through the host, which may service the window.
-        workbench.busy = true;
-        const int result = IdentifyChip(workbench, host, reply);
-        workbench.busy = false;
         // A query that found no programmer changes nothing.
-        if (result == IdentifyExchanged && counter.query(reply[0]))
+        if (QuerySocket(workbench, host, reply) == SocketAnswered && counter.query(reply[0]))
             RunOperation(workbench, host, Operation::Auto, options);
         // Menu commands and the STOP click are handled here, between two queries.
         host.pumpEvents();
