@@ -20,12 +20,13 @@ Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipReco
     erased.fill(0xFF);
     // Only whole blocks are examined, so nothing stale is ever compared.
     std::array<uint8_t, 256> received;
-    for (uint32_t offset = 0; offset < chip.flashSize; offset += block) {
+    // 64-bit, so that a size near 4 GiB cannot wrap the offset round to 0.
+    for (uint64_t offset = 0; offset < chip.flashSize; offset += block) {
         if (workbench.link.USB_bulk_read(received.data(), int(block)) != int(block))
-            return FailedAt(workbench, Msg::BlankCheckFailedAt, offset);
+            return FailedAt(workbench, Msg::BlankCheckFailedAt, uint32_t(offset));
         if (std::memcmp(received.data(), erased.data(), block) != 0)
             return Outcome::failure(MessageCatalogue::text(Msg::NotBlank, workbench.languageIndex));
-        host.setProgress(offset);
+        host.setProgress(uint32_t(offset));
         host.pumpEvents();
     }
     host.hideProgress();

@@ -45,11 +45,12 @@ Outcome eraseWholeChipPolled(Workbench& workbench, OperationHost& host, const Ch
 Outcome erasePageByPage(Workbench& workbench, OperationHost& host, const ChipRecord& chip, ByteOrder order)
 {
     host.showProgress(chip.flashSize);
-    for (uint32_t address = 0; address < chip.flashSize; address += chip.flashPage) {
+    // 64-bit, so that a size near 4 GiB cannot wrap the address round to 0.
+    for (uint64_t address = 0; address < chip.flashSize; address += chip.flashPage) {
         CommandBlock block = CommandBlock::erase(uint16_t(address & 0xFFFF), order);
         if (!CommandDone(sendCommand(workbench.link, block, 0)))
-            return FailedAt(workbench, Msg::EraseFailedAt, address);
-        host.setProgress(address);
+            return FailedAt(workbench, Msg::EraseFailedAt, uint32_t(address));
+        host.setProgress(uint32_t(address));
         host.pumpEvents();
     }
     return Outcome::success();
