@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "buffers/BufferSet.h"
