@@ -78,7 +78,7 @@ QLineEdit* detailField(QWidget* parent, const char* name, int y)
 QLineEdit* addressField(QWidget* parent, const char* name, const char* text)
 {
     auto* field = named(new QLineEdit(text, parent), name);
-    field->setFixedWidth(72);
+    field->setFixedWidth(64);
     field->setEnabled(false);
     return field;
 }
@@ -87,8 +87,8 @@ QGroupBox* optionGroup(QWidget* parent, const char* name)
 {
     auto* group = named(new QGroupBox(parent), name);
     auto* layout = new QHBoxLayout(group);
-    layout->setContentsMargins(6, 0, 6, 2);
-    layout->setSpacing(6);
+    layout->setContentsMargins(4, 0, 4, 2);
+    layout->setSpacing(4);
     return group;
 }
 

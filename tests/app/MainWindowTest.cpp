@@ -440,6 +440,21 @@ TEST_F(MainWindowTest, AddressFieldsTakeHexOnlyAndFollowTheirCheckBox)
     EXPECT_EQ(form.workbench().buffers.range.start, 0xAB);
 }
 
+TEST_F(MainWindowTest, ClosingDuringBatchModeStopsItThenCloses)
+{
+    TForm1& form = openSimulated();
+    QTimer::singleShot(100, &form, [&form] {
+        EXPECT_FALSE(form.ui.ToolRead->isEnabled());
+        EXPECT_FALSE(form.close());
+    });
+    form.ui.ToolBulk->click();
+    settle();
+    EXPECT_FALSE(form.ui.ToolBulk->isChecked());
+    EXPECT_TRUE(form.ui.ToolRead->isEnabled());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(settingsPath)));
+}
+
 TEST_F(MainWindowTest, AboutBoxShowsProductNameOfTheLanguage)
 {
     writeAll(settingsPath, "[DEVICE]\nLANGU=1\n");
