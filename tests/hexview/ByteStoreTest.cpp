@@ -74,18 +74,6 @@ TEST(ByteStore, EditsBeyondTheEndAreIgnored)
     EXPECT_FALSE(store.isChanged(4));
 }
 
-TEST(ByteStore, ReadIsClippedToTheContents)
-{
-    const std::vector<uint8_t> loaded = ramp(4);
-    ByteStore store;
-    store.load(loaded.data(), 4);
-    std::vector<uint8_t> out(8, 0xEE);
-    store.read(2, 8, out.data());
-    EXPECT_EQ(out, (std::vector<uint8_t>{2, 3, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
-    store.read(4, 1, out.data());
-    EXPECT_EQ(out[0], 2);
-}
-
 TEST(ByteStore, MarksFollowTypedBytesThroughInsertsAndUndo)
 {
     const std::vector<uint8_t> loaded = ramp(8);
@@ -104,19 +92,6 @@ TEST(ByteStore, MarksFollowTypedBytesThroughInsertsAndUndo)
     EXPECT_EQ(store.byte(3), 0xAA);
     EXPECT_FALSE(store.canUndo());
     EXPECT_EQ(store.undoDepth(), 0u);
-}
-
-TEST(ByteStore, NewEditDropsTheRedoSteps)
-{
-    const std::vector<uint8_t> loaded = ramp(4);
-    ByteStore store;
-    store.load(loaded.data(), 4);
-    const uint8_t a = 0xAA, b = 0xBB;
-    store.replace(0, 1, &a, 1);
-    store.undo();
-    store.replace(1, 1, &b, 1);
-    EXPECT_FALSE(store.canRedo());
-    EXPECT_EQ(contents(store), (std::vector<uint8_t>{0, 0xBB, 2, 3}));
 }
 
 // Random overwrites, inserts, deletes, undos and redos against a plain vector
@@ -158,22 +133,6 @@ TEST(ByteStore, AgreesWithAPlainVectorUnderRandomEdits)
             ASSERT_EQ(store.byte(probe), states[current][probe]);
         }
     }
-}
-
-TEST(ByteStore, ReloadForgetsEverything)
-{
-    const std::vector<uint8_t> big = ramp(64);
-    const std::vector<uint8_t> small = {9, 8};
-    ByteStore store;
-    store.load(big.data(), 64);
-    const uint8_t byte = 0xAA;
-    store.replace(0, 0, &byte, 1);
-    store.load(small.data(), 2);
-    EXPECT_EQ(contents(store), small);
-    EXPECT_FALSE(store.canUndo());
-    EXPECT_FALSE(store.isChanged(0));
-    store.load(nullptr, 0);
-    EXPECT_EQ(store.size(), 0u);
 }
 
 } // namespace

@@ -59,13 +59,4 @@ TEST(HexLayout, HitTestFindsTheCellsItLaysOut)
     }
 }
 
-TEST(HexLayout, IgnoresGroupSizesThatDoNotDivideARow)
-{
-    HexLayout layout;
-    layout.setBytesPerGroup(2);
-    for (int bad : {0, 3, 5, 17, -1})
-        layout.setBytesPerGroup(bad);
-    EXPECT_EQ(layout.bytesPerGroup(), 2);
-}
-
 } // namespace
