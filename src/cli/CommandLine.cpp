@@ -113,11 +113,6 @@ std::string misplacedOption(const CommandLine& line)
 
 }  // namespace
 
-bool CommandLine::needsChip() const
-{
-    return isChipCommand(command) && command != Command::Detect;
-}
-
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 {
     CommandLine line;

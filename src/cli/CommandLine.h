@@ -28,8 +28,6 @@ struct CommandLine {
     std::optional<uint32_t> capacity;    // convert: size of the load block
 
     bool rangeGiven() const { return rangeStart || rangeEnd; }
-    // Commands that work on a chip and therefore need one chosen.
-    bool needsChip() const;
 };
 
 struct ParsedCommandLine {

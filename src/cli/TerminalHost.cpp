@@ -59,6 +59,7 @@ void TerminalHost::hideProgress()
     progress_.finish(nowMs());
 }
 
+// No window to keep alive; Ctrl-C reaches batch mode through its signal.
 void TerminalHost::pumpEvents() {}
 
 void TerminalHost::errorBox(const std::string& text)
@@ -95,6 +96,7 @@ std::string TerminalHost::firstLogLine() const
     return firstLogLine_;
 }
 
+// A bell after every operation would only ring through scripts and logs.
 void TerminalHost::beep() {}
 
 void TerminalHost::sleepMs(uint32_t milliseconds)
