@@ -33,6 +33,11 @@ struct SpeedCase {
     int32_t expected;
 };
 
+void PrintTo(const SpeedCase& value, std::ostream* out)
+{
+    *out << "SPEED=" << value.text;
+}
+
 class SpeedValue : public SettingsFile, public ::testing::WithParamInterface<SpeedCase> {};
 
 TEST_P(SpeedValue, ReadsProfileIntegerOrDefault)
@@ -53,6 +58,11 @@ struct LanguageCase {
     const char* text;
     int32_t expected;
 };
+
+void PrintTo(const LanguageCase& value, std::ostream* out)
+{
+    *out << "LANGU=" << value.text;
+}
 
 class LanguageValue : public SettingsFile, public ::testing::WithParamInterface<LanguageCase> {};
 
