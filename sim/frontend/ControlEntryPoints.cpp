@@ -149,7 +149,7 @@ BELCOR_EXPORT void belcor_sim_clear_faults(void)
 
 BELCOR_EXPORT void belcor_sim_set_feeder(int enabled, uint32_t pause_ms)
 {
-    simulator().feeder().setEnabled(enabled != 0, pause_ms);
+    simulator().feeder().setEnabled(enabled != 0, pause_ms, simulator().clock().nowMs());
 }
 
 BELCOR_EXPORT uint32_t belcor_sim_feeder_done_count(void)

@@ -2,9 +2,10 @@
 
 #include "model/Programmer.h"
 
-void Feeder::setEnabled(bool enabled, uint32_t pauseMs)
+void Feeder::setEnabled(bool enabled, uint32_t pauseMs, uint64_t nowMs)
 {
     enabled_ = enabled;
+    enabledAtMs_ = nowMs;
     pauseMs_ = pauseMs;
     phase_ = Phase::Watching;
 }
@@ -21,6 +22,8 @@ void Feeder::update(uint64_t nowMs, Programmer& programmer)
             const std::optional<uint64_t> finishedAtMs = programmer.takeFinishedChip();
             if (!finishedAtMs)
                 return;
+            if (*finishedAtMs < enabledAtMs_)
+                break;
             spec_ = programmer.chip()->spec();
             dueMs_ = *finishedAtMs + pauseMs_;
             phase_ = Phase::Removing;

@@ -12,7 +12,8 @@ class Programmer;
 class Feeder {
 public:
     void reset() { *this = Feeder(); }
-    void setEnabled(bool enabled, uint32_t pauseMs);
+    // Chips finished before the feeder was switched on are left alone.
+    void setEnabled(bool enabled, uint32_t pauseMs, uint64_t nowMs);
     bool isEnabled() const { return enabled_; }
     uint32_t doneCount() const { return doneCount_; }
     // Moves the feeder on to simulated time `nowMs`.
@@ -26,5 +27,6 @@ private:
     uint32_t doneCount_ = 0;
     Phase phase_ = Phase::Watching;
     uint64_t dueMs_ = 0;
+    uint64_t enabledAtMs_ = 0;
     ChipSpec spec_;
 };

@@ -247,7 +247,7 @@ void Scenario::apply(Simulator& simulator) const
     if (eraseTimeMs_)
         programmer.setEraseTimeMs(*eraseTimeMs_);
     simulator.throttle().setRate(transferRate_);
-    simulator.feeder().setEnabled(feederOn_, feederPauseMs_);
+    simulator.feeder().setEnabled(feederOn_, feederPauseMs_, simulator.clock().nowMs());
     if (versions_)
         programmer.versions() = ProgrammerVersions{(*versions_)[0], (*versions_)[1], (*versions_)[2]};
     if (bootloader_)

@@ -135,4 +135,20 @@ TEST_F(ScenarioTest, FeederReplacesEachWrittenChip)
     EXPECT_EQ(first, 0xFF);
 }
 
+TEST_F(ScenarioTest, FeederIgnoresChipsFinishedBeforeItWasOn)
+{
+    ASSERT_EQ(load("chip class=1 size=256 page=16\n"), 0);
+    SimDriver driver;
+    ASSERT_TRUE(driver.open());
+    driver.exchange(driver.beginSession(1, 16, 256));
+    driver.command(driver.setAddress(0));
+    driver.write(std::vector<uint8_t>(64, 0));
+    driver.command(driver.block(8, 1));
+    belcor_sim_advance_ms(10);
+    belcor_sim_set_feeder(1, 100);
+    belcor_sim_advance_ms(1000);
+    EXPECT_EQ(belcor_sim_chip_is_seated(), 1);
+    EXPECT_EQ(belcor_sim_feeder_done_count(), 0u);
+}
+
 } // namespace
