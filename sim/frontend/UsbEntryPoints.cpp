@@ -5,6 +5,7 @@
 #include "frontend/UsbBus.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <unordered_set>
 

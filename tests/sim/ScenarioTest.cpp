@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 namespace {
 
 class ScenarioTest : public ::testing::Test {
@@ -20,7 +22,8 @@ protected:
         return belcor_sim_load_scenario(path.c_str());
     }
 
-    const std::string path = ::testing::TempDir() + "belcor_sim_test.scenario";
+    // ctest runs the cases in parallel processes: each needs its own file.
+    const std::string path = ::testing::TempDir() + "belcor_sim_" + std::to_string(getpid()) + ".scenario";
 };
 
 TEST_F(ScenarioTest, EmptyPathSeatsABlankSerialFlash)
