@@ -271,7 +271,8 @@ int CommandRunner::batch()
     });
     std::signal(SIGINT, SIG_DFL);
     const int failed = host_.errorCount() - errorsBefore;
-    host_.printLine("Batch: " + std::to_string(chipsDone()) + " chips done, " + std::to_string(failed) + " failed");
+    host_.printLine("Batch: " + std::to_string(chipsDone()) + (chipsDone() == 1 ? " chip" : " chips") + " done, " +
+                    std::to_string(failed) + " failed");
     const bool countReached = !line_.batchCount || chipsDone() >= static_cast<int>(*line_.batchCount);
     return failed == 0 && countReached ? Success : Failure;
 }

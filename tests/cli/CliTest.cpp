@@ -1,6 +1,7 @@
 #include "cli/CliTest.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,7 +47,7 @@ void CliTest::TearDown()
     std::filesystem::remove_all(folder);
 }
 
-CliResult CliTest::run(const std::vector<std::string>& arguments) const
+pid_t CliTest::start(const std::vector<std::string>& arguments) const
 {
     const std::string program = (binaryFolder() / "belcor-cli").string();
     const std::string outPath = path("stdout.txt");
@@ -60,20 +61,45 @@ CliResult CliTest::run(const std::vector<std::string>& arguments) const
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
-    CliResult result;
     pid_t child = 0;
     const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << program;
-        return result;
+        return -1;
     }
+    return child;
+}
+
+CliResult CliTest::finish(pid_t child) const
+{
+    CliResult result;
+    if (child < 0)
+        return result;
     int status = 0;
     waitpid(child, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = readText(outPath);
-    result.err = readText(errPath);
+    result.out = readText(path("stdout.txt"));
+    result.err = readText(path("stderr.txt"));
     return result;
+}
+
+CliResult CliTest::run(const std::vector<std::string>& arguments) const
+{
+    return finish(start(arguments));
+}
+
+CliResult CliTest::interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark) const
+{
+    const pid_t child = start(arguments);
+    for (int waited = 0; child > 0 && waited < 30000; waited += 20) {
+        if (readText(path("stdout.txt")).find(mark) != std::string::npos) {
+            kill(child, SIGINT);
+            break;
+        }
+        usleep(20000);
+    }
+    return finish(child);
 }
 
 CliResult CliTest::runScenario(const std::string& scenario, std::vector<std::string> arguments) const

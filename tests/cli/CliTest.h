@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 // What one run of belcor-cli left behind.
 struct CliResult {
@@ -24,6 +25,9 @@ protected:
 
     // Runs belcor-cli with these arguments; stdout and stderr kept apart.
     CliResult run(const std::vector<std::string>& arguments) const;
+    // Starts belcor-cli, waits until its stdout shows `mark`, then presses
+    // Ctrl-C (SIGINT) and waits for it to end.
+    CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark) const;
     // Runs with --simulator=<scenario file written from `scenario`>.
     CliResult runScenario(const std::string& scenario, std::vector<std::string> arguments) const;
 
@@ -37,6 +41,10 @@ protected:
     std::vector<uint8_t> seatedContents(const std::string& scenario, uint32_t size) const;
 
     std::filesystem::path folder;
+
+private:
+    pid_t start(const std::vector<std::string>& arguments) const;
+    CliResult finish(pid_t child) const;
 };
 
 // Lines of a text that contain `fragment`.
