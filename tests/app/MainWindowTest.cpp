@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -75,6 +76,21 @@ public:
 private:
     QTimer timer_;
 };
+
+// Picks `path` in the next file dialog that opens.
+void chooseFileInNextDialog(const QString& path)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, path] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialog->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept");
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
 
 // Every caption the language switch may touch, by object path.
 std::map<QString, QString> captions(TForm1& window)
@@ -453,6 +469,46 @@ TEST_F(MainWindowTest, ClosingDuringBatchModeStopsItThenCloses)
     EXPECT_TRUE(form.ui.ToolRead->isEnabled());
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(settingsPath)));
+}
+
+TEST_F(MainWindowTest, ReadFromTheToolBarFillsTheViewAndLogsItsCompletion)
+{
+    writeAll(settingsPath, "[DEVICE]\nLANGU=2\n");
+    TForm1& form = openSimulated();
+    form.findChild<QAction*>("SimSeatChip")->trigger();
+    const uint8_t marker[] = {0x12, 0x34};
+    ASSERT_EQ(belcor_sim_chip_write(0x10, marker, 2), 2);
+
+    form.ui.ToolRead->click();
+    EXPECT_TRUE(form.ui.RichEdit1->toPlainText().startsWith("Read Complete! ("));
+    EXPECT_EQ(form.ui.StatusBar1->panelText(1), "Connected");
+    EXPECT_FALSE(form.ui.Progress->isVisible());
+    EXPECT_EQ(form.ui.FlashEditor->byteCount(), form.workbench().catalogue.currentRecord().flashSize);
+    EXPECT_EQ(form.ui.FlashEditor->byteAt(0x11), 0x34);
+    EXPECT_TRUE(form.ui.StatusBar1->panelText(3).startsWith("00:00:0"));
+}
+
+TEST_F(MainWindowTest, OpenLoadsIntoTheBufferOfTheVisibleTab)
+{
+    TForm1& form = open(dir.filePath("none.Dat").toStdString());
+    Workbench& bench = form.workbench();
+    bench.catalogue.ChipDatabase[0] = record("24_EEPROM,Maker,WithData", 0x800, 256, 0, 0);
+    SelectChip(bench, form.host(), 0, 0, 0);
+    const QString file = dir.filePath("data.bin");
+    writeAll(file.toStdString(), "\xA5\x5A");
+
+    form.ui.PageControl1->setCurrentWidget(form.ui.TabSheet2);
+    chooseFileInNextDialog(file);
+    form.ToolOpenClick();
+    EXPECT_EQ(bench.buffers.eeprom()[0], 0xA5);
+    EXPECT_EQ(form.ui.EepromEditor->byteAt(1), 0x5A);
+    EXPECT_EQ(bench.buffers.flash()[0], 0xFF);
+
+    form.ui.PageControl1->setCurrentWidget(form.ui.TabSheet1);
+    chooseFileInNextDialog(file);
+    form.ToolOpenClick();
+    EXPECT_EQ(form.ui.FlashEditor->byteAt(0), 0xA5);
+    EXPECT_EQ(bench.buffers.dataLength, 2);
 }
 
 TEST_F(MainWindowTest, AboutBoxShowsProductNameOfTheLanguage)
