@@ -9,7 +9,6 @@
 // One device on the simulated USB bus: its identity strings, its endpoint
 // layout and the firmware behind it.
 struct SimDevice {
-    int kind = 0;  // 0 for the programmer, else a belcor_sim_device_kind
     std::u16string manufacturer;
     std::u16string product;
     int replyEndpoint = 0x82;

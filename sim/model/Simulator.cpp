@@ -45,7 +45,6 @@ void Simulator::setHotplugCallback(HotplugCallback callback, void* context)
 std::unique_ptr<SimDevice> Simulator::makeDevice(int kind)
 {
     auto device = std::make_unique<SimDevice>();
-    device->kind = kind;
     device->manufacturer = widen(BELCOR_SIM_MANUFACTURER);
     device->product = widen(BELCOR_SIM_PRODUCT);
     bool bigEndianFields = true;
