@@ -7,7 +7,7 @@
 
 #include "buffers/BufferCommands.h"
 #include "ops/Workbench.h"
-#include "BufferTestHost.h"
+#include "support/RecordingHost.h"
 #include "TempFolder.h"
 
 namespace {
@@ -27,6 +27,7 @@ protected:
         workbench->catalogue.currentChip = 0;
         workbench->languageIndex = 2;
         workbench->buffers.ResetBuffers(0x10000);
+        host.defaultAnswer = true;
     }
 
     std::string binaryFile(const std::string& name, size_t size, uint8_t first)
@@ -43,7 +44,7 @@ protected:
     uint8_t* eeprom() { return workbench->buffers.eeprom(); }
 
     std::unique_ptr<Workbench> workbench;
-    BufferTestHost host;
+    RecordingHost host;
     TempFolder folder;
 };
 
@@ -54,8 +55,8 @@ TEST_F(BufferCommands, OpenLoadsIntoTheFlashBuffer)
     EXPECT_EQ(workbench->buffers.dataLength, 100);
     EXPECT_EQ(flash()[99], 100);
     EXPECT_EQ(flash()[100], 0xFF);
-    EXPECT_EQ(host.flashShown, std::vector<uint32_t>{0x10000});
-    EXPECT_EQ(host.logLines, std::vector<std::string>{"Open" + path + " (14:03:27)"});
+    EXPECT_EQ(host.flashBufferChanges, std::vector<uint32_t>{0x10000});
+    EXPECT_EQ(host.log, std::vector<std::string>{"Open" + path + " (10:00:00)"});
     EXPECT_TRUE(host.questions.empty());
 }
 
@@ -77,7 +78,7 @@ TEST_F(BufferCommands, OpenLongerThanTheChipTakenWhole)
     EXPECT_EQ(workbench->buffers.dataLength, 0x10000);
     EXPECT_EQ(flash()[0x1FFFE], 0xFE);  // the rest lies beyond the view
     EXPECT_EQ(flash()[0x10001], 0x01);
-    EXPECT_EQ(host.flashShown, std::vector<uint32_t>{0x10000});
+    EXPECT_EQ(host.flashBufferChanges, std::vector<uint32_t>{0x10000});
 }
 
 TEST_F(BufferCommands, OpenLongerThanTheChipDeclined)
@@ -88,8 +89,8 @@ TEST_F(BufferCommands, OpenLongerThanTheChipDeclined)
     open(BufferTab::Flash, binaryFile("big.bin", 0x20000, 0));
     EXPECT_EQ(workbench->buffers.dataLength, 7);
     EXPECT_EQ(std::count(flash(), flash() + 0x30000, 0x5A), 0x30000);
-    EXPECT_TRUE(host.flashShown.empty());
-    EXPECT_TRUE(host.logLines.empty());
+    EXPECT_TRUE(host.flashBufferChanges.empty());
+    EXPECT_TRUE(host.log.empty());
 }
 
 TEST_F(BufferCommands, OpenRecordFileFailingPartWay)
@@ -97,29 +98,29 @@ TEST_F(BufferCommands, OpenRecordFileFailingPartWay)
     workbench->buffers.range = {0x20, 0xFFFF, true};
     writeFile(folder.file("bad.hex"), ":0100000011EE\r\n:01000100");
     open(BufferTab::Flash, folder.file("bad.hex"));
-    EXPECT_EQ(host.errors, std::vector<std::string>{"Illegal Char in File"});
+    EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"Illegal Char in File"});
     EXPECT_EQ(flash()[0x20], 0x11);  // stored before the fault
     EXPECT_EQ(workbench->buffers.dataLength, 0x20);
-    EXPECT_EQ(host.flashShown.size(), 1u);
-    EXPECT_EQ(host.logLines.size(), 1u);
+    EXPECT_EQ(host.flashBufferChanges.size(), 1u);
+    EXPECT_EQ(host.log.size(), 1u);
 }
 
 TEST_F(BufferCommands, OpenUnreadableFileEndsTheCommand)
 {
     open(BufferTab::Flash, folder.file("missing.bin"));
-    EXPECT_EQ(host.errors, std::vector<std::string>{"Cannot open file " + folder.file("missing.bin")});
-    EXPECT_TRUE(host.flashShown.empty());
-    EXPECT_TRUE(host.logLines.empty());
+    EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"Cannot open file " + folder.file("missing.bin")});
+    EXPECT_TRUE(host.flashBufferChanges.empty());
+    EXPECT_TRUE(host.log.empty());
 }
 
 TEST_F(BufferCommands, OpenWithTheRangeOutsideTheBufferIsRefused)
 {
     for (int32_t start : {-1, 0x4000000}) {
         workbench->buffers.range = {start, 0xFFFF, true};
-        host.errors.clear();
+        host.errorBoxes.clear();
         open(BufferTab::Flash, binaryFile("a.bin", 100, 1));
-        EXPECT_EQ(host.errors.size(), 1u);
-        EXPECT_TRUE(host.logLines.empty());
+        EXPECT_EQ(host.errorBoxes.size(), 1u);
+        EXPECT_TRUE(host.log.empty());
         EXPECT_EQ(workbench->buffers.dataLength, 0);
     }
 }
@@ -131,10 +132,10 @@ TEST_F(BufferCommands, OpenIntoTheEepromBufferRefillsIt)
     EXPECT_EQ(eeprom()[15], 0xAF);
     EXPECT_EQ(eeprom()[16], 0xFF);
     EXPECT_EQ(eeprom()[0x1FFF], 0xFF);
-    EXPECT_EQ(host.eepromShown, std::vector<uint32_t>{0x100});
-    EXPECT_TRUE(host.flashShown.empty());
+    EXPECT_EQ(host.eepromBufferChanges, std::vector<uint32_t>{0x100});
+    EXPECT_TRUE(host.flashBufferChanges.empty());
     EXPECT_EQ(workbench->buffers.dataLength, 0);
-    EXPECT_EQ(host.logLines.size(), 1u);
+    EXPECT_EQ(host.log.size(), 1u);
 }
 
 TEST_F(BufferCommands, OpenIntoTheEepromLongerThanItsSize)
@@ -144,23 +145,23 @@ TEST_F(BufferCommands, OpenIntoTheEepromLongerThanItsSize)
     const std::string path = binaryFile("e.bin", 0x200, 0);
     open(BufferTab::Eeprom, path);
     EXPECT_EQ(std::count(eeprom(), eeprom() + 0x2000, 0x11), 0x2000);
-    EXPECT_TRUE(host.eepromShown.empty());
+    EXPECT_TRUE(host.eepromBufferChanges.empty());
 
     open(BufferTab::Eeprom, path);
     EXPECT_EQ(host.questions, (std::vector<std::string>{FileTooLong, FileTooLong}));
     EXPECT_EQ(eeprom()[0x1FF], 0xFF);
     EXPECT_EQ(eeprom()[0x1FE], 0xFE);
     EXPECT_EQ(eeprom()[0x200], 0xFF);
-    EXPECT_EQ(host.eepromShown, std::vector<uint32_t>{0x100});
+    EXPECT_EQ(host.eepromBufferChanges, std::vector<uint32_t>{0x100});
 }
 
 TEST_F(BufferCommands, OpenOnTheConfigTabOnlyLogs)
 {
     open(BufferTab::Config, binaryFile("a.bin", 100, 1));
     EXPECT_EQ(flash()[0], 0xFF);
-    EXPECT_TRUE(host.flashShown.empty());
-    EXPECT_TRUE(host.eepromShown.empty());
-    EXPECT_EQ(host.logLines.size(), 1u);
+    EXPECT_TRUE(host.flashBufferChanges.empty());
+    EXPECT_TRUE(host.eepromBufferChanges.empty());
+    EXPECT_EQ(host.log.size(), 1u);
 }
 
 TEST_F(BufferCommands, LogLineInTheCurrentLanguage)
@@ -168,7 +169,7 @@ TEST_F(BufferCommands, LogLineInTheCurrentLanguage)
     workbench->languageIndex = 0;
     const std::string path = binaryFile("a.bin", 1, 1);
     open(BufferTab::Flash, path);
-    EXPECT_EQ(host.firstLogLine(), "打开" + path + " (14:03:27)");
+    EXPECT_EQ(host.firstLogLine(), "打开" + path + " (10:00:00)");
 }
 
 TEST_F(BufferCommands, CommandsRefusedWhileBusy)
@@ -178,10 +179,10 @@ TEST_F(BufferCommands, CommandsRefusedWhileBusy)
     SaveFlashBuffer(*workbench, host, folder.file("out.bin"));
     FillRequest fill{FillMode::Byte, "00", "0", "0", "FF", 0};
     EXPECT_FALSE(FillBuffer(*workbench, host, fill));
-    EXPECT_EQ(host.beeps, 3);
+    EXPECT_EQ(host.beepCount, 3);
     EXPECT_EQ(flash()[0], 0xFF);
     EXPECT_FALSE(std::filesystem::exists(folder.file("out.bin")));
-    EXPECT_TRUE(host.logLines.empty());
+    EXPECT_TRUE(host.log.empty());
 }
 
 TEST_F(BufferCommands, SaveWritesTheWholeFlashSize)

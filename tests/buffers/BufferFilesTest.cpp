@@ -5,7 +5,7 @@
 #include <sys/resource.h>
 
 #include "buffers/BufferFiles.h"
-#include "BufferTestHost.h"
+#include "support/RecordingHost.h"
 #include "TempFolder.h"
 
 namespace {
@@ -87,13 +87,14 @@ class SaveBufferFileTest : public ::testing::Test {
 protected:
     SaveBufferFileTest() : image(0x1000)
     {
+        host.defaultAnswer = true;
         for (size_t i = 0; i < image.size(); ++i)
             image[i] = static_cast<uint8_t>(i * 7);
     }
     bool save(const std::string& path) { return SaveBufferFile(path, image.data(), 0x1000, host, 2); }
 
     TempFolder folder;
-    BufferTestHost host;
+    RecordingHost host;
     std::vector<uint8_t> image;
 };
 
@@ -108,7 +109,7 @@ TEST_F(SaveBufferFileTest, FormFollowsTheExtension)
     ASSERT_TRUE(save(folder.file("a.src")));
     EXPECT_EQ(readFile(folder.file("a.src")).substr(0, 20), "S00600004844521B\r\nS1");
     EXPECT_TRUE(host.questions.empty());
-    EXPECT_TRUE(host.errors.empty());
+    EXPECT_TRUE(host.errorBoxes.empty());
 }
 
 TEST_F(SaveBufferFileTest, AsksBeforeReplacing)
@@ -140,7 +141,7 @@ TEST_F(SaveBufferFileTest, MissingFolderCannotBeCreated)
 {
     const std::string path = folder.file("missing/a.hex");
     EXPECT_FALSE(save(path));
-    EXPECT_EQ(host.errors, std::vector<std::string>{"Cannot create file " + path});
+    EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"Cannot create file " + path});
 }
 
 // A disk that fills up half-way: the file size limit makes every write past
@@ -174,12 +175,12 @@ TEST_F(SaveBufferFileTest, FailedWriteLeavesThePreviousFile)
     for (const char* name : {"keep.bin", "keep.hex", "keep.src"}) {
         const std::string path = folder.file(name);
         writeFile(path, std::string("previous contents of ") + name);
-        host.errors.clear();
+        host.errorBoxes.clear();
         {
             FileSizeLimit limit(0x4000);
             EXPECT_FALSE(SaveBufferFile(path, large.data(), static_cast<uint32_t>(large.size()), host, 2));
         }
-        EXPECT_EQ(host.errors, std::vector<std::string>{"Error writing file."}) << name;
+        EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"Error writing file."}) << name;
         EXPECT_EQ(readFile(path), std::string("previous contents of ") + name);
     }
     // No half-written files stay behind.

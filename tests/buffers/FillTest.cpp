@@ -6,7 +6,7 @@
 
 #include "buffers/BufferSet.h"
 #include "buffers/Fill.h"
-#include "BufferTestHost.h"
+#include "support/RecordingHost.h"
 
 namespace {
 
@@ -22,18 +22,18 @@ protected:
     Filling() : buffers(std::make_unique<BufferSet>()) { std::memset(buffers->flash(), 0xC3, 0x400); }
 
     std::unique_ptr<BufferSet> buffers;
-    BufferTestHost host;
+    RecordingHost host;
 };
 
 TEST_P(Filling, FillsTheRange)
 {
     const FillCase& c = GetParam();
     ASSERT_TRUE(FillFlashBuffer(*buffers, host, c.request));
-    EXPECT_TRUE(host.errors.empty());
+    EXPECT_TRUE(host.errorBoxes.empty());
     for (size_t i = 0; i < c.expectedFromZero.size(); ++i)
         EXPECT_EQ(buffers->flash()[i], c.expectedFromZero[i]) << "at " << i;
     EXPECT_EQ(buffers->dataLength, c.dataLength);
-    EXPECT_EQ(host.flashShown, std::vector<uint32_t>{static_cast<uint32_t>(c.dataLength)});
+    EXPECT_EQ(host.flashBufferChanges, std::vector<uint32_t>{static_cast<uint32_t>(c.dataLength)});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FillRandom, SameSecondSameBytes)
 {
     auto buffers = std::make_unique<BufferSet>();
-    BufferTestHost host;
+    RecordingHost host;
     const FillRequest first{FillMode::Random, "FF", "FFFF", "0", "FFF", 1733558400};
     ASSERT_TRUE(FillFlashBuffer(*buffers, host, first));
     const std::vector<uint8_t> once(buffers->flash(), buffers->flash() + 0x1000);
@@ -80,13 +80,13 @@ TEST_P(FillRefused, ChangesNothing)
 {
     auto buffers = std::make_unique<BufferSet>();
     buffers->dataLength = 9;
-    BufferTestHost host;
+    RecordingHost host;
     const RefusedCase& c = GetParam();
     EXPECT_FALSE(FillFlashBuffer(*buffers, host, c.request));
-    EXPECT_EQ(host.errors, std::vector<std::string>{c.message});
+    EXPECT_EQ(host.errorBoxes, std::vector<std::string>{c.message});
     EXPECT_EQ(buffers->dataLength, 9);
     EXPECT_EQ(buffers->flash()[0], 0xFF);
-    EXPECT_TRUE(host.flashShown.empty());
+    EXPECT_TRUE(host.flashBufferChanges.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -13,7 +13,7 @@
 
 #include "buffers/ui/TForm4.h"
 #include "ops/Workbench.h"
-#include "BufferTestHost.h"
+#include "support/RecordingHost.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ protected:
     }
 
     std::unique_ptr<Workbench> workbench;
-    BufferTestHost host;
+    RecordingHost host;
     TForm4 dialog;
 };
 
@@ -76,7 +76,7 @@ TEST_F(FillDialog, OkFillsAndStaysOpen)
     child<QPushButton>("BitBtn1")->click();
     child<QPushButton>("BitBtn1")->click();
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(host.flashShown, (std::vector<uint32_t>{5, 5}));
+    EXPECT_EQ(host.flashBufferChanges, (std::vector<uint32_t>{5, 5}));
     const uint8_t expected[] = {0xCD, 0xAB, 0xCD, 0xAB, 0xFF};
     EXPECT_EQ(std::memcmp(workbench->buffers.flash(), expected, 5), 0);
     child<QPushButton>("BitBtn2")->click();
