@@ -1,6 +1,3 @@
-#include <string>
-#include <vector>
-
 #include "cli/CliTest.h"
 
 namespace {
@@ -9,17 +6,9 @@ namespace {
 // 100 ms later.
 const std::string FedFlash = "chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\nfeeder on 100\n";
 
-std::vector<uint8_t> image()
-{
-    std::vector<uint8_t> bytes(4096);
-    for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<uint8_t>(i);
-    return bytes;
-}
-
 TEST_F(CliTest, BatchProgramsEachChipTheFeederSeats)
 {
-    writeFile("image.bin", image());
+    writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
     const CliResult result = runScenario(FedFlash, {"batch", path("image.bin"), "--count", "2"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(CountLines(result.out, "AUTO Complete! ("), 2) << result.out;
@@ -28,12 +17,11 @@ TEST_F(CliTest, BatchProgramsEachChipTheFeederSeats)
 
 TEST_F(CliTest, BatchWithoutCountEndsCleanlyOnCtrlC)
 {
-    writeFile("image.bin", image());
-    writeText("fed.scenario", FedFlash);
+    writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
+    writeFile("fed.scenario", Bytes(FedFlash));
     const CliResult result = interruptOnceOutput(
         {"--simulator=" + path("fed.scenario"), "batch", path("image.bin")}, "AUTO Complete! (");
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(CountLines(result.out, "Chip: SPI_FLASH,AMIC,A25L512"), 1) << result.out;
     // The chip in hand is finished, and none is started after the signal.
     EXPECT_EQ(CountLines(result.out, "Batch: 1 chip done, 0 failed"), 1) << result.out;
 }

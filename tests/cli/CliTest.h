@@ -1,12 +1,13 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
 
 // What one run of belcor-cli left behind.
 struct CliResult {
@@ -23,21 +24,18 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Runs belcor-cli with these arguments; stdout and stderr kept apart.
     CliResult run(const std::vector<std::string>& arguments) const;
-    // Starts belcor-cli, waits until its stdout shows `mark`, then presses
-    // Ctrl-C (SIGINT) and waits for it to end.
-    CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark) const;
-    // Runs with --simulator=<scenario file written from `scenario`>.
+    // Runs with --simulator=<a scenario file holding `scenario`>.
     CliResult runScenario(const std::string& scenario, std::vector<std::string> arguments) const;
+    // Starts a run, presses Ctrl-C (SIGINT) once stdout shows `mark`, and
+    // waits for the end.
+    CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark) const;
 
     std::string path(const std::string& name) const;
     void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
-    void writeText(const std::string& name, const std::string& text) const;
     std::vector<uint8_t> readFile(const std::string& name) const;
-
-    // The contents the simulator seats for a scenario, read in this process
-    // from the same simulator library.
+    // What the simulator seats for a scenario, read in this process from the
+    // same simulator library.
     std::vector<uint8_t> seatedContents(const std::string& scenario, uint32_t size) const;
 
     std::filesystem::path folder;
@@ -47,5 +45,15 @@ private:
     CliResult finish(pid_t child) const;
 };
 
+inline bool Contains(const std::string& text, const std::string& fragment)
+{
+    return text.find(fragment) != std::string::npos;
+}
+
 // Lines of a text that contain `fragment`.
 int CountLines(const std::string& text, const std::string& fragment);
+
+inline std::vector<uint8_t> Bytes(const std::string& text)
+{
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
