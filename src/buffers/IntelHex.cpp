@@ -41,7 +41,7 @@ FileLoad IntelHexReader::read(LineSource& lines)
 {
     using namespace recordmessage;
     for (;;) {
-        if (!lines.next(line_)) {
+        if (!lines.ReadLine(line_)) {
             FileLoad load = FileLoad::failure(ReadFailed);
             load.errors.push_back(ErrorReading);
             return load;

@@ -26,7 +26,7 @@ bool LineSource::refill()
     return true;
 }
 
-bool LineSource::next(std::string_view& line)
+bool LineSource::ReadLine(std::string_view& line)
 {
     for (;;) {
         const char* start = block_.data() + begin_;

@@ -14,7 +14,7 @@ public:
     explicit LineSource(InputFile& file);
 
     // False once not a single byte is left to read.
-    bool next(std::string_view& line);
+    bool ReadLine(std::string_view& line);
 
 private:
     // Moves the unread tail to the front (growing the block when the tail

@@ -36,7 +36,7 @@ FileLoad SRecordReader::read(LineSource& lines)
 {
     using namespace recordmessage;
     for (;;) {
-        if (!lines.next(line_))
+        if (!lines.ReadLine(line_))
             return FileLoad::failure(ReadFailed);
         if (line_.empty() || line_[0] != 'S')
             return FileLoad::failure(IllegalLine);
