@@ -166,18 +166,24 @@ bool CommandRunner::chooseChip()
     return true;
 }
 
-// Detection settles the chip only for a serial flash the database knows; the
-// EEPROM families tell just their type, and guessing the chip from that could
-// write with the wrong size or page.
-bool CommandRunner::detectChip()
+// Detection settles the chip only for a serial flash the database knows.
+bool CommandRunner::identifySeatedChip()
 {
     const int errorsBefore = host_.errorCount();
     DetectChip(workbench_, host_);
-    if (host_.errorCount() != errorsBefore)
-        return false;
-    if (host_.lastInformation().starts_with(text(Msg::ChipDetected)))
+    return host_.errorCount() == errorsBefore && host_.lastInformation().starts_with(text(Msg::ChipDetected));
+}
+
+// An EEPROM family tells just its type and an unknown id nothing; guessing the
+// chip from that could program with the wrong size or page.
+bool CommandRunner::detectChip()
+{
+    const int errorsBefore = host_.errorCount();
+    if (identifySeatedChip())
         return true;
-    host_.printError("only the chip's family was detected; name the chip with --chip");
+    const bool familyOnly = host_.errorCount() == errorsBefore;
+    if (familyOnly || host_.lastError().starts_with(text(Msg::UnknownChipId)))
+        host_.printError("the seated chip cannot be told exactly; name it with --chip (see 'belcor-cli list')");
     return false;
 }
 
@@ -198,9 +204,7 @@ int CommandRunner::status()
 
 int CommandRunner::detect()
 {
-    const int errorsBefore = host_.errorCount();
-    DetectChip(workbench_, host_);
-    if (host_.errorCount() != errorsBefore || !host_.lastInformation().starts_with(text(Msg::ChipDetected)))
+    if (!identifySeatedChip())
         return Failure;
     announceChip();
     return Success;

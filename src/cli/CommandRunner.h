@@ -33,6 +33,7 @@ private:
 
     bool loadDatabase();
     bool chooseChip();
+    bool identifySeatedChip();
     bool detectChip();
     void announceChip();
     bool applyRange();

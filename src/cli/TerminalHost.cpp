@@ -65,6 +65,7 @@ void TerminalHost::pumpEvents() {}
 void TerminalHost::errorBox(const std::string& text)
 {
     ++errorCount_;
+    lastError_ = text;
     printError(text);
 }
 

@@ -26,6 +26,7 @@ public:
     int timedOperations() const { return timedOperations_; }
     const std::string& stateText() const { return stateText_; }
     const std::string& lastInformation() const { return lastInformation_; }
+    const std::string& lastError() const { return lastError_; }
 
     // A line of the command line's own, on stdout or as "error: ..." on stderr.
     void printLine(const std::string& line);
@@ -74,5 +75,6 @@ private:
     int timedOperations_ = 0;
     std::string stateText_;
     std::string lastInformation_;
+    std::string lastError_;
     std::string firstLogLine_;
 };

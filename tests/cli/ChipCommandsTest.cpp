@@ -120,7 +120,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"RangeBackwards", SmallFlash, std::vector<uint8_t>(16), {"--start", "300", "--end", "100"},
                     "error: the range start 0x300 lies after its end 0x100"},
         RefusalCase{"EepromFamilyWithoutChip", "chip class=1 size=256 page=8\n", std::vector<uint8_t>(16), {},
-                    "name the chip with --chip"}),
+                    "name it with --chip"},
+        RefusalCase{"UnknownIdWithoutChip", "chip class=0 id=0xC84099 size=65536 page=256\n",
+                    std::vector<uint8_t>(16), {}, "name it with --chip"}),
     [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, ChipOptionTakesANameOrATitleAndRefusesAmbiguousNames)
