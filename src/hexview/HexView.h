@@ -23,14 +23,17 @@ public:
 
     // Contents. load() copies; it clears the modified flag, change marks and undo history.
     void load(const uint8_t* data, uint32_t count);
+    // True while edits since the last load or clear are in force (undoing them
+    // all clears it) and the view holds at least one byte.
     bool isModified() const;
     void clearModified();
     uint32_t byteCount() const;
+    // Copies only bytes the view holds; destination bytes past the end are left as they were.
     void copyOut(uint8_t* destination, uint32_t first, uint32_t count) const;
     uint8_t byteAt(uint32_t index) const;
     bool isByteChanged(uint32_t index) const;
 
-    // Presentation.
+    // Presentation. Group sizes that do not divide a row of 16 are ignored.
     void setBytesPerGroup(int bytes);
     int bytesPerGroup() const;
     void setRulerVisible(bool visible);
@@ -53,7 +56,8 @@ public:
     uint32_t selectionEnd() const;
     QString selectedHexText() const;
 
-    // Editing at the caret, as the keyboard does it.
+    // Editing at the caret, as the keyboard does it. Overwrite mode never
+    // changes the byte count: typing past the last byte and removing are ignored.
     bool isInsertMode() const;
     void typeHexDigit(int value);
     void typeCharacter(uint8_t byte);
