@@ -4,6 +4,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "buffers/HexText.h"
+
 namespace {
 
 using Command = CommandLine::Command;
@@ -48,13 +50,15 @@ bool parseNumber(std::string_view text, int base, uint32_t& value)
     return error == std::errc() && end == text.data() + text.size();
 }
 
-// Addresses are hexadecimal, as in the window's range fields: up to eight
-// digits, with or without "0x".
-bool parseAddress(std::string_view text, uint32_t& value)
+// Addresses are converted as the window's range fields convert them, with
+// or without "0x" in front. Returns the conversion's message, empty on success.
+std::string parseAddress(std::string text, uint32_t& value)
 {
     if (text.starts_with("0x") || text.starts_with("0X"))
-        text.remove_prefix(2);
-    return text.size() <= 8 && parseNumber(text, 16, value);
+        text.erase(0, 2);
+    const HexConversion conversion = ConvertHexText(text);
+    value = static_cast<uint32_t>(conversion.value);
+    return conversion.error;
 }
 
 // Decimal, or hexadecimal after "0x".
@@ -164,8 +168,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
                 return failure("--chip needs a chip name");
             line.chip = *value;
         } else if (name == "--start" || name == "--end") {
-            if (!parseAddress(*value, number))
-                return failure(name + " needs a hexadecimal address of up to 8 digits, not \"" + *value + "\"");
+            if (const std::string error = parseAddress(*value, number); !error.empty())
+                return failure(name + ": " + error);
             (name == "--start" ? line.rangeStart : line.rangeEnd) = number;
         } else {
             if (!parseCount(*value, number))

@@ -1,13 +1,13 @@
 #include "cli/CommandRunner.h"
 
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <vector>
 
 #include "app/MessageCatalogue.h"
 #include "buffers/BufferCommands.h"
 #include "buffers/BufferFiles.h"
+#include "buffers/HexText.h"
 #include "chips/ChipDatabaseFile.h"
 #include "cli/ChipChoice.h"
 #include "cli/SimulatorBinding.h"
@@ -37,9 +37,7 @@ const std::string& text(Msg message)
 
 std::string hexText(uint32_t value)
 {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "0x%X", value);
-    return digits;
+    return "0x" + HexFieldText(value);
 }
 
 Operation operationOf(Command command)

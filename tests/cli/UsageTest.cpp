@@ -25,7 +25,8 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"UnknownCommand", {"program"}, "unknown command program"},
                     UsageCase{"MissingFile", {"write"}, "write takes 1 argument, got 0"},
                     UsageCase{"MissingValue", {"read", "a.bin", "--chip"}, "--chip needs a value"},
-                    UsageCase{"AddressTooLong", {"--end=123456789", "write", "a.bin"}, "--end needs a hexadecimal"},
+                    UsageCase{"AddressTooLong", {"--end=0x123456789", "write", "a.bin"},
+                              "--end: '0x123456789' is not a valid integer value"},
                     UsageCase{"ZeroCount", {"batch", "a.bin", "--count", "0"}, "--count needs a positive number"},
                     UsageCase{"RangeOnRead", {"--start", "100", "read", "a.bin"}, "--start and --end apply only"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
