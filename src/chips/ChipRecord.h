@@ -5,7 +5,8 @@
 
 // One chip's parameters. The layout is the database file's record layout: 68
 // packed bytes, multi-byte fields little-endian. Code on a big-endian host must
-// go through ChipRecordBytes (ChipDatabaseFile) rather than copy the struct.
+// go through ChipDatabaseFile::encodeRecord and decodeRecord rather than copy
+// the struct.
 #pragma pack(push, 1)
 struct ChipRecord {
     char title[48];        // "type,manufacturer,name" in code page 936, NUL-terminated
