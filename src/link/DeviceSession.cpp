@@ -79,7 +79,12 @@ int DeviceSessionBegin(Workbench& workbench, OperationHost& host)
     workbench.busy = true;
     const ChipParameters chip = selectedChip(workbench);
     CommandBlock block = CommandBlock::beginSession(chip, linkByteOrder(workbench));
-    sendCommand(workbench.link, block, 1);
+    // Without the reply the programmer may not hold the chip's parameters:
+    // nothing may be sent under them.
+    if (sendCommand(workbench.link, block, 1) != CommandBlock::Size) {
+        host.errorBox(MessageCatalogue::text(Msg::CommunicationFailed, workbench.languageIndex));
+        return SessionExchangeFailed;
+    }
     switch (chip.chipClass) {
     case SpiFlash25:
         return 6;
@@ -102,8 +107,12 @@ int IdentifyChip(Workbench& workbench, OperationHost& host, std::array<uint8_t, 
     if (openProgrammer(workbench.link) == 0)
         return 0;
     CommandBlock block = CommandBlock::identify(selectedChip(workbench), linkByteOrder(workbench));
-    sendCommand(workbench.link, block, 1);
+    const int exchanged = sendCommand(workbench.link, block, 1);
     endExchange(workbench, host);
+    // A lost reply leaves the command's own bytes, which would read as an
+    // empty socket.
+    if (exchanged != CommandBlock::Size)
+        return SessionExchangeFailed;
     std::copy_n(block.data(), reply.size(), reply.begin());
     return 7;
 }

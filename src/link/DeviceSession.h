@@ -17,6 +17,10 @@ struct Workbench;
 // Transfer results are passed back rather than dropped, so that callers can
 // report a failed or short transfer.
 
+// Result of DeviceSessionBegin and IdentifyChip when the programmer was opened
+// but its reply did not arrive whole.
+constexpr int SessionExchangeFailed = -1;
+
 // prog_open with the application's programmer identity; 1 when open, else 0.
 int openProgrammer(TUsbBulk& link);
 
@@ -32,7 +36,9 @@ void ConnectionCheck(Workbench& workbench, OperationHost& host);
 // Opens the link and sends BeginSession with the selected chip's parameters.
 // Result: 0 when no programmer could be opened (after the error box "Not
 // connected"), else 6 for a class 0 chip, 4 for class 1, 1 for any other
-// class; the link then stays open and workbench.busy is set.
+// class; the link then stays open and workbench.busy is set. When the
+// BeginSession reply is lost: the error box "Communication with the programmer
+// failed. Please try again." and SessionExchangeFailed.
 int DeviceSessionBegin(Workbench& workbench, OperationHost& host);
 
 // Sends EndSession (nothing when the link is closed), closes the link, shows
@@ -40,8 +46,9 @@ int DeviceSessionBegin(Workbench& workbench, OperationHost& host);
 int DeviceSessionEnd(Workbench& workbench, OperationHost& host);
 
 // One Identify exchange in its own open-close cycle. Result 7 with reply bytes
-// 0-3 in `reply` (a lost reply leaves the command's own bytes: code 0, no chip),
-// or 0 when no programmer could be opened (`reply` untouched, no message).
+// 0-3 in `reply`, 0 when no programmer could be opened, SessionExchangeFailed
+// when the reply did not arrive whole (`reply` untouched and no message in
+// both failures).
 int IdentifyChip(Workbench& workbench, OperationHost& host, std::array<uint8_t, 4>& reply);
 
 // Inside a session: switches the chip to four-byte addressing (instruction

@@ -142,14 +142,24 @@ TEST_F(DeviceSessionTest, IdentifyChipReadsTheReplyAndLeavesConnected)
     EXPECT_EQ(commandOpcodes(), (std::vector<uint8_t>{CommandBlock::Identify, CommandBlock::EndSession}));
 }
 
-TEST_F(DeviceSessionTest, IdentifyChipWithLostReplySeesNoChip)
+// The block would still hold the command's bytes, whose first byte reads as
+// an empty socket; a lost reply must not be mistaken for one.
+TEST_F(DeviceSessionTest, LostRepliesAreFailuresNotAnswers)
 {
     setCurrentChip(chipOfClass(SpiFlash25));
     seatChip({0, 0xEF4018, 0x1000000, 256});
     belcor_sim_inject_fault(BELCOR_SIM_LOSE_REPLY, 0);
     std::array<uint8_t, 4> reply{0xAA, 0xAA, 0xAA, 0xAA};
-    EXPECT_EQ(IdentifyChip(workbench, host, reply), 7);
-    EXPECT_EQ(reply, (std::array<uint8_t, 4>{0x00, CommandBlock::Identify, SpiFlash25, 0x00}));
+    EXPECT_EQ(IdentifyChip(workbench, host, reply), SessionExchangeFailed);
+    EXPECT_EQ(reply, (std::array<uint8_t, 4>{0xAA, 0xAA, 0xAA, 0xAA}));
+    EXPECT_FALSE(workbench.link.isOpen());
+
+    belcor_sim_inject_fault(BELCOR_SIM_LOSE_REPLY, 0);
+    EXPECT_EQ(DeviceSessionBegin(workbench, host), SessionExchangeFailed);
+    ASSERT_EQ(host.errorBoxes.size(), 1u);
+    EXPECT_EQ(host.errorBoxes.back(), "Communication with the programmer failed. Please try again.");
+    DeviceSessionEnd(workbench, host);
+    EXPECT_FALSE(workbench.busy);
 }
 
 TEST_F(DeviceSessionTest, WithoutProgrammer)
