@@ -2,7 +2,7 @@
 # Times whole belcor-cli processes reading a 16 MiB and a 64 MiB serial flash
 # from the simulator with its transfers made instant, so the figure is the
 # program's own cost per byte: the link, the block loop, the buffer and the
-# saved file. Best of three runs; prints seconds and MB/s (10^6 bytes) of the
+# saved file. Best of five runs; prints seconds and MB/s (10^6 bytes) of the
 # whole process, and MB/s of the read alone: less the time of a "detect" run,
 # which sets up the same simulator, database and buffers and reads nothing.
 #
@@ -14,7 +14,7 @@ set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$source_dir/build/cli-rel}
 work=${2:-$(mktemp -d "${TMPDIR:-/tmp}/belcor-bench-cli-XXXXXX")}
-runs=3
+runs=5
 cli=$build/bin/belcor-cli
 
 if [ ! -x "$cli" ]; then

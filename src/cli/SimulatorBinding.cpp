@@ -22,11 +22,16 @@ std::string BindSimulator(const std::string& executableFolder, const std::string
     const auto loadScenario =
         reinterpret_cast<decltype(&belcor_sim_load_scenario)>(dlsym(handle, "belcor_sim_load_scenario"));
     const auto lastError = reinterpret_cast<decltype(&belcor_sim_last_error)>(dlsym(handle, "belcor_sim_last_error"));
-    if (loadScenario == nullptr || lastError == nullptr)
-        return "the simulator " + library + " has no scenario entry points";
+    const auto setTranscript =
+        reinterpret_cast<decltype(&belcor_sim_set_transcript_enabled)>(dlsym(handle, "belcor_sim_set_transcript_enabled"));
+    if (loadScenario == nullptr || lastError == nullptr || setTranscript == nullptr)
+        return "the simulator " + library + " lacks the entry points of its scenario control";
     if (loadScenario(scenario.c_str()) != 0) {
         const char* reason = lastError();
         return reason != nullptr && *reason != '\0' ? reason : "the scenario " + scenario + " could not be loaded";
     }
+    // Nothing here reads the transcript; recording every block of a 64 MiB chip
+    // would only cost time and memory.
+    setTranscript(0);
     return {};
 }
