@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <regex>
 #include <iterator>
 #include <thread>
 
@@ -58,6 +60,30 @@ std::vector<uint8_t> Pattern(size_t size, uint32_t seed)
         byte = uint8_t(state >> 16);
     }
     return bytes;
+}
+
+std::string WithoutTimes(const std::string& text)
+{
+    static const std::regex time(R"( ?\(\d\d:\d\d:\d\d\))");
+    return std::regex_replace(text, time, "");
+}
+
+int EndToEndTest::commandCount(uint8_t opcode)
+{
+    return bus->withModel([&](Simulator& sim) {
+        int count = 0;
+        for (size_t i = 0; i < sim.transcript().size(); ++i) {
+            const belcor_sim_event& event = sim.transcript().at(i);
+            count += event.kind == BELCOR_SIM_EVENT_COMMAND && event.block[1] == opcode;
+        }
+        return count;
+    });
+}
+
+int EndToEndTest::ioctlCount(const std::string& name) const
+{
+    const std::vector<std::string> log = bus->ioctlLog();
+    return int(std::count(log.begin(), log.end(), name));
 }
 
 void EndToEndTest::SetUp()

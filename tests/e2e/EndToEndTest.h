@@ -40,6 +40,11 @@ protected:
     std::vector<uint8_t> chipContents();
     void setChipContents(const std::vector<uint8_t>& bytes);
 
+    // Command blocks the firmware received with this opcode.
+    int commandCount(uint8_t opcode);
+    // How often the handlers saw this usbfs or hidraw request.
+    int ioctlCount(const std::string& name) const;
+
     std::string path(const std::string& name) const;
     void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
     std::vector<uint8_t> readFile(const std::string& name) const;
@@ -47,6 +52,14 @@ protected:
     std::unique_ptr<MockBus> bus;
     std::filesystem::path folder;
 };
+
+// A chip the database knows by its identification: 64 KiB, 256-byte pages.
+constexpr uint32_t kSmallFlashId = 0xEF3010;
+constexpr uint32_t kSmallFlashSize = 65536;
+constexpr char kSmallFlashName[] = "W25X05";
+
+// A text with the times of day "(hh:mm:ss)" taken out, for comparing runs.
+std::string WithoutTimes(const std::string& text);
 
 // Bytes that are not all alike, so that a misplaced block shows.
 std::vector<uint8_t> Pattern(size_t size, uint32_t seed);

@@ -1,0 +1,46 @@
+// Faults as the system libraries meet them: a reply that never comes is an IN
+// URB the kernel keeps pending until the library's time-out discards it; a
+// programmer pulled out mid-transfer refuses URBs with ENODEV and its node
+// goes with a "remove" uevent.
+#include "e2e/EndToEndTest.h"
+
+namespace {
+
+using Faults = EndToEndTest;
+
+TEST_F(Faults, LostReplyTimesOutAfterFiveSecondsAndTheLinkRecovers)
+{
+    bus->withModel([](Simulator& sim) { sim.faults().loseReplyAfter(0); });
+
+    const auto start = std::chrono::steady_clock::now();
+    const ProgramResult lost = runCli({"info"});
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    EXPECT_EQ(lost.exitCode, 1);
+    EXPECT_GE(elapsed, std::chrono::milliseconds(5000));
+    // The library gave up on the pending URB and reaped it back.
+    EXPECT_EQ(ioctlCount("DISCARDURB"), 1);
+    EXPECT_EQ(ioctlCount("REAPURB"), 1);
+
+    const ProgramResult next = runCli({"info"});
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+}
+
+TEST_F(Faults, UnplugDuringReadFailsTheReadAndRemovesTheNode)
+{
+    seatFlash(kSmallFlashId, kSmallFlashSize);
+    // About a fifth into the chip's 256 pages.
+    bus->withModel([](Simulator& sim) { sim.faults().unplugAfter(50); });
+
+    const ProgramResult read = runCli({"--chip", kSmallFlashName, "read", path("read.bin")});
+
+    EXPECT_EQ(read.exitCode, 1);
+    EXPECT_NE(read.err.find("Read failed"), std::string::npos) << read.err;
+    EXPECT_FALSE(std::filesystem::exists(path("read.bin")));
+    EXPECT_TRUE(bus->nodes().empty());
+
+    const ProgramResult status = runCli({"status"});
+    EXPECT_NE(status.out.find("Not connected"), std::string::npos) << status.out;
+}
+
+}  // namespace
