@@ -227,7 +227,7 @@ std::string HelpText()
            "  info                   Show the programmer's hardware and firmware versions and serial number.\n"
            "  upgrade FILE.fwpk      Upgrade the programmer's firmware.\n"
            "  list [TEXT]            List the chip database, or the chips whose title contains TEXT, as\n"
-           "                         TYPE,MANUFACTURER,NAME,SIZE,PAGE lines.\n"
+           "                         TYPE,MANUFACTURER,NAME,SIZE,PAGE lines (exit 1 when none matches).\n"
            "\n"
            "Options:\n"
            "  --chip NAME            Use the chip of this name (see 'list'); a name that is not unique\n"

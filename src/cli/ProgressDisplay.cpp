@@ -58,6 +58,7 @@ void ProgressDisplay::start(const std::string& label, uint32_t maximum, bool cou
     maximum_ = maximum;
     countsBytes_ = countsBytes;
     startMs_ = nowMs;
+    reached_ = 0;
     lastShown_ = -1;
     // An empty step (the erase sets its bars up before it knows its count)
     // shows nothing until it has a size.
@@ -65,10 +66,14 @@ void ProgressDisplay::start(const std::string& label, uint32_t maximum, bool cou
         draw(0, nowMs);
 }
 
+// A window resets its bar to 0 when a step ends; here that would leave the
+// finished step's line reading 0%, so the display never moves back.
 void ProgressDisplay::update(uint32_t position, int64_t nowMs)
 {
-    if (active_ && maximum_ > 0)
-        draw(position, nowMs);
+    if (!active_ || maximum_ == 0 || position < reached_)
+        return;
+    reached_ = position;
+    draw(position, nowMs);
 }
 
 void ProgressDisplay::finish(int64_t nowMs)

@@ -39,5 +39,6 @@ private:
     bool countsBytes_ = true;
     int64_t startMs_ = 0;
     int64_t drawnMs_ = 0;
+    uint32_t reached_ = 0;
     int lastShown_ = -1;  // percent (bar) or quarter (lines) last printed
 };
