@@ -18,19 +18,13 @@ HexFieldFilter::HexFieldFilter(QLineEdit* field) : QObject(field), field_(field)
 
 bool HexFieldFilter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != field_ || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride))
+    if (watched != field_ || event->type() != QEvent::KeyPress)
         return false;
+    // Window shortcuts such as Ctrl+O still reach the window: only the key
+    // presses the field itself would handle are discarded here.
     const auto* key = static_cast<QKeyEvent*>(event);
-    const bool controlLetter = (key->modifiers() & Qt::ControlModifier) && key->key() >= Qt::Key_A &&
-                               key->key() <= Qt::Key_Z;
-    if (controlLetter) {
-        // Accepting the override keeps a window shortcut from taking the key;
-        // the key press that follows is then discarded.
-        event->accept();
-        return event->type() == QEvent::KeyPress;
-    }
-    if (event->type() != QEvent::KeyPress)
-        return false;
+    if ((key->modifiers() & Qt::ControlModifier) && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z)
+        return true;
     for (const QChar c : key->text()) {
         if (!IsHexFieldKey(c.unicode()))
             return true;
