@@ -108,9 +108,11 @@ set(CPACK_PACKAGE_CONTACT "Belcor developers <dev@belcor.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop application for the BelcorU2 USB chip programmer")
 set(CPACK_PACKAGE_DESCRIPTION
   "Belcor reads, blank checks, erases, writes and verifies SPI flash, I2C,\nMicrowire and SPI EEPROMs and AVR microcontrollers with the BelcorU2 USB\nprogrammer, one chip at a time or in batch runs. It includes belcor-cli, a\ncommand-line front end, and a programmer simulator for trying it without\nthe hardware.")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# The portable folder lies outside the prefix: stage through DESTDIR.
+# The portable folder lies outside the prefix: stage through DESTDIR, which
+# installs with CPACK_INSTALL_PREFIX as the prefix, whatever the build's own.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Belcor developers <dev@belcor.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)

@@ -126,7 +126,7 @@ if [ "$(id -u)" -eq 0 ]; then
   if ! command -v setpriv >/dev/null; then
     echo "setpriv is missing: read-only run skipped"
   else
-    runner=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+    runner=(setpriv --reuid=65534 --regid=65534 --clear-groups)
   fi
 fi
 if [ "$(id -u)" -ne 0 ] || [ ${#runner[@]} -gt 0 ]; then
