@@ -10,6 +10,8 @@ namespace {
 
 using Command = CommandLine::Command;
 
+constexpr uint32_t MaximumCapacity = 0x7FFFFFFF;
+
 struct CommandShape {
     std::string_view name;
     Command command;
@@ -174,6 +176,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         } else {
             if (!parseCount(*value, number))
                 return failure(name + " needs a positive number, not \"" + *value + "\"");
+            // Loaded lengths are signed 32-bit counts.
+            if (name == "--capacity" && number > MaximumCapacity)
+                return failure("--capacity takes at most " + std::to_string(MaximumCapacity) + " bytes");
             (name == "--count" ? line.batchCount : line.capacity) = number;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <new>
 #include <vector>
 
 #include "app/MessageCatalogue.h"
@@ -284,7 +285,13 @@ int CommandRunner::convert()
     const std::string& input = line_.files[0];
     const std::string& output = line_.files[1];
     const uint32_t capacity = line_.capacity.value_or(BufferSet::FlashCapacity);
-    std::vector<uint8_t> block(capacity, 0xFF);
+    std::vector<uint8_t> block;
+    try {
+        block.assign(capacity, 0xFF);
+    } catch (const std::bad_alloc&) {
+        host_.printError("not enough memory for a block of " + std::to_string(capacity) + " bytes");
+        return Failure;
+    }
     const FileLoad load = LoadBufferFile(input, block.data(), capacity);
     for (const std::string& error : load.errors)
         host_.printError(error);

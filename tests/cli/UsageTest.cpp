@@ -28,6 +28,8 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"AddressTooLong", {"--end=0x123456789", "write", "a.bin"},
                               "--end: '0x123456789' is not a valid integer value"},
                     UsageCase{"ZeroCount", {"batch", "a.bin", "--count", "0"}, "--count needs a positive number"},
+                    UsageCase{"CapacityPastCounts", {"convert", "a", "b", "--capacity=0x80000000"},
+                              "--capacity takes at most 2147483647 bytes"},
                     UsageCase{"RangeOnRead", {"--start", "100", "read", "a.bin"}, "--start and --end apply only"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
