@@ -122,7 +122,19 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6svg6 (>= 6.4), libusb-0.1-4, libhidapi-hidraw0, libudev1")
 # The Chinese interface needs a CJK font.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${belcor_packaging}/debian/postinst ${belcor_packaging}/debian/postrm)
+# The chip databases are conffiles: the chip editor may change them, and an
+# upgrade must then ask rather than replace the edited file.
+if(IS_ABSOLUTE ${belcor_appdir})
+  set(BELCOR_PACKAGE_APPDIR ${belcor_appdir})
+else()
+  set(BELCOR_PACKAGE_APPDIR /usr/${belcor_appdir})
+endif()
+set(belcor_control ${CMAKE_BINARY_DIR}/packaging/debian)
+configure_file(${belcor_packaging}/debian/postrm.in ${belcor_control}/postrm @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+configure_file(${belcor_packaging}/debian/conffiles.in ${belcor_control}/conffiles @ONLY)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${belcor_packaging}/debian/postinst ${belcor_control}/postrm ${belcor_control}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

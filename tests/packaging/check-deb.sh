@@ -88,15 +88,28 @@ for script in postinst postrm; do
   [ -x "$work/control/$script" ] || { fail "$script is missing or not executable"; continue; }
   sh -n "$work/control/$script" || fail "$script has a syntax error"
 done
+# An edited chip database must survive an upgrade: dpkg asks about conffiles.
+for database in /opt/belcor/belcor.Dat /opt/belcor/belcor-cli.Dat; do
+  grep -qx "$database" "$work/control/conffiles" 2>/dev/null || fail "$database is not a conffile"
+done
+if grep -q '@[A-Z_]*@' "$work/control/"*; then
+  fail "unconfigured placeholder in the control files"
+fi
 mkdir -p "$work/fakebin"
 printf '#!/bin/sh\necho "udevadm $*" >>"%s/udevadm.log"\nexit 1\n' "$work" >"$work/fakebin/udevadm"
 chmod 755 "$work/fakebin/udevadm"
-for args in "postinst configure" "postrm remove" "postrm purge"; do
+# Without udevadm: a PATH holding only the plain tools the scripts may use.
+# (purge is not run: it would remove files of a real install.)
+mkdir -p "$work/noudev"
+for tool in sh rm rmdir cat sed grep true false; do
+  ln -s "$(command -v "$tool")" "$work/noudev/$tool"
+done
+for args in "postinst configure" "postrm remove"; do
   read -r script action <<<"$args"
   [ -x "$work/control/$script" ] || continue
   PATH="$work/fakebin:/usr/bin:/bin" "$work/control/$script" "$action" \
     || fail "$script $action fails when udevadm fails"
-  PATH=/nonexistent "$work/control/$script" "$action" || fail "$script $action fails without udevadm"
+  PATH="$work/noudev" "$work/control/$script" "$action" || fail "$script $action fails without udevadm"
 done
 grep -q 'control --reload-rules' "$work/udevadm.log" 2>/dev/null || fail "postinst does not reload the udev rules"
 
