@@ -4,7 +4,9 @@
 # "Unable to write" box about the settings file may come first and is
 # dismissed) and end with exit code 0, having written nothing.
 # Runs on an Xvfb screen so that the window is closed as a window manager
-# closes it; as root, the program runs as nobody.
+# closes it; as root, the program runs as nobody. It is started through a
+# launcher link in another folder, as /usr/bin/belcor starts it, so it must
+# find the simulator beside its real executable.
 # usage: check-readonly-gui.sh BIN_DIR
 set -euo pipefail
 bin=$1
@@ -30,9 +32,10 @@ cleanup() {
 trap cleanup EXIT
 chmod 755 "$work"
 app=$work/belcor-folder
-mkdir "$app" "$work/runtime"
+mkdir "$app" "$work/runtime" "$work/bin"
 cp "$bin/belcor" "$bin/belcor.Dat" "$bin/libbelcor_sim.so" "$app/"
-chmod -R a-w "$app"
+ln -s ../belcor-folder/belcor "$work/bin/belcor"
+chmod -R a-w "$app" "$work/bin"
 [ ${#runner[@]} -eq 0 ] || chown 65534 "$work/runtime"
 chmod 700 "$work/runtime"
 
@@ -48,7 +51,7 @@ find "$app" -printf '%p %s %T@ %m\n' | sort >"$work/before"
 # libdbus, which Qt's xcb platform loads, keeps memory to the end on purpose.
 printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"
 (cd / && exec "${runner[@]}" env HOME=/nonexistent XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
-  LSAN_OPTIONS=suppressions="$work/lsan.supp" "$app/belcor" --simulator) >"$work/app.log" 2>&1 &
+  LSAN_OPTIONS=suppressions="$work/lsan.supp" "$work/bin/belcor" --simulator) >"$work/app.log" 2>&1 &
 app_pid=$!
 
 windows() { python3 "$here/x11_windows.py" "$@"; }
