@@ -93,6 +93,9 @@ void complete(UMockdevIoctlClient* client, long result, int error = 0)
     umockdev_ioctl_client_complete(client, result, error);
 }
 
+std::string usbDeviceRecord(const std::string& devpath, int devnum, const UsbDescriptors::Identity& identity,
+                            const std::u16string& manufacturer, const std::u16string& product, const std::string& serial);
+
 }  // namespace
 
 // usbfs as the kernel offers it for one programmer: descriptors, interface
@@ -195,8 +198,10 @@ private:
         if (!device)
             return complete(client, -1, ENODEV);
         const unsigned interface = *number.as<unsigned int>();
+        if (interface >= 32)
+            return complete(client, -1, EINVAL);
         if (interface != 0)
-            return complete(client, -1, take ? ENOENT : EINVAL);
+            return complete(client, -1, ENOENT);
         bool& claimed = claimed_[client];
         if (take) {
             claimed = true;
@@ -454,6 +459,13 @@ private:
 MockBus::MockBus()
 {
     testbed_ = umockdev_testbed_new();
+    // The root hub is device 1 of the bus and keeps its usbfs folder there
+    // when no device is plugged in; nothing talks to it.
+    const std::string hub = usbDeviceRecord(kUsbRoot, 1, UsbDescriptors::rootHub(), u"Linux 6.1.0 xhci-hcd",
+                                            u"xHCI Host Controller", "0000:00:14.0");
+    GError* error = nullptr;
+    if (!umockdev_testbed_add_from_string(testbed_, hub.c_str(), &error))
+        throw std::runtime_error(std::string("cannot add the root hub: ") + error->message);
     pump();
 }
 
@@ -616,11 +628,7 @@ void MockBus::plugBootloader()
         std::lock_guard<std::mutex> lock(mutex_);
         generation = simulator_.bootloaderGeneration();
     }
-    UsbDescriptors::Identity identity;
-    identity.vendorId = kBootloaderVendor;
-    identity.productId = kBootloaderProduct;
-    identity.interfaceClass = 0x03;
-    identity.endpoints = {0x81, 0x01};
+    const UsbDescriptors::Identity identity = UsbDescriptors::bootloader();
     const int devnum = nextDevnum_++;
     const int hidraw = nextHidraw_++;
     const std::string usbPath = format("%s/1-%d", kUsbRoot, kBootloaderPort);
@@ -630,13 +638,12 @@ void MockBus::plugBootloader()
     const std::string hidrawPath = format("%s/hidraw/hidraw%d", hidPath.c_str(), hidraw);
     const std::u16string name = std::u16string(kBootloaderManufacturer) + u" " + kBootloaderName;
 
-    std::string records;
-    // hidapi finds the hid device behind a hidraw node through its "device" link.
-    records += "P: " + hidrawPath + "\n";
-    records += format("N: hidraw%d=00\n", hidraw);
-    records += format("E: DEVNAME=/dev/hidraw%d\nE: SUBSYSTEM=hidraw\n", hidraw);
-    records += format("E: MAJOR=%d\nE: MINOR=%d\nA: dev=%d:%d\n", kHidrawMajor, hidraw, kHidrawMajor, hidraw);
-    records += "L: device=../../\n\n";
+    // Parents first, so that each record finds the one above it.
+    std::string records = usbDeviceRecord(usbPath, devnum, identity, kBootloaderManufacturer, kBootloaderName, "");
+    records += "\nP: " + interfacePath + "\n";
+    records += "E: DEVTYPE=usb_interface\nE: DRIVER=usbhid\nE: SUBSYSTEM=usb\nE: INTERFACE=3/0/0\n";
+    records += format("E: PRODUCT=%x/%x/100\n", kBootloaderVendor, kBootloaderProduct);
+    records += "A: bInterfaceClass=03\nA: bInterfaceNumber=00\nA: bNumEndpoints=02\nA: bAlternateSetting= 0\n\n";
     records += "P: " + hidPath + "\n";
     records += "E: DRIVER=hid-generic\nE: SUBSYSTEM=hid\n";
     records += format("E: HID_ID=0003:%08X:%08X\n", kBootloaderVendor, kBootloaderProduct);
@@ -644,11 +651,12 @@ void MockBus::plugBootloader()
     records += format("E: HID_PHYS=usb-0000:00:14.0-%d/input0\nE: HID_UNIQ=\n", kBootloaderPort);
     records += format("E: MODALIAS=hid:b0003g0001v%08Xp%08X\n", kBootloaderVendor, kBootloaderProduct);
     records += "H: report_descriptor=" + UsbDescriptors::hex(UsbDescriptors::bootloaderReports()) + "\n\n";
-    records += "P: " + interfacePath + "\n";
-    records += "E: DEVTYPE=usb_interface\nE: DRIVER=usbhid\nE: SUBSYSTEM=usb\nE: INTERFACE=3/0/0\n";
-    records += format("E: PRODUCT=%x/%x/100\n", kBootloaderVendor, kBootloaderProduct);
-    records += "A: bInterfaceClass=03\nA: bInterfaceNumber=00\nA: bNumEndpoints=02\nA: bAlternateSetting= 0\n\n";
-    records += usbDeviceRecord(usbPath, devnum, identity, kBootloaderManufacturer, kBootloaderName, "");
+    // hidapi finds the hid device behind a hidraw node through its "device" link.
+    records += "P: " + hidrawPath + "\n";
+    records += format("N: hidraw%d=00\n", hidraw);
+    records += format("E: DEVNAME=/dev/hidraw%d\nE: SUBSYSTEM=hidraw\n", hidraw);
+    records += format("E: MAJOR=%d\nE: MINOR=%d\nA: dev=%d:%d\n", kHidrawMajor, hidraw, kHidrawMajor, hidraw);
+    records += "L: device=../../\n";
 
     GError* error = nullptr;
     if (!umockdev_testbed_add_from_string(testbed_, records.c_str(), &error))

@@ -10,7 +10,6 @@ namespace {
 constexpr uint8_t kTypeDevice = 1, kTypeConfig = 2, kTypeString = 3, kTypeInterface = 4, kTypeEndpoint = 5;
 constexpr uint8_t kTypeHid = 0x21;
 constexpr uint8_t kHidClass = 0x03;
-constexpr uint8_t kBulk = 2, kInterrupt = 3;
 constexpr uint16_t kFullSpeedPacket = 64;
 
 void put16(std::vector<uint8_t>& bytes, uint16_t value)
@@ -24,7 +23,7 @@ std::vector<uint8_t> device(const Identity& identity)
 {
     std::vector<uint8_t> bytes{18, kTypeDevice};
     put16(bytes, 0x0200);
-    bytes.insert(bytes.end(), {0, 0, 0, 64});  // class per interface, control packet 64
+    bytes.insert(bytes.end(), {identity.deviceClass, 0, 0, 64});  // control packet 64
     put16(bytes, identity.vendorId);
     put16(bytes, identity.productId);
     put16(bytes, identity.release);
@@ -46,9 +45,9 @@ std::vector<uint8_t> configuration(const Identity& identity)
         put16(bytes, uint16_t(bootloaderReports().size()));
     }
     for (const uint8_t address : identity.endpoints) {
-        bytes.insert(bytes.end(), {7, kTypeEndpoint, address, hid ? kInterrupt : kBulk});
+        bytes.insert(bytes.end(), {7, kTypeEndpoint, address, identity.endpointType});
         put16(bytes, kFullSpeedPacket);
-        bytes.push_back(hid ? 1 : 0);
+        bytes.push_back(identity.endpointType == 3 ? 1 : 0);  // interrupt interval
     }
     return bytes;
 }
@@ -86,6 +85,30 @@ Identity of(const SimDevice& device)
     identity.productId = BELCOR_SIM_PRODUCT_ID;
     identity.endpoints = {uint8_t(device.replyEndpoint), uint8_t(device.commandEndpoint),
                           uint8_t(device.dataEndpoint)};
+    return identity;
+}
+
+Identity bootloader()
+{
+    Identity identity;
+    identity.vendorId = 0x28E9;
+    identity.productId = 0x028B;
+    identity.interfaceClass = kHidClass;
+    identity.endpointType = 3;
+    identity.endpoints = {0x81, 0x01};
+    return identity;
+}
+
+Identity rootHub()
+{
+    Identity identity;
+    identity.vendorId = 0x1D6B;
+    identity.productId = 0x0002;
+    identity.release = 0x0618;
+    identity.deviceClass = 9;
+    identity.interfaceClass = 9;
+    identity.endpointType = 3;
+    identity.endpoints = {0x81};
     return identity;
 }
 

@@ -19,8 +19,10 @@ struct Identity {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     uint16_t release = 0x0100;
+    uint8_t deviceClass = 0;  // 0: per interface
     uint8_t interfaceClass = 0xFF;
-    std::vector<uint8_t> endpoints;  // addresses; interrupt endpoints for a HID interface
+    uint8_t endpointType = 2;  // 2 bulk, 3 interrupt
+    std::vector<uint8_t> endpoints;  // addresses
 };
 
 std::vector<uint8_t> device(const Identity& identity);
@@ -35,6 +37,10 @@ std::vector<uint8_t> bootloaderReports();
 
 // The programmer's identity as its firmware model describes it.
 Identity of(const SimDevice& device);
+// The boot loader: a HID interface with one interrupt endpoint each way.
+Identity bootloader();
+// The bus's root hub, which the kernel lists before any device.
+Identity rootHub();
 
 // Upper-case hexadecimal text of bytes, as device records carry them.
 std::string hex(const std::vector<uint8_t>& bytes);
