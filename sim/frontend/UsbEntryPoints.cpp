@@ -154,8 +154,11 @@ BELCOR_EXPORT int usb_release_interface(usb_dev_handle* dev, int interface)
         int error = 0;
         if (!deviceOf(dev, error))
             return error;
-        if (interface != UsbBus::kInterfaceNumber || !dev->claimed)
+        // As usbfs answers: no such interface, or one this handle never claimed.
+        if (interface != UsbBus::kInterfaceNumber)
             return fail(-ENOENT);
+        if (!dev->claimed)
+            return fail(-EINVAL);
         dev->claimed = false;
         return 0;
     });
@@ -167,7 +170,9 @@ BELCOR_EXPORT int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes,
         int error = 0;
         if (!deviceOf(dev, error))
             return error;
-        const int result = simulator().bulkWrite(dev->index, ep, reinterpret_cast<const uint8_t*>(bytes), size);
+        // The library sets the direction from the call, whatever the address says.
+        const int result =
+            simulator().bulkWrite(dev->index, ep & ~USB_ENDPOINT_IN, reinterpret_cast<const uint8_t*>(bytes), size);
         return result < 0 ? fail(result) : result;
     });
 }
@@ -178,7 +183,7 @@ BELCOR_EXPORT int usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int si
         int error = 0;
         if (!deviceOf(dev, error))
             return error;
-        const int result = simulator().bulkRead(dev->index, ep, reinterpret_cast<uint8_t*>(bytes), size);
+        const int result = simulator().bulkRead(dev->index, ep | USB_ENDPOINT_IN, reinterpret_cast<uint8_t*>(bytes), size);
         return result < 0 ? fail(result) : result;
     });
 }

@@ -21,7 +21,7 @@ class Simulator {
 public:
     static constexpr int kNoDevice = -19;   // -ENODEV
     static constexpr int kTimedOut = -110;  // -ETIMEDOUT
-    static constexpr int kBadEndpoint = -22; // -EINVAL
+    static constexpr int kBadEndpoint = -2;  // -ENOENT: usbfs knows no such endpoint
     static constexpr uint32_t kBootloaderDelayMs = 300;
 
     using HotplugCallback = void (*)(void* context);
