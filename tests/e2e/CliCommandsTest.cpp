@@ -106,3 +106,41 @@ TEST_F(CliCommands, InfoShowsTheProgrammersVersions)
 }
 
 }  // namespace
+
+namespace {
+
+// The system library lists a bus's devices in the order its folder reads,
+// which no one fixes; whatever that order, only the genuine programmer is
+// claimed. Look-alikes are opened for their strings and closed again.
+TEST_F(CliCommands, OnlyTheGenuineProgrammerIsClaimedAmongLookalikes)
+{
+    bus->withModel([](Simulator& sim) {
+        sim.addDevice(BELCOR_SIM_LOOKALIKE);
+        sim.addDevice(BELCOR_SIM_CJK_PRODUCT);
+        sim.addDevice(BELCOR_SIM_WINUSB1);
+    });
+    bus->pump();
+    ASSERT_EQ(bus->nodes().size(), 4u);
+
+    const ProgramResult result = runCli({"info"});
+
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Series number: BU2SIM0000001"), std::string::npos) << result.out;
+    EXPECT_EQ(ioctlCount("CLAIMINTERFACE"), 1);
+}
+
+TEST_F(CliCommands, WithTwoProgrammersExactlyOneIsUsed)
+{
+    bus->withModel([](Simulator& sim) { sim.addDevice(BELCOR_SIM_SECOND_PROGRAMMER); });
+    bus->pump();
+
+    const ProgramResult result = runCli({"info"});
+
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const bool first = result.out.find("BU2SIM0000001") != std::string::npos;
+    const bool second = result.out.find("BU2SIM0000002") != std::string::npos;
+    EXPECT_NE(first, second) << result.out;
+    EXPECT_EQ(ioctlCount("CLAIMINTERFACE"), 1);
+}
+
+}  // namespace
