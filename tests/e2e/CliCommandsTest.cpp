@@ -17,10 +17,10 @@ TEST_F(CliCommands, StatusOpensClaimsAndReleasesTheProgrammer)
     EXPECT_NE(result.out.find("Connected"), std::string::npos) << result.out;
     // Enumeration asked the node for its device number; the strings came by
     // control transfers; the link claimed interface 0 and gave it back.
-    EXPECT_GE(ioctlCount("CONNECTINFO"), 1);
-    EXPECT_EQ(ioctlCount("CONTROL"), 3);
-    EXPECT_EQ(ioctlCount("CLAIMINTERFACE"), 1);
-    EXPECT_EQ(ioctlCount("RELEASEINTERFACE"), 1);
+    EXPECT_GE(requestCount("CONNECTINFO"), 1);
+    EXPECT_EQ(requestCount("CONTROL"), 3);
+    EXPECT_EQ(requestCount("CLAIMINTERFACE"), 1);
+    EXPECT_EQ(requestCount("RELEASEINTERFACE"), 1);
 }
 
 TEST_F(CliCommands, StatusWithoutProgrammerSaysNotConnected)
@@ -56,8 +56,8 @@ TEST_F(CliCommands, ReadSavesTheChipContents)
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(readFile("read.bin"), Pattern(kSmallFlashSize, 1));
     // One bulk URB per 256-byte page, each reaped once.
-    EXPECT_GE(ioctlCount("SUBMITURB"), int(kSmallFlashSize / 256));
-    EXPECT_EQ(ioctlCount("DISCARDURB"), 0);
+    EXPECT_GE(requestCount("SUBMITURB"), int(kSmallFlashSize / 256));
+    EXPECT_EQ(requestCount("DISCARDURB"), 0);
 }
 
 TEST_F(CliCommands, WriteThenVerifyAgainstTheWrittenChip)
@@ -83,14 +83,15 @@ TEST_F(CliCommands, EraseWaitsThroughBusyPolls)
 {
     seatFlash(kSmallFlashId, kSmallFlashSize);
     setChipContents(Pattern(kSmallFlashSize, 3));
-    bus->withModel([](Simulator& sim) { sim.programmer().setEraseTimeMs(600); });
+    bus->withModel([](Simulator& sim) { sim.programmer().setEraseTimeMs(1000); });
 
     const ProgramResult result = runCli({"--chip", kSmallFlashName, "erase"});
 
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(chipContents(), std::vector<uint8_t>(kSmallFlashSize, 0xFF));
-    // Each poll costs a 50 ms pause and a reply: 600 ms of erase take several.
-    EXPECT_GE(commandCount(Programmer::PollStatus), 3);
+    // Each poll costs a 50 ms pause and a reply: a second of erase takes
+    // several, however slow the machine.
+    EXPECT_GE(commandCount(Programmer::PollStatus), 2);
 }
 
 TEST_F(CliCommands, InfoShowsTheProgrammersVersions)
@@ -126,7 +127,7 @@ TEST_F(CliCommands, OnlyTheGenuineProgrammerIsClaimedAmongLookalikes)
 
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("Series number: BU2SIM0000001"), std::string::npos) << result.out;
-    EXPECT_EQ(ioctlCount("CLAIMINTERFACE"), 1);
+    EXPECT_EQ(requestCount("CLAIMINTERFACE"), 1);
 }
 
 TEST_F(CliCommands, WithTwoProgrammersExactlyOneIsUsed)
@@ -140,7 +141,7 @@ TEST_F(CliCommands, WithTwoProgrammersExactlyOneIsUsed)
     const bool first = result.out.find("BU2SIM0000001") != std::string::npos;
     const bool second = result.out.find("BU2SIM0000002") != std::string::npos;
     EXPECT_NE(first, second) << result.out;
-    EXPECT_EQ(ioctlCount("CLAIMINTERFACE"), 1);
+    EXPECT_EQ(requestCount("CLAIMINTERFACE"), 1);
 }
 
 }  // namespace

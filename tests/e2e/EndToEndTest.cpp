@@ -80,9 +80,9 @@ int EndToEndTest::commandCount(uint8_t opcode)
     });
 }
 
-int EndToEndTest::ioctlCount(const std::string& name) const
+int EndToEndTest::requestCount(const std::string& name) const
 {
-    const std::vector<std::string> log = bus->ioctlLog();
+    const std::vector<std::string> log = bus->requests();
     return int(std::count(log.begin(), log.end(), name));
 }
 

@@ -42,8 +42,8 @@ protected:
 
     // Command blocks the firmware received with this opcode.
     int commandCount(uint8_t opcode);
-    // How often the handlers saw this usbfs or hidraw request.
-    int ioctlCount(const std::string& name) const;
+    // How often the handlers answered this request (see MockBus::requests).
+    int requestCount(const std::string& name) const;
 
     std::string path(const std::string& name) const;
     void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const;

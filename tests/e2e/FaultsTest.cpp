@@ -19,8 +19,8 @@ TEST_F(Faults, LostReplyTimesOutAfterFiveSecondsAndTheLinkRecovers)
     EXPECT_EQ(lost.exitCode, 1);
     EXPECT_GE(elapsed, std::chrono::milliseconds(5000));
     // The library gave up on the pending URB and reaped it back.
-    EXPECT_EQ(ioctlCount("DISCARDURB"), 1);
-    EXPECT_EQ(ioctlCount("REAPURB"), 1);
+    EXPECT_EQ(requestCount("DISCARDURB"), 1);
+    EXPECT_EQ(requestCount("REAPURB"), 1);
 
     const ProgramResult next = runCli({"info"});
     EXPECT_EQ(next.exitCode, 0) << next.err;

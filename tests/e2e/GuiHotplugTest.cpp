@@ -31,7 +31,7 @@ TEST_F(Window, ConnectionChecksFollowUnplugAndReplug)
     const ProgramResult result = runProgram(BELCOR_E2E_GUI, {"--verbose"}, [&] {
         switch (step) {
         case Step::FirstCheck:
-            if (ioctlCount("RELEASEINTERFACE") >= 1) {
+            if (requestCount("RELEASEINTERFACE") >= 1) {
                 bus->withModel([](Simulator& sim) { sim.setPlugged(false); });
                 step = Step::Unplugged;
             }
@@ -45,7 +45,7 @@ TEST_F(Window, ConnectionChecksFollowUnplugAndReplug)
             break;
         case Step::Replugged:
             // The check after the "add" event opens the new node.
-            if (ioctlCount("RELEASEINTERFACE") >= 2)
+            if (requestCount("RELEASEINTERFACE") >= 2)
                 step = Step::Done;
             break;
         case Step::Done:
@@ -55,7 +55,7 @@ TEST_F(Window, ConnectionChecksFollowUnplugAndReplug)
     }, std::chrono::seconds(90));
 
     EXPECT_EQ(step, Step::Done) << result.out << result.err;
-    EXPECT_EQ(ioctlCount("CLAIMINTERFACE"), 2);
+    EXPECT_EQ(requestCount("CLAIMINTERFACE"), 2);
     EXPECT_EQ(result.exitCode, -SIGTERM);
 }
 

@@ -47,6 +47,7 @@ TEST_P(LibraryAgreement, SystemLibrariesAndSimulatorAnswerAlike)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Libraries, LibraryAgreement, testing::Values("usb", "hid"));
+INSTANTIATE_TEST_SUITE_P(Libraries, LibraryAgreement, testing::Values("usb", "hid"),
+                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,8 +94,35 @@ void complete(UMockdevIoctlClient* client, long result, int error = 0)
     umockdev_ioctl_client_complete(client, result, error);
 }
 
+// One device record in umockdev's text form.
 std::string usbDeviceRecord(const std::string& devpath, int devnum, const UsbDescriptors::Identity& identity,
-                            const std::u16string& manufacturer, const std::u16string& product, const std::string& serial);
+                            const std::u16string& manufacturer, const std::u16string& product, const std::string& serial)
+{
+    const std::vector<uint8_t> device = UsbDescriptors::device(identity);
+    const std::vector<uint8_t> config = UsbDescriptors::configuration(identity);
+    std::vector<uint8_t> descriptors = device;
+    descriptors.insert(descriptors.end(), config.begin(), config.end());
+    const int minor = devnum - 1;
+    std::string record;
+    record += "P: " + devpath + "\n";
+    record += format("N: bus/usb/001/%03d=%s\n", devnum, UsbDescriptors::hex(descriptors).c_str());
+    record += format("E: DEVNAME=/dev/bus/usb/001/%03d\n", devnum);
+    record += "E: DEVTYPE=usb_device\nE: DRIVER=usb\nE: SUBSYSTEM=usb\n";
+    record += format("E: PRODUCT=%x/%x/%x\n", identity.vendorId, identity.productId, identity.release);
+    record += format("E: TYPE=0/0/0\nE: BUSNUM=001\nE: DEVNUM=%03d\n", devnum);
+    record += format("E: MAJOR=%d\nE: MINOR=%d\n", kUsbMajor, minor);
+    record += format("A: dev=%d:%d\n", kUsbMajor, minor);
+    record += format("A: busnum=1\nA: devnum=%d\n", devnum);
+    record += format("A: idVendor=%04x\nA: idProduct=%04x\nA: bcdDevice=%04x\n", identity.vendorId,
+                     identity.productId, identity.release);
+    record += "A: manufacturer=" + utf8(manufacturer) + "\n";
+    record += "A: product=" + utf8(product) + "\n";
+    record += "A: serial=" + serial + "\n";
+    record += format("A: speed=12\nA: bNumConfigurations=1\nA: bConfigurationValue=1\nA: bDeviceClass=%02x\n",
+                     identity.deviceClass);
+    record += "H: descriptors=" + UsbDescriptors::hex(descriptors) + "\n";
+    return record;
+}
 
 }  // namespace
 
@@ -131,7 +159,9 @@ private:
     static void onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self)
     {
         std::lock_guard<std::mutex> lock(static_cast<UsbfsNode*>(self)->bus_.mutex_);
+        // Closing the file gives back its claims and in-flight URBs.
         static_cast<UsbfsNode*>(self)->urbs_.erase(client);
+        static_cast<UsbfsNode*>(self)->claimed_.erase(client);
     }
 
     SimDevice* reachable()
@@ -150,7 +180,7 @@ private:
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
         switch (request) {
         case USBDEVFS_CONNECTINFO: {
-            bus_.noteIoctl("CONNECTINFO");
+            bus_.noteRequest("CONNECTINFO");
             Resolved info(arg, 0, sizeof(usbdevfs_connectinfo));
             if (!info)
                 return complete(client, -1, EFAULT);
@@ -162,10 +192,10 @@ private:
         case USBDEVFS_RELEASEINTERFACE:
             return claim(client, arg, request == USBDEVFS_CLAIMINTERFACE);
         case USBDEVFS_CONTROL:
-            bus_.noteIoctl("CONTROL");
+            bus_.noteRequest("CONTROL");
             return control(client, arg);
         case USBDEVFS_SUBMITURB:
-            bus_.noteIoctl("SUBMITURB");
+            bus_.noteRequest("SUBMITURB");
             return submit(client, arg);
         case USBDEVFS_REAPURB:
         case USBDEVFS_REAPURBNDELAY:
@@ -173,13 +203,13 @@ private:
         case USBDEVFS_IOCTL:
             // The interface has no kernel driver to pass the request to (the
             // library asks every device whether it is a hub).
-            bus_.noteIoctl("IOCTL");
+            bus_.noteRequest("IOCTL");
             return complete(client, -1, ENOTTY);
         case USBDEVFS_DISCARDURB:
-            bus_.noteIoctl("DISCARDURB");
+            bus_.noteRequest("DISCARDURB");
             return discard(client, arg);
         default:
-            bus_.noteIoctl("other");
+            bus_.noteRequest("other");
             if (tracing())
                 std::fprintf(stderr, "e2e: usbfs ioctl 0x%lx not emulated\n", request);
             return complete(client, -1, ENOTTY);
@@ -190,7 +220,7 @@ private:
     // what was not claimed is EINVAL, and a device that left answers ENODEV.
     void claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool take)
     {
-        bus_.noteIoctl(take ? "CLAIMINTERFACE" : "RELEASEINTERFACE");
+        bus_.noteRequest(take ? "CLAIMINTERFACE" : "RELEASEINTERFACE");
         Resolved number(arg, 0, sizeof(unsigned int));
         if (!number)
             return complete(client, -1, EFAULT);
@@ -261,14 +291,14 @@ private:
         if (!urbData)
             return complete(client, -1, EFAULT);
         usbdevfs_urb* urb = urbData.as<usbdevfs_urb>();
-        if (!reachable())
+        SimDevice* device = reachable();
+        if (!device)
             return complete(client, -1, ENODEV);
         if (urb->type != USBDEVFS_URB_TYPE_BULK || urb->buffer_length < 0)
             return complete(client, -1, EINVAL);
-        SimDevice& device = *reachable();
         const int endpoint = urb->endpoint;
         const bool in = (endpoint & 0x80) != 0;
-        if (endpoint != device.replyEndpoint && endpoint != device.commandEndpoint && endpoint != device.dataEndpoint)
+        if (endpoint != device->replyEndpoint && endpoint != device->commandEndpoint && endpoint != device->dataEndpoint)
             return complete(client, -1, ENOENT);
         std::vector<uint8_t> bytes(size_t(urb->buffer_length));
         std::optional<Resolved> buffer;
@@ -299,7 +329,7 @@ private:
 
     void reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool wait)
     {
-        bus_.noteIoctl(wait ? "REAPURB" : "REAPURBNDELAY");
+        bus_.noteRequest(wait ? "REAPURB" : "REAPURBNDELAY");
         std::deque<Urb>& urbs = urbs_[client];
         const auto done = std::find_if(urbs.begin(), urbs.end(), [](const Urb& urb) { return urb.done; });
         if (done == urbs.end()) {
@@ -378,7 +408,7 @@ private:
     {
         auto* node = static_cast<HidrawNode*>(self);
         std::lock_guard<std::mutex> lock(node->bus_.mutex_);
-        node->bus_.noteIoctl("hidraw read");
+        node->bus_.noteRequest("hidraw read");
         if (!node->reachable()) {
             complete(client, -1, ENODEV);
             return TRUE;
@@ -399,7 +429,7 @@ private:
     {
         auto* node = static_cast<HidrawNode*>(self);
         std::lock_guard<std::mutex> lock(node->bus_.mutex_);
-        node->bus_.noteIoctl("hidraw write");
+        node->bus_.noteRequest("hidraw write");
         if (!node->reachable()) {
             complete(client, -1, ENODEV);
             return TRUE;
@@ -418,7 +448,7 @@ private:
             return complete(client, -1, ENODEV);
         const std::vector<uint8_t> reports = UsbDescriptors::bootloaderReports();
         if (request == HIDIOCGRDESCSIZE) {
-            bus_.noteIoctl("HIDIOCGRDESCSIZE");
+            bus_.noteRequest("HIDIOCGRDESCSIZE");
             Resolved size(arg, 0, sizeof(int));
             if (!size)
                 return complete(client, -1, EFAULT);
@@ -426,7 +456,7 @@ private:
             return complete(client, 0);
         }
         if (request == HIDIOCGRDESC) {
-            bus_.noteIoctl("HIDIOCGRDESC");
+            bus_.noteRequest("HIDIOCGRDESC");
             Resolved descriptor(arg, 0, sizeof(hidraw_report_descriptor));
             if (!descriptor)
                 return complete(client, -1, EFAULT);
@@ -438,14 +468,14 @@ private:
             return complete(client, 0);
         }
         if (request == HIDIOCGRAWINFO) {
-            bus_.noteIoctl("HIDIOCGRAWINFO");
+            bus_.noteRequest("HIDIOCGRAWINFO");
             Resolved info(arg, 0, sizeof(hidraw_devinfo));
             if (!info)
                 return complete(client, -1, EFAULT);
             *info.as<hidraw_devinfo>() = hidraw_devinfo{BUS_USB, int16_t(kBootloaderVendor), int16_t(kBootloaderProduct)};
             return complete(client, 0);
         }
-        bus_.noteIoctl("other");
+        bus_.noteRequest("other");
         if (tracing())
             std::fprintf(stderr, "e2e: hidraw ioctl 0x%lx not emulated\n", request);
         return complete(client, -1, EINVAL);
@@ -485,17 +515,17 @@ std::string MockBus::rootDir() const
     return text;
 }
 
-void MockBus::noteIoctl(const char* name)
+void MockBus::noteRequest(const char* name)
 {
-    ioctlLog_.emplace_back(name);
+    requests_.emplace_back(name);
     if (tracing())
         std::fprintf(stderr, "e2e: %s\n", name);
 }
 
-std::vector<std::string> MockBus::ioctlLog() const
+std::vector<std::string> MockBus::requests() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return ioctlLog_;
+    return requests_;
 }
 
 std::vector<std::string> MockBus::nodes() const
@@ -505,7 +535,7 @@ std::vector<std::string> MockBus::nodes() const
         nodes.push_back(attached.devnode);
     if (bootloader_) {
         nodes.push_back(bootloader_->devnode);
-        nodes.push_back("/dev/hidraw" + std::to_string(nextHidraw_ - 1));
+        nodes.push_back(bootloader_->hidrawNode);
     }
     return nodes;
 }
@@ -555,38 +585,6 @@ void MockBus::unplug(Attached& attached)
     umockdev_testbed_remove_device(testbed_, attached.syspath.c_str());
 }
 
-namespace {
-
-// One device record in umockdev's text form.
-std::string usbDeviceRecord(const std::string& devpath, int devnum, const UsbDescriptors::Identity& identity,
-                            const std::u16string& manufacturer, const std::u16string& product, const std::string& serial)
-{
-    const std::vector<uint8_t> device = UsbDescriptors::device(identity);
-    const std::vector<uint8_t> config = UsbDescriptors::configuration(identity);
-    std::vector<uint8_t> descriptors = device;
-    descriptors.insert(descriptors.end(), config.begin(), config.end());
-    const int minor = devnum - 1;
-    std::string record;
-    record += "P: " + devpath + "\n";
-    record += format("N: bus/usb/001/%03d=%s\n", devnum, UsbDescriptors::hex(descriptors).c_str());
-    record += format("E: DEVNAME=/dev/bus/usb/001/%03d\n", devnum);
-    record += "E: DEVTYPE=usb_device\nE: DRIVER=usb\nE: SUBSYSTEM=usb\n";
-    record += format("E: PRODUCT=%x/%x/%x\n", identity.vendorId, identity.productId, identity.release);
-    record += format("E: TYPE=0/0/0\nE: BUSNUM=001\nE: DEVNUM=%03d\n", devnum);
-    record += format("E: MAJOR=%d\nE: MINOR=%d\n", kUsbMajor, minor);
-    record += format("A: dev=%d:%d\n", kUsbMajor, minor);
-    record += format("A: busnum=1\nA: devnum=%d\n", devnum);
-    record += format("A: idVendor=%04x\nA: idProduct=%04x\nA: bcdDevice=%04x\n", identity.vendorId,
-                     identity.productId, identity.release);
-    record += "A: manufacturer=" + utf8(manufacturer) + "\n";
-    record += "A: product=" + utf8(product) + "\n";
-    record += "A: serial=" + serial + "\n";
-    record += "A: speed=12\nA: bNumConfigurations=1\nA: bConfigurationValue=1\nA: bDeviceClass=00\n";
-    record += "H: descriptors=" + UsbDescriptors::hex(descriptors) + "\n";
-    return record;
-}
-
-}  // namespace
 
 void MockBus::plugProgrammer(size_t index)
 {
@@ -666,9 +664,9 @@ void MockBus::plugBootloader()
     attached.devnode = format("/dev/bus/usb/001/%03d", devnum);
     attached.generation = generation;
     attached.extraSyspaths = {"/sys" + interfacePath, "/sys" + hidPath, "/sys" + hidrawPath};
+    attached.hidrawNode = format("/dev/hidraw%d", hidraw);
     hidrawNodes_.push_back(std::make_unique<HidrawNode>(*this, generation));
-    const std::string node = format("/dev/hidraw%d", hidraw);
-    if (!umockdev_testbed_attach_ioctl(testbed_, node.c_str(), hidrawNodes_.back()->handler(), &error))
+    if (!umockdev_testbed_attach_ioctl(testbed_, attached.hidrawNode.c_str(), hidrawNodes_.back()->handler(), &error))
         throw std::runtime_error(std::string("cannot emulate hidraw: ") + error->message);
     umockdev_testbed_uevent(testbed_, attached.syspath.c_str(), "add");
     for (const std::string& path : attached.extraSyspaths)

@@ -47,8 +47,10 @@ public:
     std::string rootDir() const;
     // Device nodes present now, e.g. "/dev/bus/usb/001/002" or "/dev/hidraw0".
     std::vector<std::string> nodes() const;
-    // The usbfs ioctls the handlers saw, by name, in order (e.g. "SUBMITURB").
-    std::vector<std::string> ioctlLog() const;
+    // The requests the handlers answered, in order: usbfs ioctls by name
+    // ("SUBMITURB"), hidraw ioctls ("HIDIOCGRDESCSIZE"), "hidraw read" and
+    // "hidraw write". With BELCOR_E2E_TRACE set they are printed as they come.
+    std::vector<std::string> requests() const;
 
 private:
     friend class UsbfsNode;
@@ -59,12 +61,13 @@ private:
         std::string devnode;
         uint32_t generation = 0;
         std::vector<std::string> extraSyspaths;  // children removed with it
+        std::string hidrawNode;
     };
 
     void plugProgrammer(size_t index);
     void plugBootloader();
     void unplug(Attached& attached);
-    void noteIoctl(const char* name);
+    void noteRequest(const char* name);
 
     mutable std::mutex mutex_;
     Simulator simulator_;
@@ -75,5 +78,5 @@ private:
     std::vector<std::unique_ptr<HidrawNode>> hidrawNodes_;
     int nextDevnum_ = 2;
     int nextHidraw_ = 0;
-    std::vector<std::string> ioctlLog_;
+    std::vector<std::string> requests_;
 };

@@ -43,9 +43,9 @@ TEST_F(Upgrade, ImageReachesTheBootLoaderOverHidrawAndTheProgrammerReturns)
     EXPECT_EQ(image, expected);
     // hidapi opened the node (and checked it is hidraw); three commands
     // were answered; every data report was a write of its own.
-    EXPECT_EQ(ioctlCount("HIDIOCGRDESCSIZE"), 1);
-    EXPECT_EQ(ioctlCount("hidraw read"), 3);
-    EXPECT_EQ(ioctlCount("hidraw write"), 3 + int((file.size() + 61) / 62) + 1);
+    EXPECT_EQ(requestCount("HIDIOCGRDESCSIZE"), 1);
+    EXPECT_EQ(requestCount("hidraw read"), 3);
+    EXPECT_EQ(requestCount("hidraw write"), 3 + int((file.size() + 61) / 62) + 1);
 
     bus->pump();
     const std::vector<std::string> nodes = bus->nodes();
