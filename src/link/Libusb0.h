@@ -1,12 +1,10 @@
 #pragma once
 
-#include <functional>
 #include <string>
-#include <string_view>
-#include <type_traits>
 #include <utility>
 
 #include "link/LibraryTable.h"
+#include "link/RuntimeLibrary.h"
 
 // Run-time binding of the libusb 0.1 interface. The library is found by file
 // name (the system's libusb-0.1, or the programmer simulator in its place),
@@ -26,7 +24,7 @@ public:
 
     // Test seam: entries whose name the filter rejects stay unresolved. An
     // empty filter resolves everything.
-    using EntryFilter = std::function<bool(std::string_view name)>;
+    using EntryFilter = RuntimeLibrary::EntryFilter;
     static void setEntryFilter(EntryFilter filter);
 
     // Loads the library, resolves all 36 entries and runs usb_init. When the
@@ -42,15 +40,6 @@ public:
     template <auto Entry, typename... Args>
     static auto call(Args&&... args)
     {
-        const auto function = table().*Entry;
-        using Result = decltype(function(std::forward<Args>(args)...));
-        if (function != nullptr)
-            return function(std::forward<Args>(args)...);
-        if constexpr (std::is_void_v<Result>)
-            return;
-        else if constexpr (std::is_pointer_v<Result>)
-            return Result{};
-        else
-            return Result{MissingEntryResult};
+        return RuntimeLibrary::callOrFail<MissingEntryResult>(table().*Entry, std::forward<Args>(args)...);
     }
 };

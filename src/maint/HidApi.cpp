@@ -1,16 +1,9 @@
 #include "maint/HidApi.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 namespace {
 
 struct Binding {
-    std::string path = HidApi::defaultLibraryPath();
-    HidApi::EntryFilter filter;
+    RuntimeLibrary library{HidApi::defaultLibraryPath()};
     HidApiTable table;
     bool loaded = false;
 };
@@ -21,54 +14,18 @@ Binding& binding()
     return instance;
 }
 
-// The handle is deliberately never closed: the entry points stored in the
-// table must stay mapped for the rest of the run.
-void* openLibrary(const std::string& path)
+void resolveAll(const RuntimeLibrary& library, HidApiTable& t)
 {
-#ifdef _WIN32
-    return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
-#else
-    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-#endif
-}
-
-void* findSymbol(void* library, const char* name)
-{
-#ifdef _WIN32
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
-#else
-    return dlsym(library, name);
-#endif
-}
-
-class Resolver {
-public:
-    Resolver(void* library, const HidApi::EntryFilter& filter) : library_(library), filter_(filter) {}
-
-    template <typename Function>
-    void operator()(const char* name, Function*& slot) const
-    {
-        void* symbol = (!filter_ || filter_(name)) ? findSymbol(library_, name) : nullptr;
-        slot = reinterpret_cast<Function*>(symbol);
-    }
-
-private:
-    void* library_;
-    const HidApi::EntryFilter& filter_;
-};
-
-void resolveAll(const Resolver& resolve, HidApiTable& t)
-{
-    resolve("hid_init", t.hid_init);
-    resolve("hid_enumerate", t.hid_enumerate);
-    resolve("hid_free_enumeration", t.hid_free_enumeration);
-    resolve("hid_open_path", t.hid_open_path);
-    resolve("hid_write", t.hid_write);
-    resolve("hid_read_timeout", t.hid_read_timeout);
-    resolve("hid_send_feature_report", t.hid_send_feature_report);
-    resolve("hid_get_feature_report", t.hid_get_feature_report);
-    resolve("hid_close", t.hid_close);
-    resolve("hid_error", t.hid_error);
+    library.resolve("hid_init", t.hid_init);
+    library.resolve("hid_enumerate", t.hid_enumerate);
+    library.resolve("hid_free_enumeration", t.hid_free_enumeration);
+    library.resolve("hid_open_path", t.hid_open_path);
+    library.resolve("hid_write", t.hid_write);
+    library.resolve("hid_read_timeout", t.hid_read_timeout);
+    library.resolve("hid_send_feature_report", t.hid_send_feature_report);
+    library.resolve("hid_get_feature_report", t.hid_get_feature_report);
+    library.resolve("hid_close", t.hid_close);
+    library.resolve("hid_error", t.hid_error);
 }
 
 }  // namespace
@@ -76,14 +33,14 @@ void resolveAll(const Resolver& resolve, HidApiTable& t)
 void HidApi::setLibraryPath(std::string path)
 {
     Binding& b = binding();
-    b.path = std::move(path);
+    b.library.setPath(std::move(path));
     b.table = HidApiTable{};
     b.loaded = false;
 }
 
 const std::string& HidApi::libraryPath()
 {
-    return binding().path;
+    return binding().library.path();
 }
 
 std::string HidApi::defaultLibraryPath()
@@ -98,7 +55,7 @@ std::string HidApi::defaultLibraryPath()
 void HidApi::setEntryFilter(EntryFilter filter)
 {
     Binding& b = binding();
-    b.filter = std::move(filter);
+    b.library.setEntryFilter(std::move(filter));
     b.table = HidApiTable{};
     b.loaded = false;
 }
@@ -114,10 +71,9 @@ bool HidApi::load()
 {
     Binding& b = binding();
     if (!b.loaded) {
-        void* library = openLibrary(b.path);
-        if (library == nullptr)
+        if (!b.library.open())
             return false;
-        resolveAll(Resolver(library, b.filter), b.table);
+        resolveAll(b.library, b.table);
         b.loaded = true;
     }
     // hidapi keeps its own initialised flag, so calling this every time is cheap.

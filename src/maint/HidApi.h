@@ -1,11 +1,9 @@
 #pragma once
 
-#include <functional>
 #include <string>
-#include <string_view>
-#include <type_traits>
 #include <utility>
 
+#include "link/RuntimeLibrary.h"
 #include "maint/HidApiTable.h"
 
 // Run-time binding of hidapi, through which the programmer's boot loader is
@@ -28,7 +26,7 @@ public:
 
     // Test seam: entries whose name the filter rejects stay unresolved. An
     // empty filter resolves everything. Takes effect at the next load.
-    using EntryFilter = std::function<bool(std::string_view name)>;
+    using EntryFilter = RuntimeLibrary::EntryFilter;
     static void setEntryFilter(EntryFilter filter);
 
     // Test seam: uses the given table instead of loading a library, until the
@@ -48,15 +46,6 @@ public:
     template <auto Entry, typename... Args>
     static auto call(Args&&... args)
     {
-        const auto function = table().*Entry;
-        using Result = decltype(function(std::forward<Args>(args)...));
-        if (function != nullptr)
-            return function(std::forward<Args>(args)...);
-        if constexpr (std::is_void_v<Result>)
-            return;
-        else if constexpr (std::is_pointer_v<Result>)
-            return Result{};
-        else
-            return Result{MissingEntryResult};
+        return RuntimeLibrary::callOrFail<MissingEntryResult>(table().*Entry, std::forward<Args>(args)...);
     }
 };
