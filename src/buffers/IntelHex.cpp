@@ -127,14 +127,6 @@ FileLoad IntelHexReader::setBase(uint32_t count, uint32_t sum, uint32_t type)
     return {};
 }
 
-bool allBlank(const uint8_t* bytes, size_t count)
-{
-    static const uint8_t blank[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    return std::memcmp(bytes, blank, count) == 0;
-}
-
 }  // namespace
 
 FileLoad ReadIntelHex(const std::string& path, uint8_t* destination, uint32_t capacity)
@@ -169,7 +161,7 @@ FileSave WriteIntelHex(const std::string& path, const uint8_t* source, uint32_t 
         }
         const auto n = static_cast<uint32_t>(std::min<uint64_t>(RecordSize, length - offset));
         const uint8_t* bytes = source + offset;
-        if (allBlank(bytes, n))
+        if (RecordIsBlank(bytes, n))
             continue;
         const auto address = static_cast<uint32_t>(offset - base);
         uint32_t sum = n + (address >> 8) + address;

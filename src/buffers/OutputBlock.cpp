@@ -2,6 +2,14 @@
 
 #include <cstring>
 
+bool RecordIsBlank(const uint8_t* bytes, size_t count)
+{
+    static constexpr uint8_t Blank[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                          0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                          0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    return count <= sizeof Blank && std::memcmp(bytes, Blank, count) == 0;
+}
+
 OutputBlock::OutputBlock(AtomicFile& file) : file_(file), block_(BlockSize) {}
 
 void OutputBlock::append(const char* text, size_t count)

@@ -1,9 +1,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "buffers/AtomicFile.h"
+
+// Whether the `count` bytes of a record (at most 32) are all erased: the record
+// writers leave such records out.
+bool RecordIsBlank(const uint8_t* bytes, size_t count);
 
 // Where the record writers build their lines: a large block that goes to the
 // file in one write whenever it is nearly full.

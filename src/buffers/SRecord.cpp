@@ -114,13 +114,6 @@ AddressWidth widthFor(uint32_t length)
     return {'3', 4, "S70500000000FA\r\n"};
 }
 
-bool allBlank(const uint8_t* bytes, size_t count)
-{
-    static const uint8_t blank[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    return std::memcmp(bytes, blank, count) == 0;
-}
-
 }  // namespace
 
 FileLoad ReadSRecord(const std::string& path, uint8_t* destination, uint32_t capacity)
@@ -144,7 +137,7 @@ FileSave WriteSRecord(const std::string& path, const uint8_t* source, uint32_t l
     for (uint64_t offset = 0; offset < length; offset += RecordSize) {
         const auto n = static_cast<uint32_t>(std::min<uint64_t>(RecordSize, length - offset));
         const uint8_t* bytes = source + offset;
-        if (allBlank(bytes, n))
+        if (RecordIsBlank(bytes, n))
             continue;
         const auto address = static_cast<uint32_t>(offset);
         const uint32_t count = width.addressBytes + n + 1;
