@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "app/MessageCatalogue.h"
+#include "link/RunningExecutable.h"
 
 namespace {
 constexpr char Environment[] = "Environment";
@@ -14,10 +15,7 @@ Settings::Settings(std::string path) : file_(std::move(path)) {}
 
 std::string Settings::pathBeside(const std::string& executablePath, const std::string& extension)
 {
-    const size_t slash = executablePath.find_last_of('/');
-    const size_t dot = executablePath.find_last_of('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-    return (hasExtension ? executablePath.substr(0, dot) : executablePath) + extension;
+    return RunningExecutable::withExtension(executablePath, extension);
 }
 
 std::optional<int32_t> Settings::parseInteger(const std::string& text)

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/SimulatorControl.h"
+#include "link/SimulatorLibrary.h"
 #include "ops/Workbench.h"
 
 namespace {
@@ -17,7 +17,7 @@ constexpr Texts FeederCaption = {"自动送料器", "自動送料器", "Automati
 
 }  // namespace
 
-SimulatorMenu::SimulatorMenu(SimulatorControl& simulator, const Workbench& workbench, QWidget* parent)
+SimulatorMenu::SimulatorMenu(SimulatorLibrary& simulator, const Workbench& workbench, QWidget* parent)
     : QMenu(parent), simulator_(simulator), workbench_(workbench)
 {
     setObjectName("SimulatorMenu");

@@ -2,7 +2,7 @@
 
 #include <QMenu>
 
-class SimulatorControl;
+class SimulatorLibrary;
 struct Workbench;
 
 // The Simulator menu of simulation mode: lets a user without the programmer
@@ -11,7 +11,7 @@ struct Workbench;
 class SimulatorMenu : public QMenu {
     Q_OBJECT
 public:
-    SimulatorMenu(SimulatorControl& simulator, const Workbench& workbench, QWidget* parent = nullptr);
+    SimulatorMenu(SimulatorLibrary& simulator, const Workbench& workbench, QWidget* parent = nullptr);
 
     void ApplyLanguage(int languageIndex);
 
@@ -24,7 +24,7 @@ private:
     // The check marks follow the simulator, which a scenario or the feeder may change.
     void refreshChecks();
 
-    SimulatorControl& simulator_;
+    SimulatorLibrary& simulator_;
     const Workbench& workbench_;
     QAction* seatChip_;
     QAction* removeChip_;

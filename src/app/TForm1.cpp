@@ -27,7 +27,6 @@
 #include "app/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
 #include "app/Settings.h"
-#include "app/SimulatorControl.h"
 #include "app/SimulatorMenu.h"
 #include "app/TAboutBox.h"
 #include "buffers/BufferCommands.h"
@@ -37,8 +36,9 @@
 #include "buffers/ui/TForm4.h"
 #include "chips/ui/TForm2.h"
 #include "chips/ui/TForm3.h"
-#include "maint/ui/TForm6.h"
 #include "link/DeviceSession.h"
+#include "link/SimulatorLibrary.h"
+#include "maint/ui/TForm6.h"
 #include "ops/SelectChip.h"
 
 namespace {
@@ -71,7 +71,7 @@ void simulatorHotplug(void* context)
 
 }  // namespace
 
-TForm1::TForm1(const std::string& settingsPath, const std::string& databasePath, SimulatorControl* simulator,
+TForm1::TForm1(const std::string& settingsPath, const std::string& databasePath, SimulatorLibrary* simulator,
                QWidget* parent)
     : QMainWindow(parent),
       host_(this, ui, workbench_),
@@ -435,6 +435,13 @@ void TForm1::ToolBulkClick(bool down)
         // The STOP click, handled inside the running loop, which then ends.
         ui.ToolBulk->setText(QString::fromStdString(MessageCatalogue::text(Msg::Bulk, workbench_.languageIndex)));
         setBatchControlsEnabled(true);
+        return;
+    }
+    if (workbench_.busy) {
+        // Pressed during another command: refused, and the button comes up again
+        // rather than standing at STOP over disabled controls.
+        ui.ToolBulk->setChecked(false);
+        host_.beep();
         return;
     }
     setBatchControlsEnabled(false);

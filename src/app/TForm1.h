@@ -12,7 +12,7 @@
 class DeviceWatcher;
 class QDialog;
 class Settings;
-class SimulatorControl;
+class SimulatorLibrary;
 class SimulatorMenu;
 class TAboutBox;
 class TForm2;
@@ -27,7 +27,7 @@ class TForm6;
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    TForm1(const std::string& settingsPath, const std::string& databasePath, SimulatorControl* simulator = nullptr,
+    TForm1(const std::string& settingsPath, const std::string& databasePath, SimulatorLibrary* simulator = nullptr,
            QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -108,7 +108,7 @@ private:
     std::string settingsPath_;
     std::string databasePath_;
     std::unique_ptr<Settings> settings_;
-    SimulatorControl* simulator_;
+    SimulatorLibrary* simulator_;
     SimulatorMenu* simulatorMenu_ = nullptr;
     DeviceWatcher* deviceWatcher_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;

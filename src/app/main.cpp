@@ -7,11 +7,10 @@
 #include <string>
 
 #include "app/Settings.h"
-#include "app/SimulatorControl.h"
 #include "app/TForm1.h"
-#include "link/Libusb0.h"
+#include "link/RunningExecutable.h"
+#include "link/SimulatorLibrary.h"
 #include "link/TUsbBulk.h"
-#include "maint/HidApi.h"
 
 namespace {
 
@@ -43,14 +42,11 @@ Options parseOptions(const QStringList& arguments)
 
 // Binds the USB and HID bindings to the simulator beside the executable and
 // sets up its scenario. Exits with a message when that fails.
-std::unique_ptr<SimulatorControl> startSimulator(const std::string& scenario)
+std::unique_ptr<SimulatorLibrary> startSimulator(const std::string& executable, const std::string& scenario)
 {
-    const std::string library = QCoreApplication::applicationDirPath().toStdString() + "/libbelcor_sim.so";
-    Libusb0::setLibraryPath(library);
-    HidApi::setLibraryPath(library);
     std::string error;
-    std::unique_ptr<SimulatorControl> simulator = SimulatorControl::open(library, error);
-    if (simulator && simulator->loadScenario(scenario, error))
+    std::unique_ptr<SimulatorLibrary> simulator = SimulatorLibrary::bind(executable, scenario, error);
+    if (simulator)
         return simulator;
     QMessageBox::critical(nullptr, "Error", QString::fromStdString(error));
     std::exit(1);
@@ -63,11 +59,11 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     const Options options = parseOptions(QCoreApplication::arguments());
     TUsbBulk::setTraceEnabled(options.verbose);
-    std::unique_ptr<SimulatorControl> simulator;
+    const std::string executable = RunningExecutable::path(argv[0]);
+    std::unique_ptr<SimulatorLibrary> simulator;
     if (options.simulator)
-        simulator = startSimulator(options.scenario);
+        simulator = startSimulator(executable, options.scenario);
 
-    const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     TForm1 window(Settings::pathBeside(executable, ".ini"), Settings::pathBeside(executable, ".Dat"),
                   simulator.get());
     window.show();

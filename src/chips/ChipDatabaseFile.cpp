@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chips/ReplaceFile.h"
+#include "link/RunningExecutable.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ namespace ChipDatabaseFile {
 
 std::string pathFor(const std::string& executablePath)
 {
-    return std::filesystem::path(executablePath).replace_extension(".Dat").string();
+    return RunningExecutable::withExtension(executablePath, ".Dat");
 }
 
 void encodeRecord(const ChipRecord& record, uint8_t* bytes)

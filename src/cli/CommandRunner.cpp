@@ -1,7 +1,7 @@
 #include "cli/CommandRunner.h"
 
 #include <csignal>
-#include <filesystem>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -11,8 +11,8 @@
 #include "buffers/HexText.h"
 #include "chips/ChipDatabaseFile.h"
 #include "cli/ChipChoice.h"
-#include "cli/SimulatorBinding.h"
 #include "link/DeviceSession.h"
+#include "link/SimulatorLibrary.h"
 #include "maint/FirmwareUpgrade.h"
 #include "maint/HardwareInfo.h"
 #include "ops/SelectChip.h"
@@ -72,11 +72,15 @@ int CommandRunner::run()
 {
     TUsbBulk::setTraceEnabled(line_.verbose);
     if (line_.simulator) {
-        const std::string folder = std::filesystem::path(executablePath_).parent_path().string();
-        if (const std::string error = BindSimulator(folder, line_.scenario); !error.empty()) {
+        std::string error;
+        const std::unique_ptr<SimulatorLibrary> simulator = SimulatorLibrary::bind(executablePath_, line_.scenario, error);
+        if (!simulator) {
             host_.printError(error);
             return Failure;
         }
+        // Nothing here reads the transcript; recording every block of a 64 MiB
+        // chip would only cost time and memory.
+        simulator->setTranscriptEnabled(false);
     }
     switch (line_.command) {
     case Command::Status:
@@ -165,25 +169,15 @@ bool CommandRunner::chooseChip()
     return true;
 }
 
-// Detection settles the chip only for a serial flash the database knows.
-bool CommandRunner::identifySeatedChip()
-{
-    const int errorsBefore = host_.errorCount();
-    DetectChip(workbench_, host_);
-    return host_.errorCount() == errorsBefore && host_.lastInformation().starts_with(text(Msg::ChipDetected));
-}
-
-// An EEPROM family tells just its type and an unknown id nothing; guessing the
+// Detection settles the chip only for a serial flash the database knows. An
+// EEPROM family tells just its type and an unknown id nothing; guessing the
 // chip from that could program with the wrong size or page.
 bool CommandRunner::detectChip()
 {
-    const int errorsBefore = host_.errorCount();
-    if (identifySeatedChip())
-        return true;
-    const bool familyOnly = host_.errorCount() == errorsBefore;
-    if (familyOnly || host_.lastError().starts_with(text(Msg::UnknownChipId)))
+    const DetectionOutcome outcome = DetectChip(workbench_, host_);
+    if (outcome == DetectionOutcome::FamilyDetected || outcome == DetectionOutcome::SerialFlashUnknown)
         host_.printError("the seated chip cannot be told exactly; name it with --chip (see 'belcor-cli list')");
-    return false;
+    return outcome == DetectionOutcome::SerialFlashFound;
 }
 
 void CommandRunner::announceChip()
@@ -203,7 +197,7 @@ int CommandRunner::status()
 
 int CommandRunner::detect()
 {
-    if (!identifySeatedChip())
+    if (DetectChip(workbench_, host_) != DetectionOutcome::SerialFlashFound)
         return Failure;
     announceChip();
     return Success;

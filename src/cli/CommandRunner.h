@@ -33,7 +33,6 @@ private:
 
     bool loadDatabase();
     bool chooseChip();
-    bool identifySeatedChip();
     bool detectChip();
     void announceChip();
     bool applyRange();

@@ -18,6 +18,7 @@ TerminalHost::~TerminalHost()
 
 void TerminalHost::printLine(const std::string& line)
 {
+    lastPrintedLogLine_.clear();
     progress_.stop();
     std::fprintf(out_, "%s\n", line.c_str());
     std::fflush(out_);
@@ -25,6 +26,7 @@ void TerminalHost::printLine(const std::string& line)
 
 void TerminalHost::printError(const std::string& text)
 {
+    lastPrintedLogLine_.clear();
     progress_.stop();
     // Both streams may be one terminal; what came before must show first.
     std::fflush(out_);
@@ -65,20 +67,23 @@ void TerminalHost::pumpEvents() {}
 void TerminalHost::errorBox(const std::string& text)
 {
     ++errorCount_;
-    lastError_ = text;
     printError(text);
 }
 
 void TerminalHost::informationBox(const std::string& text)
 {
-    lastInformation_ = text;
-    printLine(text);
+    const std::string& log = lastPrintedLogLine_;
+    const bool repeatsCompletion = log.size() > text.size() + 3 && log.starts_with(text) &&
+                                   log.compare(text.size(), 2, " (") == 0 && log.ends_with(')');
+    if (!repeatsCompletion)
+        printLine(text);
 }
 
 bool TerminalHost::question(const std::string& text)
 {
     if (!answer_)
         ++declinedQuestions_;
+    lastPrintedLogLine_.clear();
     progress_.stop();
     std::fflush(out_);
     std::fprintf(err_, "%s %s\n", text.c_str(), answer_ ? "yes" : "no");
@@ -90,6 +95,7 @@ void TerminalHost::insertLogLine(const std::string& line)
 {
     firstLogLine_ = line;
     printLine(line);
+    lastPrintedLogLine_ = line;
 }
 
 std::string TerminalHost::firstLogLine() const

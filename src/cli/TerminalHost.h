@@ -25,8 +25,6 @@ public:
     // Operations that ran in a device session: each shows its elapsed time once.
     int timedOperations() const { return timedOperations_; }
     const std::string& stateText() const { return stateText_; }
-    const std::string& lastInformation() const { return lastInformation_; }
-    const std::string& lastError() const { return lastError_; }
 
     // A line of the command line's own, on stdout or as "error: ..." on stderr.
     void printLine(const std::string& line);
@@ -42,6 +40,9 @@ public:
     void pumpEvents() override;
 
     void errorBox(const std::string& text) override;
+    // A box that only repeats the completion line just printed ("Firmware
+    // upgrade complete! (10:00:00)", then "Firmware upgrade complete!") is
+    // left out: on a terminal both would read as one line twice.
     void informationBox(const std::string& text) override;
     bool question(const std::string& text) override;
 
@@ -74,7 +75,6 @@ private:
     int declinedQuestions_ = 0;
     int timedOperations_ = 0;
     std::string stateText_;
-    std::string lastInformation_;
-    std::string lastError_;
     std::string firstLogLine_;
+    std::string lastPrintedLogLine_;  // empty once anything else was printed
 };

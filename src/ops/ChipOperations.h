@@ -23,9 +23,20 @@ struct AutoOptions {
 bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation,
                   const AutoOptions& options = {});
 
+// What the Detect button found.
+enum class DetectionOutcome {
+    Refused,              // another session was open
+    NotConnected,
+    CommunicationFailed,
+    SerialFlashFound,     // a known id: the chip is selected
+    SerialFlashUnknown,   // an id the database lacks
+    FamilyDetected,       // an EEPROM family: only its type is selected
+    NoChip,
+};
+
 // The Detect button: asks the programmer what sits in the socket and selects
 // it, with a socket picture and a message box for every outcome.
-void DetectChip(Workbench& workbench, OperationHost& host);
+DetectionOutcome DetectChip(Workbench& workbench, OperationHost& host);
 
 // Batch mode: queries the socket every 150 ms while buttonDown() holds and runs
 // Auto once for every chip put in, on the sixth query in a row that finds it.

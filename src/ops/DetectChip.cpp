@@ -51,7 +51,7 @@ void selectDetectedRecord(Workbench& workbench, OperationHost& host, const ChipR
     SelectChip(workbench, host, catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
 }
 
-void serialFlashAnswered(Workbench& workbench, OperationHost& host, const std::array<uint8_t, 4>& reply)
+DetectionOutcome serialFlashAnswered(Workbench& workbench, OperationHost& host, const std::array<uint8_t, 4>& reply)
 {
     ChipCatalogue& catalogue = workbench.catalogue;
     const uint32_t id = uint32_t(reply[1]) << 16 | uint32_t(reply[2]) << 8 | reply[3];
@@ -62,16 +62,17 @@ void serialFlashAnswered(Workbench& workbench, OperationHost& host, const std::a
         char bytes[16];
         std::snprintf(bytes, sizeof bytes, "%2.2X %2.2X %2.2X", reply[1], reply[2], reply[3]);
         host.errorBox(text(workbench, Msg::UnknownChipId) + bytes + text(workbench, Msg::ChooseType));
-        return;
+        return DetectionOutcome::SerialFlashUnknown;
     }
     selectDetectedRecord(workbench, host, catalogue.ChipDatabase[slot]);
     host.showSocketPicture(SocketPicture::ChipSeated);
     host.informationBox(text(workbench, Msg::ChipDetected) + catalogue.nameList.selectedText() +
                         text(workbench, Msg::ChipTypeLine) + catalogue.typeList.selectedText());
+    return DetectionOutcome::SerialFlashFound;
 }
 
 // The EEPROM families tell only their type, which the user refines by hand.
-void familyPresent(Workbench& workbench, OperationHost& host, int32_t typePosition)
+DetectionOutcome familyPresent(Workbench& workbench, OperationHost& host, int32_t typePosition)
 {
     ChipCatalogue& catalogue = workbench.catalogue;
     if (catalogue.typeList.position != typePosition)
@@ -79,38 +80,37 @@ void familyPresent(Workbench& workbench, OperationHost& host, int32_t typePositi
     host.showSocketPicture(SocketPicture::ChipSeated);
     host.informationBox(text(workbench, Msg::ChipTypeDetected) + catalogue.typeList.selectedText() +
                         text(workbench, Msg::SelectTypeLine));
+    return DetectionOutcome::FamilyDetected;
 }
 
 }  // namespace
 
-void DetectChip(Workbench& workbench, OperationHost& host)
+DetectionOutcome DetectChip(Workbench& workbench, OperationHost& host)
 {
     if (workbench.busy) {
         host.beep();
-        return;
+        return DetectionOutcome::Refused;
     }
     std::array<uint8_t, 4> reply{};
     const int result = QuerySocket(workbench, host, reply);
     if (result == 0) {
         host.errorBox(text(workbench, Msg::NotConnected));
-        return;
+        return DetectionOutcome::NotConnected;
     }
     if (result != SocketAnswered) {
         host.errorBox(text(workbench, Msg::CommunicationFailed));
-        return;
+        return DetectionOutcome::CommunicationFailed;
     }
     switch (reply[0]) {
     case CommandBlock::SerialFlashAnswered:
-        serialFlashAnswered(workbench, host, reply);
-        return;
+        return serialFlashAnswered(workbench, host, reply);
     case CommandBlock::I2cEepromPresent:
-        familyPresent(workbench, host, 1);
-        return;
+        return familyPresent(workbench, host, 1);
     case CommandBlock::MicrowireEepromPresent:
-        familyPresent(workbench, host, 2);
-        return;
+        return familyPresent(workbench, host, 2);
     default:
         host.showSocketPicture(SocketPicture::Empty);
         host.errorBox(text(workbench, Msg::NoChip));
+        return DetectionOutcome::NoChip;
     }
 }

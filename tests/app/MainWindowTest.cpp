@@ -24,10 +24,10 @@
 
 #include "app/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
-#include "app/SimulatorControl.h"
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "hexview/HexView.h"
+#include "link/SimulatorLibrary.h"
 #include "ops/SelectChip.h"
 #include "support/SimulatorFixture.h"
 
@@ -163,7 +163,7 @@ protected:
         return (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString();
     }
 
-    TForm1& open(const std::string& database = shippedDatabase(), SimulatorControl* simulator = nullptr)
+    TForm1& open(const std::string& database = shippedDatabase(), SimulatorLibrary* simulator = nullptr)
     {
         window = std::make_unique<TForm1>(settingsPath, database, simulator);
         window->show();
@@ -175,14 +175,14 @@ protected:
     TForm1& openSimulated()
     {
         std::string error;
-        simulator = SimulatorControl::open(simulatorPath(), error);
+        simulator = SimulatorLibrary::open(simulatorPath(), error);
         EXPECT_TRUE(simulator) << error;
         return open(shippedDatabase(), simulator.get());
     }
 
     QTemporaryDir dir;
     std::string settingsPath;
-    std::unique_ptr<SimulatorControl> simulator;
+    std::unique_ptr<SimulatorLibrary> simulator;
     std::unique_ptr<TForm1> window;
 };
 

@@ -19,6 +19,8 @@ TEST_F(CliTest, UpgradeSendsTheFirmwareWithProgress)
     const CliResult result = runScenario("", {"upgrade", path("new.fwpk")});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(Contains(result.out, "Firmware upgrade complete!"));
+    // The completion line carries the time; the box after it would only repeat it.
+    EXPECT_EQ(CountLines(result.out, "Firmware upgrade complete!"), 1) << result.out;
     EXPECT_TRUE(Contains(result.err, "Upgrade firmware 0%\n")) << result.err;
 
     writeFile("empty.fwpk", {});

@@ -40,7 +40,7 @@ TEST_F(DetectChipTest, KnownSerialFlashIsSelectedAndRemembered)
 {
     seatChip({0, 0xEF4018, 0x1000000, 256});
 
-    DetectChip(workbench, host);
+    EXPECT_EQ(DetectChip(workbench, host), DetectionOutcome::SerialFlashFound);
 
     EXPECT_EQ(catalogue().currentChip, 1);
     EXPECT_EQ(remembered(), (std::vector<int32_t>{0, 1, 0}));
@@ -53,7 +53,7 @@ TEST_F(DetectChipTest, UnknownIdFallsBackToTheFirstTypeOnce)
 {
     seatChip({0, 0xC84017, 0x800000, 256});
 
-    DetectChip(workbench, host);
+    EXPECT_EQ(DetectChip(workbench, host), DetectionOutcome::SerialFlashUnknown);
     EXPECT_EQ(catalogue().typeList.position, 0);
     EXPECT_EQ(catalogue().currentChip, 0);
     EXPECT_EQ(lastError(), "Unknown chip ID =C8 40 17Please choose the compatibility type manually.");
@@ -79,7 +79,7 @@ TEST_P(FamilyDetected, SelectsTheFamilysTypeUnlessShown)
 {
     seatChip({GetParam().chipClass, 0, 128, 8});
 
-    DetectChip(workbench, host);
+    EXPECT_EQ(DetectChip(workbench, host), DetectionOutcome::FamilyDetected);
     EXPECT_EQ(catalogue().typeList.position, GetParam().typePosition);
     EXPECT_EQ(host.informationBoxes.back(), "Chip type is detected:" + GetParam().typeText +
                                                 "\n\n Please manually select the corresponding type burn.");
@@ -105,7 +105,7 @@ TEST_P(NothingDetected, ShowsTheEmptySocket)
     if (GetParam() >= 0)
         seatChip({uint8_t(GetParam()), 0, 1024, 32});
 
-    DetectChip(workbench, host);
+    EXPECT_EQ(DetectChip(workbench, host), DetectionOutcome::NoChip);
 
     EXPECT_EQ(host.socketPictures, std::vector<SocketPicture>{SocketPicture::Empty});
     EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"No chips detected, please put the chip to try again!"});
@@ -118,7 +118,7 @@ TEST_F(DetectChipTest, AbsentProgrammerChangesNothing)
 {
     belcor_sim_set_plugged(0);
     const size_t statesBefore = host.stateTexts.size();
-    DetectChip(workbench, host);
+    EXPECT_EQ(DetectChip(workbench, host), DetectionOutcome::NotConnected);
     EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"Not connected"});
     EXPECT_TRUE(host.socketPictures.empty());
     EXPECT_EQ(host.stateTexts.size(), statesBefore);
@@ -130,9 +130,19 @@ TEST_F(DetectChipTest, LostReplyIsACommunicationError)
 {
     seatChip({0, 0xEF4018, 0x1000000, 256});
     belcor_sim_inject_fault(BELCOR_SIM_LOSE_REPLY, 0);
-    DetectChip(workbench, host);
+    EXPECT_EQ(DetectChip(workbench, host), DetectionOutcome::CommunicationFailed);
     EXPECT_EQ(lastError(), "Communication with the programmer failed. Please try again.");
     EXPECT_TRUE(host.socketPictures.empty());
+}
+
+// While another session is open the button only beeps.
+TEST_F(DetectChipTest, BusyWorkbenchRefuses)
+{
+    workbench.busy = true;
+    EXPECT_EQ(DetectChip(workbench, host), DetectionOutcome::Refused);
+    workbench.busy = false;
+    EXPECT_EQ(host.beepCount, 1);
+    EXPECT_TRUE(host.errorBoxes.empty());
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "chips/ui/TForm2.h"
 
-#include <QCoreApplication>
 #include <QHeaderView>
 
 #include "chips/ChipDatabaseFile.h"
+#include "link/RunningExecutable.h"
 #include "ops/OperationHost.h"
 #include "ops/Workbench.h"
 #include "ui_TForm2.h"
@@ -56,7 +56,7 @@ TForm2::TForm2(Workbench& workbench, OperationHost& host, QWidget* parent)
       ui(std::make_unique<Ui::TForm2>()),
       workbench_(workbench),
       host_(host),
-      databasePath_(ChipDatabaseFile::pathFor(QCoreApplication::applicationFilePath().toStdString()))
+      databasePath_(ChipDatabaseFile::pathFor(RunningExecutable::path()))
 {
     ui->setupUi(this);
     setFixedSize(880, 442);

@@ -8,17 +8,30 @@
 
 struct ChipRecord;
 
-// The programmer simulator's own controls, looked up by name in the same
-// library file the USB and HID bindings load in simulation mode. The
-// application never links the simulator; it only finds these entries in it.
-class SimulatorControl {
+// The programmer simulator in simulation mode: the USB and HID bindings load
+// its library in place of the system ones, and its own controls are looked up
+// by name in that same file. The front ends never link the simulator; they
+// find it beside the executable, exactly as the real libraries are found.
+class SimulatorLibrary {
 public:
+    // libbelcor_sim.so in the folder of the executable at `executablePath`.
+    static std::string pathBeside(const std::string& executablePath);
+
     // Loads the library at `path` and resolves the control entries. Returns
     // nothing, with `error` set, when the file or an entry is missing.
-    static std::unique_ptr<SimulatorControl> open(const std::string& path, std::string& error);
+    static std::unique_ptr<SimulatorLibrary> open(const std::string& path, std::string& error);
+
+    // Points the USB and HID bindings at the library beside the executable,
+    // opens it and sets up `scenario`. Returns nothing, with `error` set, when
+    // any of that fails.
+    static std::unique_ptr<SimulatorLibrary> bind(const std::string& executablePath, const std::string& scenario,
+                                                  std::string& error);
 
     // A scenario file; an empty path seats a blank 8 MiB serial flash.
     bool loadScenario(const std::string& path, std::string& error);
+
+    // Whether the simulator records its exchanges.
+    void setTranscriptEnabled(bool enabled);
 
     // `callback` runs from inside library calls whenever a device arrives or leaves.
     void setHotplugCallback(belcor_sim_hotplug_callback callback, void* context);
@@ -35,10 +48,11 @@ public:
     static constexpr uint32_t FeederPauseMs = 1000;
 
 private:
-    SimulatorControl() = default;
+    SimulatorLibrary() = default;
 
     decltype(&belcor_sim_load_scenario) loadScenario_ = nullptr;
     decltype(&belcor_sim_last_error) lastError_ = nullptr;
+    decltype(&belcor_sim_set_transcript_enabled) setTranscriptEnabled_ = nullptr;
     decltype(&belcor_sim_set_hotplug_callback) setHotplugCallback_ = nullptr;
     decltype(&belcor_sim_seat_chip) seatChip_ = nullptr;
     decltype(&belcor_sim_remove_chip) removeChip_ = nullptr;
