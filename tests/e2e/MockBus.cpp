@@ -216,8 +216,9 @@ private:
         }
     }
 
-    // The kernel keeps claims per open file: claiming twice is fine, releasing
-    // what was not claimed is EINVAL, and a device that left answers ENODEV.
+    // The kernel keeps claims per open file: claiming twice is fine, claiming
+    // what another file holds is EBUSY, releasing what was not claimed is
+    // EINVAL, and a device that left answers ENODEV.
     void claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool take)
     {
         bus_.noteRequest(take ? "CLAIMINTERFACE" : "RELEASEINTERFACE");
@@ -233,6 +234,12 @@ private:
         if (interface != 0)
             return complete(client, -1, ENOENT);
         bool& claimed = claimed_[client];
+        if (take && !claimed) {
+            for (const auto& [holder, held] : claimed_) {
+                if (holder != client && held)
+                    return complete(client, -1, EBUSY);
+            }
+        }
         if (take) {
             claimed = true;
             device->wasClaimed = true;
@@ -409,8 +416,9 @@ private:
         auto* node = static_cast<HidrawNode*>(self);
         std::lock_guard<std::mutex> lock(node->bus_.mutex_);
         node->bus_.noteRequest("hidraw read");
+        // A hidraw node whose device has gone fails reads with EIO.
         if (!node->reachable()) {
-            complete(client, -1, ENODEV);
+            complete(client, -1, EIO);
             return TRUE;
         }
         UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);

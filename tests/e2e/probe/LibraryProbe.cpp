@@ -123,6 +123,7 @@ int probeUsb()
 {
     USB(usb_init)();
     std::printf("find_busses>0 %d\n", USB(usb_find_busses)() > 0);
+    std::printf("find_busses again %d\n", USB(usb_find_busses)());
     // A real bus also lists its root hub: count arrivals, not devices.
     std::printf("find_devices>0 %d\n", USB(usb_find_devices)() > 0);
     int devices = 0;
@@ -171,6 +172,9 @@ int probeUsb()
     std::printf("read from unknown endpoint %d\n", USB(usb_bulk_read)(handle, 0x85, reinterpret_cast<char*>(reply), kBlock, kTimeout));
     std::printf("write to IN address %d\n", USB(usb_bulk_write)(handle, 0x82, reinterpret_cast<char*>(reply), kBlock, kTimeout));
     std::printf("write to unknown endpoint %d\n", USB(usb_bulk_write)(handle, 0x05, reinterpret_cast<char*>(reply), kBlock, kTimeout));
+    usb_dev_handle* second = USB(usb_open)(programmer);
+    std::printf("claim through a second handle %d\n", USB(usb_claim_interface)(second, 0));
+    std::printf("close second %d\n", USB(usb_close)(second));
     std::printf("release 0 %d\n", USB(usb_release_interface)(handle, 0));
     std::printf("release 0 again %d\n", USB(usb_release_interface)(handle, 0));
     std::printf("close %d\n", USB(usb_close)(handle));
@@ -245,6 +249,9 @@ int probeHid()
     unsigned char shorter[8] = {1, 0x01};
     std::printf("write 0x01 %d\n", HID(hid_write)(device, shorter, sizeof shorter));
     std::printf("short read %d\n", HID(hid_read_timeout)(device, shorter, sizeof shorter, 5000));
+    unplugProgrammer();
+    std::printf("write after unplug %d\n", HID(hid_write)(device, report, kBlock));
+    std::printf("read after unplug %d\n", HID(hid_read_timeout)(device, report, kBlock, 100));
     HID(hid_close)(device);
     return 0;
 }
