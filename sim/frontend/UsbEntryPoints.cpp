@@ -142,6 +142,12 @@ BELCOR_EXPORT int usb_claim_interface(usb_dev_handle* dev, int interface)
             return error;
         if (interface != UsbBus::kInterfaceNumber)
             return fail(-ENOENT);
+        // usbfs gives an interface to one open file at a time.
+        for (const usb_dev_handle* other : openHandles()) {
+            if (other != dev && other->claimed && other->index == dev->index && other->epoch == dev->epoch &&
+                other->generation == dev->generation)
+                return fail(-EBUSY);
+        }
         dev->claimed = true;
         device->wasClaimed = true;
         return 0;
