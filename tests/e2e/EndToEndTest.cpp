@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <fstream>
-#include <regex>
 #include <iterator>
+#include <regex>
 #include <thread>
 
 extern char** environ;
@@ -37,16 +37,6 @@ std::string missingPiece()
         dlclose(handle);
     }
     return {};
-}
-
-// The environment of a program under the test bed: this process's, which
-// carries umockdev's preload library and the test bed's root.
-std::vector<std::string> childEnvironment()
-{
-    std::vector<std::string> variables;
-    for (char** variable = environ; *variable; ++variable)
-        variables.emplace_back(*variable);
-    return variables;
 }
 
 }  // namespace
@@ -162,15 +152,12 @@ ProgramResult EndToEndTest::runProgram(const std::string& program, const std::ve
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    const std::vector<std::string> variables = childEnvironment();
-    std::vector<char*> envp;
-    for (const std::string& variable : variables)
-        envp.push_back(const_cast<char*>(variable.c_str()));
-    envp.push_back(nullptr);
 
     ProgramResult result;
     pid_t child = 0;
-    const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    // This process's environment carries umockdev's preload library and the
+    // test bed's root.
+    const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << program;

@@ -139,7 +139,12 @@ public:
         g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(onIoctl), this);
         g_signal_connect(handler_, "client-vanished", G_CALLBACK(onVanished), this);
     }
-    ~UsbfsNode() { g_object_unref(handler_); }
+    ~UsbfsNode()
+    {
+        // The test bed may still hold the handler; it must not call back here.
+        g_signal_handlers_disconnect_by_data(handler_, this);
+        g_object_unref(handler_);
+    }
 
     UMockdevIoctlBase* handler() const { return handler_; }
 
@@ -393,7 +398,12 @@ public:
         g_signal_connect(handler_, "handle-read", G_CALLBACK(onRead), this);
         g_signal_connect(handler_, "handle-write", G_CALLBACK(onWrite), this);
     }
-    ~HidrawNode() { g_object_unref(handler_); }
+    ~HidrawNode()
+    {
+        // The test bed may still hold the handler; it must not call back here.
+        g_signal_handlers_disconnect_by_data(handler_, this);
+        g_object_unref(handler_);
+    }
 
     UMockdevIoctlBase* handler() const { return handler_; }
 
@@ -515,14 +525,6 @@ MockBus::~MockBus()
     hidrawNodes_.clear();
 }
 
-std::string MockBus::rootDir() const
-{
-    gchar* root = umockdev_testbed_get_root_dir(testbed_);
-    std::string text = root;
-    g_free(root);
-    return text;
-}
-
 void MockBus::noteRequest(const char* name)
 {
     requests_.emplace_back(name);
@@ -564,6 +566,11 @@ void MockBus::pump()
                 leaving.push_back(index);
             if (device.present && !current)
                 arriving.push_back(index);
+        }
+        // A reset of the model drops the devices added after the programmer.
+        for (const auto& [index, attached] : programmers_) {
+            if (index >= simulator_.deviceCount())
+                leaving.push_back(index);
         }
         bootloaderWanted = simulator_.inBootloader();
         bootloaderGeneration = simulator_.bootloaderGeneration();

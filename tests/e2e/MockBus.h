@@ -44,7 +44,6 @@ public:
     // Brings the test bed in line with the model.
     void pump();
 
-    std::string rootDir() const;
     // Device nodes present now, e.g. "/dev/bus/usb/001/002" or "/dev/hidraw0".
     std::vector<std::string> nodes() const;
     // The requests the handlers answered, in order: usbfs ioctls by name
