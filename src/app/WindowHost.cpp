@@ -65,6 +65,7 @@ void WindowHost::setElapsedText(const std::string& text)
 
 void WindowHost::showProgress(uint32_t maximum)
 {
+    pendingProgress_ = 0;
     for (QProgressBar* bar : {ui_.Progress, ui_.Progress2}) {
         bar->setRange(0, progressValue(maximum));
         bar->setValue(0);
@@ -74,12 +75,21 @@ void WindowHost::showProgress(uint32_t maximum)
 
 void WindowHost::setProgress(uint32_t position)
 {
+    // Shown when the window next handles events or opens a box: a bar's
+    // setValue costs far more than moving a block, and the values in between
+    // would never be seen.
+    pendingProgress_ = position;
+}
+
+void WindowHost::showPendingProgress()
+{
     for (QProgressBar* bar : {ui_.Progress, ui_.Progress2})
-        bar->setValue(std::min(progressValue(position), bar->maximum()));
+        bar->setValue(std::min(progressValue(pendingProgress_), bar->maximum()));
 }
 
 void WindowHost::hideProgress()
 {
+    pendingProgress_ = 0;
     for (QProgressBar* bar : {ui_.Progress, ui_.Progress2}) {
         bar->setValue(0);
         bar->setVisible(false);
@@ -90,24 +100,28 @@ void WindowHost::pumpEvents()
 {
     if (sincePump_.elapsed() < PumpIntervalMs)
         return;
+    showPendingProgress();
     QCoreApplication::processEvents();
     sincePump_.restart();
 }
 
 void WindowHost::errorBox(const std::string& text)
 {
+    showPendingProgress();
     QMessageBox box(QMessageBox::Critical, "Error", fromUtf8(text), QMessageBox::Ok, window_);
     box.exec();
 }
 
 void WindowHost::informationBox(const std::string& text)
 {
+    showPendingProgress();
     QMessageBox box(QMessageBox::Information, "Information", fromUtf8(text), QMessageBox::Ok, window_);
     box.exec();
 }
 
 bool WindowHost::question(const std::string& text)
 {
+    showPendingProgress();
     QMessageBox box(QMessageBox::Question, "Info", fromUtf8(text), QMessageBox::Yes | QMessageBox::No, window_);
     return box.exec() == QMessageBox::Yes;
 }
@@ -137,6 +151,7 @@ void WindowHost::beep()
 void WindowHost::sleepMs(uint32_t milliseconds)
 {
     // A real wait that keeps the window painting and answering.
+    showPendingProgress();
     QEventLoop loop;
     QTimer::singleShot(std::chrono::milliseconds(milliseconds), &loop, &QEventLoop::quit);
     loop.exec();

@@ -52,8 +52,11 @@ public:
     static constexpr int PumpIntervalMs = 10;
 
 private:
+    void showPendingProgress();
+
     QWidget* window_;
     MainWindowDesign& ui_;
     Workbench& workbench_;
     QElapsedTimer sincePump_;
+    uint32_t pendingProgress_ = 0;
 };
