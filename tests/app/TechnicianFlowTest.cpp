@@ -1,0 +1,247 @@
+// The technician's whole day through the real main window against the
+// simulator: every click goes through the window's handlers, its WindowHost
+// and real (short) waits, as in the application.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+#include "app/MessageCatalogue.h"
+#include "app/PanelStatusBar.h"
+#include "app/TForm1.h"
+#include "hexview/HexView.h"
+#include "link/SimulatorLibrary.h"
+#include "support/SimulatorFixture.h"
+
+namespace {
+
+// The first chip of the shipped database, selected at a first start: a
+// 128 KiB serial flash with rows naming their own address, a quick erase and
+// instant transfers.
+constexpr uint32_t ChipSize = 0x20000;
+constexpr const char* Scenario =
+    "chip class=0 id=0x373011 size=131072 page=256\n"
+    "contents pattern\n"
+    "erase_time_ms 60\n"
+    "transfer_rate 0\n";
+
+// Keeps answering message boxes while it lives and keeps their texts.
+class MessageBoxCatcher {
+public:
+    MessageBoxCatcher()
+    {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        timer_.start();
+    }
+    QStringList texts;
+
+private:
+    QTimer timer_;
+};
+
+std::vector<uint8_t> chipContents()
+{
+    std::vector<uint8_t> contents(ChipSize);
+    belcor_sim_chip_read(0, contents.data(), ChipSize);
+    return contents;
+}
+
+class TechnicianFlowTest : public SimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        SimulatorFixture::SetUp();
+        const std::string scenario = dir.filePath("flow.scenario").toStdString();
+        std::ofstream(scenario) << Scenario;
+        settingsPath = dir.filePath("belcor.ini").toStdString();
+        std::ofstream(settingsPath) << "[DEVICE]\nLANGU=2\n";
+
+        std::string error;
+        simulator = SimulatorLibrary::open(simulatorPath(), error);
+        ASSERT_TRUE(simulator) << error;
+        ASSERT_TRUE(simulator->loadScenario(scenario, error)) << error;
+        simulator->setTranscriptEnabled(false);
+        window = std::make_unique<TForm1>(settingsPath,
+                                          (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString(),
+                                          simulator.get());
+        window->show();
+        waitUntil([this] { return state() == "Connected"; });
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        SimulatorFixture::TearDown();
+    }
+
+    QString state() const { return window->ui.StatusBar1->panelText(1); }
+    QString firstLogLine() const { return window->ui.RichEdit1->document()->firstBlock().text(); }
+    QStringList logLines() const { return window->ui.RichEdit1->toPlainText().split('\n'); }
+    int logLinesStartingWith(const QString& text) const
+    {
+        int count = 0;
+        for (const QString& line : logLines())
+            count += line.startsWith(text) ? 1 : 0;
+        return count;
+    }
+
+    // Lets the window run until `done` holds, failing after a few seconds.
+    static void waitUntil(const std::function<bool()>& done, int limitMs = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < limitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        EXPECT_TRUE(done()) << "still waiting after " << limitMs << " ms";
+    }
+
+    std::vector<uint8_t> flashBuffer(uint32_t count = ChipSize)
+    {
+        const uint8_t* flash = window->workbench().buffers.flash();
+        return std::vector<uint8_t>(flash, flash + count);
+    }
+
+    QTemporaryDir dir;
+    std::string settingsPath;
+    std::unique_ptr<SimulatorLibrary> simulator;
+    std::unique_ptr<TForm1> window;
+};
+
+TEST_F(TechnicianFlowTest, DetectReadEditWriteVerifyAutoAndThreeChipsInBatchMode)
+{
+    TForm1& form = *window;
+    EXPECT_TRUE(firstLogLine().startsWith(
+        QString::fromStdString(MessageCatalogue::text(Msg::ProgrammerFound, English)) + " ("));
+
+    {
+        MessageBoxCatcher boxes;
+        form.ui.BitBtn1->click();
+        EXPECT_EQ(boxes.texts, QStringList{"The chip was detected:A25L010\n\n Chip typeSPI_FLASH"});
+    }
+    EXPECT_EQ(form.ui.ComboBox3->currentText(), "A25L010");
+    EXPECT_EQ(form.ui.Edit1->text(), "131072");
+    EXPECT_EQ(form.ui.Edit4->text(), "1FFFF");
+    EXPECT_FALSE(form.ui.Image1->pixmap().isNull());
+
+    form.ui.ToolRead->click();
+    EXPECT_TRUE(firstLogLine().startsWith("Read Complete! ("));
+    EXPECT_EQ(state(), "Connected");
+    EXPECT_EQ(form.ui.StatusBar1->panelText(3), "00:00:00");
+    EXPECT_FALSE(form.ui.Progress->isVisible());
+    EXPECT_EQ(flashBuffer(), chipContents());
+    EXPECT_EQ(form.workbench().buffers.dataLength, int32_t(ChipSize));
+    ASSERT_EQ(form.ui.FlashEditor->byteCount(), ChipSize);
+    EXPECT_EQ(form.ui.FlashEditor->byteAt(0x25), chipContents()[0x25]);
+
+    // The row at 0x20 reads "00000020 ..."; programming without an erase can
+    // only clear bits, so 0x30 ('0') becomes 0x10.
+    form.ui.FlashEditor->setCursorPosition(0x20);
+    form.ui.FlashEditor->typeHexDigit(0x1);
+    form.ui.FlashEditor->typeHexDigit(0x0);
+    EXPECT_TRUE(form.ui.FlashEditor->isModified());
+    EXPECT_EQ(form.workbench().buffers.flash()[0x20], 0x30) << "the buffer takes the edit only at Write";
+
+    form.ui.ToolWrite->click();
+    EXPECT_TRUE(firstLogLine().startsWith("Write Complete! ("));
+    EXPECT_FALSE(form.ui.FlashEditor->isModified());
+    EXPECT_EQ(form.workbench().buffers.flash()[0x20], 0x10);
+    EXPECT_EQ(chipContents()[0x20], 0x10);
+    EXPECT_EQ(flashBuffer(), chipContents());
+
+    form.ui.ToolVerify->click();
+    EXPECT_TRUE(firstLogLine().startsWith("Verify Complete! ("));
+
+    // AUTO from a changed buffer: the erase lets the new bits in.
+    form.ui.FlashEditor->setCursorPosition(0x40);
+    form.ui.FlashEditor->typeHexDigit(0xC);
+    form.ui.FlashEditor->typeHexDigit(0x3);
+    form.ui.ToolAuto->click();
+    EXPECT_TRUE(firstLogLine().startsWith("AUTO Complete! ("));
+    EXPECT_EQ(chipContents()[0x40], 0xC3);
+    EXPECT_EQ(flashBuffer(), chipContents());
+    EXPECT_EQ(state(), "Connected");
+
+    // Production: the feeder takes each programmed chip out and seats a blank one.
+    belcor_sim_set_feeder(1, 100);
+    int stopAfter = logLinesStartingWith("AUTO Complete!") + 3;
+    bool controlsOffDuringBatch = false;
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!form.ui.ToolRead->isEnabled() && !form.ui.ComboBox1->isEnabled() && form.ui.ToolBulk->isEnabled()
+            && form.ui.ToolBulk->text() == "STOP")
+            controlsOffDuringBatch = true;
+        if (logLinesStartingWith("AUTO Complete!") == stopAfter && form.ui.ToolBulk->isChecked())
+            form.ui.ToolBulk->click();
+    });
+    watch.start();
+    QTimer::singleShot(15000, &form, [&form] {
+        ADD_FAILURE() << "batch mode did not program three chips";
+        form.ui.ToolBulk->click();
+    });
+    form.ui.ToolBulk->click();  // returns when STOP has ended the loop
+    watch.stop();
+
+    EXPECT_TRUE(controlsOffDuringBatch);
+    EXPECT_EQ(logLinesStartingWith("AUTO Complete!"), stopAfter);
+    EXPECT_GE(belcor_sim_feeder_done_count(), 2u) << "two fresh chips after the one already seated";
+    EXPECT_EQ(form.ui.ToolBulk->text(), "BULK");
+    EXPECT_FALSE(form.ui.ToolBulk->isChecked());
+    EXPECT_TRUE(form.ui.ToolRead->isEnabled());
+    EXPECT_TRUE(form.ui.ComboBox1->isEnabled());
+    EXPECT_FALSE(form.ui.Edit3->isEnabled()) << "the range fields follow their check box again";
+}
+
+TEST_F(TechnicianFlowTest, SecondCommandDuringAnOperationIsRefused)
+{
+    TForm1& form = *window;
+    // A read slow enough for clicks to arrive while it runs.
+    belcor_sim_set_transfer_rate(200);
+    QTimer::singleShot(50, &form, [&form] {
+        EXPECT_TRUE(form.ui.Progress->isVisible());
+        form.ui.ToolErase->click();
+        form.ui.ToolRead->click();
+        emit form.ui.ComboBox1->activated(1);
+        form.ui.ToolBulk->click();
+    });
+    form.ui.ToolRead->click();
+    EXPECT_EQ(logLinesStartingWith("Read Complete!"), 1);
+    EXPECT_EQ(logLinesStartingWith("Erase Complete!"), 0);
+    EXPECT_EQ(form.ui.ComboBox1->currentIndex(), 0) << "no chip selection under a running read";
+    EXPECT_FALSE(form.ui.ToolBulk->isChecked()) << "batch mode does not start under a running read";
+    EXPECT_EQ(form.ui.ToolBulk->text(), "BULK");
+    EXPECT_TRUE(form.ui.ToolRead->isEnabled());
+    EXPECT_EQ(flashBuffer(), chipContents());
+}
+
+TEST_F(TechnicianFlowTest, ClosingDuringAnOperationClosesWhenItEnds)
+{
+    TForm1& form = *window;
+    belcor_sim_set_transfer_rate(200);
+    QTimer::singleShot(50, &form, [&form] { EXPECT_FALSE(form.close()); });
+    form.ui.ToolRead->click();
+    EXPECT_TRUE(firstLogLine().startsWith("Read Complete! ("));
+    waitUntil([&form] { return !form.isVisible(); }, 1000);
+    EXPECT_EQ(state(), "Connected");
+}
+
+}  // namespace
