@@ -233,6 +233,22 @@ TEST_F(TechnicianFlowTest, SecondCommandDuringAnOperationIsRefused)
     EXPECT_EQ(flashBuffer(), chipContents());
 }
 
+TEST_F(TechnicianFlowTest, VerifyMismatchLeavesTheBarsAtTheLastBlockThatMatched)
+{
+    TForm1& form = *window;
+    form.ui.ToolRead->click();
+    const uint8_t changed = 0x00;
+    belcor_sim_chip_write(0x10005, &changed, 1);
+
+    MessageBoxCatcher boxes;
+    form.ui.ToolVerify->click();
+    EXPECT_EQ(boxes.texts, QStringList{"Flash check error address:10005h"});
+    EXPECT_TRUE(firstLogLine().startsWith("Read Complete! ("));
+    EXPECT_TRUE(form.ui.Progress->isVisible());
+    EXPECT_EQ(form.ui.Progress->value(), 0xFF00);
+    EXPECT_EQ(form.ui.Progress2->value(), 0xFF00);
+}
+
 TEST_F(TechnicianFlowTest, ClosingDuringAnOperationClosesWhenItEnds)
 {
     TForm1& form = *window;
