@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QToolBar>
@@ -229,8 +230,12 @@ void TForm1::closeEvent(QCloseEvent* event)
         }
         return;
     }
-    // Losing the settings is no reason to keep the user from quitting.
-    if (!FormClose())
+    // A shared installation whose folder the user may not write to keeps no
+    // settings: that is how it was installed, not a failure worth a box at
+    // every close. Losing the settings is no reason to keep the user from
+    // quitting either.
+    const QFileInfo folder(QFileInfo(QString::fromStdString(settingsPath_)).absolutePath());
+    if (folder.isWritable() && !FormClose())
         host_.errorBox(QString("Unable to write to %1").arg(QString::fromStdString(settingsPath_)).toStdString());
     event->accept();
 }
