@@ -57,6 +57,8 @@ std::unique_ptr<SimulatorLibrary> startSimulator(const std::string& executable, 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    // Lets Wayland desktops match the window to its desktop entry and icon.
+    QGuiApplication::setDesktopFileName("belcor");
     const Options options = parseOptions(QCoreApplication::arguments());
     TUsbBulk::setTraceEnabled(options.verbose);
     const std::string executable = RunningExecutable::path(argv[0]);
