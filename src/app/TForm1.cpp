@@ -242,6 +242,8 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 void TForm1::finishCommand()
 {
+    if (checkPending_ && !workbench_.busy && !batchRunning_)
+        FormActivate();
     if (closePending_ && !workbench_.busy && !batchRunning_) {
         closePending_ = false;
         QTimer::singleShot(0, this, &QWidget::close);
@@ -265,8 +267,15 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 
 void TForm1::FormActivate()
 {
-    if (!workbench_.busy)
-        ConnectionCheck(workbench_, host_);
+    // The running command holds the link; a device that came or went meanwhile
+    // is checked once it is over, or the state panel would keep whatever the
+    // end of its session left there.
+    if (workbench_.busy) {
+        checkPending_ = true;
+        return;
+    }
+    checkPending_ = false;
+    ConnectionCheck(workbench_, host_);
 }
 
 void TForm1::DeviceChanged()

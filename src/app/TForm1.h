@@ -100,7 +100,8 @@ private:
     AutoOptions autoOptions() const;
     // Batch mode switches the tool bar and the two columns off, all but its own button.
     void setBatchControlsEnabled(bool enabled);
-    // A close asked for while a command ran happens once the command is over.
+    // A connection check or a close asked for while a command ran happens
+    // once the command is over.
     void finishCommand();
 
     Workbench workbench_;
@@ -119,4 +120,5 @@ private:
     bool batchRunning_ = false;
     bool shown_ = false;
     bool closePending_ = false;
+    bool checkPending_ = false;
 };

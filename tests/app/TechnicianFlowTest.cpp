@@ -249,6 +249,20 @@ TEST_F(TechnicianFlowTest, VerifyMismatchLeavesTheBarsAtTheLastBlockThatMatched)
     EXPECT_EQ(form.ui.Progress2->value(), 0xFF00);
 }
 
+TEST_F(TechnicianFlowTest, ProgrammerReplugDuringAReadIsShownOnceTheReadEnds)
+{
+    TForm1& form = *window;
+    belcor_sim_set_transfer_rate(200);
+    QTimer::singleShot(50, &form, [this] {
+        simulator->setPlugged(false);
+        simulator->setPlugged(true);
+    });
+    MessageBoxCatcher boxes;
+    form.ui.ToolRead->click();
+    EXPECT_EQ(boxes.texts.size(), 1) << "the lost link is reported";
+    EXPECT_EQ(state(), "Connected") << "the programmer is back";
+}
+
 TEST_F(TechnicianFlowTest, ClosingDuringAnOperationClosesWhenItEnds)
 {
     TForm1& form = *window;
