@@ -263,6 +263,28 @@ TEST_F(TechnicianFlowTest, ProgrammerReplugDuringAReadIsShownOnceTheReadEnds)
     EXPECT_EQ(state(), "Connected") << "the programmer is back";
 }
 
+TEST_F(TechnicianFlowTest, ClosingDuringABatchAutoRunFinishesTheChipThenCloses)
+{
+    TForm1& form = *window;
+    form.ui.ToolRead->click();
+    bool closeRefused = false;
+    QTimer watch;
+    watch.setInterval(2);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (state() == "Write Flash ..." && !closeRefused)
+            closeRefused = !form.close();
+    });
+    watch.start();
+    QTimer::singleShot(10000, &form, [&form] { form.ui.ToolBulk->setChecked(false); });
+    form.ui.ToolBulk->click();
+    watch.stop();
+
+    EXPECT_TRUE(closeRefused);
+    EXPECT_TRUE(firstLogLine().startsWith("AUTO Complete! ("));
+    EXPECT_FALSE(form.ui.ToolBulk->isChecked());
+    waitUntil([&form] { return !form.isVisible(); }, 1000);
+}
+
 TEST_F(TechnicianFlowTest, ClosingDuringAnOperationClosesWhenItEnds)
 {
     TForm1& form = *window;
