@@ -121,7 +121,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://belcor.example/")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6svg6 (>= 6.4), libusb-0.1-4, libhidapi-hidraw0, libudev1")
 # The Chinese interface needs a CJK font.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei, qt6-translations-l10n")
 # The chip databases are conffiles: the chip editor may change them, and an
 # upgrade must then ask rather than replace the edited file.
 if(IS_ABSOLUTE ${belcor_appdir})

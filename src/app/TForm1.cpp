@@ -295,6 +295,7 @@ void TForm1::ApplyLanguage()
     if (language < 0 || language > 2)
         return;
     ui.languageGroup->actions().at(language)->setChecked(true);
+    standardTexts_.apply(language);
     setCaptions(language);
     form2_->ApplyLanguage(language);
     form3_->ApplyLanguage(language);

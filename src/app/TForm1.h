@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/MainWindowDesign.h"
+#include "app/StandardTextTranslator.h"
 #include "app/WindowHost.h"
 #include "ops/ChipOperations.h"
 #include "ops/Workbench.h"
@@ -106,6 +107,7 @@ private:
 
     Workbench workbench_;
     WindowHost host_;
+    StandardTextTranslator standardTexts_;
     std::string settingsPath_;
     std::string databasePath_;
     std::unique_ptr<Settings> settings_;

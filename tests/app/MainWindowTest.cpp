@@ -7,6 +7,8 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -325,6 +327,26 @@ TEST_F(MainWindowTest, LanguageSwitchEmptiesTheLog)
     form.fantiClick();
     EXPECT_TRUE(form.ui.RichEdit1->toPlainText().isEmpty());
     EXPECT_EQ(form.ui.ToolBulk->text(), "批量");
+}
+
+// Qt's own button texts follow the window's language, and go back to English.
+TEST_F(MainWindowTest, StandardButtonTextsFollowTheLanguage)
+{
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_zh_CN.qm"))
+        GTEST_SKIP() << "Qt's translations are not installed";
+    TForm1& form = open();
+    const auto yes = [] {
+        QMessageBox box;
+        return box.addButton(QMessageBox::Yes)->text();
+    };
+    form.EnlishClick();
+    EXPECT_EQ(yes(), "&Yes");
+    form.ChinaClick();
+    EXPECT_NE(yes(), "&Yes");
+    form.fantiClick();
+    EXPECT_NE(yes(), "&Yes");
+    form.EnlishClick();
+    EXPECT_EQ(yes(), "&Yes");
 }
 
 TEST_F(MainWindowTest, LogLinesAreInsertedNewestFirst)
