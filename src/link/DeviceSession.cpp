@@ -34,9 +34,13 @@ ByteOrder linkByteOrder(const Workbench& workbench)
 int endExchange(Workbench& workbench, OperationHost& host)
 {
     CommandBlock block = CommandBlock::endSession();
+    const bool wasOpen = workbench.link.isOpen();
     const int result = sendCommand(workbench.link, block, 0);
     workbench.link.USB_bulk_close();
-    host.setStateText(MessageCatalogue::text(Msg::Connected, workbench.languageIndex));
+    // A programmer that left during the session cannot take EndSession; the
+    // panel must not claim it is still there.
+    const bool gone = wasOpen && result < 0;
+    host.setStateText(MessageCatalogue::text(gone ? Msg::NotConnected : Msg::Connected, workbench.languageIndex));
     return result;
 }
 

@@ -42,7 +42,9 @@ void ConnectionCheck(Workbench& workbench, OperationHost& host);
 int DeviceSessionBegin(Workbench& workbench, OperationHost& host);
 
 // Sends EndSession (nothing when the link is closed), closes the link, shows
-// "Connected" and clears workbench.busy. Result: the EndSession transfer's.
+// "Connected" (or "Not connected" when EndSession could not be sent on the open
+// link: the programmer has gone) and clears workbench.busy. Result: the
+// EndSession transfer's.
 int DeviceSessionEnd(Workbench& workbench, OperationHost& host);
 
 // One Identify exchange in its own open-close cycle. Result 7 with reply bytes

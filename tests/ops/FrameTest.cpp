@@ -135,6 +135,8 @@ TEST_P(TransferFaults, EndTheOperationWithItsMessage)
 
     expectFailedWith(GetParam().message);
     EXPECT_EQ(workbench.buffers.dataLength, 0x1000);
+    // Only a programmer that left the bus is reported gone.
+    EXPECT_EQ(host.state(), GetParam().fault == BELCOR_SIM_UNPLUG ? "Not connected" : "Connected");
 }
 
 // Lost replies count replies and bulk reads (BeginSession's reply is 0,
