@@ -24,6 +24,7 @@
 #include <map>
 #include <sstream>
 
+#include "support/MessageBoxCatcher.h"
 #include "app/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
 #include "app/TAboutBox.h"
@@ -58,26 +59,6 @@ QString message(Msg id, int language)
 {
     return QString::fromStdString(MessageCatalogue::text(id, language));
 }
-
-// Answers every message box that opens while it lives and keeps its text.
-class MessageBoxCatcher {
-public:
-    MessageBoxCatcher()
-    {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer_.start();
-    }
-    QStringList texts;
-
-private:
-    QTimer timer_;
-};
 
 // Picks `path` in the next file dialog that opens.
 void chooseFileInNextDialog(const QString& path)

@@ -19,6 +19,7 @@
 #include <functional>
 #include <vector>
 
+#include "support/MessageBoxCatcher.h"
 #include "app/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
 #include "app/TForm1.h"
@@ -37,26 +38,6 @@ constexpr const char* Scenario =
     "contents pattern\n"
     "erase_time_ms 60\n"
     "transfer_rate 0\n";
-
-// Keeps answering message boxes while it lives and keeps their texts.
-class MessageBoxCatcher {
-public:
-    MessageBoxCatcher()
-    {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer_.start();
-    }
-    QStringList texts;
-
-private:
-    QTimer timer_;
-};
 
 std::vector<uint8_t> chipContents()
 {
