@@ -18,8 +18,8 @@
 #include "link/DeviceSession.h"
 #include "link/Libusb0.h"
 #include "ops/ChipOperations.h"
-#include "ops/OperationHost.h"
-#include "ops/Workbench.h"
+#include "core/OperationHost.h"
+#include "ops/OwnedWorkbench.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ std::string simulatorPath()
 
 // A workbench whose selected chip is a serial flash of `size` bytes, seated
 // in the simulator and holding random data.
-std::unique_ptr<Workbench> benchWith(uint32_t size, MinimalHost& host)
+std::unique_ptr<OwnedWorkbench> benchWith(uint32_t size, MinimalHost& host)
 {
     Libusb0::setLibraryPath(simulatorPath());
     belcor_sim_reset();
@@ -82,7 +82,7 @@ std::unique_ptr<Workbench> benchWith(uint32_t size, MinimalHost& host)
     const belcor_sim_chip chip{0, 0xEF4020, size, 256};
     belcor_sim_seat_chip(&chip);
 
-    auto workbench = std::make_unique<Workbench>();
+    auto workbench = std::make_unique<OwnedWorkbench>();
     ChipRecord& record = workbench->catalogue.ChipDatabase[0];
     std::strcpy(record.title, "SPI_FLASH,BENCH,B");
     record.chipId = 0xEF4020;

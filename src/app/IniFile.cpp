@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "buffers/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 namespace {
 

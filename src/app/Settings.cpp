@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "app/MessageCatalogue.h"
-#include "link/RunningExecutable.h"
+#include "core/MessageCatalogue.h"
+#include "core/RunningExecutable.h"
 
 namespace {
 constexpr char Environment[] = "Environment";

@@ -2,8 +2,9 @@
 
 #include <array>
 
-#include "link/SimulatorLibrary.h"
-#include "ops/Workbench.h"
+#include "chips/ChipCatalogue.h"
+#include "maint/SimulatorLibrary.h"
+#include "core/Workbench.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 
 StandardTextTranslator::~StandardTextTranslator()
 {

@@ -25,7 +25,7 @@
 
 #include "app/DeviceWatcher.h"
 #include "app/MainCaptions.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
 #include "app/Settings.h"
 #include "app/SimulatorMenu.h"
@@ -38,7 +38,7 @@
 #include "chips/ui/TForm2.h"
 #include "chips/ui/TForm3.h"
 #include "link/DeviceSession.h"
-#include "link/SimulatorLibrary.h"
+#include "maint/SimulatorLibrary.h"
 #include "maint/ui/TForm6.h"
 #include "ops/SelectChip.h"
 

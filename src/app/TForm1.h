@@ -8,7 +8,7 @@
 #include "app/StandardTextTranslator.h"
 #include "app/WindowHost.h"
 #include "ops/ChipOperations.h"
-#include "ops/Workbench.h"
+#include "ops/OwnedWorkbench.h"
 
 class DeviceWatcher;
 class QDialog;
@@ -105,7 +105,7 @@ private:
     // once the command is over.
     void finishCommand();
 
-    Workbench workbench_;
+    OwnedWorkbench workbench_;
     WindowHost host_;
     StandardTextTranslator standardTexts_;
     std::string settingsPath_;

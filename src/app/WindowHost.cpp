@@ -20,9 +20,12 @@
 
 #include "app/MainWindowDesign.h"
 #include "app/PanelStatusBar.h"
+#include "buffers/BufferSet.h"
 #include "buffers/HexText.h"
+#include "chips/ChipCatalogue.h"
+#include "chips/ChipRecord.h"
 #include "hexview/HexView.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 
 namespace {
 

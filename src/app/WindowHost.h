@@ -2,7 +2,7 @@
 
 #include <QElapsedTimer>
 
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 
 struct MainWindowDesign;
 struct Workbench;

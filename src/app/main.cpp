@@ -8,8 +8,8 @@
 
 #include "app/Settings.h"
 #include "app/TForm1.h"
-#include "link/RunningExecutable.h"
-#include "link/SimulatorLibrary.h"
+#include "core/RunningExecutable.h"
+#include "maint/SimulatorLibrary.h"
 #include "link/TUsbBulk.h"
 
 namespace {

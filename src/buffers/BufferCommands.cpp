@@ -5,11 +5,14 @@
 #include <cstring>
 #include <vector>
 
-#include "app/MessageCatalogue.h"
+#include "buffers/BufferSet.h"
+#include "chips/ChipCatalogue.h"
+#include "chips/ChipRecord.h"
+#include "core/MessageCatalogue.h"
 #include "buffers/BufferFiles.h"
 #include "buffers/HexText.h"
-#include "ops/OperationHost.h"
-#include "ops/Workbench.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
 
 namespace {
 

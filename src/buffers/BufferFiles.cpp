@@ -5,12 +5,12 @@
 #include <string_view>
 #include <sys/stat.h>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "buffers/InputFile.h"
 #include "buffers/IntelHex.h"
 #include "buffers/RawBinary.h"
 #include "buffers/SRecord.h"
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "buffers/BufferSet.h"
 #include "buffers/HexText.h"
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 
 namespace {
 

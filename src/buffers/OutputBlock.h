@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "buffers/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 // Whether the `count` bytes of a record (at most 32) are all erased: the record
 // writers leave such records out.

@@ -1,6 +1,6 @@
 #include "buffers/RawBinary.h"
 
-#include "buffers/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "buffers/InputFile.h"
 
 namespace {

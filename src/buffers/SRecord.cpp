@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "buffers/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "buffers/HexField.h"
 #include "buffers/InputFile.h"
 #include "buffers/LineSource.h"

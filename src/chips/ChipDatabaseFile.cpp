@@ -6,8 +6,8 @@
 #include <fstream>
 #include <vector>
 
-#include "chips/ReplaceFile.h"
-#include "link/RunningExecutable.h"
+#include "core/ReplaceFile.h"
+#include "core/RunningExecutable.h"
 
 namespace {
 

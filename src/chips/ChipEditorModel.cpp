@@ -4,7 +4,7 @@
 
 #include "chips/ChipDatabaseFile.h"
 #include "chips/ChipText.h"
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 
 namespace {
 

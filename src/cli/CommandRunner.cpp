@@ -5,14 +5,14 @@
 #include <new>
 #include <vector>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "buffers/BufferCommands.h"
 #include "buffers/BufferFiles.h"
 #include "buffers/HexText.h"
 #include "chips/ChipDatabaseFile.h"
 #include "cli/ChipChoice.h"
 #include "link/DeviceSession.h"
-#include "link/SimulatorLibrary.h"
+#include "maint/SimulatorLibrary.h"
 #include "maint/FirmwareUpgrade.h"
 #include "maint/HardwareInfo.h"
 #include "ops/SelectChip.h"

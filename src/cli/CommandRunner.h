@@ -5,7 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/TerminalHost.h"
 #include "ops/ChipOperations.h"
-#include "ops/Workbench.h"
+#include "ops/OwnedWorkbench.h"
 
 // Runs one parsed command on a workbench of its own, the way the window's
 // handlers do: the same core calls, shown through the terminal host. The
@@ -42,5 +42,5 @@ private:
     const CommandLine& line_;
     TerminalHost& host_;
     std::string executablePath_;
-    Workbench workbench_;
+    OwnedWorkbench workbench_;
 };

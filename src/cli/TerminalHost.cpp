@@ -4,7 +4,7 @@
 #include <ctime>
 #include <thread>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 
 TerminalHost::TerminalHost(std::FILE* out, std::FILE* err, ProgressDisplay::Style progressStyle)
     : out_(out), err_(err), progress_(err, progressStyle)

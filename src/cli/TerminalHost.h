@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/ProgressDisplay.h"
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 
 // The command line's side of OperationHost. Information and completion lines
 // go to stdout, errors ("error: ...") and progress to stderr; questions get

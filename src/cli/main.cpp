@@ -7,7 +7,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
 #include "cli/TerminalHost.h"
-#include "link/RunningExecutable.h"
+#include "core/RunningExecutable.h"
 
 namespace {
 

@@ -1,13 +1,15 @@
+#include "chips/ChipCatalogue.h"
 #include "link/DeviceSession.h"
 
 #include <algorithm>
 #include <string>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "link/CommandBlock.h"
 #include "link/ProgrammerIdentity.h"
-#include "ops/OperationHost.h"
-#include "ops/Workbench.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
+#include "link/TUsbBulk.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "link/LibraryTable.h"
-#include "link/RuntimeLibrary.h"
+#include "core/RuntimeLibrary.h"
 
 // Run-time binding of the libusb 0.1 interface. The library is found by file
 // name (the system's libusb-0.1, or the programmer simulator in its place),

@@ -1,11 +1,13 @@
+#include "link/TUsbBulk.h"
 #include "maint/FirmwareUpgrade.h"
 
 #include "buffers/BufferFiles.h"
 #include "link/CommandBlock.h"
 #include "link/ProgrammerIdentity.h"
 #include "maint/BootLoaderIdentity.h"
-#include "ops/OperationHost.h"
-#include "ops/Workbench.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
+#include "maint/HidDevice.h"
 
 namespace {
 

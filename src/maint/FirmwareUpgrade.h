@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 
 class OperationHost;
 struct Workbench;

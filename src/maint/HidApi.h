@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "link/RuntimeLibrary.h"
+#include "core/RuntimeLibrary.h"
 #include "maint/HidApiTable.h"
 
 // Run-time binding of hidapi, through which the programmer's boot loader is

@@ -2,11 +2,12 @@
 #include <cstring>
 
 #include "chips/ChipRecord.h"
+#include "link/TUsbBulk.h"
 #include "ops/BlockRoutines.h"
 #include "ops/BlockStream.h"
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 #include "ops/StreamSpans.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 
 Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
 {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "ops/Outcome.h"
+#include "core/Outcome.h"
 
 struct ChipRecord;
 struct Workbench;

@@ -5,7 +5,7 @@
 #include "chips/ChipRecord.h"
 #include "link/CommandBlock.h"
 #include "link/DeviceSession.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 
 std::string AddressText(uint32_t address)
 {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/MessageCatalogue.h"
-#include "ops/Outcome.h"
+#include "core/MessageCatalogue.h"
+#include "core/Outcome.h"
 
 struct ChipRecord;
 struct Workbench;

@@ -3,15 +3,15 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "chips/ChipText.h"
 #include "chips/SplitTitle.h"
 #include "link/CommandBlock.h"
 #include "ops/ChipOperations.h"
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 #include "ops/QuerySocket.h"
 #include "ops/SelectChip.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 
 namespace {
 

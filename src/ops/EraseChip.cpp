@@ -1,11 +1,12 @@
 #include "chips/ChipRecord.h"
 #include "link/CommandBlock.h"
 #include "link/DeviceSession.h"
+#include "link/TUsbBulk.h"
 #include "ops/BlockRoutines.h"
 #include "ops/BlockStream.h"
 #include "ops/FamilyBehaviour.h"
-#include "ops/OperationHost.h"
-#include "ops/Workbench.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "ops/QuerySocket.h"
 
 #include "link/DeviceSession.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 
 int QuerySocket(Workbench& workbench, OperationHost& host, std::array<uint8_t, 4>& reply)
 {

@@ -1,11 +1,13 @@
 #include <cstring>
 
+#include "buffers/BufferSet.h"
 #include "chips/ChipRecord.h"
+#include "link/TUsbBulk.h"
 #include "ops/BlockRoutines.h"
 #include "ops/BlockStream.h"
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 #include "ops/StreamSpans.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 
 namespace {
 

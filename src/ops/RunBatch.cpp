@@ -2,9 +2,9 @@
 
 #include "ops/BatchCounter.h"
 #include "ops/ChipOperations.h"
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 #include "ops/QuerySocket.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 
 namespace {
 

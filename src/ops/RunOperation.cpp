@@ -5,13 +5,14 @@
 #include <string>
 
 #include "buffers/BufferSet.h"
+#include "chips/ChipCatalogue.h"
 #include "chips/ChipRecord.h"
 #include "link/DeviceSession.h"
 #include "ops/BlockRoutines.h"
 #include "ops/ChipOperations.h"
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 #include "ops/StreamSpans.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 
 namespace {
 

@@ -1,9 +1,10 @@
+#include "buffers/BufferSet.h"
 #include "ops/SelectChip.h"
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "chips/ChipDatabaseFile.h"
-#include "ops/OperationHost.h"
-#include "ops/Workbench.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
 
 namespace {
 

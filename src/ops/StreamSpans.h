@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "ops/BlockRoutines.h"
 
 class BufferSet;

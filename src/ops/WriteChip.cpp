@@ -1,10 +1,12 @@
+#include "buffers/BufferSet.h"
 #include "chips/ChipRecord.h"
+#include "link/TUsbBulk.h"
 #include "ops/BlockRoutines.h"
 #include "ops/BlockStream.h"
 #include "ops/FamilyBehaviour.h"
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 #include "ops/StreamSpans.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 
 Outcome WriteChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span)
 {

@@ -25,12 +25,12 @@
 #include <sstream>
 
 #include "support/MessageBoxCatcher.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "hexview/HexView.h"
-#include "link/SimulatorLibrary.h"
+#include "maint/SimulatorLibrary.h"
 #include "ops/SelectChip.h"
 #include "support/SimulatorFixture.h"
 

@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "support/MessageBoxCatcher.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
 #include "app/TForm1.h"
 #include "hexview/HexView.h"
-#include "link/SimulatorLibrary.h"
+#include "maint/SimulatorLibrary.h"
 #include "support/SimulatorFixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "buffers/BufferCommands.h"
-#include "ops/Workbench.h"
+#include "ops/OwnedWorkbench.h"
 #include "support/RecordingHost.h"
 #include "TempFolder.h"
 
@@ -17,7 +17,7 @@ const std::string FileTooLong =
 
 class BufferCommands : public ::testing::Test {
 protected:
-    BufferCommands() : workbench(std::make_unique<Workbench>())
+    BufferCommands() : workbench(std::make_unique<OwnedWorkbench>())
     {
         ChipRecord& chip = workbench->catalogue.ChipDatabase[0];
         std::strcpy(chip.title, "24,Maker,C512");
@@ -43,7 +43,7 @@ protected:
     uint8_t* flash() { return workbench->buffers.flash(); }
     uint8_t* eeprom() { return workbench->buffers.eeprom(); }
 
-    std::unique_ptr<Workbench> workbench;
+    std::unique_ptr<OwnedWorkbench> workbench;
     RecordingHost host;
     TempFolder folder;
 };

@@ -12,14 +12,14 @@
 #include <memory>
 
 #include "buffers/ui/TForm4.h"
-#include "ops/Workbench.h"
+#include "ops/OwnedWorkbench.h"
 #include "support/RecordingHost.h"
 
 namespace {
 
 class FillDialog : public ::testing::Test {
 protected:
-    FillDialog() : workbench(std::make_unique<Workbench>()), dialog(*workbench, host) {}
+    FillDialog() : workbench(std::make_unique<OwnedWorkbench>()), dialog(*workbench, host) {}
 
     template <typename T>
     T* child(const char* name) { return dialog.findChild<T*>(name); }
@@ -33,7 +33,7 @@ protected:
         }
     }
 
-    std::unique_ptr<Workbench> workbench;
+    std::unique_ptr<OwnedWorkbench> workbench;
     RecordingHost host;
     TForm4 dialog;
 };

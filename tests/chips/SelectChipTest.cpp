@@ -4,10 +4,10 @@
 
 #include "ChipTestData.h"
 #include "support/RecordingHost.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "chips/ChipSearch.h"
 #include "ops/SelectChip.h"
-#include "ops/Workbench.h"
+#include "ops/OwnedWorkbench.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ protected:
         return SelectChip(*workbench, host, type, manufacturer, name);
     }
 
-    std::unique_ptr<Workbench> workbench = std::make_unique<Workbench>();
+    std::unique_ptr<OwnedWorkbench> workbench = std::make_unique<OwnedWorkbench>();
     RecordingHost host;
 };
 

@@ -11,7 +11,7 @@
 #include "chips/ChipDatabaseFile.h"
 #include "chips/ChipText.h"
 #include "chips/ui/TForm2.h"
-#include "ops/Workbench.h"
+#include "ops/OwnedWorkbench.h"
 #include "support/RecordingHost.h"
 
 namespace {
@@ -40,7 +40,7 @@ protected:
 
     ScratchFolder folder;
     std::filesystem::path path = folder.file("belcor.Dat");
-    std::unique_ptr<Workbench> workbench = std::make_unique<Workbench>();
+    std::unique_ptr<OwnedWorkbench> workbench = std::make_unique<OwnedWorkbench>();
     RecordingHost host;
     TForm2 dialog{*workbench, host, nullptr};
 };

@@ -10,7 +10,7 @@
 #include "support/RecordingHost.h"
 #include "chips/ui/TForm3.h"
 #include "ops/SelectChip.h"
-#include "ops/Workbench.h"
+#include "ops/OwnedWorkbench.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ protected:
     void Type(const QString& text) { dialog.findChild<QComboBox*>("ComboBox1")->setEditText(text); }
     void ClickSelect() { dialog.findChild<QPushButton*>("BitBtn1")->click(); }
 
-    std::unique_ptr<Workbench> workbench = std::make_unique<Workbench>();
+    std::unique_ptr<OwnedWorkbench> workbench = std::make_unique<OwnedWorkbench>();
     RecordingHost host;
     TForm3 dialog{*workbench, host, nullptr};
 };

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "link/CommandBlock.h"
 #include "link/DeviceSession.h"
 #include "support/SimulatorFixture.h"

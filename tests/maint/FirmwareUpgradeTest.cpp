@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "UpgradeFixture.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "link/CommandBlock.h"
 #include "maint/FirmwareUpgrade.h"
 #include "maint/HardwareInfo.h"

@@ -6,9 +6,10 @@
 #include <QTimer>
 
 #include "UpgradeFixture.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "link/CommandBlock.h"
 #include "maint/ui/TForm6.h"
+#include "ops/OwnedWorkbench.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ class TForm6Language : public ::testing::TestWithParam<LanguageCase> {};
 
 TEST_P(TForm6Language, SetsTheCaptions)
 {
-    Workbench bench;
+    OwnedWorkbench bench;
     RecordingHost host;
     TForm6 form(bench, host);
     form.ApplyLanguage(GetParam().language);

@@ -7,7 +7,7 @@
 #include "belcor_sim.h"
 #include "link/CommandBlock.h"
 #include "ops/ChipOperations.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 #include "support/SimulatorFixture.h"
 
 inline ChipRecord chipRecord(const char* title, uint8_t chipClass, uint32_t size, uint16_t page,

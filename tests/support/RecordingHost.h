@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ops/OperationHost.h"
+#include "core/OperationHost.h"
 
 // An OperationHost for tests: records every call, answers questions from a
 // script and never really waits. Each sleep moves the simulator's clock on by

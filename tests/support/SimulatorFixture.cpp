@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "link/Libusb0.h"
 #include "link/TUsbBulk.h"
 

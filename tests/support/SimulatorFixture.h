@@ -8,7 +8,7 @@
 
 #include "belcor_sim.h"
 #include "chips/ChipRecord.h"
-#include "ops/Workbench.h"
+#include "ops/OwnedWorkbench.h"
 #include "support/RecordingHost.h"
 
 // Base fixture for tests that drive the programmer simulator through the real
@@ -56,6 +56,6 @@ protected:
     static std::vector<std::string> protocolErrors();
 
     RecordingHost host;
-    Workbench workbench;
+    OwnedWorkbench workbench;
     bool expectNoProtocolErrors = true;
 };

@@ -3,9 +3,9 @@
 #include <QHeaderView>
 
 #include "chips/ChipDatabaseFile.h"
-#include "link/RunningExecutable.h"
-#include "ops/OperationHost.h"
-#include "ops/Workbench.h"
+#include "core/RunningExecutable.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
 #include "ui_TForm2.h"
 
 namespace {

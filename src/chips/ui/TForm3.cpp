@@ -2,10 +2,10 @@
 
 #include <QHeaderView>
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "chips/ChipSearch.h"
 #include "ops/SelectChip.h"
-#include "ops/Workbench.h"
+#include "core/Workbench.h"
 #include "ui_TForm3.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "maint/FirmwareUpgrade.h"
 #include "maint/HardwareInfo.h"
-#include "ops/OperationHost.h"
-#include "ops/Workbench.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
 #include "ui_TForm6.h"
 
 namespace {

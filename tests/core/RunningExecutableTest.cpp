@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "link/RunningExecutable.h"
+#include "core/RunningExecutable.h"
 
 namespace {
 

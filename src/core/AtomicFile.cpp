@@ -1,4 +1,4 @@
-#include "buffers/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <atomic>
 #include <cerrno>

@@ -7,7 +7,7 @@
 
 #include "belcor_sim.h"
 #include "link/Libusb0.h"
-#include "link/SimulatorLibrary.h"
+#include "maint/SimulatorLibrary.h"
 #include "maint/HidApi.h"
 
 namespace {

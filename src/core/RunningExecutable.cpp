@@ -1,4 +1,4 @@
-#include "link/RunningExecutable.h"
+#include "core/RunningExecutable.h"
 
 #include <filesystem>
 #include <system_error>

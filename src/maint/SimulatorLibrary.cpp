@@ -1,9 +1,9 @@
-#include "link/SimulatorLibrary.h"
+#include "maint/SimulatorLibrary.h"
 
 #include "chips/ChipRecord.h"
 #include "link/Libusb0.h"
-#include "link/RunningExecutable.h"
-#include "link/RuntimeLibrary.h"
+#include "core/RunningExecutable.h"
+#include "core/RuntimeLibrary.h"
 #include "maint/HidApi.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "chips/ReplaceFile.h"
+#include "core/ReplaceFile.h"
 
-#include "buffers/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 bool ReplaceFile(const std::string& path, const void* data, size_t size)
 {

@@ -1,4 +1,4 @@
-#include "link/RuntimeLibrary.h"
+#include "core/RuntimeLibrary.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+
+class BufferSet;
+class ChipCatalogue;
+class HidDevice;
+class TUsbBulk;
+
+// Everything that lives longer than one command: the chip catalogue and the
+// selection, the buffers, the programmer link and the settings values. The
+// parts are held by reference so that this state sits below every folder that
+// uses it; OwnedWorkbench keeps a set of parts together for the main window,
+// the command line and the tests.
+struct Workbench {
+    Workbench(ChipCatalogue& catalogue, BufferSet& buffers, TUsbBulk& link, HidDevice& hid)
+        : catalogue(catalogue), buffers(buffers), link(link), hid(hid)
+    {
+    }
+    Workbench(const Workbench&) = delete;
+    Workbench& operator=(const Workbench&) = delete;
+
+    ChipCatalogue& catalogue;
+    BufferSet& buffers;
+    TUsbBulk& link;
+    HidDevice& hid;
+
+    int32_t speed = 0;          // SPEED: low byte travels in the chip parameters
+    int32_t languageIndex = 0;  // 0 Simplified Chinese, 1 Traditional, 2 English
+
+    // Start and end of the last operation, from OperationHost::nowMs.
+    int64_t startMs = 0;
+    int64_t endMs = 0;
+
+    // A device session is open: connection checks are skipped and other
+    // commands are refused until it closes.
+    bool busy = false;
+};
