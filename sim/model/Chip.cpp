@@ -12,6 +12,13 @@ uint64_t ChipContext::nowMs() const
     return clock->nowMs();
 }
 
+void ChipContext::waitUntilMs(uint64_t ms) const
+{
+    const uint64_t now = clock->nowMs();
+    if (ms > now)
+        clock->advance(uint32_t(ms - now));
+}
+
 bool Chip::isPossible(const ChipSpec& spec)
 {
     return spec.chipClass >= 0 && spec.chipClass <= 4 && spec.size > 0 && spec.size <= kMaxSize

@@ -21,10 +21,12 @@ class SimClock;
 // transfer would cost more than moving the data.
 struct ChipContext {
     uint32_t pageSize = 0;     // page size of the session, or the chip's own
-    const SimClock* clock = nullptr;
+    SimClock* clock = nullptr;
     uint32_t eraseTimeMs = 0;  // 0xFFFFFFFF: a chip erase never ends
 
     uint64_t nowMs() const;
+    // The firmware waiting for the chip: simulated time passes up to `ms`.
+    void waitUntilMs(uint64_t ms) const;
 };
 
 // A chip in the socket: its array, how stream positions map onto it and how
@@ -66,6 +68,9 @@ public:
     virtual std::string program(uint32_t position, const uint8_t* data, uint32_t length, const ChipContext& context);
     virtual std::string erase(uint16_t parameter, const ChipContext& context);
     virtual bool isBusy(uint64_t /*nowMs*/) const { return false; }
+    // The protocol mistake a data read at `nowMs` would be, or an empty text
+    // when the chip answers reads then.
+    virtual std::string readRefusal(uint64_t /*nowMs*/) const { return {}; }
     // Raw instruction bytes passed on by ChipCommand.
     virtual std::string instruct(const uint8_t* bytes, uint8_t count);
     virtual void endSession() {}

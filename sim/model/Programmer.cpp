@@ -22,7 +22,7 @@ void putText(uint8_t* reply, int offset, int capacity, const std::string& text)
 }
 }
 
-Programmer::Programmer(const SimClock& clock, ProtocolLog& log, const FaultPlan& faults, bool bigEndianFields)
+Programmer::Programmer(SimClock& clock, ProtocolLog& log, const FaultPlan& faults, bool bigEndianFields)
     : clock_(clock)
     , log_(log)
     , faults_(faults)
@@ -180,8 +180,13 @@ void Programmer::readData(uint8_t* data, uint32_t length)
     const uint32_t start = pointer_;
     pointer_ += length;
     std::memset(data, 0xFF, length);
-    if (needsAddress("data read") && needsChip("data read"))
-        report(chip_->read(start, data, length, faults_.flipAddress()));
+    if (!needsAddress("data read") || !needsChip("data read"))
+        return;
+    if (const std::string refusal = chip_->readRefusal(clock_.nowMs()); !refusal.empty()) {
+        report(refusal);
+        return;
+    }
+    report(chip_->read(start, data, length, faults_.flipAddress()));
 }
 
 void Programmer::writeData(const uint8_t* data, uint32_t length)

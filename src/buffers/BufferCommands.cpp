@@ -23,11 +23,12 @@ uint32_t flashSizeOf(const ChipRecord& chip)
     return std::min(chip.flashSize, BufferSet::FlashCapacity);
 }
 
-FileLoad load(OperationHost& host, const std::string& path, uint8_t* destination, uint32_t capacity)
+FileLoad load(const Workbench& workbench, OperationHost& host, const std::string& path, uint8_t* destination,
+              uint32_t capacity)
 {
     FileLoad result = LoadBufferFile(path, destination, capacity);
-    for (const std::string& error : result.errors)
-        host.errorBox(error);
+    for (const std::string& message : LoadMessages(result, path, workbench.languageIndex))
+        host.errorBox(message);
     return result;
 }
 
@@ -47,9 +48,13 @@ bool openIntoFlash(Workbench& workbench, OperationHost& host, const std::string&
     // command, and only loading tells how long a record file is.
     const std::vector<uint8_t> previous(destination, destination + capacity);
 
-    const FileLoad result = load(host, path, destination, capacity);
+    const FileLoad result = load(workbench, host, path, destination, capacity);
     if (result.notOpened)
         return false;
+    if (result.readFailed) {
+        std::memcpy(destination, previous.data(), capacity);
+        return false;
+    }
     const auto count = static_cast<uint32_t>(result.count);
     if (count > flashSize) {
         if (!host.question(MessageCatalogue::text(Msg::FileTooLong, workbench.languageIndex))) {
@@ -73,9 +78,9 @@ bool openIntoEeprom(Workbench& workbench, OperationHost& host, const std::string
     std::memcpy(previous.data(), buffers.eeprom(), previous.size());
     std::memset(buffers.eeprom(), 0xFF, BufferSet::EepromCapacity);
 
-    const FileLoad result = load(host, path, buffers.eeprom(), BufferSet::EepromCapacity);
+    const FileLoad result = load(workbench, host, path, buffers.eeprom(), BufferSet::EepromCapacity);
     // An unreadable file leaves the buffer as the unchanged view still shows it.
-    if (result.notOpened ||
+    if (result.notOpened || result.readFailed ||
         (static_cast<uint32_t>(result.count) > eepromSize &&
          !host.question(MessageCatalogue::text(Msg::FileTooLong, workbench.languageIndex)))) {
         std::memcpy(buffers.eeprom(), previous.data(), previous.size());

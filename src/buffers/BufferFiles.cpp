@@ -79,6 +79,17 @@ FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t 
     return formFor(path).read(path, destination, capacity);
 }
 
+std::vector<std::string> LoadMessages(const FileLoad& load, const std::string& path, int language)
+{
+    std::vector<std::string> messages = load.errors;
+    if (load.readFailed) {
+        std::string text = MessageCatalogue::text(Msg::FileReadError, language);
+        text.replace(text.find("%1"), 2, path);
+        messages.push_back(std::move(text));
+    }
+    return messages;
+}
+
 bool SaveBufferFile(const std::string& path, const uint8_t* source, uint32_t length, OperationHost& host,
                     int language)
 {

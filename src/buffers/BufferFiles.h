@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "buffers/FileLoad.h"
 
@@ -19,6 +20,9 @@ inline constexpr const char* SaveDefaultExtension = "hex";
 // Reads a file of any supported form into destination, the form chosen by the
 // file name's extension (case ignored). The caller shows the result's messages.
 FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity);
+
+// The messages a load leaves for the user, in order, in `language`.
+std::vector<std::string> LoadMessages(const FileLoad& load, const std::string& path, int language);
 
 // Writes length bytes of source in the form the extension chooses, after asking
 // before replacing an existing file; shows its own failures through the host in

@@ -14,8 +14,11 @@ struct FileLoad {
     // The file could not be opened at all: the Open command ends at once,
     // without reloading a view or writing the log line.
     bool notOpened = false;
+    // The file opened, but reading it failed: whatever landed is no image of
+    // it, so the Open command puts the buffer back as it was.
+    bool readFailed = false;
 
-    bool ok() const { return errors.empty(); }
+    bool ok() const { return errors.empty() && !readFailed; }
 
     static FileLoad failure(std::string message)
     {
@@ -27,6 +30,12 @@ struct FileLoad {
     {
         FileLoad load = failure("Cannot open file " + path);
         load.notOpened = true;
+        return load;
+    }
+    static FileLoad readError()
+    {
+        FileLoad load;
+        load.readFailed = true;
         return load;
     }
 };

@@ -20,7 +20,7 @@ FileLoad readImage(const std::string& path, uint8_t* destination, uint32_t capac
         return FileLoad::cannotOpen(path);
     const int64_t got = file.read(destination, file.size() - skipped);
     if (got < 0)
-        return FileLoad::cannotOpen(path);
+        return FileLoad::readError();
     FileLoad load;
     load.count = static_cast<int32_t>(got);
     return load;

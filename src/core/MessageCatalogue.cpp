@@ -64,6 +64,13 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "Communication with the boot loader failed; the firmware upgrade is not complete. "
          "Plug the programmer in again and repeat the upgrade."},
         {"固件升级完成！", "固件升級完成！", "Firmware upgrade complete!"},
+        // Safety: block loops, interrupted file reads, errors nothing else caught
+        {"芯片容量 %1 不是 %2 字节页的整数倍，无法逐页擦除。", "芯片容量 %1 不是 %2 字節頁的整數倍，無法逐頁擦除。",
+         "The chip size %1 is not a whole number of %2-byte pages, so it cannot be erased page by page."},
+        {"读取文件 %1 时出错，缓冲区保持不变。", "讀取文件 %1 時出錯，緩衝區保持不變。",
+         "Read error in file %1; the buffer was left as it was."},
+        {"意外错误，程序将结束：%1", "意外錯誤，程序將結束：%1", "An unexpected error ended the program: %1"},
+        {"内存不足，程序将结束。", "記憶體不足，程序將結束。", "The program ran out of memory and must end."},
     }};
     return entries;
 }

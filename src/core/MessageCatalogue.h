@@ -52,6 +52,11 @@ enum class Msg {
     UpgradePageSizeZero,
     UpgradeTransferFailed,
     UpgradeDone,
+    // Safety: block loops, interrupted file reads, errors nothing else caught
+    PagesDoNotFillChip,
+    FileReadError,
+    UnexpectedError,
+    OutOfMemory,
     Count
 };
 

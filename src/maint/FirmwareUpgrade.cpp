@@ -77,8 +77,8 @@ bool FirmwareUpgrade::loadImage(const std::string& path)
 {
     block_.assign(BlockSize, 0xFF);
     const FileLoad load = LoadBufferFile(path, block_.data(), BlockSize);
-    for (const std::string& error : load.errors)
-        host_.errorBox(error);
+    for (const std::string& message : LoadMessages(load, path, bench_.languageIndex))
+        host_.errorBox(message);
     if (!load.ok())
         return false;
     if (load.count <= 0)

@@ -16,19 +16,20 @@ Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipReco
     if (!StartStream(workbench, chip, 0, 1))
         return FailedAt(workbench, Msg::BlankCheckFailedAt, 0);
 
-    const uint32_t block = BlockSize(chip);
     std::array<uint8_t, 256> erased;
     erased.fill(0xFF);
-    // Only whole blocks are examined, so nothing stale is ever compared.
+    // Only the bytes a block brought are examined, so nothing stale is ever compared.
     std::array<uint8_t, 256> received;
     // 64-bit, so that a size near 4 GiB cannot wrap the offset round to 0.
-    for (uint64_t offset = 0; offset < chip.flashSize; offset += block) {
+    for (uint64_t offset = 0; offset < chip.flashSize;) {
+        const uint32_t block = BlockAt(chip, offset);
         if (workbench.link.USB_bulk_read(received.data(), int(block)) != int(block))
             return FailedAt(workbench, Msg::BlankCheckFailedAt, uint32_t(offset));
         if (std::memcmp(received.data(), erased.data(), block) != 0)
             return Outcome::failure(MessageCatalogue::text(Msg::NotBlank, workbench.languageIndex));
         host.setProgress(uint32_t(offset));
         host.pumpEvents();
+        offset += block;
     }
     host.hideProgress();
     return Outcome::success();

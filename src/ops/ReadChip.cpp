@@ -38,9 +38,9 @@ Outcome ReadChip(Workbench& workbench, OperationHost& host, const ChipRecord& ch
     if (!StartStream(workbench, chip, 0, 1))
         return FailedAt(workbench, Msg::ReadFailedAt, 0);
 
-    const uint32_t block = BlockSize(chip);
     uint8_t* flash = workbench.buffers.flash();
-    for (uint32_t offset = 0; offset < chip.flashSize; offset += block) {
+    for (uint32_t offset = 0; offset < chip.flashSize;) {
+        const uint32_t block = BlockAt(chip, offset);
         if (workbench.link.USB_bulk_read(flash + offset, int(block)) != int(block)) {
             // The blocks that did arrive are in the buffer; let the view show them.
             host.flashBufferChanged(chip.flashSize);
@@ -48,6 +48,7 @@ Outcome ReadChip(Workbench& workbench, OperationHost& host, const ChipRecord& ch
         }
         host.setProgress(offset);
         host.pumpEvents();
+        offset += block;
     }
 
     workbench.buffers.dataLength = trimmedLength(flash, chip.flashSize);

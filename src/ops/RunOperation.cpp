@@ -10,6 +10,7 @@
 #include "link/DeviceSession.h"
 #include "ops/BlockRoutines.h"
 #include "ops/ChipOperations.h"
+#include "ops/FamilyBehaviour.h"
 #include "core/OperationHost.h"
 #include "ops/StreamSpans.h"
 #include "core/Workbench.h"
@@ -57,6 +58,16 @@ std::string pageRefusal(const Workbench& workbench, const ChipRecord& chip)
     return message;
 }
 
+// An erase page is always whole: on a chip that ends inside a page, the last
+// one would reach past the chip.
+std::string erasePageRefusal(const Workbench& workbench, const ChipRecord& chip)
+{
+    std::string message = text(workbench, Msg::PagesDoNotFillChip);
+    message.replace(message.find("%1"), 2, std::to_string(chip.flashSize));
+    message.replace(message.find("%2"), 2, std::to_string(chip.flashPage));
+    return message;
+}
+
 // Everything that would reach outside the chip or the buffer is refused here,
 // before the session opens, with its message; empty when the operation may run.
 std::string refusalOf(const Workbench& workbench, const ChipRecord& chip, Operation operation,
@@ -64,6 +75,10 @@ std::string refusalOf(const Workbench& workbench, const ChipRecord& chip, Operat
 {
     if (chip.flashPage == 0 || chip.flashPage > LargestPage)
         return pageRefusal(workbench, chip);
+    const bool erases = operation == Operation::Erase || (operation == Operation::Auto && options.erase);
+    if (erases && BehaviourOfClass(chip.chipClass).erase == EraseMethod::PageByPage &&
+        chip.flashSize % chip.flashPage != 0)
+        return erasePageRefusal(workbench, chip);
     const bool writes = operation == Operation::Write || (operation == Operation::Auto && options.program);
     const bool verifies = operation == Operation::Verify || (operation == Operation::Auto && options.verify);
     std::optional<Msg> refusal;

@@ -27,15 +27,14 @@ SpanChoice rangeSpan(const AddressRange& range, const ChipRecord& chip)
         const uint32_t start = span.first <= int64_t{chip.flashSize} ? uint32_t(span.first) : 0;
         return {{start, start}, std::nullopt};
     }
-    if (!SpanInsideChip(span, chip.flashSize))
+    // A chip whose size is no whole number of pages ends inside its last page;
+    // a range up to that end is inside the chip all the same.
+    const RangeSpan inside{span.first, range.end <= int64_t{chip.flashSize}
+                                           ? std::min<int64_t>(span.limit, chip.flashSize)
+                                           : span.limit};
+    if (!SpanInsideChip(inside, chip.flashSize))
         return refused(Msg::RangeOutsideChip);
-    // Data moves in whole blocks, so the last one may pass the span's end; it
-    // must still come from inside the buffer.
-    const int64_t block = BlockSize(chip);
-    const int64_t blocks = (span.limit - span.first + block - 1) / block;
-    if (span.first + blocks * block > int64_t{BufferSet::FlashCapacity})
-        return refused(Msg::RangeOutsideChip);
-    return {{uint32_t(span.first), uint32_t(span.limit)}, std::nullopt};
+    return {{uint32_t(inside.first), uint32_t(inside.limit)}, std::nullopt};
 }
 
 // Without the range: from 0 up to the length, at most the chip. A negative
@@ -53,6 +52,12 @@ SpanChoice lengthSpan(int32_t length, const ChipRecord& chip)
 uint32_t BlockSize(const ChipRecord& chip)
 {
     return std::max<uint32_t>(chip.flashPage, MinimumBlock);
+}
+
+uint32_t BlockAt(const ChipRecord& chip, uint64_t address)
+{
+    const uint64_t left = address < chip.flashSize ? chip.flashSize - address : 0;
+    return uint32_t(std::min<uint64_t>(BlockSize(chip), left));
 }
 
 int32_t PageRoundedLength(int32_t dataLength, uint16_t flashPage)

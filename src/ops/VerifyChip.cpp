@@ -18,10 +18,10 @@ Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& 
     if (!StartStream(workbench, chip, span.start, 1))
         return FailedAt(workbench, Msg::VerifyFailedAt, span.start);
 
-    const uint32_t block = BlockSize(chip);
     const uint8_t* flash = workbench.buffers.flash();
     std::array<uint8_t, 256> received;
-    for (uint32_t address = span.start; address < span.end; address += block) {
+    for (uint32_t address = span.start; address < span.end;) {
+        const uint32_t block = BlockAt(chip, address);
         if (workbench.link.USB_bulk_read(received.data(), int(block)) != int(block))
             return FailedAt(workbench, Msg::VerifyFailedAt, address);
         const uint8_t* expected = flash + address;
@@ -34,6 +34,7 @@ Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& 
         }
         host.setProgress(address);
         host.pumpEvents();
+        address += block;
     }
     host.hideProgress();
     return Outcome::success();

@@ -20,14 +20,16 @@ Outcome WriteChip(Workbench& workbench, OperationHost& host, const ChipRecord& c
     if (!StartStream(workbench, chip, span.start, 0))
         return FailedAt(workbench, Msg::WriteFailedAt, span.start);
 
-    // The last block may pass the span's end; it carries the buffer's bytes from there.
-    const uint32_t block = BlockSize(chip);
+    // The last block may pass the span's end, never the chip's; it carries the
+    // buffer's bytes from there.
     const uint8_t* flash = buffers.flash();
-    for (uint32_t address = span.start; address < span.end; address += block) {
+    for (uint32_t address = span.start; address < span.end;) {
+        const uint32_t block = BlockAt(chip, address);
         if (workbench.link.USB_bulk_write(flash + address, int(block)) != int(block))
             return FailedAt(workbench, Msg::WriteFailedAt, address);
         host.setProgress(address);
         host.pumpEvents();
+        address += block;
     }
     if (const uint32_t settle = BehaviourOfClass(chip.chipClass).writeSettleMs; settle != 0)
         host.sleepMs(settle);

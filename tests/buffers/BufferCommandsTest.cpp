@@ -215,3 +215,28 @@ TEST_F(BufferCommands, SavedSourceFileReopensAsRaw)
 }
 
 }  // namespace
+
+// A sysfs attribute that opens but refuses every read stands for a file whose
+// read fails after it opened: the buffer, its data length and the view stay
+// as they were, and the message names the read error.
+TEST_F(BufferCommands, OpenWhoseReadFailsRestoresTheBuffer)
+{
+    const std::string path = "/sys/class/net/lo/speed";
+    if (!std::filesystem::exists(path))
+        GTEST_SKIP() << path << " is not available here";
+    std::memset(flash(), 0x5A, 0x20000);
+    std::memset(eeprom(), 0xA5, BufferSet::EepromCapacity);
+    workbench->buffers.dataLength = 7;
+
+    open(BufferTab::Flash, path);
+    open(BufferTab::Eeprom, path);
+
+    const std::string message = "Read error in file " + path + "; the buffer was left as it was.";
+    EXPECT_EQ(host.errorBoxes, std::vector<std::string>(2, message));
+    EXPECT_EQ(workbench->buffers.dataLength, 7);
+    EXPECT_EQ(std::count(flash(), flash() + 0x20000, 0x5A), 0x20000);
+    EXPECT_EQ(std::count(eeprom(), eeprom() + BufferSet::EepromCapacity, 0xA5), BufferSet::EepromCapacity);
+    EXPECT_TRUE(host.flashBufferChanges.empty());
+    EXPECT_TRUE(host.eepromBufferChanges.empty());
+    EXPECT_TRUE(host.log.empty());
+}

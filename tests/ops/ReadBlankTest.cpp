@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "OpsFixture.h"
@@ -69,6 +70,38 @@ TEST_P(FourByteMode, LeadsStreamsOnlyAbove16MiB)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, FourByteMode, testing::Values(0x1000000u, 0x2000000u));
+
+class AboveSixteenMiB : public OpsFixture, public testing::WithParamInterface<uint32_t> {};
+
+// Data written across the 16 MiB line and at the chip's top must land at its
+// own address (not 16 MiB lower, as three address bytes would put it) and
+// read back from there.
+TEST_P(AboveSixteenMiB, DataLandsAndReadsBackAtItsAddress)
+{
+    belcor_sim_set_transcript_enabled(0);
+    const uint32_t size = GetParam();
+    useFlash(size);
+    const std::vector<std::pair<uint32_t, uint32_t>> ranges{{0xFFFF00, 0x10001FF}, {size - 0x200, size - 1}};
+    for (const auto& [start, end] : ranges) {
+        for (uint32_t address = start; address <= end; ++address)
+            flash()[address] = uint8_t(address * 7 + (address >> 24) + 3);
+        workbench.buffers.dataLength = int32_t(size);
+        workbench.buffers.range = {int32_t(start), int32_t(end), true};
+        ASSERT_TRUE(run(Operation::Write)) << lastError();
+    }
+    const std::vector<uint8_t> image(flash(), flash() + size);
+    std::vector<uint8_t> chip(size);
+    ASSERT_EQ(belcor_sim_chip_read(0, chip.data(), size), int(size));
+    EXPECT_TRUE(chip == image) << "the chip holds other bytes than the buffer";
+    EXPECT_EQ(std::count(chip.begin(), chip.begin() + 0xFFFF00, 0xFF), 0xFFFF00) << "data wrapped below 16 MiB";
+
+    std::fill_n(flash(), size, 0x00);
+    ASSERT_TRUE(run(Operation::Read)) << lastError();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash())) << "read back other bytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, AboveSixteenMiB, testing::Values(0x2000000u, 0x4000000u),
+                         [](const auto& info) { return info.param == 0x2000000u ? "32MiB" : "64MiB"; });
 
 TEST_F(OpsFixture, BlankCheckFailsOnlyAtTheLastBlock)
 {

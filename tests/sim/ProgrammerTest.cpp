@@ -119,6 +119,70 @@ TEST_F(ProgrammerTest, PageProgramWrapsInsideItsPage)
     EXPECT_EQ(chipByte(0x100), 0xFF);
 }
 
+// A 24C02: 256 bytes in pages of 8.
+class I2cEepromTest : public ProgrammerTest {
+protected:
+    void SetUp() override
+    {
+        ProgrammerTest::SetUp();
+        seat(1, 256, 8);
+        ASSERT_TRUE(driver.open());
+    }
+    void startSession(uint16_t page) { driver.exchange(driver.beginSession(1, page, 256)); }
+    static std::vector<uint8_t> counting(size_t count)
+    {
+        std::vector<uint8_t> bytes(count);
+        std::iota(bytes.begin(), bytes.end(), uint8_t(0));
+        return bytes;
+    }
+};
+
+// A session that claims 16-byte pages makes the firmware send 16 bytes in one
+// page write; the chip keeps only its own 8-byte page, the second half
+// overwriting the first.
+TEST_F(I2cEepromTest, PageWriteWrapsInsideTheChipsPage)
+{
+    startSession(16);
+    driver.command(driver.setAddress(0));
+    driver.write(counting(16));
+    EXPECT_EQ(chipByte(0), 8);
+    EXPECT_EQ(chipByte(7), 15);
+    EXPECT_EQ(chipByte(8), 0xFF);
+    EXPECT_EQ(belcor_sim_protocol_error_count(), 0u) << protocolErrors();
+}
+
+// The firmware waits out each page's write cycle before the next, so a whole
+// block lands; a read that follows at once finds the chip still busy.
+TEST_F(I2cEepromTest, WriteCycleKeepsTheChipBusyAndLosesReads)
+{
+    startSession(8);
+    driver.command(driver.setAddress(0));
+    driver.write(counting(64));
+    EXPECT_EQ(driver.exchange(driver.block(10))[0] & 1, 1);
+    driver.exchange(driver.setAddress(0));
+    EXPECT_EQ(driver.read(8), std::vector<uint8_t>(8, 0xFF));
+    ASSERT_EQ(belcor_sim_protocol_error_count(), 1u) << protocolErrors();
+    EXPECT_NE(std::string(belcor_sim_protocol_error(0)).find("write cycle"), std::string::npos);
+
+    belcor_sim_advance_ms(5);
+    EXPECT_EQ(driver.exchange(driver.block(10))[0] & 1, 0);
+    driver.exchange(driver.setAddress(0));
+    EXPECT_EQ(driver.read(64), counting(64));
+}
+
+TEST_F(I2cEepromTest, AddressesWrapAtTheChipsSize)
+{
+    startSession(8);
+    driver.command(driver.setAddress(0xF8));
+    driver.write(counting(16));
+    EXPECT_EQ(chipByte(0xFF), 7);
+    EXPECT_EQ(chipByte(0x00), 8);
+    belcor_sim_advance_ms(5);
+    driver.exchange(driver.setAddress(0x100));
+    EXPECT_EQ(driver.read(8), std::vector<uint8_t>({8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(belcor_sim_protocol_error_count(), 0u) << protocolErrors();
+}
+
 TEST_F(ProgrammerTest, ReadsAndWritesAdvanceTheAddressPointer)
 {
     seat(1, 4096, 32);
@@ -127,6 +191,7 @@ TEST_F(ProgrammerTest, ReadsAndWritesAdvanceTheAddressPointer)
     driver.command(driver.setAddress(0x100));
     driver.write(std::vector<uint8_t>(64, 0x11));
     driver.write(std::vector<uint8_t>(64, 0x22));
+    belcor_sim_advance_ms(5);  // the EEPROM's write cycle
     driver.exchange(driver.setAddress(0x100));
     EXPECT_EQ(driver.read(64), std::vector<uint8_t>(64, 0x11));
     EXPECT_EQ(driver.read(64), std::vector<uint8_t>(64, 0x22));
@@ -231,6 +296,7 @@ TEST_F(ProgrammerTest, StuckBitNeverProgramsAndFlippedBitReadsInverted)
     driver.write(std::vector<uint8_t>(64, 0x00));
     EXPECT_EQ(chipByte(5), 0x01);
     EXPECT_EQ(chipByte(9), 0x00) << "the flip is on the way out, not in the array";
+    belcor_sim_advance_ms(5);  // the EEPROM's write cycle
     driver.exchange(driver.setAddress(0));
     const std::vector<uint8_t> data = driver.read(64);
     EXPECT_EQ(data[5], 0x01);
