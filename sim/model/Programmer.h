@@ -53,7 +53,7 @@ public:
 
     // `bigEndianFields`: whether 16- and 32-bit command fields arrive most
     // significant byte first, as they do on the usual endpoint layout.
-    Programmer(const SimClock& clock, ProtocolLog& log, const FaultPlan& faults, bool bigEndianFields);
+    Programmer(SimClock& clock, ProtocolLog& log, const FaultPlan& faults, bool bigEndianFields);
 
     void receiveCommand(const uint8_t* block, int length);
     bool hasPendingReply() const { return replyPending_; }
@@ -91,7 +91,7 @@ private:
     bool needsAddress(const char* what);
     void fillHardwareInfo();
 
-    const SimClock& clock_;
+    SimClock& clock_;
     ProtocolLog& log_;
     const FaultPlan& faults_;
     bool bigEndianFields_;
@@ -108,4 +108,5 @@ private:
     std::unique_ptr<Chip> chip_;
     ProgrammerVersions versions_;
     uint32_t eraseTimeMs_ = kDefaultEraseTimeMs;
+    uint32_t firmwareWaitUs_ = 0;  // below one millisecond, carried to the next write
 };
