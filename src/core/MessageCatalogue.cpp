@@ -64,6 +64,31 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "Communication with the boot loader failed; the firmware upgrade is not complete. "
          "Plug the programmer in again and repeat the upgrade."},
         {"固件升级完成！", "固件升級完成！", "Firmware upgrade complete!"},
+        // Update and write protection
+        {"芯片已写保护（状态寄存器 %1）。请先执行“操作 > 解除保护”。",
+         "芯片已寫保護（狀態寄存器 %1）。請先執行「操作 > 解除保護」。",
+         "The chip is write-protected (status register %1). Use Operation > Remove protection first."},
+        {"更新：读取芯片 ...", "更新：讀取芯片 ...", "Update: reading the chip ..."},
+        {"更新：擦除有变化的扇区 ...", "更新：擦除有變化的扇區 ...", "Update: erasing changed sectors ..."},
+        {"更新：编程有变化的页 ...", "更新：編程有變化的頁 ...", "Update: programming changed pages ..."},
+        {"更新：校验 ...", "更新：校驗 ...", "Update: verifying ..."},
+        {"更新完成！扇区：跳过 %1，编程 %2，擦除 %3。", "更新完成！扇區：跳過 %1，編程 %2，擦除 %3。",
+         "Update Complete! Sectors: %1 skipped, %2 programmed, %3 erased."},
+        {"更新完成！页：跳过 %1，写入 %2。", "更新完成！頁：跳過 %1，寫入 %2。",
+         "Update Complete! Pages: %1 skipped, %2 written."},
+        {"此芯片不能更新，请使用自动。", "此芯片不能更新，請使用自動。",
+         "This chip cannot be updated; use AUTO."},
+        {"正在解除写保护 ...", "正在解除寫保護 ...", "Removing write protection ..."},
+        {"写保护已解除！", "寫保護已解除！", "Protection removed!"},
+        {"写保护未能解除（状态寄存器 %1），可能是芯片的 WP 引脚锁定了它。",
+         "寫保護未能解除（狀態寄存器 %1），可能是芯片的 WP 引腳鎖定了它。",
+         "The write protection could not be removed (status register %1); the chip's WP pin may hold it."},
+        {"只有 25 系列闪存可以解除写保护；24 系列 EEPROM 由其 WP 引脚保护。",
+         "只有 25 系列閃存可以解除寫保護；24 系列 EEPROM 由其 WP 引腳保護。",
+         "Only a 25-series flash can have its protection removed; a 24-series EEPROM is protected by its WP pin."},
+        {"更新(&U)", "更新(&U)", "Update(&U)"},
+        {"解除保护(&P)", "解除保護(&P)", "Remove protection(&P)"},
+        {"更新后校验整个范围", "更新後校驗整個範圍", "Verify the whole span after Update"},
     }};
     return entries;
 }

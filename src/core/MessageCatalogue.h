@@ -52,6 +52,22 @@ enum class Msg {
     UpgradePageSizeZero,
     UpgradeTransferFailed,
     UpgradeDone,
+    // Update and write protection
+    ChipWriteProtected,
+    UpdateReading,
+    UpdateErasing,
+    UpdateProgramming,
+    UpdateVerifying,
+    UpdateDoneSectors,
+    UpdateDonePages,
+    UpdateUnsupported,
+    RemovingProtection,
+    ProtectionRemoved,
+    ProtectionStays,
+    UnprotectUnsupported,
+    UpdateMenuItem,
+    RemoveProtectionMenuItem,
+    UpdateVerifiesAllMenuItem,
     Count
 };
 
