@@ -2,6 +2,7 @@
 #include "frontend/SimulatorInstance.h"
 
 #include "model/Scenario.h"
+#include "model/SpiFlashChip.h"
 
 #include "belcor_sim.h"
 
@@ -106,6 +107,22 @@ BELCOR_EXPORT int belcor_sim_chip_read(uint32_t address, uint8_t* data, uint32_t
 BELCOR_EXPORT void belcor_sim_set_erase_time_ms(uint32_t milliseconds)
 {
     simulator().programmer().setEraseTimeMs(milliseconds);
+}
+
+BELCOR_EXPORT int belcor_sim_chip_set_status(uint8_t value)
+{
+    return callSafely(-1, [=] {
+        Chip* chip = seatedChip();
+        if (!chip || chip->spec().chipClass != 0)
+            return -1;
+        static_cast<SpiFlashChip*>(chip)->setStatusRegister(value);
+        return 0;
+    });
+}
+
+BELCOR_EXPORT uint64_t belcor_sim_now_ms(void)
+{
+    return simulator().clock().nowMs();
 }
 
 BELCOR_EXPORT void belcor_sim_advance_ms(uint32_t milliseconds)

@@ -59,6 +59,11 @@ int belcor_sim_chip_is_seated(void);
 int belcor_sim_chip_write(uint32_t address, const uint8_t* data, uint32_t length);
 int belcor_sim_chip_read(uint32_t address, uint8_t* data, uint32_t length);
 
+/* Status register bits 2-7 of a seated class 0 chip (block protection BP0-BP2
+ * in bits 2-4, top/bottom in bit 5), as an earlier tool may have left them.
+ * Returns 0, or -1 when no serial flash is seated. */
+int belcor_sim_chip_set_status(uint8_t value);
+
 /* Time a class 0 chip erase keeps the chip busy, in simulated milliseconds
  * (default 2000). 0xFFFFFFFF = the erase never finishes. */
 void belcor_sim_set_erase_time_ms(uint32_t milliseconds);
@@ -66,6 +71,9 @@ void belcor_sim_set_erase_time_ms(uint32_t milliseconds);
 /* Simulated time runs with the wall clock; tests whose host does not really
  * sleep move it on by hand. */
 void belcor_sim_advance_ms(uint32_t milliseconds);
+/* Simulated time now: benchmarks take differences of it. Page programs move it
+ * on by the time the firmware waits for them. */
+uint64_t belcor_sim_now_ms(void);
 
 /* Real time each bulk data transfer of `bytes_per_ms` bytes takes (0 = instant,
  * the default), so that the demo shows a plausible transfer rate. */

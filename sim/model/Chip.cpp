@@ -58,7 +58,8 @@ void Chip::identify(uint8_t* reply) const
     reply[1] = reply[2] = reply[3] = 0;
 }
 
-std::string Chip::read(uint32_t position, uint8_t* data, uint32_t length, std::optional<uint32_t> flippedBit)
+std::string Chip::read(uint32_t position, uint8_t* data, uint32_t length, std::optional<uint32_t> flippedBit,
+                       const ChipContext&)
 {
     return forEachRun(position, length, [&](uint32_t address, uint32_t offset, uint32_t count) {
         std::memcpy(data + offset, cells() + address, count);
@@ -80,7 +81,7 @@ std::string Chip::erase(uint16_t, const ChipContext&)
     return "Erase sent to a chip of class " + std::to_string(spec_.chipClass) + ", which has no erase command";
 }
 
-std::string Chip::instruct(const uint8_t* bytes, uint8_t count)
+std::string Chip::instruct(const uint8_t* bytes, uint8_t count, const ChipContext&)
 {
     if (count == 0)
         return {};

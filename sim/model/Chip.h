@@ -62,7 +62,8 @@ public:
     // of the array are left as they are. `flippedBit`: the address whose
     // bit 0 reads inverted. Returns the text of a protocol mistake, or an
     // empty text.
-    std::string read(uint32_t position, uint8_t* data, uint32_t length, std::optional<uint32_t> flippedBit);
+    virtual std::string read(uint32_t position, uint8_t* data, uint32_t length, std::optional<uint32_t> flippedBit,
+                             const ChipContext& context);
     // One bulk data block written at a stream position. Returns the text of a
     // protocol mistake, or an empty text.
     virtual std::string program(uint32_t position, const uint8_t* data, uint32_t length, const ChipContext& context);
@@ -71,8 +72,13 @@ public:
     // The protocol mistake a data read at `nowMs` would be, or an empty text
     // when the chip answers reads then.
     virtual std::string readRefusal(uint64_t /*nowMs*/) const { return {}; }
+    // Reply byte 0 of PollStatus: bit 0 busy, further bits as the family has them.
+    virtual uint8_t status(uint64_t nowMs) const { return isBusy(nowMs) ? 1 : 0; }
     // Raw instruction bytes passed on by ChipCommand.
-    virtual std::string instruct(const uint8_t* bytes, uint8_t count);
+    virtual std::string instruct(const uint8_t* bytes, uint8_t count, const ChipContext& context);
+    // Time the firmware spent waiting for the chip during the last data write
+    // (page programs), in microseconds; reading it starts the count afresh.
+    virtual uint32_t takeFirmwareWaitUs() { return 0; }
     virtual void endSession() {}
 
 protected:

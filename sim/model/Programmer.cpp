@@ -137,14 +137,14 @@ void Programmer::receiveCommand(const uint8_t* block, int length)
         break;
     case PollStatus:
         startReply(opcode);
-        reply_[0] = chip_ && chip_->isBusy(clock_.nowMs()) ? 1 : 0;
+        reply_[0] = chip_ ? chip_->status(clock_.nowMs()) : 0;
         break;
     case ChipCommand:
         startReply(opcode);
         if (block[3] > kMaxChipCommandBytes)
             report("ChipCommand with " + std::to_string(block[3]) + " chip bytes");
         else if (needsChip("ChipCommand"))
-            report(chip_->instruct(block + 4, block[3]));
+            report(chip_->instruct(block + 4, block[3], chipContext()));
         break;
     case GetHardwareInfo:
         startReply(opcode);
@@ -186,7 +186,7 @@ void Programmer::readData(uint8_t* data, uint32_t length)
         report(refusal);
         return;
     }
-    report(chip_->read(start, data, length, faults_.flipAddress()));
+    report(chip_->read(start, data, length, faults_.flipAddress(), chipContext()));
 }
 
 void Programmer::writeData(const uint8_t* data, uint32_t length)
@@ -199,6 +199,10 @@ void Programmer::writeData(const uint8_t* data, uint32_t length)
         return;
     report(chip_->program(start, data, length, chipContext()));
     sessionWrote_ = true;
+    // The firmware answers the next transfer only once the chip has finished.
+    firmwareWaitUs_ += chip_->takeFirmwareWaitUs();
+    clock_.advance(firmwareWaitUs_ / 1000);
+    firmwareWaitUs_ %= 1000;
     if (const std::optional<uint32_t> stuck = faults_.stuckAddress(); stuck && *stuck < chip_->spec().size)
         chip_->cells()[*stuck] |= 1;
 }

@@ -108,4 +108,5 @@ private:
     std::unique_ptr<Chip> chip_;
     ProgrammerVersions versions_;
     uint32_t eraseTimeMs_ = kDefaultEraseTimeMs;
+    uint32_t firmwareWaitUs_ = 0;  // below one millisecond, carried to the next write
 };

@@ -1,9 +1,11 @@
 #include "model/Scenario.h"
 
 #include "model/Simulator.h"
+#include "model/SpiFlashChip.h"
 
 #include "belcor_sim.h"
 
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -60,7 +62,7 @@ bool Scenario::parse(const std::string& text, const std::string& origin, std::st
         for (std::string word; wordStream >> word;)
             words.push_back(word);
         std::string reason;
-        if (!words.empty() && !parseLine(words, reason)) {
+        if (!words.empty() && !parseLine(words, origin, reason)) {
             error = origin + ":" + std::to_string(number) + ": " + reason;
             return false;
         }
@@ -68,7 +70,7 @@ bool Scenario::parse(const std::string& text, const std::string& origin, std::st
     return true;
 }
 
-bool Scenario::parseLine(const std::vector<std::string>& words, std::string& reason)
+bool Scenario::parseLine(const std::vector<std::string>& words, const std::string& origin, std::string& reason)
 {
     const std::string& directive = words[0];
     const size_t arguments = words.size() - 1;
@@ -125,10 +127,26 @@ bool Scenario::parseLine(const std::vector<std::string>& words, std::string& rea
         else if (arguments == 2 && words[1] == "random" && words[2].rfind("seed=", 0) == 0
                  && parseNumber32(words[2].substr(5), seed_))
             contents_ = Contents::Random;
+        else if (arguments == 1 && words[1].rfind("file=", 0) == 0 && words[1].size() > 5)
+            return readImage(words[1].substr(5), origin, reason);
         else {
-            reason = "expected \"contents blank\", \"contents pattern\" or \"contents random seed=N\"";
+            reason = "expected \"contents blank\", \"contents pattern\", \"contents random seed=N\" or "
+                     "\"contents file=PATH\"";
             return false;
         }
+        return true;
+    }
+    if (directive == "status_register") {
+        uint32_t value = 0;
+        if (arguments != 1 || !parseNumber32(words[1], value) || value > 0xFF) {
+            reason = "expected \"status_register VALUE\" (0..0xFF)";
+            return false;
+        }
+        if (!chip_ || chip_->chipClass != 0) {
+            reason = "\"status_register\" needs a class 0 chip before it";
+            return false;
+        }
+        statusRegister_ = uint8_t(value);
         return true;
     }
     if (directive == "erase_time_ms") {
@@ -210,6 +228,33 @@ bool Scenario::parseLine(const std::vector<std::string>& words, std::string& rea
     return false;
 }
 
+bool Scenario::readImage(const std::string& path, const std::string& origin, std::string& reason)
+{
+    std::filesystem::path file(path);
+    if (file.is_relative())
+        file = std::filesystem::path(origin).parent_path() / file;
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) {
+        reason = "cannot open the image \"" + file.string() + "\"";
+        return false;
+    }
+    // One byte more than the chip holds tells a file that does not fit.
+    std::vector<uint8_t> image(size_t(chip_->size) + 1);
+    stream.read(reinterpret_cast<char*>(image.data()), std::streamsize(image.size()));
+    if (stream.bad()) {
+        reason = "cannot read the image \"" + file.string() + "\"";
+        return false;
+    }
+    image.resize(size_t(stream.gcount()));
+    if (image.size() > chip_->size) {
+        reason = "the image \"" + file.string() + "\" is larger than the chip";
+        return false;
+    }
+    image_ = std::move(image);
+    contents_ = Contents::File;
+    return true;
+}
+
 Scenario Scenario::defaultScene()
 {
     Scenario scene;
@@ -241,7 +286,11 @@ void Scenario::apply(Simulator& simulator) const
             std::mt19937 random(seed_);
             for (uint32_t i = 0; i < chip_->size; ++i)
                 cells[i] = uint8_t(random());
-        }
+        } else if (contents_ == Contents::File)
+            // A later "chip" line may have made the chip smaller than the image.
+            std::copy_n(image_.begin(), std::min<size_t>(image_.size(), chip_->size), cells);
+        if (statusRegister_ && chip_->chipClass == 0)
+            static_cast<SpiFlashChip&>(*chip).setStatusRegister(*statusRegister_);
         programmer.seatChip(std::move(chip));
     }
     if (eraseTimeMs_)

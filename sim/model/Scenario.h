@@ -11,7 +11,8 @@ class Simulator;
 
 // A scenario file: one directive per line, '#' starts a comment.
 //   chip class=0 id=0xEF4017 size=8388608 page=256
-//   contents blank | contents pattern | contents random seed=1
+//   contents blank | contents pattern | contents random seed=1 | contents file=PATH
+//   status_register 0x1C        (class 0: block protection left by an earlier tool)
 //   erase_time_ms 3000          (or "never")
 //   transfer_rate 4000          (bytes per millisecond, 0 = instant)
 //   feeder on 2000 | feeder off
@@ -21,9 +22,11 @@ class Simulator;
 //   unplugged
 // The "pattern" contents label every 16-byte row with its address in hex
 // followed by " Belcor", so that the rows are easy to recognise in a dump.
+// A "file" is read when the scenario is parsed, relative to the scenario
+// file's folder; the chip holds it from address 0, 0xFF after its end.
 class Scenario {
 public:
-    enum class Contents { Blank, Pattern, Random };
+    enum class Contents { Blank, Pattern, Random, File };
 
     // Reads a file; false with "file:line: reason" in `error` on a bad line.
     bool load(const std::string& path, std::string& error);
@@ -38,11 +41,14 @@ public:
     static void fillPattern(uint8_t* cells, uint32_t size);
 
 private:
-    bool parseLine(const std::vector<std::string>& words, std::string& reason);
+    bool parseLine(const std::vector<std::string>& words, const std::string& origin, std::string& reason);
+    bool readImage(const std::string& path, const std::string& origin, std::string& reason);
 
     std::optional<ChipSpec> chip_;
     Contents contents_ = Contents::Blank;
     uint32_t seed_ = 1;
+    std::vector<uint8_t> image_;
+    std::optional<uint8_t> statusRegister_;
     std::optional<uint32_t> eraseTimeMs_;
     uint32_t transferRate_ = 0;
     bool feederOn_ = false;

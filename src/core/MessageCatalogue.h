@@ -57,6 +57,22 @@ enum class Msg {
     FileReadError,
     UnexpectedError,
     OutOfMemory,
+    // Update and write protection
+    ChipWriteProtected,
+    UpdateReading,
+    UpdateErasing,
+    UpdateProgramming,
+    UpdateVerifying,
+    UpdateDoneSectors,
+    UpdateDonePages,
+    UpdateUnsupported,
+    RemovingProtection,
+    ProtectionRemoved,
+    ProtectionStays,
+    UnprotectUnsupported,
+    UpdateMenuItem,
+    RemoveProtectionMenuItem,
+    UpdateVerifiesAllMenuItem,
     Count
 };
 

@@ -34,3 +34,18 @@ Outcome WriteChip(Workbench& workbench, OperationHost& host, const ChipRecord& c
 // The chip over `span` against the FLASH buffer; the first difference is
 // reported as "Flash check error address:" with its address.
 Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span);
+
+// The stream loops under the routines above, for Belcor's own operations:
+// `image` is indexed by chip address, the progress bars move to each block's
+// address and the window is serviced once per block; the caller sets the
+// state text and shows the progress bars.
+// Reads the chip over `span` into `image` (whole blocks: the last may pass the span).
+Outcome ReadBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
+                   uint8_t* image);
+// Programs `image` over `span`, in whole blocks.
+Outcome WriteBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
+                    const uint8_t* image);
+// Compares the chip over `span` with `image`; a difference is reported as
+// "Flash check error address:" with its address.
+Outcome VerifyBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
+                     const uint8_t* image);

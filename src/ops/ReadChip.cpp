@@ -31,24 +31,31 @@ int32_t trimmedLength(const uint8_t* image, uint32_t size)
 
 }  // namespace
 
+Outcome ReadBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
+                   uint8_t* image)
+{
+    if (!StartStream(workbench, chip, span.start, 1))
+        return FailedAt(workbench, Msg::ReadFailedAt, span.start);
+    for (uint32_t address = span.start; address < span.end;) {
+        const uint32_t block = BlockAt(chip, address);
+        if (workbench.link.USB_bulk_read(image + address, int(block)) != int(block))
+            return FailedAt(workbench, Msg::ReadFailedAt, address);
+        host.setProgress(address);
+        host.pumpEvents();
+        address += block;
+    }
+    return Outcome::success();
+}
+
 Outcome ReadChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
 {
     host.setStateText(MessageCatalogue::text(Msg::Reading, workbench.languageIndex));
     host.showProgress(chip.flashSize);
-    if (!StartStream(workbench, chip, 0, 1))
-        return FailedAt(workbench, Msg::ReadFailedAt, 0);
-
     uint8_t* flash = workbench.buffers.flash();
-    for (uint32_t offset = 0; offset < chip.flashSize;) {
-        const uint32_t block = BlockAt(chip, offset);
-        if (workbench.link.USB_bulk_read(flash + offset, int(block)) != int(block)) {
-            // The blocks that did arrive are in the buffer; let the view show them.
-            host.flashBufferChanged(chip.flashSize);
-            return FailedAt(workbench, Msg::ReadFailedAt, offset);
-        }
-        host.setProgress(offset);
-        host.pumpEvents();
-        offset += block;
+    if (Outcome read = ReadBlocks(workbench, host, chip, {0, chip.flashSize}, flash); !read.ok()) {
+        // The blocks that did arrive are in the buffer; let the view show them.
+        host.flashBufferChanged(chip.flashSize);
+        return read;
     }
 
     workbench.buffers.dataLength = trimmedLength(flash, chip.flashSize);

@@ -10,32 +10,38 @@
 #include "ops/StreamSpans.h"
 #include "core/Workbench.h"
 
-Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span)
+Outcome VerifyBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
+                     const uint8_t* image)
 {
-    const int language = workbench.languageIndex;
-    host.setStateText(MessageCatalogue::text(Msg::Verifying, language));
-    host.showProgress(static_cast<uint32_t>(workbench.buffers.dataLength));
     if (!StartStream(workbench, chip, span.start, 1))
         return FailedAt(workbench, Msg::VerifyFailedAt, span.start);
 
-    const uint8_t* flash = workbench.buffers.flash();
     std::array<uint8_t, 256> received;
     for (uint32_t address = span.start; address < span.end;) {
         const uint32_t block = BlockAt(chip, address);
         if (workbench.link.USB_bulk_read(received.data(), int(block)) != int(block))
             return FailedAt(workbench, Msg::VerifyFailedAt, address);
-        const uint8_t* expected = flash + address;
+        const uint8_t* expected = image + address;
         if (std::memcmp(received.data(), expected, block) != 0) {
             uint32_t first = 0;
             while (received[first] == expected[first])
                 ++first;
-            return Outcome::failure(MessageCatalogue::text(Msg::VerifyErrorAt, language) +
+            return Outcome::failure(MessageCatalogue::text(Msg::VerifyErrorAt, workbench.languageIndex) +
                                     AddressText(address + first));
         }
         host.setProgress(address);
         host.pumpEvents();
         address += block;
     }
+    return Outcome::success();
+}
+
+Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span)
+{
+    host.setStateText(MessageCatalogue::text(Msg::Verifying, workbench.languageIndex));
+    host.showProgress(static_cast<uint32_t>(workbench.buffers.dataLength));
+    if (Outcome verified = VerifyBlocks(workbench, host, chip, span, workbench.buffers.flash()); !verified.ok())
+        return verified;
     host.hideProgress();
     return Outcome::success();
 }

@@ -8,6 +8,24 @@
 #include "ops/StreamSpans.h"
 #include "core/Workbench.h"
 
+Outcome WriteBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
+                    const uint8_t* image)
+{
+    if (!StartStream(workbench, chip, span.start, 0))
+        return FailedAt(workbench, Msg::WriteFailedAt, span.start);
+    // The last block may pass the span's end, never the chip's; it carries the
+    // image's bytes from there.
+    for (uint32_t address = span.start; address < span.end;) {
+        const uint32_t block = BlockAt(chip, address);
+        if (workbench.link.USB_bulk_write(image + address, int(block)) != int(block))
+            return FailedAt(workbench, Msg::WriteFailedAt, address);
+        host.setProgress(address);
+        host.pumpEvents();
+        address += block;
+    }
+    return Outcome::success();
+}
+
 Outcome WriteChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span)
 {
     host.setStateText(MessageCatalogue::text(Msg::Writing, workbench.languageIndex));
@@ -17,20 +35,8 @@ Outcome WriteChip(Workbench& workbench, OperationHost& host, const ChipRecord& c
         buffers.dataLength = PageRoundedLength(buffers.dataLength, chip.flashPage);
 
     host.showProgress(span.end);
-    if (!StartStream(workbench, chip, span.start, 0))
-        return FailedAt(workbench, Msg::WriteFailedAt, span.start);
-
-    // The last block may pass the span's end, never the chip's; it carries the
-    // buffer's bytes from there.
-    const uint8_t* flash = buffers.flash();
-    for (uint32_t address = span.start; address < span.end;) {
-        const uint32_t block = BlockAt(chip, address);
-        if (workbench.link.USB_bulk_write(flash + address, int(block)) != int(block))
-            return FailedAt(workbench, Msg::WriteFailedAt, address);
-        host.setProgress(address);
-        host.pumpEvents();
-        address += block;
-    }
+    if (Outcome written = WriteBlocks(workbench, host, chip, span, buffers.flash()); !written.ok())
+        return written;
     if (const uint32_t settle = BehaviourOfClass(chip.chipClass).writeSettleMs; settle != 0)
         host.sleepMs(settle);
     host.hideProgress();

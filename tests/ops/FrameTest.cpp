@@ -97,7 +97,8 @@ TEST_F(FrameTest, AutoErasesProgramsWaitsAndVerifies)
 
     ASSERT_TRUE(run(Operation::Auto));
 
-    EXPECT_EQ(commandOpcodes()[1], CommandBlock::Erase);
+    EXPECT_EQ(commandOpcodes()[1], CommandBlock::PollStatus) << "protection looked at first";
+    EXPECT_EQ(commandOpcodes()[2], CommandBlock::Erase);
     EXPECT_EQ(blockAddresses(BELCOR_SIM_EVENT_DATA_OUT), (std::vector<uint32_t>{0, 0x100}));
     EXPECT_EQ(blockAddresses(BELCOR_SIM_EVENT_DATA_IN), (std::vector<uint32_t>{0, 0x100}));
     EXPECT_EQ(std::count(host.sleeps.begin(), host.sleeps.end(), 350u), 1);
@@ -151,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"LostReplyMidVerify", Operation::Verify, BELCOR_SIM_LOSE_REPLY, 4,
                   "Verify failed at address 200h."},
         FaultCase{"LostPollReply", Operation::Erase, BELCOR_SIM_LOSE_REPLY, 1, "Erase failed at address 0h."},
-        FaultCase{"UnplugMidWrite", Operation::Write, BELCOR_SIM_UNPLUG, 6, "Write failed at address 300h."}),
+        // Write first reads the status register: two transfers more.
+        FaultCase{"UnplugMidWrite", Operation::Write, BELCOR_SIM_UNPLUG, 8, "Write failed at address 300h."}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -273,7 +273,7 @@ INSTANTIATE_TEST_SUITE_P(
         std::pair<const char*, void (*)(SimDriver&)>("UnknownEraseParameter",
                                                      [](SimDriver& d) { d.command(d.erase(0x1234)); }),
         std::pair<const char*, void (*)(SimDriver&)>("UnknownChipInstruction",
-                                                     [](SimDriver& d) { d.exchange(d.chipCommand(0x06)); })),
+                                                     [](SimDriver& d) { d.exchange(d.chipCommand(0xAB)); })),
     [](const auto& info) { return std::string(info.param.first); });
 
 TEST_F(ProgrammerTest, HardwareInformationCarriesTheVersions)

@@ -1,0 +1,109 @@
+#include "ops/OperationFrame.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <optional>
+
+#include "buffers/BufferSet.h"
+#include "chips/ChipCatalogue.h"
+#include "chips/ChipRecord.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
+#include "link/DeviceSession.h"
+#include "ops/FamilyBehaviour.h"
+#include "ops/StreamSpans.h"
+
+namespace {
+
+constexpr uint16_t LargestPage = 256;  // the routines' receive areas hold one such block
+
+std::string pageRefusal(const Workbench& workbench, const ChipRecord& chip)
+{
+    std::string message = FrameText(workbench, Msg::PageSizeUnsupported);
+    message.replace(message.find("%1"), 2, std::to_string(chip.flashPage));
+    return message;
+}
+
+// An erase page is always whole: on a chip that ends inside a page, the last
+// one would reach past the chip.
+std::string erasePageRefusal(const Workbench& workbench, const ChipRecord& chip)
+{
+    std::string message = FrameText(workbench, Msg::PagesDoNotFillChip);
+    message.replace(message.find("%1"), 2, std::to_string(chip.flashSize));
+    message.replace(message.find("%2"), 2, std::to_string(chip.flashPage));
+    return message;
+}
+
+// Differences of a steady clock, so an operation across midnight still shows
+// its true duration.
+std::string elapsedText(int64_t milliseconds)
+{
+    const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
+    char formatted[32];
+    std::snprintf(formatted, sizeof formatted, "%02" PRId64 ":%02" PRId64 ":%02" PRId64, seconds / 3600,
+                  seconds / 60 % 60, seconds % 60);
+    return formatted;
+}
+
+}  // namespace
+
+const std::string& FrameText(const Workbench& workbench, Msg message)
+{
+    return MessageCatalogue::text(message, workbench.languageIndex);
+}
+
+void TakeOverViewEdits(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
+{
+    if (!host.flashViewModified())
+        return;
+    const uint32_t count = std::min({host.flashViewByteCount(), chip.flashSize, BufferSet::FlashCapacity});
+    host.copyFlashViewOut(workbench.buffers.flash(), count);
+    workbench.buffers.dataLength = static_cast<int32_t>(count);
+    host.clearFlashViewModified();
+}
+
+std::string RefusalOf(const Workbench& workbench, const ChipRecord& chip, Operation operation,
+                      const AutoOptions& options)
+{
+    if (chip.flashPage == 0 || chip.flashPage > LargestPage)
+        return pageRefusal(workbench, chip);
+    const bool erases = operation == Operation::Erase || (operation == Operation::Auto && options.erase);
+    if (erases && BehaviourOfClass(chip.chipClass).erase == EraseMethod::PageByPage &&
+        chip.flashSize % chip.flashPage != 0)
+        return erasePageRefusal(workbench, chip);
+    const bool writes = operation == Operation::Write || (operation == Operation::Auto && options.program);
+    const bool verifies = operation == Operation::Verify || (operation == Operation::Auto && options.verify);
+    std::optional<Msg> refusal;
+    if (operation == Operation::Read && chip.flashSize > BufferSet::FlashCapacity)
+        refusal = Msg::ChipOutsideBuffer;
+    if (!refusal && writes)
+        refusal = WriteSpan(workbench.buffers, chip).refusal;
+    if (!refusal && verifies)
+        refusal = VerifySpan(workbench.buffers, chip).refusal;
+    return refusal ? FrameText(workbench, *refusal) : std::string();
+}
+
+bool OpenFramedSession(Workbench& workbench, OperationHost& host)
+{
+    const int session = DeviceSessionBegin(workbench, host);
+    if (session != 1 && session != 4 && session != 6) {
+        DeviceSessionEnd(workbench, host);
+        host.setStateText(FrameText(workbench, Msg::NotConnected));
+        return false;
+    }
+    workbench.startMs = host.nowMs();
+    return true;
+}
+
+void ShowTiming(Workbench& workbench, OperationHost& host)
+{
+    workbench.endMs = host.nowMs();
+    host.setElapsedText(elapsedText(workbench.endMs - workbench.startMs));
+    host.beep();
+}
+
+void LogCompletion(OperationHost& host, const std::string& text)
+{
+    host.insertLogLine(text + " (" + host.longTimeText() + ")");
+}

@@ -1,0 +1,192 @@
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "buffers/BufferSet.h"
+#include "chips/ChipCatalogue.h"
+#include "chips/ChipRecord.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
+#include "link/DeviceSession.h"
+#include "ops/BlockRoutines.h"
+#include "ops/BlockStream.h"
+#include "ops/FamilyBehaviour.h"
+#include "ops/FlashInstructions.h"
+#include "ops/OperationFrame.h"
+#include "ops/StreamSpans.h"
+#include "ops/UpdateOperations.h"
+#include "ops/UpdatePlan.h"
+
+namespace {
+
+// A sector erase takes 45 ms on typical parts (400 ms at worst), a block erase
+// 150 ms (2 s): the status is first read when the typical time is nearly up.
+constexpr BusyWait SectorEraseWait{0, 2000, Msg::EraseFailedAt, Msg::EraseTimedOut};
+constexpr BusyWait BlockEraseWait{100, 5000, Msg::EraseFailedAt, Msg::EraseTimedOut};
+
+bool canUpdate(const ChipRecord& chip)
+{
+    if (chip.chipClass == I2cEeprom24)
+        return true;
+    // A programming block must lie inside one sector.
+    return chip.chipClass == SpiFlash25 && SectorBytes % BlockSize(chip) == 0;
+}
+
+std::string refusalOf(const Workbench& workbench, const ChipRecord& chip)
+{
+    // Refused like a Read (the whole chip is read) and like an Auto that programs and verifies.
+    std::string refusal = RefusalOf(workbench, chip, Operation::Read, {});
+    if (refusal.empty())
+        refusal = RefusalOf(workbench, chip, Operation::Auto, {});
+    if (refusal.empty() && !canUpdate(chip))
+        refusal = FrameText(workbench, Msg::UpdateUnsupported);
+    return refusal;
+}
+
+// Images of the whole chip, with room for a last block that passes its end.
+std::vector<uint8_t> chipImage(const ChipRecord& chip)
+{
+    return std::vector<uint8_t>(size_t(chip.flashSize) + BlockSize(chip), 0xFF);
+}
+
+// What Auto leaves on the chip: the buffer over the blocks the write span
+// covers, blank everywhere else.
+std::vector<uint8_t> targetImage(const Workbench& workbench, const ChipRecord& chip, const StreamSpan& span)
+{
+    std::vector<uint8_t> target = chipImage(chip);
+    if (span.start < span.end) {
+        const uint64_t block = BlockSize(chip);
+        const uint64_t written = (uint64_t(span.end - span.start) + block - 1) / block * block;
+        const uint64_t end = std::min<uint64_t>({span.start + written, chip.flashSize, BufferSet::FlashCapacity});
+        std::copy(workbench.buffers.flash() + span.start, workbench.buffers.flash() + end,
+                  target.begin() + span.start);
+    }
+    return target;
+}
+
+void startPhase(Workbench& workbench, OperationHost& host, const ChipRecord& chip, Msg text)
+{
+    host.setStateText(FrameText(workbench, text));
+    host.showProgress(chip.flashSize);
+}
+
+Outcome eraseSectors(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const UpdatePlan& plan)
+{
+    if (plan.chipErase)
+        return EraseChip(workbench, host, chip);
+    startPhase(workbench, host, chip, Msg::UpdateErasing);
+    for (const UpdatePlan::Erase& erase : plan.erases) {
+        const std::vector<uint8_t> instruction = EraseInstruction(chip, erase.unit, erase.address);
+        if (!CommandDone(SendWithWriteEnable(workbench, instruction)))
+            return FailedAt(workbench, Msg::EraseFailedAt, erase.address);
+        BusyWait wait = erase.unit == EraseUnit::Sector ? SectorEraseWait : BlockEraseWait;
+        wait.address = erase.address;
+        uint8_t status = 0;
+        if (Outcome ready = WaitWhileBusy(workbench, host, wait, status); !ready.ok())
+            return ready;
+        host.setProgress(erase.address);
+        host.pumpEvents();
+    }
+    return Outcome::success();
+}
+
+Outcome programBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const UpdatePlan& plan,
+                      const uint8_t* target)
+{
+    startPhase(workbench, host, chip, Msg::UpdateProgramming);
+    for (const StreamSpan& run : plan.programs) {
+        if (Outcome written = WriteBlocks(workbench, host, chip, run, target); !written.ok())
+            return written;
+    }
+    if (const uint32_t settle = BehaviourOfClass(chip.chipClass).writeSettleMs; settle != 0 && !plan.programs.empty())
+        host.sleepMs(settle);
+    return Outcome::success();
+}
+
+Outcome verifyTouched(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const UpdatePlan& plan,
+                      const UpdateOptions& options, const uint8_t* target)
+{
+    startPhase(workbench, host, chip, Msg::UpdateVerifying);
+    const std::vector<StreamSpan> spans =
+        options.verifyWholeSpan ? std::vector<StreamSpan>{VerifySpan(workbench.buffers, chip).span} : plan.touched;
+    for (const StreamSpan& span : spans) {
+        if (Outcome verified = VerifyBlocks(workbench, host, chip, span, target); !verified.ok())
+            return verified;
+    }
+    return Outcome::success();
+}
+
+Outcome updateChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const UpdateOptions& options,
+                   UpdatePlan& plan)
+{
+    if (Outcome unprotected = RefuseIfProtected(workbench, chip); !unprotected.ok())
+        return unprotected;
+    const StreamSpan span = WriteSpan(workbench.buffers, chip).span;
+    // As after a Write, the chip holds whole pages and a later Verify covers them.
+    if (!workbench.buffers.range.enabled)
+        workbench.buffers.dataLength = PageRoundedLength(workbench.buffers.dataLength, chip.flashPage);
+    const std::vector<uint8_t> target = targetImage(workbench, chip, span);
+
+    std::vector<uint8_t> present = chipImage(chip);
+    startPhase(workbench, host, chip, Msg::UpdateReading);
+    if (Outcome read = ReadBlocks(workbench, host, chip, {0, chip.flashSize}, present.data()); !read.ok())
+        return read;
+
+    const uint32_t block = BlockSize(chip);
+    plan = chip.chipClass == SpiFlash25 ? PlanFlashUpdate(present.data(), target.data(), chip.flashSize, block)
+                                        : PlanEepromUpdate(present.data(), target.data(), chip.flashSize, block);
+    if (plan.chipErase || !plan.erases.empty()) {
+        if (Outcome erased = eraseSectors(workbench, host, chip, plan); !erased.ok())
+            return erased;
+    }
+    if (Outcome programmed = programBlocks(workbench, host, chip, plan, target.data()); !programmed.ok())
+        return programmed;
+    if (Outcome verified = verifyTouched(workbench, host, chip, plan, options, target.data()); !verified.ok())
+        return verified;
+    host.hideProgress();
+    return Outcome::success();
+}
+
+std::string completionText(const Workbench& workbench, const ChipRecord& chip, const UpdatePlan& plan)
+{
+    const bool flash = chip.chipClass == SpiFlash25;
+    std::string text = FrameText(workbench, flash ? Msg::UpdateDoneSectors : Msg::UpdateDonePages);
+    const uint32_t counts[] = {plan.skipped, plan.programmed, plan.erased};
+    for (int i = 0; i < (flash ? 3 : 2); ++i) {
+        const std::string placeholder = "%" + std::to_string(i + 1);
+        text.replace(text.find(placeholder), placeholder.size(), std::to_string(counts[i]));
+    }
+    return text;
+}
+
+}  // namespace
+
+bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options)
+{
+    if (workbench.busy) {
+        host.beep();
+        return false;
+    }
+    // A copy, so that nothing done to the table meanwhile changes the chip under way.
+    const ChipRecord chip = workbench.catalogue.currentRecord();
+    TakeOverViewEdits(workbench, host, chip);
+    if (workbench.buffers.dataLength <= 0)
+        return false;
+    if (const std::string refusal = refusalOf(workbench, chip); !refusal.empty()) {
+        host.errorBox(refusal);
+        return false;
+    }
+
+    if (!OpenFramedSession(workbench, host))
+        return false;
+    UpdatePlan plan;
+    const Outcome outcome = updateChip(workbench, host, chip, options, plan);
+    if (outcome.ok())
+        LogCompletion(host, completionText(workbench, chip, plan));
+    else
+        host.errorBox(outcome.message());
+    ShowTiming(workbench, host);
+    DeviceSessionEnd(workbench, host);
+    return outcome.ok();
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+struct Workbench;
+class OperationHost;
+
+// Belcor's own operations beside the specified ones, in the same frame.
+
+struct UpdateOptions {
+    // Verify the whole write span afterwards instead of only what was touched.
+    bool verifyWholeSpan = false;
+};
+
+// Update: leaves the chip as Auto would (the buffer over the write span, blank
+// elsewhere) but touches only what differs. The chip is read whole and
+// compared; a serial flash is then worked sector by sector (4 KiB): equal
+// sectors are skipped, those that programming alone reaches get only their
+// differing blocks programmed, the others are erased (by sector, by 64 KiB
+// block or the whole chip, whichever is quicker) and their non-blank blocks
+// programmed. A 24-series EEPROM gets only the blocks that differ written.
+// Then what was touched is verified. The completion line counts the sectors
+// (pages) skipped, programmed and erased. A protected serial flash is refused
+// before anything is written. Same refusals and silent stops as Auto.
+bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options = {});
+
+// Remove protection: write enable and a write of 0 into a serial flash's status
+// register, checked by the status poll that follows.
+bool RunRemoveProtection(Workbench& workbench, OperationHost& host);
