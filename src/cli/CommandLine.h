@@ -8,7 +8,7 @@
 // What belcor-cli was asked to do, as parsed from its arguments.
 struct CommandLine {
     enum class Command { Help, Status, Detect, Read, Blank, Erase, Write, Verify, Auto, Batch, Convert, Info,
-                         Upgrade, List };
+                         Upgrade, List, Job, Log };
 
     Command command = Command::Help;
     std::vector<std::string> files;  // the command's own arguments, in order
@@ -26,6 +26,18 @@ struct CommandLine {
     bool noVerify = false;               // auto, batch
     std::optional<uint32_t> batchCount;  // batch: stop after this many chips
     std::optional<uint32_t> capacity;    // convert: size of the load block
+
+    // Production: job create's image, serial rule, lock and note; batch's job
+    // file (or log export's job name); the log databases; export's file and start.
+    std::string image;
+    std::string serial;
+    bool locked = false;
+    bool reuseSerials = false;
+    std::string note;
+    std::string job;
+    std::vector<std::string> logDb;
+    std::string csv;
+    std::string since;
 
     bool rangeGiven() const { return rangeStart || rangeEnd; }
 };

@@ -30,6 +30,11 @@ private:
     int info();
     int upgrade();
     int list();
+    int job();
+    int createJob();
+    int showJob();
+    int jobBatch();
+    int exportLog();
 
     bool loadDatabase();
     bool chooseChip();

@@ -81,12 +81,13 @@ CliResult CliTest::runScenario(const std::string& scenario, std::vector<std::str
     return run(arguments);
 }
 
-CliResult CliTest::interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark) const
+CliResult CliTest::interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark,
+                                       int signal) const
 {
     const pid_t child = start(arguments);
     for (int waitedMs = 0; child > 0 && waitedMs < 30000; waitedMs += 20) {
         if (Contains(readText(path("stdout.txt")), mark)) {
-            kill(child, SIGINT);
+            kill(child, signal);
             break;
         }
         usleep(20000);

@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+#include <csignal>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -27,9 +29,10 @@ protected:
     CliResult run(const std::vector<std::string>& arguments) const;
     // Runs with --simulator=<a scenario file holding `scenario`>.
     CliResult runScenario(const std::string& scenario, std::vector<std::string> arguments) const;
-    // Starts a run, presses Ctrl-C (SIGINT) once stdout shows `mark`, and
-    // waits for the end.
-    CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark) const;
+    // Starts a run, presses Ctrl-C (SIGINT, or sends `signal`) once stdout
+    // shows `mark`, and waits for the end.
+    CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark,
+                                  int signal = SIGINT) const;
 
     std::string path(const std::string& name) const;
     void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
