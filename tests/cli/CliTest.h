@@ -27,7 +27,7 @@ protected:
     CliResult run(const std::vector<std::string>& arguments) const;
     // Runs with --simulator=<a scenario file holding `scenario`>.
     CliResult runScenario(const std::string& scenario, std::vector<std::string> arguments) const;
-    // Starts a run, presses Ctrl-C (SIGINT) once stdout shows `mark`, and
+    // Starts a run, presses Ctrl-C (SIGINT) once stderr shows `mark`, and
     // waits for the end.
     CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark) const;
 
