@@ -1,4 +1,3 @@
-#include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
@@ -6,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "app/GuardedApplication.h"
 #include "app/Settings.h"
 #include "app/TForm1.h"
 #include "core/RunningExecutable.h"
@@ -56,18 +56,25 @@ std::unique_ptr<SimulatorLibrary> startSimulator(const std::string& executable, 
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    // Lets Wayland desktops match the window to its desktop entry and icon.
-    QGuiApplication::setDesktopFileName("belcor");
-    const Options options = parseOptions(QCoreApplication::arguments());
-    TUsbBulk::setTraceEnabled(options.verbose);
-    const std::string executable = RunningExecutable::path(argv[0]);
-    std::unique_ptr<SimulatorLibrary> simulator;
-    if (options.simulator)
-        simulator = startSimulator(executable, options.scenario);
+    GuardedApplication application(argc, argv);
+    try {
+        // Lets Wayland desktops match the window to its desktop entry and icon.
+        QGuiApplication::setDesktopFileName("belcor");
+        const Options options = parseOptions(QCoreApplication::arguments());
+        TUsbBulk::setTraceEnabled(options.verbose);
+        const std::string executable = RunningExecutable::path(argv[0]);
+        std::unique_ptr<SimulatorLibrary> simulator;
+        if (options.simulator)
+            simulator = startSimulator(executable, options.scenario);
 
-    TForm1 window(Settings::pathBeside(executable, ".ini"), Settings::pathBeside(executable, ".Dat"),
-                  simulator.get());
-    window.show();
-    return application.exec();
+        TForm1 window(Settings::pathBeside(executable, ".ini"), Settings::pathBeside(executable, ".Dat"),
+                      simulator.get());
+        application.setLanguageSource([&window] { return window.workbench().languageIndex; });
+        window.show();
+        const int status = application.exec();
+        application.setLanguageSource({});
+        return status;
+    } catch (...) {
+        GuardedApplication::endAfter(std::current_exception(), GuardedApplication::currentLanguage());
+    }
 }

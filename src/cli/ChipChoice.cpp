@@ -67,7 +67,14 @@ ChipChoice ChooseChip(const ChipCatalogue& catalogue, const std::string& wanted)
         rowsWhere(rows, [&](const ChipSearchRow& row) { return ChipText::equalsIgnoringCase(row.name, name); });
     if (!exact.empty())
         return {exact};
-    return {rowsWhere(rows, [&](const ChipSearchRow& row) { return startsWithIgnoringCase(row.name, name); })};
+    // Whatever 'belcor-cli list' shows for the same text is a candidate too.
+    std::vector<int32_t> listed;
+    for (const ChipSearchRow& row : FindChips(catalogue, name))
+        listed.push_back(row.slot);
+    return {rowsWhere(rows, [&](const ChipSearchRow& row) {
+        return startsWithIgnoringCase(row.name, name) ||
+               std::find(listed.begin(), listed.end(), row.slot) != listed.end();
+    })};
 }
 
 std::string ChipChoice::refusal(const std::string& wanted) const

@@ -8,8 +8,9 @@
 
 // The chip that --chip names. "TYPE,MANUFACTURER,NAME" must match one title
 // item for item; a bare NAME matches chip names (letter case ignored), and
-// when no name equals it, the names that begin with it. More than one match
-// is refused with the candidates, so that a chip is never guessed.
+// when no name equals it, the names that begin with it and every chip
+// 'belcor-cli list NAME' shows. More than one match is refused with the
+// candidates, so that a chip is never guessed.
 struct ChipChoice {
     std::vector<ChipSearchRow> candidates;
 

@@ -123,7 +123,8 @@ int CommandRunner::runChipCommand()
     }
     if (!(line_.chip.empty() ? detectChip() : chooseChip()))
         return Failure;
-    announceChip();
+    // Which chip the command works on is context; detect's own result is the chip.
+    host_.printNote(chipText());
     if (line_.rangeGiven() && !applyRange())
         return Failure;
     switch (line_.command) {
@@ -194,12 +195,12 @@ bool CommandRunner::detectChip()
     return outcome == DetectionOutcome::SerialFlashFound;
 }
 
-void CommandRunner::announceChip()
+std::string CommandRunner::chipText() const
 {
     const ChipCatalogue& catalogue = workbench_.catalogue;
     const ChipRecord& chip = catalogue.currentRecord();
-    host_.printLine("Chip: " + ChipTitleText(ChipRowOf(catalogue, catalogue.currentChip)) + " (" +
-                    std::to_string(chip.flashSize) + " bytes, page " + std::to_string(chip.flashPage) + ")");
+    return "Chip: " + ChipTitleText(ChipRowOf(catalogue, catalogue.currentChip)) + " (" +
+           std::to_string(chip.flashSize) + " bytes, page " + std::to_string(chip.flashPage) + ")";
 }
 
 int CommandRunner::status()
@@ -213,7 +214,7 @@ int CommandRunner::detect()
 {
     if (DetectChip(workbench_, host_) != DetectionOutcome::SerialFlashFound)
         return Failure;
-    announceChip();
+    host_.printLine(chipText());
     return Success;
 }
 
@@ -301,8 +302,8 @@ int CommandRunner::convert()
         return Failure;
     }
     const FileLoad load = LoadBufferFile(input, block.data(), capacity);
-    for (const std::string& error : load.errors)
-        host_.printError(error);
+    for (const std::string& message : LoadMessages(load, input, English))
+        host_.printError(message);
     if (!load.ok())
         return Failure;
     const auto extent = static_cast<uint32_t>(load.count);

@@ -39,7 +39,8 @@ private:
     bool loadDatabase();
     bool chooseChip();
     bool detectChip();
-    void announceChip();
+    // "Chip: TITLE (SIZE bytes, page PAGE)" of the selected chip.
+    std::string chipText() const;
     bool applyRange();
     bool loadFlashFile(const std::string& path);
     AutoOptions autoOptions() const;

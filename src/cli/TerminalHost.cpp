@@ -1,5 +1,6 @@
 #include "cli/TerminalHost.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -70,13 +71,28 @@ void TerminalHost::errorBox(const std::string& text)
     printError(text);
 }
 
+void TerminalHost::printNote(const std::string& text)
+{
+    lastPrintedLogLine_.clear();
+    progress_.stop();
+    std::fflush(out_);
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        if (text.find_first_not_of(" \t\r", start) < end)
+            std::fprintf(err_, "%s\n", text.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+    std::fflush(err_);
+}
+
 void TerminalHost::informationBox(const std::string& text)
 {
     const std::string& log = lastPrintedLogLine_;
     const bool repeatsCompletion = log.size() > text.size() + 3 && log.starts_with(text) &&
                                    log.compare(text.size(), 2, " (") == 0 && log.ends_with(')');
     if (!repeatsCompletion)
-        printLine(text);
+        printNote(text);
 }
 
 bool TerminalHost::question(const std::string& text)
@@ -94,7 +110,7 @@ bool TerminalHost::question(const std::string& text)
 void TerminalHost::insertLogLine(const std::string& line)
 {
     firstLogLine_ = line;
-    printLine(line);
+    printNote(line);
     lastPrintedLogLine_ = line;
 }
 

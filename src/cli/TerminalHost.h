@@ -7,8 +7,10 @@
 #include "cli/ProgressDisplay.h"
 #include "core/OperationHost.h"
 
-// The command line's side of OperationHost. Information and completion lines
-// go to stdout, errors ("error: ...") and progress to stderr; questions get
+// The command line's side of OperationHost. Standard output carries only
+// what a script wants: the command's results, the saved file and the summary.
+// The window's log lines and information boxes go to stderr without their
+// blank lines, as do errors ("error: ...") and progress; questions get
 // the answer the running command implies; waits really sleep. It also counts
 // what happened, so that a command can tell success from failure: the core's
 // routines report failures only through the host.
@@ -29,6 +31,8 @@ public:
     // A line of the command line's own, on stdout or as "error: ..." on stderr.
     void printLine(const std::string& line);
     void printError(const std::string& text);
+    // A log line or information box: on stderr, blank lines left out.
+    void printNote(const std::string& text);
 
     void setStateText(const std::string& text) override;
     void setElapsedText(const std::string& text) override;

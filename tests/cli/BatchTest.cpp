@@ -11,7 +11,7 @@ TEST_F(CliTest, BatchProgramsEachChipTheFeederSeats)
     writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
     const CliResult result = runScenario(FedFlash, {"batch", path("image.bin"), "--count", "2"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(CountLines(result.out, "AUTO Complete! ("), 2) << result.out;
+    EXPECT_EQ(CountLines(result.err, "AUTO Complete! ("), 2) << result.err;
     EXPECT_EQ(CountLines(result.out, "Batch: 2 chips done, 0 failed"), 1);
 }
 

@@ -86,7 +86,7 @@ CliResult CliTest::interruptOnceOutput(const std::vector<std::string>& arguments
 {
     const pid_t child = start(arguments);
     for (int waitedMs = 0; child > 0 && waitedMs < 30000; waitedMs += 20) {
-        if (Contains(readText(path("stdout.txt")), mark)) {
+        if (Contains(readText(path("stdout.txt")) + readText(path("stderr.txt")), mark)) {
             kill(child, signal);
             break;
         }

@@ -29,8 +29,8 @@ protected:
     CliResult run(const std::vector<std::string>& arguments) const;
     // Runs with --simulator=<a scenario file holding `scenario`>.
     CliResult runScenario(const std::string& scenario, std::vector<std::string> arguments) const;
-    // Starts a run, presses Ctrl-C (SIGINT, or sends `signal`) once stdout
-    // shows `mark`, and waits for the end.
+    // Starts a run, presses Ctrl-C (SIGINT, or sends `signal`) once stdout or
+    // stderr shows `mark`, and waits for the end.
     CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark,
                                   int signal = SIGINT) const;
 

@@ -63,6 +63,9 @@ TEST_P(FrontEndAgreement, SameOutputThroughBothLibraries)
     EXPECT_EQ(system.exitCode, simulator.exitCode) << system.err << simulator.err;
     EXPECT_EQ(Comparable(system.out, path("system.bin")), Comparable(simulator.out, path("simulated.bin")))
         << "system libraries:\n" << system.out << "simulator:\n" << simulator.out;
+    // The log lines, boxes and progress go to stderr; they must agree as well.
+    EXPECT_EQ(Comparable(system.err, path("system.bin")), Comparable(simulator.err, path("simulated.bin")))
+        << "system libraries:\n" << system.err << "simulator:\n" << simulator.err;
     EXPECT_EQ(readFile("system.bin"), readFile("simulated.bin"));
 }
 

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <exception>
+#include <string>
+
+// The text shown for an exception that nothing below the top level caught:
+// running out of memory has its own sentence, anything else names what it
+// says of itself.
+std::string UnexpectedErrorText(std::exception_ptr error, int language);
