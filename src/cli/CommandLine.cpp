@@ -19,7 +19,7 @@ struct CommandShape {
     size_t maximumFiles;
 };
 
-constexpr std::array<CommandShape, 13> Commands = {{
+constexpr std::array<CommandShape, 15> Commands = {{
     {"status", Command::Status, 0, 0},
     {"detect", Command::Detect, 0, 0},
     {"read", Command::Read, 1, 1},
@@ -33,6 +33,8 @@ constexpr std::array<CommandShape, 13> Commands = {{
     {"info", Command::Info, 0, 0},
     {"upgrade", Command::Upgrade, 1, 1},
     {"list", Command::List, 0, 1},
+    {"update", Command::Update, 1, 1},
+    {"unprotect", Command::Unprotect, 0, 0},
 }};
 
 const CommandShape* findCommand(std::string_view name)
@@ -82,6 +84,8 @@ bool isChipCommand(Command command)
     case Command::Verify:
     case Command::Auto:
     case Command::Batch:
+    case Command::Update:
+    case Command::Unprotect:
         return true;
     default:
         return false;
@@ -91,7 +95,7 @@ bool isChipCommand(Command command)
 bool takesFile(Command command)
 {
     return command == Command::Write || command == Command::Verify || command == Command::Auto ||
-           command == Command::Batch;
+           command == Command::Batch || command == Command::Update;
 }
 
 ParsedCommandLine failure(std::string error)
@@ -107,9 +111,11 @@ std::string misplacedOption(const CommandLine& line)
     if (!line.chip.empty() && !isChipCommand(command))
         return "--chip applies only to chip commands";
     if (line.rangeGiven() && !takesFile(command))
-        return "--start and --end apply only to write, verify, auto and batch";
+        return "--start and --end apply only to write, verify, auto, batch and update";
     if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch)
         return "--no-erase and --no-verify apply only to auto and batch";
+    if (line.verifyAll && command != Command::Update)
+        return "--verify-all applies only to update";
     if (line.batchCount && command != Command::Batch)
         return "--count applies only to batch";
     if (line.capacity && command != Command::Convert)
@@ -147,7 +153,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             continue;
         }
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
-                            name == "--no-verify";
+                            name == "--no-verify" || name == "--verify-all";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -155,6 +161,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.verbose = line.verbose || name == "--verbose";
             line.noErase = line.noErase || name == "--no-erase";
             line.noVerify = line.noVerify || name == "--no-verify";
+            line.verifyAll = line.verifyAll || name == "--verify-all";
             continue;
         }
         if (name != "--chip" && name != "--start" && name != "--end" && name != "--count" && name != "--capacity")
@@ -233,6 +240,10 @@ std::string HelpText()
            "  upgrade FILE.fwpk      Upgrade the programmer's firmware.\n"
            "  list [TEXT]            List the chip database, or the chips whose title contains TEXT, as\n"
            "                         TYPE,MANUFACTURER,NAME,SIZE,PAGE lines (exit 1 when none matches).\n"
+           "  update FILE            Leave the chip as auto would, but erase and program only the sectors\n"
+           "                         (serial flash) or pages (24-series EEPROM) that differ; the last line\n"
+           "                         counts them.\n"
+           "  unprotect              Clear a serial flash's block protection (its status register).\n"
            "\n"
            "Options:\n"
            "  --chip NAME            Use the chip of this name (see 'list'); a name that is not unique\n"
@@ -242,10 +253,11 @@ std::string HelpText()
            "                         Without --chip, chip commands detect the seated chip and use it\n"
            "                         when it is a serial flash of the database.\n"
            "  --start ADDR, --end ADDR\n"
-           "                         Hexadecimal address range for write, verify, auto and batch;\n"
+           "                         Hexadecimal address range for write, verify, auto, batch and update;\n"
            "                         FILE is loaded at the start address. Rounded out to whole pages.\n"
            "  --no-erase, --no-verify\n"
            "                         Leave out the erase or verify step of auto and batch.\n"
+           "  --verify-all           update: verify the whole span, not only what was changed.\n"
            "  --count N              batch: stop after N chips.\n"
            "  --capacity BYTES       convert: size of the load block (default 64 MiB).\n"
            "  --simulator[=FILE]     Use the programmer simulator beside the executable, set up by the\n"

@@ -16,6 +16,7 @@
 #include "maint/FirmwareUpgrade.h"
 #include "maint/HardwareInfo.h"
 #include "ops/SelectChip.h"
+#include "ops/UpdateOperations.h"
 
 namespace {
 
@@ -123,6 +124,12 @@ int CommandRunner::runChipCommand()
         if (!loadFlashFile(line_.files.front()))
             return Failure;
         return operate(operationOf(line_.command));
+    case Command::Update:
+        if (!loadFlashFile(line_.files.front()))
+            return Failure;
+        return RunUpdate(workbench_, host_, UpdateOptions{line_.verifyAll}) ? Success : Failure;
+    case Command::Unprotect:
+        return RunRemoveProtection(workbench_, host_) ? Success : Failure;
     default:
         return operate(operationOf(line_.command));
     }
