@@ -233,8 +233,12 @@ bool Scenario::readImage(const std::string& path, const std::string& origin, std
     std::filesystem::path file(path);
     if (file.is_relative())
         file = std::filesystem::path(origin).parent_path() / file;
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
+    // Devices and pipes could stream without end.
+    std::error_code ignored;
+    std::ifstream stream;
+    if (std::filesystem::is_regular_file(file, ignored))
+        stream.open(file, std::ios::binary);
+    if (!stream.is_open()) {
         reason = "cannot open the image \"" + file.string() + "\"";
         return false;
     }

@@ -28,6 +28,7 @@
 #include "core/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
 #include "app/Settings.h"
+#include "app/UpdateActions.h"
 #include "app/SimulatorMenu.h"
 #include "app/TAboutBox.h"
 #include "buffers/BufferCommands.h"
@@ -110,6 +111,7 @@ TForm1::TForm1(const std::string& settingsPath, const std::string& databasePath,
     workbench_.link.setSleep([this](uint32_t milliseconds) { host_.sleepMs(milliseconds); });
 
     connectHandlers();
+    updateActions_ = new UpdateActions(*ui.O3, workbench_, host_, [this] { finishCommand(); }, this);
     FormCreate();
 
     if (simulator_) {
@@ -301,6 +303,7 @@ void TForm1::ApplyLanguage()
     form3_->ApplyLanguage(language);
     form4_->ApplyLanguage(language);
     form6_->ApplyLanguage(language);
+    updateActions_->ApplyLanguage(language);
     if (simulatorMenu_)
         simulatorMenu_->ApplyLanguage(language);
 }

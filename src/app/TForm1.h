@@ -20,6 +20,7 @@ class TForm2;
 class TForm3;
 class TForm4;
 class TForm6;
+class UpdateActions;
 
 // The main window: tool bar, menus, chip group, hex views, options, log pane
 // and status bar. It owns the Workbench and the dialogs; its handlers read the
@@ -113,6 +114,7 @@ private:
     std::unique_ptr<Settings> settings_;
     SimulatorLibrary* simulator_;
     SimulatorMenu* simulatorMenu_ = nullptr;
+    UpdateActions* updateActions_ = nullptr;
     DeviceWatcher* deviceWatcher_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     TForm2* form2_ = nullptr;

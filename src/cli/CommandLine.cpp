@@ -19,7 +19,7 @@ struct CommandShape {
     size_t maximumFiles;
 };
 
-constexpr std::array<CommandShape, 15> Commands = {{
+constexpr std::array<CommandShape, 17> Commands = {{
     {"status", Command::Status, 0, 0},
     {"detect", Command::Detect, 0, 0},
     {"read", Command::Read, 1, 1},
@@ -35,6 +35,8 @@ constexpr std::array<CommandShape, 15> Commands = {{
     {"list", Command::List, 0, 1},
     {"job", Command::Job, 2, 2},
     {"log", Command::Log, 1, 1},
+    {"update", Command::Update, 1, 1},
+    {"unprotect", Command::Unprotect, 0, 0},
 }};
 
 const CommandShape* findCommand(std::string_view name)
@@ -85,6 +87,8 @@ bool isChipCommand(Command command)
     case Command::Auto:
     case Command::Batch:
     case Command::Job:
+    case Command::Update:
+    case Command::Unprotect:
         return true;
     default:
         return false;
@@ -94,7 +98,7 @@ bool isChipCommand(Command command)
 bool takesFile(Command command)
 {
     return command == Command::Write || command == Command::Verify || command == Command::Auto ||
-           command == Command::Batch || command == Command::Job;
+           command == Command::Batch || command == Command::Job || command == Command::Update;
 }
 
 // Options whose value is kept as text; nothing for the others.
@@ -128,7 +132,7 @@ std::string misplacedOption(const CommandLine& line)
     if (!line.chip.empty() && !isChipCommand(command))
         return "--chip applies only to chip commands";
     if (line.rangeGiven() && !takesFile(command))
-        return "--start and --end apply only to write, verify, auto and batch";
+        return "--start and --end apply only to write, verify, auto, batch and update";
     const bool jobCreate = command == Command::Job && line.files.front() == "create";
     if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch && !jobCreate)
         return "--no-erase and --no-verify apply only to auto, batch and job create";
@@ -141,6 +145,8 @@ std::string misplacedOption(const CommandLine& line)
         return "--log-db applies only to batch and log export";
     if ((!line.csv.empty() || !line.since.empty()) && command != Command::Log)
         return "--csv and --since apply only to log export";
+    if (line.verifyAll && command != Command::Update)
+        return "--verify-all applies only to update";
     if (line.batchCount && command != Command::Batch)
         return "--count applies only to batch";
     if (line.capacity && command != Command::Convert)
@@ -207,7 +213,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             continue;
         }
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
-                            name == "--no-verify" || name == "--locked" || name == "--reuse-serials";
+                            name == "--no-verify" || name == "--locked" || name == "--reuse-serials" ||
+                            name == "--verify-all";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -217,6 +224,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.noVerify = line.noVerify || name == "--no-verify";
             line.locked = line.locked || name == "--locked";
             line.reuseSerials = line.reuseSerials || name == "--reuse-serials";
+            line.verifyAll = line.verifyAll || name == "--verify-all";
             continue;
         }
         if (name == "--range") {
@@ -329,6 +337,10 @@ std::string HelpText()
            "                         per chip, counters and time left on the progress line.\n"
            "  log export --csv FILE [--log-db ...] [--job NAME] [--since TIME]\n"
            "                         Write the production log as CSV (UTF-8 with BOM, header row).\n"
+           "  update FILE            Leave the chip as auto would, but erase and program only the sectors\n"
+           "                         (serial flash) or pages (24-series EEPROM) that differ; the last line\n"
+           "                         counts them.\n"
+           "  unprotect              Clear a serial flash's block protection (its status register).\n"
            "\n"
            "Options:\n"
            "  --chip NAME            Use the chip of this name (see 'list'); a name that is not unique\n"
@@ -338,10 +350,11 @@ std::string HelpText()
            "                         Without --chip, chip commands detect the seated chip and use it\n"
            "                         when it is a serial flash of the database.\n"
            "  --start ADDR, --end ADDR\n"
-           "                         Hexadecimal address range for write, verify, auto and batch;\n"
+           "                         Hexadecimal address range for write, verify, auto, batch and update;\n"
            "                         FILE is loaded at the start address. Rounded out to whole pages.\n"
            "  --no-erase, --no-verify\n"
            "                         Leave out the erase or verify step of auto and batch.\n"
+           "  --verify-all           update: verify the whole span, not only what was changed.\n"
            "  --count N              batch: stop after N chips.\n"
            "  --log-db PATH|postgresql://...\n"
            "                         Production log database (default: the user's data folder); a\n"

@@ -8,7 +8,7 @@
 // What belcor-cli was asked to do, as parsed from its arguments.
 struct CommandLine {
     enum class Command { Help, Status, Detect, Read, Blank, Erase, Write, Verify, Auto, Batch, Convert, Info,
-                         Upgrade, List, Job, Log };
+                         Upgrade, List, Job, Log, Update, Unprotect };
 
     Command command = Command::Help;
     std::vector<std::string> files;  // the command's own arguments, in order
@@ -24,6 +24,7 @@ struct CommandLine {
 
     bool noErase = false;                // auto, batch
     bool noVerify = false;               // auto, batch
+    bool verifyAll = false;              // update
     std::optional<uint32_t> batchCount;  // batch: stop after this many chips
     std::optional<uint32_t> capacity;    // convert: size of the load block
 

@@ -21,6 +21,7 @@
 #include "production/JobSetup.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
+#include "ops/UpdateOperations.h"
 
 namespace {
 
@@ -138,6 +139,12 @@ int CommandRunner::runChipCommand()
         if (!loadFlashFile(line_.files.front()))
             return Failure;
         return operate(operationOf(line_.command));
+    case Command::Update:
+        if (!loadFlashFile(line_.files.front()))
+            return Failure;
+        return RunUpdate(workbench_, host_, UpdateOptions{line_.verifyAll}) ? Success : Failure;
+    case Command::Unprotect:
+        return RunRemoveProtection(workbench_, host_) ? Success : Failure;
     default:
         return operate(operationOf(line_.command));
     }

@@ -103,7 +103,28 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair("erase_time_ms -5\n", ":1: bad erase time"),
                       std::pair("feeder sometimes\n", ":1: expected \"feeder on"),
                       std::pair("versions H2.0 V3.10\n", ":1: expected \"versions"),
-                      std::pair("unplugged now\n", ":1: expected \"unplugged\"")));
+                      std::pair("unplugged now\n", ":1: expected \"unplugged\""),
+                      std::pair("chip class=0 size=4096 page=256\ncontents file=/nonexistent.bin\n",
+                                ":2: cannot open the image"),
+                      std::pair("chip class=0 size=4096 page=256\ncontents file=/dev/zero\n", ":2: cannot open the image"),
+                      std::pair("chip class=1 size=4096 page=16\nstatus_register 0x1C\n", ":2: \"status_register\" needs")));
+
+// The image is found beside the scenario; the chip holds it, blank after its end.
+TEST_F(ScenarioTest, ContentsFileSeatsTheImage)
+{
+    const std::string image = std::filesystem::path(path).parent_path() / ("image_" + std::to_string(getpid()) + ".bin");
+    std::ofstream(image, std::ios::binary) << "Belcor";
+    ASSERT_EQ(load("chip class=0 id=0xC84017 size=4096 page=256\ncontents file=" +
+                   std::filesystem::path(image).filename().string() + "\nstatus_register 0x1C\n"),
+              0)
+        << belcor_sim_last_error();
+    uint8_t bytes[8] = {};
+    belcor_sim_chip_read(0, bytes, 8);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), 8), std::string("Belcor\xFF\xFF", 8));
+    EXPECT_EQ(load("chip class=0 id=0xC84017 size=4 page=4\ncontents file=" + image + "\n"), -1);
+    EXPECT_NE(std::string(belcor_sim_last_error()).find("larger than the chip"), std::string::npos);
+    std::remove(image.c_str());
+}
 
 TEST_F(ScenarioTest, MissingFileIsReported)
 {
