@@ -95,6 +95,20 @@ CliResult CliTest::interruptOnceOutput(const std::vector<std::string>& arguments
     return finish(child);
 }
 
+CliResult CliTest::runWatching(const std::vector<std::string>& arguments,
+                               const std::function<void(const std::string& out)>& watch) const
+{
+    const pid_t child = start(arguments);
+    siginfo_t info{};
+    // WNOWAIT: the child stays to be collected by finish().
+    while (child > 0 && waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0) {
+        watch(readText(path("stdout.txt")));
+        usleep(20000);
+    }
+    return finish(child);
+}
+
 std::string CliTest::path(const std::string& name) const
 {
     return (folder / name).string();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ protected:
     CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark,
                                   int signal = SIGINT) const;
 
+    // Runs, calling `watch` with the output so far every 20 ms until the run ends.
+    CliResult runWatching(const std::vector<std::string>& arguments,
+                          const std::function<void(const std::string& out)>& watch) const;
     std::string path(const std::string& name) const;
     void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
     std::vector<uint8_t> readFile(const std::string& name) const;
