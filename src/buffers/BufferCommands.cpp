@@ -23,9 +23,10 @@ uint32_t flashSizeOf(const ChipRecord& chip)
     return std::min(chip.flashSize, BufferSet::FlashCapacity);
 }
 
-FileLoad load(OperationHost& host, const std::string& path, uint8_t* destination, uint32_t capacity)
+FileLoad load(OperationHost& host, const std::string& path, uint8_t* destination, uint32_t capacity,
+              int language)
 {
-    FileLoad result = LoadBufferFile(path, destination, capacity);
+    FileLoad result = LoadBufferFile(path, destination, capacity, language);
     for (const std::string& error : result.errors)
         host.errorBox(error);
     return result;
@@ -47,7 +48,7 @@ bool openIntoFlash(Workbench& workbench, OperationHost& host, const std::string&
     // command, and only loading tells how long a record file is.
     const std::vector<uint8_t> previous(destination, destination + capacity);
 
-    const FileLoad result = load(host, path, destination, capacity);
+    const FileLoad result = load(host, path, destination, capacity, workbench.languageIndex);
     if (result.notOpened)
         return false;
     const auto count = static_cast<uint32_t>(result.count);
@@ -73,7 +74,7 @@ bool openIntoEeprom(Workbench& workbench, OperationHost& host, const std::string
     std::memcpy(previous.data(), buffers.eeprom(), previous.size());
     std::memset(buffers.eeprom(), 0xFF, BufferSet::EepromCapacity);
 
-    const FileLoad result = load(host, path, buffers.eeprom(), BufferSet::EepromCapacity);
+    const FileLoad result = load(host, path, buffers.eeprom(), BufferSet::EepromCapacity, workbench.languageIndex);
     // An unreadable file leaves the buffer as the unchanged view still shows it.
     if (result.notOpened ||
         (static_cast<uint32_t>(result.count) > eepromSize &&

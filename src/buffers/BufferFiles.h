@@ -17,8 +17,9 @@ inline constexpr const char* SaveDialogFilter =
 inline constexpr const char* SaveDefaultExtension = "hex";
 
 // Reads a file of any supported form into destination, the form chosen by the
-// file name's extension (case ignored). The caller shows the result's messages.
-FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity);
+// file name's extension (case ignored). The caller shows the result's messages;
+// those of Belcor's own are in `language`.
+FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity, int language);
 
 // Writes length bytes of source in the form the extension chooses, after asking
 // before replacing an existing file; shows its own failures through the host in

@@ -286,7 +286,7 @@ int CommandRunner::convert()
         host_.printError("not enough memory for a block of " + std::to_string(capacity) + " bytes");
         return Failure;
     }
-    const FileLoad load = LoadBufferFile(input, block.data(), capacity);
+    const FileLoad load = LoadBufferFile(input, block.data(), capacity, workbench_.languageIndex);
     for (const std::string& error : load.errors)
         host_.printError(error);
     if (!load.ok())

@@ -64,6 +64,9 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "Communication with the boot loader failed; the firmware upgrade is not complete. "
          "Plug the programmer in again and repeat the upgrade."},
         {"固件升级完成！", "固件升級完成！", "Firmware upgrade complete!"},
+        // Record file readers
+        {"第 %1 行超过 %2 个字符，文件没有读完。", "第 %1 行超過 %2 個字符，文件沒有讀完。",
+         "Line %1 is longer than %2 characters; the file was not read to its end."},
     }};
     return entries;
 }

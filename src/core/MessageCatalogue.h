@@ -52,6 +52,8 @@ enum class Msg {
     UpgradePageSizeZero,
     UpgradeTransferFailed,
     UpgradeDone,
+    // Record file readers
+    LineTooLong,
     Count
 };
 
