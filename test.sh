@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs
-# every test through ctest. Installs missing Debian packages first.
+# every test through ctest, then every fuzz target for a few seconds (a clang
+# build of its own in build/fuzz). Installs missing Debian packages first.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -9,3 +10,4 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBELCOR_SANIT
 cmake --build "$build" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
+bench/fuzz.sh "${BELCOR_FUZZ_SECONDS:-3}"

@@ -18,6 +18,7 @@
 #include "buffers/IntelHex.h"
 #include "buffers/RawBinary.h"
 #include "buffers/SRecord.h"
+#include "core/MessageCatalogue.h"
 
 namespace {
 
@@ -35,9 +36,11 @@ Form formOf(const std::string& path)
 {
     const std::string extension = std::filesystem::path(path).extension().string();
     if (extension == ".hex")
-        return {ReadIntelHex, WriteIntelHex};
+        return {[](const std::string& p, uint8_t* d, uint32_t c) { return ReadIntelHex(p, d, c, English); },
+                WriteIntelHex};
     if (extension == ".src")
-        return {ReadSRecord, WriteSRecord};
+        return {[](const std::string& p, uint8_t* d, uint32_t c) { return ReadSRecord(p, d, c, English); },
+                WriteSRecord};
     return {ReadRawBinary, WriteRawBinary};
 }
 

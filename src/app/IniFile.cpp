@@ -112,7 +112,20 @@ std::optional<std::string> IniFile::readString(const std::string& section, const
     const auto content = readWhole(path_);
     if (!content)
         return std::nullopt;
-    const std::vector<Line> lines = splitLines(*content);
+    return valueIn(*content, section, key);
+}
+
+bool IniFile::writeString(const std::string& section, const std::string& key, const std::string& value)
+{
+    const std::string content = withValue(readWhole(path_).value_or(std::string()), section, key, value);
+    AtomicFile file(path_);
+    return file.open() && file.write(content.data(), content.size()) && file.commit();
+}
+
+std::optional<std::string> IniFile::valueIn(const std::string& content, const std::string& section,
+                                            const std::string& key)
+{
+    const std::vector<Line> lines = splitLines(content);
     const auto span = findSection(lines, section);
     if (!span)
         return std::nullopt;
@@ -124,9 +137,10 @@ std::optional<std::string> IniFile::readString(const std::string& section, const
     return std::nullopt;
 }
 
-bool IniFile::writeString(const std::string& section, const std::string& key, const std::string& value)
+std::string IniFile::withValue(const std::string& content, const std::string& section, const std::string& key,
+                               const std::string& value)
 {
-    std::vector<Line> lines = splitLines(readWhole(path_).value_or(std::string()));
+    std::vector<Line> lines = splitLines(content);
     const std::string ending = lines.empty() || lines.front().ending.empty() ? "\n" : lines.front().ending;
     // A last line without an ending gets one before anything is added after it.
     if (!lines.empty() && lines.back().ending.empty())
@@ -154,9 +168,8 @@ bool IniFile::writeString(const std::string& section, const std::string& key, co
         }
     }
 
-    std::string content;
+    std::string written;
     for (const Line& line : lines)
-        content += line.text + line.ending;
-    AtomicFile file(path_);
-    return file.open() && file.write(content.data(), content.size()) && file.commit();
+        written += line.text + line.ending;
+    return written;
 }

@@ -26,6 +26,13 @@ public:
     // Returns false when the file cannot be written.
     bool writeString(const std::string& section, const std::string& key, const std::string& value);
 
+    // The two on the text of a file held in memory: the value readString
+    // gives, and the text writeString writes.
+    static std::optional<std::string> valueIn(const std::string& content, const std::string& section,
+                                              const std::string& key);
+    static std::string withValue(const std::string& content, const std::string& section, const std::string& key,
+                                 const std::string& value);
+
 private:
     std::string path_;
 };

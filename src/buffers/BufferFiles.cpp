@@ -14,11 +14,11 @@
 
 namespace {
 
-using Reader = FileLoad (*)(const std::string& path, uint8_t* destination, uint32_t capacity);
+using Reader = FileLoad (*)(const std::string& path, uint8_t* destination, uint32_t capacity, int language);
 using Writer = FileSave (*)(const std::string& path, const uint8_t* source, uint32_t length);
 
 // An .eep file says what it holds by its first character.
-FileLoad readByFirstCharacter(const std::string& path, uint8_t* destination, uint32_t capacity)
+FileLoad readByFirstCharacter(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
 {
     char first = 0;
     {
@@ -29,9 +29,9 @@ FileLoad readByFirstCharacter(const std::string& path, uint8_t* destination, uin
             first = 0;
     }
     if (first == ':')
-        return ReadIntelHex(path, destination, capacity);
+        return ReadIntelHex(path, destination, capacity, language);
     if (first == 'S')
-        return ReadSRecord(path, destination, capacity);
+        return ReadSRecord(path, destination, capacity, language);
     return ReadRawBinary(path, destination, capacity);
 }
 
@@ -41,14 +41,22 @@ struct FileForm {
     Writer write;
 };
 
+// Raw images carry no text to complain about, so their messages need no language.
+constexpr Reader RawReader = [](const std::string& path, uint8_t* destination, uint32_t capacity, int) {
+    return ReadRawBinary(path, destination, capacity);
+};
+constexpr Reader CapsuleReader = [](const std::string& path, uint8_t* destination, uint32_t capacity, int) {
+    return ReadCapsule(path, destination, capacity);
+};
+
 // Every other extension is raw binary both ways.
 constexpr FileForm FileForms[] = {
     {".hex", ReadIntelHex, WriteIntelHex},
     {".eep", readByFirstCharacter, WriteRawBinary},
-    {".src", ReadRawBinary, WriteSRecord},
-    {".cap", ReadCapsule, WriteRawBinary},
+    {".src", RawReader, WriteSRecord},
+    {".cap", CapsuleReader, WriteRawBinary},
 };
-constexpr FileForm RawForm = {"", ReadRawBinary, WriteRawBinary};
+constexpr FileForm RawForm = {"", RawReader, WriteRawBinary};
 
 const FileForm& formFor(const std::string& path)
 {
@@ -74,9 +82,9 @@ bool exists(const std::string& path)
 
 }  // namespace
 
-FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity)
+FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
 {
-    return formFor(path).read(path, destination, capacity);
+    return formFor(path).read(path, destination, capacity, language);
 }
 
 std::vector<std::string> LoadMessages(const FileLoad& load, const std::string& path, int language)

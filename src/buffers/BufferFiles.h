@@ -18,8 +18,9 @@ inline constexpr const char* SaveDialogFilter =
 inline constexpr const char* SaveDefaultExtension = "hex";
 
 // Reads a file of any supported form into destination, the form chosen by the
-// file name's extension (case ignored). The caller shows the result's messages.
-FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity);
+// file name's extension (case ignored). The caller shows the result's messages;
+// those of Belcor's own are in `language`.
+FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity, int language);
 
 // The messages a load leaves for the user, in order, in `language`.
 std::vector<std::string> LoadMessages(const FileLoad& load, const std::string& path, int language);

@@ -15,7 +15,10 @@ namespace {
 
 class IntelHexReader {
 public:
-    IntelHexReader(uint8_t* destination, uint32_t capacity) : destination_(destination), capacity_(capacity) {}
+    IntelHexReader(uint8_t* destination, uint32_t capacity, int language)
+        : destination_(destination), capacity_(capacity), language_(language)
+    {
+    }
 
     FileLoad read(LineSource& lines);
 
@@ -31,6 +34,7 @@ private:
 
     uint8_t* destination_;
     uint64_t capacity_;
+    int language_;
     std::string_view line_;
     uint64_t segmentBase_ = 0;  // type 02 value × 16
     uint64_t linearBase_ = 0;   // type 04 value × 65536
@@ -42,6 +46,8 @@ FileLoad IntelHexReader::read(LineSource& lines)
     using namespace recordmessage;
     for (;;) {
         if (!lines.ReadLine(line_)) {
+            if (lines.tooLong())
+                return FileLoad::failure(lines.tooLongMessage(language_));
             FileLoad load = FileLoad::failure(ReadFailed);
             load.errors.push_back(ErrorReading);
             return load;
@@ -129,13 +135,19 @@ FileLoad IntelHexReader::setBase(uint32_t count, uint32_t sum, uint32_t type)
 
 }  // namespace
 
-FileLoad ReadIntelHex(const std::string& path, uint8_t* destination, uint32_t capacity)
+FileLoad ReadIntelHex(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
 {
     InputFile file(path);
     if (!file.isOpen())
         return FileLoad::cannotOpen(path);
     LineSource lines(file);
-    return IntelHexReader(destination, capacity).read(lines);
+    return IntelHexReader(destination, capacity, language).read(lines);
+}
+
+FileLoad ReadIntelHexText(std::string_view text, uint8_t* destination, uint32_t capacity, int language)
+{
+    LineSource lines(text);
+    return IntelHexReader(destination, capacity, language).read(lines);
 }
 
 FileSave WriteIntelHex(const std::string& path, const uint8_t* source, uint32_t length)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "buffers/FileLoad.h"
 
@@ -9,7 +10,10 @@
 // extended linear (04) address records; start addresses (03, 05) are ignored.
 // Records may come in any order and overlap; later bytes win, and bytes no
 // record covers keep their values. The count of the result is the extent.
-FileLoad ReadIntelHex(const std::string& path, uint8_t* destination, uint32_t capacity);
+// Messages of Belcor's own (a line too long) are in `language`.
+FileLoad ReadIntelHex(const std::string& path, uint8_t* destination, uint32_t capacity, int language);
+// The same for the text of a file held in memory.
+FileLoad ReadIntelHexText(std::string_view text, uint8_t* destination, uint32_t capacity, int language);
 
 // 32-byte data records, all-0xFF records left out, an extended linear address
 // record at every 64 KiB boundary from 0x10000 on, upper case, CR LF.

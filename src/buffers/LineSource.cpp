@@ -1,21 +1,25 @@
 #include "buffers/LineSource.h"
 
+#include <algorithm>
 #include <cstring>
 
-LineSource::LineSource(InputFile& file) : file_(file), block_(BlockSize) {}
+#include "core/MessageCatalogue.h"
+
+LineSource::LineSource(InputFile& file) : file_(&file), block_(BlockSize), data_(block_.data()) {}
+
+LineSource::LineSource(std::string_view text) : data_(text.data()), end_(text.size()), endOfFile_(true) {}
 
 bool LineSource::refill()
 {
     if (endOfFile_)
         return false;
+    // The tail is at most one line and its ending, so it always leaves room.
     if (begin_ > 0) {
         std::memmove(block_.data(), block_.data() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == block_.size())
-        block_.resize(block_.size() * 2);
-    const int64_t got = file_.read(block_.data() + end_, block_.size() - end_);
+    const int64_t got = file_->read(block_.data() + end_, block_.size() - end_);
     if (got <= 0) {
         // A read error ends the file like its end does: the reader then
         // reports that no line could be read.
@@ -26,41 +30,73 @@ bool LineSource::refill()
     return true;
 }
 
+size_t LineSource::endingLength(const char* ending) const
+{
+    if (*ending == '\n')
+        return 1;
+    const char* stop = data_ + end_;
+    for (size_t length = 1; length <= 2; ++length) {
+        if (ending + length == stop)
+            return endOfFile_ ? 1 : 0;
+        if (ending[length] == '\n')
+            return length + 1;
+        if (ending[length] != '\r')
+            return 1;
+    }
+    return 1;  // three carriage returns: the first ends a line on its own
+}
+
+bool LineSource::takeLine(const char* end, size_t endingLength, std::string_view& line)
+{
+    const char* start = data_ + begin_;
+    ++lineNumber_;
+    if (static_cast<size_t>(end - start) > MaxLineLength) {
+        tooLong_ = true;
+        return false;
+    }
+    line = std::string_view(start, end - start);
+    begin_ = (end - data_) + endingLength;
+    scanned_ = 0;
+    return true;
+}
+
 bool LineSource::ReadLine(std::string_view& line)
 {
+    if (tooLong_)
+        return false;
     for (;;) {
-        const char* start = block_.data() + begin_;
+        const char* start = data_ + begin_;
         const char* from = start + scanned_;
-        const char* stop = block_.data() + end_;
-        const auto* lineFeed = static_cast<const char*>(std::memchr(from, '\n', stop - from));
-        const char* searchEnd = lineFeed ? lineFeed : stop;
+        // Searching no further than a line may reach keeps a file of lone
+        // carriage returns from being scanned to the block's end for every line.
+        const char* limit = data_ + std::min(end_, begin_ + MaxLineLength + 1);
+        const auto* lineFeed = static_cast<const char*>(std::memchr(from, '\n', limit - from));
+        const char* searchEnd = lineFeed ? lineFeed : limit;
         const auto* carriageReturn = static_cast<const char*>(std::memchr(from, '\r', searchEnd - from));
-
         const char* ending = carriageReturn ? carriageReturn : lineFeed;
-        size_t endingLength = 1;
-        bool complete = ending != nullptr;
-        if (carriageReturn) {
-            if (carriageReturn + 1 < stop)
-                endingLength = carriageReturn[1] == '\n' ? 2 : 1;
-            else
-                complete = endOfFile_;  // the line feed may follow in the next block
+
+        if (ending) {
+            if (const size_t length = endingLength(ending))
+                return takeLine(ending, length, line);
         }
-        if (complete) {
-            line = std::string_view(start, ending - start);
-            begin_ = (ending - block_.data()) + endingLength;
-            scanned_ = 0;
-            return true;
-        }
-        scanned_ = (carriageReturn ? carriageReturn : stop) - start;
+        // No ending yet, or one the next block decides.
+        scanned_ = (ending ? ending : limit) - start;
+        if (scanned_ > MaxLineLength)
+            return takeLine(limit, 0, line);
         if (!refill()) {
-            if (carriageReturn)
+            if (ending)
                 continue;  // now known to be the file's last ending
             if (begin_ == end_)
                 return false;
-            line = std::string_view(block_.data() + begin_, end_ - begin_);
-            begin_ = end_;
-            scanned_ = 0;
-            return true;
+            return takeLine(data_ + end_, 0, line);
         }
     }
+}
+
+std::string LineSource::tooLongMessage(int language) const
+{
+    std::string text = MessageCatalogue::text(Msg::LineTooLong, language);
+    text.replace(text.find("%1"), 2, std::to_string(lineNumber_));
+    text.replace(text.find("%2"), 2, std::to_string(MaxLineLength));
+    return text;
 }

@@ -15,7 +15,10 @@ namespace {
 
 class SRecordReader {
 public:
-    SRecordReader(uint8_t* destination, uint32_t capacity) : destination_(destination), capacity_(capacity) {}
+    SRecordReader(uint8_t* destination, uint32_t capacity, int language)
+        : destination_(destination), capacity_(capacity), language_(language)
+    {
+    }
 
     FileLoad read(LineSource& lines);
 
@@ -28,6 +31,7 @@ private:
 
     uint8_t* destination_;
     uint64_t capacity_;
+    int language_;
     std::string_view line_;
     uint64_t extent_ = 0;  // one past the highest byte a data record filled
 };
@@ -37,7 +41,7 @@ FileLoad SRecordReader::read(LineSource& lines)
     using namespace recordmessage;
     for (;;) {
         if (!lines.ReadLine(line_))
-            return FileLoad::failure(ReadFailed);
+            return FileLoad::failure(lines.tooLong() ? lines.tooLongMessage(language_) : ReadFailed);
         if (line_.empty() || line_[0] != 'S')
             return FileLoad::failure(IllegalLine);
         const char type = line_.size() > 1 ? line_[1] : '\0';
@@ -116,13 +120,19 @@ AddressWidth widthFor(uint32_t length)
 
 }  // namespace
 
-FileLoad ReadSRecord(const std::string& path, uint8_t* destination, uint32_t capacity)
+FileLoad ReadSRecord(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
 {
     InputFile file(path);
     if (!file.isOpen())
         return FileLoad::cannotOpen(path);
     LineSource lines(file);
-    return SRecordReader(destination, capacity).read(lines);
+    return SRecordReader(destination, capacity, language).read(lines);
+}
+
+FileLoad ReadSRecordText(std::string_view text, uint8_t* destination, uint32_t capacity, int language)
+{
+    LineSource lines(text);
+    return SRecordReader(destination, capacity, language).read(lines);
 }
 
 FileSave WriteSRecord(const std::string& path, const uint8_t* source, uint32_t length)

@@ -107,13 +107,18 @@ ReadResult read(ChipCatalogue& catalogue, const std::string& path, const std::st
     file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (file.bad())
         return unreadable;
-    const size_t length = static_cast<size_t>(file.gcount());
+    return readBytes(catalogue, bytes.data(), static_cast<size_t>(file.gcount()), path, damagedMessage);
+}
+
+ReadResult readBytes(ChipCatalogue& catalogue, const uint8_t* bytes, size_t length, const std::string& path,
+                     const std::string& damagedMessage)
+{
     if (length > MaximumFileBytes)
         return {ReadResult::Refused, "The chip database " + path + " holds more than 1000 records and was not loaded."};
     if (length % RecordBytes != 0)
         return {ReadResult::Refused, damagedMessage};
     for (size_t slot = 0; slot < length / RecordBytes; ++slot)
-        catalogue.ChipDatabase[slot] = decodeRecord(bytes.data() + slot * RecordBytes);
+        catalogue.ChipDatabase[slot] = decodeRecord(bytes + slot * RecordBytes);
     return {ReadResult::Loaded, {}};
 }
 

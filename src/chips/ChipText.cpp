@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -18,11 +19,45 @@ char asciiLower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Opening a conversion costs many times what converting a title does, and a
+// selection run converts every title of the table: each thread keeps the
+// conversions it has used open.
+class Converters {
+public:
+    Converters() = default;
+    Converters(const Converters&) = delete;
+    Converters& operator=(const Converters&) = delete;
+    ~Converters()
+    {
+        for (const auto& [names, cd] : open_)
+            iconv_close(cd);
+    }
+
+    // A conversion in its initial state, or (iconv_t)-1 when iconv has none.
+    iconv_t get(const char* to, const char* from)
+    {
+        const std::string names = std::string(to) + '<' + from;
+        auto found = open_.find(names);
+        if (found == open_.end()) {
+            const iconv_t cd = iconv_open(to, from);
+            if (cd == reinterpret_cast<iconv_t>(-1))
+                return cd;
+            found = open_.emplace(names, cd).first;
+        }
+        iconv(found->second, nullptr, nullptr, nullptr, nullptr);
+        return found->second;
+    }
+
+private:
+    std::map<std::string, iconv_t> open_;
+};
+
 // One conversion through iconv. With `replaceInvalid`, an input byte iconv
 // rejects is skipped and U+FFFD written in its place (used only towards UTF-8).
 std::optional<std::string> convert(const char* to, const char* from, const std::string& input, bool replaceInvalid)
 {
-    iconv_t cd = iconv_open(to, from);
+    thread_local Converters converters;
+    iconv_t cd = converters.get(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::nullopt;
     std::string output;
@@ -48,7 +83,6 @@ std::optional<std::string> convert(const char* to, const char* from, const std::
         ++inPtr;
         --inLeft;
     }
-    iconv_close(cd);
     if (!ok)
         return std::nullopt;
     return output;

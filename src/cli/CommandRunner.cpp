@@ -308,8 +308,8 @@ int CommandRunner::convert()
         host_.printError("not enough memory for a block of " + std::to_string(capacity) + " bytes");
         return Failure;
     }
-    const FileLoad load = LoadBufferFile(input, block.data(), capacity);
-    for (const std::string& message : LoadMessages(load, input, English))
+    const FileLoad load = LoadBufferFile(input, block.data(), capacity, workbench_.languageIndex);
+    for (const std::string& message : LoadMessages(load, input, workbench_.languageIndex))
         host_.printError(message);
     if (!load.ok())
         return Failure;

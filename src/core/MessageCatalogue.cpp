@@ -197,6 +197,9 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "%1 records exported to %2"},
         {"缓冲区没有数据，无法创建任务。", "緩衝區沒有數據，無法創建任務。",
          "The buffer holds no data; a job needs an image."},
+        // Record file readers
+        {"第 %1 行超过 %2 个字符，文件没有读完。", "第 %1 行超過 %2 個字符，文件沒有讀完。",
+         "Line %1 is longer than %2 characters; the file was not read to its end."},
     }};
     return entries;
 }

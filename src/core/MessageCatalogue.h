@@ -124,6 +124,8 @@ enum class Msg {
     JobSaved,
     LogExported,
     NoImageLoaded,
+    // Record file readers
+    LineTooLong,
     Count
 };
 

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include "buffers/BufferFiles.h"
+#include "core/MessageCatalogue.h"
 #include "support/RecordingHost.h"
 #include "TempFolder.h"
 
@@ -30,7 +31,8 @@ TEST_P(LoadByExtension, PicksTheForm)
     const std::string path = folder.file(c.fileName);
     writeFile(path, c.content);
     std::vector<uint8_t> destination(0x1000, 0x55);
-    const FileLoad load = LoadBufferFile(path, destination.data(), static_cast<uint32_t>(destination.size()));
+    const FileLoad load =
+        LoadBufferFile(path, destination.data(), static_cast<uint32_t>(destination.size()), English);
     EXPECT_EQ(load.count, c.count);
     EXPECT_EQ(load.errors, c.errors);
     if (c.errors.empty() && c.count > 0) {
@@ -64,7 +66,7 @@ TEST(LoadBufferFile, CapsuleDataStartsAfterTheHeader)
     content += "\x12\x34";
     writeFile(folder.file("bios.cap"), content);
     uint8_t destination[4] = {0x55, 0x55, 0x55, 0x55};
-    EXPECT_EQ(LoadBufferFile(folder.file("bios.cap"), destination, 4000).count, 2);
+    EXPECT_EQ(LoadBufferFile(folder.file("bios.cap"), destination, 4000, English).count, 2);
     EXPECT_EQ(destination[0], 0x12);
     EXPECT_EQ(destination[1], 0x34);
     EXPECT_EQ(destination[2], 0x55);
@@ -73,11 +75,11 @@ TEST(LoadBufferFile, CapsuleDataStartsAfterTheHeader)
 TEST(LoadBufferFile, MissingFiles)
 {
     uint8_t destination[4];
-    const FileLoad eep = LoadBufferFile("/nonexistent/a.eep", destination, 4);
+    const FileLoad eep = LoadBufferFile("/nonexistent/a.eep", destination, 4, English);
     EXPECT_EQ(eep.errors, std::vector<std::string>{"Can't open File"});
     EXPECT_FALSE(eep.notOpened);  // the Open command carries on with nothing loaded
     for (const char* path : {"/nonexistent/a.bin", "/nonexistent/a.hex", "/nonexistent/a.cap", "/tmp"}) {
-        const FileLoad load = LoadBufferFile(path, destination, 4);
+        const FileLoad load = LoadBufferFile(path, destination, 4, English);
         EXPECT_EQ(load.errors, std::vector<std::string>{std::string("Cannot open file ") + path});
         EXPECT_TRUE(load.notOpened);
     }

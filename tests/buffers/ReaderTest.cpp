@@ -2,11 +2,12 @@
 
 #include "buffers/IntelHex.h"
 #include "buffers/SRecord.h"
+#include "core/MessageCatalogue.h"
 #include "TempFolder.h"
 
 namespace {
 
-using Reader = FileLoad (*)(const std::string&, uint8_t*, uint32_t);
+using Reader = FileLoad (*)(const std::string&, uint8_t*, uint32_t, int);
 
 struct ReaderCase {
     const char* name;
@@ -27,7 +28,7 @@ TEST_P(Reading, GivesTheExpectedResult)
     const std::string path = folder.file("in");
     writeFile(path, c.text);
     std::vector<uint8_t> destination(0x40, 0x55);
-    const FileLoad load = c.read(path, destination.data(), static_cast<uint32_t>(destination.size()));
+    const FileLoad load = c.read(path, destination.data(), static_cast<uint32_t>(destination.size()), English);
     EXPECT_EQ(load.errors, c.errors);
     EXPECT_EQ(load.count, c.errors.empty() ? c.count : 0);
     EXPECT_FALSE(load.notOpened);
@@ -42,6 +43,8 @@ std::string name(const ::testing::TestParamInfo<ReaderCase>& info)
 
 using Errors = std::vector<std::string>;
 const Errors NoEndRecord = {"File Read Operation Failed", "Error reading File"};
+const std::string TooLongAtOne = "Line 1 is longer than 8192 characters; the file was not read to its end.";
+const std::string TooLongAtTwo = "Line 2 is longer than 8192 characters; the file was not read to its end.";
 
 INSTANTIATE_TEST_SUITE_P(
     IntelHex, Reading,
@@ -50,6 +53,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"LowerCaseDigits", ReadIntelHex, ":03001000aabbccbc\r\n:00000001ff\r\n", {}, 0x13, {{0x10, 0xAA}}},
         ReaderCase{"LineFeedEndings", ReadIntelHex, ":0100000011EE\n:00000001FF\n", {}, 1, {{0, 0x11}}},
         ReaderCase{"CarriageReturnEndings", ReadIntelHex, ":0100000011EE\r:00000001FF", {}, 1, {{0, 0x11}}},
+        ReaderCase{"DoubledCarriageReturnEndings", ReadIntelHex, ":0100000011EE\r\r\n:00000001FF\r\r\n", {}, 1},
+        ReaderCase{"LineTooLong", ReadIntelHex, ":0100000011EE\r\n:" + std::string(9000, '0') + "\r\n", {TooLongAtTwo}},
+        ReaderCase{"NoLineEndingInAHugeFile", ReadIntelHex, ":" + std::string(3 << 20, '0'), {TooLongAtOne}},
         ReaderCase{"TextAfterTheChecksum", ReadIntelHex, ":0100000011EE junk\r\n:00000001FF\r\n", {}, 1},
         ReaderCase{"OverlapLaterWins", ReadIntelHex, ":020000001122CB\r\n:0100010033CB\r\n:00000001FF\r\n", {}, 2,
                    {{0, 0x11}, {1, 0x33}}},
@@ -92,6 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"ThreeByteAddresses", ReadSRecord, "S205000020AA30\r\nS804000000FB\r\n", {}, 0x21},
         ReaderCase{"FourByteAddresses", ReadSRecord, "S30600000030AA1F\r\nS70500000000FA\r\n", {}, 0x31},
         ReaderCase{"TerminatorNotExamined", ReadSRecord, "S1040000AA51\r\nS9\r\n", {}, 1},
+        ReaderCase{"DoubledCarriageReturnEndings", ReadSRecord, "S1040000AA51\r\r\nS9030000FC\r\r\n", {}, 1},
+        ReaderCase{"LineTooLong", ReadSRecord, "S1040000AA51\r\nS1" + std::string(9000, '0') + "\r\n", {TooLongAtTwo}},
+        ReaderCase{"NoLineEndingInAHugeFile", ReadSRecord, "S0" + std::string(3 << 20, '0'), {TooLongAtOne}},
         ReaderCase{"LowerCaseAndLineFeeds", ReadSRecord, "S1040000aa51\nS9030000fc\n", {}, 1, {{0, 0xAA}}},
         ReaderCase{"BadChecksum", ReadSRecord, "S1060000000102F7\r\nS9030000FC\r\n", {"Checksum Error"}},
         ReaderCase{"NoTerminator", ReadSRecord, "S1040000AA51\r\n", {"File Read Operation Failed"}, 0, {{0, 0xAA}}},
@@ -127,13 +136,13 @@ TEST(ReaderLongLines, LoadsWholeRecords)
 
     std::vector<uint8_t> destination(0x100, 0x55);
     writeFile(folder.file("long.hex"), hex);
-    const FileLoad hexLoad = ReadIntelHex(folder.file("long.hex"), destination.data(), 0x100);
+    const FileLoad hexLoad = ReadIntelHex(folder.file("long.hex"), destination.data(), 0x100, English);
     EXPECT_TRUE(hexLoad.ok());
     EXPECT_EQ(hexLoad.count, 255);
     EXPECT_EQ(destination[254], 254);
 
     writeFile(folder.file("long.s19"), srec);
-    const FileLoad srecLoad = ReadSRecord(folder.file("long.s19"), destination.data(), 0x100);
+    const FileLoad srecLoad = ReadSRecord(folder.file("long.s19"), destination.data(), 0x100, English);
     EXPECT_TRUE(srecLoad.ok());
     EXPECT_EQ(srecLoad.count, 252);
 }
@@ -142,9 +151,26 @@ TEST(ReaderMissingFile, CannotOpen)
 {
     uint8_t destination[4];
     for (Reader read : {ReadIntelHex, ReadSRecord}) {
-        const FileLoad load = read("/nonexistent/x", destination, 4);
+        const FileLoad load = read("/nonexistent/x", destination, 4, English);
         EXPECT_TRUE(load.notOpened);
         EXPECT_EQ(load.errors, Errors{"Cannot open file /nonexistent/x"});
+    }
+}
+
+// The text readers' in-memory entry gives what the file entry gives, in the
+// language asked for.
+TEST(ReaderInMemory, ReportsALineTooLongInEveryLanguage)
+{
+    const std::string hex = ":" + std::string(9000, '0');
+    const std::string srec = "S1" + std::string(9000, '0');
+    std::vector<uint8_t> destination(0x40);
+    const std::pair<int, const char*> expected[] = {
+        {SimplifiedChinese, "第 1 行超过 8192 个字符，文件没有读完。"},
+        {TraditionalChinese, "第 1 行超過 8192 個字符，文件沒有讀完。"},
+        {English, "Line 1 is longer than 8192 characters; the file was not read to its end."}};
+    for (const auto& [language, message] : expected) {
+        EXPECT_EQ(ReadIntelHexText(hex, destination.data(), 0x40, language).errors, Errors{message});
+        EXPECT_EQ(ReadSRecordText(srec, destination.data(), 0x40, language).errors, Errors{message});
     }
 }
 

@@ -6,6 +6,7 @@
 #include "buffers/IntelHex.h"
 #include "buffers/RawBinary.h"
 #include "buffers/SRecord.h"
+#include "core/MessageCatalogue.h"
 #include "TempFolder.h"
 
 // Every reader/writer pair must give back what it was given.
@@ -15,14 +16,14 @@ namespace {
 struct IntelHexForm {
     static constexpr const char* name = "image.hex";
     static FileSave write(const std::string& p, const uint8_t* s, uint32_t n) { return WriteIntelHex(p, s, n); }
-    static FileLoad read(const std::string& p, uint8_t* d, uint32_t c) { return ReadIntelHex(p, d, c); }
+    static FileLoad read(const std::string& p, uint8_t* d, uint32_t c) { return ReadIntelHex(p, d, c, English); }
     static constexpr size_t recordSize = 32;
 };
 
 struct SRecordForm {
     static constexpr const char* name = "image.src";
     static FileSave write(const std::string& p, const uint8_t* s, uint32_t n) { return WriteSRecord(p, s, n); }
-    static FileLoad read(const std::string& p, uint8_t* d, uint32_t c) { return ReadSRecord(p, d, c); }
+    static FileLoad read(const std::string& p, uint8_t* d, uint32_t c) { return ReadSRecord(p, d, c, English); }
     static constexpr size_t recordSize = 16;
 };
 
