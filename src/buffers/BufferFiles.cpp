@@ -45,7 +45,12 @@ struct FileForm {
 constexpr FileForm FileForms[] = {
     {".hex", ReadIntelHex, WriteIntelHex},
     {".eep", readByFirstCharacter, WriteRawBinary},
-    {".src", ReadRawBinary, WriteSRecord},
+    {".src", ReadSRecord, WriteSRecord},
+    {".s19", ReadSRecord, WriteSRecord},
+    {".srec", ReadSRecord, WriteSRecord},
+    {".s28", ReadSRecord, WriteSRecord},
+    {".s37", ReadSRecord, WriteSRecord},
+    {".mot", ReadSRecord, WriteSRecord},
     {".cap", ReadCapsule, WriteRawBinary},
 };
 constexpr FileForm RawForm = {"", ReadRawBinary, WriteRawBinary};
