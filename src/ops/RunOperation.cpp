@@ -1,6 +1,4 @@
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -8,8 +6,12 @@
 #include "chips/ChipCatalogue.h"
 #include "chips/ChipRecord.h"
 #include "link/DeviceSession.h"
+#include "link/TUsbBulk.h"
+#include "buffers/FlashViewEdits.h"
 #include "ops/BlockRoutines.h"
 #include "ops/ChipOperations.h"
+#include "ops/ElapsedText.h"
+#include "ops/SeatedChip.h"
 #include "core/OperationHost.h"
 #include "ops/StreamSpans.h"
 #include "core/Workbench.h"
@@ -22,18 +24,6 @@ constexpr uint16_t LargestPage = 256;  // the routines' receive areas hold one s
 const std::string& text(const Workbench& workbench, Msg message)
 {
     return MessageCatalogue::text(message, workbench.languageIndex);
-}
-
-// The FLASH view holds its own copy; edits the user typed there are what Write
-// and Auto must program.
-void takeOverViewEdits(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
-{
-    if (!host.flashViewModified())
-        return;
-    const uint32_t count = std::min({host.flashViewByteCount(), chip.flashSize, BufferSet::FlashCapacity});
-    host.copyFlashViewOut(workbench.buffers.flash(), count);
-    workbench.buffers.dataLength = static_cast<int32_t>(count);
-    host.clearFlashViewModified();
 }
 
 bool preconditionHolds(const Workbench& workbench, Operation operation)
@@ -81,21 +71,10 @@ void logCompletion(Workbench& workbench, OperationHost& host, Msg message)
     host.insertLogLine(text(workbench, message) + " (" + host.longTimeText() + ")");
 }
 
-// Differences of a steady clock, so an operation across midnight still shows
-// its true duration.
-std::string elapsedText(int64_t milliseconds)
-{
-    const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
-    char formatted[32];
-    std::snprintf(formatted, sizeof formatted, "%02" PRId64 ":%02" PRId64 ":%02" PRId64, seconds / 3600,
-                  seconds / 60 % 60, seconds % 60);
-    return formatted;
-}
-
 void showTiming(Workbench& workbench, OperationHost& host)
 {
     workbench.endMs = host.nowMs();
-    host.setElapsedText(elapsedText(workbench.endMs - workbench.startMs));
+    host.setElapsedText(ElapsedText(workbench.endMs - workbench.startMs));
     host.beep();
 }
 
@@ -157,6 +136,48 @@ Msg completionOf(Operation operation)
     return Msg::AutoDone;
 }
 
+// After a read the buffer holds what the chip holds; after a write the chip
+// holds the buffer. Either way nothing in the buffer would be lost any more.
+bool savesBuffer(Operation operation, const AutoOptions& options)
+{
+    return operation == Operation::Read || operation == Operation::Write
+        || (operation == Operation::Auto && options.program);
+}
+
+Msg disconnectionOf(Operation operation)
+{
+    switch (operation) {
+    case Operation::Read:
+        return Msg::DisconnectedDuringRead;
+    case Operation::Erase:
+        return Msg::DisconnectedDuringErase;
+    case Operation::Write:
+        return Msg::DisconnectedDuringWrite;
+    case Operation::Verify:
+        return Msg::DisconnectedDuringVerify;
+    case Operation::BlankCheck:
+        return Msg::DisconnectedDuringBlankCheck;
+    case Operation::Auto:
+        break;
+    }
+    return Msg::DisconnectedDuringAuto;
+}
+
+// The bars go back to 0 whatever failed. A programmer unplugged mid-operation
+// is named as such, and the log keeps a line of it: the address of the
+// failed transfer would only suggest a faulty chip.
+void reportFailure(Workbench& workbench, OperationHost& host, Operation operation, const Outcome& outcome)
+{
+    host.hideProgress();
+    if (!workbench.link.deviceLost()) {
+        host.errorBox(outcome.message());
+        return;
+    }
+    const std::string& message = text(workbench, disconnectionOf(operation));
+    host.errorBox(message);
+    host.insertLogLine(message + " (" + host.longTimeText() + ")");
+}
+
 // Checking operations log their line before the timing, the others after it.
 bool logsBeforeTiming(Operation operation)
 {
@@ -175,14 +196,19 @@ bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation
     }
     // A copy, so that nothing done to the table meanwhile changes the chip under way.
     const ChipRecord chip = workbench.catalogue.currentRecord();
-    if (operation == Operation::Write || operation == Operation::Auto)
-        takeOverViewEdits(workbench, host, chip);
+    if (operation == Operation::Write || operation == Operation::Verify || operation == Operation::Auto)
+        TakeOverFlashViewEdits(workbench, host);
     if (!preconditionHolds(workbench, operation))
         return false;
     if (const std::string refusal = refusalOf(workbench, chip, operation, options); !refusal.empty()) {
         host.errorBox(refusal);
         return false;
     }
+
+    const bool changesChip = operation == Operation::Erase || operation == Operation::Write
+        || (operation == Operation::Auto && (options.erase || options.program));
+    if (!SeatedChipAccepted(workbench, host, chip, changesChip))
+        return false;
 
     const int session = DeviceSessionBegin(workbench, host);
     if (session != 1 && session != 4 && session != 6) {
@@ -193,7 +219,9 @@ bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation
     workbench.startMs = host.nowMs();
     const Outcome outcome = runRoutine(workbench, host, chip, operation, options);
     if (!outcome.ok())
-        host.errorBox(outcome.message());
+        reportFailure(workbench, host, operation, outcome);
+    else if (savesBuffer(operation, options))
+        workbench.buffers.unsaved = false;
 
     // Without the verify step an Auto run has nothing to confirm and logs nothing.
     const bool logs = outcome.ok() && (operation != Operation::Auto || options.verify);
