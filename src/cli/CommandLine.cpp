@@ -19,7 +19,7 @@ struct CommandShape {
     size_t maximumFiles;
 };
 
-constexpr std::array<CommandShape, 13> Commands = {{
+constexpr std::array<CommandShape, 15> Commands = {{
     {"status", Command::Status, 0, 0},
     {"detect", Command::Detect, 0, 0},
     {"read", Command::Read, 1, 1},
@@ -33,6 +33,8 @@ constexpr std::array<CommandShape, 13> Commands = {{
     {"info", Command::Info, 0, 0},
     {"upgrade", Command::Upgrade, 1, 1},
     {"list", Command::List, 0, 1},
+    {"checksum", Command::Checksum, 1, 1},
+    {"compare", Command::Compare, 2, 2},
 }};
 
 const CommandShape* findCommand(std::string_view name)
@@ -110,8 +112,13 @@ std::string misplacedOption(const CommandLine& line)
         return "--start and --end apply only to write, verify, auto and batch";
     if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch)
         return "--no-erase and --no-verify apply only to auto and batch";
+    if (line.force && command != Command::Erase && command != Command::Write && command != Command::Auto &&
+        command != Command::Batch)
+        return "--force applies only to erase, write, auto and batch";
     if (line.batchCount && command != Command::Batch)
         return "--count applies only to batch";
+    if (line.checksumStart && command != Command::Checksum)
+        return "--range applies only to checksum";
     if (line.capacity && command != Command::Convert)
         return "--capacity applies only to convert";
     return {};
@@ -147,7 +154,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             continue;
         }
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
-                            name == "--no-verify";
+                            name == "--no-verify" || name == "--force";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -155,6 +162,23 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.verbose = line.verbose || name == "--verbose";
             line.noErase = line.noErase || name == "--no-erase";
             line.noVerify = line.noVerify || name == "--no-verify";
+            line.force = line.force || name == "--force";
+            continue;
+        }
+        if (name == "--range") {
+            if (value || i + 2 >= arguments.size())
+                return failure("--range needs a start and an end address");
+            uint32_t start = 0;
+            uint32_t end = 0;
+            for (const auto& [text, address] : {std::pair{arguments[i + 1], &start}, {arguments[i + 2], &end}}) {
+                if (const std::string error = parseAddress(text, *address); !error.empty())
+                    return failure("--range: " + error);
+            }
+            if (start > end)
+                return failure("--range: the start lies after the end");
+            line.checksumStart = start;
+            line.checksumEnd = end;
+            i += 2;
             continue;
         }
         if (name != "--chip" && name != "--start" && name != "--end" && name != "--count" && name != "--capacity")
@@ -233,6 +257,11 @@ std::string HelpText()
            "  upgrade FILE.fwpk      Upgrade the programmer's firmware.\n"
            "  list [TEXT]            List the chip database, or the chips whose title contains TEXT, as\n"
            "                         TYPE,MANUFACTURER,NAME,SIZE,PAGE lines (exit 1 when none matches).\n"
+           "  checksum FILE          Print the CRC-32 and SHA-256 of FILE as loading reads it, over its\n"
+           "                         extent or over --range START END (hexadecimal, END included).\n"
+           "  compare A B            Compare two files as loading reads them (the shorter padded with\n"
+           "                         0xFF) and list the differing ranges: exit 0 when equal, 1 when\n"
+           "                         different, 2 when a file cannot be read.\n"
            "\n"
            "Options:\n"
            "  --chip NAME            Use the chip of this name (see 'list'); a name that is not unique\n"
@@ -246,6 +275,8 @@ std::string HelpText()
            "                         FILE is loaded at the start address. Rounded out to whole pages.\n"
            "  --no-erase, --no-verify\n"
            "                         Leave out the erase or verify step of auto and batch.\n"
+           "  --force                erase, write, auto, batch: change a seated serial flash even when its\n"
+           "                         identification differs from the chosen chip's (refused otherwise).\n"
            "  --count N              batch: stop after N chips.\n"
            "  --capacity BYTES       convert: size of the load block (default 64 MiB).\n"
            "  --simulator[=FILE]     Use the programmer simulator beside the executable, set up by the\n"
@@ -254,9 +285,10 @@ std::string HelpText()
            "  -h, --help             Show this help.\n"
            "\n"
            "Files:\n"
-           "  The extension chooses the form. Loading: .hex Intel HEX; .eep Intel HEX, S-record or raw\n"
-           "  binary by its first character; .cap raw binary after a 2048-byte header; anything else raw\n"
-           "  binary. Saving: .hex Intel HEX; .src S-record; anything else raw binary.\n"
+           "  The extension chooses the form. Loading: .hex Intel HEX; .src, .s19, .srec, .s28, .s37, .mot\n"
+           "  S-record; .eep Intel HEX, S-record or raw binary by its first character; .cap raw binary\n"
+           "  after a 2048-byte header; anything else raw binary. Saving: .hex Intel HEX; the S-record\n"
+           "  extensions S-record; anything else raw binary.\n"
            "  Existing output files are overwritten without asking. A file longer than the chip is refused.\n"
            "\n"
            "Exit status: 0 on success, 1 when the command failed, 2 for a wrong command line.\n";

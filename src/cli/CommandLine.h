@@ -8,7 +8,7 @@
 // What belcor-cli was asked to do, as parsed from its arguments.
 struct CommandLine {
     enum class Command { Help, Status, Detect, Read, Blank, Erase, Write, Verify, Auto, Batch, Convert, Info,
-                         Upgrade, List };
+                         Upgrade, List, Checksum, Compare };
 
     Command command = Command::Help;
     std::vector<std::string> files;  // the command's own arguments, in order
@@ -22,10 +22,14 @@ struct CommandLine {
     std::optional<uint32_t> rangeStart;
     std::optional<uint32_t> rangeEnd;
 
+    bool force = false;                  // erase, write, auto, batch: a different seated chip is changed anyway
     bool noErase = false;                // auto, batch
     bool noVerify = false;               // auto, batch
     std::optional<uint32_t> batchCount;  // batch: stop after this many chips
     std::optional<uint32_t> capacity;    // convert: size of the load block
+    // checksum: the inclusive address range --range START END.
+    std::optional<uint32_t> checksumStart;
+    std::optional<uint32_t> checksumEnd;
 
     bool rangeGiven() const { return rangeStart || rangeEnd; }
 };
