@@ -163,17 +163,17 @@ Msg disconnectionOf(Operation operation)
     return Msg::DisconnectedDuringAuto;
 }
 
-// The bars go back to 0 whatever failed. A programmer unplugged mid-operation
-// is named as such, and the log keeps a line of it: the address of the
-// failed transfer would only suggest a faulty chip.
+// A programmer unplugged mid-operation is named as such, the bars go back to
+// 0 and the log keeps a line of it: the address of the failed transfer would
+// only suggest a faulty chip. Other failures leave the bars where they stopped.
 void reportFailure(Workbench& workbench, OperationHost& host, Operation operation, const Outcome& outcome)
 {
-    host.hideProgress();
     if (!workbench.link.deviceLost()) {
         host.errorBox(outcome.message());
         return;
     }
     const std::string& message = text(workbench, disconnectionOf(operation));
+    host.hideProgress();
     host.errorBox(message);
     host.insertLogLine(message + " (" + host.longTimeText() + ")");
 }

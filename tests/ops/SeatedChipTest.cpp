@@ -116,7 +116,7 @@ TEST_F(SeatedChipTest, OtherFailuresKeepTheirMessageAndLogNothing)
     EXPECT_FALSE(run(Operation::Read));
     EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"Read failed at address 300h."});
     EXPECT_TRUE(host.log.empty());
-    EXPECT_EQ(host.progressCalls.back().kind, RecordingHost::ProgressCall::Hide);
+    EXPECT_NE(host.progressCalls.back().kind, RecordingHost::ProgressCall::Hide);
 }
 
 }  // namespace
