@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QToolBar>
 #include <QLabel>
@@ -23,7 +22,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "app/BenchMenu.h"
 #include "app/DeviceWatcher.h"
+#include "app/FileCommands.h"
 #include "app/MainCaptions.h"
 #include "core/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
@@ -31,8 +32,8 @@
 #include "app/UpdateActions.h"
 #include "app/SimulatorMenu.h"
 #include "app/TAboutBox.h"
-#include "buffers/BufferCommands.h"
-#include "buffers/BufferFiles.h"
+#include "app/WindowPlacement.h"
+#include "buffers/FlashViewEdits.h"
 #include "buffers/HexText.h"
 #include "buffers/ui/HexFieldFilter.h"
 #include "buffers/ui/TForm4.h"
@@ -113,6 +114,8 @@ TForm1::TForm1(const std::string& settingsPath, const std::string& databasePath,
     connectHandlers();
     updateActions_ = new UpdateActions(*ui.O3, workbench_, host_, [this] { finishCommand(); }, this);
     FormCreate();
+    fileCommands_ = new FileCommands(*this, ui, workbench_, host_, *settings_);
+    benchMenu_ = new BenchMenu(ui, workbench_, host_, this);
 
     if (simulator_) {
         simulatorMenu_ = new SimulatorMenu(*simulator_, workbench_, this);
@@ -187,13 +190,14 @@ void TForm1::FormCreate()
     ui.N4->setVisible(maintenance);
     workbench_.speed = settings_->speed();
     workbench_.languageIndex = settings_->language();
+    placementRestored_ = RestoreWindowPlacement(*this, *settings_);
 }
 
 void TForm1::FormShow()
 {
     LoadChipDatabase(workbench_, host_, databasePath_);
     ApplyLanguage();
-    if (!isMaximized() && screen()) {
+    if (!placementRestored_ && !isMaximized() && screen()) {
         QRect placement = frameGeometry();
         placement.moveCenter(screen()->availableGeometry().center());
         move(placement.topLeft());
@@ -216,7 +220,7 @@ bool TForm1::FormClose()
     const ChipCatalogue& catalogue = workbench_.catalogue;
     return settings_->setIndex1(catalogue.INDEX1) && settings_->setIndex2(catalogue.INDEX2)
         && settings_->setIndex3(catalogue.INDEX3) && settings_->setSpeed(workbench_.speed)
-        && settings_->setLanguage(workbench_.languageIndex);
+        && settings_->setLanguage(workbench_.languageIndex) && StoreWindowPlacement(*this, *settings_);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -230,6 +234,11 @@ void TForm1::closeEvent(QCloseEvent* event)
             ui.ToolBulk->setChecked(false);
             ToolBulkClick(false);
         }
+        return;
+    }
+    if (HoldsUnsavedFlash(workbench_, host_)
+        && !host_.question(MessageCatalogue::text(Msg::DiscardUnsavedOnClose, workbench_.languageIndex))) {
+        event->ignore();
         return;
     }
     // A shared installation whose folder the user may not write to keeps no
@@ -304,6 +313,8 @@ void TForm1::ApplyLanguage()
     form4_->ApplyLanguage(language);
     form6_->ApplyLanguage(language);
     updateActions_->ApplyLanguage(language);
+    fileCommands_->ApplyLanguage(language);
+    benchMenu_->ApplyLanguage(language);
     if (simulatorMenu_)
         simulatorMenu_->ApplyLanguage(language);
 }
@@ -366,28 +377,13 @@ void TForm1::StatusBar1DrawPanel(QPainter& painter, int panel, const QRect& rect
 
 void TForm1::ToolOpenClick()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), OpenDialogFilter);
-    if (path.isEmpty())
-        return;
-    QWidget* sheet = ui.PageControl1->currentWidget();
-    const BufferTab tab = sheet == ui.TabSheet2 ? BufferTab::Eeprom
-        : sheet == ui.TabSheet3                 ? BufferTab::Config
-                                                : BufferTab::Flash;
-    OpenBufferFile(workbench_, host_, tab, path.toStdString());
+    fileCommands_->open();
     finishCommand();
 }
 
 void TForm1::ToolSaveClick()
 {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(SaveDialogFilter);
-    dialog.setDefaultSuffix(SaveDefaultExtension);
-    // Saving asks before replacing a file itself, in the current language.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    SaveFlashBuffer(workbench_, host_, dialog.selectedFiles().first().toStdString());
+    fileCommands_->save();
     finishCommand();
 }
 

@@ -10,7 +10,9 @@
 #include "ops/ChipOperations.h"
 #include "ops/OwnedWorkbench.h"
 
+class BenchMenu;
 class DeviceWatcher;
+class FileCommands;
 class QDialog;
 class Settings;
 class SimulatorLibrary;
@@ -80,6 +82,8 @@ public:
     TForm3* Form3() const { return form3_; }
     TForm4* Form4() const { return form4_; }
     TForm6* Form6() const { return form6_; }
+    BenchMenu* Bench() const { return benchMenu_; }
+    FileCommands* Files() const { return fileCommands_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -121,6 +125,9 @@ private:
     TForm3* form3_ = nullptr;
     TForm4* form4_ = nullptr;
     TForm6* form6_ = nullptr;
+    BenchMenu* benchMenu_ = nullptr;
+    FileCommands* fileCommands_ = nullptr;
+    bool placementRestored_ = false;
     bool batchRunning_ = false;
     bool shown_ = false;
     bool closePending_ = false;

@@ -25,7 +25,9 @@
 #include "chips/ChipCatalogue.h"
 #include "chips/ChipRecord.h"
 #include "hexview/HexView.h"
+#include "core/MessageCatalogue.h"
 #include "core/Workbench.h"
+#include "ops/ElapsedText.h"
 
 namespace {
 
@@ -51,9 +53,31 @@ void fillList(QComboBox* combo, const ChoiceList& list)
 }  // namespace
 
 WindowHost::WindowHost(QWidget* window, MainWindowDesign& ui, Workbench& workbench)
-    : window_(window), ui_(ui), workbench_(workbench)
+    : window_(window), ui_(ui), workbench_(workbench), ticker_(new QTimer(window))
 {
     sincePump_.start();
+    ticker_->setInterval(TickIntervalMs);
+    QObject::connect(ticker_, &QTimer::timeout, window, [this] { tick(); });
+}
+
+void WindowHost::tick()
+{
+    const int64_t now = nowMs();
+    // A chip operation under way has started after the last one ended; other
+    // work with progress bars (a firmware upgrade) leaves the panel alone.
+    if (workbench_.startMs > workbench_.endMs)
+        setElapsedText(ElapsedText(now - workbench_.startMs));
+    const int64_t running = now - progressShownMs_;
+    if (running < RateAfterMs || pendingProgress_ == 0 || pendingProgress_ >= progressMaximum_)
+        return;
+    const double msPerUnit = double(running) / pendingProgress_;
+    const auto left = static_cast<int64_t>(msPerUnit * (progressMaximum_ - pendingProgress_));
+    const QString text = QString::fromStdString(MessageCatalogue::text(Msg::TimeLeft, workbench_.languageIndex))
+                             .arg(QString::fromStdString(ElapsedText(left + 999)));
+    for (QProgressBar* bar : {ui_.Progress, ui_.Progress2}) {
+        bar->setFormat(text);
+        bar->setTextVisible(bar == ui_.Progress);
+    }
 }
 
 void WindowHost::setStateText(const std::string& text)
@@ -69,6 +93,9 @@ void WindowHost::setElapsedText(const std::string& text)
 void WindowHost::showProgress(uint32_t maximum)
 {
     pendingProgress_ = 0;
+    progressMaximum_ = maximum;
+    progressShownMs_ = nowMs();
+    ticker_->start();
     for (QProgressBar* bar : {ui_.Progress, ui_.Progress2}) {
         bar->setRange(0, progressValue(maximum));
         bar->setValue(0);
@@ -93,7 +120,9 @@ void WindowHost::showPendingProgress()
 void WindowHost::hideProgress()
 {
     pendingProgress_ = 0;
+    ticker_->stop();
     for (QProgressBar* bar : {ui_.Progress, ui_.Progress2}) {
+        bar->setTextVisible(false);
         bar->setValue(0);
         bar->setVisible(false);
     }

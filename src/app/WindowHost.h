@@ -6,6 +6,7 @@
 
 struct MainWindowDesign;
 struct Workbench;
+class QTimer;
 class QWidget;
 
 // The main window's side of OperationHost: the state and time panels, the
@@ -51,12 +52,21 @@ public:
     // so that the event loop does not slow a transfer of many small blocks.
     static constexpr int PumpIntervalMs = 10;
 
+    // While the bars show, the time panel ticks this often, and once a rate
+    // is known the bars read the time left.
+    static constexpr int TickIntervalMs = 250;
+    static constexpr int64_t RateAfterMs = 1000;
+
 private:
     void showPendingProgress();
+    void tick();
 
     QWidget* window_;
     MainWindowDesign& ui_;
     Workbench& workbench_;
     QElapsedTimer sincePump_;
     uint32_t pendingProgress_ = 0;
+    uint32_t progressMaximum_ = 0;
+    int64_t progressShownMs_ = 0;
+    QTimer* ticker_;
 };

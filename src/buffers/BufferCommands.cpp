@@ -10,6 +10,7 @@
 #include "chips/ChipRecord.h"
 #include "core/MessageCatalogue.h"
 #include "buffers/BufferFiles.h"
+#include "buffers/FlashViewEdits.h"
 #include "buffers/HexText.h"
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
@@ -92,31 +93,40 @@ bool openIntoEeprom(Workbench& workbench, OperationHost& host, const std::string
 
 }  // namespace
 
-void OpenBufferFile(Workbench& workbench, OperationHost& host, BufferTab tab, const std::string& path)
+bool OpenBufferFile(Workbench& workbench, OperationHost& host, BufferTab tab, const std::string& path)
 {
     if (workbench.busy) {
         host.beep();
-        return;
+        return false;
     }
     bool loaded = true;
-    if (tab == BufferTab::Flash)
+    if (tab == BufferTab::Flash) {
+        // A file loaded at the range start keeps the bytes around it, edits included.
+        TakeOverFlashViewEdits(workbench, host);
         loaded = openIntoFlash(workbench, host, path);
+        workbench.buffers.unsaved |= loaded;
+    }
     else if (tab == BufferTab::Eeprom)
         loaded = openIntoEeprom(workbench, host, path);
     if (!loaded)
-        return;
+        return false;
     host.insertLogLine(MessageCatalogue::text(Msg::Open, workbench.languageIndex) + path + " (" +
                        host.longTimeText() + ")");
+    return true;
 }
 
-void SaveFlashBuffer(Workbench& workbench, OperationHost& host, const std::string& path)
+bool SaveFlashBuffer(Workbench& workbench, OperationHost& host, const std::string& path)
 {
     if (workbench.busy) {
         host.beep();
-        return;
+        return false;
     }
-    SaveBufferFile(path, workbench.buffers.flash(), flashSizeOf(workbench.catalogue.currentRecord()), host,
-                   workbench.languageIndex);
+    TakeOverFlashViewEdits(workbench, host);
+    if (!SaveBufferFile(path, workbench.buffers.flash(), flashSizeOf(workbench.catalogue.currentRecord()), host,
+                        workbench.languageIndex))
+        return false;
+    workbench.buffers.unsaved = false;
+    return true;
 }
 
 bool FillBuffer(Workbench& workbench, OperationHost& host, const FillRequest& request)
@@ -125,5 +135,8 @@ bool FillBuffer(Workbench& workbench, OperationHost& host, const FillRequest& re
         host.beep();
         return false;
     }
-    return FillFlashBuffer(workbench.buffers, host, request);
+    TakeOverFlashViewEdits(workbench, host);
+    const bool filled = FillFlashBuffer(workbench.buffers, host, request);
+    workbench.buffers.unsaved |= filled;
+    return filled;
 }

@@ -53,7 +53,12 @@ constexpr Reader CapsuleReader = [](const std::string& path, uint8_t* destinatio
 constexpr FileForm FileForms[] = {
     {".hex", ReadIntelHex, WriteIntelHex},
     {".eep", readByFirstCharacter, WriteRawBinary},
-    {".src", RawReader, WriteSRecord},
+    {".src", ReadSRecord, WriteSRecord},
+    {".s19", ReadSRecord, WriteSRecord},
+    {".srec", ReadSRecord, WriteSRecord},
+    {".s28", ReadSRecord, WriteSRecord},
+    {".s37", ReadSRecord, WriteSRecord},
+    {".mot", ReadSRecord, WriteSRecord},
     {".cap", CapsuleReader, WriteRawBinary},
 };
 constexpr FileForm RawForm = {"", RawReader, WriteRawBinary};

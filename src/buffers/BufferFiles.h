@@ -9,12 +9,14 @@
 class OperationHost;
 
 // Texts of the Open and Save file dialogs, shown as they stand in every
-// language; the first Open filter is preselected on every Open. A name typed
-// without extension is saved with the default extension.
+// language; the window preselects the filter last used. A name typed without
+// extension is saved with the default extension.
 inline constexpr const char* OpenDialogFilter =
-    "Binary (*.bin);;Intel Hex(*.hex);;Bios Rom (*.rom);;Asus Rom (*.cap);;All files (*.*)";
+    "Binary (*.bin);;Intel Hex(*.hex);;S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot);;Bios Rom (*.rom);;"
+    "Asus Rom (*.cap);;All files (*.*)";
 inline constexpr const char* SaveDialogFilter =
-    "Binary (*.bin);;Intel Hex(*.hex);;Bios Rom (*.rom);;All files (*.*)";
+    "Binary (*.bin);;Intel Hex(*.hex);;S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot);;Bios Rom (*.rom);;"
+    "All files (*.*)";
 inline constexpr const char* SaveDefaultExtension = "hex";
 
 // Reads a file of any supported form into destination, the form chosen by the

@@ -24,12 +24,15 @@ public:
     uint8_t* eeprom() { return eeprom_.data(); }
     const uint8_t* eeprom() const { return eeprom_.data(); }
 
-    // Chip selection: FLASH all 0xFF, no data, range end at the chip's last byte.
+    // Chip selection: FLASH all 0xFF, no data, nothing unsaved, range end at the chip's last byte.
     // The EEPROM buffer is deliberately left alone.
     void ResetBuffers(uint32_t flashSize);
 
     int32_t dataLength = 0;
     AddressRange range;
+    // A file loaded, a fill or view edits taken over, not yet written to a
+    // chip or saved: replacing the buffer now would lose them.
+    bool unsaved = false;
 
 private:
     std::vector<uint8_t> flash_;

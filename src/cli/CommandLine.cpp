@@ -19,7 +19,7 @@ struct CommandShape {
     size_t maximumFiles;
 };
 
-constexpr std::array<CommandShape, 17> Commands = {{
+constexpr std::array<CommandShape, 19> Commands = {{
     {"status", Command::Status, 0, 0},
     {"detect", Command::Detect, 0, 0},
     {"read", Command::Read, 1, 1},
@@ -37,6 +37,8 @@ constexpr std::array<CommandShape, 17> Commands = {{
     {"log", Command::Log, 1, 1},
     {"update", Command::Update, 1, 1},
     {"unprotect", Command::Unprotect, 0, 0},
+    {"checksum", Command::Checksum, 1, 1},
+    {"compare", Command::Compare, 2, 2},
 }};
 
 const CommandShape* findCommand(std::string_view name)
@@ -98,7 +100,8 @@ bool isChipCommand(Command command)
 bool takesFile(Command command)
 {
     return command == Command::Write || command == Command::Verify || command == Command::Auto ||
-           command == Command::Batch || command == Command::Job || command == Command::Update;
+           command == Command::Batch || command == Command::Job || command == Command::Update ||
+           command == Command::Checksum;
 }
 
 // Options whose value is kept as text; nothing for the others.
@@ -132,7 +135,7 @@ std::string misplacedOption(const CommandLine& line)
     if (!line.chip.empty() && !isChipCommand(command))
         return "--chip applies only to chip commands";
     if (line.rangeGiven() && !takesFile(command))
-        return "--start and --end apply only to write, verify, auto, batch and update";
+        return "--start, --end and --range apply only to write, verify, auto, batch, update, checksum and job create";
     const bool jobCreate = command == Command::Job && line.files.front() == "create";
     if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch && !jobCreate)
         return "--no-erase and --no-verify apply only to auto, batch and job create";
@@ -147,6 +150,9 @@ std::string misplacedOption(const CommandLine& line)
         return "--csv and --since apply only to log export";
     if (line.verifyAll && command != Command::Update)
         return "--verify-all applies only to update";
+    if (line.force && command != Command::Erase && command != Command::Write && command != Command::Auto &&
+        command != Command::Batch)
+        return "--force applies only to erase, write, auto and batch";
     if (line.batchCount && command != Command::Batch)
         return "--count applies only to batch";
     if (line.capacity && command != Command::Convert)
@@ -214,7 +220,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         }
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
                             name == "--no-verify" || name == "--locked" || name == "--reuse-serials" ||
-                            name == "--verify-all";
+                            name == "--verify-all" || name == "--force";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -225,6 +231,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.locked = line.locked || name == "--locked";
             line.reuseSerials = line.reuseSerials || name == "--reuse-serials";
             line.verifyAll = line.verifyAll || name == "--verify-all";
+            line.force = line.force || name == "--force";
             continue;
         }
         if (name == "--range") {
@@ -341,6 +348,11 @@ std::string HelpText()
            "                         (serial flash) or pages (24-series EEPROM) that differ; the last line\n"
            "                         counts them.\n"
            "  unprotect              Clear a serial flash's block protection (its status register).\n"
+           "  checksum FILE          Print the CRC-32 and SHA-256 of FILE as loading reads it, over its\n"
+           "                         extent or over --range START END (hexadecimal, END included).\n"
+           "  compare A B            Compare two files as loading reads them (the shorter padded with\n"
+           "                         0xFF) and list the differing ranges: exit 0 when equal, 1 when\n"
+           "                         different, 2 when a file cannot be read.\n"
            "\n"
            "Options:\n"
            "  --chip NAME            Use the chip of this name (see 'list'); a name that is not unique\n"
@@ -355,6 +367,8 @@ std::string HelpText()
            "  --no-erase, --no-verify\n"
            "                         Leave out the erase or verify step of auto and batch.\n"
            "  --verify-all           update: verify the whole span, not only what was changed.\n"
+           "  --force                erase, write, auto, batch: change a seated serial flash even when its\n"
+           "                         identification differs from the chosen chip's (refused otherwise).\n"
            "  --count N              batch: stop after N chips.\n"
            "  --log-db PATH|postgresql://...\n"
            "                         Production log database (default: the user's data folder); a\n"
@@ -366,9 +380,10 @@ std::string HelpText()
            "  -h, --help             Show this help.\n"
            "\n"
            "Files:\n"
-           "  The extension chooses the form. Loading: .hex Intel HEX; .eep Intel HEX, S-record or raw\n"
-           "  binary by its first character; .cap raw binary after a 2048-byte header; anything else raw\n"
-           "  binary. Saving: .hex Intel HEX; .src S-record; anything else raw binary.\n"
+           "  The extension chooses the form. Loading: .hex Intel HEX; .src, .s19, .srec, .s28, .s37, .mot\n"
+           "  S-record; .eep Intel HEX, S-record or raw binary by its first character; .cap raw binary\n"
+           "  after a 2048-byte header; anything else raw binary. Saving: .hex Intel HEX; the S-record\n"
+           "  extensions S-record; anything else raw binary.\n"
            "  Existing output files are overwritten without asking. A file longer than the chip is refused.\n"
            "\n"
            "Exit status: 0 on success, 1 when the command failed, 2 for a wrong command line.\n";

@@ -8,7 +8,7 @@
 // What belcor-cli was asked to do, as parsed from its arguments.
 struct CommandLine {
     enum class Command { Help, Status, Detect, Read, Blank, Erase, Write, Verify, Auto, Batch, Convert, Info,
-                         Upgrade, List, Job, Log, Update, Unprotect };
+                         Upgrade, List, Job, Log, Update, Unprotect, Checksum, Compare };
 
     Command command = Command::Help;
     std::vector<std::string> files;  // the command's own arguments, in order
@@ -22,6 +22,7 @@ struct CommandLine {
     std::optional<uint32_t> rangeStart;
     std::optional<uint32_t> rangeEnd;
 
+    bool force = false;                  // erase, write, auto, batch: a different seated chip is changed anyway
     bool noErase = false;                // auto, batch
     bool noVerify = false;               // auto, batch
     bool verifyAll = false;              // update

@@ -8,6 +8,8 @@
 #include "core/MessageCatalogue.h"
 #include "buffers/BufferCommands.h"
 #include "buffers/BufferFiles.h"
+#include "buffers/Checksums.h"
+#include "buffers/FileComparison.h"
 #include "buffers/HexText.h"
 #include "chips/ChipDatabaseFile.h"
 #include "cli/ChipChoice.h"
@@ -106,6 +108,10 @@ int CommandRunner::run()
         return job();
     case Command::Log:
         return exportLog();
+    case Command::Checksum:
+        return checksum();
+    case Command::Compare:
+        return compare();
     default:
         return runChipCommand();
     }
@@ -227,6 +233,8 @@ int CommandRunner::detect()
 
 int CommandRunner::operate(Operation operation)
 {
+    // The only question an operation asks: change a chip whose identification differs.
+    host_.setQuestionAnswer(line_.force);
     return RunOperation(workbench_, host_, operation, autoOptions()) ? Success : Failure;
 }
 
@@ -284,6 +292,7 @@ int CommandRunner::batch()
     host_.printLine(line_.batchCount ? "Batch: waiting for " + std::to_string(*line_.batchCount) + " chips"
                                      : "Batch: waiting for chips; Ctrl-C stops");
     interrupted = 0;
+    host_.setQuestionAnswer(line_.force);
     std::signal(SIGINT, stopBatch);
     RunBatch(workbench_, host_, autoOptions(), [&] {
         return interrupted == 0 && (!line_.batchCount || chipsDone() < static_cast<int>(*line_.batchCount));
@@ -537,4 +546,60 @@ int CommandRunner::exportLog()
     }
     host_.printLine("Exported " + std::to_string(count) + " records to " + line_.csv);
     return Success;
+int CommandRunner::checksum()
+{
+    const std::string& path = line_.files.front();
+    const LoadedImage image = LoadImageFile(path, BufferSet::FlashCapacity);
+    for (const std::string& error : image.errors)
+        host_.printError(error);
+    if (!image.ok())
+        return Failure;
+    size_t start = 0;
+    size_t end = image.extent;
+    if (line_.rangeGiven()) {
+        start = line_.rangeStart.value_or(0);
+        end = size_t(line_.rangeEnd.value_or(uint32_t(image.extent ? image.extent - 1 : 0))) + 1;
+        if (start >= end) {
+            host_.printError("the range's start lies after its end");
+            return Failure;
+        }
+        if (end > image.block.size()) {
+            host_.printError("the range ends past the 64 MiB a file may fill");
+            return Failure;
+        }
+        host_.printLine("Range: " + hexText(uint32_t(start)) + " to " + hexText(uint32_t(end - 1)) + " (" +
+                        std::to_string(end - start) + " bytes)");
+    } else {
+        host_.printLine("Extent: " + std::to_string(end) + " bytes (" + hexText(uint32_t(end)) + ")");
+    }
+    const ChecksumSet sums = ChecksumsOf(image.block.data() + start, end - start);
+    host_.printLine("CRC-32: " + sums.crc32Text());
+    host_.printLine("SHA-256: " + sums.sha256Text());
+    return Success;
+}
+
+int CommandRunner::compare()
+{
+    const LoadedImage first = LoadImageFile(line_.files[0], BufferSet::FlashCapacity);
+    for (const std::string& error : first.errors)
+        host_.printError(line_.files[0] + ": " + error);
+    if (!first.ok())
+        return CompareError;
+    const FileComparison result =
+        CompareWithFile(first.block.data(), first.block.size(), first.extent, line_.files[1]);
+    for (const std::string& error : result.errors)
+        host_.printError(line_.files[1] + ": " + error);
+    if (!result.ok())
+        return CompareError;
+    for (const DifferingRange& range : result.comparison.ranges) {
+        host_.printLine(hexText(uint32_t(range.start)) + " to " + hexText(uint32_t(range.start + range.length - 1)) +
+                        ": " + std::to_string(range.length) + (range.length == 1 ? " byte" : " bytes"));
+    }
+    if (result.comparison.equal()) {
+        host_.printLine("Equal over " + std::to_string(result.compared) + " bytes");
+        return Success;
+    }
+    host_.printLine(std::to_string(result.comparison.rangeCount) + " differing ranges, " +
+                    std::to_string(result.comparison.differingBytes) + " differing bytes");
+    return Failure;
 }

@@ -14,6 +14,8 @@ class CommandRunner {
 public:
     static constexpr int Success = 0;
     static constexpr int Failure = 1;
+    // compare: the files differ (Failure), or one could not be read.
+    static constexpr int CompareError = 2;
 
     CommandRunner(const CommandLine& line, TerminalHost& host, std::string executablePath);
 
@@ -35,6 +37,8 @@ private:
     int showJob();
     int jobBatch();
     int exportLog();
+    int checksum();
+    int compare();
 
     bool loadDatabase();
     bool chooseChip();

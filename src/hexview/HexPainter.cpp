@@ -1,6 +1,7 @@
 #include "hexview/HexPainter.h"
 
 #include "hexview/GlyphTable.h"
+#include "hexview/ReadableInk.h"
 
 #include <QGlyphRun>
 #include <QPainter>
@@ -25,8 +26,11 @@ HexPainter::HexPainter(QPainter& painter, const HexLayout& layout, const GlyphTa
     colours_[Text] = palette.color(QPalette::Text);
     colours_[Changed] = ChangedText;
     colours_[Selected] = palette.color(QPalette::HighlightedText);
-    colours_[Offset] = Qt::black;
-    colours_[CurrentOffset] = palette.color(QPalette::Highlight);
+    // The offset column lies on the button face; under a dark palette black
+    // and the highlight colour would all but vanish there.
+    const QColor offsetBackground = palette.color(QPalette::Button);
+    colours_[Offset] = readableInk(Qt::black, offsetBackground);
+    colours_[CurrentOffset] = readableInk(palette.color(QPalette::Highlight), offsetBackground);
     colours_[Ruler] = palette.color(QPalette::ButtonText);
     for (int digit = 0; digit < 16; ++digit)
         hexGlyphs_[digit] = glyphs.glyph(QChar(HexDigits[digit]));

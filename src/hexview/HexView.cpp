@@ -235,6 +235,17 @@ QString HexView::selectedHexText() const
     return text;
 }
 
+void HexView::select(uint32_t first, uint32_t count)
+{
+    const uint32_t size = store_->size();
+    anchor_ = std::min(first, size);
+    const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(uint64_t(anchor_) + count, size));
+    // The start of the match is what the user looks for; show its row.
+    cursor_ = anchor_;
+    ensureCursorVisible();
+    setCursorPosition(end, true);
+}
+
 bool HexView::isInsertMode() const
 {
     return insertMode_;

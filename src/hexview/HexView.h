@@ -55,6 +55,8 @@ public:
     uint32_t selectionStart() const;
     uint32_t selectionEnd() const;
     QString selectedHexText() const;
+    // Selects [first, first + count) with the caret at its end, scrolled into view.
+    void select(uint32_t first, uint32_t count);
 
     // Editing at the caret, as the keyboard does it. Overwrite mode never
     // changes the byte count: typing past the last byte and removing are ignored.

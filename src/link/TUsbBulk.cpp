@@ -107,6 +107,7 @@ int TUsbBulk::usbGetStringAscii(usb_dev_handle* handle, int index, int languageI
 int TUsbBulk::prog_open(int vendorId, std::string_view manufacturer, int productId, std::string_view product)
 {
     USB_bulk_close();
+    deviceLost_ = false;
     Libusb0::load();
     Libusb0::call<&LibraryTable::usb_find_busses>();
     Libusb0::call<&LibraryTable::usb_find_devices>();
@@ -193,8 +194,7 @@ int TUsbBulk::USB_bulk_cmd(uint8_t* block, int length, int replyFlag)
         result = Libusb0::call<&LibraryTable::usb_bulk_write>(handle_, commandEndpoint_,
                                                               reinterpret_cast<const char*>(block), length,
                                                               BulkTimeoutMs);
-        if (result < 0)
-            trace("error writing:\n%s\n", libraryError());
+        noteFailure(result);
     }
     if (replyFlag == 0)
         return result;
@@ -203,8 +203,7 @@ int TUsbBulk::USB_bulk_cmd(uint8_t* block, int length, int replyFlag)
     if (handle_ != nullptr) {
         result = Libusb0::call<&LibraryTable::usb_bulk_read>(handle_, replyEndpoint_, reinterpret_cast<char*>(block),
                                                              length, BulkTimeoutMs);
-        if (result < 0)
-            trace("error writing:\n%s\n", libraryError());
+        noteFailure(result);
     }
     return result;
 }
@@ -215,8 +214,7 @@ int TUsbBulk::USB_bulk_write(const uint8_t* data, int length)
         return LinkClosedResult;
     const int result = Libusb0::call<&LibraryTable::usb_bulk_write>(
         handle_, dataEndpoint_, reinterpret_cast<const char*>(data), length, BulkTimeoutMs);
-    if (result < 0)
-        trace("error writing:\n%s\n", libraryError());
+    noteFailure(result);
     return result;
 }
 
@@ -227,9 +225,16 @@ int TUsbBulk::USB_bulk_read(uint8_t* data, int length)
     const int result = Libusb0::call<&LibraryTable::usb_bulk_read>(handle_, replyEndpoint_,
                                                                    reinterpret_cast<char*>(data), length,
                                                                    BulkTimeoutMs);
-    if (result < 0)
-        trace("error writing:\n%s\n", libraryError());
+    noteFailure(result);
     return result;
+}
+
+void TUsbBulk::noteFailure(int result)
+{
+    if (result >= 0)
+        return;
+    trace("error writing:\n%s\n", libraryError());
+    deviceLost_ = deviceLost_ || result == LinkClosedResult;
 }
 
 void TUsbBulk::USB_bulk_close()

@@ -70,6 +70,9 @@ public:
     void USB_bulk_close();
 
     bool isOpen() const { return handle_ != nullptr; }
+    // A transfer on the open link found the device gone (-ENODEV) since the
+    // last successful prog_open: the programmer was unplugged, not just slow.
+    bool deviceLost() const { return deviceLost_; }
     int replyEndpoint() const { return replyEndpoint_; }
     int dataEndpoint() const { return dataEndpoint_; }
     int commandEndpoint() const { return commandEndpoint_; }
@@ -78,6 +81,7 @@ public:
 private:
     bool tryCandidate(struct usb_device* device, std::string_view manufacturer, std::string_view product);
     void chooseLayout(std::string_view product);
+    void noteFailure(int result);
 
     usb_dev_handle* handle_ = nullptr;
     int replyEndpoint_ = 0x82;
@@ -85,4 +89,5 @@ private:
     int commandEndpoint_ = 2;
     int claimedInterface_ = 0;
     SleepFunction sleep_;
+    bool deviceLost_ = false;
 };

@@ -38,17 +38,26 @@ int32_t slotWithId(const ChipCatalogue& catalogue, uint32_t id)
 }
 
 // Three selection runs, each finding its text in the list the previous run
-// rebuilt; the positions found are remembered for the next start.
-void selectDetectedRecord(Workbench& workbench, OperationHost& host, const ChipRecord& record)
+// rebuilt; the positions found are remembered for the next start. False when
+// the user kept the buffer and with it the previous chip.
+bool selectDetectedRecord(Workbench& workbench, OperationHost& host, const ChipRecord& record)
 {
     const std::vector<std::string> items = SplitTitle(ChipText::titleBytes(record));
-    ChipCatalogue& catalogue = workbench.catalogue;
-    catalogue.INDEX1 = catalogue.typeList.find(titleItem(items, 0));
-    SelectChip(workbench, host, catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
-    catalogue.INDEX2 = catalogue.manufacturerList.find(titleItem(items, 1));
-    SelectChip(workbench, host, catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
-    catalogue.INDEX3 = catalogue.nameList.find(titleItem(items, 2));
-    SelectChip(workbench, host, catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
+    return ChangeSelection(workbench, host, [&](ChipCatalogue& catalogue) {
+        catalogue.INDEX1 = catalogue.typeList.find(titleItem(items, 0));
+        catalogue.selectInLists(catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
+        catalogue.INDEX2 = catalogue.manufacturerList.find(titleItem(items, 1));
+        catalogue.selectInLists(catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
+        catalogue.INDEX3 = catalogue.nameList.find(titleItem(items, 2));
+        return catalogue.selectInLists(catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
+    }) >= 0;
+}
+
+int32_t selectType(Workbench& workbench, OperationHost& host, int32_t typePosition)
+{
+    return ChangeSelection(workbench, host, [&](ChipCatalogue& catalogue) {
+        return catalogue.selectInLists(typePosition, 0, 0);
+    });
 }
 
 DetectionOutcome serialFlashAnswered(Workbench& workbench, OperationHost& host, const std::array<uint8_t, 4>& reply)
@@ -58,13 +67,14 @@ DetectionOutcome serialFlashAnswered(Workbench& workbench, OperationHost& host, 
     const int32_t slot = slotWithId(catalogue, id);
     if (slot < 0) {
         if (catalogue.typeList.position != 0)
-            SelectChip(workbench, host, 0, 0, 0);
+            selectType(workbench, host, 0);
         char bytes[16];
         std::snprintf(bytes, sizeof bytes, "%2.2X %2.2X %2.2X", reply[1], reply[2], reply[3]);
         host.errorBox(text(workbench, Msg::UnknownChipId) + bytes + text(workbench, Msg::ChooseType));
         return DetectionOutcome::SerialFlashUnknown;
     }
-    selectDetectedRecord(workbench, host, catalogue.ChipDatabase[slot]);
+    if (!selectDetectedRecord(workbench, host, catalogue.ChipDatabase[slot]))
+        return DetectionOutcome::Refused;
     host.showSocketPicture(SocketPicture::ChipSeated);
     host.informationBox(text(workbench, Msg::ChipDetected) + catalogue.nameList.selectedText() +
                         text(workbench, Msg::ChipTypeLine) + catalogue.typeList.selectedText());
@@ -75,8 +85,8 @@ DetectionOutcome serialFlashAnswered(Workbench& workbench, OperationHost& host, 
 DetectionOutcome familyPresent(Workbench& workbench, OperationHost& host, int32_t typePosition)
 {
     ChipCatalogue& catalogue = workbench.catalogue;
-    if (catalogue.typeList.position != typePosition)
-        SelectChip(workbench, host, typePosition, 0, 0);
+    if (catalogue.typeList.position != typePosition && selectType(workbench, host, typePosition) < 0)
+        return DetectionOutcome::Refused;
     host.showSocketPicture(SocketPicture::ChipSeated);
     host.informationBox(text(workbench, Msg::ChipTypeDetected) + catalogue.typeList.selectedText() +
                         text(workbench, Msg::SelectTypeLine));

@@ -11,6 +11,7 @@
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 #include "link/DeviceSession.h"
+#include "ops/ElapsedText.h"
 #include "ops/FamilyBehaviour.h"
 #include "ops/StreamSpans.h"
 
@@ -35,32 +36,11 @@ std::string erasePageRefusal(const Workbench& workbench, const ChipRecord& chip)
     return message;
 }
 
-// Differences of a steady clock, so an operation across midnight still shows
-// its true duration.
-std::string elapsedText(int64_t milliseconds)
-{
-    const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
-    char formatted[32];
-    std::snprintf(formatted, sizeof formatted, "%02" PRId64 ":%02" PRId64 ":%02" PRId64, seconds / 3600,
-                  seconds / 60 % 60, seconds % 60);
-    return formatted;
-}
-
 }  // namespace
 
 const std::string& FrameText(const Workbench& workbench, Msg message)
 {
     return MessageCatalogue::text(message, workbench.languageIndex);
-}
-
-void TakeOverViewEdits(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
-{
-    if (!host.flashViewModified())
-        return;
-    const uint32_t count = std::min({host.flashViewByteCount(), chip.flashSize, BufferSet::FlashCapacity});
-    host.copyFlashViewOut(workbench.buffers.flash(), count);
-    workbench.buffers.dataLength = static_cast<int32_t>(count);
-    host.clearFlashViewModified();
 }
 
 std::string RefusalOf(const Workbench& workbench, const ChipRecord& chip, Operation operation,
@@ -99,7 +79,7 @@ bool OpenFramedSession(Workbench& workbench, OperationHost& host)
 void ShowTiming(Workbench& workbench, OperationHost& host)
 {
     workbench.endMs = host.nowMs();
-    host.setElapsedText(elapsedText(workbench.endMs - workbench.startMs));
+    host.setElapsedText(ElapsedText(workbench.endMs - workbench.startMs));
     host.beep();
 }
 

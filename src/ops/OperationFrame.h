@@ -15,10 +15,6 @@ class OperationHost;
 // The text of `message` in the workbench's language.
 const std::string& FrameText(const Workbench& workbench, Msg message);
 
-// The FLASH view holds its own copy; edits the user typed there are what Write,
-// Auto and Update must program.
-void TakeOverViewEdits(Workbench& workbench, OperationHost& host, const ChipRecord& chip);
-
 // Everything that would reach outside the chip or the buffer, refused before
 // the session opens; empty when `operation` with `options` may run.
 std::string RefusalOf(const Workbench& workbench, const ChipRecord& chip, Operation operation,

@@ -4,9 +4,13 @@
 #include "chips/ChipCatalogue.h"
 #include "chips/ChipRecord.h"
 #include "link/DeviceSession.h"
+#include "link/TUsbBulk.h"
+#include "buffers/FlashViewEdits.h"
 #include "ops/BlockRoutines.h"
 #include "ops/ChipOperations.h"
+#include "ops/ElapsedText.h"
 #include "ops/FamilyBehaviour.h"
+#include "ops/SeatedChip.h"
 #include "core/OperationHost.h"
 #include "ops/FlashInstructions.h"
 #include "ops/OperationFrame.h"
@@ -95,6 +99,48 @@ Msg completionOf(Operation operation)
     return Msg::AutoDone;
 }
 
+// After a read the buffer holds what the chip holds; after a write the chip
+// holds the buffer. Either way nothing in the buffer would be lost any more.
+bool savesBuffer(Operation operation, const AutoOptions& options)
+{
+    return operation == Operation::Read || operation == Operation::Write
+        || (operation == Operation::Auto && options.program);
+}
+
+Msg disconnectionOf(Operation operation)
+{
+    switch (operation) {
+    case Operation::Read:
+        return Msg::DisconnectedDuringRead;
+    case Operation::Erase:
+        return Msg::DisconnectedDuringErase;
+    case Operation::Write:
+        return Msg::DisconnectedDuringWrite;
+    case Operation::Verify:
+        return Msg::DisconnectedDuringVerify;
+    case Operation::BlankCheck:
+        return Msg::DisconnectedDuringBlankCheck;
+    case Operation::Auto:
+        break;
+    }
+    return Msg::DisconnectedDuringAuto;
+}
+
+// A programmer unplugged mid-operation is named as such, the bars go back to
+// 0 and the log keeps a line of it: the address of the failed transfer would
+// only suggest a faulty chip. Other failures leave the bars where they stopped.
+void reportFailure(Workbench& workbench, OperationHost& host, Operation operation, const Outcome& outcome)
+{
+    if (!workbench.link.deviceLost()) {
+        host.errorBox(outcome.message());
+        return;
+    }
+    const std::string& message = text(workbench, disconnectionOf(operation));
+    host.hideProgress();
+    host.errorBox(message);
+    host.insertLogLine(message + " (" + host.longTimeText() + ")");
+}
+
 // Checking operations log their line before the timing, the others after it.
 bool logsBeforeTiming(Operation operation)
 {
@@ -113,8 +159,8 @@ bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation
     }
     // A copy, so that nothing done to the table meanwhile changes the chip under way.
     const ChipRecord chip = workbench.catalogue.currentRecord();
-    if (operation == Operation::Write || operation == Operation::Auto)
-        TakeOverViewEdits(workbench, host, chip);
+    if (operation == Operation::Write || operation == Operation::Verify || operation == Operation::Auto)
+        TakeOverFlashViewEdits(workbench, host);
     if (!preconditionHolds(workbench, operation))
         return false;
     if (const std::string refusal = RefusalOf(workbench, chip, operation, options); !refusal.empty()) {
@@ -122,11 +168,18 @@ bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation
         return false;
     }
 
+    const bool changesChip = operation == Operation::Erase || operation == Operation::Write
+        || (operation == Operation::Auto && (options.erase || options.program));
+    if (!SeatedChipAccepted(workbench, host, chip, changesChip))
+        return false;
+
     if (!OpenFramedSession(workbench, host))
         return false;
     const Outcome outcome = runRoutine(workbench, host, chip, operation, options);
     if (!outcome.ok())
-        host.errorBox(outcome.message());
+        reportFailure(workbench, host, operation, outcome);
+    else if (savesBuffer(operation, options))
+        workbench.buffers.unsaved = false;
 
     // Without the verify step an Auto run has nothing to confirm and logs nothing.
     const bool logs = outcome.ok() && (operation != Operation::Auto || options.verify);

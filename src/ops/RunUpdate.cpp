@@ -6,6 +6,7 @@
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
 #include "chips/ChipRecord.h"
+#include "buffers/FlashViewEdits.h"
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 #include "link/DeviceSession.h"
@@ -170,7 +171,7 @@ bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& o
     }
     // A copy, so that nothing done to the table meanwhile changes the chip under way.
     const ChipRecord chip = workbench.catalogue.currentRecord();
-    TakeOverViewEdits(workbench, host, chip);
+    TakeOverFlashViewEdits(workbench, host);
     if (workbench.buffers.dataLength <= 0)
         return false;
     if (const std::string refusal = refusalOf(workbench, chip); !refusal.empty()) {

@@ -1,6 +1,9 @@
-#include "buffers/BufferSet.h"
 #include "ops/SelectChip.h"
 
+#include <string>
+
+#include "buffers/BufferSet.h"
+#include "buffers/FlashViewEdits.h"
 #include "core/MessageCatalogue.h"
 #include "chips/ChipDatabaseFile.h"
 #include "core/OperationHost.h"
@@ -8,13 +11,50 @@
 
 namespace {
 
-int32_t selectRemembered(Workbench& workbench, OperationHost& host)
+// What a selection run changes in the catalogue, to put back when the user
+// keeps the buffer instead.
+struct SelectionState {
+    explicit SelectionState(const ChipCatalogue& catalogue)
+        : currentChip(catalogue.currentChip),
+          indexes{catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3},
+          lists{catalogue.typeList, catalogue.manufacturerList, catalogue.nameList}
+    {
+    }
+    void restore(ChipCatalogue& catalogue) const
+    {
+        catalogue.currentChip = currentChip;
+        catalogue.INDEX1 = indexes[0];
+        catalogue.INDEX2 = indexes[1];
+        catalogue.INDEX3 = indexes[2];
+        catalogue.typeList = lists[0];
+        catalogue.manufacturerList = lists[1];
+        catalogue.nameList = lists[2];
+    }
+
+    int32_t currentChip;
+    int32_t indexes[3];
+    ChoiceList lists[3];
+};
+
+std::string discardQuestion(const Workbench& workbench)
 {
-    ChipCatalogue& catalogue = workbench.catalogue;
-    catalogue.INDEX1 = catalogue.typeList.position;
-    catalogue.INDEX2 = catalogue.manufacturerList.position;
-    catalogue.INDEX3 = catalogue.nameList.position;
-    return SelectChip(workbench, host, catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
+    std::string question = MessageCatalogue::text(Msg::DiscardUnsavedForChip, workbench.languageIndex);
+    question.replace(question.find("%1"), 2, workbench.catalogue.nameList.selectedText());
+    return question;
+}
+
+// `pick` sets the list positions the user chose; a selection run follows and
+// the positions are remembered.
+int32_t selectRemembered(Workbench& workbench, OperationHost& host,
+                         const std::function<void(ChipCatalogue&)>& pick)
+{
+    return ChangeSelection(workbench, host, [&](ChipCatalogue& catalogue) {
+        pick(catalogue);
+        catalogue.INDEX1 = catalogue.typeList.position;
+        catalogue.INDEX2 = catalogue.manufacturerList.position;
+        catalogue.INDEX3 = catalogue.nameList.position;
+        return catalogue.selectInLists(catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
+    });
 }
 
 // A list left empty by the last run stays without selection.
@@ -41,6 +81,28 @@ int32_t SelectChip(Workbench& workbench, OperationHost& host, int32_t typeIndex,
     return found;
 }
 
+int32_t ChangeSelection(Workbench& workbench, OperationHost& host,
+                        const std::function<int32_t(ChipCatalogue&)>& selectionRuns)
+{
+    ChipCatalogue& catalogue = workbench.catalogue;
+    // The views are reloaded from the buffers below; what the user typed must be there.
+    TakeOverFlashViewEdits(workbench, host);
+    const SelectionState before(catalogue);
+    int32_t found = selectionRuns(catalogue);
+    const uint32_t flashSize = catalogue.currentRecord().flashSize;
+    if (catalogue.currentChip == before.currentChip) {
+        // The same chip again: its buffer stays, only the range end follows the field.
+        workbench.buffers.range.end = static_cast<int32_t>(flashSize - 1);
+    } else if (!workbench.buffers.unsaved || host.question(discardQuestion(workbench))) {
+        workbench.buffers.ResetBuffers(flashSize);
+    } else {
+        before.restore(catalogue);
+        found = -1;
+    }
+    host.chipSelectionChanged();
+    return found;
+}
+
 int LoadChipDatabase(Workbench& workbench, OperationHost& host, const std::string& path)
 {
     const ChipDatabaseFile::ReadResult result = ChipDatabaseFile::read(
@@ -58,40 +120,42 @@ int32_t TypeListChanged(Workbench& workbench, OperationHost& host, int32_t typeP
 {
     if (refusedWhileBusy(workbench, host))
         return -1;
-    ChipCatalogue& catalogue = workbench.catalogue;
-    catalogue.typeList.select(typePosition);
-    catalogue.manufacturerList.position = firstPosition(catalogue.manufacturerList);
-    catalogue.nameList.position = firstPosition(catalogue.nameList);
-    return selectRemembered(workbench, host);
+    return selectRemembered(workbench, host, [&](ChipCatalogue& catalogue) {
+        catalogue.typeList.select(typePosition);
+        catalogue.manufacturerList.position = firstPosition(catalogue.manufacturerList);
+        catalogue.nameList.position = firstPosition(catalogue.nameList);
+    });
 }
 
 int32_t ManufacturerListChanged(Workbench& workbench, OperationHost& host, int32_t manufacturerPosition)
 {
     if (refusedWhileBusy(workbench, host))
         return -1;
-    ChipCatalogue& catalogue = workbench.catalogue;
-    catalogue.manufacturerList.select(manufacturerPosition);
-    catalogue.nameList.position = firstPosition(catalogue.nameList);
-    return selectRemembered(workbench, host);
+    return selectRemembered(workbench, host, [&](ChipCatalogue& catalogue) {
+        catalogue.manufacturerList.select(manufacturerPosition);
+        catalogue.nameList.position = firstPosition(catalogue.nameList);
+    });
 }
 
 int32_t NameListChanged(Workbench& workbench, OperationHost& host, int32_t namePosition)
 {
     if (refusedWhileBusy(workbench, host))
         return -1;
-    workbench.catalogue.nameList.select(namePosition);
-    return selectRemembered(workbench, host);
+    return selectRemembered(workbench, host,
+                            [&](ChipCatalogue& catalogue) { catalogue.nameList.select(namePosition); });
 }
 
 int32_t SelectSearchResult(Workbench& workbench, OperationHost& host, const ChipSearchRow& row)
 {
     if (refusedWhileBusy(workbench, host))
         return -1;
-    const ChipCatalogue& catalogue = workbench.catalogue;
-    int32_t found = -1;
-    for (int run = 0; run < 3; ++run) {
-        found = SelectChip(workbench, host, catalogue.typeList.find(row.type),
-                           catalogue.manufacturerList.find(row.manufacturer), catalogue.nameList.find(row.name));
-    }
-    return found;
+    return ChangeSelection(workbench, host, [&](ChipCatalogue& catalogue) {
+        int32_t found = -1;
+        for (int run = 0; run < 3; ++run) {
+            found = catalogue.selectInLists(catalogue.typeList.find(row.type),
+                                            catalogue.manufacturerList.find(row.manufacturer),
+                                            catalogue.nameList.find(row.name));
+        }
+        return found;
+    });
 }

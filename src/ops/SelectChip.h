@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "chips/ChipCatalogue.h"
 #include "chips/ChipSearch.h"
 
 struct Workbench;
@@ -17,6 +19,15 @@ class OperationHost;
 int32_t SelectChip(Workbench& workbench, OperationHost& host, int32_t typeIndex, int32_t manufacturerIndex,
                    int32_t nameIndex);
 
+// A selection the user asked for: `selectionRuns` makes one or more list
+// selection runs on the catalogue and returns the slot found. Choosing the
+// record that is already current keeps the buffers; another record replaces
+// them, after asking when they hold data not yet written or saved. Declining
+// puts the previous selection back and returns -1. The window is refreshed
+// either way.
+int32_t ChangeSelection(Workbench& workbench, OperationHost& host,
+                        const std::function<int32_t(ChipCatalogue&)>& selectionRuns);
+
 // Start-up load of the database file at `path`, then a selection run with the
 // remembered INDEX1..INDEX3. A missing file does nothing; a refused one is
 // reported in the current language and selects nothing. Returns 1 when the
@@ -26,8 +37,8 @@ int LoadChipDatabase(Workbench& workbench, OperationHost& host, const std::strin
 // The user picked a position in one of the three lists. A type change selects
 // that type's first manufacturer and first chip; a manufacturer change its
 // first chip. The positions are remembered as INDEX1..INDEX3 and a selection
-// run follows. Refused with a beep while a device session is open; the window
-// then shows the lists as they were.
+// run follows (see ChangeSelection). Refused with a beep while a device
+// session is open; the window then shows the lists as they were.
 int32_t TypeListChanged(Workbench& workbench, OperationHost& host, int32_t typePosition);
 int32_t ManufacturerListChanged(Workbench& workbench, OperationHost& host, int32_t manufacturerPosition);
 int32_t NameListChanged(Workbench& workbench, OperationHost& host, int32_t namePosition);

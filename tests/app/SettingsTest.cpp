@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -88,7 +89,7 @@ TEST_F(SettingsFile, MissingFileGivesEveryDefault)
     EXPECT_EQ(settings.index3(), 0);
     EXPECT_EQ(settings.deviceChip(), 0);
     EXPECT_EQ(settings.speed(), 0);
-    EXPECT_EQ(settings.language(), 0);
+    EXPECT_EQ(settings.language(), Settings::languageForLocale(QLocale().name().toStdString()));
 }
 
 TEST_F(SettingsFile, NamesCompareWithoutLetterCaseAndMissingKeysDefault)

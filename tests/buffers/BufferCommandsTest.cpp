@@ -197,7 +197,7 @@ TEST_F(BufferCommands, SaveWritesTheWholeFlashSize)
     EXPECT_EQ(saved.substr(0, 5), std::string("\x42\x42\x42\x42\xFF"));
 }
 
-TEST_F(BufferCommands, SavedSourceFileReopensAsRaw)
+TEST_F(BufferCommands, SavedSourceFileReopensAsSRecords)
 {
     std::memset(flash(), 0x00, 3);
     SaveFlashBuffer(*workbench, host, folder.file("x.src"));
@@ -205,8 +205,10 @@ TEST_F(BufferCommands, SavedSourceFileReopensAsRaw)
     // A 64 KiB chip takes three-byte addresses.
     EXPECT_EQ(text.substr(0, 20), "S00600004844521B\r\nS2");
 
+    std::memset(flash(), 0x55, 3);
     open(BufferTab::Flash, folder.file("x.src"));
-    EXPECT_EQ(workbench->buffers.dataLength, static_cast<int32_t>(text.size()));
+    EXPECT_EQ(workbench->buffers.dataLength, 16);
+    EXPECT_EQ(flash()[0], 0x00);
     std::filesystem::copy_file(folder.file("x.src"), folder.file("x.eep"));
     open(BufferTab::Flash, folder.file("x.eep"));
     EXPECT_EQ(workbench->buffers.dataLength, 16);

@@ -45,7 +45,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LoadCase{"Binary", "a.bin", std::string(100, '\x01'), 100},
         LoadCase{"HexUpperCaseExtension", "a.HeX", HexText, 1},
-        LoadCase{"SourceIsRawWhenLoading", "a.src", SRecordText, static_cast<int32_t>(SRecordText.size())},
+        LoadCase{"SourceIsSRecord", "a.src", SRecordText, 1},
+        LoadCase{"S19IsSRecord", "a.s19", SRecordText, 1},
+        LoadCase{"SrecIsSRecord", "a.SREC", SRecordText, 1},
+        LoadCase{"S28IsSRecord", "a.s28", SRecordText, 1},
+        LoadCase{"S37IsSRecord", "a.s37", SRecordText, 1},
+        LoadCase{"MotIsSRecord", "a.mot", SRecordText, 1},
         LoadCase{"EepWithSRecord", "a.eep", SRecordText, 1},
         LoadCase{"EepWithIntelHex", "a.EEP", HexText, 1},
         LoadCase{"EepWithBinary", "a.eep", "\x01\x02\x03", 3},

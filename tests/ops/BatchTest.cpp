@@ -67,7 +67,8 @@ TEST_F(BatchLoop, SeatedChipIsProgrammedOnTheSixthQueryOnly)
 
     const std::vector<uint8_t> opcodes = commandOpcodes();
     const auto session = std::find(opcodes.begin(), opcodes.end(), CommandBlock::BeginSession);
-    EXPECT_EQ(std::count(opcodes.begin(), session, CommandBlock::Identify), 6);
+    // Six queries of the batch loop, then the one before every operation.
+    EXPECT_EQ(std::count(opcodes.begin(), session, CommandBlock::Identify), 7);
     EXPECT_EQ(std::count(session, opcodes.end(), CommandBlock::BeginSession), 1);
     EXPECT_EQ(pumping.log, std::vector<std::string>{"AUTO Complete! (10:00:00)"});
     EXPECT_EQ(std::count(pumping.sleeps.begin(), pumping.sleeps.end(), 150u), 29);
@@ -107,7 +108,8 @@ TEST_F(BatchLoop, StopDuringAutoAndMenuCommands)
 
     EXPECT_EQ(menuRead, (std::vector<bool>{true, false}));
     EXPECT_EQ(pumping.log, (std::vector<std::string>{"AUTO Complete! (10:00:00)", "Bank Complete! (10:00:00)"}));
-    EXPECT_EQ(commands(CommandBlock::Identify).size(), 6u);
+    // Six queries, and one before each of the two operations that ran.
+    EXPECT_EQ(commands(CommandBlock::Identify).size(), 8u);
     EXPECT_EQ(commandOpcodes().back(), CommandBlock::EndSession);
 }
 

@@ -26,7 +26,8 @@ TEST_P(ReadBlocks, StreamWholeChipInBlocksOfAtLeast64Bytes)
         expected.push_back(address);
     EXPECT_EQ(blockAddresses(), expected);
     EXPECT_EQ(dataTransfers().front().length, c.block);
-    EXPECT_EQ(commandOpcodes(), (std::vector<uint8_t>{7, 5, 8}));
+    // Identify and its EndSession, then the session.
+    EXPECT_EQ(commandOpcodes(), (std::vector<uint8_t>{9, 8, 7, 5, 8}));
     EXPECT_EQ(lastProgressPosition(), c.size - c.block);
 }
 

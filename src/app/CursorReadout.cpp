@@ -1,0 +1,52 @@
+#include "app/CursorReadout.h"
+
+#include <QFontDatabase>
+
+#include "core/MessageCatalogue.h"
+#include "hexview/HexView.h"
+
+namespace {
+
+// `count` bytes from `position` in the given order, as hex digits; "-" when
+// the view ends first.
+QString valueText(const HexView& view, uint32_t position, int count, bool bigEndian)
+{
+    if (uint64_t(position) + uint32_t(count) > view.byteCount())
+        return QStringLiteral("-");
+    uint32_t value = 0;
+    for (int i = 0; i < count; ++i) {
+        const uint32_t byte = view.byteAt(position + uint32_t(bigEndian ? i : count - 1 - i));
+        value = value << 8 | byte;
+    }
+    return QString("%1").arg(value, count * 2, 16, QChar('0')).toUpper();
+}
+
+}  // namespace
+
+CursorReadout::CursorReadout(HexView& view, QWidget* parent) : QLabel(parent), view_(view)
+{
+    setObjectName("CursorReadout");
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A narrow window cuts the line rather than growing to its length.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    connect(&view_, &HexView::cursorPositionChanged, this, &CursorReadout::refresh);
+    refresh();
+}
+
+void CursorReadout::ApplyLanguage(int language)
+{
+    language_ = language;
+    refresh();
+}
+
+void CursorReadout::refresh()
+{
+    const uint32_t position = view_.cursorPosition();
+    const QString format = QString::fromStdString(MessageCatalogue::text(Msg::ReadoutText, language_));
+    setText(format.arg(view_.offsetText(position))
+                .arg(view_.selectionEnd() - view_.selectionStart())
+                .arg(valueText(view_, position, 1, false), valueText(view_, position, 2, false),
+                     valueText(view_, position, 2, true), valueText(view_, position, 4, false),
+                     valueText(view_, position, 4, true)));
+}

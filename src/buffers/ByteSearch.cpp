@@ -1,0 +1,77 @@
+#include "buffers/ByteSearch.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <iterator>
+
+std::optional<size_t> FindForward(std::span<const uint8_t> data, std::span<const uint8_t> pattern, size_t from)
+{
+    if (pattern.empty() || from >= data.size() || data.size() - from < pattern.size())
+        return std::nullopt;
+    // glibc's memmem is a two-way search with vectorised scanning: 64 MiB
+    // without a match take a few tens of milliseconds.
+    const void* found = ::memmem(data.data() + from, data.size() - from, pattern.data(), pattern.size());
+    if (found == nullptr)
+        return std::nullopt;
+    return static_cast<size_t>(static_cast<const uint8_t*>(found) - data.data());
+}
+
+std::optional<size_t> FindBackward(std::span<const uint8_t> data, std::span<const uint8_t> pattern, size_t from)
+{
+    if (pattern.empty() || pattern.size() > data.size())
+        return std::nullopt;
+    // A match starts before `from` and still lies inside the data.
+    const size_t lastStart = std::min(from, data.size() - pattern.size() + 1);
+    if (lastStart == 0)
+        return std::nullopt;
+    const size_t end = lastStart - 1 + pattern.size();
+    if (pattern.size() == 1) {
+        const void* found = ::memrchr(data.data(), pattern[0], end);
+        if (found == nullptr)
+            return std::nullopt;
+        return static_cast<size_t>(static_cast<const uint8_t*>(found) - data.data());
+    }
+    // The mirror image of a forward search: the reversed pattern in the reversed data.
+    const auto reversedBegin = std::make_reverse_iterator(data.begin() + static_cast<std::ptrdiff_t>(end));
+    const auto reversedEnd = std::make_reverse_iterator(data.begin());
+    const std::boyer_moore_horspool_searcher searcher(pattern.rbegin(), pattern.rend());
+    const auto found = std::search(reversedBegin, reversedEnd, searcher);
+    if (found == reversedEnd)
+        return std::nullopt;
+    return static_cast<size_t>(reversedEnd - found) - pattern.size();
+}
+
+std::optional<std::vector<uint8_t>> ParseHexBytes(const std::string& text)
+{
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    std::vector<uint8_t> bytes;
+    int high = -1;
+    for (const char c : text) {
+        if (c == ' ' || c == '\t') {
+            if (high >= 0)
+                return std::nullopt;
+            continue;
+        }
+        const int value = digit(c);
+        if (value < 0)
+            return std::nullopt;
+        if (high < 0) {
+            high = value;
+        } else {
+            bytes.push_back(static_cast<uint8_t>(high << 4 | value));
+            high = -1;
+        }
+    }
+    if (high >= 0 || bytes.empty())
+        return std::nullopt;
+    return bytes;
+}

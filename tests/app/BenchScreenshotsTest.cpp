@@ -1,0 +1,192 @@
+// Pictures of the bench work for the documentation, in the three languages:
+// the window after each mend (with the box it shows) and every bench dialog.
+// Runs only when BELCOR_SCREENSHOTS names the folder to write them to.
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QRadioButton>
+#include <QToolButton>
+#include <fstream>
+
+#include "BenchWindow.h"
+#include "app/BenchMenu.h"
+#include "buffers/ui/ChecksumDialog.h"
+#include "buffers/ui/CompareDialog.h"
+#include "buffers/ui/FindDialog.h"
+#include "buffers/ui/GoToAddressDialog.h"
+#include "hexview/HexView.h"
+
+namespace {
+
+const char* const LanguageNames[] = {"zh_CN", "zh_TW", "en"};
+
+class BenchScreenshots : public BenchWindow, public testing::WithParamInterface<int> {
+protected:
+    void SetUp() override
+    {
+        folder = qEnvironmentVariable("BELCOR_SCREENSHOTS");
+        if (folder.isEmpty())
+            GTEST_SKIP() << "BELCOR_SCREENSHOTS is not set";
+        QDir().mkpath(folder);
+        BenchWindow::SetUp();
+    }
+
+    QString file(const QString& name) const
+    {
+        return folder + "/" + name + "-" + LanguageNames[GetParam()] + ".png";
+    }
+
+    // The window with `overlay` (a box or dialog) drawn where it would stand.
+    void shoot(const QString& name, QWidget* overlay = nullptr)
+    {
+        QPixmap picture = window->grab();
+        if (overlay != nullptr) {
+            const QPixmap front = overlay->grab();
+            QPainter painter(&picture);
+            const QPoint at((picture.width() - front.width()) / 2, (picture.height() - front.height()) / 2);
+            painter.fillRect(QRect(at, front.size()).adjusted(-2, -2, 2, 2), Qt::darkGray);
+            painter.drawPixmap(at, front);
+        }
+        picture.save(file(name));
+    }
+
+    // Shoots the window under the next message box, then answers it.
+    void shootNextBox(const QString& name, QMessageBox::StandardButton answer = QMessageBox::No)
+    {
+        auto* timer = new QTimer;
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, [this, timer, name, answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                timer->deleteLater();
+                shoot(name, box);
+                box->done(box->standardButtons() & answer ? answer : QMessageBox::Ok);
+            }
+        });
+        timer->start();
+    }
+
+    void typeAt(uint32_t address, const QString& digits)
+    {
+        window->ui.FlashEditor->setFocus();
+        window->ui.FlashEditor->setCursorPosition(address);
+        typeKeys(window->ui.FlashEditor, digits);
+    }
+
+    QString folder;
+};
+
+TEST_P(BenchScreenshots, MendsAndDialogs)
+{
+    TForm1& form = open(GetParam());
+    form.resize(1000, 640);
+    settle();
+
+    // 1: typed bytes reach Verify.
+    typeAt(0, "AA55");
+    shootNextBox("mend1-verify-sees-edits");
+    form.ui.ToolVerify->click();
+
+    // 2: another chip while the buffer holds edits.
+    typeAt(0x10, "12");
+    shootNextBox("mend2-chip-change-asks");
+    form.ui.ComboBox3->setCurrentIndex(1);
+    emit form.ui.ComboBox3->activated(1);
+
+    // 3: closing with edits.
+    shootNextBox("mend3-close-asks");
+    form.close();
+
+    // 4: the Open dialog's S-record filter.
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [this, timer] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            timer->deleteLater();
+            dialog->selectNameFilter("S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot)");
+            dialog->resize(640, 400);
+            shoot("mend4-srecord-filter", dialog);
+            dialog->reject();
+        }
+    });
+    timer->start();
+    form.ui.ToolOpen->click();
+
+    // 6: another serial flash seated than selected.
+    belcor_sim_chip chip{0, 0xEF4018, 0x20000, 256};
+    belcor_sim_seat_chip(&chip);
+    shootNextBox("mend6-identification-asks");
+    form.ui.ToolErase->click();
+
+    // 7: unplugged mid-read.
+    belcor_sim_inject_fault(BELCOR_SIM_UNPLUG, 40);
+    shootNextBox("mend7-disconnected", QMessageBox::Ok);
+    form.ui.ToolRead->click();
+    belcor_sim_set_plugged(1);
+
+    // 5: an empty socket.
+    belcor_sim_remove_chip();
+    shootNextBox("mend5-empty-socket", QMessageBox::Ok);
+    form.ui.ToolRead->click();
+
+    // The bench dialogs over a buffer with something to find.
+    uint8_t* flash = form.workbench().buffers.flash();
+    for (uint32_t i = 0; i < ChipSize; ++i)
+        flash[i] = uint8_t(i * 7);
+    std::memcpy(flash + 0x1230, "BELCOR", 6);
+    form.host().flashBufferChanged(ChipSize);
+    form.workbench().buffers.unsaved = false;
+    BenchMenu& bench = *form.Bench();
+
+    bench.goToDialog()->addressField()->setText("1FFF0");
+    bench.goToDialog()->show();
+    shoot("dialog-go-to-address", bench.goToDialog());
+    bench.goToDialog()->accept();
+
+    bench.findDialog()->textOption()->setChecked(true);
+    bench.findDialog()->patternField()->setText("BELCOR");
+    bench.findDialog()->findNext();
+    bench.findDialog()->show();
+    shoot("dialog-find", bench.findDialog());
+    bench.findDialog()->hide();
+
+    ChecksumDialog& sums = *bench.checksumDialog();
+    sums.setSpan(ChecksumDialog::Span::Buffer);
+    sums.calculate();
+    sums.show();
+    shoot("dialog-checksums", &sums);
+    sums.hide();
+
+    std::vector<uint8_t> other(flash, flash + ChipSize);
+    for (uint32_t at : {0x40u, 0x41u, 0x1234u, 0x8000u})
+        other[at] ^= 0xFF;
+    std::ofstream(path("other.bin").toStdString(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(other.data()), std::streamsize(other.size()));
+    CompareDialog& compare = *bench.compareDialog();
+    compare.compareWith(path("other.bin").toStdString());
+    compare.show();
+    shoot("dialog-compare", &compare);
+    compare.hide();
+
+    form.ui.FlashEditor->select(0x1230, 6);
+    bench.contextMenu()->popup(form.mapToGlobal(QPoint(400, 300)));
+    settle();
+    shoot("menu-context", bench.contextMenu());
+    bench.contextMenu()->hide();
+    bench.popup(form.mapToGlobal(QPoint(100, 30)));
+    settle();
+    shoot("menu-tools", &bench);
+    bench.hide();
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, BenchScreenshots, testing::Values(0, 1, 2),
+                         [](const auto& info) { return std::string(LanguageNames[info.param]) == "en"
+                                                           ? std::string("English")
+                                                           : info.param == 0 ? std::string("Simplified")
+                                                                             : std::string("Traditional"); });
+
+}  // namespace

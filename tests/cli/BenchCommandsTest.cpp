@@ -1,0 +1,76 @@
+#include "cli/CliTest.h"
+
+namespace {
+
+class BenchCommands : public CliTest {};
+
+TEST_F(BenchCommands, ChecksumOfTheExtentAndOfARange)
+{
+    writeFile("check.bin", Bytes("123456789"));
+    const CliResult whole = run({"checksum", path("check.bin")});
+    EXPECT_EQ(whole.exitCode, 0) << whole.err;
+    EXPECT_EQ(whole.out, "Extent: 9 bytes (0x9)\nCRC-32: CBF43926\n"
+                         "SHA-256: 15e2b0d3c33891ebb0f1ef609ec419420c20e320ce94c65fbc8c3312448eb225\n");
+    const CliResult range = run({"checksum", path("check.bin"), "--range", "1", "3"});
+    EXPECT_EQ(range.exitCode, 0) << range.err;
+    EXPECT_TRUE(Contains(range.out, "Range: 0x1 to 0x3 (3 bytes)\n")) << range.out;
+    EXPECT_TRUE(Contains(range.out, "SHA-256: 114bd151f8fb0c58642d2170da4ae7d7c57977260ac2cc8905306cab6b2acabc"))
+        << range.out;
+}
+
+TEST_F(BenchCommands, ChecksumOfAnSRecordFileUsesItsImage)
+{
+    writeFile("check.s19", Bytes("S10C000031323334353637383916\r\nS9030000FC\r\n"));
+    const CliResult result = run({"checksum", path("check.s19")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out, "CRC-32: CBF43926")) << result.out << result.err;
+}
+
+struct CompareCase {
+    const char* name;
+    std::vector<uint8_t> second;
+    int exitCode;
+    const char* out;
+};
+
+class Compare : public CliTest, public testing::WithParamInterface<CompareCase> {};
+
+TEST_P(Compare, ExitsZeroOneOrTwo)
+{
+    writeFile("a.bin", Bytes("ABCDEFGH"));
+    if (!GetParam().second.empty())
+        writeFile("b.bin", GetParam().second);
+    const CliResult result = run({"compare", path("a.bin"), path("b.bin")});
+    EXPECT_EQ(result.exitCode, GetParam().exitCode) << result.err;
+    EXPECT_TRUE(Contains(result.out, GetParam().out)) << result.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Compare,
+    testing::Values(CompareCase{"Equal", Bytes("ABCDEFGH"), 0, "Equal over 8 bytes\n"},
+                    CompareCase{"ErasedTailIsEqual", Bytes("ABCDEFGH\xFF\xFF"), 0, "Equal over 10 bytes\n"},
+                    CompareCase{"Different", Bytes("AXCDEFYY"), 1,
+                                "0x1 to 0x1: 1 byte\n0x6 to 0x7: 2 bytes\n2 differing ranges, 3 differing bytes\n"},
+                    CompareCase{"MissingFile", {}, 2, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A25L512 chosen, a W25Q128's identification seated.
+TEST_F(BenchCommands, MismatchedChipIsRefusedUnlessForced)
+{
+    const std::string scenario = "chip class=0 id=0xEF4018 size=65536 page=256\nerase_time_ms 10\n";
+    const CliResult refused = runScenario(scenario, {"--chip", "A25L512", "erase"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(Contains(refused.err, "reports the ID EF4018, but the selected chip A25L512 has the ID 373010"))
+        << refused.err;
+    const CliResult forced = runScenario(scenario, {"--chip", "A25L512", "--force", "erase"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+}
+
+TEST_F(BenchCommands, EmptySocketIsRefused)
+{
+    const CliResult result = runScenario("", {"--chip", "A25L512", "read", path("out.bin")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(Contains(result.err, "No chip in the socket")) << result.err;
+}
+
+}  // namespace
