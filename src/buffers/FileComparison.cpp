@@ -4,13 +4,14 @@
 #include <span>
 
 #include "buffers/BufferFiles.h"
+#include "core/MessageCatalogue.h"
 
 LoadedImage LoadImageFile(const std::string& path, uint32_t capacity)
 {
     LoadedImage image;
     image.block.assign(capacity, 0xFF);
-    const FileLoad load = LoadBufferFile(path, image.block.data(), capacity);
-    image.errors = load.errors;
+    const FileLoad load = LoadBufferFile(path, image.block.data(), capacity, English);
+    image.errors = LoadMessages(load, path, English);
     image.extent = static_cast<size_t>(std::max(load.count, 0));
     return image;
 }

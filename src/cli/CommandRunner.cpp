@@ -471,7 +471,7 @@ int CommandRunner::jobBatch()
         host_.printError(refusal);
         return Failure;
     }
-    announceChip();
+    host_.printNote(chipText());
     std::string error;
     const std::unique_ptr<ProductionLog> log = ProductionLog::open(line_.logDb, error);
     if (!log) {
@@ -546,6 +546,8 @@ int CommandRunner::exportLog()
     }
     host_.printLine("Exported " + std::to_string(count) + " records to " + line_.csv);
     return Success;
+}
+
 int CommandRunner::checksum()
 {
     const std::string& path = line_.files.front();

@@ -135,7 +135,7 @@ void reportFailure(Workbench& workbench, OperationHost& host, Operation operatio
         host.errorBox(outcome.message());
         return;
     }
-    const std::string& message = text(workbench, disconnectionOf(operation));
+    const std::string& message = FrameText(workbench, disconnectionOf(operation));
     host.hideProgress();
     host.errorBox(message);
     host.insertLogLine(message + " (" + host.longTimeText() + ")");
