@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "core/MessageCatalogue.h"
 #include "core/ReplaceFile.h"
 #include "core/RunningExecutable.h"
 
@@ -92,12 +93,12 @@ ChipRecord decodeRecord(const uint8_t* bytes)
     return record;
 }
 
-ReadResult read(ChipCatalogue& catalogue, const std::string& path, const std::string& damagedMessage)
+ReadResult read(ChipCatalogue& catalogue, const std::string& path, const std::string& damagedMessage, int language)
 {
     std::error_code error;
     if (!std::filesystem::exists(path, error))
         return {ReadResult::Missing, {}};
-    const ReadResult unreadable{ReadResult::Refused, "Cannot open file " + path};
+    const ReadResult unreadable{ReadResult::Refused, MessageCatalogue::format(Msg::DatabaseCannotOpen, language, {path})};
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return unreadable;
@@ -109,7 +110,7 @@ ReadResult read(ChipCatalogue& catalogue, const std::string& path, const std::st
         return unreadable;
     const size_t length = static_cast<size_t>(file.gcount());
     if (length > MaximumFileBytes)
-        return {ReadResult::Refused, "The chip database " + path + " holds more than 1000 records and was not loaded."};
+        return {ReadResult::Refused, MessageCatalogue::format(Msg::DatabaseTooLong, language, {path})};
     if (length % RecordBytes != 0)
         return {ReadResult::Refused, damagedMessage};
     for (size_t slot = 0; slot < length / RecordBytes; ++slot)

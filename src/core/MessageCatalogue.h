@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <string>
 
 // Every text composed at run time, in Simplified Chinese, Traditional Chinese
@@ -52,6 +53,22 @@ enum class Msg {
     UpgradePageSizeZero,
     UpgradeTransferFailed,
     UpgradeDone,
+    // Refusals of the chip editor, the chip database file, Open and Fill.
+    EditorTooManyRows,
+    EditorRowRefused,
+    CellNotInteger,
+    CellOutOfRange,
+    NameWithSeparator,
+    NameOutsideCodePage,
+    TitleTooLong,
+    ClassOutOfTypeOrder,
+    TypeSpeltOtherwise,
+    SaveDespiteClassOrder,
+    DatabaseCannotOpen,
+    DatabaseTooLong,
+    OpenStartOutsideBuffer,
+    FillEndBelowStart,
+    FillRangeOutsideBuffer,
     Count
 };
 
@@ -61,6 +78,9 @@ class MessageCatalogue {
 public:
     // The text of `id` in `language`; a language outside 0..2 reads as 0.
     static const std::string& text(Msg id, int language);
+
+    // The text of `id` with %1, %2, ... replaced by `arguments` in turn.
+    static std::string format(Msg id, int language, std::initializer_list<std::string> arguments);
 
     // A stored language outside 0..2 is taken as Simplified Chinese.
     static int normalisedLanguage(int language);

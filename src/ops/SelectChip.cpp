@@ -43,8 +43,10 @@ int32_t SelectChip(Workbench& workbench, OperationHost& host, int32_t typeIndex,
 
 int LoadChipDatabase(Workbench& workbench, OperationHost& host, const std::string& path)
 {
-    const ChipDatabaseFile::ReadResult result = ChipDatabaseFile::read(
-        workbench.catalogue, path, MessageCatalogue::text(Msg::ConfigDestroyed, workbench.languageIndex));
+    const ChipDatabaseFile::ReadResult result =
+        ChipDatabaseFile::read(workbench.catalogue, path,
+                               MessageCatalogue::text(Msg::ConfigDestroyed, workbench.languageIndex),
+                               workbench.languageIndex);
     if (result.outcome == ChipDatabaseFile::ReadResult::Refused)
         host.informationBox(result.message);
     if (result.outcome != ChipDatabaseFile::ReadResult::Loaded)

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -197,17 +198,24 @@ TEST_F(TechnicianFlowTest, SecondCommandDuringAnOperationIsRefused)
     TForm1& form = *window;
     // A read slow enough for clicks to arrive while it runs.
     belcor_sim_set_transfer_rate(200);
+    const QString chip = form.ui.ComboBox3->currentText();
+    ASSERT_GT(form.ui.ComboBox1->count(), 1);
+    ASSERT_GT(form.ui.ComboBox3->count(), 1);
     QTimer::singleShot(50, &form, [&form] {
         EXPECT_TRUE(form.ui.Progress->isVisible());
         form.ui.ToolErase->click();
         form.ui.ToolRead->click();
-        emit form.ui.ComboBox1->activated(1);
+        // Another type and another chip picked from the keyboard.
+        QTest::keyClick(form.ui.ComboBox1, Qt::Key_Down);
+        QTest::keyClick(form.ui.ComboBox3, Qt::Key_Down);
         form.ui.ToolBulk->click();
     });
     form.ui.ToolRead->click();
     EXPECT_EQ(logLinesStartingWith("Read Complete!"), 1);
     EXPECT_EQ(logLinesStartingWith("Erase Complete!"), 0);
     EXPECT_EQ(form.ui.ComboBox1->currentIndex(), 0) << "no chip selection under a running read";
+    EXPECT_EQ(form.ui.ComboBox3->currentText(), chip) << "the lists show the chip that stays selected";
+    EXPECT_EQ(form.workbench().catalogue.currentChip, 0);
     EXPECT_FALSE(form.ui.ToolBulk->isChecked()) << "batch mode does not start under a running read";
     EXPECT_EQ(form.ui.ToolBulk->text(), "BULK");
     EXPECT_TRUE(form.ui.ToolRead->isEnabled());

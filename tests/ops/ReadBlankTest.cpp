@@ -68,7 +68,8 @@ TEST_P(FourByteMode, LeadsStreamsOnlyAbove16MiB)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, FourByteMode, testing::Values(0x1000000u, 0x2000000u));
+INSTANTIATE_TEST_SUITE_P(Sizes, FourByteMode, testing::Values(0x1000000u, 0x2000000u),
+                         [](const auto& info) { return "Size" + std::to_string(info.param >> 20) + "MiB"; });
 
 TEST_F(OpsFixture, BlankCheckFailsOnlyAtTheLastBlock)
 {

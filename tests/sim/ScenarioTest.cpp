@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include <unistd.h>
+#include "support/CaseName.h"
 
 namespace {
 
@@ -103,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair("erase_time_ms -5\n", ":1: bad erase time"),
                       std::pair("feeder sometimes\n", ":1: expected \"feeder on"),
                       std::pair("versions H2.0 V3.10\n", ":1: expected \"versions"),
-                      std::pair("unplugged now\n", ":1: expected \"unplugged\"")));
+                      std::pair("unplugged now\n", ":1: expected \"unplugged\"")),
+    [](const auto& info) { return WordsCaseName(info.param.second); });
 
 TEST_F(ScenarioTest, MissingFileIsReported)
 {
