@@ -25,6 +25,7 @@
 #include "app/PanelStatusBar.h"
 #include "app/TForm1.h"
 #include "hexview/HexView.h"
+#include "link/CommandBlock.h"
 #include "maint/SimulatorLibrary.h"
 #include "support/SimulatorFixture.h"
 
@@ -220,6 +221,31 @@ TEST_F(TechnicianFlowTest, SecondCommandDuringAnOperationIsRefused)
     EXPECT_EQ(form.ui.ToolBulk->text(), "BULK");
     EXPECT_TRUE(form.ui.ToolRead->isEnabled());
     EXPECT_EQ(flashBuffer(), chipContents());
+}
+
+// STOP clicked while batch mode waits after the fifth query, the one before
+// the query that would start Auto: no chip is touched afterwards.
+TEST_F(TechnicianFlowTest, StopBetweenQueriesTouchesNoChip)
+{
+    TForm1& form = *window;
+    form.ui.ToolRead->click();  // data for Auto to program
+    belcor_sim_set_transcript_enabled(1);
+    belcor_sim_transcript_clear();
+    QTimer watch;
+    watch.setInterval(1);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!form.workbench().busy && commands(CommandBlock::Identify).size() == 5 && form.ui.ToolBulk->isChecked())
+            QTest::mouseClick(form.ui.ToolBulk, Qt::LeftButton);
+    });
+    watch.start();
+    QTimer::singleShot(5000, &form, [&form] { form.ui.ToolBulk->setChecked(false); });
+    QTest::mouseClick(form.ui.ToolBulk, Qt::LeftButton);  // returns when the loop has ended
+    watch.stop();
+
+    EXPECT_EQ(commands(CommandBlock::Identify).size(), 5u);
+    EXPECT_TRUE(commands(CommandBlock::BeginSession).empty());
+    EXPECT_EQ(form.ui.ToolBulk->text(), "BULK");
+    EXPECT_TRUE(form.ui.ToolRead->isEnabled());
 }
 
 TEST_F(TechnicianFlowTest, VerifyMismatchLeavesTheBarsAtTheLastBlockThatMatched)
