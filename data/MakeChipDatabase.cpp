@@ -14,6 +14,7 @@
 #include "chips/ChipDatabaseFile.h"
 #include "chips/ChipRow.h"
 #include "chips/ChipText.h"
+#include "core/MessageCatalogue.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ int main(int argc, char** argv)
         ChipRow row;
         std::copy(cells.begin(), cells.end(), row.cells.begin());
         ChipRecord record{};
-        std::string problem = row.toRecord(record);
+        std::string problem = row.toRecord(record, English);
         if (problem.empty())
             problem = shippedRecordProblem(row, record);
         if (problem.empty() && !records.empty() && record.chipClass < records.back().chipClass)
@@ -145,7 +146,7 @@ int main(int argc, char** argv)
         return fail(source, "no header line");
     if (records.size() >= ChipCatalogue::SlotCount)
         return fail(source, "more than 999 chips do not fit the table");
-    if (const std::string problem = ClassOrderProblem(records); !problem.empty())
+    if (const std::string problem = ClassOrderProblem(records, English); !problem.empty())
         return fail(source, problem);
 
     std::copy(records.begin(), records.end(), catalogue->ChipDatabase.begin());

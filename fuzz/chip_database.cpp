@@ -9,6 +9,7 @@
 #include "chips/ChipCatalogue.h"
 #include "chips/ChipDatabaseFile.h"
 #include "chips/ChipSearch.h"
+#include "core/MessageCatalogue.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     table = fresh;
     ChipCatalogue* catalogue = &table;
     const ChipDatabaseFile::ReadResult result =
-        ChipDatabaseFile::readBytes(*catalogue, data + Positions, size - Positions, "fuzz.Dat", "damaged");
+        ChipDatabaseFile::readBytes(*catalogue, data + Positions, size - Positions, "fuzz.Dat", "damaged", English);
     if (result.outcome != ChipDatabaseFile::ReadResult::Loaded)
         return 0;
 

@@ -308,6 +308,9 @@ void TForm1::ApplyLanguage()
     ui.languageGroup->actions().at(language)->setChecked(true);
     standardTexts_.apply(language);
     setCaptions(language);
+    // The state panel keeps its text, but whether that text is drawn red
+    // depends on the language.
+    ui.StatusBar1->update(ui.StatusBar1->panelRect(1));
     form2_->ApplyLanguage(language);
     form3_->ApplyLanguage(language);
     form4_->ApplyLanguage(language);
@@ -493,19 +496,29 @@ void TForm1::BitBtn2Click()
     runDialog(*form3_);
 }
 
+void TForm1::listPicked(ListChange change, int position)
+{
+    // Refused while an operation runs: the list must not go on showing a chip
+    // other than the one the operation and the next command work on.
+    const bool refused = workbench_.busy;
+    change(workbench_, host_, position);
+    if (refused)
+        host_.showChipLists();
+}
+
 void TForm1::ComboBox1Change(int position)
 {
-    TypeListChanged(workbench_, host_, position);
+    listPicked(TypeListChanged, position);
 }
 
 void TForm1::ComboBox2Change(int position)
 {
-    ManufacturerListChanged(workbench_, host_, position);
+    listPicked(ManufacturerListChanged, position);
 }
 
 void TForm1::ComboBox3Change(int position)
 {
-    NameListChanged(workbench_, host_, position);
+    listPicked(NameListChanged, position);
 }
 
 void TForm1::rangeFieldChanged(const QString& text, int32_t& stored)

@@ -102,6 +102,8 @@ private:
     // Shows one of our dialogs; closing it counts as an activation of the window.
     void runDialog(QDialog& dialog);
     void rangeFieldChanged(const QString& text, int32_t& stored);
+    using ListChange = int32_t (*)(Workbench&, OperationHost&, int32_t);
+    void listPicked(ListChange change, int position);
     void runOperation(Operation operation);
     AutoOptions autoOptions() const;
     // Batch mode switches the tool bar and the two columns off, all but its own button.

@@ -204,12 +204,18 @@ int64_t WindowHost::nowMs() const
         .count();
 }
 
-void WindowHost::chipSelectionChanged()
+void WindowHost::showChipLists()
 {
     const ChipCatalogue& catalogue = workbench_.catalogue;
     fillList(ui_.ComboBox1, catalogue.typeList);
     fillList(ui_.ComboBox2, catalogue.manufacturerList);
     fillList(ui_.ComboBox3, catalogue.nameList);
+}
+
+void WindowHost::chipSelectionChanged()
+{
+    showChipLists();
+    const ChipCatalogue& catalogue = workbench_.catalogue;
 
     ui_.Edit1->setText(fromUtf8(catalogue.sizeText()));
     ui_.Edit2->setText(fromUtf8(catalogue.pageSizeText()));

@@ -38,6 +38,8 @@ public:
     int64_t nowMs() const override;
 
     void chipSelectionChanged() override;
+    // The Type, Manufacturer and Name lists as the catalogue holds them.
+    void showChipLists();
     void flashBufferChanged(uint32_t count) override;
     void eepromBufferChanged(uint32_t count) override;
 

@@ -39,8 +39,9 @@ bool openIntoFlash(Workbench& workbench, OperationHost& host, const std::string&
     const uint32_t flashSize = flashSizeOf(workbench.catalogue.currentRecord());
     const int32_t offset = buffers.range.enabled ? buffers.range.start : 0;
     if (offset < 0 || static_cast<uint32_t>(offset) >= BufferSet::FlashCapacity) {
-        host.errorBox("The start address " + HexFieldText(static_cast<uint32_t>(offset)) +
-                      " lies outside the buffer (0 to " + HexFieldText(BufferSet::FlashCapacity - 1) + ").");
+        host.errorBox(MessageCatalogue::format(Msg::OpenStartOutsideBuffer, workbench.languageIndex,
+                                               {HexFieldText(static_cast<uint32_t>(offset)),
+                                                HexFieldText(BufferSet::FlashCapacity - 1)}));
         return false;
     }
     uint8_t* destination = buffers.flash() + offset;
@@ -136,7 +137,7 @@ bool FillBuffer(Workbench& workbench, OperationHost& host, const FillRequest& re
         return false;
     }
     TakeOverFlashViewEdits(workbench, host);
-    const bool filled = FillFlashBuffer(workbench.buffers, host, request);
+    const bool filled = FillFlashBuffer(workbench.buffers, host, request, workbench.languageIndex);
     workbench.buffers.unsaved |= filled;
     return filled;
 }

@@ -4,6 +4,7 @@
 
 #include "buffers/BufferSet.h"
 #include "buffers/HexText.h"
+#include "core/MessageCatalogue.h"
 #include "core/OperationHost.h"
 
 namespace {
@@ -26,7 +27,7 @@ private:
 
 }  // namespace
 
-bool FillFlashBuffer(BufferSet& buffers, OperationHost& host, const FillRequest& request)
+bool FillFlashBuffer(BufferSet& buffers, OperationHost& host, const FillRequest& request, int language)
 {
     const std::string* texts[] = {&request.byteText, &request.wordText, &request.startText, &request.endText};
     int32_t values[4] = {};
@@ -41,14 +42,16 @@ bool FillFlashBuffer(BufferSet& buffers, OperationHost& host, const FillRequest&
     const int32_t start = values[2];
     const int32_t end = values[3];
     if (end < start) {
-        host.errorBox("The end address " + HexFieldText(static_cast<uint32_t>(end)) + " lies below the start address " +
-                      HexFieldText(static_cast<uint32_t>(start)) + ".");
+        host.errorBox(MessageCatalogue::format(Msg::FillEndBelowStart, language,
+                                               {HexFieldText(static_cast<uint32_t>(end)),
+                                                HexFieldText(static_cast<uint32_t>(start))}));
         return false;
     }
     if (start < 0 || static_cast<uint32_t>(end) >= BufferSet::FlashCapacity) {
-        host.errorBox("The range " + HexFieldText(static_cast<uint32_t>(start)) + " to " +
-                      HexFieldText(static_cast<uint32_t>(end)) + " does not lie inside the buffer (0 to " +
-                      HexFieldText(BufferSet::FlashCapacity - 1) + ").");
+        host.errorBox(MessageCatalogue::format(Msg::FillRangeOutsideBuffer, language,
+                                               {HexFieldText(static_cast<uint32_t>(start)),
+                                                HexFieldText(static_cast<uint32_t>(end)),
+                                                HexFieldText(BufferSet::FlashCapacity - 1)}));
         return false;
     }
 

@@ -23,5 +23,6 @@ struct FillRequest {
 // Fills start..end of the FLASH buffer, makes end + 1 the data length and has
 // the FLASH view show that many bytes. All four fields are converted first; a
 // field that does not convert, an end below the start or a range outside the
-// buffer is reported through the host and nothing changes. True when filled.
-bool FillFlashBuffer(BufferSet& buffers, OperationHost& host, const FillRequest& request);
+// buffer is reported through the host, in `language`, and nothing changes.
+// True when filled.
+bool FillFlashBuffer(BufferSet& buffers, OperationHost& host, const FillRequest& request, int language);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "core/MessageCatalogue.h"
 #include "core/ReplaceFile.h"
 #include "core/RunningExecutable.h"
 
@@ -92,12 +93,12 @@ ChipRecord decodeRecord(const uint8_t* bytes)
     return record;
 }
 
-ReadResult read(ChipCatalogue& catalogue, const std::string& path, const std::string& damagedMessage)
+ReadResult read(ChipCatalogue& catalogue, const std::string& path, const std::string& damagedMessage, int language)
 {
     std::error_code error;
     if (!std::filesystem::exists(path, error))
         return {ReadResult::Missing, {}};
-    const ReadResult unreadable{ReadResult::Refused, "Cannot open file " + path};
+    const ReadResult unreadable{ReadResult::Refused, MessageCatalogue::format(Msg::DatabaseCannotOpen, language, {path})};
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return unreadable;
@@ -107,14 +108,14 @@ ReadResult read(ChipCatalogue& catalogue, const std::string& path, const std::st
     file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (file.bad())
         return unreadable;
-    return readBytes(catalogue, bytes.data(), static_cast<size_t>(file.gcount()), path, damagedMessage);
+    return readBytes(catalogue, bytes.data(), static_cast<size_t>(file.gcount()), path, damagedMessage, language);
 }
 
 ReadResult readBytes(ChipCatalogue& catalogue, const uint8_t* bytes, size_t length, const std::string& path,
-                     const std::string& damagedMessage)
+                     const std::string& damagedMessage, int language)
 {
     if (length > MaximumFileBytes)
-        return {ReadResult::Refused, "The chip database " + path + " holds more than 1000 records and was not loaded."};
+        return {ReadResult::Refused, MessageCatalogue::format(Msg::DatabaseTooLong, language, {path})};
     if (length % RecordBytes != 0)
         return {ReadResult::Refused, damagedMessage};
     for (size_t slot = 0; slot < length / RecordBytes; ++slot)

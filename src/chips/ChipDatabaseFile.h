@@ -30,12 +30,12 @@ struct ReadResult {
 // records keep what they held. A missing file leaves the table alone quietly.
 // A length that is not a multiple of 68 is refused with `damagedMessage`; a
 // file longer than the table, or one that cannot be read, is refused with its
-// own message. A refused file leaves the table unchanged.
-ReadResult read(ChipCatalogue& catalogue, const std::string& path, const std::string& damagedMessage);
+// own message in `language`. A refused file leaves the table unchanged.
+ReadResult read(ChipCatalogue& catalogue, const std::string& path, const std::string& damagedMessage, int language);
 // The same for the file's bytes held in memory; `path` only names the file in
 // messages. More than MaximumFileBytes are refused as an over-long file.
 ReadResult readBytes(ChipCatalogue& catalogue, const uint8_t* bytes, size_t length, const std::string& path,
-                     const std::string& damagedMessage);
+                     const std::string& damagedMessage, int language);
 
 // Writes slots 0 to `recordCount` - 1 and an all-zero terminator record
 // (`recordCount` below SlotCount) through a temporary file in the same folder

@@ -4,6 +4,7 @@
 
 #include "chips/ChipDatabaseFile.h"
 #include "chips/ChipText.h"
+#include "core/MessageCatalogue.h"
 #include "core/OperationHost.h"
 
 namespace {
@@ -148,9 +149,10 @@ int32_t ChipEditorModel::log2(int32_t value)
     return count;
 }
 
-void ChipEditorModel::reload(ChipCatalogue& catalogue, OperationHost& host, const std::string& path)
+void ChipEditorModel::reload(ChipCatalogue& catalogue, OperationHost& host, const std::string& path, int language)
 {
-    const ChipDatabaseFile::ReadResult result = ChipDatabaseFile::read(catalogue, path, "配置文件被破坏！");
+    const ChipDatabaseFile::ReadResult result = ChipDatabaseFile::read(
+        catalogue, path, MessageCatalogue::text(Msg::ConfigDestroyed, SimplifiedChinese), language);
     if (result.outcome == ChipDatabaseFile::ReadResult::Refused)
         host.informationBox(result.message);
     fill(catalogue);
@@ -245,26 +247,26 @@ std::string ChipEditorModel::copySelectedRow(ChipEditorControls& controls) const
     return {};
 }
 
-bool ChipEditorModel::save(ChipCatalogue& catalogue, OperationHost& host, const std::string& path) const
+bool ChipEditorModel::save(ChipCatalogue& catalogue, OperationHost& host, const std::string& path,
+                           int language) const
 {
     constexpr size_t MaximumRows = ChipCatalogue::SlotCount - 1;  // one slot for the terminator
     if (rows.size() > MaximumRows) {
-        host.errorBox("The chip database holds at most " + std::to_string(MaximumRows) + " chips; the grid has "
-                      + std::to_string(rows.size()) + " rows. Nothing was saved.");
+        host.errorBox(MessageCatalogue::format(Msg::EditorTooManyRows, language,
+                                               {std::to_string(MaximumRows), std::to_string(rows.size())}));
         return false;
     }
     std::vector<ChipRecord> records(rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
-        const std::string problem = rows[i].toRecord(records[i]);
+        const std::string problem = rows[i].toRecord(records[i], language);
         if (!problem.empty()) {
-            host.errorBox("Row " + std::to_string(i + 1) + ", " + problem + ". Nothing was saved.");
+            host.errorBox(MessageCatalogue::format(Msg::EditorRowRefused, language, {std::to_string(i + 1), problem}));
             return false;
         }
     }
-    const std::string orderProblem = ClassOrderProblem(records);
+    const std::string orderProblem = ClassOrderProblem(records, language);
     if (!orderProblem.empty()
-        && !host.question("The main window takes a type's place in the Type list for its class, but " + orderProblem
-                          + ". Save anyway?")) {
+        && !host.question(MessageCatalogue::format(Msg::SaveDespiteClassOrder, language, {orderProblem}))) {
         return false;
     }
     std::copy(records.begin(), records.end(), catalogue.ChipDatabase.begin());

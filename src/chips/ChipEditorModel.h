@@ -56,9 +56,9 @@ public:
     std::vector<std::string> nameChoices;
 
     // Reads the database file again (a damaged one is reported in Simplified
-    // Chinese whatever the language, and the table is kept), then fills the rows
-    // and the name lists from the table.
-    void reload(ChipCatalogue& catalogue, OperationHost& host, const std::string& path);
+    // Chinese whatever the language, another refusal in `language`, and the
+    // table is kept), then fills the rows and the name lists from the table.
+    void reload(ChipCatalogue& catalogue, OperationHost& host, const std::string& path, int language);
     void fill(const ChipCatalogue& catalogue);
 
     // Writes the controls into a row. Without a usable Algorithm selection for
@@ -75,6 +75,7 @@ public:
     // Checks every row, asks before breaking the order the Type list relies
     // on, then puts the rows into the table, ends them with a terminator and
     // writes the file. Refusals leave table and file as they were; only a failed
-    // file write leaves the new content in the table. Returns true when written.
-    bool save(ChipCatalogue& catalogue, OperationHost& host, const std::string& path) const;
+    // file write leaves the new content in the table. Messages are in
+    // `language`. Returns true when written.
+    bool save(ChipCatalogue& catalogue, OperationHost& host, const std::string& path, int language) const;
 };

@@ -8,6 +8,7 @@
 #include "chips/ChipText.h"
 #include "chips/ChoiceList.h"
 #include "chips/SplitTitle.h"
+#include "core/MessageCatalogue.h"
 
 namespace {
 
@@ -36,10 +37,6 @@ int hexDigit(char c)
     return -1;
 }
 
-std::string columnMessage(ChipRow::Column column, const std::string& problem)
-{
-    return std::string("column \"") + ChipRow::headings()[column] + "\": " + problem;
-}
 
 bool isValidName(const std::string& text)
 {
@@ -85,35 +82,37 @@ ChipRow ChipRow::fromRecord(const ChipRecord& record)
     return row;
 }
 
-std::string ChipRow::toRecord(ChipRecord& record) const
+std::string ChipRow::toRecord(ChipRecord& record, int language) const
 {
     struct Limit {
         Column column;
         int64_t low;
         int64_t high;
-        const char* problem;
     };
     static const Limit limits[] = {
-        {ChipId, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), nullptr},
-        {FlashSize, 0, 0x4000000, "the FLASH size must be between 0 and 67108864 (64 MiB)"},
-        {FlashPage, 0, 0xFFFF, "the FLASH page must be between 0 and 65535"},
-        {Class, 0, 0xFF, "the class must be between 0 and 255"},
-        {Algorithm, 0, 0xFF, "the algorithm must be between 0 and 255"},
-        {Delay, 0, 0xFFFF, "the delay must be between 0 and 65535"},
-        {Voltage, 0, 0xFF, "the voltage must be between 0 and 255"},
-        {EepromSize, 0, 0x2000, "the EEPROM size must be between 0 and 8192"},
-        {EepromPage, 0, 0xFF, "the EEPROM page must be between 0 and 255"},
-        {XmlLink, 0, 0xFFFF, "the extension link must be between 0 and 65535"},
+        {ChipId, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()},
+        {FlashSize, 0, 0x4000000},  // 64 MiB, the FLASH buffer
+        {FlashPage, 0, 0xFFFF},
+        {Class, 0, 0xFF},
+        {Algorithm, 0, 0xFF},
+        {Delay, 0, 0xFFFF},
+        {Voltage, 0, 0xFF},
+        {EepromSize, 0, 0x2000},  // the EEPROM buffer
+        {EepromPage, 0, 0xFF},
+        {XmlLink, 0, 0xFFFF},
     };
     std::array<int64_t, ColumnCount> values{};
     for (const Limit& limit : limits) {
+        const std::string heading = headings()[limit.column];
         std::optional<int32_t> value = CellToInt(cells[limit.column]);
         if (!value)
-            return columnMessage(limit.column, NotAnIntegerMessage(cells[limit.column]));
+            return MessageCatalogue::format(Msg::CellNotInteger, language,
+                                            {heading, NotAnIntegerMessage(cells[limit.column])});
         // The FLASH size is an unsigned field: a negative value reads as above 4 GiB.
         int64_t wide = limit.column == FlashSize ? static_cast<int64_t>(static_cast<uint32_t>(*value)) : *value;
         if (wide < limit.low || wide > limit.high)
-            return columnMessage(limit.column, limit.problem);
+            return MessageCatalogue::format(Msg::CellOutOfRange, language,
+                                            {heading, std::to_string(limit.low), std::to_string(limit.high)});
         values[limit.column] = wide;
     }
 
@@ -121,15 +120,15 @@ std::string ChipRow::toRecord(ChipRecord& record) const
     for (Column column : {Type, Manufacturer, Name}) {
         const std::string text = ChipText::trimmed(cells[column]);
         if (!isValidName(text))
-            return columnMessage(column, "\"" + text + "\" must not contain blanks, commas or double quotes");
+            return MessageCatalogue::format(Msg::NameWithSeparator, language, {headings()[column], text});
         std::optional<std::string> gbk = ChipText::utf8ToGbk(text);
         if (!gbk)
-            return columnMessage(column, "\"" + text + "\" has characters that code page 936 cannot hold");
+            return MessageCatalogue::format(Msg::NameOutsideCodePage, language, {headings()[column], text});
         title += (column == Type ? "" : ",") + *gbk;
     }
     if (title.size() >= sizeof record.title) {
-        return "the title \"" + ChipText::gbkToUtf8(title) + "\" takes " + std::to_string(title.size())
-            + " bytes; type, manufacturer and name together may take at most 47";
+        return MessageCatalogue::format(Msg::TitleTooLong, language,
+                                        {ChipText::gbkToUtf8(title), std::to_string(title.size())});
     }
 
     ChipRecord converted{};
@@ -187,7 +186,7 @@ std::string NotAnIntegerMessage(const std::string& cell)
     return "'" + cell + "' is not a valid integer value";
 }
 
-std::string ClassOrderProblem(const std::vector<ChipRecord>& records)
+std::string ClassOrderProblem(const std::vector<ChipRecord>& records, int language)
 {
     ChoiceList types;
     for (size_t i = 0; i < records.size(); ++i) {
@@ -198,13 +197,15 @@ std::string ClassOrderProblem(const std::vector<ChipRecord>& records)
             types.items.push_back(type);
             position = types.count() - 1;
         }
-        const std::string record = "record " + std::to_string(i + 1) + " (" + ChipText::gbkToUtf8(ChipText::titleBytes(records[i])) + ")";
+        const std::string number = std::to_string(i + 1);
+        const std::string title = ChipText::gbkToUtf8(ChipText::titleBytes(records[i]));
         if (position != records[i].chipClass) {
-            return record + " has class " + std::to_string(records[i].chipClass) + ", but its type \"" + type
-                + "\" stands at position " + std::to_string(position) + " of the Type list";
+            return MessageCatalogue::format(Msg::ClassOutOfTypeOrder, language,
+                                            {number, title, std::to_string(records[i].chipClass), type,
+                                             std::to_string(position)});
         }
         if (types.at(position) != type)
-            return record + " spells its type \"" + type + "\" unlike \"" + types.at(position) + "\" before it";
+            return MessageCatalogue::format(Msg::TypeSpeltOtherwise, language, {number, title, type, types.at(position)});
     }
     return {};
 }

@@ -30,9 +30,9 @@ struct ChipRow {
     // the record cannot hold or would lose: a cell that is not an integer, a
     // value outside its field, a FLASH size above 64 MiB, an EEPROM above the
     // 8 KiB buffer, a name with a blank, comma or double quote, a title longer
-    // than 47 bytes. On refusal `record` is untouched and the message names the
-    // column; the caller adds the row.
-    std::string toRecord(ChipRecord& record) const;
+    // than 47 bytes. On refusal `record` is untouched and the message, in
+    // `language`, names the column; the caller adds the row.
+    std::string toRecord(ChipRecord& record, int language) const;
 };
 
 // Integer conversion of a grid cell: decimal, or hexadecimal after "0x", "0X",
@@ -46,5 +46,5 @@ std::string NotAnIntegerMessage(const std::string& cell);
 // Empty when the records keep the order the Type list relies on: the type at
 // position p of the Type list (built in order of first appearance, ignoring
 // letter case) is the type of exactly the class p records, spelled the same.
-// Otherwise one message naming the first record that breaks it.
-std::string ClassOrderProblem(const std::vector<ChipRecord>& records);
+// Otherwise one message, in `language`, naming the first record that breaks it.
+std::string ClassOrderProblem(const std::vector<ChipRecord>& records, int language);

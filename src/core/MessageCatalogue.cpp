@@ -260,6 +260,39 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
         {"%1：%2 字节完全相同。", "%1：%2 字節完全相同。", "%1: equal over %2 bytes."},
         {"只列出前 %1 个区段。", "只列出前 %1 個區段。", "Only the first %1 ranges are listed."},
         {"剩余 %1", "剩餘 %1", "%1 left"},
+        // Refusals of the chip editor, the chip database file, Open and Fill.
+        {"芯片数据库最多容纳 %1 个芯片，表格中有 %2 行。没有保存。",
+         "芯片數據庫最多容納 %1 個芯片，表格中有 %2 行。沒有保存。",
+         "The chip database holds at most %1 chips; the grid has %2 rows. Nothing was saved."},
+        {"第 %1 行：%2 没有保存。", "第 %1 行：%2 沒有保存。", "Row %1: %2 Nothing was saved."},
+        {"“%1”列：%2。", "「%1」列：%2。", "Column \"%1\": %2."},
+        {"“%1”列：数值必须在 %2 到 %3 之间。", "「%1」列：數值必須在 %2 到 %3 之間。",
+         "Column \"%1\": the value must be between %2 and %3."},
+        {"“%1”列：“%2”不能包含空格、逗号或双引号。", "「%1」列：「%2」不能包含空格、逗號或雙引號。",
+         "Column \"%1\": \"%2\" must not contain blanks, commas or double quotes."},
+        {"“%1”列：“%2”含有代码页 936 无法表示的字符。", "「%1」列：「%2」含有代碼頁 936 無法表示的字符。",
+         "Column \"%1\": \"%2\" has characters that code page 936 cannot hold."},
+        {"标题“%1”占 %2 字节；芯片类型、厂家和型号合计最多 47 字节。",
+         "標題「%1」佔 %2 字節；芯片類型、廠家和型號合計最多 47 字節。",
+         "The title \"%1\" takes %2 bytes; type, manufacturer and name together may take at most 47."},
+        {"第 %1 条记录（%2）的类型为 %3，但其芯片类型“%4”位于芯片类型列表的第 %5 位。",
+         "第 %1 條記錄（%2）的類型為 %3，但其芯片類型「%4」位於芯片類型列表的第 %5 位。",
+         "Record %1 (%2) has class %3, but its type \"%4\" stands at position %5 of the Type list."},
+        {"第 %1 条记录（%2）的芯片类型写作“%3”，与前面的“%4”不同。",
+         "第 %1 條記錄（%2）的芯片類型寫作「%3」，與前面的「%4」不同。",
+         "Record %1 (%2) spells its type \"%3\" unlike \"%4\" before it."},
+        {"%1 主窗口把芯片类型在芯片类型列表中的位置当作它的类型。仍然保存吗？",
+         "%1 主窗口把芯片類型在芯片類型列表中的位置當作它的類型。仍然保存嗎？",
+         "%1 The main window takes a type's place in the Type list for its class. Save anyway?"},
+        {"无法打开文件 %1", "無法打開文件 %1", "Cannot open file %1"},
+        {"芯片数据库 %1 超过 1000 条记录，没有载入。", "芯片數據庫 %1 超過 1000 條記錄，沒有載入。",
+         "The chip database %1 holds more than 1000 records and was not loaded."},
+        {"开始地址 %1 超出缓冲区（0 到 %2）。", "開始地址 %1 超出緩衝區（0 到 %2）。",
+         "The start address %1 lies outside the buffer (0 to %2)."},
+        {"结束地址 %1 小于开始地址 %2。", "結束地址 %1 小於開始地址 %2。",
+         "The end address %1 lies below the start address %2."},
+        {"范围 %1 到 %2 不在缓冲区内（0 到 %3）。", "範圍 %1 到 %2 不在緩衝區內（0 到 %3）。",
+         "The range %1 to %2 does not lie inside the buffer (0 to %3)."},
     }};
     return entries;
 }
@@ -269,6 +302,24 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
 int MessageCatalogue::normalisedLanguage(int language)
 {
     return language >= SimplifiedChinese && language <= English ? language : SimplifiedChinese;
+}
+
+std::string MessageCatalogue::format(Msg id, int language, std::initializer_list<std::string> arguments)
+{
+    const std::string& pattern = text(id, language);
+    std::string result;
+    result.reserve(pattern.size());
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        const size_t number = next >= '1' && next <= '9' ? static_cast<size_t>(next - '1') : arguments.size();
+        if (pattern[i] == '%' && number < arguments.size()) {
+            result += arguments.begin()[number];
+            ++i;
+        } else {
+            result += pattern[i];
+        }
+    }
+    return result;
 }
 
 const std::string& MessageCatalogue::text(Msg id, int language)

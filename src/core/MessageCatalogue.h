@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <string>
 
 // Every text composed at run time, in Simplified Chinese, Traditional Chinese
@@ -178,6 +179,22 @@ enum class Msg {
     CompareEqual,
     CompareListCut,
     TimeLeft,
+    // Refusals of the chip editor, the chip database file, Open and Fill.
+    EditorTooManyRows,
+    EditorRowRefused,
+    CellNotInteger,
+    CellOutOfRange,
+    NameWithSeparator,
+    NameOutsideCodePage,
+    TitleTooLong,
+    ClassOutOfTypeOrder,
+    TypeSpeltOtherwise,
+    SaveDespiteClassOrder,
+    DatabaseCannotOpen,
+    DatabaseTooLong,
+    OpenStartOutsideBuffer,
+    FillEndBelowStart,
+    FillRangeOutsideBuffer,
     Count
 };
 
@@ -187,6 +204,9 @@ class MessageCatalogue {
 public:
     // The text of `id` in `language`; a language outside 0..2 reads as 0.
     static const std::string& text(Msg id, int language);
+
+    // The text of `id` with %1, %2, ... replaced by `arguments` in turn.
+    static std::string format(Msg id, int language, std::initializer_list<std::string> arguments);
 
     // A stored language outside 0..2 is taken as Simplified Chinese.
     static int normalisedLanguage(int language);

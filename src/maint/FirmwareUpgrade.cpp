@@ -5,6 +5,7 @@
 #include "link/CommandBlock.h"
 #include "link/ProgrammerIdentity.h"
 #include "maint/BootLoaderIdentity.h"
+#include "core/BusyScope.h"
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 #include "maint/HidDevice.h"
@@ -21,19 +22,6 @@ uint32_t u32At(const uint8_t* at)
 {
     return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<uint32_t>(at[3]) << 24);
 }
-
-// Holds the workbench busy for the whole upgrade, so that a connection check
-// or another command arriving while events are pumped stays off the link.
-class BusyScope {
-public:
-    explicit BusyScope(Workbench& bench) : bench_(bench) { bench_.busy = true; }
-    ~BusyScope() { bench_.busy = false; }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    Workbench& bench_;
-};
 
 }  // namespace
 

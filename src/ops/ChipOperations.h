@@ -57,6 +57,7 @@ public:
 // Auto once for every chip put in, on the sixth query in a row that finds it.
 // The caller disables the controls and sets the BULK/STOP captions; making
 // buttonDown() false (STOP, closing the window) ends the loop after the query
-// or the Auto run in progress. `hooks`, when given, run around every chip.
+// or the Auto run in progress; no Auto run starts after it. `hooks`, when
+// given, run around every chip.
 void RunBatch(Workbench& workbench, OperationHost& host, const AutoOptions& options,
               const std::function<bool()>& buttonDown, BatchChipHooks* hooks = nullptr);

@@ -20,10 +20,14 @@ void RunBatch(Workbench& workbench, OperationHost& host, const AutoOptions& opti
         return;
     }
     BatchCounter counter;
-    for (;;) {
+    // The pause between queries and the query's reply pause handle events too,
+    // STOP among them: the button is looked at after each, so that no chip is
+    // touched once STOP was clicked.
+    while (buttonDown()) {
         std::array<uint8_t, 4> reply{};
         // A query that found no programmer changes nothing.
-        if (QuerySocket(workbench, host, reply) == SocketAnswered && counter.query(reply[0])) {
+        const bool chipSeated = QuerySocket(workbench, host, reply) == SocketAnswered && counter.query(reply[0]);
+        if (chipSeated && buttonDown()) {
             if (hooks && !hooks->beforeChip(reply))
                 return;
             const bool passed = RunOperation(workbench, host, Operation::Auto, options);
@@ -32,8 +36,7 @@ void RunBatch(Workbench& workbench, OperationHost& host, const AutoOptions& opti
         }
         // Menu commands and the STOP click are handled here, between two queries.
         host.pumpEvents();
-        if (!buttonDown())
-            return;
-        host.sleepMs(QueryIntervalMs);
+        if (buttonDown())
+            host.sleepMs(QueryIntervalMs);
     }
 }

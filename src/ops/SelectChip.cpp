@@ -105,8 +105,10 @@ int32_t ChangeSelection(Workbench& workbench, OperationHost& host,
 
 int LoadChipDatabase(Workbench& workbench, OperationHost& host, const std::string& path)
 {
-    const ChipDatabaseFile::ReadResult result = ChipDatabaseFile::read(
-        workbench.catalogue, path, MessageCatalogue::text(Msg::ConfigDestroyed, workbench.languageIndex));
+    const ChipDatabaseFile::ReadResult result =
+        ChipDatabaseFile::read(workbench.catalogue, path,
+                               MessageCatalogue::text(Msg::ConfigDestroyed, workbench.languageIndex),
+                               workbench.languageIndex);
     if (result.outcome == ChipDatabaseFile::ReadResult::Refused)
         host.informationBox(result.message);
     if (result.outcome != ChipDatabaseFile::ReadResult::Loaded)

@@ -1,7 +1,9 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QBackingStore>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -34,6 +36,7 @@
 #include "maint/SimulatorLibrary.h"
 #include "ops/SelectChip.h"
 #include "support/SimulatorFixture.h"
+#include "support/CaseName.h"
 
 namespace {
 
@@ -105,15 +108,23 @@ std::map<QString, QString> captions(TForm1& window)
     return all;
 }
 
-// Pixels of the state panel drawn in (nearly) pure red.
+// Pixels of the state panel in (nearly) pure red as the window last painted
+// them: read from its backing store once pending updates ran, because grab()
+// would paint the panel anew and hide a missing update.
 int redPixels(TForm1& window)
 {
-    const QImage image = window.ui.StatusBar1->grab().toImage();
-    const QRect panel = window.ui.StatusBar1->panelRect(1);
+    settle();
+    const auto* image = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
+    if (image == nullptr) {
+        ADD_FAILURE() << "the backing store is no image";
+        return 0;
+    }
+    const QRect panel =
+        window.ui.StatusBar1->panelRect(1).translated(window.ui.StatusBar1->mapTo(&window, QPoint(0, 0)));
     int count = 0;
-    for (int y = panel.top(); y <= panel.bottom() && y < image.height(); ++y)
-        for (int x = panel.left(); x <= panel.right(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
+    for (int y = panel.top(); y <= panel.bottom() && y < image->height(); ++y)
+        for (int x = panel.left(); x <= panel.right() && x < image->width(); ++x) {
+            const QColor pixel = image->pixelColor(x, y);
             if (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80)
                 ++count;
         }
@@ -250,7 +261,8 @@ TEST_P(StatePanel, NotConnectedIsRedAndConnectedIsNot)
     EXPECT_EQ(redPixels(form), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, StatePanel, ::testing::Values(0, 1, 2));
+INSTANTIATE_TEST_SUITE_P(Languages, StatePanel, ::testing::Values(0, 1, 2),
+                         [](const auto& info) { return LanguageCaseName(info.param); });
 
 TEST_F(MainWindowTest, NotConnectedOfAnotherLanguageIsDrawnNormallyUntilTheNextCheck)
 {
@@ -258,8 +270,13 @@ TEST_F(MainWindowTest, NotConnectedOfAnotherLanguageIsDrawnNormallyUntilTheNextC
     TForm1& form = open();
     const QString chinese = message(Msg::NotConnected, SimplifiedChinese);
     ASSERT_EQ(form.ui.StatusBar1->panelText(1), chinese);
-    form.EnlishClick();
+    ASSERT_GT(redPixels(form), 0);
+    form.ui.Enlish->trigger();
     EXPECT_EQ(form.ui.StatusBar1->panelText(1), chinese);
+    EXPECT_EQ(redPixels(form), 0);
+    form.ui.China->trigger();
+    EXPECT_GT(redPixels(form), 0) << "in its own language again";
+    form.ui.Enlish->trigger();
     EXPECT_EQ(redPixels(form), 0);
     form.FormActivate();
     EXPECT_EQ(form.ui.StatusBar1->panelText(1), "Not connected");
@@ -306,7 +323,8 @@ TEST_P(LanguageMenu, ExactlyOneItemIsChecked)
     EXPECT_EQ(form.workbench().languageIndex, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(StoredLanguage, LanguageMenu, ::testing::Values(0, 1, 2));
+INSTANTIATE_TEST_SUITE_P(StoredLanguage, LanguageMenu, ::testing::Values(0, 1, 2),
+                         [](const auto& info) { return LanguageCaseName(info.param); });
 
 TEST_F(MainWindowTest, LanguageSwitchEmptiesTheLog)
 {
@@ -364,7 +382,8 @@ TEST_P(ProgressGeometry, FollowsTheStatusBarWidth)
     EXPECT_FALSE(form.ui.Progress2->isVisible());
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, ProgressGeometry, ::testing::Values(640, 700, 993, 1280));
+INSTANTIATE_TEST_SUITE_P(Widths, ProgressGeometry, ::testing::Values(640, 700, 993, 1280),
+                         [](const auto& info) { return "Width" + std::to_string(info.param); });
 
 TEST_F(MainWindowTest, SimulatorHotPlugUpdatesTheStatePanelWithoutUserAction)
 {
@@ -456,14 +475,38 @@ TEST_F(MainWindowTest, AddressFieldsTakeHexOnlyAndFollowTheirCheckBox)
     EXPECT_TRUE(form.workbench().buffers.range.enabled);
 
     form.ui.Edit3->clear();
-    EXPECT_EQ(form.workbench().buffers.range.start, 0);
-    typeInto(form.ui.Edit3, "g ab");
+    typeInto(form.ui.Edit3, "g 1f");
+    EXPECT_EQ(form.ui.Edit3->text(), "1F");
+    EXPECT_EQ(form.workbench().buffers.range.start, 0x1F);
+    form.ui.Edit3->clear();
+    EXPECT_EQ(form.workbench().buffers.range.start, 0x1F) << "an empty field keeps the stored start";
+    typeInto(form.ui.Edit3, "ab");
     EXPECT_EQ(form.ui.Edit3->text(), "AB");
     EXPECT_EQ(form.workbench().buffers.range.start, 0xAB);
 
     form.ui.CheckBox5->click();
     EXPECT_FALSE(form.ui.Edit4->isEnabled());
     EXPECT_EQ(form.workbench().buffers.range.start, 0xAB);
+}
+
+TEST_F(MainWindowTest, PastingTextThatIsNoNumberShowsOneBox)
+{
+    TForm1& form = open();
+    form.ui.CheckBox5->click();
+    form.ui.Edit3->clear();
+    QApplication::clipboard()->setText("xyz");
+    MessageBoxCatcher boxes;
+    const std::unique_ptr<QMenu> menu(form.ui.Edit3->createStandardContextMenu());
+    // The menu's Paste item, found by its shortcut whatever the language.
+    QAction* paste = nullptr;
+    for (QAction* item : menu->actions())
+        if (item->text().endsWith(QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText)))
+            paste = item;
+    ASSERT_TRUE(paste);
+    paste->trigger();
+    settle();
+    EXPECT_EQ(boxes.texts, QStringList{"'0xXYZ' is not a valid integer value"});
+    EXPECT_EQ(form.ui.Edit3->text(), "XYZ");
 }
 
 TEST_F(MainWindowTest, ClosingDuringBatchModeStopsItThenCloses)

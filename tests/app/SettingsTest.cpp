@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/Settings.h"
+#include "support/CaseName.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(Forms, SpeedValue,
         SpeedCase{"0x", 0}, SpeedCase{"$", 0}, SpeedCase{"", 0}, SpeedCase{"12abc", 0},
         SpeedCase{"0x1G", 0}, SpeedCase{"$FFFFFFFF", -1}, SpeedCase{"0x100000000", 0},
         SpeedCase{"2147483648", 0}, SpeedCase{"-2147483648", INT32_MIN}, SpeedCase{"+-3", 0},
-        SpeedCase{"  42  ", 42}));
+        SpeedCase{"  42  ", 42}),
+    [](const auto& info) { return "Speed_" + CaseName(info.param.text); });
 
 struct LanguageCase {
     const char* text;
@@ -75,7 +77,8 @@ TEST_P(LanguageValue, OutsideTheThreeLanguagesIsSimplifiedChinese)
 
 INSTANTIATE_TEST_SUITE_P(Values, LanguageValue,
     ::testing::Values(LanguageCase{"0", 0}, LanguageCase{"1", 1}, LanguageCase{"2", 2}, LanguageCase{"3", 0},
-        LanguageCase{"-1", 0}, LanguageCase{"0x2", 2}));
+        LanguageCase{"-1", 0}, LanguageCase{"0x2", 2}),
+    [](const auto& info) { return "Langu_" + CaseName(info.param.text); });
 
 TEST_F(SettingsFile, MissingFileGivesEveryDefault)
 {

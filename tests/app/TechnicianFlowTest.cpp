@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -24,6 +25,7 @@
 #include "app/PanelStatusBar.h"
 #include "app/TForm1.h"
 #include "hexview/HexView.h"
+#include "link/CommandBlock.h"
 #include "maint/SimulatorLibrary.h"
 #include "support/SimulatorFixture.h"
 
@@ -197,21 +199,53 @@ TEST_F(TechnicianFlowTest, SecondCommandDuringAnOperationIsRefused)
     TForm1& form = *window;
     // A read slow enough for clicks to arrive while it runs.
     belcor_sim_set_transfer_rate(200);
+    const QString chip = form.ui.ComboBox3->currentText();
+    ASSERT_GT(form.ui.ComboBox1->count(), 1);
+    ASSERT_GT(form.ui.ComboBox3->count(), 1);
     QTimer::singleShot(50, &form, [&form] {
         EXPECT_TRUE(form.ui.Progress->isVisible());
         form.ui.ToolErase->click();
         form.ui.ToolRead->click();
-        emit form.ui.ComboBox1->activated(1);
+        // Another type and another chip picked from the keyboard.
+        QTest::keyClick(form.ui.ComboBox1, Qt::Key_Down);
+        QTest::keyClick(form.ui.ComboBox3, Qt::Key_Down);
         form.ui.ToolBulk->click();
     });
     form.ui.ToolRead->click();
     EXPECT_EQ(logLinesStartingWith("Read Complete!"), 1);
     EXPECT_EQ(logLinesStartingWith("Erase Complete!"), 0);
     EXPECT_EQ(form.ui.ComboBox1->currentIndex(), 0) << "no chip selection under a running read";
+    EXPECT_EQ(form.ui.ComboBox3->currentText(), chip) << "the lists show the chip that stays selected";
+    EXPECT_EQ(form.workbench().catalogue.currentChip, 0);
     EXPECT_FALSE(form.ui.ToolBulk->isChecked()) << "batch mode does not start under a running read";
     EXPECT_EQ(form.ui.ToolBulk->text(), "BULK");
     EXPECT_TRUE(form.ui.ToolRead->isEnabled());
     EXPECT_EQ(flashBuffer(), chipContents());
+}
+
+// STOP clicked while batch mode waits after the fifth query, the one before
+// the query that would start Auto: no chip is touched afterwards.
+TEST_F(TechnicianFlowTest, StopBetweenQueriesTouchesNoChip)
+{
+    TForm1& form = *window;
+    form.ui.ToolRead->click();  // data for Auto to program
+    belcor_sim_set_transcript_enabled(1);
+    belcor_sim_transcript_clear();
+    QTimer watch;
+    watch.setInterval(1);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!form.workbench().busy && commands(CommandBlock::Identify).size() == 5 && form.ui.ToolBulk->isChecked())
+            QTest::mouseClick(form.ui.ToolBulk, Qt::LeftButton);
+    });
+    watch.start();
+    QTimer::singleShot(5000, &form, [&form] { form.ui.ToolBulk->setChecked(false); });
+    QTest::mouseClick(form.ui.ToolBulk, Qt::LeftButton);  // returns when the loop has ended
+    watch.stop();
+
+    EXPECT_EQ(commands(CommandBlock::Identify).size(), 5u);
+    EXPECT_TRUE(commands(CommandBlock::BeginSession).empty());
+    EXPECT_EQ(form.ui.ToolBulk->text(), "BULK");
+    EXPECT_TRUE(form.ui.ToolRead->isEnabled());
 }
 
 TEST_F(TechnicianFlowTest, VerifyMismatchLeavesTheBarsAtTheLastBlockThatMatched)

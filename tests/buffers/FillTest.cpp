@@ -6,6 +6,7 @@
 
 #include "buffers/BufferSet.h"
 #include "buffers/Fill.h"
+#include "core/MessageCatalogue.h"
 #include "support/RecordingHost.h"
 
 namespace {
@@ -28,7 +29,7 @@ protected:
 TEST_P(Filling, FillsTheRange)
 {
     const FillCase& c = GetParam();
-    ASSERT_TRUE(FillFlashBuffer(*buffers, host, c.request));
+    ASSERT_TRUE(FillFlashBuffer(*buffers, host, c.request, English));
     EXPECT_TRUE(host.errorBoxes.empty());
     for (size_t i = 0; i < c.expectedFromZero.size(); ++i)
         EXPECT_EQ(buffers->flash()[i], c.expectedFromZero[i]) << "at " << i;
@@ -54,14 +55,14 @@ TEST(FillRandom, SameSecondSameBytes)
     auto buffers = std::make_unique<BufferSet>();
     RecordingHost host;
     const FillRequest first{FillMode::Random, "FF", "FFFF", "0", "FFF", 1733558400};
-    ASSERT_TRUE(FillFlashBuffer(*buffers, host, first));
+    ASSERT_TRUE(FillFlashBuffer(*buffers, host, first, English));
     const std::vector<uint8_t> once(buffers->flash(), buffers->flash() + 0x1000);
-    ASSERT_TRUE(FillFlashBuffer(*buffers, host, first));
+    ASSERT_TRUE(FillFlashBuffer(*buffers, host, first, English));
     EXPECT_TRUE(std::equal(once.begin(), once.end(), buffers->flash()));
 
     FillRequest next = first;
     next.randomSeed += 1;
-    ASSERT_TRUE(FillFlashBuffer(*buffers, host, next));
+    ASSERT_TRUE(FillFlashBuffer(*buffers, host, next, English));
     EXPECT_FALSE(std::equal(once.begin(), once.end(), buffers->flash()));
     // Every byte value turns up: the low bits of the generator are not stuck.
     for (int value = 0; value < 256; ++value)
@@ -72,6 +73,7 @@ struct RefusedCase {
     const char* name;
     FillRequest request;
     std::string message;
+    int language = English;
 };
 
 class FillRefused : public ::testing::TestWithParam<RefusedCase> {};
@@ -82,7 +84,7 @@ TEST_P(FillRefused, ChangesNothing)
     buffers->dataLength = 9;
     RecordingHost host;
     const RefusedCase& c = GetParam();
-    EXPECT_FALSE(FillFlashBuffer(*buffers, host, c.request));
+    EXPECT_FALSE(FillFlashBuffer(*buffers, host, c.request, c.language));
     EXPECT_EQ(host.errorBoxes, std::vector<std::string>{c.message});
     EXPECT_EQ(buffers->dataLength, 9);
     EXPECT_EQ(buffers->flash()[0], 0xFF);
@@ -98,6 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "'0x100000000' is not a valid integer value"},
         RefusedCase{"EndBelowStart", {FillMode::Byte, "00", "0", "10", "F"},
                     "The end address F lies below the start address 10."},
+        RefusedCase{"EndBelowStartInTraditionalChinese", {FillMode::Byte, "00", "0", "10", "F"},
+                    "結束地址 F 小於開始地址 10。", TraditionalChinese},
         RefusedCase{"EndPastTheBuffer", {FillMode::Byte, "00", "0", "0", "4000000"},
                     "The range 0 to 4000000 does not lie inside the buffer (0 to 3FFFFFF)."},
         RefusedCase{"NegativeStart", {FillMode::Word, "00", "0", "80000000", "7FFFFFFF"},

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "buffers/HexText.h"
 #include "buffers/RangeSpan.h"
+#include "support/CaseName.h"
 
 namespace {
 
@@ -30,7 +33,8 @@ INSTANTIATE_TEST_SUITE_P(Fields, HexConversionTable,
                                            ConversionCase{"80000000", true, INT32_MIN},
                                            ConversionCase{"FFFFFFFF", true, -1}, ConversionCase{"", false, 0},
                                            ConversionCase{"123456789", false, 0}, ConversionCase{"12 3", false, 0},
-                                           ConversionCase{"1G", false, 0}, ConversionCase{"-1", false, 0}));
+                                           ConversionCase{"1G", false, 0}, ConversionCase{"-1", false, 0}),
+                         [](const auto& info) { return "Text_" + CaseName(info.param.text); });
 
 TEST(HexFieldEdit, EmptyTextKeepsTheAddress)
 {
@@ -87,7 +91,13 @@ INSTANTIATE_TEST_SUITE_P(
                       SpanCase{0, 0x10000, 256, 0, 0x10000, true},
                       SpanCase{0, 0x10001, 256, 0, 0x10100, false},     // past the chip
                       SpanCase{-1, 0x100, 256, -256, 0x100, false},     // 8 digits from 80000000 up
-                      SpanCase{0, INT32_MAX, 256, 0, int64_t{INT32_MAX} + 1, false}));
+                      SpanCase{0, INT32_MAX, 256, 0, int64_t{INT32_MAX} + 1, false}),
+    [](const auto& info) {
+        char name[48];
+        std::snprintf(name, sizeof name, "From%XTo%XPage%u", static_cast<uint32_t>(info.param.start),
+                      static_cast<uint32_t>(info.param.end), info.param.page);
+        return std::string(name);
+    });
 
 TEST(RangeSpanBuffer, ChipsLargerThanTheBufferStopAtItsEnd)
 {

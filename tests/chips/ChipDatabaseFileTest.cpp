@@ -5,6 +5,7 @@
 #include "ChipTestData.h"
 #include "chips/ChipDatabaseFile.h"
 #include "chips/ChipText.h"
+#include "core/MessageCatalogue.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ const std::string Damaged = "damaged";
 
 class ChipDatabaseFileTest : public ::testing::Test {
 protected:
-    ChipDatabaseFile::ReadResult Read() { return ChipDatabaseFile::read(*catalogue, path.string(), Damaged); }
+    ChipDatabaseFile::ReadResult Read() { return ChipDatabaseFile::read(*catalogue, path.string(), Damaged, English); }
 
     ScratchFolder folder;
     std::filesystem::path path = folder.file("belcor.Dat");
@@ -80,9 +81,9 @@ TEST_F(ChipDatabaseFileTest, RefusedFilesLeaveTheTableAsItWas)
     EXPECT_EQ(result.message, Damaged);
 
     WriteBytes(path, std::vector<uint8_t>(68 * 1001, 'x'));
-    result = Read();
+    result = ChipDatabaseFile::read(*catalogue, path.string(), Damaged, TraditionalChinese);
     EXPECT_EQ(result.outcome, ChipDatabaseFile::ReadResult::Refused);
-    EXPECT_NE(result.message.find("1000 records"), std::string::npos);
+    EXPECT_EQ(result.message, "芯片數據庫 " + path.string() + " 超過 1000 條記錄，沒有載入。");
 
     EXPECT_EQ(std::memcmp(before.ChipDatabase.data(), catalogue->ChipDatabase.data(), sizeof before.ChipDatabase), 0);
 }
@@ -122,7 +123,7 @@ TEST_F(ChipDatabaseFileTest, WritesRecordsAndTerminatorAndReadsThemBack)
     EXPECT_EQ(std::count(bytes.begin() + 136, bytes.end(), 0), 68);
 
     auto loaded = std::make_unique<ChipCatalogue>();
-    ASSERT_EQ(ChipDatabaseFile::read(*loaded, path.string(), Damaged).outcome, ChipDatabaseFile::ReadResult::Loaded);
+    ASSERT_EQ(ChipDatabaseFile::read(*loaded, path.string(), Damaged, English).outcome, ChipDatabaseFile::ReadResult::Loaded);
     EXPECT_EQ(ChipText::titleBytes(loaded->ChipDatabase[0]), title47);
     EXPECT_EQ(loaded->ChipDatabase[0].flashSize, 0x4000000u);
     EXPECT_EQ(ChipText::gbkToUtf8(ChipText::titleBytes(loaded->ChipDatabase[1])), "FLASH,测试,W25Q64");

@@ -6,6 +6,7 @@
 #include "support/RecordingHost.h"
 #include "chips/ChipDatabaseFile.h"
 #include "chips/ChipEditorModel.h"
+#include "core/MessageCatalogue.h"
 #include "chips/ChipText.h"
 
 namespace {
@@ -181,19 +182,18 @@ TEST_F(EditorSaveTest, BadCellInALaterRowChangesNeitherTableNorFile)
 {
     model.rows.push_back(Row("F", "B", "NEW", 0, "0"));
     model.rows.push_back(Row("F", "B", "BAD", 0, ""));
-    EXPECT_FALSE(model.save(*catalogue, host, path.string()));
+    EXPECT_FALSE(model.save(*catalogue, host, path.string(), English));
     ASSERT_EQ(host.errorBoxes.size(), 1u);
     EXPECT_EQ(host.errorBoxes[0],
-              "Row 4, column \"子类型\": '' is not a valid integer value. Nothing was saved.");
+              "Row 4: Column \"子类型\": '' is not a valid integer value. Nothing was saved.");
     ExpectNothingChanged();
 }
 
 TEST_F(EditorSaveTest, MoreRowsThanTheTableHoldsAreRefused)
 {
     model.rows.resize(1000, Row("F", "A", "X", 0, "0"));
-    EXPECT_FALSE(model.save(*catalogue, host, path.string()));
-    ASSERT_EQ(host.errorBoxes.size(), 1u);
-    EXPECT_NE(host.errorBoxes[0].find("at most 999"), std::string::npos);
+    EXPECT_FALSE(model.save(*catalogue, host, path.string(), SimplifiedChinese));
+    EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"芯片数据库最多容纳 999 个芯片，表格中有 1000 行。没有保存。"});
     ExpectNothingChanged();
 }
 
@@ -201,12 +201,12 @@ TEST_F(EditorSaveTest, BreakingTheClassOrderAsksFirst)
 {
     model.rows.insert(model.rows.begin(), Row("E", "A", "EE", 1, "0"));
     host.defaultAnswer = false;
-    EXPECT_FALSE(model.save(*catalogue, host, path.string()));
+    EXPECT_FALSE(model.save(*catalogue, host, path.string(), English));
     ASSERT_EQ(host.questions.size(), 1u);
     ExpectNothingChanged();
 
     host.defaultAnswer = true;
-    EXPECT_TRUE(model.save(*catalogue, host, path.string()));
+    EXPECT_TRUE(model.save(*catalogue, host, path.string(), English));
     EXPECT_EQ(ReadBytes(path).size(), 68u * 4);
     EXPECT_EQ(ChipText::titleBytes(catalogue->ChipDatabase[0]), "E,A,EE");
 }
@@ -216,12 +216,15 @@ TEST_F(EditorSaveTest, SavingTrimsTheNamesAndEndsTheTable)
     model.rows[1].cells[ChipRow::Name] = "  OLD2 ";
     model.rows.push_back(Row(" F", "B ", "NEW", 0, "0"));
     catalogue->ChipDatabase[3] = MakeRecord("F,A,BEHIND");
-    EXPECT_TRUE(model.save(*catalogue, host, path.string()));
+    catalogue->ChipDatabase[4] = MakeRecord("F,A,HIDDEN");
+    EXPECT_TRUE(model.save(*catalogue, host, path.string(), English));
     EXPECT_TRUE(host.errorBoxes.empty());
     EXPECT_EQ(ChipText::titleBytes(catalogue->ChipDatabase[1]), "F,A,OLD2");
     EXPECT_EQ(ChipText::titleBytes(catalogue->ChipDatabase[2]), "F,B,NEW");
     EXPECT_EQ(catalogue->recordCount(), 3);
-    EXPECT_EQ(ChipText::titleBytes(catalogue->ChipDatabase[4]), "");
+    EXPECT_EQ(ReadBytes(path).size(), 68u * 4);
+    // Only the terminator is written over; the slot after it keeps its bytes.
+    EXPECT_EQ(ChipText::titleBytes(catalogue->ChipDatabase[4]), "F,A,HIDDEN");
 }
 
 TEST_F(EditorSaveTest, DeletingEveryRowLeavesOnlyTheTerminator)
@@ -230,7 +233,7 @@ TEST_F(EditorSaveTest, DeletingEveryRowLeavesOnlyTheTerminator)
     model.remove(1);
     model.remove(1);
     EXPECT_TRUE(model.rows.empty());
-    EXPECT_TRUE(model.save(*catalogue, host, path.string()));
+    EXPECT_TRUE(model.save(*catalogue, host, path.string(), English));
     EXPECT_EQ(ReadBytes(path), std::vector<uint8_t>(68, 0));
     EXPECT_EQ(catalogue->recordCount(), 0);
 }
@@ -239,7 +242,7 @@ TEST_F(EditorSaveTest, ReloadShowsTheFileAndKeepsTheTableWhenItIsDamaged)
 {
     WriteBytes(path, std::vector<uint8_t>(70, 1));
     model.rows.clear();
-    model.reload(*catalogue, host, path.string());
+    model.reload(*catalogue, host, path.string(), English);
     EXPECT_EQ(host.informationBoxes, (std::vector<std::string>{"配置文件被破坏！"}));
     ASSERT_EQ(model.rows.size(), 2u);
     EXPECT_EQ(model.rows[1].cells[ChipRow::Name], "OLD2");

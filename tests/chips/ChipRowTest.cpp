@@ -2,6 +2,7 @@
 
 #include "ChipTestData.h"
 #include "chips/ChipRow.h"
+#include "core/MessageCatalogue.h"
 #include "chips/ChipText.h"
 
 namespace {
@@ -62,7 +63,7 @@ TEST(ChipRow, StoresTrimmedNamesAndTheNumbers)
     row.cells[ChipRow::Type] = "  SPI_FLASH ";
     row.cells[ChipRow::Name] = "\tW25Q64JV ";
     ChipRecord record{};
-    ASSERT_EQ(row.toRecord(record), "");
+    ASSERT_EQ(row.toRecord(record, English), "");
     EXPECT_EQ(ChipText::titleBytes(record), "SPI_FLASH,Winbond,W25Q64JV");
     EXPECT_EQ(record.chipId, 0xEF4017u);
     EXPECT_EQ(record.flashSize, 8388608u);
@@ -75,7 +76,7 @@ TEST(ChipRow, KeepsAFortySevenByteTitleAndItsGbkForm)
     row.cells[ChipRow::Manufacturer] = "测试";
     row.cells[ChipRow::Name] = std::string(47 - 15, 'N');  // "SPI_FLASH," + 4 + ","
     ChipRecord record{};
-    ASSERT_EQ(row.toRecord(record), "");
+    ASSERT_EQ(row.toRecord(record, English), "");
     EXPECT_EQ(ChipText::titleBytes(record).size(), 47u);
     EXPECT_EQ(ChipRow::fromRecord(record).cells[ChipRow::Manufacturer], "测试");
 }
@@ -95,7 +96,7 @@ TEST_P(ChipRowRefusalTest, RefusesAndLeavesTheRecordAlone)
     row.cells[GetParam().column] = GetParam().text;
     ChipRecord record = MakeRecord("OLD,OLD,OLD");
     const ChipRecord before = record;
-    const std::string message = row.toRecord(record);
+    const std::string message = row.toRecord(record, English);
     EXPECT_NE(message.find(GetParam().messagePart), std::string::npos) << message;
     EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0);
 }
@@ -103,14 +104,14 @@ TEST_P(ChipRowRefusalTest, RefusesAndLeavesTheRecordAlone)
 INSTANTIATE_TEST_SUITE_P(
     Cells, ChipRowRefusalTest,
     ::testing::Values(
-        RefusalCase{"NotAnInteger", ChipRow::Delay, "1O0", "column \"延时\": '1O0' is not a valid integer value"},
+        RefusalCase{"NotAnInteger", ChipRow::Delay, "1O0", "Column \"延时\": '1O0' is not a valid integer value."},
         RefusalCase{"EmptyAlgorithm", ChipRow::Algorithm, "", "'' is not a valid integer value"},
-        RefusalCase{"FlashAbove64MiB", ChipRow::FlashSize, "67108865", "64 MiB"},
-        RefusalCase{"NegativeFlash", ChipRow::FlashSize, "-1", "64 MiB"},
+        RefusalCase{"FlashAbove64MiB", ChipRow::FlashSize, "67108865", "between 0 and 67108864"},
+        RefusalCase{"NegativeFlash", ChipRow::FlashSize, "-1", "between 0 and 67108864"},
         RefusalCase{"EepromAboveBuffer", ChipRow::EepromSize, "16384", "8192"},
         RefusalCase{"EepromPage256", ChipRow::EepromPage, "256", "255"},
         RefusalCase{"NoFlashPageChosen", ChipRow::FlashPage, "-2147483648", "65535"},
-        RefusalCase{"NoClassChosen", ChipRow::Class, "-1", "class"},
+        RefusalCase{"NoClassChosen", ChipRow::Class, "-1", "Column \"类型\": the value must be between 0 and 255."},
         RefusalCase{"BlankInName", ChipRow::Name, "W25Q64 JV", "blanks"},
         RefusalCase{"CommaInMaker", ChipRow::Manufacturer, "Win,bond", "commas"},
         RefusalCase{"QuoteInType", ChipRow::Type, "SPI\"FLASH", "double quotes"},
@@ -120,13 +121,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ClassOrder, AcceptsOneTypePerClassInOrder)
 {
-    EXPECT_EQ(ClassOrderProblem({MakeRecord("F,A,1", 64, 0), MakeRecord("f,B,2", 64, 0)}),
-              "record 2 (f,B,2) spells its type \"f\" unlike \"F\" before it");
-    EXPECT_EQ(ClassOrderProblem({MakeRecord("F,A,1", 64, 0), MakeRecord("E,A,2", 64, 1), MakeRecord("F,A,3", 64, 0)}),
+    EXPECT_EQ(ClassOrderProblem({MakeRecord("F,A,1", 64, 0), MakeRecord("f,B,2", 64, 0)}, English),
+              "Record 2 (f,B,2) spells its type \"f\" unlike \"F\" before it.");
+    EXPECT_EQ(ClassOrderProblem({MakeRecord("F,A,1", 64, 0), MakeRecord("E,A,2", 64, 1), MakeRecord("F,A,3", 64, 0)}, English),
               "");
-    EXPECT_NE(ClassOrderProblem({MakeRecord("E,A,1", 64, 1), MakeRecord("F,A,2", 64, 0)}), "");
-    EXPECT_NE(ClassOrderProblem({MakeRecord("F,A,1", 64, 0), MakeRecord("F,A,2", 64, 1)}), "");
-    EXPECT_NE(ClassOrderProblem({MakeRecord("F,A,1", 64, 0), MakeRecord("X,A,2", 64, 2)}), "");
+    EXPECT_NE(ClassOrderProblem({MakeRecord("E,A,1", 64, 1), MakeRecord("F,A,2", 64, 0)}, English), "");
+    EXPECT_NE(ClassOrderProblem({MakeRecord("F,A,1", 64, 0), MakeRecord("F,A,2", 64, 1)}, English), "");
+    EXPECT_NE(ClassOrderProblem({MakeRecord("F,A,1", 64, 0), MakeRecord("X,A,2", 64, 2)}, English), "");
 }
 
 }  // namespace

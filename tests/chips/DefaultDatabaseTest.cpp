@@ -8,6 +8,7 @@
 
 #include "chips/ChipDatabaseFile.h"
 #include "chips/ChipRow.h"
+#include "core/MessageCatalogue.h"
 #include "chips/ChipText.h"
 #include "chips/SplitTitle.h"
 
@@ -18,7 +19,7 @@ class DefaultDatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto result = ChipDatabaseFile::read(*catalogue, "belcor.Dat", "damaged");
+        const auto result = ChipDatabaseFile::read(*catalogue, "belcor.Dat", "damaged", English);
         ASSERT_EQ(result.outcome, ChipDatabaseFile::ReadResult::Loaded) << result.message;
         count = catalogue->recordCount();
         ASSERT_GT(count, 0);
@@ -62,14 +63,14 @@ TEST_F(DefaultDatabaseTest, EveryRecordIsWellFormed)
         }
         // Editing and saving a record unchanged gives the same record.
         ChipRecord back{};
-        ASSERT_EQ(ChipRow::fromRecord(record).toRecord(back), "");
+        ASSERT_EQ(ChipRow::fromRecord(record).toRecord(back, English), "");
         EXPECT_EQ(std::memcmp(&back, &record, sizeof record), 0);
     }
 }
 
 TEST_F(DefaultDatabaseTest, ClassesStandInOrderWithOneTypeEach)
 {
-    EXPECT_EQ(ClassOrderProblem(Records()), "");
+    EXPECT_EQ(ClassOrderProblem(Records(), English), "");
     std::set<uint8_t> classes;
     for (const ChipRecord& record : Records())
         classes.insert(record.chipClass);

@@ -5,6 +5,7 @@
 #include "ChipTestData.h"
 #include "support/RecordingHost.h"
 #include "core/MessageCatalogue.h"
+#include "chips/ChipDatabaseFile.h"
 #include "chips/ChipSearch.h"
 #include "ops/SelectChip.h"
 #include "ops/OwnedWorkbench.h"
@@ -205,12 +206,24 @@ TEST_F(SelectChipTest, SearchResultOfAnotherTypeEndsWithAllThreeListsOnIt)
 TEST_F(SelectChipTest, StartUpLoadSelectsTheRememberedChip)
 {
     ScratchFolder folder;
-    WriteBytes(folder.file("belcor.Dat"), {});
+    {
+        OwnedWorkbench source;
+        const std::vector<ChipRecord> records = SmallDatabase();
+        std::copy(records.begin(), records.end(), source.catalogue.ChipDatabase.begin());
+        ASSERT_EQ(ChipDatabaseFile::write(source.catalogue, int32_t(records.size()), folder.file("belcor.Dat").string()),
+                  "");
+    }
     EXPECT_EQ(LoadChipDatabase(*workbench, host, folder.file("missing.Dat").string()), 0);
     EXPECT_EQ(host.chipSelectionChanges, 0);
 
+    catalogue().INDEX1 = 1;
+    catalogue().INDEX2 = 1;
+    catalogue().INDEX3 = 0;
     EXPECT_EQ(LoadChipDatabase(*workbench, host, folder.file("belcor.Dat").string()), 1);
     EXPECT_EQ(host.chipSelectionChanges, 1);
+    EXPECT_EQ(catalogue().currentChip, 4);
+    EXPECT_EQ(catalogue().nameList.items, (Items{"M24C64"}));
+    EXPECT_EQ(catalogue().sizeText(), "8192");
 
     WriteBytes(folder.file("belcor.Dat"), std::vector<uint8_t>(100));
     workbench->languageIndex = English;

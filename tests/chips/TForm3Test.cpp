@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 #include <memory>
 
@@ -68,13 +70,50 @@ TEST_F(TForm3Test, SelectingARowSelectsTheChipAndCloses)
     EXPECT_EQ(workbench->catalogue.typeList.position, 1);
 }
 
-TEST_F(TForm3Test, CaptionsFollowTheLanguage)
+TEST_F(TForm3Test, ReopensWithTheMatchesOfItsTextAndTakesTheKeys)
 {
-    dialog.ApplyLanguage(2);
-    EXPECT_EQ(dialog.windowTitle(), "Chip Select");
-    EXPECT_EQ(dialog.findChild<QLabel*>("Label1")->text(), "Find");
-    dialog.ApplyLanguage(7);
-    EXPECT_EQ(dialog.windowTitle(), "Chip Select");
+    Type("JV");
+    dialog.hide();
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ASSERT_EQ(list()->topLevelItemCount(), 2);
+    EXPECT_EQ(list()->topLevelItem(0)->text(2), "W25Q64JV");
+
+    QTest::keyClicks(QApplication::focusWidget(), "AT24");
+    EXPECT_EQ(dialog.findChild<QComboBox*>("ComboBox1")->currentText(), "AT24");
+    ASSERT_EQ(list()->topLevelItemCount(), 1);
+    EXPECT_EQ(list()->topLevelItem(0)->text(2), "AT24C02");
 }
+
+struct CaptionCase {
+    const char* name;
+    int language;
+    const char* title;
+    const char* find;
+    const char* manufacturer;
+};
+
+class TForm3Captions : public TForm3Test, public ::testing::WithParamInterface<CaptionCase> {};
+
+// Each language starts from another one's captions, so every caption changes.
+TEST_P(TForm3Captions, FollowTheLanguage)
+{
+    dialog.ApplyLanguage((GetParam().language + 1) % 3);
+    workbench->languageIndex = GetParam().language;
+    dialog.ApplyLanguage(GetParam().language);
+    dialog.hide();
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8(GetParam().title));
+    EXPECT_EQ(dialog.findChild<QLabel*>("Label1")->text(), QString::fromUtf8(GetParam().find));
+    EXPECT_EQ(list()->headerItem()->text(1), QString::fromUtf8(GetParam().manufacturer));
+    dialog.ApplyLanguage(7);
+    EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8(GetParam().title)) << "an unknown language changes nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, TForm3Captions,
+                         ::testing::Values(CaptionCase{"SimplifiedChinese", 0, "芯片选择", "查找", "厂商"},
+                                           CaptionCase{"TraditionalChinese", 1, "芯片選擇", "查找", "廠商"},
+                                           CaptionCase{"English", 2, "Chip Select", "Find", "Manufacturer"}),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "cli/CliTest.h"
+#include "support/CaseName.h"
 
 namespace {
 
@@ -37,7 +38,13 @@ TEST_P(ConvertChains, GiveBackTheSameBytes)
 
 INSTANTIATE_TEST_SUITE_P(Convert, ConvertChains,
                          testing::Values(std::vector<std::string>{"sample.bin", "a.hex", "b.src", "c.bin"},
-                                         std::vector<std::string>{"sample.bin", "a.src", "b.hex", "c.rom"}));
+                                         std::vector<std::string>{"sample.bin", "a.src", "b.hex", "c.rom"}),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const std::string& file : info.param)
+                                 name += (name.empty() ? "" : "To") + WordsCaseName(file.substr(file.find('.') + 1));
+                             return name;
+                         });
 
 struct BadInputCase {
     const char* name;

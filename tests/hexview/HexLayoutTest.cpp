@@ -1,6 +1,7 @@
 #include "hexview/HexLayout.h"
 
 #include <gtest/gtest.h>
+#include "support/CaseName.h"
 
 namespace {
 
@@ -28,7 +29,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, HexLayoutOffset,
                                          OffsetCase{"", 0, 0, "0000"},
                                          OffsetCase{"00", 0x100000, 0xABCD0, "000ABCD0"},
                                          OffsetCase{"00", 0x4000000, 0x3FFFFF0, "0003FFFFF0"},
-                                         OffsetCase{"0x", 0xFFFFFFFF, 0xFFFFFFF0, "0xFFFFFFF0"}));
+                                         OffsetCase{"0x", 0xFFFFFFFF, 0xFFFFFFF0, "0xFFFFFFF0"}),
+                         [](const auto& info) { return "Shows_" + CaseName(info.param.expected); });
 
 TEST(HexLayout, HitTestFindsTheCellsItLaysOut)
 {

@@ -277,7 +277,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, HidDeviceKinds,
                                            KindCase{false, HidDevice::Input, "read"},
                                            KindCase{false, HidDevice::Feature, "get feature"},
                                            KindCase{false, HidDevice::Output, nullptr},
-                                           KindCase{false, 4, nullptr}));
+                                           KindCase{false, 4, nullptr}),
+                         [](const auto& info) {
+                             const int kind = info.param.kind;
+                             const std::string kindName = kind == HidDevice::Output    ? "Output"
+                                 : kind == HidDevice::Feature                          ? "Feature"
+                                 : kind == HidDevice::Input                            ? "Input"
+                                                                                       : "Kind" + std::to_string(kind);
+                             return (info.param.write ? "Write" : "Read") + kindName;
+                         });
 
 TEST_F(FakeHidTest, TimeOutShortWriteAndErrorFail)
 {
@@ -321,6 +329,7 @@ TEST(HidApiBinding, MissingLibraryFindsNothing)
 }
 
 struct AsciiCase {
+    const char* name;
     const wchar_t* wide;
     const char* ascii;
 };
@@ -333,9 +342,11 @@ TEST_P(HidToAscii, KeepsLatin1AndMarksTheRest)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HidToAscii,
-                         ::testing::Values(AsciiCase{L"GigaDevice", "GigaDevice"}, AsciiCase{L"", ""},
-                                           AsciiCase{nullptr, ""}, AsciiCase{L"caf\u00e9", "caf\xe9"},
-                                           AsciiCase{L"\u0100x\u4e2d", "?x?"},
-                                           AsciiCase{L"a\U0001F600b", "a?b"}));
+                         ::testing::Values(AsciiCase{"Ascii", L"GigaDevice", "GigaDevice"},
+                                           AsciiCase{"Empty", L"", ""}, AsciiCase{"Null", nullptr, ""},
+                                           AsciiCase{"Latin1", L"caf\u00e9", "caf\xe9"},
+                                           AsciiCase{"BeyondLatin1", L"\u0100x\u4e2d", "?x?"},
+                                           AsciiCase{"BeyondTheBasicPlane", L"a\U0001F600b", "a?b"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

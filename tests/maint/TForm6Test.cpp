@@ -4,12 +4,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <cstring>
 
 #include "UpgradeFixture.h"
 #include "core/MessageCatalogue.h"
 #include "link/CommandBlock.h"
 #include "maint/ui/TForm6.h"
+#include "ops/ChipOperations.h"
 #include "ops/OwnedWorkbench.h"
+#include "support/CaseName.h"
 
 namespace {
 
@@ -56,6 +59,34 @@ TEST_F(TForm6Test, ShowsTheProgrammersTextsAndKeepsThemWhenItLeaves)
     belcor_sim_set_plugged(0);
     runWith([this] { button("BitBtn2")->click(); });
     EXPECT_EQ(shownFields, (QStringList{"H2.5", "V3.21", "SN0000000042"}));
+}
+
+// The reply pause of the exchange lets the window handle a tool-bar click; it
+// must not open the link under the pending reply.
+TEST_F(TForm6Test, CommandsDuringTheExchangeAreRefused)
+{
+    belcor_sim_set_versions("H2.5", "V3.21", "SN0000000042");
+    ChipRecord chip{};
+    std::strcpy(chip.title, "SPI_FLASH,T,F");
+    chip.flashSize = 0x1000;
+    chip.flashPage = 256;
+    chip.chipId = 0xEF4014;
+    setCurrentChip(chip);
+    seatChip({0, chip.chipId, chip.flashSize, chip.flashPage});
+    int readsTried = 0;
+    bool readRan = false;
+    workbench.link.setSleep([&](uint32_t milliseconds) {
+        host.sleepMs(milliseconds);
+        if (readsTried++ == 0)
+            readRan = RunOperation(workbench, host, Operation::Read);
+    });
+    runWith([this] { button("BitBtn2")->click(); });
+
+    EXPECT_EQ(readsTried, 1);
+    EXPECT_FALSE(readRan);
+    EXPECT_TRUE(commands(CommandBlock::BeginSession).empty());
+    EXPECT_EQ(shownFields, (QStringList{"H2.5", "V3.21", "SN0000000042"}));
+    EXPECT_FALSE(workbench.busy);
 }
 
 TEST_F(TForm6Test, CloseOrCloseBoxStartsNoUpgrade)
@@ -124,8 +155,9 @@ TEST_P(TForm6Language, SetsTheCaptions)
     TForm6 form(bench, host);
     form.ApplyLanguage(GetParam().language);
     EXPECT_EQ(form.windowTitle(), QString::fromUtf8(GetParam().title));
-    if (GetParam().language == English)
+    if (GetParam().language == English) {
         EXPECT_EQ(form.findChild<QLabel*>("Label3")->text(), "Firmware version:");
+    }
     EXPECT_EQ(form.findChild<QLabel*>("Label5")->text(), QString::fromUtf8(GetParam().serialLabel));
     EXPECT_EQ(form.findChild<QPushButton*>("BitBtn1")->text(), QString::fromUtf8(GetParam().upgrade));
     EXPECT_EQ(form.findChild<QPushButton*>("BitBtn2")->text(), QString::fromUtf8(GetParam().close));
@@ -137,6 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LanguageCase{1, "硬件信息", "系列號：  ", "升級固件", "關閉"},
                       LanguageCase{2, "Hardware information", "Series number:", "Upgrade firmware", "Close"},
                       // An unknown index leaves the design's captions.
-                      LanguageCase{3, "硬件信息", "系列号：  ", "升级固件", "关闭"}));
+                      LanguageCase{3, "硬件信息", "系列号：  ", "升级固件", "关闭"}),
+    [](const auto& info) { return LanguageCaseName(info.param.language); });
 
 }  // namespace

@@ -33,13 +33,20 @@ INSTANTIATE_TEST_SUITE_P(
                     CounterCase{"HighCodeStillTriggersAtFive", {1, 1, 1, 1, 1, 0x80}, {5}}),
     [](const auto& info) { return info.param.name; });
 
-// The window's side of the loop: its pump may handle a click.
+// The window's side of the loop: its pump and its waits may handle a click.
 struct PumpingHost : RecordingHost {
     std::function<void()> onPump;
+    std::function<void(uint32_t)> onSleep;
     void pumpEvents() override
     {
         if (onPump)
             onPump();
+    }
+    void sleepMs(uint32_t milliseconds) override
+    {
+        RecordingHost::sleepMs(milliseconds);
+        if (onSleep)
+            onSleep(milliseconds);
     }
 };
 
@@ -53,9 +60,12 @@ protected:
         workbench.buffers.dataLength = 0x100;
     }
 
-    void runFor(int queries)
+    static size_t queries() { return commands(CommandBlock::Identify).size(); }
+
+    // The button goes up as the given query is answered.
+    void runFor(size_t lastQuery)
     {
-        RunBatch(workbench, pumping, AutoOptions{}, [&] { return --queries > 0; });
+        RunBatch(workbench, pumping, AutoOptions{}, [&] { return queries() < lastQuery; });
     }
 
     PumpingHost pumping;
@@ -77,15 +87,43 @@ TEST_F(BatchLoop, SeatedChipIsProgrammedOnTheSixthQueryOnly)
 TEST_F(BatchLoop, NextChipAfterARemovalIsProgrammedToo)
 {
     pumping.onPump = [&] {
-        const size_t queries = commands(CommandBlock::Identify).size();
-        if (!workbench.busy && queries == 10)
+        if (!workbench.busy && queries() == 10)
             belcor_sim_remove_chip();
-        if (!workbench.busy && queries == 11)
+        if (!workbench.busy && queries() == 11)
             seatChip({0, 0xEF4014, 0x1000, 256});
     };
     runFor(25);
     EXPECT_EQ(commands(CommandBlock::BeginSession).size(), 2u);
 }
+
+// STOP clicked while the loop waits, just before the query that would start
+// Auto: the loop ends and the chip stays untouched.
+struct StopCase {
+    const char* name;
+    uint32_t waitMs;  // the wait in which STOP is clicked
+    size_t query;     // after this many queries
+};
+
+class BatchStop : public BatchLoop, public testing::WithParamInterface<StopCase> {};
+
+TEST_P(BatchStop, NoChipIsTouchedAfterStop)
+{
+    bool buttonDown = true;
+    pumping.onSleep = [&](uint32_t milliseconds) {
+        if (milliseconds == GetParam().waitMs && queries() == GetParam().query)
+            buttonDown = false;
+    };
+    RunBatch(workbench, pumping, AutoOptions{}, [&] { return buttonDown; });
+
+    EXPECT_EQ(queries(), GetParam().query);
+    EXPECT_TRUE(commands(CommandBlock::BeginSession).empty());
+    EXPECT_TRUE(pumping.log.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Waits, BatchStop,
+                         testing::Values(StopCase{"PauseBetweenQueries", 150, 5},
+                                         StopCase{"ReplyPauseOfTheSixthQuery", 50, 6}),
+                         [](const auto& info) { return info.param.name; });
 
 // STOP while Auto runs: Auto finishes, the loop ends, and a menu command
 // clicked meanwhile is refused rather than mixed into Auto's blocks; between

@@ -112,7 +112,10 @@ TEST_P(NothingDetected, ShowsTheEmptySocket)
     EXPECT_EQ(catalogue().currentChip, 6);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, NothingDetected, testing::Values(-1, int(SpiEeprom95), int(Avr)));
+INSTANTIATE_TEST_SUITE_P(Codes, NothingDetected, testing::Values(-1, int(SpiEeprom95), int(Avr)),
+                         [](const auto& info) {
+                             return std::string(info.param < 0 ? "EmptySocket" : info.param == Avr ? "Avr" : "Eeprom95");
+                         });
 
 TEST_F(DetectChipTest, AbsentProgrammerChangesNothing)
 {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "OpsFixture.h"
 
 namespace {
@@ -118,7 +120,13 @@ TEST_P(RefusedRanges, OpenNoSession)
 
 INSTANTIATE_TEST_SUITE_P(Ranges, RefusedRanges,
                          testing::Values(std::pair{0, 0x1001}, std::pair{-1, 0xFF}, std::pair{0, INT32_MIN},
-                                         std::pair{0x7FFFFF00, INT32_MAX}));
+                                         std::pair{0x7FFFFF00, INT32_MAX}),
+                         [](const auto& info) {
+                             char name[32];
+                             std::snprintf(name, sizeof name, "From%XTo%X", static_cast<uint32_t>(info.param.first),
+                                           static_cast<uint32_t>(info.param.second));
+                             return std::string(name);
+                         });
 
 TEST_F(OpsFixture, I2cEepromWriteWaitsForTheWriteCycle)
 {

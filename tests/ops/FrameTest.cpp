@@ -70,15 +70,6 @@ TEST_F(FrameTest, BusyForTheWholeSessionAndRefusingOthers)
     EXPECT_FALSE(workbench.busy);
 }
 
-// The frame's clock only moves on, so a run across midnight shows its true length.
-TEST_F(FrameTest, ElapsedTimeAcrossMidnight)
-{
-    host.clockMs = 24 * 3600 * 1000 - 1000;
-    belcor_sim_set_erase_time_ms(3500);
-    ASSERT_TRUE(run(Operation::Erase));
-    EXPECT_EQ(host.elapsedTexts, std::vector<std::string>{"00:00:03"});
-}
-
 TEST_F(FrameTest, RecordsThatWouldOverrunABufferAreRefused)
 {
     setCurrentChip(chipRecord("S,T,F", SpiFlash25, 0x1000, 512, 0xEF4014));

@@ -70,7 +70,8 @@ TEST_P(FourByteMode, LeadsStreamsOnlyAbove16MiB)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, FourByteMode, testing::Values(0x1000000u, 0x2000000u));
+INSTANTIATE_TEST_SUITE_P(Sizes, FourByteMode, testing::Values(0x1000000u, 0x2000000u),
+                         [](const auto& info) { return "Size" + std::to_string(info.param >> 20) + "MiB"; });
 
 class AboveSixteenMiB : public OpsFixture, public testing::WithParamInterface<uint32_t> {};
 

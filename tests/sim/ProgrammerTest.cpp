@@ -58,7 +58,12 @@ TEST_P(DetectionCodeTest, IdentifyAnswersTheFamily)
 
 INSTANTIATE_TEST_SUITE_P(Families, DetectionCodeTest,
                          ::testing::Values(std::pair(-1, 0), std::pair(1, 2), std::pair(2, 3), std::pair(3, 4),
-                                           std::pair(4, 5)));
+                                           std::pair(4, 5)),
+                         [](const auto& info) {
+                             const int chipClass = info.param.first;
+                             return (chipClass < 0 ? std::string("EmptySocket") : "Class" + std::to_string(chipClass))
+                                 + "Answers" + std::to_string(info.param.second);
+                         });
 
 // One write of 4 bytes 0x0F at address 2 of a chip that held 0x3C everywhere,
 // then (when `eraseParameter` is set) an Erase block.

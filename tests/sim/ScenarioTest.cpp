@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include <unistd.h>
+#include "support/CaseName.h"
 
 namespace {
 
@@ -107,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair("chip class=0 size=4096 page=256\ncontents file=/nonexistent.bin\n",
                                 ":2: cannot open the image"),
                       std::pair("chip class=0 size=4096 page=256\ncontents file=/dev/zero\n", ":2: cannot open the image"),
-                      std::pair("chip class=1 size=4096 page=16\nstatus_register 0x1C\n", ":2: \"status_register\" needs")));
+                      std::pair("chip class=1 size=4096 page=16\nstatus_register 0x1C\n", ":2: \"status_register\" needs")),
+    [](const auto& info) { return WordsCaseName(info.param.second); });
 
 // The image is found beside the scenario; the chip holds it, blank after its end.
 TEST_F(ScenarioTest, ContentsFileSeatsTheImage)

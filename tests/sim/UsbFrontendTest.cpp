@@ -62,7 +62,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(std::tuple(BELCOR_SIM_SECOND_PROGRAMMER, u"www.belcor.example", u"ZudEZEZez"),
                       std::tuple(BELCOR_SIM_LOOKALIKE, u"www.other.example", u"ZudEZEZez"),
                       std::tuple(BELCOR_SIM_WINUSB1, u"www.belcor.example", u"WinUSB1"),
-                      std::tuple(BELCOR_SIM_CJK_PRODUCT, u"www.belcor.example", u"ZudEZEZe\u4E2D")));
+                      std::tuple(BELCOR_SIM_CJK_PRODUCT, u"www.belcor.example", u"ZudEZEZe\u4E2D")),
+    [](const auto& info) {
+        switch (std::get<0>(info.param)) {
+        case BELCOR_SIM_SECOND_PROGRAMMER: return std::string("SecondProgrammer");
+        case BELCOR_SIM_LOOKALIKE: return std::string("Lookalike");
+        case BELCOR_SIM_WINUSB1: return std::string("WinUsb1");
+        default: return std::string("CjkProduct");
+        }
+    });
 
 TEST_F(UsbFrontendTest, StringDescriptorIsUtf16LittleEndian)
 {
@@ -106,7 +114,8 @@ TEST_P(LayoutTest, FieldsArriveInTheLayoutsByteOrder)
     EXPECT_EQ(event.block[8], winUsb ? 0x45 : 0x00);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, LayoutTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Layouts, LayoutTest, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "WinUsb1" : "Standard"); });
 
 TEST_F(UsbFrontendTest, LostReplyTimesOutAtOnceAndLeavesTheBufferAlone)
 {

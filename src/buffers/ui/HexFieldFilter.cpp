@@ -2,8 +2,26 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QValidator>
 
 #include "buffers/HexText.h"
+
+namespace {
+
+// The field takes a changed text only after its validator has seen it, so a
+// paste arrives in upper case with a single change: the field's change handler
+// sees it once.
+class UpperCase : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+}  // namespace
 
 void HexFieldFilter::install(QLineEdit* field)
 {
@@ -13,7 +31,7 @@ void HexFieldFilter::install(QLineEdit* field)
 HexFieldFilter::HexFieldFilter(QLineEdit* field) : QObject(field), field_(field)
 {
     field->installEventFilter(this);
-    connect(field, &QLineEdit::textChanged, this, &HexFieldFilter::raiseCase);
+    field->setValidator(new UpperCase(this));
 }
 
 bool HexFieldFilter::eventFilter(QObject* watched, QEvent* event)
@@ -30,14 +48,4 @@ bool HexFieldFilter::eventFilter(QObject* watched, QEvent* event)
             return true;
     }
     return false;
-}
-
-void HexFieldFilter::raiseCase(const QString& text)
-{
-    const QString upper = text.toUpper();
-    if (upper == text)
-        return;
-    const int cursor = field_->cursorPosition();
-    field_->setText(upper);
-    field_->setCursorPosition(cursor);
 }

@@ -18,7 +18,6 @@ protected:
 
 private:
     explicit HexFieldFilter(QLineEdit* field);
-    void raiseCase(const QString& text);
 
     QLineEdit* field_;
 };

@@ -122,7 +122,7 @@ void TForm2::setDatabasePath(const std::string& path)
 
 void TForm2::showEvent(QShowEvent* event)
 {
-    model_.reload(workbench_.catalogue, host_, databasePath_);
+    model_.reload(workbench_.catalogue, host_, databasePath_, workbench_.languageIndex);
     showRows();
     showNameChoices();
     QDialog::showEvent(event);
@@ -243,5 +243,5 @@ void TForm2::BtnDeleteClick()
 
 void TForm2::BtnSaveClick()
 {
-    model_.save(workbench_.catalogue, host_, databasePath_);
+    model_.save(workbench_.catalogue, host_, databasePath_, workbench_.languageIndex);
 }

@@ -1,6 +1,7 @@
 #include "chips/ui/TForm3.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 
 #include "core/MessageCatalogue.h"
 #include "chips/ChipSearch.h"
@@ -67,8 +68,15 @@ int TForm3::columnCount() const
 
 void TForm3::showEvent(QShowEvent* event)
 {
-    setColumns(false);
+    // The field keeps the last search: its matches are listed again, and the
+    // keys go to the field, its text selected so that typing replaces it.
+    if (ui->ComboBox1->currentText().isEmpty())
+        setColumns(false);
+    else
+        ComboBox1Change();
     QDialog::showEvent(event);
+    ui->ComboBox1->setFocus(Qt::OtherFocusReason);
+    ui->ComboBox1->lineEdit()->selectAll();
 }
 
 void TForm3::setColumns(bool withSlot)

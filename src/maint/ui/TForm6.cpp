@@ -8,6 +8,7 @@
 
 #include "maint/FirmwareUpgrade.h"
 #include "maint/HardwareInfo.h"
+#include "core/BusyScope.h"
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 #include "ui_TForm6.h"
@@ -50,7 +51,12 @@ void TForm6::runHardwareCommand()
         return;
     }
     HardwareInfo info;
-    if (HardwareInfo::query(bench_.link, info))
+    bool answered = false;
+    {
+        BusyScope busy(bench_);
+        answered = HardwareInfo::query(bench_.link, info);
+    }
+    if (answered)
         showHardwareInfo(info);
     exec();
     host_.pumpEvents();

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "core/Workbench.h"
+
+// Holds the workbench busy while an exchange with the programmer runs, so that
+// a connection check or another command arriving while events are pumped (a
+// reply pause waits through the host) stays off the link.
+class BusyScope {
+public:
+    explicit BusyScope(Workbench& bench) : bench_(bench) { bench_.busy = true; }
+    ~BusyScope() { bench_.busy = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    Workbench& bench_;
+};

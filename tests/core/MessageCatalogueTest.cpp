@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "core/MessageCatalogue.h"
+
+namespace {
+
+std::multiset<std::string> placeholders(const std::string& text)
+{
+    std::multiset<std::string> found;
+    for (size_t at = text.find('%'); at != std::string::npos && at + 1 < text.size(); at = text.find('%', at + 1))
+        found.insert(text.substr(at, 2));
+    return found;
+}
+
+// A translation that drops or adds a placeholder would lose the address or
+// path it stands for in that language only.
+TEST(MessageCatalogue, EveryTextExistsInEachLanguageWithTheSamePlaceholders)
+{
+    for (int id = 0; id < static_cast<int>(Msg::Count); ++id) {
+        const std::string& english = MessageCatalogue::text(static_cast<Msg>(id), English);
+        for (const int language : {SimplifiedChinese, TraditionalChinese}) {
+            const std::string& text = MessageCatalogue::text(static_cast<Msg>(id), language);
+            EXPECT_FALSE(text.empty()) << "message " << id << " in language " << language;
+            EXPECT_EQ(placeholders(text), placeholders(english)) << "message " << id << " in language " << language;
+        }
+    }
+}
+
+TEST(MessageCatalogue, FormatPutsEachArgumentInOnce)
+{
+    EXPECT_EQ(MessageCatalogue::format(Msg::FillEndBelowStart, English, {"%2", "10"}),
+              "The end address %2 lies below the start address 10.");
+    EXPECT_EQ(MessageCatalogue::format(Msg::FillEndBelowStart, SimplifiedChinese, {"F", "10"}),
+              "结束地址 F 小于开始地址 10。");
+    EXPECT_EQ(MessageCatalogue::format(Msg::FillEndBelowStart, English, {"F"}),
+              "The end address F lies below the start address %2.");
+}
+
+}  // namespace
