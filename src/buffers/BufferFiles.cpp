@@ -39,16 +39,19 @@ struct FileForm {
     std::string_view extension;
     Reader read;
     Writer write;
+    // A raw image fills no more than its file's size; records may land
+    // anywhere in the capacity.
+    bool fillsAtMostItsSize;
 };
 
 // Every other extension is raw binary both ways.
 constexpr FileForm FileForms[] = {
-    {".hex", ReadIntelHex, WriteIntelHex},
-    {".eep", readByFirstCharacter, WriteRawBinary},
-    {".src", ReadRawBinary, WriteSRecord},
-    {".cap", ReadCapsule, WriteRawBinary},
+    {".hex", ReadIntelHex, WriteIntelHex, false},
+    {".eep", readByFirstCharacter, WriteRawBinary, false},
+    {".src", ReadRawBinary, WriteSRecord, true},
+    {".cap", ReadCapsule, WriteRawBinary, true},
 };
-constexpr FileForm RawForm = {"", ReadRawBinary, WriteRawBinary};
+constexpr FileForm RawForm = {"", ReadRawBinary, WriteRawBinary, true};
 
 const FileForm& formFor(const std::string& path)
 {
@@ -77,6 +80,17 @@ bool exists(const std::string& path)
 FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity)
 {
     return formFor(path).read(path, destination, capacity);
+}
+
+uint32_t LoadBlockSize(const std::string& path, uint32_t capacity)
+{
+    if (!formFor(path).fillsAtMostItsSize)
+        return capacity;
+    const InputFile file(path);
+    // A file that cannot be read, or is too big, is refused before any byte lands.
+    if (!file.isOpen() || file.size() > capacity)
+        return capacity;
+    return static_cast<uint32_t>(file.size());
 }
 
 std::vector<std::string> LoadMessages(const FileLoad& load, const std::string& path, int language)

@@ -40,7 +40,7 @@ Outcome ReadChip(Workbench& workbench, OperationHost& host, const ChipRecord& ch
 
     uint8_t* flash = workbench.buffers.flash();
     for (uint32_t offset = 0; offset < chip.flashSize;) {
-        const uint32_t block = BlockAt(chip, offset);
+        const uint32_t block = BlockAt(chip, offset, chip.flashSize);
         if (workbench.link.USB_bulk_read(flash + offset, int(block)) != int(block)) {
             // The blocks that did arrive are in the buffer; let the view show them.
             host.flashBufferChanged(chip.flashSize);
