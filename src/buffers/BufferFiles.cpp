@@ -39,6 +39,9 @@ struct FileForm {
     std::string_view extension;
     Reader read;
     Writer write;
+    // A raw image fills no more than its file's size; records may land
+    // anywhere in the capacity.
+    bool fillsAtMostItsSize;
 };
 
 // Raw images carry no text to complain about, so their messages need no language.
@@ -51,17 +54,17 @@ constexpr Reader CapsuleReader = [](const std::string& path, uint8_t* destinatio
 
 // Every other extension is raw binary both ways.
 constexpr FileForm FileForms[] = {
-    {".hex", ReadIntelHex, WriteIntelHex},
-    {".eep", readByFirstCharacter, WriteRawBinary},
-    {".src", ReadSRecord, WriteSRecord},
-    {".s19", ReadSRecord, WriteSRecord},
-    {".srec", ReadSRecord, WriteSRecord},
-    {".s28", ReadSRecord, WriteSRecord},
-    {".s37", ReadSRecord, WriteSRecord},
-    {".mot", ReadSRecord, WriteSRecord},
-    {".cap", CapsuleReader, WriteRawBinary},
+    {".hex", ReadIntelHex, WriteIntelHex, false},
+    {".eep", readByFirstCharacter, WriteRawBinary, false},
+    {".src", ReadSRecord, WriteSRecord, false},
+    {".s19", ReadSRecord, WriteSRecord, false},
+    {".srec", ReadSRecord, WriteSRecord, false},
+    {".s28", ReadSRecord, WriteSRecord, false},
+    {".s37", ReadSRecord, WriteSRecord, false},
+    {".mot", ReadSRecord, WriteSRecord, false},
+    {".cap", CapsuleReader, WriteRawBinary, true},
 };
-constexpr FileForm RawForm = {"", RawReader, WriteRawBinary};
+constexpr FileForm RawForm = {"", RawReader, WriteRawBinary, true};
 
 const FileForm& formFor(const std::string& path)
 {
@@ -90,6 +93,17 @@ bool exists(const std::string& path)
 FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
 {
     return formFor(path).read(path, destination, capacity, language);
+}
+
+uint32_t LoadBlockSize(const std::string& path, uint32_t capacity)
+{
+    if (!formFor(path).fillsAtMostItsSize)
+        return capacity;
+    const InputFile file(path);
+    // A file that cannot be read, or is too big, is refused before any byte lands.
+    if (!file.isOpen() || file.size() > capacity)
+        return capacity;
+    return static_cast<uint32_t>(file.size());
 }
 
 std::vector<std::string> LoadMessages(const FileLoad& load, const std::string& path, int language)

@@ -24,6 +24,11 @@ inline constexpr const char* SaveDefaultExtension = "hex";
 // those of Belcor's own are in `language`.
 FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity, int language);
 
+// The bytes of a destination that LoadBufferFile(path, destination, capacity)
+// may fill: a raw image's file size, or the capacity for record files and
+// files that will be refused.
+uint32_t LoadBlockSize(const std::string& path, uint32_t capacity);
+
 // The messages a load leaves for the user, in order, in `language`.
 std::vector<std::string> LoadMessages(const FileLoad& load, const std::string& path, int language);
 

@@ -2,11 +2,23 @@
 
 #include <cstring>
 
-BufferSet::BufferSet() : flash_(FlashCapacity, 0xFF), eeprom_(EepromCapacity, 0xFF) {}
+BufferSet::BufferSet() : eeprom_(EepromCapacity, 0xFF) {}
+
+uint8_t* BufferSet::flashBlock() const
+{
+    std::call_once(flashMade_, [this] { flash_.assign(FlashCapacity, 0xFF); });
+    return flash_.data();
+}
 
 void BufferSet::ResetBuffers(uint32_t flashSize)
 {
-    std::memset(flash_.data(), 0xFF, flash_.size());
+    bool made = false;
+    std::call_once(flashMade_, [this, &made] {
+        flash_.assign(FlashCapacity, 0xFF);
+        made = true;
+    });
+    if (!made)
+        std::memset(flash_.data(), 0xFF, flash_.size());
     dataLength = 0;
     unsaved = false;
     range.end = static_cast<int32_t>(flashSize - 1);

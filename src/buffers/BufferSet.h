@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 // The optional address range of Write, Verify and Open, as typed in hex.
@@ -19,8 +20,8 @@ public:
 
     BufferSet();
 
-    uint8_t* flash() { return flash_.data(); }
-    const uint8_t* flash() const { return flash_.data(); }
+    uint8_t* flash() { return flashBlock(); }
+    const uint8_t* flash() const { return flashBlock(); }
     uint8_t* eeprom() { return eeprom_.data(); }
     const uint8_t* eeprom() const { return eeprom_.data(); }
 
@@ -35,6 +36,12 @@ public:
     bool unsaved = false;
 
 private:
-    std::vector<uint8_t> flash_;
+    // The FLASH buffer comes into being, all 0xFF, when first asked for: a
+    // command that never touches it (a conversion, a status query) does not
+    // pay for faulting in 64 MiB.
+    uint8_t* flashBlock() const;
+
+    mutable std::once_flag flashMade_;
+    mutable std::vector<uint8_t> flash_;
     std::vector<uint8_t> eeprom_;
 };

@@ -310,14 +310,17 @@ int CommandRunner::convert()
     const std::string& input = line_.files[0];
     const std::string& output = line_.files[1];
     const uint32_t capacity = line_.capacity.value_or(BufferSet::FlashCapacity);
+    // Only what the file can fill: faulting in 64 MiB for a smaller image
+    // would cost more than the conversion itself.
+    const uint32_t size = LoadBlockSize(input, capacity);
     std::vector<uint8_t> block;
     try {
-        block.assign(capacity, 0xFF);
+        block.assign(size, 0xFF);
     } catch (const std::bad_alloc&) {
-        host_.printError("not enough memory for a block of " + std::to_string(capacity) + " bytes");
+        host_.printError("not enough memory for a block of " + std::to_string(size) + " bytes");
         return Failure;
     }
-    const FileLoad load = LoadBufferFile(input, block.data(), capacity, workbench_.languageIndex);
+    const FileLoad load = LoadBufferFile(input, block.data(), size, workbench_.languageIndex);
     for (const std::string& message : LoadMessages(load, input, workbench_.languageIndex))
         host_.printError(message);
     if (!load.ok())

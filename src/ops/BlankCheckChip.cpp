@@ -22,7 +22,7 @@ Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipReco
     std::array<uint8_t, 256> received;
     // 64-bit, so that a size near 4 GiB cannot wrap the offset round to 0.
     for (uint64_t offset = 0; offset < chip.flashSize;) {
-        const uint32_t block = BlockAt(chip, offset);
+        const uint32_t block = BlockAt(chip, offset, chip.flashSize);
         if (workbench.link.USB_bulk_read(received.data(), int(block)) != int(block))
             return FailedAt(workbench, Msg::BlankCheckFailedAt, uint32_t(offset));
         if (std::memcmp(received.data(), erased.data(), block) != 0)

@@ -37,7 +37,7 @@ Outcome ReadBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& 
     if (!StartStream(workbench, chip, span.start, 1))
         return FailedAt(workbench, Msg::ReadFailedAt, span.start);
     for (uint32_t address = span.start; address < span.end;) {
-        const uint32_t block = BlockAt(chip, address);
+        const uint32_t block = BlockAt(chip, address, chip.flashSize);
         if (workbench.link.USB_bulk_read(image + address, int(block)) != int(block))
             return FailedAt(workbench, Msg::ReadFailedAt, address);
         host.setProgress(address);

@@ -54,10 +54,15 @@ uint32_t BlockSize(const ChipRecord& chip)
     return std::max<uint32_t>(chip.flashPage, MinimumBlock);
 }
 
-uint32_t BlockAt(const ChipRecord& chip, uint64_t address)
+uint32_t BlockAt(const ChipRecord& chip, uint64_t address, uint64_t end)
 {
-    const uint64_t left = address < chip.flashSize ? chip.flashSize - address : 0;
+    const uint64_t left = address < end ? end - address : 0;
     return uint32_t(std::min<uint64_t>(BlockSize(chip), left));
+}
+
+uint64_t BufferStreamEnd(const ChipRecord& chip)
+{
+    return std::min(chip.flashSize, BufferSet::FlashCapacity);
 }
 
 int32_t PageRoundedLength(int32_t dataLength, uint16_t flashPage)

@@ -29,7 +29,11 @@ int32_t PageRoundedLength(int32_t dataLength, uint16_t flashPage);
 // Bytes moved per data transfer: the page, but never less than 64.
 uint32_t BlockSize(const ChipRecord& chip);
 
-// The bytes of the block that starts at `address`: a whole block, or the rest
-// of the chip when less is left, so that no transfer reaches past the chip's
-// end (and so past the buffer, which holds at least the chip).
-uint32_t BlockAt(const ChipRecord& chip, uint64_t address);
+// The bytes of the block that starts at `address`: a whole block, or what is
+// left before `end` when that is less, so that no transfer reaches past the
+// chip's end or, for the streams to and from the buffer, past the buffer's.
+uint32_t BlockAt(const ChipRecord& chip, uint64_t address, uint64_t end);
+
+// Where Write and Verify blocks must stop: the chip's end, or the FLASH
+// buffer's when the chip is larger.
+uint64_t BufferStreamEnd(const ChipRecord& chip);

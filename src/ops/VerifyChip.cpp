@@ -17,8 +17,9 @@ Outcome VerifyBlocks(Workbench& workbench, OperationHost& host, const ChipRecord
         return FailedAt(workbench, Msg::VerifyFailedAt, span.start);
 
     std::array<uint8_t, 256> received;
+    const uint64_t end = BufferStreamEnd(chip);
     for (uint32_t address = span.start; address < span.end;) {
-        const uint32_t block = BlockAt(chip, address);
+        const uint32_t block = BlockAt(chip, address, end);
         if (workbench.link.USB_bulk_read(received.data(), int(block)) != int(block))
             return FailedAt(workbench, Msg::VerifyFailedAt, address);
         const uint8_t* expected = image + address;

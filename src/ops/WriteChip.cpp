@@ -13,10 +13,11 @@ Outcome WriteBlocks(Workbench& workbench, OperationHost& host, const ChipRecord&
 {
     if (!StartStream(workbench, chip, span.start, 0))
         return FailedAt(workbench, Msg::WriteFailedAt, span.start);
-    // The last block may pass the span's end, never the chip's; it carries the
-    // image's bytes from there.
+    // The last block may pass the span's end, never the chip's or the buffer's;
+    // it carries the image's bytes from there.
+    const uint64_t end = BufferStreamEnd(chip);
     for (uint32_t address = span.start; address < span.end;) {
-        const uint32_t block = BlockAt(chip, address);
+        const uint32_t block = BlockAt(chip, address, end);
         if (workbench.link.USB_bulk_write(image + address, int(block)) != int(block))
             return FailedAt(workbench, Msg::WriteFailedAt, address);
         host.setProgress(address);

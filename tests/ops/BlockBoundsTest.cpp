@@ -99,6 +99,17 @@ INSTANTIATE_TEST_SUITE_P(
                     BoundsCase{"AvrSmallerThanItsPage", Avr, 129, 256}),
     [](const auto& info) { return info.param.name; });
 
+// A chip larger than the buffer: Verify of a full buffer on 200-byte pages
+// would end its last block 136 bytes past the buffer.
+TEST_F(OpsFixture, VerifyOfAChipLargerThanTheBufferStopsAtTheBuffersEnd)
+{
+    belcor_sim_set_transcript_enabled(0);
+    useFlash(0x8000000, 200);
+    workbench.buffers.dataLength = int32_t(BufferSet::FlashCapacity);
+
+    EXPECT_TRUE(run(Operation::Verify)) << lastError();
+}
+
 // A 24C02 with the range 0xC8..0xFF: the span 0xC8..0x100 is less than one
 // 64-byte block, and the block must end at the chip's end.
 TEST_F(OpsFixture, RangeBlockStopsAtTheChipsEnd)
