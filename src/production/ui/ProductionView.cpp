@@ -334,7 +334,14 @@ void ProductionView::StartClick()
     running_ = true;
     stopRequested_ = false;
     refresh();
+    // A BULK run started between two chips would nest a second batch loop in this one.
+    QWidget* bulk = window_->findChild<QWidget*>("ToolBulk");
+    const bool bulkEnabled = bulk && bulk->isEnabled();
+    if (bulk)
+        bulk->setEnabled(false);
     production.run([this] { return !stopRequested_; });
+    if (bulk)
+        bulk->setEnabled(bulkEnabled);
     running_ = false;
     if (!production.stopReason().empty())
         showIndication(Msg::FailIndication, "#c00000", qText(production.stopReason()));
