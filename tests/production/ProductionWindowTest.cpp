@@ -155,4 +155,23 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     window->EnlishClick();
 }
 
+TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
+{
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob")));
+    menu->closeJob();
+    std::string error;
+    ASSERT_TRUE(menu->saveJob(path("saved.belcorjob"), ParseSerialRule("20:4:be:9", error), true))
+        << boxes.texts.join("\n").toStdString();
+    ASSERT_TRUE(menu->openJob(path("saved.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    EXPECT_EQ(menu->job()->job.image, "saved.bin");
+    EXPECT_EQ(menu->job()->job.expected.sha256, JobFile::read(path("line.belcorjob")).job->expected.sha256);
+    EXPECT_TRUE(window->windowTitle().endsWith("job saved (locked)"));
+
+    ASSERT_TRUE(menu->exportLog(path("log.csv")));
+    std::ifstream csv(path("log.csv"));
+    std::string header;
+    std::getline(csv, header);
+    EXPECT_EQ(header.rfind("\xEF\xBB\xBF\"uid\",\"time\"", 0), 0u) << header;
+}
+
 }  // namespace
