@@ -206,7 +206,7 @@ void BM_BulkCycle(benchmark::State& state)
             RunBatch(*workbench, host, job.options, [] { return true; }, &count);
         }
     }
-    state.counters["ms_per_chip"] =
+    state.counters["s_per_chip"] =
         benchmark::Counter(double(state.iterations() * Chips), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["errors"] = double(host.errors.size());
     log.reset();
