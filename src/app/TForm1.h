@@ -14,6 +14,7 @@ class BenchMenu;
 class DeviceWatcher;
 class FileCommands;
 class QDialog;
+class ProductionMenu;
 class Settings;
 class SimulatorLibrary;
 class SimulatorMenu;
@@ -84,6 +85,7 @@ public:
     TForm6* Form6() const { return form6_; }
     BenchMenu* Bench() const { return benchMenu_; }
     FileCommands* Files() const { return fileCommands_; }
+    ProductionMenu* Production() const { return productionMenu_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -121,6 +123,7 @@ private:
     SimulatorLibrary* simulator_;
     SimulatorMenu* simulatorMenu_ = nullptr;
     UpdateActions* updateActions_ = nullptr;
+    ProductionMenu* productionMenu_ = nullptr;
     DeviceWatcher* deviceWatcher_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     TForm2* form2_ = nullptr;

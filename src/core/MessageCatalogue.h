@@ -195,6 +195,10 @@ enum class Msg {
     OpenStartOutsideBuffer,
     FillEndBelowStart,
     FillRangeOutsideBuffer,
+    SerialRulePrompt,
+    LockJobQuestion,
+    LogDatabaseLabel,
+    PostgresReachable,
     Count
 };
 

@@ -115,7 +115,7 @@ bool PostgresServer::start()
             return false;
     }
     const std::string options = "-p " + std::to_string(port_) + " -k " + folder_.string() +
-                                " -c listen_addresses=127.0.0.1 -c fsync=off";
+                                " -c listen_addresses=127.0.0.1" + (durable_ ? "" : " -c fsync=off");
     running_ = run(quoted((bin / "pg_ctl").string()) + " -D " + quoted((folder_ / "data").string()) + " -o " +
                        quoted(options) + " -l " + quoted((folder_ / "server.log").string()) + " -w start",
                    true);

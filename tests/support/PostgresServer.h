@@ -21,6 +21,8 @@ public:
     static bool available();
     static std::string missingMessage();
 
+    // Tests run the server without fsync; benchmarks measure it as deployed.
+    void setDurable(bool durable) { durable_ = durable; }
     // The first start creates the cluster; later ones restart it on the same port.
     bool start();
     bool stop();
@@ -37,5 +39,6 @@ private:
     std::filesystem::path folder_;
     int port_ = 0;
     bool running_ = false;
+    bool durable_ = false;
     std::string error_;
 };
