@@ -19,7 +19,7 @@ struct CommandShape {
     size_t maximumFiles;
 };
 
-constexpr std::array<CommandShape, 13> Commands = {{
+constexpr std::array<CommandShape, 14> Commands = {{
     {"status", Command::Status, 0, 0},
     {"detect", Command::Detect, 0, 0},
     {"read", Command::Read, 1, 1},
@@ -33,6 +33,7 @@ constexpr std::array<CommandShape, 13> Commands = {{
     {"info", Command::Info, 0, 0},
     {"upgrade", Command::Upgrade, 1, 1},
     {"list", Command::List, 0, 1},
+    {"programmers", Command::Programmers, 0, 0},
 }};
 
 const CommandShape* findCommand(std::string_view name)
@@ -88,6 +89,11 @@ bool isChipCommand(Command command)
     }
 }
 
+bool usesOneProgrammer(Command command)
+{
+    return command != Command::Convert && command != Command::List && command != Command::Programmers;
+}
+
 bool takesFile(Command command)
 {
     return command == Command::Write || command == Command::Verify || command == Command::Auto ||
@@ -106,6 +112,8 @@ std::string misplacedOption(const CommandLine& line)
     const Command command = line.command;
     if (!line.chip.empty() && !isChipCommand(command))
         return "--chip applies only to chip commands";
+    if (!line.programmer.empty() && !usesOneProgrammer(command))
+        return "--programmer applies only to commands that use a programmer";
     if (line.rangeGiven() && !takesFile(command))
         return "--start and --end apply only to write, verify, auto and batch";
     if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch)
@@ -157,7 +165,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.noVerify = line.noVerify || name == "--no-verify";
             continue;
         }
-        if (name != "--chip" && name != "--start" && name != "--end" && name != "--count" && name != "--capacity")
+        if (name != "--chip" && name != "--programmer" && name != "--start" && name != "--end" && name != "--count" &&
+            name != "--capacity")
             return failure("unknown option " + name);
         if (!value) {
             if (i + 1 >= arguments.size())
@@ -165,7 +174,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             value = arguments[++i];
         }
         uint32_t number = 0;
-        if (name == "--chip") {
+        if (name == "--programmer") {
+            if (value->empty())
+                return failure("--programmer needs a serial number or BUS/DEVICE");
+            line.programmer = *value;
+        } else if (name == "--chip") {
             if (value->empty())
                 return failure("--chip needs a chip name");
             line.chip = *value;
@@ -207,7 +220,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 
 std::string UsageText()
 {
-    return "Usage: belcor-cli [--simulator[=FILE]] [--verbose] [--chip NAME | --chip TYPE,MANUFACTURER,NAME]\n"
+    return "Usage: belcor-cli [--simulator[=FILE]] [--verbose] [--programmer SERIAL|BUS/DEVICE]\n"
+           "                  [--chip NAME | --chip TYPE,MANUFACTURER,NAME]\n"
            "                  [--start ADDR --end ADDR] COMMAND [ARGUMENTS]\n"
            "Try 'belcor-cli --help' for the commands.\n";
 }
@@ -233,6 +247,9 @@ std::string HelpText()
            "  upgrade FILE.fwpk      Upgrade the programmer's firmware.\n"
            "  list [TEXT]            List the chip database, or the chips whose title contains TEXT, as\n"
            "                         TYPE,MANUFACTURER,NAME,SIZE,PAGE lines (exit 1 when none matches).\n"
+           "  programmers            List every attached programmer: bus/device, serial number and\n"
+           "                         firmware version from its hardware information, and its state\n"
+           "                         (ready, or in use when another program holds it; exit 1 when none).\n"
            "\n"
            "Options:\n"
            "  --chip NAME            Use the chip of this name (see 'list'); a name that is not unique\n"
@@ -247,6 +264,9 @@ std::string HelpText()
            "  --no-erase, --no-verify\n"
            "                         Leave out the erase or verify step of auto and batch.\n"
            "  --count N              batch: stop after N chips.\n"
+           "  --programmer SERIAL, --programmer BUS/DEVICE\n"
+           "                         Use the programmer with this serial number, or at this place on\n"
+           "                         the bus (see 'programmers'); default: the first one found.\n"
            "  --capacity BYTES       convert: size of the load block (default 64 MiB).\n"
            "  --simulator[=FILE]     Use the programmer simulator beside the executable, set up by the\n"
            "                         scenario FILE (default: a blank 8 MiB serial flash).\n"

@@ -12,6 +12,7 @@
 #include "chips/ChipDatabaseFile.h"
 #include "cli/ChipChoice.h"
 #include "link/DeviceSession.h"
+#include "link/ProgrammerIdentity.h"
 #include "maint/SimulatorLibrary.h"
 #include "maint/FirmwareUpgrade.h"
 #include "maint/HardwareInfo.h"
@@ -66,6 +67,7 @@ CommandRunner::CommandRunner(const CommandLine& line, TerminalHost& host, std::s
 {
     workbench_.languageIndex = English;
     workbench_.link.setSleep([this](uint32_t milliseconds) { host_.sleepMs(milliseconds); });
+    workbench_.link.setTarget(line_.programmer);
 }
 
 int CommandRunner::run()
@@ -93,6 +95,8 @@ int CommandRunner::run()
         return upgrade();
     case Command::List:
         return loadDatabase() ? list() : Failure;
+    case Command::Programmers:
+        return programmers();
     default:
         return runChipCommand();
     }
@@ -335,4 +339,34 @@ int CommandRunner::list()
                         std::to_string(chip.flashPage));
     }
     return slots.empty() ? Failure : Success;
+}
+
+// One line per programmer. The serial number and firmware come from the
+// programmer's hardware information, which only a free programmer can give;
+// one that another program holds shows its USB serial string instead.
+int CommandRunner::programmers()
+{
+    using namespace ProgrammerIdentity;
+    const std::vector<TUsbBulk::Port> ports = TUsbBulk::findPorts(VendorId, Manufacturer, ProductId, Product);
+    if (ports.empty()) {
+        host_.printError(text(Msg::NotConnected));
+        return Failure;
+    }
+    host_.printLine("BUS/DEVICE  SERIAL         FIRMWARE  STATE");
+    for (const TUsbBulk::Port& port : ports) {
+        HardwareInfo info;
+        info.serial = port.serial;
+        std::string state = "in use";
+        if (port.claimable) {
+            TUsbBulk link;
+            link.setTarget(port.position);
+            state = HardwareInfo::query(link, info) ? "ready" : "no answer";
+        }
+        const auto column = [](std::string value, size_t width) {
+            value = value.empty() ? "-" : value;
+            return value.size() < width ? value + std::string(width - value.size(), ' ') : value + " ";
+        };
+        host_.printLine(column(port.position, 12) + column(info.serial, 15) + column(info.firmware, 10) + state);
+    }
+    return Success;
 }

@@ -30,6 +30,7 @@ private:
     int info();
     int upgrade();
     int list();
+    int programmers();
 
     bool loadDatabase();
     bool chooseChip();
