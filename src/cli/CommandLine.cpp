@@ -19,7 +19,7 @@ struct CommandShape {
     size_t maximumFiles;
 };
 
-constexpr std::array<CommandShape, 14> Commands = {{
+constexpr std::array<CommandShape, 16> Commands = {{
     {"status", Command::Status, 0, 0},
     {"detect", Command::Detect, 0, 0},
     {"read", Command::Read, 1, 1},
@@ -28,12 +28,14 @@ constexpr std::array<CommandShape, 14> Commands = {{
     {"write", Command::Write, 1, 1},
     {"verify", Command::Verify, 1, 1},
     {"auto", Command::Auto, 1, 1},
-    {"batch", Command::Batch, 1, 1},
+    {"batch", Command::Batch, 0, 1},
     {"convert", Command::Convert, 2, 2},
     {"info", Command::Info, 0, 0},
     {"upgrade", Command::Upgrade, 1, 1},
     {"list", Command::List, 0, 1},
     {"programmers", Command::Programmers, 0, 0},
+    {"job", Command::Job, 2, 2},
+    {"log", Command::Log, 1, 1},
 }};
 
 const CommandShape* findCommand(std::string_view name)
@@ -83,6 +85,7 @@ bool isChipCommand(Command command)
     case Command::Verify:
     case Command::Auto:
     case Command::Batch:
+    case Command::Job:
         return true;
     default:
         return false;
@@ -91,13 +94,36 @@ bool isChipCommand(Command command)
 
 bool usesOneProgrammer(Command command)
 {
-    return command != Command::Convert && command != Command::List && command != Command::Programmers;
+    return command != Command::Convert && command != Command::List && command != Command::Programmers &&
+           command != Command::Job && command != Command::Log;
 }
 
 bool takesFile(Command command)
 {
     return command == Command::Write || command == Command::Verify || command == Command::Auto ||
-           command == Command::Batch;
+           command == Command::Batch || command == Command::Job;
+}
+
+// Options whose value is kept as text; nothing for the others.
+std::string* textOption(CommandLine& line, const std::string& name)
+{
+    if (name == "--image")
+        return &line.image;
+    if (name == "--serial")
+        return &line.serial;
+    if (name == "--note")
+        return &line.note;
+    if (name == "--job")
+        return &line.job;
+    if (name == "--csv")
+        return &line.csv;
+    if (name == "--since")
+        return &line.since;
+    if (name == "--programmer")
+        return &line.programmer;
+    if (name == "--programmers")
+        return &line.programmers;
+    return nullptr;
 }
 
 ParsedCommandLine failure(std::string error)
@@ -114,15 +140,58 @@ std::string misplacedOption(const CommandLine& line)
         return "--chip applies only to chip commands";
     if (!line.programmer.empty() && !usesOneProgrammer(command))
         return "--programmer applies only to commands that use a programmer";
+    if (!line.programmers.empty() && (command != Command::Batch || line.job.empty()))
+        return "--programmers applies only to batch --job";
+    if (!line.programmers.empty() && !line.programmer.empty())
+        return "--programmer and --programmers exclude each other";
     if (line.rangeGiven() && !takesFile(command))
         return "--start and --end apply only to write, verify, auto and batch";
-    if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch)
-        return "--no-erase and --no-verify apply only to auto and batch";
+    const bool jobCreate = command == Command::Job && line.files.front() == "create";
+    if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch && !jobCreate)
+        return "--no-erase and --no-verify apply only to auto, batch and job create";
+    if ((!line.image.empty() || !line.serial.empty() || line.locked || line.reuseSerials || !line.note.empty()) &&
+        !jobCreate)
+        return "--image, --serial, --reuse-serials, --locked and --note apply only to job create";
+    if (!line.job.empty() && command != Command::Batch && command != Command::Log)
+        return "--job applies only to batch and log export";
+    if (!line.logDb.empty() && command != Command::Batch && command != Command::Log)
+        return "--log-db applies only to batch and log export";
+    if ((!line.csv.empty() || !line.since.empty()) && command != Command::Log)
+        return "--csv and --since apply only to log export";
     if (line.batchCount && command != Command::Batch)
         return "--count applies only to batch";
     if (line.capacity && command != Command::Convert)
         return "--capacity applies only to convert";
     return {};
+}
+
+// The production commands' own words and required options.
+std::string productionShape(const CommandLine& line)
+{
+    switch (line.command) {
+    case Command::Batch:
+        if (line.files.empty() == line.job.empty())
+            return "batch takes either FILE or --job JOB";
+        if (!line.job.empty() && (line.rangeGiven() || line.noErase || line.noVerify || !line.chip.empty()))
+            return "with --job, the job fixes the chip, range and steps";
+        return {};
+    case Command::Job:
+        if (line.files[0] == "show")
+            return line.chip.empty() && !line.rangeGiven() ? std::string() : "job show takes only the job file";
+        if (line.files[0] != "create")
+            return "job takes create or show, not " + line.files[0];
+        if (line.chip.empty() || line.image.empty())
+            return "job create needs --chip and --image";
+        return {};
+    case Command::Log:
+        if (line.files[0] != "export")
+            return "log takes export, not " + line.files[0];
+        if (line.csv.empty())
+            return "log export needs --csv FILE";
+        return {};
+    default:
+        return {};
+    }
 }
 
 }  // namespace
@@ -155,7 +224,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             continue;
         }
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
-                            name == "--no-verify";
+                            name == "--no-verify" || name == "--locked" || name == "--reuse-serials";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -163,10 +232,25 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.verbose = line.verbose || name == "--verbose";
             line.noErase = line.noErase || name == "--no-erase";
             line.noVerify = line.noVerify || name == "--no-verify";
+            line.locked = line.locked || name == "--locked";
+            line.reuseSerials = line.reuseSerials || name == "--reuse-serials";
             continue;
         }
-        if (name != "--chip" && name != "--programmer" && name != "--start" && name != "--end" && name != "--count" &&
-            name != "--capacity")
+        if (name == "--range") {
+            // Two values: START END.
+            if (value || i + 2 >= arguments.size())
+                return failure("--range needs START and END");
+            for (std::optional<uint32_t>* end : {&line.rangeStart, &line.rangeEnd}) {
+                uint32_t address = 0;
+                if (const std::string error = parseAddress(arguments[++i], address); !error.empty())
+                    return failure("--range: " + error);
+                *end = address;
+            }
+            continue;
+        }
+        std::string* text = textOption(line, name);
+        if (name != "--chip" && name != "--start" && name != "--end" && name != "--count" && name != "--capacity" &&
+            name != "--log-db" && text == nullptr)
             return failure("unknown option " + name);
         if (!value) {
             if (i + 1 >= arguments.size())
@@ -174,10 +258,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             value = arguments[++i];
         }
         uint32_t number = 0;
-        if (name == "--programmer") {
+        if (name == "--log-db") {
             if (value->empty())
-                return failure("--programmer needs a serial number or BUS/DEVICE");
-            line.programmer = *value;
+                return failure("--log-db needs a file or a postgresql:// address");
+            line.logDb.push_back(*value);
+        } else if (text != nullptr) {
+            if (value->empty())
+                return failure(name + " needs a value");
+            *text = *value;
         } else if (name == "--chip") {
             if (value->empty())
                 return failure("--chip needs a chip name");
@@ -215,6 +303,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
     }
     if (const std::string misplaced = misplacedOption(line); !misplaced.empty())
         return failure(misplaced);
+    if (const std::string shape = productionShape(line); !shape.empty())
+        return failure(shape);
     return ParsedCommandLine{line, {}};
 }
 
@@ -250,6 +340,20 @@ std::string HelpText()
            "  programmers            List every attached programmer: bus/device, serial number and\n"
            "                         firmware version from its hardware information, and its state\n"
            "                         (ready, or in use when another program holds it; exit 1 when none).\n"
+           "  job create JOB --chip NAME --image FILE [--range START END] [--no-erase] [--no-verify]\n"
+           "             [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--locked] [--note TEXT]\n"
+           "                         Write a production job file (*.belcorjob). FORM: le, be (binary),\n"
+           "                         bcd, dec, hex (ASCII); ADDRESS hexadecimal.\n"
+           "  job show JOB           Print a job file's contents.\n"
+           "  batch --job JOB [--count N] [--log-db PATH|postgresql://...]\n"
+           "                         Production run of a job: a serial number per chip, one log record\n"
+           "                         per chip, counters and time left on the progress line.\n"
+           "  batch --job JOB --programmers all|SERIAL,SERIAL,... [--count N] [--log-db ...]\n"
+           "                         Gang run: one batch loop per programmer at the same time, one\n"
+           "                         serial-number sequence and one log for all; --count counts the\n"
+           "                         chips of all programmers together.\n"
+           "  log export --csv FILE [--log-db ...] [--job NAME] [--since TIME]\n"
+           "                         Write the production log as CSV (UTF-8 with BOM, header row).\n"
            "\n"
            "Options:\n"
            "  --chip NAME            Use the chip of this name (see 'list'); a name that is not unique\n"
@@ -267,6 +371,9 @@ std::string HelpText()
            "  --programmer SERIAL, --programmer BUS/DEVICE\n"
            "                         Use the programmer with this serial number, or at this place on\n"
            "                         the bus (see 'programmers'); default: the first one found.\n"
+           "  --log-db PATH|postgresql://...\n"
+           "                         Production log database (default: the user's data folder); a\n"
+           "                         postgresql:// address also sends every record to that server.\n"
            "  --capacity BYTES       convert: size of the load block (default 64 MiB).\n"
            "  --simulator[=FILE]     Use the programmer simulator beside the executable, set up by the\n"
            "                         scenario FILE (default: a blank 8 MiB serial flash).\n"

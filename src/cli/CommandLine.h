@@ -8,7 +8,7 @@
 // What belcor-cli was asked to do, as parsed from its arguments.
 struct CommandLine {
     enum class Command { Help, Status, Detect, Read, Blank, Erase, Write, Verify, Auto, Batch, Convert, Info,
-                         Upgrade, List, Programmers };
+                         Upgrade, List, Programmers, Job, Log };
 
     Command command = Command::Help;
     std::vector<std::string> files;  // the command's own arguments, in order
@@ -18,6 +18,8 @@ struct CommandLine {
     bool verbose = false;
     // Which programmer: a serial number or "BUS/DEVICE"; empty: the first found.
     std::string programmer;
+    // batch --job: "all" or SERIAL,SERIAL,...: a gang run, one loop per programmer.
+    std::string programmers;
 
     // Empty: detect the seated chip. "NAME" or "TYPE,MANUFACTURER,NAME".
     std::string chip;
@@ -28,6 +30,18 @@ struct CommandLine {
     bool noVerify = false;               // auto, batch
     std::optional<uint32_t> batchCount;  // batch: stop after this many chips
     std::optional<uint32_t> capacity;    // convert: size of the load block
+
+    // Production: job create's image, serial rule, lock and note; batch's job
+    // file (or log export's job name); the log databases; export's file and start.
+    std::string image;
+    std::string serial;
+    bool locked = false;
+    bool reuseSerials = false;
+    std::string note;
+    std::string job;
+    std::vector<std::string> logDb;
+    std::string csv;
+    std::string since;
 
     bool rangeGiven() const { return rangeStart || rangeEnd; }
 };

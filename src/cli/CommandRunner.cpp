@@ -1,6 +1,11 @@
 #include "cli/CommandRunner.h"
 
+#include <chrono>
 #include <csignal>
+#include <mutex>
+#include <thread>
+
+#include <unistd.h>
 #include <memory>
 #include <new>
 #include <vector>
@@ -11,18 +16,28 @@
 #include "buffers/HexText.h"
 #include "chips/ChipDatabaseFile.h"
 #include "cli/ChipChoice.h"
+#include "cli/GangDisplay.h"
 #include "link/DeviceSession.h"
 #include "link/ProgrammerIdentity.h"
 #include "maint/SimulatorLibrary.h"
 #include "maint/FirmwareUpgrade.h"
 #include "maint/HardwareInfo.h"
 #include "ops/SelectChip.h"
+#include "production/CsvExport.h"
+#include "production/GangRun.h"
+#include "production/JobFile.h"
+#include "production/JobSetup.h"
+#include "production/ProductionLog.h"
+#include "production/ProductionRun.h"
 
 namespace {
 
 using Command = CommandLine::Command;
 
 volatile std::sig_atomic_t interrupted = 0;
+
+// How long a production batch waits at its end for the line server.
+constexpr int64_t ForwardWaitMs = 10000;
 
 // The first Ctrl-C lets the batch finish the chip in hand; a second one ends
 // the process at once.
@@ -97,6 +112,10 @@ int CommandRunner::run()
         return loadDatabase() ? list() : Failure;
     case Command::Programmers:
         return programmers();
+    case Command::Job:
+        return job();
+    case Command::Log:
+        return exportLog();
     default:
         return runChipCommand();
     }
@@ -106,6 +125,8 @@ int CommandRunner::runChipCommand()
 {
     if (!loadDatabase())
         return Failure;
+    if (line_.command == Command::Batch && !line_.job.empty())
+        return jobBatch();
     if (line_.command == Command::Detect) {
         if (!line_.chip.empty() && !chooseChip())
             return Failure;
@@ -368,5 +389,282 @@ int CommandRunner::programmers()
         };
         host_.printLine(column(port.position, 12) + column(info.serial, 15) + column(info.firmware, 10) + state);
     }
+    return Success;
+}
+
+int CommandRunner::job()
+{
+    if (line_.files[0] == "show")
+        return showJob();
+    if (!loadDatabase() || !chooseChip())
+        return Failure;
+    if (line_.rangeGiven() && !applyRange())
+        return Failure;
+    return createJob();
+}
+
+int CommandRunner::createJob()
+{
+    if (!loadFlashFile(line_.image))
+        return Failure;
+    JobChoices choices;
+    choices.options = autoOptions();
+    choices.locked = line_.locked;
+    choices.note = line_.note;
+    std::string error;
+    if (!line_.serial.empty()) {
+        choices.serial = ParseSerialRule(line_.serial, error);
+        if (!choices.serial) {
+            host_.printError(error);
+            return Failure;
+        }
+        choices.serial->reuseFailed = line_.reuseSerials;
+    }
+    const std::string& path = line_.files[1];
+    const std::optional<ProductionJob> made = CreateJob(workbench_, path, line_.image, choices, error);
+    if (!made) {
+        host_.printError(error);
+        return Failure;
+    }
+    if (error = JobFile::write(path, *made); !error.empty()) {
+        host_.printError(error);
+        return Failure;
+    }
+    host_.printLine("Job written: " + path);
+    return Success;
+}
+
+int CommandRunner::showJob()
+{
+    const JobFileRead read = JobFile::read(line_.files[1]);
+    if (!read.job) {
+        host_.printError(read.error);
+        return Failure;
+    }
+    const ProductionJob& job = *read.job;
+    const ChipRow& chip = job.chip;
+    host_.printLine("Job: " + job.name + (job.locked ? " (locked)" : ""));
+    host_.printLine("Job SHA-256: " + read.sha256);
+    host_.printLine("Chip: " + chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," +
+                    chip.cells[ChipRow::Name] + " (" + chip.cells[ChipRow::FlashSize] + " bytes, page " +
+                    chip.cells[ChipRow::FlashPage] + ")");
+    host_.printLine("Image: " + job.image + " (SHA-256 " + job.imageSha256 + ")");
+    host_.printLine("Range: " + (job.range ? hexText(job.range->start) + " to " + hexText(job.range->end)
+                                           : std::string("the image's length")));
+    host_.printLine(std::string("Steps: ") + (job.options.erase ? "erase " : "") +
+                    (job.options.program ? "program " : "") + (job.options.verify ? "verify" : ""));
+    host_.printLine("Serial: " + (job.serial ? job.serial->describe() + (job.serial->reuseFailed ? ", reused" : "")
+                                             : std::string("none")));
+    host_.printLine("Expected: CRC-32 " + job.expected.crc32Text() + ", SHA-256 " + job.expected.sha256);
+    if (!job.note.empty())
+        host_.printLine("Note: " + job.note);
+    return Success;
+}
+
+namespace {
+
+std::string countersText(const ProductionCounters& counters, std::optional<int64_t> target)
+{
+    char yield[32] = "-";
+    if (const std::optional<double> percent = counters.yieldPercent())
+        std::snprintf(yield, sizeof yield, "%.1f%%", *percent);
+    std::string text = std::to_string(counters.passed) + " passed, " + std::to_string(counters.failed) +
+                       " failed, yield " + yield;
+    if (const std::optional<int64_t> cycle = counters.averageCycleMs())
+        text += ", cycle " + std::to_string(*cycle) + " ms";
+    if (const std::optional<double> rate = counters.chipsPerHour())
+        text += ", " + std::to_string(static_cast<int64_t>(*rate)) + " chips/h";
+    if (target) {
+        if (const std::optional<int64_t> left = counters.timeLeftMs(*target))
+            text += ", time left " + DurationText(*left);
+    }
+    return text;
+}
+
+}  // namespace
+
+int CommandRunner::jobBatch()
+{
+    const JobFileRead read = JobFile::read(line_.job);
+    if (!read.job) {
+        host_.printError(read.error);
+        return Failure;
+    }
+    const ProductionJob& job = *read.job;
+    if (const std::string refusal = ApplyJob(workbench_, host_, job, line_.job); !refusal.empty()) {
+        host_.printError(refusal);
+        return Failure;
+    }
+    announceChip();
+    std::string error;
+    const std::unique_ptr<ProductionLog> log = ProductionLog::open(line_.logDb, error);
+    if (!log) {
+        host_.printError(error);
+        return Failure;
+    }
+    if (!line_.programmers.empty())
+        return gangBatch(job, read.sha256, *log);
+    HardwareInfo programmer;
+    HardwareInfo::query(workbench_.link, programmer);
+
+    ProductionRun::Settings settings;
+    settings.jobHash = read.sha256;
+    settings.programmer = programmer.serial;
+    if (line_.batchCount)
+        settings.target = *line_.batchCount;
+    ProductionRun production(workbench_, host_, *log, job, settings);
+    // The target counts this run's chips; the time left goes by the job's average cycle.
+    const auto runTarget = [&] {
+        return settings.target ? std::optional<int64_t>(log->local().counters(job.name).total() +
+                                                        *settings.target - production.done())
+                               : std::nullopt;
+    };
+    production.recorded = [&](const LogRecord& record) {
+        host_.printLine("Chip " + std::to_string(production.done()) + ": " + record.result +
+                        (record.serial.empty() ? "" : ", serial " + record.serial) + ", CRC-32 " + record.crc32 +
+                        (record.message.empty() ? "" : ", " + record.message) + " | " +
+                        countersText(log->local().counters(job.name), runTarget()));
+    };
+    host_.printLine("Job " + job.name + (job.locked ? " (locked)" : "") + ": " +
+                    countersText(log->local().counters(job.name), std::nullopt));
+    host_.printLine(line_.batchCount ? "Batch: waiting for " + std::to_string(*line_.batchCount) + " chips"
+                                     : "Batch: waiting for chips; Ctrl-C stops");
+    interrupted = 0;
+    std::signal(SIGINT, stopBatch);
+    production.run([] { return interrupted == 0; });
+    std::signal(SIGINT, SIG_DFL);
+    if (!production.stopReason().empty())
+        host_.printError(production.stopReason());
+    host_.printLine("Batch: " + std::to_string(production.done()) + (production.done() == 1 ? " chip" : " chips") +
+                    " done, " + std::to_string(production.failed()) + " failed");
+    host_.printLine("Job " + job.name + ": " + countersText(log->local().counters(job.name), std::nullopt));
+    reportForwarding(*log);
+    const bool countReached = !line_.batchCount || production.done() >= static_cast<int64_t>(*line_.batchCount);
+    return production.stopReason().empty() && production.failed() == 0 && countReached ? Success : Failure;
+}
+
+void CommandRunner::reportForwarding(ProductionLog& log)
+{
+    LogForwarder* forwarder = log.forwarder();
+    if (!forwarder)
+        return;
+    // A moment for the last records; what the server has not taken waits
+    // in the station's log for the next run.
+    forwarder->drain(ForwardWaitMs);
+    const LogForwarder::Status status = forwarder->status();
+    host_.printLine(status.waiting == 0 ? "Log server: every record stored"
+                                        : "Log server: " + std::to_string(status.waiting) +
+                                              " records wait in the station's log (" + status.error + ")");
+}
+
+// "all": every programmer no other program holds, by serial number (by bus
+// position when it reports none); else the serial numbers given.
+std::vector<std::string> CommandRunner::gangProgrammers()
+{
+    std::vector<std::string> chosen;
+    if (line_.programmers == "all") {
+        using namespace ProgrammerIdentity;
+        for (const TUsbBulk::Port& port : TUsbBulk::findPorts(VendorId, Manufacturer, ProductId, Product)) {
+            if (port.claimable)
+                chosen.push_back(port.serial.empty() ? port.position : port.serial);
+        }
+        return chosen;
+    }
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = line_.programmers.find(',', start);
+        const std::string item = line_.programmers.substr(start, comma - start);
+        if (!item.empty())
+            chosen.push_back(item);
+        if (comma == std::string::npos)
+            return chosen;
+        start = comma + 1;
+    }
+}
+
+// One batch loop per programmer, each on its own thread; this thread shows
+// them: one line per programmer redrawn in place on a terminal, a plain line
+// per chip otherwise.
+int CommandRunner::gangBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log)
+{
+    const std::vector<std::string> programmers = gangProgrammers();
+    if (programmers.empty()) {
+        host_.printError(text(Msg::NotConnected));
+        return Failure;
+    }
+    GangRun::Settings settings;
+    settings.jobHash = jobHash;
+    if (line_.batchCount)
+        settings.target = *line_.batchCount;
+    GangRun gang(workbench_, log, job, settings, programmers);
+    const bool terminal = isatty(STDOUT_FILENO) != 0;
+    std::mutex printing;
+    if (!terminal) {
+        gang.recorded = [&](size_t, const LogRecord& record) {
+            const std::lock_guard lock(printing);
+            host_.printLine("[" + record.programmer + "] chip " + record.result +
+                            (record.serial.empty() ? "" : ", serial " + record.serial) + ", CRC-32 " + record.crc32 +
+                            (record.message.empty() ? "" : ", " + record.message));
+        };
+    }
+    std::string names;
+    for (const std::string& programmer : programmers)
+        names += (names.empty() ? "" : ", ") + programmer;
+    host_.printLine("Job " + job.name + (job.locked ? " (locked)" : "") + " on " + std::to_string(programmers.size()) +
+                    " programmers: " + names);
+    host_.printLine(line_.batchCount ? "Batch: waiting for " + std::to_string(*line_.batchCount) + " chips"
+                                     : "Batch: waiting for chips; Ctrl-C stops");
+    interrupted = 0;
+    std::signal(SIGINT, stopBatch);
+    gang.start([] { return interrupted == 0; });
+    GangDisplay display(stdout);
+    while (gang.running()) {
+        if (terminal)
+            display.draw(gang.views());
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    gang.wait();
+    std::signal(SIGINT, SIG_DFL);
+    const std::vector<GangRun::SeatView> views = gang.views();
+    if (terminal)
+        display.draw(views);
+    bool stoppedByItself = false;
+    for (const GangRun::SeatView& view : views) {
+        host_.printLine("Programmer " + view.programmer + ": " + std::to_string(view.passed + view.failed) +
+                        " done, " + std::to_string(view.passed) + " passed, " + std::to_string(view.failed) +
+                        " failed");
+        if (!view.stopReason.empty()) {
+            host_.printError(view.programmer + ": " + view.stopReason);
+            stoppedByItself = true;
+        }
+    }
+    host_.printLine("Batch: " + std::to_string(gang.done()) + (gang.done() == 1 ? " chip" : " chips") + " done, " +
+                    std::to_string(gang.failed()) + " failed");
+    host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
+    reportForwarding(log);
+    const bool countReached = !line_.batchCount || gang.done() >= static_cast<int64_t>(*line_.batchCount);
+    return !stoppedByItself && gang.failed() == 0 && countReached ? Success : Failure;
+}
+
+int CommandRunner::exportLog()
+{
+    std::vector<std::string> files;
+    for (const std::string& target : line_.logDb) {
+        if (!ProductionLog::isServerAddress(target))
+            files.push_back(target);
+    }
+    std::string error;
+    const std::unique_ptr<SqliteLog> log = SqliteLog::open(files.empty() ? SqliteLog::defaultPath() : files.front(),
+                                                           error);
+    if (!log) {
+        host_.printError(error);
+        return Failure;
+    }
+    int64_t count = 0;
+    if (error = ExportCsv(*log, LogFilter{line_.job, line_.since, 0}, line_.csv, count); !error.empty()) {
+        host_.printError(error);
+        return Failure;
+    }
+    host_.printLine("Exported " + std::to_string(count) + " records to " + line_.csv);
     return Success;
 }

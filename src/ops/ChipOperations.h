@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <functional>
 
 struct Workbench;
@@ -38,10 +40,23 @@ enum class DetectionOutcome {
 // it, with a socket picture and a message box for every outcome.
 DetectionOutcome DetectChip(Workbench& workbench, OperationHost& host);
 
+// What a production run adds around each chip of the batch loop: a serial
+// number patched in before, a log record after.
+class BatchChipHooks {
+public:
+    virtual ~BatchChipHooks() = default;
+    // A chip was found and Auto is about to run; `reply` is the socket query's
+    // answer (detection code, then the JEDEC id of a serial flash). False
+    // stops the loop before the chip.
+    virtual bool beforeChip(const std::array<uint8_t, 4>& reply) = 0;
+    // The chip's Auto run ended. False stops the loop before the next chip.
+    virtual bool afterChip(bool passed) = 0;
+};
+
 // Batch mode: queries the socket every 150 ms while buttonDown() holds and runs
 // Auto once for every chip put in, on the sixth query in a row that finds it.
 // The caller disables the controls and sets the BULK/STOP captions; making
 // buttonDown() false (STOP, closing the window) ends the loop after the query
-// or the Auto run in progress.
+// or the Auto run in progress. `hooks`, when given, run around every chip.
 void RunBatch(Workbench& workbench, OperationHost& host, const AutoOptions& options,
-              const std::function<bool()>& buttonDown);
+              const std::function<bool()>& buttonDown, BatchChipHooks* hooks = nullptr);

@@ -81,14 +81,29 @@ CliResult CliTest::runScenario(const std::string& scenario, std::vector<std::str
     return run(arguments);
 }
 
-CliResult CliTest::interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark) const
+CliResult CliTest::interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark,
+                                       int signal) const
 {
     const pid_t child = start(arguments);
     for (int waitedMs = 0; child > 0 && waitedMs < 30000; waitedMs += 20) {
         if (Contains(readText(path("stdout.txt")), mark)) {
-            kill(child, SIGINT);
+            kill(child, signal);
             break;
         }
+        usleep(20000);
+    }
+    return finish(child);
+}
+
+CliResult CliTest::runWatching(const std::vector<std::string>& arguments,
+                               const std::function<void(const std::string& out)>& watch) const
+{
+    const pid_t child = start(arguments);
+    siginfo_t info{};
+    // WNOWAIT: the child stays to be collected by finish().
+    while (child > 0 && waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0) {
+        watch(readText(path("stdout.txt")));
         usleep(20000);
     }
     return finish(child);

@@ -2,8 +2,11 @@
 
 #include <sys/types.h>
 
+#include <csignal>
+
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,10 +30,14 @@ protected:
     CliResult run(const std::vector<std::string>& arguments) const;
     // Runs with --simulator=<a scenario file holding `scenario`>.
     CliResult runScenario(const std::string& scenario, std::vector<std::string> arguments) const;
-    // Starts a run, presses Ctrl-C (SIGINT) once stdout shows `mark`, and
-    // waits for the end.
-    CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark) const;
+    // Starts a run, presses Ctrl-C (SIGINT, or sends `signal`) once stdout
+    // shows `mark`, and waits for the end.
+    CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark,
+                                  int signal = SIGINT) const;
 
+    // Runs, calling `watch` with the output so far every 20 ms until the run ends.
+    CliResult runWatching(const std::vector<std::string>& arguments,
+                          const std::function<void(const std::string& out)>& watch) const;
     std::string path(const std::string& name) const;
     void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
     std::vector<uint8_t> readFile(const std::string& name) const;

@@ -30,7 +30,14 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"ZeroCount", {"batch", "a.bin", "--count", "0"}, "--count needs a positive number"},
                     UsageCase{"CapacityPastCounts", {"convert", "a", "b", "--capacity=0x80000000"},
                               "--capacity takes at most 2147483647 bytes"},
-                    UsageCase{"RangeOnRead", {"--start", "100", "read", "a.bin"}, "--start and --end apply only"}),
+                    UsageCase{"RangeOnRead", {"--start", "100", "read", "a.bin"}, "--start and --end apply only"},
+                    UsageCase{"BatchFileAndJob", {"batch", "a.bin", "--job", "j.belcorjob"}, "either FILE or --job"},
+                    UsageCase{"BatchJobWithChip", {"batch", "--job", "j", "--chip", "X"}, "the job fixes the chip"},
+                    UsageCase{"JobCreateWithoutImage", {"job", "create", "j", "--chip", "X"}, "needs --chip and --image"},
+                    UsageCase{"JobUnknownWord", {"job", "delete", "j"}, "job takes create or show"},
+                    UsageCase{"SerialOnBatch", {"batch", "a.bin", "--serial", "0:4:le:1"}, "apply only to job create"},
+                    UsageCase{"RangeNeedsTwo", {"job", "create", "j", "--range", "0"}, "--range needs START and END"},
+                    UsageCase{"ExportWithoutCsv", {"log", "export"}, "log export needs --csv FILE"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, HelpNamesEveryCommandAndOption)

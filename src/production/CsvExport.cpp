@@ -1,0 +1,69 @@
+#include "production/CsvExport.h"
+
+#include "core/AtomicFile.h"
+
+namespace {
+
+constexpr const char* ByteOrderMark = "\xEF\xBB\xBF";
+
+void appendRow(std::string& out, std::initializer_list<const std::string*> fields)
+{
+    bool first = true;
+    for (const std::string* field : fields) {
+        if (!first)
+            out += ',';
+        first = false;
+        out += CsvField(*field);
+    }
+    out += "\r\n";
+}
+
+}  // namespace
+
+std::string CsvField(const std::string& text)
+{
+    std::string field = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            field += '"';
+        field += c;
+    }
+    return field + '"';
+}
+
+std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string& path, int64_t& count)
+{
+    AtomicFile file(path);
+    if (!file.open())
+        return "cannot create " + path;
+    std::string out = ByteOrderMark;
+    bool first = true;
+    for (const char* column : LogColumns) {
+        out += first ? "" : ",";
+        out += CsvField(column);
+        first = false;
+    }
+    out += "\r\n";
+    count = 0;
+    std::string error;
+    const bool read = log.forEachRecord(filter, [&](const LogRecord& record) {
+        const std::string duration = std::to_string(record.durationMs);
+        const std::string cycle = std::to_string(record.cycleMs);
+        appendRow(out, {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
+                        &record.jobHash, &record.chip, &record.jedecId, &record.operations, &record.result,
+                        &record.message, &record.serial, &record.serialStatus, &record.crc32, &record.sha256,
+                        &duration, &cycle});
+        ++count;
+        // Large exports go out in pieces rather than as one string.
+        if (out.size() > (1u << 20)) {
+            file.write(out.data(), out.size());
+            out.clear();
+        }
+    }, error);
+    if (!read)
+        return error;
+    file.write(out.data(), out.size());
+    if (!file.commit())
+        return "cannot write " + path;
+    return {};
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "production/SqliteLog.h"
+
+// Writes the records matching `filter` as CSV that spreadsheets open as they
+// are: UTF-8 with a byte-order mark, a header row, every field quoted, CRLF
+// line ends. `count` gets the number of records. Empty on success, else why not.
+std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string& path, int64_t& count);
+
+// One field as the export writes it.
+std::string CsvField(const std::string& text);

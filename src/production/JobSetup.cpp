@@ -1,0 +1,167 @@
+#include "production/JobSetup.h"
+
+#include <filesystem>
+
+#include "buffers/BufferFiles.h"
+#include "buffers/BufferSet.h"
+#include "chips/ChipCatalogue.h"
+#include "chips/ChipSearch.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
+#include "ops/SelectChip.h"
+#include "ops/StreamSpans.h"
+#include "production/ProductionText.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string chipTitle(const ChipRow& row)
+{
+    return row.cells[ChipRow::Type] + "," + row.cells[ChipRow::Manufacturer] + "," + row.cells[ChipRow::Name];
+}
+
+bool sameTitle(const ChipRow& a, const ChipRow& b)
+{
+    return a.cells[ChipRow::Type] == b.cells[ChipRow::Type] &&
+           a.cells[ChipRow::Manufacturer] == b.cells[ChipRow::Manufacturer] &&
+           a.cells[ChipRow::Name] == b.cells[ChipRow::Name];
+}
+
+// The slot of the job's chip, or why it cannot be used.
+int32_t findChip(const ChipCatalogue& catalogue, const ChipRow& wanted, int language, std::string& error)
+{
+    for (int32_t slot = 0; slot < catalogue.recordCount(); ++slot) {
+        const ChipRow row = ChipRow::fromRecord(catalogue.ChipDatabase[static_cast<size_t>(slot)]);
+        if (!sameTitle(row, wanted))
+            continue;
+        for (size_t column = 0; column < row.cells.size(); ++column) {
+            if (row.cells[column] != wanted.cells[column]) {
+                error = ProductionText(Msg::JobChipChanged, language,
+                                       {chipTitle(wanted), JobChipKeys[column], row.cells[column], wanted.cells[column]});
+                return -1;
+            }
+        }
+        return slot;
+    }
+    error = ProductionText(Msg::JobChipMissing, language, {chipTitle(wanted)});
+    return -1;
+}
+
+std::string serialOutsideSpan(const SerialRule& rule, const StreamSpan& span, int language)
+{
+    if (rule.address >= span.start && uint64_t{rule.address} + rule.width <= span.end)
+        return {};
+    return ProductionText(Msg::JobSerialOutsideSpan, language, {rule.describe()});
+}
+
+// Loaded as the window's Open does, but a file longer than the chip is
+// refused: a production run never asks.
+std::string loadImage(Workbench& workbench, OperationHost& host, const std::string& path)
+{
+    BufferSet& buffers = workbench.buffers;
+    const uint32_t flashSize = std::min(workbench.catalogue.currentRecord().flashSize, BufferSet::FlashCapacity);
+    const uint32_t offset = buffers.range.enabled ? static_cast<uint32_t>(buffers.range.start) : 0;
+    if (offset >= flashSize)
+        return ProductionText(Msg::JobRangeOutsideChip, workbench.languageIndex);
+    const FileLoad load = LoadBufferFile(path, buffers.flash() + offset, BufferSet::FlashCapacity - offset);
+    if (!load.ok())
+        return load.errors.front();
+    if (static_cast<uint32_t>(load.count) > flashSize - offset)
+        return ProductionText(Msg::JobImageTooLong, workbench.languageIndex, {path});
+    buffers.dataLength = static_cast<int32_t>(offset + static_cast<uint32_t>(load.count));
+    host.flashBufferChanged(flashSize);
+    return {};
+}
+
+}  // namespace
+
+Checksums ProgrammedChecksums(const BufferSet& buffers, const ChipRecord& chip, bool verified)
+{
+    const StreamSpan span = (verified ? VerifySpan(buffers, chip) : WriteSpan(buffers, chip)).span;
+    return Checksums::of(buffers.flash() + span.start, span.end - span.start);
+}
+
+std::string JobImagePath(const ProductionJob& job, const std::string& jobPath)
+{
+    return (fs::path(jobPath).parent_path() / job.image).string();
+}
+
+std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::string& jobPath,
+                                       const std::string& imagePath, const JobChoices& choices, std::string& error)
+{
+    const ChipRecord& chip = workbench.catalogue.currentRecord();
+    const std::optional<std::string> imageHash = Sha256OfFile(imagePath);
+    if (!imageHash) {
+        error = ProductionText(Msg::JobImageMissing, workbench.languageIndex, {imagePath});
+        return std::nullopt;
+    }
+    const SpanChoice span = WriteSpan(workbench.buffers, chip);
+    if (span.refusal) {
+        error = MessageCatalogue::text(*span.refusal, workbench.languageIndex);
+        return std::nullopt;
+    }
+    if (choices.serial) {
+        error = serialOutsideSpan(*choices.serial, span.span, workbench.languageIndex);
+        if (!error.empty())
+            return std::nullopt;
+    }
+    ProductionJob job;
+    job.name = fs::path(jobPath).stem().string();
+    job.chip = ChipRow::fromRecord(chip);
+    const fs::path jobFolder = fs::absolute(jobPath).parent_path();
+    job.image = fs::absolute(imagePath).lexically_relative(jobFolder).generic_string();
+    job.imageSha256 = *imageHash;
+    const AddressRange& range = workbench.buffers.range;
+    if (range.enabled)
+        job.range = ProductionJob::Range{static_cast<uint32_t>(range.start), static_cast<uint32_t>(range.end)};
+    job.options = choices.options;
+    job.serial = choices.serial;
+    job.expected = ProgrammedChecksums(workbench.buffers, chip, false);
+    job.note = choices.note;
+    job.locked = choices.locked;
+    return job;
+}
+
+std::string ApplyJob(Workbench& workbench, OperationHost& host, const ProductionJob& job, const std::string& jobPath)
+{
+    const int language = workbench.languageIndex;
+    std::string error;
+    const int32_t slot = findChip(workbench.catalogue, job.chip, language, error);
+    if (slot < 0)
+        return error;
+    const std::string image = JobImagePath(job, jobPath);
+    const std::optional<std::string> imageHash = Sha256OfFile(image);
+    if (!imageHash)
+        return ProductionText(Msg::JobImageMissing, language, {image});
+    if (*imageHash != job.imageSha256)
+        return ProductionText(Msg::JobImageChanged, language, {image, *imageHash, job.imageSha256});
+
+    const ChipSearchRow row{job.chip.cells[ChipRow::Type], job.chip.cells[ChipRow::Manufacturer],
+                            job.chip.cells[ChipRow::Name], slot};
+    if (SelectSearchResult(workbench, host, row) != slot)
+        return ProductionText(Msg::JobChipNotSelectable, language, {chipTitle(job.chip)});
+    AddressRange& range = workbench.buffers.range;
+    range.enabled = job.range.has_value();
+    if (job.range) {
+        range.start = static_cast<int32_t>(job.range->start);
+        range.end = static_cast<int32_t>(job.range->end);
+    }
+    if (std::string loadError = loadImage(workbench, host, image); !loadError.empty())
+        return loadError;
+
+    const ChipRecord& chip = workbench.catalogue.currentRecord();
+    const SpanChoice span = WriteSpan(workbench.buffers, chip);
+    if (span.refusal)
+        return MessageCatalogue::text(*span.refusal, language);
+    if (job.serial) {
+        if (std::string outside = serialOutsideSpan(*job.serial, span.span, language); !outside.empty())
+            return outside;
+    }
+    const Checksums programmed = ProgrammedChecksums(workbench.buffers, chip, false);
+    if (programmed.crc32 != job.expected.crc32 || programmed.sha256 != job.expected.sha256)
+        return ProductionText(Msg::JobChecksumMismatch, language,
+                              {programmed.crc32Text(), programmed.sha256, Checksums{job.expected.crc32, {}}.crc32Text(),
+                               job.expected.sha256});
+    return {};
+}

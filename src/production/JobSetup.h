@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "production/Checksums.h"
+#include "production/ProductionJob.h"
+
+class BufferSet;
+class OperationHost;
+struct ChipRecord;
+struct Workbench;
+
+// What the operator chooses when a job is made from the current state.
+struct JobChoices {
+    AutoOptions options;
+    std::optional<SerialRule> serial;
+    std::string note;
+    bool locked = false;
+};
+
+// The checksums of the span a job programs, from the buffer as it stands;
+// after verify, of the span that was compared.
+Checksums ProgrammedChecksums(const BufferSet& buffers, const ChipRecord& chip, bool verified);
+
+// A job from the workbench: its selected chip, the image file at `imagePath`
+// (already loaded into the FLASH buffer, range applied), the checksums of the
+// span it programs. Refused (nothing, `error` set) when the image cannot be
+// read or the serial number lies outside the programmed span.
+std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::string& jobPath,
+                                       const std::string& imagePath, const JobChoices& choices, std::string& error);
+
+// Opens a job on the workbench: finds its chip and refuses a record that
+// changed since, checks the image's SHA-256 (naming both hashes when they
+// differ), selects the chip, sets the range and loads the image. Empty on
+// success, else the one message that says why not; the workbench may then
+// hold the chip but no image.
+std::string ApplyJob(Workbench& workbench, OperationHost& host, const ProductionJob& job, const std::string& jobPath);
+
+// The image's path as the job names it, relative to the job file's folder.
+std::string JobImagePath(const ProductionJob& job, const std::string& jobPath);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// One chip handled in production, as the traceability log keeps it.
+struct LogRecord {
+    int64_t id = 0;           // the station's own sequence, set by the log
+    std::string uid;          // unique on every station and server: never stored twice
+    std::string time;         // UTC, ISO 8601 with milliseconds
+    std::string station;      // host name
+    std::string programmer;   // the programmer's serial number
+    std::string job;
+    std::string jobHash;      // SHA-256 of the job file
+    std::string chip;         // TYPE,MANUFACTURER,NAME
+    std::string jedecId;      // as the socket query read it, hex
+    std::string operations;   // e.g. "erase,program,verify"
+    std::string result;       // "pass" or "fail"
+    std::string message;      // the failure text
+    std::string serial;       // as written; empty without a serial-number rule
+    std::string serialStatus; // "used", "scrapped" or "returned" (reused by the next chip)
+    std::string crc32;
+    std::string sha256;
+    int64_t durationMs = 0;   // the chip's Auto run
+    int64_t cycleMs = 0;      // since the previous chip's end: what throughput counts
+};
+
+// The log's columns, in the order of LogRecord's fields after id.
+inline constexpr const char* LogColumns[] = {
+    "uid", "time", "station", "programmer", "job", "job_hash", "chip", "jedec_id", "operations", "result",
+    "message", "serial", "serial_status", "crc32", "sha256", "duration_ms", "cycle_ms"};

@@ -1,0 +1,47 @@
+#include "production/ProductionCounters.h"
+
+#include <algorithm>
+#include <cstdio>
+
+std::optional<double> ProductionCounters::yieldPercent() const
+{
+    if (total() == 0)
+        return std::nullopt;
+    return 100.0 * static_cast<double>(passed) / static_cast<double>(total());
+}
+
+std::optional<int64_t> ProductionCounters::averageCycleMs() const
+{
+    if (total() == 0)
+        return std::nullopt;
+    return cycleMsTotal / total();
+}
+
+std::optional<double> ProductionCounters::chipsPerHour() const
+{
+    const std::optional<int64_t> cycle = averageCycleMs();
+    if (!cycle || *cycle <= 0)
+        return std::nullopt;
+    return 3600000.0 / static_cast<double>(*cycle);
+}
+
+std::optional<int64_t> ProductionCounters::timeLeftMs(int64_t target) const
+{
+    const std::optional<int64_t> cycle = averageCycleMs();
+    if (!cycle)
+        return std::nullopt;
+    return std::max<int64_t>(target - total(), 0) * *cycle;
+}
+
+std::string DurationText(int64_t milliseconds)
+{
+    const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
+    char text[32];
+    if (seconds >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                      static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                      static_cast<long long>(seconds % 60));
+    return text;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// A job's pass/fail counts and the cycle times behind its throughput, kept in
+// the log database so they survive restarts.
+struct ProductionCounters {
+    int64_t passed = 0;
+    int64_t failed = 0;
+    int64_t cycleMsTotal = 0;
+
+    int64_t total() const { return passed + failed; }
+    // Percent passed; nothing before the first chip.
+    std::optional<double> yieldPercent() const;
+    std::optional<int64_t> averageCycleMs() const;
+    std::optional<double> chipsPerHour() const;
+    // At the average cycle, until `target` chips are done.
+    std::optional<int64_t> timeLeftMs(int64_t target) const;
+};
+
+// "1:02:03" or "2:03" for a duration, as the views and the command line show it.
+std::string DurationText(int64_t milliseconds);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+
+#include "core/OperationHost.h"
+
+// The host a production run hands to the operation routines: everything goes
+// on to the front end's host, but the failure text of each chip is kept for
+// its log record, and error boxes can be held back when the production view
+// shows them instead (a modal box per bad chip would stall the line). The
+// FLASH view's edits are never taken over: a job programs its image only.
+class ProductionHost : public OperationHost {
+public:
+    ProductionHost(OperationHost& inner, bool showErrorBoxes) : inner_(inner), showErrorBoxes_(showErrorBoxes) {}
+
+    // The first error of the chip under way; cleared for the next chip.
+    const std::string& chipError() const { return chipError_; }
+    void clearChipError() { chipError_.clear(); }
+
+    void setStateText(const std::string& text) override { inner_.setStateText(text); }
+    void setElapsedText(const std::string& text) override { inner_.setElapsedText(text); }
+    void showProgress(uint32_t maximum) override { inner_.showProgress(maximum); }
+    void setProgress(uint32_t position) override { inner_.setProgress(position); }
+    void hideProgress() override { inner_.hideProgress(); }
+    void pumpEvents() override { inner_.pumpEvents(); }
+    void errorBox(const std::string& text) override
+    {
+        if (chipError_.empty())
+            chipError_ = text;
+        if (showErrorBoxes_)
+            inner_.errorBox(text);
+    }
+    void informationBox(const std::string& text) override { inner_.informationBox(text); }
+    bool question(const std::string& text) override { return inner_.question(text); }
+    void insertLogLine(const std::string& line) override { inner_.insertLogLine(line); }
+    std::string firstLogLine() const override { return inner_.firstLogLine(); }
+    void beep() override { inner_.beep(); }
+    void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }
+    std::string longTimeText() const override { return inner_.longTimeText(); }
+    int64_t nowMs() const override { return inner_.nowMs(); }
+    void chipSelectionChanged() override { inner_.chipSelectionChanged(); }
+    void flashBufferChanged(uint32_t count) override { inner_.flashBufferChanged(count); }
+    void eepromBufferChanged(uint32_t count) override { inner_.eepromBufferChanged(count); }
+    void showSocketPicture(SocketPicture picture) override { inner_.showSocketPicture(picture); }
+    bool flashViewModified() const override { return false; }
+    uint32_t flashViewByteCount() const override { return 0; }
+    void copyFlashViewOut(uint8_t*, uint32_t) const override {}
+    void clearFlashViewModified() override {}
+
+private:
+    OperationHost& inner_;
+    bool showErrorBoxes_;
+    std::string chipError_;
+};

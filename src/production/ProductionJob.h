@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "chips/ChipRow.h"
+#include "ops/ChipOperations.h"
+#include "production/Checksums.h"
+#include "production/SerialRule.h"
+
+// One production run, fixed in a job file: the chip with every parameter of
+// its record (so an edited database is noticed), the image and its SHA-256,
+// the address range, the Auto steps, the serial-number rule, the checksums of
+// what is programmed (before serial numbers) and a note for the operator.
+// The chip record's cells under plain English keys, in ChipRow's column order;
+// the editor's headings are Chinese and meant for its grid.
+inline constexpr std::array<const char*, ChipRow::ColumnCount> JobChipKeys = {
+    "type", "manufacturer", "name", "id", "flash_size", "flash_page", "class",
+    "algorithm", "delay", "voltage", "eeprom_size", "eeprom_page", "xml_link"};
+
+struct ProductionJob {
+    struct Range {
+        uint32_t start = 0;
+        uint32_t end = 0;  // inclusive
+    };
+
+    std::string name;          // the job file's name without its extension
+    ChipRow chip;
+    std::string image;         // path relative to the job file's folder
+    std::string imageSha256;
+    std::optional<Range> range;
+    AutoOptions options;
+    std::optional<SerialRule> serial;
+    Checksums expected;
+    std::string note;
+    bool locked = false;
+};

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ops/ChipOperations.h"
+#include "production/LogRecord.h"
+#include "production/ProductionHost.h"
+#include "production/ProductionJob.h"
+
+class ProductionLog;
+class SerialPatch;
+struct Workbench;
+
+// A production run: the batch loop over the chips put into the socket, with
+// the job's image, one serial number per chip patched into it, and one log
+// record per chip committed before the next chip starts. The job must already
+// be applied to the workbench (ApplyJob). Stops when `keepRunning` turns
+// false, when `target` chips are done, or before the next chip when the log
+// cannot be written or the next serial number does not fit.
+class ProductionRun : private BatchChipHooks {
+public:
+    struct Settings {
+        std::string jobHash;
+        std::string programmer;                 // the programmer's serial number
+        std::optional<int64_t> target;          // chips to do in this run
+        bool showErrorBoxes = true;
+        // Asked before each chip; false ends the run before it. A gang's
+        // programmers share one count this way.
+        std::function<bool()> claimChip;
+    };
+
+    ProductionRun(Workbench& workbench, OperationHost& host, ProductionLog& log, const ProductionJob& job,
+                  Settings settings);
+    ~ProductionRun() override;
+
+    // Each committed record, as soon as it is committed.
+    std::function<void(const LogRecord&)> recorded;
+
+    void run(const std::function<bool()>& keepRunning);
+
+    int64_t passed() const { return passed_; }
+    int64_t failed() const { return failed_; }
+    int64_t done() const { return passed_ + failed_; }
+    // Why the run stopped on its own; empty after a stop from outside or at the target.
+    const std::string& stopReason() const { return stopReason_; }
+
+    // The station's host name, and the time as the log writes it.
+    static std::string stationName();
+    static std::string isoTimeNow();
+
+private:
+    bool beforeChip(const std::array<uint8_t, 4>& reply) override;
+    bool afterChip(bool passed) override;
+    std::string operationsText() const;
+
+    Workbench& workbench_;
+    ProductionHost host_;
+    ProductionLog& log_;
+    const ProductionJob& job_;
+    Settings settings_;
+    std::string station_;
+    std::string chipTitle_;
+
+    std::unique_ptr<SerialPatch> patch_;
+    std::optional<uint64_t> serial_;
+    std::string jedecId_;
+    int64_t chipStartMs_ = 0;
+    std::optional<int64_t> lastEndMs_;
+    int64_t passed_ = 0;
+    int64_t failed_ = 0;
+    std::string stopReason_;
+};

@@ -1,0 +1,57 @@
+#include <set>
+#include <string>
+
+#include "cli/CliTest.h"
+#include "production/SqliteLog.h"
+#include "support/PostgresServer.h"
+
+namespace {
+
+// A whole line's rehearsal: 20 chips through the simulator's feeder under a
+// locked job with serial numbers, logged on the station and on the line
+// server, which goes down after the 5th chip and comes back after the 12th.
+TEST_F(CliTest, TwentyChipsReachBothLogsThroughAServerOutage)
+{
+    if (!PostgresServer::available())
+        GTEST_SKIP() << PostgresServer::missingMessage();
+    PostgresServer server;
+    ASSERT_TRUE(server.start()) << server.error();
+    writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
+    writeFile("fed.scenario", Bytes("chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\n"
+                                    "feeder on 100\nversions H2.0 V3.10 BU2SIM0000020\n"));
+    ASSERT_EQ(run({"job", "create", path("line.belcorjob"), "--chip", "A25L512", "--image", path("image.bin"),
+                   "--serial", "0x20:8:dec:1000", "--locked"})
+                  .exitCode,
+              0);
+
+    bool stopped = false;
+    bool restarted = false;
+    const CliResult result = runWatching(
+        {"--simulator=" + path("fed.scenario"), "batch", "--job", path("line.belcorjob"), "--count", "20",
+         "--log-db", path("station.sqlite"), "--log-db", server.url()},
+        [&](const std::string& out) {
+            if (!stopped && Contains(out, "Chip 5:"))
+                stopped = server.stop();
+            if (stopped && !restarted && Contains(out, "Chip 12:"))
+                restarted = server.start();
+        });
+    ASSERT_TRUE(stopped && restarted) << server.error();
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out, "Job line: 20 passed, 0 failed, yield 100.0%")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "Log server: every record stored")) << result.out;
+
+    std::string error;
+    const std::unique_ptr<SqliteLog> station = SqliteLog::open(path("station.sqlite"), error);
+    ASSERT_TRUE(station) << error;
+    std::set<std::string> serials;
+    for (const LogRecord& record : station->records({}))
+        serials.insert(record.serial);
+    EXPECT_EQ(serials.size(), 20u);
+    EXPECT_EQ(*serials.begin(), "00001000");
+    EXPECT_EQ(station->counters("line").passed, 20);
+    EXPECT_EQ(server.query("SELECT count(*), count(DISTINCT serial), count(DISTINCT uid) FROM belcor_production_log"),
+              "20|20|20\n");
+    EXPECT_EQ(server.query("SELECT bool_and(station_id = seq) FROM belcor_production_log"), "t\n");
+}
+
+}  // namespace
