@@ -1,5 +1,6 @@
 #include "cli/CommandRunner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <mutex>
@@ -618,16 +619,25 @@ int CommandRunner::gangBatch(const ProductionJob& job, const std::string& jobHas
     std::signal(SIGINT, stopBatch);
     gang.start([] { return interrupted == 0; });
     GangDisplay display(stdout);
+    const auto started = std::chrono::steady_clock::now();
+    const auto redraw = [&] {
+        const int64_t elapsedMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+        const std::optional<int64_t> chipsLeft =
+            line_.batchCount ? std::optional<int64_t>(std::max<int64_t>(*line_.batchCount - gang.done(), 0))
+                             : std::nullopt;
+        display.draw(gang.views(), chipsLeft, elapsedMs);
+    };
     while (gang.running()) {
         if (terminal)
-            display.draw(gang.views());
+            redraw();
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     gang.wait();
     std::signal(SIGINT, SIG_DFL);
     const std::vector<GangRun::SeatView> views = gang.views();
     if (terminal)
-        display.draw(views);
+        redraw();
     bool stoppedByItself = false;
     for (const GangRun::SeatView& view : views) {
         host_.printLine("Programmer " + view.programmer + ": " + std::to_string(view.passed + view.failed) +
