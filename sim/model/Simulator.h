@@ -66,6 +66,10 @@ public:
 
     void setPlugged(size_t index, bool plugged);
     bool isPlugged(size_t index) const;
+    // The first programmer's cable and faults.
+    void setPlugged(bool plugged) { setPlugged(0, plugged); }
+    bool isPlugged() const { return isPlugged(0); }
+    FaultPlan& faults() { return device(0).faults; }
     bool inBootloader();
     uint32_t bootloaderGeneration() const { return bootloaderGeneration_; }
 

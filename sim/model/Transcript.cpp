@@ -38,3 +38,10 @@ bool Transcript::at(size_t index, belcor_sim_event& event) const
     event = events_[index];
     return true;
 }
+
+belcor_sim_event Transcript::at(size_t index) const
+{
+    belcor_sim_event event{};
+    at(index, event);
+    return event;
+}

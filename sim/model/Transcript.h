@@ -21,6 +21,8 @@ public:
     size_t size() const;
     // False for an index past the end.
     bool at(size_t index, belcor_sim_event& event) const;
+    // A copy of one event; all zero past the end.
+    belcor_sim_event at(size_t index) const;
 
 private:
     mutable std::mutex mutex_;
