@@ -39,6 +39,7 @@
 #include "chips/ui/TForm3.h"
 #include "link/DeviceSession.h"
 #include "maint/SimulatorLibrary.h"
+#include "production/ui/ProductionMenu.h"
 #include "maint/ui/TForm6.h"
 #include "ops/SelectChip.h"
 
@@ -111,6 +112,8 @@ TForm1::TForm1(const std::string& settingsPath, const std::string& databasePath,
 
     connectHandlers();
     FormCreate();
+    productionMenu_ = new ProductionMenu(workbench_, host_, this);
+    menuBar()->insertMenu(ui.H1->menuAction(), productionMenu_);
 
     if (simulator_) {
         simulatorMenu_ = new SimulatorMenu(*simulator_, workbench_, this);
@@ -303,6 +306,8 @@ void TForm1::ApplyLanguage()
     form6_->ApplyLanguage(language);
     if (simulatorMenu_)
         simulatorMenu_->ApplyLanguage(language);
+    if (productionMenu_)
+        productionMenu_->ApplyLanguage(language);
 }
 
 void TForm1::setCaptions(int language)

@@ -12,6 +12,7 @@
 
 class DeviceWatcher;
 class QDialog;
+class ProductionMenu;
 class Settings;
 class SimulatorLibrary;
 class SimulatorMenu;
@@ -79,6 +80,7 @@ public:
     TForm3* Form3() const { return form3_; }
     TForm4* Form4() const { return form4_; }
     TForm6* Form6() const { return form6_; }
+    ProductionMenu* Production() const { return productionMenu_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -113,6 +115,7 @@ private:
     std::unique_ptr<Settings> settings_;
     SimulatorLibrary* simulator_;
     SimulatorMenu* simulatorMenu_ = nullptr;
+    ProductionMenu* productionMenu_ = nullptr;
     DeviceWatcher* deviceWatcher_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     TForm2* form2_ = nullptr;

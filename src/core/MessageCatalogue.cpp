@@ -165,6 +165,14 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "%1 records exported to %2"},
         {"缓冲区没有数据，无法创建任务。", "緩衝區沒有數據，無法創建任務。",
          "The buffer holds no data; a job needs an image."},
+        {"序列号规则（地址:字节数:格式:起始值[:步长]，格式为 le、be、bcd、dec、hex；留空则不写序列号）：", "序列號規則（地址:字節數:格式:起始值[:步長]，格式為 le、be、bcd、dec、hex；留空則不寫序列號）：",
+         "Serial-number rule (ADDRESS:WIDTH:FORM:FIRST[:STEP], FORM one of le, be, bcd, dec, hex; empty for none):"},
+        {"锁定任务？锁定后，打开任务期间不能更改芯片、映像、范围和选项。", "鎖定任務？鎖定後，打開任務期間不能更改芯片、映像、範圍和選項。",
+         "Lock the job? While a locked job is open, the chip, image, range and options cannot be changed."},
+        {"记录数据库", "記錄數據庫",
+         "Log database"},
+        {"已连接，所有记录已发送", "已連接，所有記錄已發送",
+         "Connected; every record stored"},
     }};
     return entries;
 }

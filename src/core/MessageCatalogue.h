@@ -103,6 +103,10 @@ enum class Msg {
     JobSaved,
     LogExported,
     NoImageLoaded,
+    SerialRulePrompt,
+    LockJobQuestion,
+    LogDatabaseLabel,
+    PostgresReachable,
     Count
 };
 

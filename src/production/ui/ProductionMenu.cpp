@@ -1,0 +1,282 @@
+#include "production/ui/ProductionMenu.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QWidget>
+#include <filesystem>
+#include <fstream>
+
+#include "buffers/BufferSet.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
+#include "production/CsvExport.h"
+#include "production/JobFile.h"
+#include "production/JobSetup.h"
+#include "production/ProductionText.h"
+
+namespace {
+
+QString qText(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+const std::vector<const char*>& ProductionMenu::lockedControls()
+{
+    // Chip lists, Detect and Search, the chip editor, Open, Fill, the hex
+    // views, the range and the Auto options.
+    static const std::vector<const char*> names = {
+        "ComboBox1", "ComboBox2", "ComboBox3", "BitBtn1", "BitBtn2", "ToolDevice", "N3", "ToolOpen", "O2",
+        "ToolFill", "Fill", "FlashEditor", "EepromEditor", "GroupBox4", "GroupBox2"};
+    return names;
+}
+
+ProductionMenu::ProductionMenu(Workbench& workbench, OperationHost& host, QWidget* window)
+    : QMenu(window), workbench_(workbench), host_(host), window_(window),
+      view_(new ProductionView(workbench, host, window))
+{
+    setObjectName("ProductionMenu");
+    saveJob_ = addAction(QString(), this, &ProductionMenu::SaveJobClick);
+    saveJob_->setObjectName("SaveJob");
+    openJob_ = addAction(QString(), this, &ProductionMenu::OpenJobClick);
+    openJob_->setObjectName("OpenJob");
+    closeJob_ = addAction(QString(), this, &ProductionMenu::CloseJobClick);
+    closeJob_->setObjectName("CloseJob");
+    addSeparator();
+    exportLog_ = addAction(QString(), this, &ProductionMenu::ExportLogClick);
+    exportLog_->setObjectName("ExportLog");
+    addSeparator();
+    productionView_ = addAction(QString(), this, &ProductionMenu::ProductionViewClick);
+    productionView_->setObjectName("ShowProductionView");
+    productionView_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    closeJob_->setEnabled(false);
+    for (const char* name : lockedControls()) {
+        if (QWidget* control = window_->findChild<QWidget*>(name))
+            control->installEventFilter(this);
+    }
+    ApplyLanguage(workbench_.languageIndex);
+}
+
+ProductionMenu::~ProductionMenu() = default;
+
+void ProductionMenu::ApplyLanguage(int language)
+{
+    baseTitle_ = window_->windowTitle();
+    setTitle(qText(MessageCatalogue::text(Msg::ProductionMenu, language)));
+    saveJob_->setText(qText(MessageCatalogue::text(Msg::SaveJobMenu, language)));
+    openJob_->setText(qText(MessageCatalogue::text(Msg::OpenJobMenu, language)));
+    closeJob_->setText(qText(MessageCatalogue::text(Msg::CloseJobMenu, language)));
+    exportLog_->setText(qText(MessageCatalogue::text(Msg::ExportLogMenu, language)));
+    productionView_->setText(qText(MessageCatalogue::text(Msg::ProductionViewMenu, language)));
+    view_->ApplyLanguage(language);
+    refreshTitle();
+}
+
+AutoOptions ProductionMenu::windowOptions() const
+{
+    const auto ticked = [this](const char* name) {
+        const QCheckBox* box = window_->findChild<QCheckBox*>(name);
+        return box == nullptr || box->isChecked();
+    };
+    return AutoOptions{ticked("CheckBox1"), ticked("CheckBox2"), ticked("CheckBox3")};
+}
+
+void ProductionMenu::SaveJobClick()
+{
+    const int language = workbench_.languageIndex;
+    if (workbench_.busy || view_->running()) {
+        host_.beep();
+        return;
+    }
+    if (workbench_.buffers.dataLength <= 0) {
+        host_.errorBox(MessageCatalogue::text(Msg::NoImageLoaded, language));
+        return;
+    }
+    const QString path = QFileDialog::getSaveFileName(window_, saveJob_->text(), QString(),
+                                                      qText(MessageCatalogue::text(Msg::JobFileFilter, language)));
+    if (path.isEmpty())
+        return;
+    bool accepted = false;
+    const QString rule = QInputDialog::getText(window_, saveJob_->text(),
+                                               qText(MessageCatalogue::text(Msg::SerialRulePrompt, language)),
+                                               QLineEdit::Normal, QString(), &accepted);
+    if (!accepted)
+        return;
+    std::optional<SerialRule> serial;
+    if (!rule.trimmed().isEmpty()) {
+        std::string error;
+        serial = ParseSerialRule(rule.trimmed().toStdString(), error);
+        if (!serial) {
+            host_.errorBox(error);
+            return;
+        }
+    }
+    const bool locked = host_.question(MessageCatalogue::text(Msg::LockJobQuestion, language));
+    QString jobPath = path;
+    if (!jobPath.endsWith(JobFile::Extension))
+        jobPath += JobFile::Extension;
+    saveJob(jobPath.toStdString(), serial, locked);
+}
+
+// The image is the buffer as the window holds it, written beside the job as
+// JOB.bin, so the job programs exactly what the window shows, edits included.
+bool ProductionMenu::saveJob(const std::string& path, const std::optional<SerialRule>& serial, bool locked)
+{
+    const BufferSet& buffers = workbench_.buffers;
+    const uint32_t offset = buffers.range.enabled ? static_cast<uint32_t>(buffers.range.start) : 0;
+    const std::string image = (std::filesystem::path(path).replace_extension(".bin")).string();
+    {
+        std::ofstream file(image, std::ios::binary | std::ios::trunc);
+        if (buffers.dataLength > static_cast<int32_t>(offset))
+            file.write(reinterpret_cast<const char*>(buffers.flash() + offset),
+                       buffers.dataLength - static_cast<int32_t>(offset));
+        if (!file) {
+            host_.errorBox(MessageCatalogue::text(Msg::FileWriteError, workbench_.languageIndex));
+            return false;
+        }
+    }
+    JobChoices choices;
+    choices.options = windowOptions();
+    choices.serial = serial;
+    choices.locked = locked;
+    std::string error;
+    const std::optional<ProductionJob> job = CreateJob(workbench_, path, image, choices, error);
+    if (!job || !(error = JobFile::write(path, *job)).empty()) {
+        host_.errorBox(error);
+        return false;
+    }
+    host_.insertLogLine(ProductionText(Msg::JobSaved, workbench_.languageIndex, {path}));
+    return true;
+}
+
+void ProductionMenu::OpenJobClick()
+{
+    if (workbench_.busy || view_->running()) {
+        host_.beep();
+        return;
+    }
+    const QString path = QFileDialog::getOpenFileName(
+        window_, openJob_->text(), QString(), qText(MessageCatalogue::text(Msg::JobFileFilter, workbench_.languageIndex)));
+    if (!path.isEmpty())
+        openJob(path.toStdString());
+}
+
+bool ProductionMenu::openJob(const std::string& path)
+{
+    const int language = workbench_.languageIndex;
+    closeJob();
+    const JobFileRead read = JobFile::read(path);
+    if (!read.job) {
+        host_.errorBox(ProductionText(Msg::JobFileUnusable, language, {path, read.error}));
+        return false;
+    }
+    if (const std::string refusal = ApplyJob(workbench_, host_, *read.job, path); !refusal.empty()) {
+        host_.errorBox(refusal);
+        return false;
+    }
+    job_ = OpenedJob{*read.job, path, read.sha256};
+    closeJob_->setEnabled(true);
+    applyLock();
+    refreshTitle();
+    view_->setJob(&*job_);
+    return true;
+}
+
+void ProductionMenu::CloseJobClick()
+{
+    if (view_->running()) {
+        host_.beep();
+        return;
+    }
+    closeJob();
+}
+
+void ProductionMenu::closeJob()
+{
+    job_.reset();
+    closeJob_->setEnabled(false);
+    applyLock();
+    refreshTitle();
+    view_->setJob(nullptr);
+}
+
+void ProductionMenu::ExportLogClick()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        window_, exportLog_->text(), QString(), qText(MessageCatalogue::text(Msg::CsvFileFilter, workbench_.languageIndex)));
+    if (!path.isEmpty())
+        exportLog(path.endsWith(".csv") ? path.toStdString() : path.toStdString() + ".csv");
+}
+
+bool ProductionMenu::exportLog(const std::string& path)
+{
+    std::string error;
+    const std::unique_ptr<SqliteLog> log = SqliteLog::open(view_->logPath(), error);
+    int64_t count = 0;
+    if (!log || !(error = ExportCsv(*log, LogFilter{job_ ? job_->job.name : std::string(), {}, 0}, path, count))
+                     .empty()) {
+        host_.errorBox(error);
+        return false;
+    }
+    host_.insertLogLine(ProductionText(Msg::LogExported, workbench_.languageIndex, {std::to_string(count), path}));
+    return true;
+}
+
+void ProductionMenu::ProductionViewClick()
+{
+    view_->show();
+    view_->raise();
+    view_->activateWindow();
+}
+
+// Each control gets back the state it had before the lock, so one that was
+// off for its own reasons stays off.
+void ProductionMenu::applyLock()
+{
+    const bool locked = job_ && job_->job.locked;
+    if (locked == !enabledBeforeLock_.empty())
+        return;
+    for (const char* name : lockedControls()) {
+        QWidget* control = window_->findChild<QWidget*>(name);
+        QAction* action = control ? nullptr : window_->findChild<QAction*>(name);
+        if (!control && !action)
+            continue;
+        if (locked)
+            enabledBeforeLock_[name] = control ? !control->testAttribute(Qt::WA_ForceDisabled) : action->isEnabled();
+        const bool enabled = !locked && enabledBeforeLock_[name];
+        if (control)
+            control->setEnabled(enabled);
+        else
+            action->setEnabled(enabled);
+    }
+    if (!locked)
+        enabledBeforeLock_.clear();
+}
+
+// Batch mode enables the tool bar again when it ends; a locked job's controls
+// stay off all the same.
+bool ProductionMenu::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::EnabledChange && job_ && job_->job.locked) {
+        auto* control = qobject_cast<QWidget*>(watched);
+        if (control && !control->testAttribute(Qt::WA_ForceDisabled))
+            control->setEnabled(false);
+    }
+    return QMenu::eventFilter(watched, event);
+}
+
+void ProductionMenu::refreshTitle()
+{
+    if (!job_) {
+        window_->setWindowTitle(baseTitle_);
+        return;
+    }
+    const Msg form = job_->job.locked ? Msg::JobLockedTitle : Msg::JobOpenTitle;
+    window_->setWindowTitle(qText(ProductionText(form, workbench_.languageIndex,
+                                                 {baseTitle_.toStdString(), job_->job.name})));
+}
