@@ -650,6 +650,12 @@ int CommandRunner::gangBatch(const ProductionJob& job, const std::string& jobHas
     }
     host_.printLine("Batch: " + std::to_string(gang.done()) + (gang.done() == 1 ? " chip" : " chips") + " done, " +
                     std::to_string(gang.failed()) + " failed");
+    // The job's counters average each programmer's own cycle; the station
+    // as a whole does the chips of all its programmers in that time.
+    const double hours = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() / 3600.0;
+    if (gang.done() > 0 && hours > 0)
+        host_.printLine("Station: " + std::to_string(static_cast<int64_t>(double(gang.done()) / hours)) +
+                        " chips/h on " + std::to_string(programmers.size()) + " programmers");
     host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
     reportForwarding(log);
     const bool countReached = !line_.batchCount || gang.done() >= static_cast<int64_t>(*line_.batchCount);

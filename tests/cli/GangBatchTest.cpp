@@ -55,6 +55,7 @@ TEST_F(GangBatch, FortyChipsOverFourProgrammers)
     EXPECT_EQ(CountLines(result.out, "] chip pass, serial "), 40) << result.out;
     EXPECT_EQ(CountLines(result.out, "Programmer BU2SIM000000"), 4) << result.out;
     EXPECT_TRUE(Contains(result.out, "Batch: 40 chips done, 0 failed")) << result.out;
+    EXPECT_TRUE(Contains(result.out, " chips/h on 4 programmers\n")) << result.out;
     EXPECT_TRUE(Contains(result.out, "Job j: 40 passed, 0 failed")) << result.out;
 }
 
