@@ -1,4 +1,5 @@
-// The belcor_sim_* control and observation interface.
+// The belcor_sim_* control and observation interface. Calls that name no
+// programmer act on the first one.
 #include "frontend/SimulatorInstance.h"
 
 #include "model/Scenario.h"
@@ -12,80 +13,158 @@
 #define BELCOR_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
+std::mutex lastErrorMutex;
 std::string lastError;
-
-Chip* seatedChip()
-{
-    Simulator& sim = simulator();
-    sim.update();
-    return sim.programmer().chip();
-}
 
 bool spanInside(const Chip* chip, uint32_t address, uint32_t length)
 {
     return chip && address <= chip->spec().size && length <= chip->spec().size - address;
 }
+
+// Runs `body` on programmer `number` with its device locked and its feeder
+// brought up to date; `failure` when there is no such programmer.
+template <typename Result, typename Body>
+Result onProgrammer(int number, Result failure, Body&& body) noexcept
+{
+    return callSafely(failure, [&]() -> Result {
+        const auto world = shareWorld();
+        Simulator& sim = simulator();
+        const int index = sim.programmerIndex(number);
+        if (index < 0)
+            return failure;
+        SimDevice& device = sim.device(size_t(index));
+        const std::lock_guard lock(device.mutex);
+        sim.updateDevice(device);
+        return body(device);
+    });
+}
+
+template <typename Body>
+void onProgrammer(int number, Body&& body) noexcept
+{
+    onProgrammer(number, 0, [&](SimDevice& device) {
+        body(device);
+        return 0;
+    });
+}
 }
 
 BELCOR_EXPORT void belcor_sim_reset(void)
 {
-    callSafely([] { simulator().reset(); });
+    callSafely([] {
+        const auto world = holdWorld();
+        simulator().reset();
+    });
+}
+
+BELCOR_EXPORT int belcor_sim_programmer_count(void)
+{
+    return callSafely(0, [] {
+        const auto world = shareWorld();
+        int count = 0;
+        while (simulator().programmerIndex(count + 1) >= 0)
+            ++count;
+        return count;
+    });
+}
+
+BELCOR_EXPORT void belcor_sim_set_plugged_at(int programmer, int plugged)
+{
+    callSafely([=] {
+        const auto world = shareWorld();
+        const int index = simulator().programmerIndex(programmer);
+        if (index >= 0)
+            simulator().setPlugged(size_t(index), plugged != 0);
+    });
 }
 
 BELCOR_EXPORT void belcor_sim_set_plugged(int plugged)
 {
-    callSafely([=] { simulator().setPlugged(plugged != 0); });
+    belcor_sim_set_plugged_at(1, plugged);
+}
+
+BELCOR_EXPORT int belcor_sim_is_plugged_at(int programmer)
+{
+    return callSafely(0, [=] {
+        const auto world = shareWorld();
+        const int index = simulator().programmerIndex(programmer);
+        return index >= 0 && simulator().isPlugged(size_t(index)) ? 1 : 0;
+    });
 }
 
 BELCOR_EXPORT int belcor_sim_is_plugged(void)
 {
-    return simulator().isPlugged() ? 1 : 0;
+    return belcor_sim_is_plugged_at(1);
 }
 
 BELCOR_EXPORT int belcor_sim_add_device(int kind)
 {
-    return callSafely(-1, [=] { return simulator().addDevice(kind); });
+    return callSafely(-1, [=] {
+        const auto world = holdWorld();
+        return kind == Simulator::kProgrammer ? -1 : simulator().addDevice(kind);
+    });
 }
 
 BELCOR_EXPORT int belcor_sim_device_was_opened(int index)
 {
-    Simulator& sim = simulator();
-    return index >= 0 && size_t(index) < sim.deviceCount() && sim.device(size_t(index)).wasOpened;
+    return callSafely(0, [=] {
+        const auto world = shareWorld();
+        Simulator& sim = simulator();
+        return index >= 0 && size_t(index) < sim.deviceCount() && sim.device(size_t(index)).wasOpened ? 1 : 0;
+    });
 }
 
 BELCOR_EXPORT int belcor_sim_device_was_claimed(int index)
 {
-    Simulator& sim = simulator();
-    return index >= 0 && size_t(index) < sim.deviceCount() && sim.device(size_t(index)).wasClaimed;
+    return callSafely(0, [=] {
+        const auto world = shareWorld();
+        Simulator& sim = simulator();
+        return index >= 0 && size_t(index) < sim.deviceCount() && sim.device(size_t(index)).wasClaimed ? 1 : 0;
+    });
 }
 
-BELCOR_EXPORT int belcor_sim_seat_chip(const struct belcor_sim_chip* chip)
+BELCOR_EXPORT int belcor_sim_seat_chip_at(int programmer, const struct belcor_sim_chip* chip)
 {
-    return callSafely(-1, [=] {
+    return onProgrammer(programmer, -1, [=](SimDevice& device) {
         if (!chip)
             return -1;
         std::unique_ptr<Chip> seated = Chip::create(ChipSpec{chip->chip_class, chip->jedec_id, chip->size, chip->page_size});
         if (!seated)
             return -1;
-        simulator().programmer().seatChip(std::move(seated));
+        device.programmer->seatChip(std::move(seated));
         return 0;
     });
 }
 
+BELCOR_EXPORT int belcor_sim_seat_chip(const struct belcor_sim_chip* chip)
+{
+    return belcor_sim_seat_chip_at(1, chip);
+}
+
+BELCOR_EXPORT void belcor_sim_remove_chip_at(int programmer)
+{
+    onProgrammer(programmer, [](SimDevice& device) { device.programmer->removeChip(); });
+}
+
 BELCOR_EXPORT void belcor_sim_remove_chip(void)
 {
-    callSafely([] { simulator().programmer().removeChip(); });
+    belcor_sim_remove_chip_at(1);
+}
+
+BELCOR_EXPORT int belcor_sim_chip_is_seated_at(int programmer)
+{
+    return onProgrammer(programmer, 0, [](SimDevice& device) { return device.programmer->chip() ? 1 : 0; });
 }
 
 BELCOR_EXPORT int belcor_sim_chip_is_seated(void)
 {
-    return callSafely(0, [] { return seatedChip() ? 1 : 0; });
+    return belcor_sim_chip_is_seated_at(1);
 }
 
-BELCOR_EXPORT int belcor_sim_chip_write(uint32_t address, const uint8_t* data, uint32_t length)
+BELCOR_EXPORT int belcor_sim_chip_write_at(int programmer, uint32_t address, const uint8_t* data, uint32_t length)
 {
-    return callSafely(-1, [=] {
-        Chip* chip = seatedChip();
+    return onProgrammer(programmer, -1, [=](SimDevice& device) {
+        Chip* chip = device.programmer->chip();
         if (!spanInside(chip, address, length) || (length && !data))
             return -1;
         std::copy(data, data + length, chip->cells() + address);
@@ -93,10 +172,15 @@ BELCOR_EXPORT int belcor_sim_chip_write(uint32_t address, const uint8_t* data, u
     });
 }
 
-BELCOR_EXPORT int belcor_sim_chip_read(uint32_t address, uint8_t* data, uint32_t length)
+BELCOR_EXPORT int belcor_sim_chip_write(uint32_t address, const uint8_t* data, uint32_t length)
 {
-    return callSafely(-1, [=] {
-        const Chip* chip = seatedChip();
+    return belcor_sim_chip_write_at(1, address, data, length);
+}
+
+BELCOR_EXPORT int belcor_sim_chip_read_at(int programmer, uint32_t address, uint8_t* data, uint32_t length)
+{
+    return onProgrammer(programmer, -1, [=](SimDevice& device) {
+        const Chip* chip = device.programmer->chip();
         if (!spanInside(chip, address, length) || (length && !data))
             return -1;
         std::copy(chip->cells() + address, chip->cells() + address + length, data);
@@ -104,9 +188,19 @@ BELCOR_EXPORT int belcor_sim_chip_read(uint32_t address, uint8_t* data, uint32_t
     });
 }
 
+BELCOR_EXPORT int belcor_sim_chip_read(uint32_t address, uint8_t* data, uint32_t length)
+{
+    return belcor_sim_chip_read_at(1, address, data, length);
+}
+
+BELCOR_EXPORT void belcor_sim_set_erase_time_ms_at(int programmer, uint32_t milliseconds)
+{
+    onProgrammer(programmer, [=](SimDevice& device) { device.programmer->setEraseTimeMs(milliseconds); });
+}
+
 BELCOR_EXPORT void belcor_sim_set_erase_time_ms(uint32_t milliseconds)
 {
-    simulator().programmer().setEraseTimeMs(milliseconds);
+    belcor_sim_set_erase_time_ms_at(1, milliseconds);
 }
 
 BELCOR_EXPORT int belcor_sim_chip_set_status(uint8_t value)
@@ -128,53 +222,83 @@ BELCOR_EXPORT uint64_t belcor_sim_now_ms(void)
 BELCOR_EXPORT void belcor_sim_advance_ms(uint32_t milliseconds)
 {
     callSafely([=] {
+        const auto world = shareWorld();
         simulator().clock().advance(milliseconds);
         simulator().update();
     });
 }
 
+BELCOR_EXPORT void belcor_sim_set_transfer_rate_at(int programmer, uint32_t bytes_per_ms)
+{
+    onProgrammer(programmer, [=](SimDevice& device) { device.throttle.setRate(bytes_per_ms); });
+}
+
 BELCOR_EXPORT void belcor_sim_set_transfer_rate(uint32_t bytes_per_ms)
 {
-    simulator().throttle().setRate(bytes_per_ms);
+    belcor_sim_set_transfer_rate_at(1, bytes_per_ms);
+}
+
+BELCOR_EXPORT void belcor_sim_inject_fault_at(int programmer, int fault, uint32_t after)
+{
+    onProgrammer(programmer, [=](SimDevice& device) {
+        FaultPlan& faults = device.faults;
+        switch (fault) {
+        case BELCOR_SIM_LOSE_REPLY:
+            faults.loseReplyAfter(after);
+            break;
+        case BELCOR_SIM_UNPLUG:
+            faults.unplugAfter(after);
+            break;
+        case BELCOR_SIM_STUCK_BIT:
+            faults.setStuckBit(after);
+            break;
+        case BELCOR_SIM_FLIP_READ_BIT:
+            faults.setFlippedReadBit(after);
+            break;
+        default:
+            break;
+        }
+    });
 }
 
 BELCOR_EXPORT void belcor_sim_inject_fault(int fault, uint32_t after)
 {
-    FaultPlan& faults = simulator().faults();
-    switch (fault) {
-    case BELCOR_SIM_LOSE_REPLY:
-        faults.loseReplyAfter(after);
-        break;
-    case BELCOR_SIM_UNPLUG:
-        faults.unplugAfter(after);
-        break;
-    case BELCOR_SIM_STUCK_BIT:
-        faults.setStuckBit(after);
-        break;
-    case BELCOR_SIM_FLIP_READ_BIT:
-        faults.setFlippedReadBit(after);
-        break;
-    default:
-        break;
-    }
+    belcor_sim_inject_fault_at(1, fault, after);
 }
 
 BELCOR_EXPORT void belcor_sim_clear_faults(void)
 {
-    simulator().faults().clear();
+    callSafely([] {
+        const auto world = shareWorld();
+        Simulator& sim = simulator();
+        for (size_t index = 0; index < sim.deviceCount(); ++index) {
+            SimDevice& device = sim.device(index);
+            const std::lock_guard lock(device.mutex);
+            device.faults.clear();
+        }
+    });
+}
+
+BELCOR_EXPORT void belcor_sim_set_feeder_at(int programmer, int enabled, uint32_t pause_ms)
+{
+    onProgrammer(programmer, [=](SimDevice& device) {
+        device.feeder.setEnabled(enabled != 0, pause_ms, simulator().clock().nowMs());
+    });
 }
 
 BELCOR_EXPORT void belcor_sim_set_feeder(int enabled, uint32_t pause_ms)
 {
-    simulator().feeder().setEnabled(enabled != 0, pause_ms, simulator().clock().nowMs());
+    belcor_sim_set_feeder_at(1, enabled, pause_ms);
+}
+
+BELCOR_EXPORT uint32_t belcor_sim_feeder_done_count_at(int programmer)
+{
+    return onProgrammer(programmer, 0u, [](SimDevice& device) { return device.feeder.doneCount(); });
 }
 
 BELCOR_EXPORT uint32_t belcor_sim_feeder_done_count(void)
 {
-    return callSafely(0u, [] {
-        simulator().update();
-        return simulator().feeder().doneCount();
-    });
+    return belcor_sim_feeder_done_count_at(1);
 }
 
 BELCOR_EXPORT size_t belcor_sim_transcript_size(void)
@@ -184,11 +308,7 @@ BELCOR_EXPORT size_t belcor_sim_transcript_size(void)
 
 BELCOR_EXPORT int belcor_sim_transcript_get(size_t index, struct belcor_sim_event* event)
 {
-    const Transcript& transcript = simulator().transcript();
-    if (!event || index >= transcript.size())
-        return -1;
-    *event = transcript.at(index);
-    return 0;
+    return event && simulator().transcript().at(index, *event) ? 0 : -1;
 }
 
 BELCOR_EXPORT void belcor_sim_transcript_clear(void)
@@ -217,14 +337,20 @@ BELCOR_EXPORT void belcor_sim_set_hotplug_callback(belcor_sim_hotplug_callback c
     simulator().setHotplugCallback(callback, context);
 }
 
-BELCOR_EXPORT void belcor_sim_set_versions(const char* hardware, const char* firmware, const char* serial)
+BELCOR_EXPORT void belcor_sim_set_versions_at(int programmer, const char* hardware, const char* firmware,
+                                              const char* serial)
 {
-    callSafely([=] {
-        ProgrammerVersions& versions = simulator().programmer().versions();
+    onProgrammer(programmer, [=](SimDevice& device) {
+        ProgrammerVersions& versions = device.programmer->versions();
         versions.hardware = hardware ? hardware : "";
         versions.firmware = firmware ? firmware : "";
         versions.serial = serial ? serial : "";
     });
+}
+
+BELCOR_EXPORT void belcor_sim_set_versions(const char* hardware, const char* firmware, const char* serial)
+{
+    belcor_sim_set_versions_at(1, hardware, firmware, serial);
 }
 
 BELCOR_EXPORT void belcor_sim_set_bootloader(uint32_t start_address, uint16_t page_size)
@@ -248,6 +374,7 @@ BELCOR_EXPORT int belcor_sim_in_bootloader(void)
 BELCOR_EXPORT int belcor_sim_load_scenario(const char* path)
 {
     return callSafely(-1, [=] {
+        const std::lock_guard errorLock(lastErrorMutex);
         if (!path) {
             lastError = "no scenario path";
             return -1;
@@ -255,6 +382,7 @@ BELCOR_EXPORT int belcor_sim_load_scenario(const char* path)
         Scenario scenario = Scenario::defaultScene();
         if (*path && !scenario.load(path, lastError))
             return -1;
+        const auto world = holdWorld();
         scenario.apply(simulator());
         lastError.clear();
         return 0;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <unordered_set>
 
 #define BELCOR_EXPORT extern "C" __attribute__((visibility("default")))
@@ -24,6 +25,14 @@ namespace {
 constexpr int kStandardDeviceIn = 0x80;
 constexpr int kGetDescriptor = 6;
 
+// Guards the bus list and the set of open handles: discovery, open and close
+// take it, transfers only look their handle up under it.
+std::mutex& busMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 UsbBus& usbBus()
 {
     static UsbBus bus;
@@ -36,7 +45,8 @@ std::unordered_set<usb_dev_handle*>& openHandles()
     return handles;
 }
 
-char lastError[128] = "No error";
+// Each thread reads the reason of its own last failure.
+thread_local char lastError[128] = "No error";
 
 int fail(int code)
 {
@@ -49,11 +59,14 @@ int fail(int code)
 SimDevice* deviceOf(usb_dev_handle* handle, int& error)
 {
     Simulator& sim = simulator();
-    if (!openHandles().count(handle)) {
-        error = fail(-EINVAL);
-        return nullptr;
+    {
+        const std::lock_guard lock(busMutex());
+        if (!openHandles().count(handle)) {
+            error = fail(-EINVAL);
+            return nullptr;
+        }
     }
-    sim.update();
+    sim.updateBus();
     if (handle->epoch != sim.epoch() || handle->index >= sim.deviceCount()) {
         error = fail(-ENODEV);
         return nullptr;
@@ -83,6 +96,7 @@ BELCOR_EXPORT void usb_set_debug(int)
 BELCOR_EXPORT int usb_find_busses(void)
 {
     return callSafely(0, [] {
+        const std::lock_guard lock(busMutex());
         const bool first = usb_busses == nullptr;
         usb_busses = usbBus().bus();
         return first ? 1 : 0;
@@ -92,8 +106,10 @@ BELCOR_EXPORT int usb_find_busses(void)
 BELCOR_EXPORT int usb_find_devices(void)
 {
     return callSafely(0, [] {
+        const auto world = shareWorld();
+        const std::lock_guard lock(busMutex());
         Simulator& sim = simulator();
-        sim.update();
+        sim.updateBus();
         return usbBus().refresh(sim);
     });
 }
@@ -106,8 +122,10 @@ BELCOR_EXPORT struct usb_bus* usb_get_busses(void)
 BELCOR_EXPORT usb_dev_handle* usb_open(struct usb_device* dev)
 {
     return callSafely<usb_dev_handle*>(nullptr, [dev]() -> usb_dev_handle* {
+        const auto world = shareWorld();
+        const std::lock_guard lock(busMutex());
         Simulator& sim = simulator();
-        sim.update();
+        sim.updateBus();
         const int index = usbBus().indexOf(dev);
         if (index < 0 || size_t(index) >= sim.deviceCount() || !sim.device(size_t(index)).present) {
             fail(-ENODEV);
@@ -123,8 +141,12 @@ BELCOR_EXPORT usb_dev_handle* usb_open(struct usb_device* dev)
 BELCOR_EXPORT int usb_close(usb_dev_handle* dev)
 {
     return callSafely(-EINVAL, [dev] {
-        if (!openHandles().erase(dev))
-            return fail(-EINVAL);
+        const auto world = shareWorld();
+        {
+            const std::lock_guard lock(busMutex());
+            if (!openHandles().erase(dev))
+                return fail(-EINVAL);
+        }
         Simulator& sim = simulator();
         if (dev->epoch == sim.epoch())
             sim.noteClose(dev->index);
@@ -136,12 +158,14 @@ BELCOR_EXPORT int usb_close(usb_dev_handle* dev)
 BELCOR_EXPORT int usb_claim_interface(usb_dev_handle* dev, int interface)
 {
     return callSafely(-EINVAL, [=] {
+        const auto world = shareWorld();
         int error = 0;
         SimDevice* device = deviceOf(dev, error);
         if (!device)
             return error;
         if (interface != UsbBus::kInterfaceNumber)
             return fail(-ENOENT);
+        const std::lock_guard lock(busMutex());
         // usbfs gives an interface to one open file at a time.
         for (const usb_dev_handle* other : openHandles()) {
             if (other != dev && other->claimed && other->index == dev->index && other->epoch == dev->epoch &&
@@ -157,9 +181,11 @@ BELCOR_EXPORT int usb_claim_interface(usb_dev_handle* dev, int interface)
 BELCOR_EXPORT int usb_release_interface(usb_dev_handle* dev, int interface)
 {
     return callSafely(-EINVAL, [=] {
+        const auto world = shareWorld();
         int error = 0;
         if (!deviceOf(dev, error))
             return error;
+        const std::lock_guard lock(busMutex());
         // As usbfs answers: no such interface, or one this handle never claimed.
         if (interface != UsbBus::kInterfaceNumber)
             return fail(-ENOENT);
@@ -173,6 +199,7 @@ BELCOR_EXPORT int usb_release_interface(usb_dev_handle* dev, int interface)
 BELCOR_EXPORT int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int)
 {
     return callSafely(-EIO, [=] {
+        const auto world = shareWorld();
         int error = 0;
         if (!deviceOf(dev, error))
             return error;
@@ -186,6 +213,7 @@ BELCOR_EXPORT int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes,
 BELCOR_EXPORT int usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int)
 {
     return callSafely(-EIO, [=] {
+        const auto world = shareWorld();
         int error = 0;
         if (!deviceOf(dev, error))
             return error;
@@ -198,9 +226,12 @@ BELCOR_EXPORT int usb_control_msg(usb_dev_handle* dev, int requesttype, int requ
                                   char* bytes, int size, int)
 {
     return callSafely(-EIO, [=] {
+        const auto world = shareWorld();
         int error = 0;
-        if (!deviceOf(dev, error))
+        SimDevice* device = deviceOf(dev, error);
+        if (!device)
             return error;
+        const std::lock_guard lock(device->mutex);
         if (requesttype != kStandardDeviceIn || request != kGetDescriptor || size < 0)
             return fail(-EPIPE);
         const int result = usbBus().describe(simulator(), dev->index, value, index, reinterpret_cast<uint8_t*>(bytes), size);
@@ -216,6 +247,7 @@ BELCOR_EXPORT char* usb_strerror(void)
 BELCOR_EXPORT struct usb_device* usb_device(usb_dev_handle* dev)
 {
     return callSafely<struct usb_device*>(nullptr, [dev]() -> struct usb_device* {
+        const std::lock_guard lock(busMutex());
         return openHandles().count(dev) ? usbBus().deviceAt(dev->index) : nullptr;
     });
 }

@@ -3,8 +3,14 @@
  * libbelcor_sim.so exports the libusb-0.1 and hidapi entry points that the
  * application binds at run time, plus these belcor_sim_* functions, with which
  * tests, benchmarks and the application's simulation mode set up a scenario and
- * read back what the programmer's firmware received. All functions are safe to
- * call at any time from the thread that uses the library; none throws. */
+ * read back what the programmer's firmware received. None throws.
+ *
+ * Several programmers: a scene may hold a gang of them (scenario directive
+ * "programmers N"), numbered 1..N in bus order, each with its own socket, chip,
+ * feeder, faults and transfer pace. The *_at calls address programmer `programmer`;
+ * the calls without it act on programmer 1. Threads: transfers on different
+ * programmers' handles run in parallel, and any call may come from any thread;
+ * a reset or a scenario load waits for transfers under way to finish. */
 #ifndef BELCOR_SIM_H
 #define BELCOR_SIM_H
 
@@ -25,10 +31,15 @@ extern "C" {
  * no extra devices, empty transcript, simulated clock at 0, feeder off. */
 void belcor_sim_reset(void);
 
-/* Plug or unplug the programmer (the first one on the bus). Raises the hot-plug
- * callback when the state changes. */
+/* Programmers on the bus: the first, a gang's others and second programmers. */
+int belcor_sim_programmer_count(void);
+
+/* Plug or unplug a programmer. Raises the hot-plug callback when the state
+ * changes. */
 void belcor_sim_set_plugged(int plugged);
 int belcor_sim_is_plugged(void);
+void belcor_sim_set_plugged_at(int programmer, int plugged);
+int belcor_sim_is_plugged_at(int programmer);
 
 /* Further devices on the bus, appended after the programmer in bus order. */
 enum belcor_sim_device_kind {
@@ -43,7 +54,7 @@ int belcor_sim_add_device(int kind);
 int belcor_sim_device_was_opened(int index);
 int belcor_sim_device_was_claimed(int index);
 
-/* Socket of the programmer (device 0). */
+/* Socket of a programmer. */
 struct belcor_sim_chip {
     int chip_class;      /* 0 25-series, 1 24-series, 2 93-series, 3 95-series, 4 AVR */
     uint32_t jedec_id;   /* class 0: 0x00MMTTCC answered to Identify; class 4: signature */
@@ -58,6 +69,11 @@ int belcor_sim_chip_is_seated(void);
  * count of bytes moved, or -1 when no chip is seated or the span is outside it. */
 int belcor_sim_chip_write(uint32_t address, const uint8_t* data, uint32_t length);
 int belcor_sim_chip_read(uint32_t address, uint8_t* data, uint32_t length);
+int belcor_sim_seat_chip_at(int programmer, const struct belcor_sim_chip* chip);
+void belcor_sim_remove_chip_at(int programmer);
+int belcor_sim_chip_is_seated_at(int programmer);
+int belcor_sim_chip_write_at(int programmer, uint32_t address, const uint8_t* data, uint32_t length);
+int belcor_sim_chip_read_at(int programmer, uint32_t address, uint8_t* data, uint32_t length);
 
 /* Status register bits 2-7 of a seated class 0 chip (block protection BP0-BP2
  * in bits 2-4, top/bottom in bit 5), as an earlier tool may have left them.
@@ -67,6 +83,7 @@ int belcor_sim_chip_set_status(uint8_t value);
 /* Time a class 0 chip erase keeps the chip busy, in simulated milliseconds
  * (default 2000). 0xFFFFFFFF = the erase never finishes. */
 void belcor_sim_set_erase_time_ms(uint32_t milliseconds);
+void belcor_sim_set_erase_time_ms_at(int programmer, uint32_t milliseconds);
 
 /* Simulated time runs with the wall clock; tests whose host does not really
  * sleep move it on by hand. */
@@ -78,6 +95,7 @@ uint64_t belcor_sim_now_ms(void);
 /* Real time each bulk data transfer of `bytes_per_ms` bytes takes (0 = instant,
  * the default), so that the demo shows a plausible transfer rate. */
 void belcor_sim_set_transfer_rate(uint32_t bytes_per_ms);
+void belcor_sim_set_transfer_rate_at(int programmer, uint32_t bytes_per_ms);
 
 /* Faults, each armed once; `after` counts events of the fault's kind from now
  * (0 = the next one). */
@@ -88,6 +106,8 @@ enum belcor_sim_fault {
     BELCOR_SIM_FLIP_READ_BIT = 4     /* bit 0 of the byte at address `after` reads flipped */
 };
 void belcor_sim_inject_fault(int fault, uint32_t after);
+void belcor_sim_inject_fault_at(int programmer, int fault, uint32_t after);
+/* Clears the faults of every programmer. */
 void belcor_sim_clear_faults(void);
 
 /* Automatic feeder for batch rehearsal: once a chip that has been written is
@@ -96,6 +116,8 @@ void belcor_sim_clear_faults(void);
 void belcor_sim_set_feeder(int enabled, uint32_t pause_ms);
 /* Chips the feeder has finished (written, then taken out). */
 uint32_t belcor_sim_feeder_done_count(void);
+void belcor_sim_set_feeder_at(int programmer, int enabled, uint32_t pause_ms);
+uint32_t belcor_sim_feeder_done_count_at(int programmer);
 
 /* Transcript of everything the firmware received or sent. */
 enum belcor_sim_event_kind {
@@ -130,13 +152,15 @@ void belcor_sim_set_transcript_enabled(int enabled);
 size_t belcor_sim_protocol_error_count(void);
 const char* belcor_sim_protocol_error(size_t index);
 
-/* Called (on the caller's thread, from inside a belcor_sim_* or library call)
+/* Called (on the caller's thread, at the end of a belcor_sim_* or library call,
+ * with no lock of the simulator held, so the callback may call the library)
  * whenever a device arrives or leaves, like a udev event. */
 typedef void (*belcor_sim_hotplug_callback)(void* context);
 void belcor_sim_set_hotplug_callback(belcor_sim_hotplug_callback callback, void* context);
 
 /* Hardware information the programmer reports. */
 void belcor_sim_set_versions(const char* hardware, const char* firmware, const char* serial);
+void belcor_sim_set_versions_at(int programmer, const char* hardware, const char* firmware, const char* serial);
 /* Boot loader: page size and start address it reports, and the image received
  * by the last completed upgrade (length 0 before any). */
 void belcor_sim_set_bootloader(uint32_t start_address, uint16_t page_size);

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <deque>
+#include <mutex>
 #include <string>
-#include <vector>
 
 // Protocol mistakes seen by the simulated firmware. Each is kept for the tests
 // and printed on stderr at once, so that a mistake is loud even in the demo.
+// Programmers on several threads record into one log; a message once recorded
+// stays where it is until the log is cleared.
 class ProtocolLog {
 public:
     void record(const std::string& message);
@@ -13,5 +16,6 @@ public:
     const std::string& at(size_t index) const;
 
 private:
-    std::vector<std::string> messages_;
+    mutable std::mutex mutex_;
+    std::deque<std::string> messages_;
 };

@@ -27,6 +27,9 @@ bool parseNumber(const std::string& text, uint64_t limit, uint64_t& value)
     }
 }
 
+// A gang leaves room on the simulated bus for the odd extra device.
+constexpr uint32_t kMaxProgrammers = 32;
+
 bool parseNumber32(const std::string& text, uint32_t& value)
 {
     uint64_t wide = 0;
@@ -202,6 +205,15 @@ bool Scenario::parseLine(const std::vector<std::string>& words, const std::strin
         bootloader_ = std::make_pair(start, uint16_t(page));
         return true;
     }
+    if (directive == "programmers") {
+        uint32_t count = 0;
+        if (arguments != 1 || !parseNumber32(words[1], count) || count < 1 || count > kMaxProgrammers) {
+            reason = "expected \"programmers N\" with N from 1 to " + std::to_string(kMaxProgrammers);
+            return false;
+        }
+        programmers_ = count;
+        return true;
+    }
     if (directive == "device") {
         static const std::pair<const char*, int> kinds[] = {
             {"second_programmer", BELCOR_SIM_SECOND_PROGRAMMER},
@@ -277,10 +289,9 @@ void Scenario::fillPattern(uint8_t* cells, uint32_t size)
     }
 }
 
-void Scenario::apply(Simulator& simulator) const
+void Scenario::setUp(SimDevice& device, const SimClock& clock) const
 {
-    simulator.reset(true);
-    Programmer& programmer = simulator.programmer();
+    Programmer& programmer = *device.programmer;
     if (chip_) {
         std::unique_ptr<Chip> chip = Chip::create(*chip_);
         uint8_t* cells = chip->cells();
@@ -299,14 +310,23 @@ void Scenario::apply(Simulator& simulator) const
     }
     if (eraseTimeMs_)
         programmer.setEraseTimeMs(*eraseTimeMs_);
-    simulator.throttle().setRate(transferRate_);
-    simulator.feeder().setEnabled(feederOn_, feederPauseMs_, simulator.clock().nowMs());
+    device.throttle.setRate(transferRate_);
+    device.feeder.setEnabled(feederOn_, feederPauseMs_, clock.nowMs());
+}
+
+void Scenario::apply(Simulator& simulator) const
+{
+    simulator.reset(true);
+    for (uint32_t number = 2; number <= programmers_; ++number)
+        simulator.addDevice(Simulator::kProgrammer);
+    for (uint32_t number = 1; number <= programmers_; ++number)
+        setUp(simulator.device(size_t(simulator.programmerIndex(int(number)))), simulator.clock());
     if (versions_)
-        programmer.versions() = ProgrammerVersions{(*versions_)[0], (*versions_)[1], (*versions_)[2]};
+        simulator.programmer().versions() = ProgrammerVersions{(*versions_)[0], (*versions_)[1], (*versions_)[2]};
     if (bootloader_)
         simulator.bootloader().setGeometry(bootloader_->first, bootloader_->second);
     for (int kind : devices_)
         simulator.addDevice(kind);
     if (unplugged_)
-        simulator.setPlugged(false);
+        simulator.setPlugged(0, false);
 }

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+class SimClock;
 class Simulator;
+struct SimDevice;
 
 // A scenario file: one directive per line, '#' starts a comment.
 //   chip class=0 id=0xEF4017 size=8388608 page=256
@@ -18,6 +20,8 @@ class Simulator;
 //   feeder on 2000 | feeder off
 //   versions H2.0 V3.10 BU2SIM0000001
 //   bootloader 0x08003000 1024
+//   programmers 4               (a gang: each with the scene's chip, contents,
+//                                timings and feeder; serials BU2SIM0000001 up)
 //   device second_programmer | lookalike | winusb1 | cjk_product
 //   unplugged
 // The "pattern" contents label every 16-byte row with its address in hex
@@ -43,6 +47,7 @@ public:
 private:
     bool parseLine(const std::vector<std::string>& words, const std::string& origin, std::string& reason);
     bool readImage(const std::string& path, const std::string& origin, std::string& reason);
+    void setUp(SimDevice& device, const SimClock& clock) const;
 
     std::optional<ChipSpec> chip_;
     Contents contents_ = Contents::Blank;
@@ -55,6 +60,7 @@ private:
     uint32_t feederPauseMs_ = 0;
     std::optional<std::vector<std::string>> versions_;
     std::optional<std::pair<uint32_t, uint16_t>> bootloader_;
+    uint32_t programmers_ = 1;
     std::vector<int> devices_;
     bool unplugged_ = false;
 };

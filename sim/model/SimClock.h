@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 
@@ -16,5 +17,5 @@ public:
 
 private:
     std::chrono::steady_clock::time_point start_;
-    uint64_t offset_ = 0;
+    std::atomic<uint64_t> offset_{0};
 };

@@ -9,6 +9,12 @@ std::u16string widen(const char* text)
 {
     return std::u16string(text, text + std::char_traits<char>::length(text));
 }
+
+std::string serialOf(size_t position)
+{
+    const std::string digits = std::to_string(position);
+    return "BU2SIM" + std::string(7 - std::min<size_t>(digits.size(), 7), '0') + digits;
+}
 }
 
 Simulator::Simulator()
@@ -23,23 +29,39 @@ void Simulator::reset(bool keepCallback)
     log_.clear();
     transcript_.clear();
     transcript_.setDataEnabled(true);
-    faults_.clear();
-    feeder_.reset();
-    throttle_.setRate(0);
     bootloader_.reset();
-    devices_.clear();
-    devices_.push_back(makeDevice(0));
-    plugged_ = true;
+    for (size_t index = 0; index < deviceCount(); ++index)
+        devices_[index].reset();
+    deviceCount_.store(0, std::memory_order_release);
+    devices_[0] = makeDevice(kProgrammer);
+    deviceCount_.store(1, std::memory_order_release);
     upgrade_ = Upgrade::None;
     ++bootloaderGeneration_;
+    pendingNotifications_ = 0;
     if (!keepCallback)
         setHotplugCallback(nullptr, nullptr);
 }
 
 void Simulator::setHotplugCallback(HotplugCallback callback, void* context)
 {
+    const std::lock_guard lock(callbackMutex_);
     callback_ = callback;
     callbackContext_ = context;
+}
+
+void Simulator::deliverNotifications()
+{
+    for (uint32_t count = pendingNotifications_.exchange(0); count > 0; --count) {
+        HotplugCallback callback = nullptr;
+        void* context = nullptr;
+        {
+            const std::lock_guard lock(callbackMutex_);
+            callback = callback_;
+            context = callbackContext_;
+        }
+        if (callback)
+            callback(context);
+    }
 }
 
 std::unique_ptr<SimDevice> Simulator::makeDevice(int kind)
@@ -47,6 +69,7 @@ std::unique_ptr<SimDevice> Simulator::makeDevice(int kind)
     auto device = std::make_unique<SimDevice>();
     device->manufacturer = widen(BELCOR_SIM_MANUFACTURER);
     device->product = widen(BELCOR_SIM_PRODUCT);
+    device->isProgrammer = kind == kProgrammer || kind == BELCOR_SIM_SECOND_PROGRAMMER;
     bool bigEndianFields = true;
     switch (kind) {
     case BELCOR_SIM_LOOKALIKE:
@@ -68,90 +91,107 @@ std::unique_ptr<SimDevice> Simulator::makeDevice(int kind)
     default:
         break;
     }
-    device->programmer = std::make_unique<Programmer>(clock_, log_, faults_, bigEndianFields);
-    device->programmer->versions().serial = "BU2SIM" + std::string(7 - std::to_string(devices_.size() + 1).size(), '0')
-        + std::to_string(devices_.size() + 1);
+    device->programmer = std::make_unique<Programmer>(clock_, log_, device->faults, bigEndianFields);
+    // Serial numbers follow the bus order: the n-th device is BU2SIM000000n.
+    device->programmer->versions().serial = serialOf(deviceCount() + 1);
     return device;
 }
 
 int Simulator::addDevice(int kind)
 {
-    if (kind < BELCOR_SIM_SECOND_PROGRAMMER || kind > BELCOR_SIM_CJK_PRODUCT)
+    if (kind < kProgrammer || kind > BELCOR_SIM_CJK_PRODUCT || deviceCount() == kMaxDevices)
         return -1;
-    devices_.push_back(makeDevice(kind));
+    const size_t index = deviceCount();
+    devices_[index] = makeDevice(kind);
+    deviceCount_.store(index + 1, std::memory_order_release);
     notify();
-    return int(devices_.size() - 1);
+    return int(index);
 }
 
-void Simulator::notify()
+int Simulator::programmerIndex(int number) const
 {
-    if (callback_)
-        callback_(callbackContext_);
+    int seen = 0;
+    for (size_t index = 0; index < deviceCount(); ++index) {
+        if (devices_[index]->isProgrammer && ++seen == number)
+            return int(index);
+    }
+    return -1;
 }
 
 void Simulator::leaveBus(SimDevice& device)
 {
-    if (!device.present)
+    if (!device.present.exchange(false))
         return;
-    device.present = false;
     ++device.generation;
 }
 
-void Simulator::setPlugged(bool plugged)
+void Simulator::setPlugged(size_t index, bool plugged)
 {
-    if (plugged == plugged_)
+    SimDevice& device = *devices_[index];
+    const std::lock_guard deviceLock(device.mutex);
+    if (plugged == device.plugged.exchange(plugged))
         return;
-    plugged_ = plugged;
-    SimDevice& programmer = *devices_.front();
     if (plugged) {
-        programmer.present = true;
+        device.present = true;
     } else {
-        leaveBus(programmer);
-        if (upgrade_ == Upgrade::InBootloader)
-            ++bootloaderGeneration_;
-        // Power is gone: the programmer starts afresh in its firmware.
-        upgrade_ = Upgrade::None;
-        programmer.programmer->clearUpgradeRequest();
+        leaveBus(device);
+        if (index == 0) {
+            const std::lock_guard lock(bootMutex_);
+            if (upgrade_ == Upgrade::InBootloader)
+                ++bootloaderGeneration_;
+            // Power is gone: the programmer starts afresh in its firmware.
+            upgrade_ = Upgrade::None;
+        }
+        device.programmer->clearUpgradeRequest();
     }
     notify();
 }
 
+bool Simulator::isPlugged(size_t index) const
+{
+    return index < deviceCount() && devices_[index]->plugged;
+}
+
 bool Simulator::inBootloader()
 {
-    update();
+    updateBus();
     return upgrade_ == Upgrade::InBootloader;
 }
 
-void Simulator::update()
+void Simulator::updateBus()
 {
-    if (upgrade_ != Upgrade::Rebooting && !feeder_.isEnabled())
+    if (upgrade_ != Upgrade::Rebooting)
         return;
-    const uint64_t now = clock_.nowMs();
-    if (upgrade_ == Upgrade::Rebooting && now >= bootloaderDueMs_) {
+    const std::lock_guard lock(bootMutex_);
+    if (upgrade_ == Upgrade::Rebooting && clock_.nowMs() >= bootloaderDueMs_) {
         upgrade_ = Upgrade::InBootloader;
         bootloader_.start();
         notify();
     }
-    feeder_.update(now, programmer());
+}
+
+void Simulator::updateDevice(SimDevice& device)
+{
+    device.feeder.update(clock_.nowMs(), *device.programmer);
+}
+
+void Simulator::update()
+{
+    updateBus();
+    for (size_t index = 0; index < deviceCount(); ++index) {
+        SimDevice& device = *devices_[index];
+        const std::lock_guard lock(device.mutex);
+        updateDevice(device);
+    }
 }
 
 void Simulator::leaveForUpgrade()
 {
     programmer().clearUpgradeRequest();
-    leaveBus(*devices_.front());
+    leaveBus(*devices_[0]);
+    const std::lock_guard lock(bootMutex_);
     upgrade_ = Upgrade::Rebooting;
     bootloaderDueMs_ = clock_.nowMs() + kBootloaderDelayMs;
-    notify();
-}
-
-void Simulator::finishUpgrade()
-{
-    ++bootloaderGeneration_;
-    upgrade_ = Upgrade::None;
-    notify();
-    if (std::optional<std::string> version = bootloader_.carriedFirmwareVersion())
-        programmer().versions().firmware = *version;
-    devices_.front()->present = true;
     notify();
 }
 
@@ -166,19 +206,22 @@ void Simulator::noteClose(size_t index)
     transcript_.record(BELCOR_SIM_EVENT_CLOSE, 0, 0, 0, 0, nullptr, 0);
     // A host that closes without reading the EnterUpgrade reply still sees
     // the programmer go.
-    if (index == 0 && devices_.front()->present && programmer().upgradeRequested())
+    SimDevice& device = *devices_[index];
+    const std::lock_guard lock(device.mutex);
+    if (index == 0 && device.present && device.programmer->upgradeRequested())
         leaveForUpgrade();
 }
 
 bool Simulator::checkPresentForTransfer(size_t index, int endpoint, int kind, uint32_t length)
 {
-    update();
+    updateBus();
     SimDevice& device = *devices_[index];
+    updateDevice(device);
     if (!device.present)
         return false;
-    if (index == 0 && faults_.takeUnplug()) {
+    if (device.faults.takeUnplug()) {
         transcript_.record(kind, endpoint, length, kNoDevice, device.programmer->pointer(), nullptr, 0);
-        plugged_ = false;
+        device.plugged = false;
         leaveBus(device);
         notify();
         return false;
@@ -189,6 +232,7 @@ bool Simulator::checkPresentForTransfer(size_t index, int endpoint, int kind, ui
 int Simulator::bulkWrite(size_t index, int endpoint, const uint8_t* data, int length)
 {
     SimDevice& device = *devices_[index];
+    const std::lock_guard lock(device.mutex);
     const bool isCommand = endpoint == device.commandEndpoint;
     const int kind = isCommand ? BELCOR_SIM_EVENT_COMMAND : BELCOR_SIM_EVENT_DATA_OUT;
     if (!checkPresentForTransfer(index, endpoint, kind, uint32_t(std::max(length, 0))))
@@ -207,13 +251,14 @@ int Simulator::bulkWrite(size_t index, int endpoint, const uint8_t* data, int le
     programmer.writeData(data, uint32_t(length));
     if (transcript_.recordsData())
         transcript_.record(kind, endpoint, uint32_t(length), length, address, data, size_t(length));
-    throttle_.pace(uint32_t(length));
+    device.throttle.pace(uint32_t(length));
     return length;
 }
 
 int Simulator::bulkRead(size_t index, int endpoint, uint8_t* data, int length)
 {
     SimDevice& device = *devices_[index];
+    const std::lock_guard lock(device.mutex);
     Programmer& programmer = *device.programmer;
     const int kind = programmer.hasPendingReply() ? BELCOR_SIM_EVENT_REPLY : BELCOR_SIM_EVENT_DATA_IN;
     if (!checkPresentForTransfer(index, endpoint, kind, uint32_t(std::max(length, 0))))
@@ -223,7 +268,7 @@ int Simulator::bulkRead(size_t index, int endpoint, uint8_t* data, int length)
         return kBadEndpoint;
     }
     const uint32_t address = programmer.pointer();
-    if (faults_.takeLostReply()) {
+    if (device.faults.takeLostReply()) {
         // The answer never comes: the reply is gone and the pointer stays,
         // as nothing left the programmer.
         programmer.discardReply();
@@ -238,7 +283,7 @@ int Simulator::bulkRead(size_t index, int endpoint, uint8_t* data, int length)
         programmer.readData(data, uint32_t(length));
         if (transcript_.recordsData())
             transcript_.record(kind, endpoint, uint32_t(length), length, address, data, size_t(length));
-        throttle_.pace(uint32_t(length));
+        device.throttle.pace(uint32_t(length));
         return length;
     }
     if (index == 0 && programmer.upgradeRequested())
@@ -250,9 +295,26 @@ int Simulator::hidWrite(const uint8_t* report, size_t length)
 {
     if (!inBootloader())
         return -1;
-    transcript_.record(BELCOR_SIM_EVENT_HID_OUT, 0, uint32_t(length), int(length), 0, report, length);
-    if (bootloader_.receive(report, length, log_) == Bootloader::Outcome::ImageComplete)
-        finishUpgrade();
+    std::optional<std::string> version;
+    {
+        const std::lock_guard lock(bootMutex_);
+        transcript_.record(BELCOR_SIM_EVENT_HID_OUT, 0, uint32_t(length), int(length), 0, report, length);
+        if (bootloader_.receive(report, length, log_) != Bootloader::Outcome::ImageComplete)
+            return int(length);
+        ++bootloaderGeneration_;
+        upgrade_ = Upgrade::None;
+        notify();
+        version = bootloader_.carriedFirmwareVersion();
+    }
+    SimDevice& device = *devices_[0];
+    {
+        const std::lock_guard lock(device.mutex);
+        if (version)
+            device.programmer->versions().firmware = *version;
+    }
+    if (device.plugged)
+        device.present = true;
+    notify();
     return int(length);
 }
 
@@ -260,6 +322,7 @@ int Simulator::hidRead(uint8_t* report, size_t length)
 {
     if (!inBootloader())
         return -1;
+    const std::lock_guard lock(bootMutex_);
     if (!bootloader_.hasReply())
         return 0;
     const int count = int(bootloader_.takeReply(report, length));

@@ -19,7 +19,7 @@ struct CommandShape {
     size_t maximumFiles;
 };
 
-constexpr std::array<CommandShape, 19> Commands = {{
+constexpr std::array<CommandShape, 20> Commands = {{
     {"status", Command::Status, 0, 0},
     {"detect", Command::Detect, 0, 0},
     {"read", Command::Read, 1, 1},
@@ -33,6 +33,7 @@ constexpr std::array<CommandShape, 19> Commands = {{
     {"info", Command::Info, 0, 0},
     {"upgrade", Command::Upgrade, 1, 1},
     {"list", Command::List, 0, 1},
+    {"programmers", Command::Programmers, 0, 0},
     {"job", Command::Job, 2, 2},
     {"log", Command::Log, 1, 1},
     {"update", Command::Update, 1, 1},
@@ -97,6 +98,12 @@ bool isChipCommand(Command command)
     }
 }
 
+bool usesOneProgrammer(Command command)
+{
+    return command != Command::Convert && command != Command::List && command != Command::Programmers &&
+           command != Command::Job && command != Command::Log;
+}
+
 bool takesFile(Command command)
 {
     return command == Command::Write || command == Command::Verify || command == Command::Auto ||
@@ -119,6 +126,10 @@ std::string* textOption(CommandLine& line, const std::string& name)
         return &line.csv;
     if (name == "--since")
         return &line.since;
+    if (name == "--programmer")
+        return &line.programmer;
+    if (name == "--programmers")
+        return &line.programmers;
     return nullptr;
 }
 
@@ -134,6 +145,12 @@ std::string misplacedOption(const CommandLine& line)
     const Command command = line.command;
     if (!line.chip.empty() && !isChipCommand(command))
         return "--chip applies only to chip commands";
+    if (!line.programmer.empty() && !usesOneProgrammer(command))
+        return "--programmer applies only to commands that use a programmer";
+    if (!line.programmers.empty() && (command != Command::Batch || line.job.empty()))
+        return "--programmers applies only to batch --job";
+    if (!line.programmers.empty() && !line.programmer.empty())
+        return "--programmer and --programmers exclude each other";
     if (line.rangeGiven() && !takesFile(command))
         return "--start, --end and --range apply only to write, verify, auto, batch, update, checksum and job create";
     const bool jobCreate = command == Command::Job && line.files.front() == "create";
@@ -308,7 +325,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 
 std::string UsageText()
 {
-    return "Usage: belcor-cli [--simulator[=FILE]] [--verbose] [--chip NAME | --chip TYPE,MANUFACTURER,NAME]\n"
+    return "Usage: belcor-cli [--simulator[=FILE]] [--verbose] [--programmer SERIAL|BUS/DEVICE]\n"
+           "                  [--chip NAME | --chip TYPE,MANUFACTURER,NAME]\n"
            "                  [--start ADDR --end ADDR] COMMAND [ARGUMENTS]\n"
            "Try 'belcor-cli --help' for the commands.\n";
 }
@@ -334,6 +352,9 @@ std::string HelpText()
            "  upgrade FILE.fwpk      Upgrade the programmer's firmware.\n"
            "  list [TEXT]            List the chip database, or the chips whose title contains TEXT, as\n"
            "                         TYPE,MANUFACTURER,NAME,SIZE,PAGE lines (exit 1 when none matches).\n"
+           "  programmers            List every attached programmer: bus/device, serial number and\n"
+           "                         firmware version from its hardware information, and its state\n"
+           "                         (ready, or in use when another program holds it; exit 1 when none).\n"
            "  job create JOB --chip NAME --image FILE [--range START END] [--no-erase] [--no-verify]\n"
            "             [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--locked] [--note TEXT]\n"
            "                         Write a production job file (*.belcorjob). FORM: le, be (binary),\n"
@@ -342,6 +363,10 @@ std::string HelpText()
            "  batch --job JOB [--count N] [--log-db PATH|postgresql://...]\n"
            "                         Production run of a job: a serial number per chip, one log record\n"
            "                         per chip, counters and time left on the progress line.\n"
+           "  batch --job JOB --programmers all|SERIAL,SERIAL,... [--count N] [--log-db ...]\n"
+           "                         Gang run: one batch loop per programmer at the same time, one\n"
+           "                         serial-number sequence and one log for all; --count counts the\n"
+           "                         chips of all programmers together.\n"
            "  log export --csv FILE [--log-db ...] [--job NAME] [--since TIME]\n"
            "                         Write the production log as CSV (UTF-8 with BOM, header row).\n"
            "  update FILE            Leave the chip as auto would, but erase and program only the sectors\n"
@@ -370,6 +395,9 @@ std::string HelpText()
            "  --force                erase, write, auto, batch: change a seated serial flash even when its\n"
            "                         identification differs from the chosen chip's (refused otherwise).\n"
            "  --count N              batch: stop after N chips.\n"
+           "  --programmer SERIAL, --programmer BUS/DEVICE\n"
+           "                         Use the programmer with this serial number, or at this place on\n"
+           "                         the bus (see 'programmers'); default: the first one found.\n"
            "  --log-db PATH|postgresql://...\n"
            "                         Production log database (default: the user's data folder); a\n"
            "                         postgresql:// address also sends every record to that server.\n"

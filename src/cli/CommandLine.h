@@ -8,7 +8,7 @@
 // What belcor-cli was asked to do, as parsed from its arguments.
 struct CommandLine {
     enum class Command { Help, Status, Detect, Read, Blank, Erase, Write, Verify, Auto, Batch, Convert, Info,
-                         Upgrade, List, Job, Log, Update, Unprotect, Checksum, Compare };
+                         Upgrade, List, Programmers, Job, Log, Update, Unprotect, Checksum, Compare };
 
     Command command = Command::Help;
     std::vector<std::string> files;  // the command's own arguments, in order
@@ -16,6 +16,10 @@ struct CommandLine {
     bool simulator = false;
     std::string scenario;  // empty: a blank 8 MiB serial flash
     bool verbose = false;
+    // Which programmer: a serial number or "BUS/DEVICE"; empty: the first found.
+    std::string programmer;
+    // batch --job: "all" or SERIAL,SERIAL,...: a gang run, one loop per programmer.
+    std::string programmers;
 
     // Empty: detect the seated chip. "NAME" or "TYPE,MANUFACTURER,NAME".
     std::string chip;

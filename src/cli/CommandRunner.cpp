@@ -1,6 +1,12 @@
 #include "cli/CommandRunner.h"
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <mutex>
+#include <thread>
+
+#include <unistd.h>
 #include <memory>
 #include <new>
 #include <vector>
@@ -13,12 +19,15 @@
 #include "buffers/HexText.h"
 #include "chips/ChipDatabaseFile.h"
 #include "cli/ChipChoice.h"
+#include "cli/GangDisplay.h"
 #include "link/DeviceSession.h"
+#include "link/ProgrammerIdentity.h"
 #include "maint/SimulatorLibrary.h"
 #include "maint/FirmwareUpgrade.h"
 #include "maint/HardwareInfo.h"
 #include "ops/SelectChip.h"
 #include "production/CsvExport.h"
+#include "production/GangRun.h"
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/ProductionLog.h"
@@ -77,6 +86,7 @@ CommandRunner::CommandRunner(const CommandLine& line, TerminalHost& host, std::s
 {
     workbench_.languageIndex = English;
     workbench_.link.setSleep([this](uint32_t milliseconds) { host_.sleepMs(milliseconds); });
+    workbench_.link.setTarget(line_.programmer);
 }
 
 int CommandRunner::run()
@@ -104,6 +114,8 @@ int CommandRunner::run()
         return upgrade();
     case Command::List:
         return loadDatabase() ? list() : Failure;
+    case Command::Programmers:
+        return programmers();
     case Command::Job:
         return job();
     case Command::Log:
@@ -371,6 +383,36 @@ int CommandRunner::list()
     return slots.empty() ? Failure : Success;
 }
 
+// One line per programmer. The serial number and firmware come from the
+// programmer's hardware information, which only a free programmer can give;
+// one that another program holds shows its USB serial string instead.
+int CommandRunner::programmers()
+{
+    using namespace ProgrammerIdentity;
+    const std::vector<TUsbBulk::Port> ports = TUsbBulk::findPorts(VendorId, Manufacturer, ProductId, Product);
+    if (ports.empty()) {
+        host_.printError(text(Msg::NotConnected));
+        return Failure;
+    }
+    host_.printLine("BUS/DEVICE  SERIAL         FIRMWARE  STATE");
+    for (const TUsbBulk::Port& port : ports) {
+        HardwareInfo info;
+        info.serial = port.serial;
+        std::string state = "in use";
+        if (port.claimable) {
+            TUsbBulk link;
+            link.setTarget(port.position);
+            state = HardwareInfo::query(link, info) ? "ready" : "no answer";
+        }
+        const auto column = [](std::string value, size_t width) {
+            value = value.empty() ? "-" : value;
+            return value.size() < width ? value + std::string(width - value.size(), ' ') : value + " ";
+        };
+        host_.printLine(column(port.position, 12) + column(info.serial, 15) + column(info.firmware, 10) + state);
+    }
+    return Success;
+}
+
 int CommandRunner::job()
 {
     if (line_.files[0] == "show")
@@ -481,6 +523,8 @@ int CommandRunner::jobBatch()
         host_.printError(error);
         return Failure;
     }
+    if (!line_.programmers.empty())
+        return gangBatch(job, read.sha256, *log);
     HardwareInfo programmer;
     HardwareInfo::query(workbench_.link, programmer);
 
@@ -515,17 +559,127 @@ int CommandRunner::jobBatch()
     host_.printLine("Batch: " + std::to_string(production.done()) + (production.done() == 1 ? " chip" : " chips") +
                     " done, " + std::to_string(production.failed()) + " failed");
     host_.printLine("Job " + job.name + ": " + countersText(log->local().counters(job.name), std::nullopt));
-    if (LogForwarder* forwarder = log->forwarder()) {
-        // A moment for the last records; what the server has not taken waits
-        // in the station's log for the next run.
-        forwarder->drain(ForwardWaitMs);
-        const LogForwarder::Status status = forwarder->status();
-        host_.printLine(status.waiting == 0 ? "Log server: every record stored"
-                                            : "Log server: " + std::to_string(status.waiting) +
-                                                  " records wait in the station's log (" + status.error + ")");
-    }
+    reportForwarding(*log);
     const bool countReached = !line_.batchCount || production.done() >= static_cast<int64_t>(*line_.batchCount);
     return production.stopReason().empty() && production.failed() == 0 && countReached ? Success : Failure;
+}
+
+void CommandRunner::reportForwarding(ProductionLog& log)
+{
+    LogForwarder* forwarder = log.forwarder();
+    if (!forwarder)
+        return;
+    // A moment for the last records; what the server has not taken waits
+    // in the station's log for the next run.
+    forwarder->drain(ForwardWaitMs);
+    const LogForwarder::Status status = forwarder->status();
+    host_.printLine(status.waiting == 0 ? "Log server: every record stored"
+                                        : "Log server: " + std::to_string(status.waiting) +
+                                              " records wait in the station's log (" + status.error + ")");
+}
+
+// "all": every programmer no other program holds, by serial number (by bus
+// position when it reports none); else the serial numbers given.
+std::vector<std::string> CommandRunner::gangProgrammers()
+{
+    std::vector<std::string> chosen;
+    if (line_.programmers == "all") {
+        using namespace ProgrammerIdentity;
+        for (const TUsbBulk::Port& port : TUsbBulk::findPorts(VendorId, Manufacturer, ProductId, Product)) {
+            if (port.claimable)
+                chosen.push_back(port.serial.empty() ? port.position : port.serial);
+        }
+        return chosen;
+    }
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = line_.programmers.find(',', start);
+        const std::string item = line_.programmers.substr(start, comma - start);
+        if (!item.empty())
+            chosen.push_back(item);
+        if (comma == std::string::npos)
+            return chosen;
+        start = comma + 1;
+    }
+}
+
+// One batch loop per programmer, each on its own thread; this thread shows
+// them: one line per programmer redrawn in place on a terminal, a plain line
+// per chip otherwise.
+int CommandRunner::gangBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log)
+{
+    const std::vector<std::string> programmers = gangProgrammers();
+    if (programmers.empty()) {
+        host_.printError(text(Msg::NotConnected));
+        return Failure;
+    }
+    GangRun::Settings settings;
+    settings.jobHash = jobHash;
+    if (line_.batchCount)
+        settings.target = *line_.batchCount;
+    GangRun gang(workbench_, log, job, settings, programmers);
+    const bool terminal = isatty(STDOUT_FILENO) != 0;
+    std::mutex printing;
+    if (!terminal) {
+        gang.recorded = [&](size_t, const LogRecord& record) {
+            const std::lock_guard lock(printing);
+            host_.printLine("[" + record.programmer + "] chip " + record.result +
+                            (record.serial.empty() ? "" : ", serial " + record.serial) + ", CRC-32 " + record.crc32 +
+                            (record.message.empty() ? "" : ", " + record.message));
+        };
+    }
+    std::string names;
+    for (const std::string& programmer : programmers)
+        names += (names.empty() ? "" : ", ") + programmer;
+    host_.printLine("Job " + job.name + (job.locked ? " (locked)" : "") + " on " + std::to_string(programmers.size()) +
+                    " programmers: " + names);
+    host_.printLine(line_.batchCount ? "Batch: waiting for " + std::to_string(*line_.batchCount) + " chips"
+                                     : "Batch: waiting for chips; Ctrl-C stops");
+    interrupted = 0;
+    std::signal(SIGINT, stopBatch);
+    gang.start([] { return interrupted == 0; });
+    GangDisplay display(stdout);
+    const auto started = std::chrono::steady_clock::now();
+    const auto redraw = [&] {
+        const int64_t elapsedMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+        const std::optional<int64_t> chipsLeft =
+            line_.batchCount ? std::optional<int64_t>(std::max<int64_t>(*line_.batchCount - gang.done(), 0))
+                             : std::nullopt;
+        display.draw(gang.views(), chipsLeft, elapsedMs);
+    };
+    while (gang.running()) {
+        if (terminal)
+            redraw();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    gang.wait();
+    std::signal(SIGINT, SIG_DFL);
+    const std::vector<GangRun::SeatView> views = gang.views();
+    if (terminal)
+        redraw();
+    bool stoppedByItself = false;
+    for (const GangRun::SeatView& view : views) {
+        host_.printLine("Programmer " + view.programmer + ": " + std::to_string(view.passed + view.failed) +
+                        " done, " + std::to_string(view.passed) + " passed, " + std::to_string(view.failed) +
+                        " failed");
+        if (!view.stopReason.empty()) {
+            host_.printError(view.programmer + ": " + view.stopReason);
+            stoppedByItself = true;
+        }
+    }
+    host_.printLine("Batch: " + std::to_string(gang.done()) + (gang.done() == 1 ? " chip" : " chips") + " done, " +
+                    std::to_string(gang.failed()) + " failed");
+    // The job's counters average each programmer's own cycle; the station
+    // as a whole does the chips of all its programmers in that time.
+    const double hours = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() / 3600.0;
+    if (gang.done() > 0 && hours > 0)
+        host_.printLine("Station: " + std::to_string(static_cast<int64_t>(double(gang.done()) / hours)) +
+                        " chips/h on " + std::to_string(programmers.size()) + " programmers");
+    host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
+    reportForwarding(log);
+    const bool countReached = !line_.batchCount || gang.done() >= static_cast<int64_t>(*line_.batchCount);
+    return !stoppedByItself && gang.failed() == 0 && countReached ? Success : Failure;
 }
 
 int CommandRunner::exportLog()

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/CommandLine.h"
+#include "production/ProductionJob.h"
 #include "cli/TerminalHost.h"
 #include "ops/ChipOperations.h"
 #include "ops/OwnedWorkbench.h"
@@ -10,6 +11,8 @@
 // Runs one parsed command on a workbench of its own, the way the window's
 // handlers do: the same core calls, shown through the terminal host. The
 // result is the process's exit status: 0 only when the command did its work.
+class ProductionLog;
+
 class CommandRunner {
 public:
     static constexpr int Success = 0;
@@ -32,10 +35,14 @@ private:
     int info();
     int upgrade();
     int list();
+    int programmers();
     int job();
     int createJob();
     int showJob();
     int jobBatch();
+    int gangBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log);
+    std::vector<std::string> gangProgrammers();
+    void reportForwarding(ProductionLog& log);
     int exportLog();
     int checksum();
     int compare();

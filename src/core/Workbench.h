@@ -12,16 +12,36 @@ class TUsbBulk;
 // parts are held by reference so that this state sits below every folder that
 // uses it; OwnedWorkbench keeps a set of parts together for the main window,
 // the command line and the tests.
+//
+// A station with several programmers has one workbench per programmer. They
+// refer to the same catalogue and buffers (the station's: one chip, one image,
+// read only while chips are programmed) and each has its own link, boot-loader
+// device, times and busy flag, so the same operation routines run for every
+// programmer on its own thread.
 struct Workbench {
     Workbench(ChipCatalogue& catalogue, BufferSet& buffers, TUsbBulk& link, HidDevice& hid)
         : catalogue(catalogue), buffers(buffers), link(link), hid(hid)
     {
     }
+    // Another programmer at the station of `station`: the same catalogue,
+    // buffers and settings; its own link and session state.
+    Workbench(const Workbench& station, TUsbBulk& link, HidDevice& hid)
+        : catalogue(station.catalogue)
+        , buffers(station.buffers)
+        , link(link)
+        , hid(hid)
+        , speed(station.speed)
+        , languageIndex(station.languageIndex)
+    {
+    }
     Workbench(const Workbench&) = delete;
     Workbench& operator=(const Workbench&) = delete;
 
+    // Shared by the programmers of a station.
     ChipCatalogue& catalogue;
     BufferSet& buffers;
+
+    // This programmer's own.
     TUsbBulk& link;
     HidDevice& hid;
 

@@ -1,5 +1,7 @@
 #include "link/Libusb0.h"
 
+#include <cstring>
+
 namespace {
 
 struct Binding {
@@ -85,7 +87,12 @@ bool Libusb0::load()
     Binding& b = binding();
     if (!b.library.open())
         return false;
-    resolveAll(b.library, b.table);
+    // Other threads may be calling through the table: it is written only when
+    // an entry has really changed, never rewritten with the same values.
+    LibraryTable fresh = b.table;
+    resolveAll(b.library, fresh);
+    if (std::memcmp(&fresh, &b.table, sizeof fresh) != 0)
+        b.table = fresh;
     call<&LibraryTable::usb_init>();
     return true;
 }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 
 #include "link/Libusb0.h"
@@ -12,6 +13,36 @@
 namespace {
 
 bool traceEnabled = false;
+
+// libusb-0.1 keeps its bus and device lists in globals that usb_find_busses
+// and usb_find_devices rebuild: one thread at a time may search them.
+std::mutex& discoveryMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::string positionOf(const usb_bus* bus, const struct usb_device* device)
+{
+    return std::string(bus->dirname) + "/" + device->filename;
+}
+
+// Walks the devices with the programmer's ids, holding the discovery lock.
+template <typename Visit>
+void visitCandidates(int vendorId, int productId, Visit&& visit)
+{
+    const std::lock_guard lock(discoveryMutex());
+    Libusb0::load();
+    Libusb0::call<&LibraryTable::usb_find_busses>();
+    Libusb0::call<&LibraryTable::usb_find_devices>();
+    for (usb_bus* bus = Libusb0::call<&LibraryTable::usb_get_busses>(); bus != nullptr; bus = bus->next) {
+        for (struct usb_device* device = bus->devices; device != nullptr; device = device->next) {
+            if (device->descriptor.idVendor == vendorId && device->descriptor.idProduct == productId &&
+                !visit(bus, device))
+                return;
+        }
+    }
+}
 
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
@@ -53,6 +84,11 @@ void realSleep(uint32_t milliseconds)
 }  // namespace
 
 TUsbBulk::TUsbBulk() : sleep_(realSleep) {}
+
+TUsbBulk::~TUsbBulk()
+{
+    USB_bulk_close();
+}
 
 void TUsbBulk::setSleep(SleepFunction sleep)
 {
@@ -104,25 +140,61 @@ int TUsbBulk::usbGetStringAscii(usb_dev_handle* handle, int index, int languageI
     return stored;
 }
 
+void TUsbBulk::setTarget(std::string target)
+{
+    target_ = std::move(target);
+}
+
+bool TUsbBulk::targetsPosition() const
+{
+    return target_.find('/') != std::string::npos;
+}
+
+std::vector<TUsbBulk::Port> TUsbBulk::findPorts(int vendorId, std::string_view manufacturer, int productId,
+                                                std::string_view product)
+{
+    std::vector<Port> ports;
+    TUsbBulk probe;
+    visitCandidates(vendorId, productId, [&](usb_bus* bus, struct usb_device* device) {
+        usb_dev_handle* handle = Libusb0::call<&LibraryTable::usb_open>(device);
+        if (handle == nullptr)
+            return true;
+        std::array<char, 256> text{};
+        const auto reads = [&](int index, std::string_view expected) {
+            return probe.usbGetStringAscii(handle, index, EnglishLanguageId, text.data(), int(text.size())) >= 0 &&
+                   expected == text.data();
+        };
+        if (reads(device->descriptor.iManufacturer, manufacturer) && reads(device->descriptor.iProduct, product)) {
+            Port port;
+            port.position = positionOf(bus, device);
+            if (probe.usbGetStringAscii(handle, device->descriptor.iSerialNumber, EnglishLanguageId, text.data(),
+                                        int(text.size())) > 0)
+                port.serial = text.data();
+            const int interfaceNumber = firstInterfaceNumber(device);
+            port.claimable = interfaceNumber >= 0 &&
+                             Libusb0::call<&LibraryTable::usb_claim_interface>(handle, interfaceNumber) >= 0;
+            if (port.claimable)
+                Libusb0::call<&LibraryTable::usb_release_interface>(handle, interfaceNumber);
+            ports.push_back(std::move(port));
+        }
+        Libusb0::call<&LibraryTable::usb_close>(handle);
+        return true;
+    });
+    return ports;
+}
+
 int TUsbBulk::prog_open(int vendorId, std::string_view manufacturer, int productId, std::string_view product)
 {
     USB_bulk_close();
     deviceLost_ = false;
-    Libusb0::load();
-    Libusb0::call<&LibraryTable::usb_find_busses>();
-    Libusb0::call<&LibraryTable::usb_find_devices>();
-
-    for (usb_bus* bus = Libusb0::call<&LibraryTable::usb_get_busses>(); bus != nullptr && handle_ == nullptr;
-         bus = bus->next) {
-        for (struct usb_device* device = bus->devices; device != nullptr; device = device->next) {
-            if (device->descriptor.idVendor != vendorId || device->descriptor.idProduct != productId)
-                continue;
-            if (tryCandidate(device, manufacturer, product)) {
-                chooseLayout(product);
-                break;
-            }
-        }
-    }
+    visitCandidates(vendorId, productId, [&](usb_bus* bus, struct usb_device* device) {
+        if (targetsPosition() && positionOf(bus, device) != target_)
+            return true;
+        if (!tryCandidate(device, manufacturer, product))
+            return true;
+        chooseLayout(product);
+        return false;
+    });
     if (handle_ == nullptr) {
         trace("Could not find USB device \"VADUruv\" with vid=0x%x pid=0x%x\n", unsigned(vendorId),
               unsigned(productId));
@@ -145,6 +217,8 @@ bool TUsbBulk::tryCandidate(struct usb_device* device, std::string_view manufact
 
     std::array<char, 256> text{};
     usbGetStringAscii(handle, device->descriptor.iSerialNumber, EnglishLanguageId, text.data(), int(text.size()));
+    if (!target_.empty() && !targetsPosition() && target_ != text.data())
+        return reject();
 
     if (usbGetStringAscii(handle, device->descriptor.iManufacturer, EnglishLanguageId, text.data(),
                           int(text.size())) < 0) {

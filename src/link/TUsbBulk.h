@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/LibraryTable.h"
 
@@ -14,8 +16,19 @@
 //
 // Use: prog_open, any number of transfers, USB_bulk_close. The link is never
 // held open between user actions.
+//
+// Several links may work at once, one per programmer and thread: discovery
+// (the library's bus lists) runs behind one process-wide lock, transfers on
+// the links' own handles run side by side.
 class TUsbBulk {
 public:
+    // A device with the programmer's ids and strings, as found on the buses.
+    struct Port {
+        std::string position;  // "BUS/DEVICE", the library's bus and device names
+        std::string serial;    // its USB serial-number string; may be empty
+        bool claimable = false;  // false: another open file holds its interface
+    };
+
     static constexpr int BulkTimeoutMs = 5000;
     static constexpr int StringTimeoutMs = 1000;
     static constexpr int VendorTimeoutMs = 7000;
@@ -29,6 +42,9 @@ public:
 
     // Closed, with the layout of the application's programmer (0x82 / 1 / 2).
     TUsbBulk();
+    // A link left open (a thread that ended mid-operation) gives its
+    // programmer back.
+    ~TUsbBulk();
     TUsbBulk(const TUsbBulk&) = delete;
     TUsbBulk& operator=(const TUsbBulk&) = delete;
 
@@ -51,8 +67,19 @@ public:
     // library's negative error.
     int usbGetStringAscii(usb_dev_handle* handle, int index, int languageId, char* text, int capacity);
 
+    // Which programmer prog_open takes: "BUS/DEVICE" names a bus position,
+    // any other text a serial number, an empty text the first one found.
+    void setTarget(std::string target);
+    const std::string& target() const { return target_; }
+
+    // Every device with these ids and exactly these strings, in bus and device
+    // order. A device claimed elsewhere is listed, not disturbed.
+    static std::vector<Port> findPorts(int vendorId, std::string_view manufacturer, int productId,
+                                       std::string_view product);
+
     // Opens the first device, in bus and device order, with these ids and
-    // exactly these strings, and claims its interface. Product "WinUSB1"
+    // exactly these strings (and at the target), and claims its interface. A
+    // device whose interface another open file holds is passed over. Product "WinUSB1"
     // selects reply 0x81 / command 0x01 / data 0x02, any other 0x82 / 0x02 /
     // 0x01. A link still open is closed first. Result 1 when open, else 0.
     int prog_open(int vendorId, std::string_view manufacturer, int productId, std::string_view product);
@@ -80,6 +107,7 @@ public:
 
 private:
     bool tryCandidate(struct usb_device* device, std::string_view manufacturer, std::string_view product);
+    bool targetsPosition() const;
     void chooseLayout(std::string_view product);
     void noteFailure(int result);
 
@@ -90,4 +118,5 @@ private:
     int claimedInterface_ = 0;
     SleepFunction sleep_;
     bool deviceLost_ = false;
+    std::string target_;
 };

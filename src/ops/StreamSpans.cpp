@@ -73,6 +73,15 @@ int32_t PageRoundedLength(int32_t dataLength, uint16_t flashPage)
     return static_cast<int32_t>(std::min<int64_t>(rounded, std::numeric_limits<int32_t>::max()));
 }
 
+void RoundDataLengthToPages(BufferSet& buffers, const ChipRecord& chip)
+{
+    if (buffers.range.enabled)
+        return;
+    const int32_t rounded = PageRoundedLength(buffers.dataLength, chip.flashPage);
+    if (rounded != buffers.dataLength)
+        buffers.dataLength = rounded;
+}
+
 SpanChoice WriteSpan(const BufferSet& buffers, const ChipRecord& chip)
 {
     if (buffers.range.enabled)

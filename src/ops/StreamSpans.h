@@ -26,6 +26,12 @@ SpanChoice VerifySpan(const BufferSet& buffers, const ChipRecord& chip);
 // positive stays as it is.
 int32_t PageRoundedLength(int32_t dataLength, uint16_t flashPage);
 
+// A Write leaves the chip holding whole pages, so a later Verify covers what
+// was written: without the range, the data length is rounded up to pages. The
+// buffer is written only when that changes it, so programmers sharing a buffer
+// that a station rounded before its run only read it.
+void RoundDataLengthToPages(BufferSet& buffers, const ChipRecord& chip);
+
 // Bytes moved per data transfer: the page, but never less than 64.
 uint32_t BlockSize(const ChipRecord& chip);
 

@@ -31,9 +31,7 @@ Outcome WriteChip(Workbench& workbench, OperationHost& host, const ChipRecord& c
 {
     host.setStateText(MessageCatalogue::text(Msg::Writing, workbench.languageIndex));
     BufferSet& buffers = workbench.buffers;
-    // The chip now holds whole pages; a later Verify covers what was written.
-    if (!buffers.range.enabled)
-        buffers.dataLength = PageRoundedLength(buffers.dataLength, chip.flashPage);
+    RoundDataLengthToPages(buffers, chip);
 
     host.showProgress(span.end);
     if (Outcome written = WriteBlocks(workbench, host, chip, span, buffers.flash()); !written.ok())

@@ -96,6 +96,8 @@ std::string ProductionRun::operationsText() const
 
 bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
 {
+    if (settings_.claimChip && !settings_.claimChip())
+        return false;
     const int language = workbench_.languageIndex;
     std::string error;
     const std::optional<SerialReservation> reservation =

@@ -28,6 +28,9 @@ public:
         std::string programmer;                 // the programmer's serial number
         std::optional<int64_t> target;          // chips to do in this run
         bool showErrorBoxes = true;
+        // Asked before each chip; false ends the run before it. A gang's
+        // programmers share one count this way.
+        std::function<bool()> claimChip;
     };
 
     ProductionRun(Workbench& workbench, OperationHost& host, ProductionLog& log, const ProductionJob& job,

@@ -38,3 +38,28 @@ TEST_F(CliTest, ListPrintsTitleSizeAndPage)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliTest, ProgrammersListsEveryProgrammerAndOneCanBeChosen)
+{
+    const std::string gang = "programmers 3\n";
+    const CliResult list = runScenario(gang, {"programmers"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out, "BUS/DEVICE  SERIAL         FIRMWARE  STATE\n"
+                        "001/001     BU2SIM0000001  V3.10     ready\n"
+                        "001/002     BU2SIM0000002  V3.10     ready\n"
+                        "001/003     BU2SIM0000003  V3.10     ready\n");
+    for (const std::string& target : {std::string("BU2SIM0000002"), std::string("001/002")}) {
+        const CliResult info = runScenario(gang, {"--programmer", target, "info"});
+        EXPECT_EQ(info.exitCode, 0) << info.err;
+        EXPECT_TRUE(Contains(info.out, "Series number: BU2SIM0000002\n")) << target << ": " << info.out;
+    }
+    const CliResult missing = runScenario(gang, {"--programmer=BU2SIM0000007", "status"});
+    EXPECT_EQ(missing.exitCode, 1);
+    const CliResult none = runScenario("unplugged\n", {"programmers"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(run({"--programmer", "BU2SIM0000001", "list"}).exitCode, 2);
+}
+
+}  // namespace

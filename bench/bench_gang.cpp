@@ -1,0 +1,152 @@
+// Gang scaling: chips per hour with 1, 2, 4 and 8 simulated programmers, each
+// running the batch loop on its own thread with its own link, all sharing one
+// chip record and one image. The simulator takes realistic times: a 1 MiB
+// serial flash, 1 s chip erase, 1 MB/s bulk transfers, a feeder that swaps a
+// programmed chip for a blank one in 0.3 + 0.3 s. Also the CPU each
+// programmer's loop uses while it waits at an empty socket.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "belcor_sim.h"
+#include "link/Libusb0.h"
+#include "ops/ChipOperations.h"
+#include "ops/OwnedWorkbench.h"
+#include "ops/ProgrammerWorkbench.h"
+#include "production/SeatHost.h"
+
+namespace {
+
+constexpr uint32_t kChipSize = 1u << 20;
+constexpr int kChipsPerProgrammer = 3;
+
+std::string besideExecutable(const char* name)
+{
+    return (std::filesystem::canonical("/proc/self/exe").parent_path() / name).string();
+}
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Counts the chips one programmer's loop has finished.
+class ChipCount : public BatchChipHooks {
+public:
+    bool beforeChip(const std::array<uint8_t, 4>&) override { return true; }
+    bool afterChip(bool passed) override
+    {
+        ++done;
+        failed += passed ? 0 : 1;
+        return true;
+    }
+    std::atomic<int> done{0};
+    std::atomic<int> failed{0};
+};
+
+// The station: a 1 MiB serial flash selected and a random image loaded.
+std::unique_ptr<OwnedWorkbench> stationFor(int programmers, bool feeder, bool seated)
+{
+    Libusb0::setLibraryPath(besideExecutable("libbelcor_sim.so"));
+    const std::string scenario = "/tmp/bench_gang_" + std::to_string(getpid()) + ".scenario";
+    std::ofstream(scenario) << (seated ? "chip class=0 id=0xEF4014 size=1048576 page=256\n" : "")
+                            << "erase_time_ms 1000\ntransfer_rate 1000\n"
+                            << (feeder ? "feeder on 300\n" : "") << "programmers " << programmers << "\n";
+    belcor_sim_load_scenario(scenario.c_str());
+    std::filesystem::remove(scenario);
+    belcor_sim_set_transcript_enabled(0);
+
+    auto station = std::make_unique<OwnedWorkbench>();
+    ChipRecord& record = station->catalogue.ChipDatabase[0];
+    std::strcpy(record.title, "SPI_FLASH,BENCH,B");
+    record.chipId = 0xEF4014;
+    record.flashSize = kChipSize;
+    record.flashPage = 256;
+    record.chipClass = SpiFlash25;
+    record.delay = 100;
+    station->catalogue.currentChip = 0;
+    std::mt19937 random(7);
+    for (uint32_t i = 0; i < kChipSize; ++i)
+        station->buffers.flash()[i] = uint8_t(random());
+    station->buffers.dataLength = int32_t(kChipSize);
+    return station;
+}
+
+// Runs one batch loop per programmer until each has done `chips` chips, or
+// until `until` when waiting only.
+void runGang(OwnedWorkbench& station, int programmers, int chips, std::chrono::steady_clock::time_point until,
+             std::vector<std::unique_ptr<ChipCount>>& counts)
+{
+    std::vector<std::thread> threads;
+    for (int number = 1; number <= programmers; ++number) {
+        counts.push_back(std::make_unique<ChipCount>());
+        threads.emplace_back([&station, number, chips, until, &count = *counts.back()] {
+            ProgrammerWorkbench bench(station);
+            bench.link.setTarget("BU2SIM000000" + std::to_string(number));
+            SeatHost host;
+            RunBatch(bench, host, AutoOptions{}, [&] {
+                return count.done < chips && std::chrono::steady_clock::now() < until;
+            }, &count);
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+void BM_GangChipsPerHour(benchmark::State& state)
+{
+    const int programmers = int(state.range(0));
+    for (auto _ : state) {
+        auto station = stationFor(programmers, true, true);
+        std::vector<std::unique_ptr<ChipCount>> counts;
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuBefore = processCpuSeconds();
+        runGang(*station, programmers, kChipsPerProgrammer, start + std::chrono::minutes(2), counts);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        int done = 0, failed = 0;
+        for (const auto& count : counts) {
+            done += count->done;
+            failed += count->failed;
+        }
+        if (failed != 0 || done != programmers * kChipsPerProgrammer)
+            state.SkipWithError("chips failed or missing");
+        state.counters["chips_per_hour"] = double(done) / seconds * 3600.0;
+        state.counters["cpu_percent_per_programmer"] =
+            (processCpuSeconds() - cpuBefore) / seconds * 100.0 / programmers;
+    }
+}
+BENCHMARK(BM_GangChipsPerHour)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+// Every programmer's loop waiting at an empty socket for five seconds.
+void BM_GangWaitCpu(benchmark::State& state)
+{
+    const int programmers = int(state.range(0));
+    for (auto _ : state) {
+        auto station = stationFor(programmers, false, false);
+        std::vector<std::unique_ptr<ChipCount>> counts;
+        const double cpuBefore = processCpuSeconds();
+        runGang(*station, programmers, 1, std::chrono::steady_clock::now() + std::chrono::seconds(5), counts);
+        state.counters["cpu_percent_per_programmer"] = (processCpuSeconds() - cpuBefore) / 5.0 * 100.0 / programmers;
+    }
+}
+BENCHMARK(BM_GangWaitCpu)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,156 @@
+#include "production/GangRun.h"
+
+#include <mutex>
+#include <thread>
+
+#include "buffers/BufferSet.h"
+#include "chips/ChipCatalogue.h"
+#include "core/Workbench.h"
+#include "link/TUsbBulk.h"
+#include "maint/HidDevice.h"
+#include "ops/StreamSpans.h"
+#include "production/ProductionRun.h"
+#include "production/SeatHost.h"
+
+struct GangRun::Seat {
+    size_t index = 0;
+    std::string programmer;
+    std::unique_ptr<BufferSet> ownImage;
+    TUsbBulk link;
+    HidDevice hid;
+    std::unique_ptr<Workbench> bench;
+    SeatHost host;
+    std::thread thread;
+
+    mutable std::mutex mutex;
+    int64_t passed = 0;
+    int64_t failed = 0;
+    std::string lastResult;
+    std::string lastMessage;
+    std::string stopReason;
+    bool running = false;
+};
+
+GangRun::GangRun(Workbench& station, ProductionLog& log, const ProductionJob& job, Settings settings,
+                 const std::vector<std::string>& programmers)
+    : station_(station), log_(log), job_(job), settings_(std::move(settings))
+{
+    // Done once here, so that the seats' writes find nothing to change in a
+    // shared image.
+    RoundDataLengthToPages(station.buffers, station.catalogue.currentRecord());
+    for (const std::string& programmer : programmers) {
+        auto seat = std::make_unique<Seat>();
+        seat->index = seats_.size();
+        seat->programmer = programmer;
+        seat->link.setTarget(programmer);
+        if (job_.serial)
+            seat->ownImage = std::make_unique<BufferSet>(station.buffers);
+        seat->bench = std::make_unique<Workbench>(station.catalogue, seat->ownImage ? *seat->ownImage : station.buffers,
+                                                  seat->link, seat->hid);
+        seat->bench->speed = station.speed;
+        seat->bench->languageIndex = station.languageIndex;
+        seats_.push_back(std::move(seat));
+    }
+}
+
+GangRun::~GangRun()
+{
+    wait();
+}
+
+// A gang-wide count: each chip takes one of the chips left before it starts,
+// so N programmers never do more than the target between them.
+bool GangRun::claimChip()
+{
+    return !settings_.target || chipsLeft_.fetch_sub(1) > 0;
+}
+
+void GangRun::start(std::function<bool()> keepRunning)
+{
+    keepRunning_ = std::move(keepRunning);
+    chipsLeft_ = settings_.target.value_or(0);
+    for (const std::unique_ptr<Seat>& seat : seats_) {
+        seat->running = true;
+        seat->thread = std::thread([this, &seat = *seat] { runSeat(seat); });
+    }
+}
+
+void GangRun::runSeat(Seat& seat)
+{
+    ProductionRun::Settings settings;
+    settings.jobHash = settings_.jobHash;
+    settings.programmer = seat.programmer;
+    settings.showErrorBoxes = false;
+    settings.claimChip = [this] { return claimChip(); };
+    ProductionRun production(*seat.bench, seat.host, log_, job_, settings);
+    production.recorded = [&](const LogRecord& record) {
+        {
+            const std::lock_guard lock(seat.mutex);
+            (record.result == "pass" ? seat.passed : seat.failed)++;
+            seat.lastResult = record.result;
+            seat.lastMessage = record.message;
+        }
+        if (recorded)
+            recorded(seat.index, record);
+    };
+    production.run([this] { return keepRunning_() && (!settings_.target || chipsLeft_ > 0); });
+    const std::lock_guard lock(seat.mutex);
+    seat.stopReason = production.stopReason();
+    seat.running = false;
+}
+
+void GangRun::wait()
+{
+    for (const std::unique_ptr<Seat>& seat : seats_) {
+        if (seat->thread.joinable())
+            seat->thread.join();
+    }
+}
+
+bool GangRun::running() const
+{
+    for (const std::unique_ptr<Seat>& seat : seats_) {
+        const std::lock_guard lock(seat->mutex);
+        if (seat->running)
+            return true;
+    }
+    return false;
+}
+
+std::vector<GangRun::SeatView> GangRun::views() const
+{
+    std::vector<SeatView> views;
+    for (const std::unique_ptr<Seat>& seat : seats_) {
+        const SeatHost::Snapshot shown = seat->host.snapshot();
+        SeatView view;
+        view.programmer = seat->programmer;
+        view.state = shown.state;
+        view.position = shown.position;
+        view.maximum = shown.maximum;
+        const std::lock_guard lock(seat->mutex);
+        view.passed = seat->passed;
+        view.failed = seat->failed;
+        view.lastResult = seat->lastResult;
+        view.lastMessage = seat->lastMessage;
+        view.stopReason = seat->stopReason;
+        view.running = seat->running;
+        views.push_back(std::move(view));
+    }
+    return views;
+}
+
+int64_t GangRun::passed() const
+{
+    int64_t sum = 0;
+    for (const SeatView& view : views())
+        sum += view.passed;
+    return sum;
+}
+
+int64_t GangRun::failed() const
+{
+    int64_t sum = 0;
+    for (const SeatView& view : views())
+        sum += view.failed;
+    return sum;
+}

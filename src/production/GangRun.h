@@ -1,0 +1,82 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "production/LogRecord.h"
+#include "production/ProductionJob.h"
+
+class ProductionLog;
+struct Workbench;
+
+// A production run on several programmers at once: one ProductionRun (the
+// batch loop with its serial numbers and log records) per programmer, each on
+// a thread of its own with its own link, the station's chip and job, one log
+// and one serial-number sequence for all (the log hands out numbers under its
+// lock, so they rise in the order they are reserved and none comes twice).
+// The job must already be applied to the station's workbench.
+//
+// The image is shared while no serial number is patched into it; with a
+// serial rule each programmer gets its own copy once, at the start, because
+// every chip's copy of the image differs at the serial's address.
+class GangRun {
+public:
+    struct Settings {
+        std::string jobHash;
+        std::optional<int64_t> target;  // chips to do across all programmers
+    };
+
+    // What a front end shows of one programmer.
+    struct SeatView {
+        std::string programmer;  // serial number (or bus position when it has none)
+        std::string state;
+        uint32_t position = 0;
+        uint32_t maximum = 0;
+        int64_t passed = 0;
+        int64_t failed = 0;
+        std::string lastResult;  // "pass", "fail" or empty before the first chip
+        std::string lastMessage;
+        std::string stopReason;  // why its loop stopped on its own
+        bool running = false;
+    };
+
+    // `programmers`: link targets (serial numbers or bus positions), one seat each.
+    GangRun(Workbench& station, ProductionLog& log, const ProductionJob& job, Settings settings,
+            const std::vector<std::string>& programmers);
+    ~GangRun();
+    GangRun(const GangRun&) = delete;
+    GangRun& operator=(const GangRun&) = delete;
+
+    // Each committed record with its seat, called on that seat's thread.
+    std::function<void(size_t seat, const LogRecord&)> recorded;
+
+    // Starts every seat's loop. `keepRunning` is asked from the seats' threads;
+    // once it turns false each loop ends after the chip in its socket.
+    void start(std::function<bool()> keepRunning);
+    void wait();
+    bool running() const;
+
+    size_t seatCount() const { return seats_.size(); }
+    std::vector<SeatView> views() const;
+    int64_t passed() const;
+    int64_t failed() const;
+    int64_t done() const { return passed() + failed(); }
+
+private:
+    struct Seat;
+    void runSeat(Seat& seat);
+    bool claimChip();
+
+    Workbench& station_;
+    ProductionLog& log_;
+    const ProductionJob& job_;
+    Settings settings_;
+    std::function<bool()> keepRunning_;
+    std::atomic<int64_t> chipsLeft_{0};
+    std::vector<std::unique_ptr<Seat>> seats_;
+};

@@ -1,0 +1,191 @@
+#include <atomic>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "production/GangRun.h"
+#include "production/JobSetup.h"
+#include "production/ProductionFixture.h"
+#include "production/ProductionLog.h"
+#include "production/ProductionRun.h"
+
+namespace {
+
+// Gang runs on a simulated bus of N programmers, each with the A25L512, a fast
+// erase and a feeder that swaps every programmed chip for a blank one.
+class GangRunTest : public ProductionFixture {
+protected:
+    void SetUp() override
+    {
+        ProductionFixture::SetUp();
+        writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
+    }
+
+    void prepare(int programmers, bool feeder = true)
+    {
+        std::ofstream(path("gang.scenario")) << "chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 30\n"
+                                             << (feeder ? "feeder on 100\n" : "") << "programmers " << programmers
+                                             << "\n";
+        ASSERT_EQ(belcor_sim_load_scenario(path("gang.scenario").c_str()), 0) << belcor_sim_last_error();
+        selectChipAndLoad("image.bin");
+        JobChoices choices;
+        std::string error;
+        choices.serial = ParseSerialRule("0x10:4:le:1", error);
+        ASSERT_TRUE(choices.serial) << error;
+        const std::optional<ProductionJob> made =
+            CreateJob(workbench, path("job.belcorjob"), path("image.bin"), choices, error);
+        ASSERT_TRUE(made) << error;
+        job = *made;
+        ASSERT_EQ(ApplyJob(workbench, host, job, path("job.belcorjob")), "");
+        log = ProductionLog::open({path("log.sqlite")}, error);
+        ASSERT_TRUE(log) << error;
+        for (int number = 1; number <= programmers; ++number)
+            serials.push_back("BU2SIM000000" + std::to_string(number));
+    }
+
+    // Runs the gang to `target` chips, or until `stop` is set.
+    GangRun& run(int64_t target)
+    {
+        gang = std::make_unique<GangRun>(workbench, *log, job, GangRun::Settings{"hash", target}, serials);
+        gang->recorded = [this](size_t, const LogRecord& record) {
+            const std::lock_guard lock(recordsMutex);
+            records.push_back(record);
+            if (stopAfterFirst)
+                stop = true;
+        };
+        gang->start([this] { return !stop; });
+        gang->wait();
+        return *gang;
+    }
+
+    std::set<std::string> programmersLogged() const
+    {
+        std::set<std::string> names;
+        for (const LogRecord& record : records)
+            names.insert(record.programmer);
+        return names;
+    }
+
+    ProductionJob job;
+    std::unique_ptr<ProductionLog> log;
+    std::vector<std::string> serials;
+    std::unique_ptr<GangRun> gang;
+    std::mutex recordsMutex;
+    std::vector<LogRecord> records;
+    std::atomic<bool> stop{false};
+    bool stopAfterFirst = false;
+};
+
+class GangSizes : public GangRunTest, public testing::WithParamInterface<int> {};
+
+TEST_P(GangSizes, EveryChipHasItsOwnSerialAndOneRecordNamingItsProgrammer)
+{
+    const int programmers = GetParam();
+    prepare(programmers);
+    const int64_t target = 3 * programmers;
+    GangRun& done = run(target);
+    ASSERT_EQ(int64_t(records.size()), target);
+    EXPECT_EQ(done.passed(), target);
+    std::set<std::string> serialNumbers;
+    for (const LogRecord& record : records) {
+        EXPECT_EQ(record.result, "pass") << record.programmer << ": " << record.message;
+        serialNumbers.insert(record.serial);
+    }
+    EXPECT_EQ(int64_t(serialNumbers.size()), target);
+    EXPECT_EQ(programmersLogged().size(), size_t(programmers));
+    int64_t breakdown = 0;
+    for (const GangRun::SeatView& view : done.views())
+        breakdown += view.passed + view.failed;
+    EXPECT_EQ(breakdown, target);
+    EXPECT_EQ(log->local().counters(job.name).total(), target);
+    EXPECT_TRUE(protocolErrors().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Gangs, GangSizes, testing::Values(2, 4),
+                         [](const auto& info) { return std::to_string(info.param) + "Programmers"; });
+
+struct FaultCase {
+    const char* name;
+    int fault;
+    uint32_t after;
+};
+
+class FaultOnOne : public GangRunTest, public testing::WithParamInterface<FaultCase> {};
+
+// Programmer 2's chip fails with its message; the others go on to the target.
+TEST_P(FaultOnOne, FailsItsChipAndStopsNoOther)
+{
+    prepare(3);
+    belcor_sim_inject_fault_at(2, GetParam().fault, GetParam().after);
+    GangRun& done = run(6);
+    ASSERT_EQ(records.size(), 6u);
+    int failedOnTwo = 0;
+    for (const LogRecord& record : records) {
+        if (record.programmer == "BU2SIM0000002" && record.result == "fail") {
+            ++failedOnTwo;
+            EXPECT_FALSE(record.message.empty());
+        } else {
+            EXPECT_EQ(record.result, "pass") << record.programmer << ": " << record.message;
+        }
+    }
+    EXPECT_GE(failedOnTwo, 1);
+    EXPECT_EQ(done.failed(), failedOnTwo);
+    EXPECT_EQ(log->local().counters(job.name).failed, failedOnTwo);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultOnOne,
+                         testing::Values(FaultCase{"UnpluggedMidWrite", BELCOR_SIM_UNPLUG, 40},
+                                         FaultCase{"StuckBit", BELCOR_SIM_STUCK_BIT, 0x20}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(GangRunTest, StopLetsChipsInFlightFinish)
+{
+    prepare(4);
+    stopAfterFirst = true;
+    GangRun& done = run(100);
+    EXPECT_FALSE(done.running());
+    EXPECT_GE(records.size(), 1u);
+    EXPECT_LT(records.size(), 100u);
+    for (const LogRecord& record : records)
+        EXPECT_EQ(record.result, "pass") << record.programmer << ": " << record.message;
+    // Every chip that was written was also logged: no chip left half done.
+    uint32_t written = 0;
+    for (int number = 1; number <= 4; ++number) {
+        uint8_t first = 0xFF;
+        if (belcor_sim_chip_read_at(number, 0, &first, 1) == 1 && first != 0xFF)
+            ++written;
+        written += belcor_sim_feeder_done_count_at(number);
+    }
+    EXPECT_EQ(written, records.size());
+}
+
+TEST_F(GangRunTest, OneProgrammerGangProgramsWhatASingleRunDoes)
+{
+    prepare(1, false);
+    run(1);
+    ASSERT_EQ(records.size(), 1u);
+    const std::vector<uint8_t> gangChip = chipContents(0, 65536);
+    const LogRecord gangRecord = records.front();
+
+    belcor_sim_load_scenario(path("gang.scenario").c_str());
+    std::string error;
+    log = ProductionLog::open({path("single.sqlite")}, error);
+    ASSERT_TRUE(log) << error;
+    ProductionRun::Settings settings;
+    settings.jobHash = "hash";
+    settings.programmer = "BU2SIM0000001";
+    settings.target = 1;
+    settings.showErrorBoxes = false;
+    ProductionRun single(workbench, host, *log, job, settings);
+    LogRecord singleRecord;
+    single.recorded = [&](const LogRecord& record) { singleRecord = record; };
+    single.run([] { return true; });
+    EXPECT_EQ(chipContents(0, 65536), gangChip);
+    EXPECT_EQ(singleRecord.serial, gangRecord.serial);
+    EXPECT_EQ(singleRecord.sha256, gangRecord.sha256);
+}
+
+}  // namespace
