@@ -205,8 +205,8 @@ BELCOR_EXPORT void belcor_sim_set_erase_time_ms(uint32_t milliseconds)
 
 BELCOR_EXPORT int belcor_sim_chip_set_status(uint8_t value)
 {
-    return callSafely(-1, [=] {
-        Chip* chip = seatedChip();
+    return onProgrammer(1, -1, [=](SimDevice& device) {
+        Chip* chip = device.programmer->chip();
         if (!chip || chip->spec().chipClass != 0)
             return -1;
         static_cast<SpiFlashChip*>(chip)->setStatusRegister(value);

@@ -4,6 +4,13 @@
 
 BufferSet::BufferSet() : eeprom_(EepromCapacity, 0xFF) {}
 
+BufferSet::BufferSet(const BufferSet& other)
+    : dataLength(other.dataLength), range(other.range), unsaved(other.unsaved), eeprom_(other.eeprom_)
+{
+    const uint8_t* source = other.flash();
+    std::call_once(flashMade_, [this, source] { flash_.assign(source, source + FlashCapacity); });
+}
+
 uint8_t* BufferSet::flashBlock() const
 {
     std::call_once(flashMade_, [this] { flash_.assign(FlashCapacity, 0xFF); });

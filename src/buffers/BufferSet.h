@@ -19,6 +19,10 @@ public:
     static constexpr uint32_t EepromCapacity = 0x2000;    // 8 KiB
 
     BufferSet();
+    // A copy holds its own 64 MiB: a gang's programmer patches serial numbers
+    // into it without touching the station's image.
+    BufferSet(const BufferSet& other);
+    BufferSet& operator=(const BufferSet&) = delete;
 
     uint8_t* flash() { return flashBlock(); }
     const uint8_t* flash() const { return flashBlock(); }
