@@ -124,6 +124,7 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
         {"%1：%2 字节完全相同。", "%1：%2 字節完全相同。", "%1: equal over %2 bytes."},
         {"只列出前 %1 个区段。", "只列出前 %1 個區段。", "Only the first %1 ranges are listed."},
         {"剩余 %1", "剩餘 %1", "%1 left"},
+        {"关闭", "關閉", "Close"},
     }};
     return entries;
 }

@@ -104,6 +104,7 @@ enum class Msg {
     CompareEqual,
     CompareListCut,
     TimeLeft,
+    CloseButton,
     Count
 };
 

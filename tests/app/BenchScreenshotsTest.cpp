@@ -91,11 +91,11 @@ TEST_P(BenchScreenshots, MendsAndDialogs)
     shootNextBox("mend1-verify-sees-edits");
     form.ui.ToolVerify->click();
 
-    // 2: another chip while the buffer holds edits.
+    // 2: another chip (the next maker's first) while the buffer holds edits.
     typeAt(0x10, "12");
     shootNextBox("mend2-chip-change-asks");
-    form.ui.ComboBox3->setCurrentIndex(1);
-    emit form.ui.ComboBox3->activated(1);
+    form.ui.ComboBox2->setCurrentIndex(1);
+    emit form.ui.ComboBox2->activated(1);
 
     // 3: closing with edits.
     shootNextBox("mend3-close-asks");
