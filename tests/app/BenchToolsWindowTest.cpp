@@ -35,6 +35,8 @@ void inNextDialog(const std::function<void(T&)>& step)
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [timer, step] {
         if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            // A nested event loop would keep a merely deleted-later timer firing.
+            timer->stop();
             timer->deleteLater();
             step(*dialog);
             if (dialog->isVisible())
