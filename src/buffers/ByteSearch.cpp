@@ -5,16 +5,46 @@
 #include <functional>
 #include <iterator>
 
+namespace {
+
+// Flash images are mostly erased (0xFF) or zeroed; a pattern byte other than
+// those rarely occurs, so memchr for it skips most of the buffer at memory
+// speed and only its few hits are compared. Nothing when every byte is such.
+std::optional<size_t> anchorOf(std::span<const uint8_t> pattern)
+{
+    for (size_t i = pattern.size(); i-- > 0;) {
+        if (pattern[i] != 0xFF && pattern[i] != 0x00)
+            return i;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<size_t> FindForward(std::span<const uint8_t> data, std::span<const uint8_t> pattern, size_t from)
 {
     if (pattern.empty() || from >= data.size() || data.size() - from < pattern.size())
         return std::nullopt;
-    // glibc's memmem is a two-way search with vectorised scanning: 64 MiB
-    // without a match take a few tens of milliseconds.
-    const void* found = ::memmem(data.data() + from, data.size() - from, pattern.data(), pattern.size());
-    if (found == nullptr)
-        return std::nullopt;
-    return static_cast<size_t>(static_cast<const uint8_t*>(found) - data.data());
+    const std::optional<size_t> anchor = anchorOf(pattern);
+    if (!anchor) {
+        // glibc's memmem is a two-way search with vectorised scanning.
+        const void* found = ::memmem(data.data() + from, data.size() - from, pattern.data(), pattern.size());
+        if (found == nullptr)
+            return std::nullopt;
+        return static_cast<size_t>(static_cast<const uint8_t*>(found) - data.data());
+    }
+    const size_t lastStart = data.size() - pattern.size();
+    for (size_t start = from; start <= lastStart;) {
+        const uint8_t* scan = data.data() + start + *anchor;
+        const auto* hit = static_cast<const uint8_t*>(::memchr(scan, pattern[*anchor], lastStart - start + 1));
+        if (hit == nullptr)
+            return std::nullopt;
+        start = static_cast<size_t>(hit - data.data()) - *anchor;
+        if (std::memcmp(data.data() + start, pattern.data(), pattern.size()) == 0)
+            return start;
+        ++start;
+    }
+    return std::nullopt;
 }
 
 std::optional<size_t> FindBackward(std::span<const uint8_t> data, std::span<const uint8_t> pattern, size_t from)

@@ -301,6 +301,7 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "Log database"},
         {"已连接，所有记录已发送", "已連接，所有記錄已發送",
          "Connected; every record stored"},
+        {"关闭", "關閉", "Close"},
     }};
     return entries;
 }

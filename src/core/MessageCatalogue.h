@@ -199,6 +199,7 @@ enum class Msg {
     LockJobQuestion,
     LogDatabaseLabel,
     PostgresReachable,
+    CloseButton,
     Count
 };
 

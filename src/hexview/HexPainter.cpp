@@ -26,11 +26,11 @@ HexPainter::HexPainter(QPainter& painter, const HexLayout& layout, const GlyphTa
     colours_[Text] = palette.color(QPalette::Text);
     colours_[Changed] = ChangedText;
     colours_[Selected] = palette.color(QPalette::HighlightedText);
-    // The offset column lies on the button face; under a dark palette black
-    // and the highlight colour would all but vanish there.
-    const QColor offsetBackground = palette.color(QPalette::Button);
-    colours_[Offset] = readableInk(Qt::black, offsetBackground);
-    colours_[CurrentOffset] = readableInk(palette.color(QPalette::Highlight), offsetBackground);
+    // The offset column lies on the button face, the current row's offset on
+    // the shadow colour; the highlight colour on a mid-grey shadow, and black
+    // on a dark button face, would all but vanish.
+    colours_[Offset] = readableInk(Qt::black, palette.color(QPalette::Button));
+    colours_[CurrentOffset] = readableInk(palette.color(QPalette::Highlight), palette.color(QPalette::Shadow));
     colours_[Ruler] = palette.color(QPalette::ButtonText);
     for (int digit = 0; digit < 16; ++digit)
         hexGlyphs_[digit] = glyphs.glyph(QChar(HexDigits[digit]));

@@ -1,5 +1,7 @@
 #include <QMessageBox>
+#include <QComboBox>
 #include <QProgressBar>
+#include <QTest>
 #include <QToolButton>
 #include <fstream>
 #include <iterator>
@@ -34,6 +36,21 @@ TEST_F(BenchMendsTest, TypedBytesReachVerifyAndSave)
     const std::string saved = readFile(path("typed.bin"));
     ASSERT_EQ(saved.size(), ChipSize);
     EXPECT_EQ(uint8_t(saved[0]), 0xAA);
+}
+
+TEST_F(BenchMendsTest, AnotherMakerWithEditsAsksAndNoKeepsEverything)
+{
+    TForm1& form = open();
+    form.ui.FlashEditor->setFocus();
+    typeKeys(form.ui.FlashEditor, "5A");
+    MessageBoxCatcher no(QMessageBox::No);
+    form.ui.ComboBox2->setFocus();
+    QTest::keyClick(form.ui.ComboBox2, Qt::Key_Down);
+    ASSERT_EQ(no.texts.size(), 1);
+    EXPECT_TRUE(no.texts[0].startsWith("The buffer holds data that was not written to a chip or saved. "));
+    EXPECT_EQ(form.ui.ComboBox2->currentText(), "AMIC");
+    EXPECT_EQ(form.ui.ComboBox3->currentText(), "A25L010");
+    EXPECT_EQ(form.ui.FlashEditor->byteAt(0), 0x5A);
 }
 
 TEST_F(BenchMendsTest, ClosingWithEditsAsksFirst)

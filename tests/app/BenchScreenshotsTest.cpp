@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QRadioButton>
+#include <QTest>
 #include <QToolButton>
 #include <fstream>
 
@@ -62,7 +63,9 @@ protected:
         timer->setInterval(5);
         QObject::connect(timer, &QTimer::timeout, [this, timer, name, answer] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                timer->deleteLater();
+                // A nested event loop would keep a merely deleted-later timer firing.
+            timer->stop();
+            timer->deleteLater();
                 shoot(name, box);
                 box->done(box->standardButtons() & answer ? answer : QMessageBox::Ok);
             }
@@ -91,11 +94,11 @@ TEST_P(BenchScreenshots, MendsAndDialogs)
     shootNextBox("mend1-verify-sees-edits");
     form.ui.ToolVerify->click();
 
-    // 2: another chip while the buffer holds edits.
+    // 2: another chip (the next maker's first) while the buffer holds edits.
     typeAt(0x10, "12");
     shootNextBox("mend2-chip-change-asks");
-    form.ui.ComboBox3->setCurrentIndex(1);
-    emit form.ui.ComboBox3->activated(1);
+    form.ui.ComboBox2->setFocus();
+    QTest::keyClick(form.ui.ComboBox2, Qt::Key_Down);
 
     // 3: closing with edits.
     shootNextBox("mend3-close-asks");
@@ -106,6 +109,8 @@ TEST_P(BenchScreenshots, MendsAndDialogs)
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [this, timer] {
         if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            // A nested event loop would keep a merely deleted-later timer firing.
+            timer->stop();
             timer->deleteLater();
             dialog->selectNameFilter("S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot)");
             dialog->resize(640, 400);
@@ -147,6 +152,7 @@ TEST_P(BenchScreenshots, MendsAndDialogs)
     shoot("dialog-go-to-address", bench.goToDialog());
     bench.goToDialog()->accept();
 
+    form.ui.FlashEditor->setCursorPosition(0);
     bench.findDialog()->textOption()->setChecked(true);
     bench.findDialog()->patternField()->setText("BELCOR");
     bench.findDialog()->findNext();

@@ -35,6 +35,8 @@ void inNextDialog(const std::function<void(T&)>& step)
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [timer, step] {
         if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            // A nested event loop would keep a merely deleted-later timer firing.
+            timer->stop();
             timer->deleteLater();
             step(*dialog);
             if (dialog->isVisible())
@@ -102,8 +104,9 @@ TEST_F(BenchToolsWindowTest, FindForwardAndBackwardWithF3)
     HexView& view = *form.ui.FlashEditor;
     EXPECT_EQ(view.selectionStart(), 0x100u);
     EXPECT_EQ(view.selectionEnd(), 0x106u);
-    // The closed dialog handed the activation back to the window.
-    form.activateWindow();
+    // The closed dialog hands the activation back to the window.
+    QApplication::setActiveWindow(&form);
+    settle();
     QTest::keyClick(form.ui.FlashEditor, Qt::Key_F3);
     EXPECT_EQ(view.selectionStart(), 0x1F000u);
     QTest::keyClick(form.ui.FlashEditor, Qt::Key_F3, Qt::ShiftModifier);
@@ -218,7 +221,7 @@ TEST_F(BenchToolsWindowTest, PlacementIsRememberedInItsOwnSection)
     TForm1& form = open();
     form.resize(810, 620);
     form.move(40, 30);
-    std::ofstream(settingsPath, std::ios::app) << "; a line of someone else\n[Other]\nkey=value\n";
+    std::ofstream(settingsPath, std::ios::app) << "[Other]\n; a line of someone else\nkey=value\n";
     ASSERT_TRUE(form.close());
     window.reset();
     TForm1& again = open();
@@ -226,7 +229,7 @@ TEST_F(BenchToolsWindowTest, PlacementIsRememberedInItsOwnSection)
     EXPECT_EQ(again.pos(), QPoint(40, 30));
     std::ifstream in(settingsPath);
     const std::string text{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_NE(text.find("; a line of someone else\n[Other]\nkey=value\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Other]\n; a line of someone else\nkey=value\n"), std::string::npos) << text;
     EXPECT_NE(text.find("[Bench]"), std::string::npos);
 }
 

@@ -57,9 +57,10 @@ TEST_P(IdentificationMismatch, AsksBeforeChangingTheChip)
     host.answers = {c.answer};
     run(c.operation);
     ASSERT_EQ(host.questions.size(), c.asked ? 1u : 0u);
-    if (c.asked)
+    if (c.asked) {
         EXPECT_EQ(host.questions[0], "The chip in the socket reports the ID EF4018, but the selected chip W25Q64 "
                                      "has the ID EF4017. Erase and write it anyway?");
+    }
     EXPECT_EQ(!commands(CommandBlock::BeginSession).empty(), c.session);
 }
 

@@ -82,9 +82,10 @@ TEST_P(SelectionKeepsOrAsks, AsksOnlyBeforeDiscardingUnsavedData)
     host.answers = {c.answer};
     NameListChanged(workbench, host, c.nameIndex);
     EXPECT_EQ(host.questions.size(), c.asked ? 1u : 0u);
-    if (c.asked)
+    if (c.asked) {
         EXPECT_EQ(host.questions[0], "The buffer holds data that was not written to a chip or saved. "
                                      "Discard it and select W25Q32?");
+    }
     EXPECT_EQ(flash()[0] == 0x12, c.kept);
     EXPECT_EQ(workbench.catalogue.currentChip, c.current);
     EXPECT_EQ(workbench.catalogue.nameList.position, c.current);

@@ -106,8 +106,9 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair("versions H2.0 V3.10\n", ":1: expected \"versions"),
                       std::pair("unplugged now\n", ":1: expected \"unplugged\""),
                       std::pair("chip class=0 size=4096 page=256\ncontents file=/nonexistent.bin\n",
-                                ":2: cannot open the image"),
-                      std::pair("chip class=0 size=4096 page=256\ncontents file=/dev/zero\n", ":2: cannot open the image"),
+                                ":2: cannot open the image \"/nonexistent.bin\""),
+                      std::pair("chip class=0 size=4096 page=256\ncontents file=/dev/zero\n",
+                                ":2: cannot open the image \"/dev/zero\""),
                       std::pair("chip class=1 size=4096 page=16\nstatus_register 0x1C\n", ":2: \"status_register\" needs")),
     [](const auto& info) { return WordsCaseName(info.param.second); });
 

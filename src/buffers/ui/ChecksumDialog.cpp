@@ -83,7 +83,7 @@ void ChecksumDialog::ApplyLanguage(int language)
     for (size_t i = 0; i < spans_.size(); ++i)
         spans_[i]->setText(benchText(SpanNames[i], language));
     calculate_->setText(benchText(Msg::CalculateButton, language));
-    close_->setText(benchText(Msg::CancelButton, language));
+    close_->setText(benchText(Msg::CloseButton, language));
     showExtent();
 }
 

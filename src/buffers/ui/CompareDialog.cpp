@@ -58,7 +58,7 @@ void CompareDialog::ApplyLanguage(int language)
     setWindowTitle(benchText(Msg::CompareTitle, language));
     list_->setHeaderLabels({benchText(Msg::CompareStart, language), benchText(Msg::CompareEnd, language),
                             benchText(Msg::CompareBytes, language)});
-    close_->setText(benchText(Msg::CancelButton, language));
+    close_->setText(benchText(Msg::CloseButton, language));
 }
 
 bool CompareDialog::compareWith(const std::string& path)

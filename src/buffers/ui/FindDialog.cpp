@@ -58,7 +58,7 @@ void FindDialog::ApplyLanguage(int language)
     text_->setText(benchText(Msg::FindTextOption, language));
     next_->setText(benchText(Msg::FindNextItem, language));
     previous_->setText(benchText(Msg::FindPreviousItem, language));
-    close_->setText(benchText(Msg::CancelButton, language));
+    close_->setText(benchText(Msg::CloseButton, language));
 }
 
 bool FindDialog::findNext()
