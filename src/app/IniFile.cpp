@@ -3,47 +3,49 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "core/AtomicFile.h"
 
 namespace {
 
-// One physical line without its line ending, and the ending as found.
+// One physical line without its line ending, and the ending as found; both
+// point into the file's text, so that reading a file copies none of its lines.
 struct Line {
-    std::string text;
-    std::string ending;
+    std::string_view text;
+    std::string_view ending;
 };
 
-std::vector<Line> splitLines(const std::string& content)
+std::vector<Line> splitLines(std::string_view content)
 {
     std::vector<Line> lines;
+    lines.reserve(static_cast<size_t>(std::count(content.begin(), content.end(), '\n')) + 1);
     size_t begin = 0;
     while (begin < content.size()) {
         size_t end = content.find('\n', begin);
-        if (end == std::string::npos) {
-            lines.push_back({content.substr(begin), ""});
+        if (end == std::string_view::npos) {
+            lines.push_back({content.substr(begin), {}});
             break;
         }
         const bool crlf = end > begin && content[end - 1] == '\r';
-        lines.push_back({content.substr(begin, end - begin - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"});
+        const size_t textEnd = crlf ? end - 1 : end;
+        lines.push_back({content.substr(begin, textEnd - begin), content.substr(textEnd, end + 1 - textEnd)});
         begin = end + 1;
     }
     return lines;
 }
 
-std::string trimmed(const std::string& text)
+std::string_view trimmed(std::string_view text)
 {
     const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && isBlank(text[first]))
-        ++first;
-    while (last > first && isBlank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
 }
 
-bool sameName(const std::string& a, const std::string& b)
+bool sameName(std::string_view a, std::string_view b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
@@ -52,22 +54,22 @@ bool sameName(const std::string& a, const std::string& b)
 }
 
 // The section name of a "[name]" line, or nothing for any other line.
-std::optional<std::string> sectionName(const std::string& text)
+std::optional<std::string_view> sectionName(std::string_view text)
 {
-    const std::string line = trimmed(text);
+    const std::string_view line = trimmed(text);
     if (line.size() < 2 || line.front() != '[')
         return std::nullopt;
     const size_t close = line.find(']');
-    if (close == std::string::npos)
+    if (close == std::string_view::npos)
         return std::nullopt;
     return trimmed(line.substr(1, close - 1));
 }
 
 // The key and value of a "key=value" line, or nothing for any other line.
-std::optional<std::pair<std::string, std::string>> keyValue(const std::string& text)
+std::optional<std::pair<std::string_view, std::string_view>> keyValue(std::string_view text)
 {
     const size_t equals = text.find('=');
-    if (equals == std::string::npos || sectionName(text))
+    if (equals == std::string_view::npos || sectionName(text))
         return std::nullopt;
     return std::make_pair(trimmed(text.substr(0, equals)), trimmed(text.substr(equals + 1)));
 }
@@ -132,7 +134,7 @@ std::optional<std::string> IniFile::valueIn(const std::string& content, const st
     for (size_t i = span->header + 1; i < span->end; ++i) {
         const auto entry = keyValue(lines[i].text);
         if (entry && sameName(entry->first, key))
-            return entry->second;
+            return std::string(entry->second);
     }
     return std::nullopt;
 }
@@ -141,21 +143,25 @@ std::string IniFile::withValue(const std::string& content, const std::string& se
                                const std::string& value)
 {
     std::vector<Line> lines = splitLines(content);
-    const std::string ending = lines.empty() || lines.front().ending.empty() ? "\n" : lines.front().ending;
+    const std::string_view ending = lines.empty() || lines.front().ending.empty() ? "\n" : lines.front().ending;
     // A last line without an ending gets one before anything is added after it.
     if (!lines.empty() && lines.back().ending.empty())
         lines.back().ending = ending;
 
+    // The lines written anew; the others still point into `content`.
+    const std::string header = "[" + section + "]";
+    std::string entryLine = key + "=" + value;
     const auto span = findSection(lines, section);
     if (!span) {
-        lines.push_back({"[" + section + "]", ending});
-        lines.push_back({key + "=" + value, ending});
+        lines.push_back({header, ending});
+        lines.push_back({entryLine, ending});
     } else {
         bool replaced = false;
         for (size_t i = span->header + 1; i < span->end && !replaced; ++i) {
             const auto entry = keyValue(lines[i].text);
             if (entry && sameName(entry->first, key)) {
-                lines[i].text = entry->first + "=" + value;
+                entryLine = std::string(entry->first) + "=" + value;
+                lines[i].text = entryLine;
                 replaced = true;
             }
         }
@@ -164,12 +170,15 @@ std::string IniFile::withValue(const std::string& content, const std::string& se
             size_t at = span->end;
             while (at > span->header + 1 && trimmed(lines[at - 1].text).empty())
                 --at;
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{key + "=" + value, ending});
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{entryLine, ending});
         }
     }
 
     std::string written;
-    for (const Line& line : lines)
-        written += line.text + line.ending;
+    written.reserve(content.size() + entryLine.size() + header.size() + 2 * ending.size());
+    for (const Line& line : lines) {
+        written += line.text;
+        written += line.ending;
+    }
     return written;
 }

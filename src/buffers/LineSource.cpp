@@ -62,7 +62,8 @@ bool LineSource::takeLine(const char* end, size_t endingLength, std::string_view
 
 bool LineSource::ReadLine(std::string_view& line)
 {
-    if (tooLong_)
+    // Empty text in memory may have no bytes at all to point at.
+    if (tooLong_ || (begin_ == end_ && endOfFile_))
         return false;
     for (;;) {
         const char* start = data_ + begin_;

@@ -174,4 +174,11 @@ TEST(ReaderInMemory, ReportsALineTooLongInEveryLanguage)
     }
 }
 
+TEST(ReaderInMemory, TakesNoTextAsAnEmptyFile)
+{
+    uint8_t destination[4];
+    EXPECT_EQ(ReadIntelHexText({}, destination, 4, English).errors, NoEndRecord);
+    EXPECT_EQ(ReadSRecordText({}, destination, 4, English).errors, Errors{"File Read Operation Failed"});
+}
+
 }  // namespace
