@@ -28,8 +28,8 @@ TEST_F(UpdateCommands, UpdateCountsTheSectorsOnItsLastLine)
     const CliResult result = runScenario(HoldingOld, {"update", path("new.bin")});
 
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-    EXPECT_TRUE(Contains(result.out, "Update Complete! Sectors: 15 skipped, 0 programmed, 1 erased. (")) << result.out;
-    EXPECT_EQ(result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1, 16), "Update Complete!");
+    EXPECT_TRUE(Contains(result.err, "Update Complete! Sectors: 15 skipped, 0 programmed, 1 erased. (")) << result.err;
+    EXPECT_EQ(result.err.substr(result.err.rfind('\n', result.err.size() - 2) + 1, 16), "Update Complete!");
 }
 
 struct ProtectionCase {
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ProtectionCase{"Update", {"update", "new.bin"}, 1, "", "The chip is write-protected (status register 1Ch)."},
         ProtectionCase{"Auto", {"auto", "new.bin"}, 1, "", "The chip is write-protected (status register 1Ch)."},
-        ProtectionCase{"Unprotect", {"unprotect"}, 0, "Protection removed! (", ""}),
+        ProtectionCase{"Unprotect", {"unprotect"}, 0, "", "Protection removed! ("}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -30,7 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"ZeroCount", {"batch", "a.bin", "--count", "0"}, "--count needs a positive number"},
                     UsageCase{"CapacityPastCounts", {"convert", "a", "b", "--capacity=0x80000000"},
                               "--capacity takes at most 2147483647 bytes"},
-                    UsageCase{"RangeOnRead", {"--start", "100", "read", "a.bin"}, "--start and --end apply only"},
+                    UsageCase{"RangeOnRead", {"--start", "100", "read", "a.bin"}, "--start, --end and --range apply only"},
                     UsageCase{"BatchFileAndJob", {"batch", "a.bin", "--job", "j.belcorjob"}, "either FILE or --job"},
                     UsageCase{"BatchJobWithChip", {"batch", "--job", "j", "--chip", "X"}, "the job fixes the chip"},
                     UsageCase{"JobCreateWithoutImage", {"job", "create", "j", "--chip", "X"}, "needs --chip and --image"},

@@ -143,9 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Blank check failed at address 100h."},
         FaultCase{"LostReplyMidVerify", Operation::Verify, BELCOR_SIM_LOSE_REPLY, 5,
                   "Verify failed at address 200h."},
-        FaultCase{"LostPollReply", Operation::Erase, BELCOR_SIM_LOSE_REPLY, 2, "Erase failed at address 0h."},
-        // Write first identifies the seated chip and reads the status register.
-        FaultCase{"UnplugMidWrite", Operation::Write, BELCOR_SIM_UNPLUG, 9, "Write failed at address 300h."}),
+        FaultCase{"LostPollReply", Operation::Erase, BELCOR_SIM_LOSE_REPLY, 2, "Erase failed at address 0h."}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace
