@@ -1,11 +1,9 @@
 #include "cli/TerminalHost.h"
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
-#include <thread>
 
 #include "core/MessageCatalogue.h"
+#include "core/SystemClock.h"
 
 TerminalHost::TerminalHost(std::FILE* out, std::FILE* err, ProgressDisplay::Style progressStyle)
     : out_(out), err_(err), progress_(err, progressStyle)
@@ -124,21 +122,15 @@ void TerminalHost::beep() {}
 
 void TerminalHost::sleepMs(uint32_t milliseconds)
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    SystemClock::sleepMs(milliseconds);
 }
 
 std::string TerminalHost::longTimeText() const
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
-    return text;
+    return SystemClock::longTimeText();
 }
 
 int64_t TerminalHost::nowMs() const
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return SystemClock::nowMs();
 }

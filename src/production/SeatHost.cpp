@@ -1,8 +1,6 @@
 #include "production/SeatHost.h"
 
-#include <chrono>
-#include <ctime>
-#include <thread>
+#include "core/SystemClock.h"
 
 SeatHost::Snapshot SeatHost::snapshot() const
 {
@@ -56,21 +54,15 @@ std::string SeatHost::firstLogLine() const
 
 void SeatHost::sleepMs(uint32_t milliseconds)
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    SystemClock::sleepMs(milliseconds);
 }
 
 std::string SeatHost::longTimeText() const
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
-    return text;
+    return SystemClock::longTimeText();
 }
 
 int64_t SeatHost::nowMs() const
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return SystemClock::nowMs();
 }
