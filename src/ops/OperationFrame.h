@@ -9,8 +9,8 @@ struct ChipRecord;
 struct Workbench;
 class OperationHost;
 
-// The steps every chip operation's frame is made of, shared by the specified
-// operations and Belcor's own (Update, Remove protection).
+// The steps every chip operation's frame is made of, shared by Read, Erase,
+// Write, Verify, AUTO, Update and Remove protection.
 
 // The text of `message` in the workbench's language.
 const std::string& FrameText(const Workbench& workbench, Msg message);

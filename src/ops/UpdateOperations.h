@@ -3,7 +3,7 @@
 struct Workbench;
 class OperationHost;
 
-// Belcor's own operations beside the specified ones, in the same frame.
+// Operations beside Read, Erase, Write, Verify and AUTO, in the same frame.
 
 struct UpdateOptions {
     // Verify the whole write span afterwards instead of only what was touched.
