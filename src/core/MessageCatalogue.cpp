@@ -185,8 +185,8 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "PostgreSQL"},
         {"%1 条记录等待发送", "%1 條記錄等待發送",
          "%1 records waiting to be sent"},
-        {"时间|芯片|结果|序列号|CRC-32|信息", "時間|芯片|結果|序列號|CRC-32|信息",
-         "Time|Chip|Result|Serial|CRC-32|Message"},
+        {"时间|芯片|结果|序列号|CRC-32|信息|编程器", "時間|芯片|結果|序列號|CRC-32|信息|編程器",
+         "Time|Chip|Result|Serial|CRC-32|Message|Programmer"},
         {"Belcor 任务 (*.belcorjob)", "Belcor 任務 (*.belcorjob)",
          "Belcor jobs (*.belcorjob)"},
         {"CSV 文件 (*.csv)", "CSV 文件 (*.csv)",
@@ -302,6 +302,16 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
         {"已连接，所有记录已发送", "已連接，所有記錄已發送",
          "Connected; every record stored"},
         {"关闭", "關閉", "Close"},
+        {"编程器", "編程器",
+         "Programmers"},
+        {"添加已连接的编程器", "添加已連接的編程器",
+         "Add attached programmers"},
+        {"移除", "移除",
+         "Remove"},
+        {"没有其他可用的编程器连接。", "沒有其他可用的編程器連接。",
+         "No other free programmer is attached."},
+        {"空闲", "空閒",
+         "Idle"},
     }};
     return entries;
 }

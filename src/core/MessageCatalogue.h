@@ -200,6 +200,11 @@ enum class Msg {
     LogDatabaseLabel,
     PostgresReachable,
     CloseButton,
+    ProgrammersGroup,
+    AddProgrammersButton,
+    RemoveButton,
+    NoOtherProgrammer,
+    TileIdle,
     Count
 };
 

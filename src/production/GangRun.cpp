@@ -21,6 +21,7 @@ struct GangRun::Seat {
     std::unique_ptr<Workbench> bench;
     SeatHost host;
     std::thread thread;
+    std::atomic<bool> stopRequested{false};
 
     mutable std::mutex mutex;
     int64_t passed = 0;
@@ -38,19 +39,25 @@ GangRun::GangRun(Workbench& station, ProductionLog& log, const ProductionJob& jo
     // Done once here, so that the seats' writes find nothing to change in a
     // shared image.
     RoundDataLengthToPages(station.buffers, station.catalogue.currentRecord());
-    for (const std::string& programmer : programmers) {
-        auto seat = std::make_unique<Seat>();
-        seat->index = seats_.size();
-        seat->programmer = programmer;
-        seat->link.setTarget(programmer);
-        if (job_.serial)
-            seat->ownImage = std::make_unique<BufferSet>(station.buffers);
-        seat->bench = std::make_unique<Workbench>(station.catalogue, seat->ownImage ? *seat->ownImage : station.buffers,
-                                                  seat->link, seat->hid);
-        seat->bench->speed = station.speed;
-        seat->bench->languageIndex = station.languageIndex;
-        seats_.push_back(std::move(seat));
-    }
+    chipsLeft_ = settings_.target.value_or(0);
+    for (const std::string& programmer : programmers)
+        addSeat(programmer);
+}
+
+size_t GangRun::addSeat(const std::string& programmer)
+{
+    auto seat = std::make_unique<Seat>();
+    seat->index = seats_.size();
+    seat->programmer = programmer;
+    seat->link.setTarget(programmer);
+    if (job_.serial)
+        seat->ownImage = std::make_unique<BufferSet>(station_.buffers);
+    seat->bench = std::make_unique<Workbench>(station_.catalogue, seat->ownImage ? *seat->ownImage : station_.buffers,
+                                              seat->link, seat->hid);
+    seat->bench->speed = station_.speed;
+    seat->bench->languageIndex = station_.languageIndex;
+    seats_.push_back(std::move(seat));
+    return seats_.size() - 1;
 }
 
 GangRun::~GangRun()
@@ -68,11 +75,29 @@ bool GangRun::claimChip()
 void GangRun::start(std::function<bool()> keepRunning)
 {
     keepRunning_ = std::move(keepRunning);
-    chipsLeft_ = settings_.target.value_or(0);
-    for (const std::unique_ptr<Seat>& seat : seats_) {
-        seat->running = true;
-        seat->thread = std::thread([this, &seat = *seat] { runSeat(seat); });
+    for (size_t seat = 0; seat < seats_.size(); ++seat)
+        startSeat(seat);
+}
+
+void GangRun::startSeat(size_t index)
+{
+    Seat& seat = *seats_.at(index);
+    {
+        const std::lock_guard lock(seat.mutex);
+        if (seat.running)
+            return;
+        seat.running = true;
+        seat.stopReason.clear();
     }
+    if (seat.thread.joinable())
+        seat.thread.join();
+    seat.stopRequested = false;
+    seat.thread = std::thread([this, &seat] { runSeat(seat); });
+}
+
+void GangRun::stopSeat(size_t index)
+{
+    seats_.at(index)->stopRequested = true;
 }
 
 void GangRun::runSeat(Seat& seat)
@@ -93,7 +118,9 @@ void GangRun::runSeat(Seat& seat)
         if (recorded)
             recorded(seat.index, record);
     };
-    production.run([this] { return keepRunning_() && (!settings_.target || chipsLeft_ > 0); });
+    production.run([this, &seat] {
+        return !seat.stopRequested && keepRunning_() && (!settings_.target || chipsLeft_ > 0);
+    });
     const std::lock_guard lock(seat.mutex);
     seat.stopReason = production.stopReason();
     seat.running = false;

@@ -55,9 +55,16 @@ public:
     // Each committed record with its seat, called on that seat's thread.
     std::function<void(size_t seat, const LogRecord&)> recorded;
 
-    // Starts every seat's loop. `keepRunning` is asked from the seats' threads;
-    // once it turns false each loop ends after the chip in its socket.
+    // Starts every seat's loop, while none runs. `keepRunning` is asked from
+    // the seats' threads; once it turns false each loop ends after the chip in
+    // its socket.
     void start(std::function<bool()> keepRunning);
+    // One programmer joins, or starts or ends on its own while the others go
+    // on; a stopped seat ends after the chip in its socket. Called from the
+    // thread that made the gang, like views().
+    size_t addSeat(const std::string& programmer);
+    void startSeat(size_t seat);
+    void stopSeat(size_t seat);
     void wait();
     bool running() const;
 
@@ -76,7 +83,7 @@ private:
     ProductionLog& log_;
     const ProductionJob& job_;
     Settings settings_;
-    std::function<bool()> keepRunning_;
+    std::function<bool()> keepRunning_ = [] { return true; };
     std::atomic<int64_t> chipsLeft_{0};
     std::vector<std::unique_ptr<Seat>> seats_;
 };

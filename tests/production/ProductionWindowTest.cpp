@@ -12,13 +12,17 @@
 #include <QToolButton>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 
 #include "app/TForm1.h"
 #include "maint/SimulatorLibrary.h"
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/ProductionFixture.h"
+#include "production/SqliteLog.h"
+#include "production/ui/GangPanel.h"
 #include "production/ui/ProductionMenu.h"
+#include "production/ui/ProgrammerTile.h"
 #include "support/MessageBoxCatcher.h"
 
 namespace {
@@ -83,6 +87,34 @@ protected:
         if (folder && *folder)
             menu->view()->grab().save(QString::fromStdString(std::string(folder) + "/" + name));
     }
+
+    // The job open in the view, on a bus of `programmers`, with the tiles of
+    // every one attached.
+    ProductionView* gangView(int programmers, int unplugged = 0)
+    {
+        const std::string scenario = path("gang.scenario");
+        std::ofstream(scenario) << "chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\n"
+                                   "feeder on 100\nprogrammers "
+                                << programmers << "\n";
+        std::string error;
+        EXPECT_TRUE(simulator->loadScenario(scenario, error)) << error;
+        if (unplugged)
+            belcor_sim_set_plugged_at(unplugged, 0);
+        EXPECT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+        ProductionView* view = menu->view();
+        view->show();
+        view->resize(900, 900);
+        QTest::mouseClick(find<QPushButton>(view, "AddProgrammers"), Qt::LeftButton);
+        return view;
+    }
+
+    static int64_t countOf(ProgrammerTile* tile)
+    {
+        const QStringList words = tile->findChild<QLabel*>("TileCounts")->text().split(' ', Qt::SkipEmptyParts);
+        return words.size() == 4 ? words[1].toLongLong() + words[3].toLongLong() : -1;
+    }
+
+    static QPushButton* button(ProgrammerTile* tile, const char* name) { return tile->findChild<QPushButton*>(name); }
 
     MessageBoxCatcher boxes;
     std::unique_ptr<SimulatorLibrary> simulator;
@@ -172,6 +204,103 @@ TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
     std::string header;
     std::getline(csv, header);
     EXPECT_EQ(header.rfind("\xEF\xBB\xBF\"uid\",\"time\"", 0), 0u) << header;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ProductionWindowTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials)
+{
+    ProductionView* view = gangView(4);
+    const std::vector<ProgrammerTile*> tiles = view->programmers()->tiles();
+    ASSERT_EQ(tiles.size(), 4u);
+    EXPECT_EQ(tiles[3]->programmer(), "BU2SIM0000004");
+    find<QSpinBox>(view, "TargetCount")->setValue(8);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    EXPECT_TRUE(view->running());
+    // The window leaves the shared chip and image alone meanwhile.
+    EXPECT_FALSE(find<QPushButton>(view, "ResetCounters")->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 60000));
+    QTest::qWait(50);
+
+    QTableWidget* rows = find<QTableWidget>(view, "LogRows");
+    ASSERT_EQ(rows->rowCount(), 8);
+    std::set<QString> serials;
+    std::set<QString> programmers;
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        EXPECT_EQ(rows->item(row, 2)->text(), "pass") << rows->item(row, 5)->text().toStdString();
+        serials.insert(rows->item(row, 3)->text());
+        programmers.insert(rows->item(row, 6)->text());
+    }
+    EXPECT_EQ(serials.size(), 8u);
+    EXPECT_EQ(programmers.size(), 4u);
+    int64_t counted = 0;
+    for (ProgrammerTile* tile : tiles) {
+        counted += countOf(tile);
+        EXPECT_TRUE(button(tile, "TileStart")->isEnabled());
+    }
+    EXPECT_EQ(counted, 8);
+    EXPECT_TRUE(find<QPushButton>(view, "Start")->isEnabled());
+
+    screenshot("production-gang-en.png");
+    window->ChinaClick();
+    EXPECT_EQ(tiles[0]->findChild<QLabel*>("TileResult")->text(), QString::fromUtf8("通过"));
+    screenshot("production-gang-zh_CN.png");
+    window->fantiClick();
+    screenshot("production-gang-zh_TW.png");
+    window->EnlishClick();
+}
+
+// Programmer 2 goes mid-run and its tile says so while 1 goes on; 3, plugged
+// in meanwhile, joins when added; each stops on its own.
+TEST_F(ProductionWindowTest, TilesFollowProgrammersThatGoAndCome)
+{
+    ProductionView* view = gangView(3, 3);
+    std::vector<ProgrammerTile*> tiles = view->programmers()->tiles();
+    ASSERT_EQ(tiles.size(), 2u);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return countOf(tiles[1]) >= 1; }, 30000));
+
+    belcor_sim_set_plugged_at(2, 0);
+    const auto stateOf = [](ProgrammerTile* tile) { return tile->findChild<QLabel*>("TileState")->text(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stateOf(tiles[1]) == "Not connected"; }, 30000));
+    screenshot("production-gang-unplugged-en.png");
+    const int64_t before = countOf(tiles[0]);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return countOf(tiles[0]) >= before + 2; }, 30000));
+
+    belcor_sim_set_plugged_at(3, 1);
+    QTest::mouseClick(find<QPushButton>(view, "AddProgrammers"), Qt::LeftButton);
+    tiles = view->programmers()->tiles();
+    ASSERT_EQ(tiles.size(), 3u);
+    EXPECT_EQ(tiles[2]->programmer(), "BU2SIM0000003");
+    QTest::mouseClick(button(tiles[2], "TileStart"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return countOf(tiles[2]) >= 1; }, 30000));
+
+    QTest::mouseClick(button(tiles[1], "TileStop"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button(tiles[1], "TileRemove")->isEnabled(); }, 30000));
+    EXPECT_TRUE(view->running());
+    QTest::mouseClick(button(tiles[1], "TileRemove"), Qt::LeftButton);
+    EXPECT_EQ(view->programmers()->tiles().size(), 2u);
+
+    QTest::mouseClick(find<QPushButton>(view, "Stop"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 30000));
+    std::set<std::string> serials;
+    std::set<std::string> programmers;
+    std::string error;
+    const std::unique_ptr<SqliteLog> log = SqliteLog::open(path("station.sqlite"), error);
+    ASSERT_TRUE(log) << error;
+    const std::vector<LogRecord> records = log->records(LogFilter{});
+    size_t passed = 0;
+    for (const LogRecord& record : records) {
+        if (record.result == "pass") {
+            serials.insert(record.serial);
+            ++passed;
+        }
+        programmers.insert(record.programmer);
+    }
+    EXPECT_EQ(serials.size(), passed);
+    EXPECT_EQ(programmers, (std::set<std::string>{"BU2SIM0000001", "BU2SIM0000002", "BU2SIM0000003"}));
 }
 
 }  // namespace

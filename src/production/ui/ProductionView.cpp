@@ -17,10 +17,12 @@
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 #include "maint/HardwareInfo.h"
+#include "production/GangRun.h"
 #include "production/JobSetup.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
 #include "production/ProductionText.h"
+#include "production/ui/GangPanel.h"
 
 namespace {
 
@@ -114,7 +116,24 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     grid->addWidget(serverState_, row++, 1);
     grid->setColumnStretch(1, 1);
 
-    rows_ = new QTableWidget(0, 6, this);
+    programmers_ = new GangPanel(
+        workbench_, host_,
+        [this](const std::vector<std::string>& programmers) -> std::unique_ptr<GangRun> {
+            if (!job_ || !openLog()) {
+                host_.beep();
+                return nullptr;
+            }
+            GangRun::Settings settings;
+            settings.jobHash = job_->sha256;
+            if (runTarget() > 0)
+                settings.target = chipsStillWanted();
+            return std::make_unique<GangRun>(workbench_, *log_, job_->job, settings, programmers);
+        },
+        this);
+    connect(programmers_, &GangPanel::recorded, this, &ProductionView::showResult);
+    connect(programmers_, &GangPanel::finished, this, &ProductionView::gangFinished);
+
+    rows_ = new QTableWidget(0, 7, this);
     rows_->setObjectName("LogRows");
     rows_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     rows_->verticalHeader()->hide();
@@ -142,6 +161,7 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     layout->addWidget(indication_);
     layout->addWidget(detail_);
     layout->addLayout(grid);
+    layout->addWidget(programmers_);
     layout->addWidget(rows_, 1);
     layout->addLayout(buttons);
 
@@ -158,6 +178,11 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
 }
 
 ProductionView::~ProductionView() = default;
+
+bool ProductionView::running() const
+{
+    return running_ || programmers_->running();
+}
 
 void ProductionView::setJob(const OpenedJob* job)
 {
@@ -186,6 +211,7 @@ void ProductionView::ApplyLanguage(int language)
     start_->setText(qText(MessageCatalogue::text(Msg::StartButton, language)));
     stop_->setText(qText(MessageCatalogue::text(Msg::StopButton, language)));
     reset_->setText(qText(MessageCatalogue::text(Msg::ResetCountersButton, language)));
+    programmers_->ApplyLanguage(language);
     rows_->setHorizontalHeaderLabels(qText(MessageCatalogue::text(Msg::LogColumns, language)).split('|'));
     if (!running_ && indication_->property("message").isValid())
         showIndication(static_cast<Msg>(indication_->property("message").toInt()),
@@ -212,6 +238,12 @@ int64_t ProductionView::runTarget() const
     return target_->value();
 }
 
+// The target counts the job's chips, so a run after a restart does the rest.
+int64_t ProductionView::chipsStillWanted()
+{
+    return std::max<int64_t>(runTarget() - log_->local().counters(job_->job.name).total(), 0);
+}
+
 void ProductionView::refresh()
 {
     const int language = workbench_.languageIndex;
@@ -223,10 +255,10 @@ void ProductionView::refresh()
                             : QString());
     lockText_->setStyleSheet(locked ? "color: #b06000; font-weight: bold" : QString());
     databaseText_->setText(qText(logPath_));
-    start_->setEnabled(job_ && !running_);
-    stop_->setEnabled(running_);
-    reset_->setEnabled(job_ && !running_);
-    server_->setEnabled(!running_);
+    start_->setEnabled(job_ && !running());
+    stop_->setEnabled(running());
+    reset_->setEnabled(job_ && !running());
+    server_->setEnabled(!running());
     if (!job_ || !log_) {
         countersText_->clear();
         throughputText_->clear();
@@ -277,7 +309,7 @@ void ProductionView::showRecord(const LogRecord& record)
 {
     rows_->insertRow(0);
     const QStringList cells = {qText(record.time), qText(record.chip), qText(record.result), qText(record.serial),
-                               qText(record.crc32), qText(record.message)};
+                               qText(record.crc32), qText(record.message), qText(record.programmer)};
     for (int column = 0; column < cells.size(); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
         if (record.result != "pass")
@@ -304,8 +336,34 @@ void ProductionView::refreshServerState()
                                     (status.error.empty() ? "" : " — " + status.error)));
 }
 
+void ProductionView::showResult(const LogRecord& record)
+{
+    showRecord(record);
+    checksumText_->setText(qText("CRC-32 " + record.crc32 + "    SHA-256 " + record.sha256));
+    if (record.result == "pass")
+        showIndication(Msg::PassIndication, "#1a9a1a", {});
+    else
+        showIndication(Msg::FailIndication, "#c00000", qText(record.message));
+    refresh();
+}
+
+void ProductionView::gangFinished()
+{
+    refresh();
+    if (closeWindowAfterRun_)
+        QTimer::singleShot(0, window_, &QWidget::close);
+}
+
 void ProductionView::StartClick()
 {
+    if (!programmers_->empty()) {
+        if (programmers_->running())
+            host_.beep();
+        else
+            programmers_->startAll();
+        refresh();
+        return;
+    }
     if (!job_ || running_ || workbench_.busy) {
         host_.beep();
         return;
@@ -318,19 +376,10 @@ void ProductionView::StartClick()
     settings.jobHash = job_->sha256;
     settings.programmer = programmer.serial;
     settings.showErrorBoxes = false;
-    // The target counts the job's chips, so a run after a restart does the rest.
     if (runTarget() > 0)
-        settings.target = std::max<int64_t>(runTarget() - log_->local().counters(job_->job.name).total(), 0);
+        settings.target = chipsStillWanted();
     ProductionRun production(workbench_, host_, *log_, job_->job, settings);
-    production.recorded = [this](const LogRecord& record) {
-        showRecord(record);
-        checksumText_->setText(qText("CRC-32 " + record.crc32 + "    SHA-256 " + record.sha256));
-        if (record.result == "pass")
-            showIndication(Msg::PassIndication, "#1a9a1a", {});
-        else
-            showIndication(Msg::FailIndication, "#c00000", qText(record.message));
-        refresh();
-    };
+    production.recorded = [this](const LogRecord& record) { showResult(record); };
     running_ = true;
     stopRequested_ = false;
     refresh();
@@ -353,11 +402,12 @@ void ProductionView::StartClick()
 void ProductionView::StopClick()
 {
     stopRequested_ = true;
+    programmers_->stopAll();
 }
 
 void ProductionView::ResetCountersClick()
 {
-    if (!job_ || running_ || !openLog())
+    if (!job_ || running() || !openLog())
         return;
     if (!host_.question(ProductionText(Msg::ResetCountersQuestion, workbench_.languageIndex, {job_->job.name})))
         return;
@@ -378,8 +428,8 @@ void ProductionView::closeEvent(QCloseEvent* event)
 // then closes.
 bool ProductionView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == window_ && event->type() == QEvent::Close && running_) {
-        stopRequested_ = true;
+    if (watched == window_ && event->type() == QEvent::Close && running()) {
+        StopClick();
         closeWindowAfterRun_ = true;
         event->ignore();
         return true;

@@ -9,6 +9,7 @@
 #include "production/LogRecord.h"
 #include "production/ProductionJob.h"
 
+class GangPanel;
 class OperationHost;
 class ProductionLog;
 class QLabel;
@@ -31,7 +32,8 @@ struct OpenedJob {
 // the job and its lock, the counters and throughput, the next serial number,
 // the checksums, the last 20 log rows, the line server's address and state,
 // and Start/Stop for the production run (the batch loop with a record and a
-// serial number per chip).
+// serial number per chip). With programmers added as tiles, Start and Stop
+// run them all as a gang, each tile also on its own.
 class ProductionView : public QWidget {
     Q_OBJECT
 public:
@@ -41,7 +43,8 @@ public:
     // The open job, or none.
     void setJob(const OpenedJob* job);
     void ApplyLanguage(int language);
-    bool running() const { return running_; }
+    bool running() const;
+    GangPanel* programmers() const { return programmers_; }
 
     void StartClick();
     void StopClick();
@@ -64,6 +67,9 @@ private:
     void showIndication(Msg text, const QString& colour, const QString& detail);
     void refreshServerState();
     int64_t runTarget() const;
+    int64_t chipsStillWanted();
+    void showResult(const LogRecord& record);
+    void gangFinished();
 
     Workbench& workbench_;
     OperationHost& host_;
@@ -92,6 +98,7 @@ private:
     QLabel* serverLabel_;
     QLineEdit* server_;
     QLabel* serverState_;
+    GangPanel* programmers_;
     QTableWidget* rows_;
     QPushButton* start_;
     QPushButton* stop_;

@@ -1,0 +1,266 @@
+#include "production/ui/GangPanel.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "core/MessageCatalogue.h"
+#include "core/OperationHost.h"
+#include "core/Workbench.h"
+#include "link/ProgrammerIdentity.h"
+#include "production/ui/ProgrammerTile.h"
+
+namespace {
+
+constexpr int TilesPerRow = 4;
+constexpr int RefreshMs = 150;
+// A look at the bus lists every programmer; once a second is enough to see one go.
+constexpr int LookMs = 1000;
+
+std::string nameOf(const TUsbBulk::Port& port)
+{
+    return port.serial.empty() ? port.position : port.serial;
+}
+
+}  // namespace
+
+GangPanel::GangPanel(Workbench& workbench, OperationHost& host, GangMaker makeGang, QWidget* parent)
+    : QGroupBox(parent), workbench_(workbench), host_(host), makeGang_(std::move(makeGang))
+{
+    setObjectName("Programmers");
+    add_ = new QPushButton(this);
+    add_->setObjectName("AddProgrammers");
+    hint_ = new QLabel(this);
+    hint_->setObjectName("ProgrammersHint");
+    auto* header = new QHBoxLayout;
+    header->addWidget(add_);
+    header->addWidget(hint_, 1);
+    grid_ = new QGridLayout;
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(header);
+    layout->addLayout(grid_);
+    connect(add_, &QPushButton::clicked, this, &GangPanel::AddProgrammersClick);
+    timer_ = new QTimer(this);
+    timer_->setInterval(RefreshMs);
+    connect(timer_, &QTimer::timeout, this, &GangPanel::refreshTiles);
+    lookTimer_ = new QTimer(this);
+    lookTimer_->setInterval(LookMs);
+    connect(lookTimer_, &QTimer::timeout, this, &GangPanel::lookForProgrammers);
+}
+
+// Chips in flight finish before the window goes: nothing is left half written.
+GangPanel::~GangPanel()
+{
+    if (!gang_)
+        return;
+    for (size_t seat = 0; seat < gang_->seatCount(); ++seat)
+        gang_->stopSeat(seat);
+    gang_->wait();
+    if (active_)
+        workbench_.busy = false;
+}
+
+std::vector<ProgrammerTile*> GangPanel::tiles() const
+{
+    std::vector<ProgrammerTile*> shown;
+    for (const Entry& entry : tiles_)
+        shown.push_back(entry.tile);
+    return shown;
+}
+
+void GangPanel::ApplyLanguage(int language)
+{
+    setTitle(QString::fromStdString(MessageCatalogue::text(Msg::ProgrammersGroup, language)));
+    add_->setText(QString::fromStdString(MessageCatalogue::text(Msg::AddProgrammersButton, language)));
+    if (!hint_->text().isEmpty())
+        hint_->setText(QString::fromStdString(MessageCatalogue::text(Msg::NoOtherProgrammer, language)));
+    for (const Entry& entry : tiles_)
+        entry.tile->ApplyLanguage(language);
+    refreshTiles();
+}
+
+void GangPanel::AddProgrammersClick()
+{
+    size_t added = 0;
+    for (const TUsbBulk::Port& port : scanBus()) {
+        const std::string name = nameOf(port);
+        const bool shown = std::any_of(tiles_.begin(), tiles_.end(),
+                                       [&](const Entry& entry) { return entry.tile->programmer() == name; });
+        if (port.claimable && !shown) {
+            addProgrammer(name);
+            ++added;
+        }
+    }
+    hint_->setText(added > 0 ? QString()
+                             : QString::fromStdString(
+                                   MessageCatalogue::text(Msg::NoOtherProgrammer, workbench_.languageIndex)));
+    refreshTiles();
+}
+
+void GangPanel::lookForProgrammers()
+{
+    scanBus();
+    refreshTiles();
+}
+
+std::vector<TUsbBulk::Port> GangPanel::scanBus()
+{
+    using namespace ProgrammerIdentity;
+    std::vector<TUsbBulk::Port> ports = TUsbBulk::findPorts(VendorId, Manufacturer, ProductId, Product);
+    attached_.clear();
+    for (const TUsbBulk::Port& port : ports)
+        attached_.insert(nameOf(port));
+    return ports;
+}
+
+void GangPanel::addProgrammer(const std::string& programmer)
+{
+    auto* tile = new ProgrammerTile(programmer, this);
+    tile->ApplyLanguage(workbench_.languageIndex);
+    connect(tile, &ProgrammerTile::startClicked, this, [this, tile] { startTile(tile); });
+    connect(tile, &ProgrammerTile::stopClicked, this, [this, tile] { stopTile(tile); });
+    connect(tile, &ProgrammerTile::removeClicked, this, [this, tile] { removeTile(tile); });
+    std::optional<size_t> seat;
+    // A running gang takes it in at once; an idle one is built anew at the next start.
+    if (gang_ && active_)
+        seat = gang_->addSeat(programmer);
+    tiles_.push_back(Entry{tile, seat});
+    attached_.insert(programmer);
+    placeTiles();
+    lookTimer_->start();
+    refreshTiles();
+}
+
+// A gang is built when the first programmer starts, so that it takes the job,
+// target and log as they are then.
+bool GangPanel::ensureGang()
+{
+    if (gang_ && active_)
+        return true;
+    if (workbench_.busy) {
+        host_.beep();
+        return false;
+    }
+    gang_.reset();
+    std::vector<std::string> programmers;
+    for (Entry& entry : tiles_) {
+        entry.seat = programmers.size();
+        programmers.push_back(entry.tile->programmer());
+    }
+    gang_ = makeGang_(programmers);
+    if (!gang_) {
+        for (Entry& entry : tiles_)
+            entry.seat.reset();
+        return false;
+    }
+    // Tiles are found by the programmer a record names, so a record that
+    // arrives after its gang was replaced still counts on its tile.
+    gang_->recorded = [this](size_t, const LogRecord& record) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, record] {
+                for (const Entry& entry : tiles_) {
+                    if (entry.tile->programmer() == record.programmer)
+                        entry.tile->count(record.result == "pass", record.message);
+                }
+                emit recorded(record);
+            },
+            Qt::QueuedConnection);
+    };
+    return true;
+}
+
+void GangPanel::startAll()
+{
+    if (tiles_.empty() || !ensureGang())
+        return;
+    for (const Entry& entry : tiles_)
+        gang_->startSeat(*entry.seat);
+    active_ = workbench_.busy = true;
+    timer_->start();
+    refreshTiles();
+}
+
+void GangPanel::stopAll()
+{
+    if (!gang_)
+        return;
+    for (const Entry& entry : tiles_) {
+        if (entry.seat)
+            gang_->stopSeat(*entry.seat);
+    }
+}
+
+void GangPanel::startTile(ProgrammerTile* tile)
+{
+    if (!ensureGang())
+        return;
+    gang_->startSeat(*entryOf(tile)->seat);
+    active_ = workbench_.busy = true;
+    timer_->start();
+    refreshTiles();
+}
+
+void GangPanel::stopTile(ProgrammerTile* tile)
+{
+    const Entry* entry = entryOf(tile);
+    if (gang_ && entry->seat)
+        gang_->stopSeat(*entry->seat);
+}
+
+void GangPanel::removeTile(ProgrammerTile* tile)
+{
+    const auto found = std::find_if(tiles_.begin(), tiles_.end(), [tile](const Entry& entry) { return entry.tile == tile; });
+    if (found == tiles_.end())
+        return;
+    if (gang_ && found->seat) {
+        const std::vector<GangRun::SeatView> views = gang_->views();
+        if (views.at(*found->seat).running) {
+            host_.beep();
+            return;
+        }
+    }
+    tiles_.erase(found);
+    tile->deleteLater();
+    placeTiles();
+    if (tiles_.empty())
+        lookTimer_->stop();
+}
+
+GangPanel::Entry* GangPanel::entryOf(const ProgrammerTile* tile)
+{
+    for (Entry& entry : tiles_) {
+        if (entry.tile == tile)
+            return &entry;
+    }
+    return nullptr;
+}
+
+void GangPanel::placeTiles()
+{
+    for (const Entry& entry : tiles_)
+        grid_->removeWidget(entry.tile);
+    for (size_t index = 0; index < tiles_.size(); ++index)
+        grid_->addWidget(tiles_[index].tile, static_cast<int>(index / TilesPerRow),
+                         static_cast<int>(index % TilesPerRow));
+}
+
+void GangPanel::refreshTiles()
+{
+    const std::vector<GangRun::SeatView> views = gang_ ? gang_->views() : std::vector<GangRun::SeatView>();
+    for (const Entry& entry : tiles_) {
+        const GangRun::SeatView* seat = entry.seat && *entry.seat < views.size() ? &views[*entry.seat] : nullptr;
+        entry.tile->showSeat(seat, attached_.count(entry.tile->programmer()) > 0, workbench_.languageIndex);
+    }
+    const bool running = std::any_of(views.begin(), views.end(), [](const GangRun::SeatView& view) { return view.running; });
+    if (active_ && !running) {
+        gang_->wait();
+        active_ = workbench_.busy = false;
+        timer_->stop();
+        emit finished();
+    }
+}

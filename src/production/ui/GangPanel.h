@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QGroupBox>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "link/TUsbBulk.h"
+#include "production/GangRun.h"
+
+class OperationHost;
+class ProgrammerTile;
+class QGridLayout;
+class QLabel;
+class QPushButton;
+class QTimer;
+struct Workbench;
+
+// The programmers of a station, one tile each, run as a gang: started and
+// stopped together or one by one, each on its own thread. Programmers join
+// when the user adds them, also while the others run. While any runs the
+// station's workbench is busy, so that the window leaves the shared chip and
+// image alone.
+class GangPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    // Builds a gang over `programmers` for the open job; nothing, having told
+    // the user why, when none can run.
+    using GangMaker = std::function<std::unique_ptr<GangRun>(const std::vector<std::string>& programmers)>;
+
+    GangPanel(Workbench& workbench, OperationHost& host, GangMaker makeGang, QWidget* parent);
+    ~GangPanel() override;
+
+    bool empty() const { return tiles_.empty(); }
+    bool running() const { return active_; }
+    std::vector<ProgrammerTile*> tiles() const;
+    void ApplyLanguage(int language);
+
+    // Every attached programmer that no tile shows yet and no other program holds.
+    void AddProgrammersClick();
+    void addProgrammer(const std::string& programmer);
+    void startAll();
+    void stopAll();
+    // Follows the seats and which programmers are on the bus: called by the
+    // panel's timers, and by tests.
+    void refreshTiles();
+    void lookForProgrammers();
+
+signals:
+    // A chip's committed record, on the window's thread.
+    void recorded(const LogRecord& record);
+    // The last running programmer has stopped.
+    void finished();
+
+private:
+    struct Entry {
+        ProgrammerTile* tile;
+        std::optional<size_t> seat;  // in the current gang
+    };
+
+    bool ensureGang();
+    void startTile(ProgrammerTile* tile);
+    void stopTile(ProgrammerTile* tile);
+    void removeTile(ProgrammerTile* tile);
+    Entry* entryOf(const ProgrammerTile* tile);
+    void placeTiles();
+    // Notes which programmers are on the bus, and returns them.
+    std::vector<TUsbBulk::Port> scanBus();
+
+    Workbench& workbench_;
+    OperationHost& host_;
+    GangMaker makeGang_;
+    std::unique_ptr<GangRun> gang_;
+    std::vector<Entry> tiles_;
+    bool active_ = false;
+    std::set<std::string> attached_;
+    QPushButton* add_;
+    QLabel* hint_;
+    QGridLayout* grid_;
+    QTimer* timer_;
+    QTimer* lookTimer_;
+};

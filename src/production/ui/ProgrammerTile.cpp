@@ -1,0 +1,128 @@
+#include "production/ui/ProgrammerTile.h"
+
+#include <QFont>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/MessageCatalogue.h"
+
+namespace {
+
+QString qText(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+const char* const Green = "#1a9a1a";
+const char* const Red = "#c00000";
+
+}  // namespace
+
+ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
+    : QFrame(parent), programmer_(programmer)
+{
+    setObjectName("ProgrammerTile");
+    setMinimumWidth(170);
+
+    name_ = new QLabel(qText(programmer), this);
+    QFont bold = name_->font();
+    bold.setBold(true);
+    name_->setFont(bold);
+    state_ = new QLabel(this);
+    state_->setObjectName("TileState");
+    progress_ = new QProgressBar(this);
+    progress_->setTextVisible(false);
+    progress_->setMaximumHeight(10);
+    result_ = new QLabel(this);
+    result_->setObjectName("TileResult");
+    result_->setAlignment(Qt::AlignCenter);
+    result_->setMinimumHeight(36);
+    QFont big = result_->font();
+    big.setPointSize(big.pointSize() + 8);
+    big.setBold(true);
+    result_->setFont(big);
+    message_ = new QLabel(this);
+    message_->setObjectName("TileMessage");
+    message_->setWordWrap(true);
+    message_->setStyleSheet(QString("color: ") + Red);
+    counts_ = new QLabel(this);
+    counts_->setObjectName("TileCounts");
+
+    start_ = new QPushButton(this);
+    start_->setObjectName("TileStart");
+    stop_ = new QPushButton(this);
+    stop_->setObjectName("TileStop");
+    remove_ = new QPushButton(this);
+    remove_->setObjectName("TileRemove");
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(start_);
+    buttons->addWidget(stop_);
+    buttons->addWidget(remove_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(name_);
+    layout->addWidget(state_);
+    layout->addWidget(progress_);
+    layout->addWidget(result_);
+    layout->addWidget(message_);
+    layout->addWidget(counts_);
+    layout->addStretch();
+    layout->addLayout(buttons);
+
+    connect(start_, &QPushButton::clicked, this, &ProgrammerTile::startClicked);
+    connect(stop_, &QPushButton::clicked, this, &ProgrammerTile::stopClicked);
+    connect(remove_, &QPushButton::clicked, this, &ProgrammerTile::removeClicked);
+    showSeat(nullptr, true, English);
+}
+
+void ProgrammerTile::count(bool passed, const std::string& message)
+{
+    (passed ? passed_ : failed_)++;
+    lastPassed_ = passed;
+    anyResult_ = true;
+    message_->setText(passed ? QString() : qText(message));
+}
+
+void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, int language)
+{
+    const auto text = [language](Msg message) { return qText(MessageCatalogue::text(message, language)); };
+    const bool running = seat && seat->running;
+    const bool lost = !attached;
+    if (lost)
+        state_->setText(text(Msg::NotConnected));
+    else if (running)
+        state_->setText(seat->state.empty() ? text(Msg::Connected) : qText(seat->state));
+    else
+        state_->setText(text(Msg::TileIdle));
+    state_->setStyleSheet(lost ? QString("color: ") + Red + "; font-weight: bold" : QString());
+    setStyleSheet(QString("QFrame#ProgrammerTile { border-radius: 6px; border: ") +
+                  (lost ? QString("3px solid ") + Red : QString("1px solid #a0a0a0")) + " }");
+    progress_->setMaximum(running && seat->maximum > 0 ? static_cast<int>(seat->maximum) : 1);
+    progress_->setValue(running && seat->maximum > 0 ? static_cast<int>(seat->position) : 0);
+    if (seat && !seat->running && !seat->stopReason.empty())
+        message_->setText(qText(seat->stopReason));
+
+    if (anyResult_) {
+        result_->setText(text(lastPassed_ ? Msg::PassIndication : Msg::FailIndication));
+        result_->setStyleSheet(QString("color: white; border-radius: 4px; background-color: ") +
+                               (lastPassed_ ? Green : Red));
+    } else {
+        result_->setText("—");
+        result_->setStyleSheet("color: #808080");
+    }
+    counts_->setText(text(Msg::PassedLabel) + " " + QString::number(passed_) + "    " + text(Msg::FailedLabel) + " " +
+                     QString::number(failed_));
+    start_->setEnabled(!running);
+    stop_->setEnabled(running);
+    remove_->setEnabled(!running);
+}
+
+void ProgrammerTile::ApplyLanguage(int language)
+{
+    start_->setText(qText(MessageCatalogue::text(Msg::StartButton, language)));
+    stop_->setText(qText(MessageCatalogue::text(Msg::StopButton, language)));
+    remove_->setText(qText(MessageCatalogue::text(Msg::RemoveButton, language)));
+}
