@@ -219,8 +219,8 @@ TEST_F(ProductionWindowTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials
     find<QSpinBox>(view, "TargetCount")->setValue(8);
     QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
     EXPECT_TRUE(view->running());
-    // The window leaves the shared chip and image alone meanwhile.
-    EXPECT_FALSE(find<QPushButton>(view, "ResetCounters")->isEnabled());
+    // The window leaves the shared chip, image and range alone meanwhile.
+    EXPECT_FALSE(window->centralWidget()->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 60000));
     QTest::qWait(50);
 
@@ -242,6 +242,7 @@ TEST_F(ProductionWindowTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials
     }
     EXPECT_EQ(counted, 8);
     EXPECT_TRUE(find<QPushButton>(view, "Start")->isEnabled());
+    EXPECT_TRUE(window->centralWidget()->isEnabled());
 
     screenshot("production-gang-en.png");
     window->ChinaClick();
@@ -283,8 +284,11 @@ TEST_F(ProductionWindowTest, TilesFollowProgrammersThatGoAndCome)
     QTest::mouseClick(button(tiles[1], "TileRemove"), Qt::LeftButton);
     EXPECT_EQ(view->programmers()->tiles().size(), 2u);
 
-    QTest::mouseClick(find<QPushButton>(view, "Stop"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 30000));
+    // Closing the window stops every tile; it goes once their chips are done.
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 30000));
+    EXPECT_FALSE(view->running());
     std::set<std::string> serials;
     std::set<std::string> programmers;
     std::string error;

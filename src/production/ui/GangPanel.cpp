@@ -180,8 +180,7 @@ void GangPanel::startAll()
         return;
     for (const Entry& entry : tiles_)
         gang_->startSeat(*entry.seat);
-    active_ = workbench_.busy = true;
-    timer_->start();
+    setActive(true);
     refreshTiles();
 }
 
@@ -200,8 +199,7 @@ void GangPanel::startTile(ProgrammerTile* tile)
     if (!ensureGang())
         return;
     gang_->startSeat(*entryOf(tile)->seat);
-    active_ = workbench_.busy = true;
-    timer_->start();
+    setActive(true);
     refreshTiles();
 }
 
@@ -259,8 +257,18 @@ void GangPanel::refreshTiles()
     const bool running = std::any_of(views.begin(), views.end(), [](const GangRun::SeatView& view) { return view.running; });
     if (active_ && !running) {
         gang_->wait();
-        active_ = workbench_.busy = false;
-        timer_->stop();
-        emit finished();
+        setActive(false);
     }
+}
+
+void GangPanel::setActive(bool active)
+{
+    if (active == active_)
+        return;
+    active_ = workbench_.busy = active;
+    if (active)
+        timer_->start();
+    else
+        timer_->stop();
+    emit runningChanged(active);
 }

@@ -52,8 +52,8 @@ public:
 signals:
     // A chip's committed record, on the window's thread.
     void recorded(const LogRecord& record);
-    // The last running programmer has stopped.
-    void finished();
+    // The first programmer has started, or the last one has stopped.
+    void runningChanged(bool running);
 
 private:
     struct Entry {
@@ -62,6 +62,7 @@ private:
     };
 
     bool ensureGang();
+    void setActive(bool active);
     void startTile(ProgrammerTile* tile);
     void stopTile(ProgrammerTile* tile);
     void removeTile(ProgrammerTile* tile);

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -131,7 +132,7 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
         },
         this);
     connect(programmers_, &GangPanel::recorded, this, &ProductionView::showResult);
-    connect(programmers_, &GangPanel::finished, this, &ProductionView::gangFinished);
+    connect(programmers_, &GangPanel::runningChanged, this, &ProductionView::gangRunningChanged);
 
     rows_ = new QTableWidget(0, 7, this);
     rows_->setObjectName("LogRows");
@@ -347,10 +348,15 @@ void ProductionView::showResult(const LogRecord& record)
     refresh();
 }
 
-void ProductionView::gangFinished()
+// The window's controls (chip lists, range, options, hex views) change what
+// every programmer of the gang reads, so they rest while it runs; the busy
+// workbench refuses the commands.
+void ProductionView::gangRunningChanged(bool running)
 {
+    if (auto* main = qobject_cast<QMainWindow*>(window_); main && main->centralWidget())
+        main->centralWidget()->setEnabled(!running);
     refresh();
-    if (closeWindowAfterRun_)
+    if (!running && closeWindowAfterRun_)
         QTimer::singleShot(0, window_, &QWidget::close);
 }
 

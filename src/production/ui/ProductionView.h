@@ -69,7 +69,7 @@ private:
     int64_t runTarget() const;
     int64_t chipsStillWanted();
     void showResult(const LogRecord& record);
-    void gangFinished();
+    void gangRunningChanged(bool running);
 
     Workbench& workbench_;
     OperationHost& host_;
