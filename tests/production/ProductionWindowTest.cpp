@@ -241,6 +241,11 @@ TEST_F(ProductionWindowTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials
         EXPECT_TRUE(button(tile, "TileStart")->isEnabled());
     }
     EXPECT_EQ(counted, 8);
+    // The station's rate: four programmers, each a chip per average cycle.
+    std::string error;
+    const std::optional<double> one = SqliteLog::open(path("station.sqlite"), error)->counters("line").chipsPerHour();
+    ASSERT_TRUE(one);
+    EXPECT_TRUE(find<QLabel>(view, "Throughput")->text().contains(QString::number(int64_t(*one * 4))));
     EXPECT_TRUE(find<QPushButton>(view, "Start")->isEnabled());
     EXPECT_TRUE(window->centralWidget()->isEnabled());
 

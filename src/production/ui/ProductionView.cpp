@@ -276,9 +276,16 @@ void ProductionView::refresh()
                                  label(Msg::FailedLabel) + " " + std::to_string(counters.failed) + "    " +
                                  label(Msg::TotalLabel) + " " + std::to_string(counters.total()) + "    " +
                                  label(Msg::YieldLabel) + " " + yield));
+    // Each programmer of the station does a chip per average cycle, so the
+    // station's rate and time left are those of one times and over N.
+    const int64_t stationSize = std::max<int64_t>(1, static_cast<int64_t>(programmers_->tiles().size()));
     const std::optional<int64_t> cycle = counters.averageCycleMs();
-    const std::optional<double> rate = counters.chipsPerHour();
-    const std::optional<int64_t> left = runTarget() > 0 ? counters.timeLeftMs(runTarget()) : std::nullopt;
+    std::optional<double> rate = counters.chipsPerHour();
+    std::optional<int64_t> left = runTarget() > 0 ? counters.timeLeftMs(runTarget()) : std::nullopt;
+    if (rate)
+        *rate *= static_cast<double>(stationSize);
+    if (left)
+        *left /= stationSize;
     char cycleText[32] = "-";
     if (cycle)
         std::snprintf(cycleText, sizeof cycleText, "%.1f s", static_cast<double>(*cycle) / 1000.0);
