@@ -11,6 +11,14 @@
 
 namespace {
 
+// A style sheet set anew restyles the widget and its children; the tiles are
+// refreshed several times a second, so only a change is set.
+void restyle(QWidget* widget, const QString& sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
+
 QString qText(const std::string& text)
 {
     return QString::fromStdString(text);
@@ -97,8 +105,8 @@ void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, int 
         state_->setText(seat->state.empty() ? text(Msg::Connected) : qText(seat->state));
     else
         state_->setText(text(Msg::TileIdle));
-    state_->setStyleSheet(lost ? QString("color: ") + Red + "; font-weight: bold" : QString());
-    setStyleSheet(QString("QFrame#ProgrammerTile { border-radius: 6px; border: ") +
+    restyle(state_, lost ? QString("color: ") + Red + "; font-weight: bold" : QString());
+    restyle(this, QString("QFrame#ProgrammerTile { border-radius: 6px; border: ") +
                   (lost ? QString("3px solid ") + Red : QString("1px solid #a0a0a0")) + " }");
     progress_->setMaximum(running && seat->maximum > 0 ? static_cast<int>(seat->maximum) : 1);
     progress_->setValue(running && seat->maximum > 0 ? static_cast<int>(seat->position) : 0);
@@ -107,11 +115,11 @@ void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, int 
 
     if (anyResult_) {
         result_->setText(text(lastPassed_ ? Msg::PassIndication : Msg::FailIndication));
-        result_->setStyleSheet(QString("color: white; border-radius: 4px; background-color: ") +
+        restyle(result_, QString("color: white; border-radius: 4px; background-color: ") +
                                (lastPassed_ ? Green : Red));
     } else {
         result_->setText("—");
-        result_->setStyleSheet("color: #808080");
+        restyle(result_, "color: #808080");
     }
     counts_->setText(text(Msg::PassedLabel) + " " + QString::number(passed_) + "    " + text(Msg::FailedLabel) + " " +
                      QString::number(failed_));
