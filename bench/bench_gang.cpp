@@ -3,8 +3,13 @@
 // chip record and one image. The simulator takes realistic times: a 1 MiB
 // serial flash, 1 s chip erase, 1 MB/s bulk transfers, a feeder that swaps a
 // programmed chip for a blank one in 0.3 + 0.3 s. Also the CPU each
-// programmer's loop uses while it waits at an empty socket.
+// programmer's loop uses while it waits at an empty socket, alone and with the
+// production view's tiles following it (offscreen).
 #include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -25,7 +30,10 @@
 #include "ops/ChipOperations.h"
 #include "ops/OwnedWorkbench.h"
 #include "ops/ProgrammerWorkbench.h"
+#include "production/GangRun.h"
+#include "production/ProductionLog.h"
 #include "production/SeatHost.h"
+#include "production/ui/GangPanel.h"
 
 namespace {
 
@@ -146,6 +154,52 @@ void BM_GangWaitCpu(benchmark::State& state)
     }
 }
 BENCHMARK(BM_GangWaitCpu)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void processEventsFor(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The same wait, started from the production view's tiles, which follow every
+// seat several times a second and look at the bus once a second.
+void BM_TilesWaitCpu(benchmark::State& state)
+{
+    const int programmers = int(state.range(0));
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "bench_gang";
+    static char* argv[] = {name, nullptr};
+    static QApplication application(argc, argv);
+    for (auto _ : state) {
+        auto station = stationFor(programmers, false, false);
+        const std::string logPath = "/tmp/bench_gang_" + std::to_string(getpid()) + ".sqlite";
+        std::string error;
+        std::unique_ptr<ProductionLog> log = ProductionLog::open({logPath}, error);
+        ProductionJob job;
+        job.name = "bench";
+        SeatHost host;
+        QWidget window;
+        GangPanel panel(*station, host, [&](const std::vector<std::string>& names) {
+            return std::make_unique<GangRun>(*station, *log, job, GangRun::Settings{}, names);
+        }, &window);
+        window.show();
+        panel.AddProgrammersClick();
+        if (int(panel.tiles().size()) != programmers)
+            state.SkipWithError("a programmer has no tile");
+        panel.startAll();
+        processEventsFor(1000);
+        const double cpuBefore = processCpuSeconds();
+        processEventsFor(5000);
+        state.counters["cpu_percent_per_programmer"] = (processCpuSeconds() - cpuBefore) / 5.0 * 100.0 / programmers;
+        panel.stopAll();
+        while (panel.running())
+            processEventsFor(50);
+        std::filesystem::remove(logPath);
+    }
+}
+BENCHMARK(BM_TilesWaitCpu)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 
