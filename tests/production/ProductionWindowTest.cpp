@@ -103,7 +103,6 @@ protected:
         EXPECT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
         ProductionView* view = menu->view();
         view->show();
-        view->resize(900, 900);
         QTest::mouseClick(find<QPushButton>(view, "AddProgrammers"), Qt::LeftButton);
         return view;
     }
@@ -114,7 +113,10 @@ protected:
         return words.size() == 4 ? words[1].toLongLong() + words[3].toLongLong() : -1;
     }
 
-    static QPushButton* button(ProgrammerTile* tile, const char* name) { return tile->findChild<QPushButton*>(name); }
+    static QAbstractButton* button(ProgrammerTile* tile, const char* name)
+    {
+        return tile->findChild<QAbstractButton*>(name);
+    }
 
     MessageBoxCatcher boxes;
     std::unique_ptr<SimulatorLibrary> simulator;

@@ -133,6 +133,7 @@ void GangPanel::addProgrammer(const std::string& programmer)
     placeTiles();
     lookTimer_->start();
     refreshTiles();
+    emit tilesChanged();
 }
 
 // A gang is built when the first programmer starts, so that it takes the job,
@@ -227,6 +228,7 @@ void GangPanel::removeTile(ProgrammerTile* tile)
     placeTiles();
     if (tiles_.empty())
         lookTimer_->stop();
+    emit tilesChanged();
 }
 
 GangPanel::Entry* GangPanel::entryOf(const ProgrammerTile* tile)

@@ -54,6 +54,8 @@ signals:
     void recorded(const LogRecord& record);
     // The first programmer has started, or the last one has stopped.
     void runningChanged(bool running);
+    // A tile came or went.
+    void tilesChanged();
 
 private:
     struct Entry {

@@ -133,12 +133,17 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
         this);
     connect(programmers_, &GangPanel::recorded, this, &ProductionView::showResult);
     connect(programmers_, &GangPanel::runningChanged, this, &ProductionView::gangRunningChanged);
+    // Tiles take room from the log table; the view grows instead, as far as it needs.
+    connect(programmers_, &GangPanel::tilesChanged, this, [this] { resize(size().expandedTo(sizeHint())); });
 
     rows_ = new QTableWidget(0, 7, this);
     rows_->setObjectName("LogRows");
     rows_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     rows_->verticalHeader()->hide();
     rows_->horizontalHeader()->setStretchLastSection(true);
+    // A handful of rows stay in sight however many tiles the view holds.
+    rows_->setMinimumHeight(rows_->horizontalHeader()->sizeHint().height() +
+                            5 * rows_->verticalHeader()->defaultSectionSize());
 
     start_ = new QPushButton(this);
     start_->setObjectName("Start");

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "core/MessageCatalogue.h"
@@ -63,15 +64,19 @@ ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
     start_->setObjectName("TileStart");
     stop_ = new QPushButton(this);
     stop_->setObjectName("TileStop");
-    remove_ = new QPushButton(this);
+    remove_ = new QToolButton(this);
     remove_->setObjectName("TileRemove");
+    remove_->setText(QString::fromUtf8("✕"));
+    remove_->setAutoRaise(true);
+    auto* header = new QHBoxLayout;
+    header->addWidget(name_, 1);
+    header->addWidget(remove_);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(start_);
     buttons->addWidget(stop_);
-    buttons->addWidget(remove_);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(name_);
+    layout->addLayout(header);
     layout->addWidget(state_);
     layout->addWidget(progress_);
     layout->addWidget(result_);
@@ -82,7 +87,7 @@ ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
 
     connect(start_, &QPushButton::clicked, this, &ProgrammerTile::startClicked);
     connect(stop_, &QPushButton::clicked, this, &ProgrammerTile::stopClicked);
-    connect(remove_, &QPushButton::clicked, this, &ProgrammerTile::removeClicked);
+    connect(remove_, &QToolButton::clicked, this, &ProgrammerTile::removeClicked);
     showSeat(nullptr, true, English);
 }
 
@@ -132,5 +137,5 @@ void ProgrammerTile::ApplyLanguage(int language)
 {
     start_->setText(qText(MessageCatalogue::text(Msg::StartButton, language)));
     stop_->setText(qText(MessageCatalogue::text(Msg::StopButton, language)));
-    remove_->setText(qText(MessageCatalogue::text(Msg::RemoveButton, language)));
+    remove_->setToolTip(qText(MessageCatalogue::text(Msg::RemoveButton, language)));
 }

@@ -9,11 +9,12 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QToolButton;
 
 // One programmer of the station as the production view shows it: its serial
 // number, state and progress, the last chip's result in green or red with its
 // failure text, the chips it passed and failed, and its own Start, Stop and
-// Remove. A programmer that is no longer found says so in red on a red frame.
+// Remove (✕). A programmer that is no longer found says so in red on a red frame.
 class ProgrammerTile : public QFrame {
     Q_OBJECT
 public:
@@ -47,5 +48,5 @@ private:
     QLabel* counts_;
     QPushButton* start_;
     QPushButton* stop_;
-    QPushButton* remove_;
+    QToolButton* remove_;
 };
