@@ -406,7 +406,10 @@ void ProductionView::StartClick()
     const bool bulkEnabled = bulk && bulk->isEnabled();
     if (bulk)
         bulk->setEnabled(false);
+    // Nor may a tile start a gang beside it, on the same programmer and image.
+    programmers_->setEnabled(false);
     production.run([this] { return !stopRequested_; });
+    programmers_->setEnabled(true);
     if (bulk)
         bulk->setEnabled(bulkEnabled);
     running_ = false;
