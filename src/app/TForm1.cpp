@@ -132,6 +132,8 @@ TForm1::TForm1(const std::string& settingsPath, const std::string& databasePath,
 
 TForm1::~TForm1()
 {
+    // Before the workbench that programmers of a gang run may still be using.
+    delete productionMenu_;
     if (simulator_)
         simulator_->setHotplugCallback(nullptr, nullptr);
 }

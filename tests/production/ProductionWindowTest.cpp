@@ -90,12 +90,11 @@ protected:
 
     // The job open in the view, on a bus of `programmers`, with the tiles of
     // every one attached.
-    ProductionView* gangView(int programmers, int unplugged = 0)
+    ProductionView* gangView(int programmers, int unplugged = 0, int eraseMs = 50)
     {
         const std::string scenario = path("gang.scenario");
-        std::ofstream(scenario) << "chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\n"
-                                   "feeder on 100\nprogrammers "
-                                << programmers << "\n";
+        std::ofstream(scenario) << "chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms " << eraseMs
+                                << "\nfeeder on 100\nprogrammers " << programmers << "\n";
         std::string error;
         EXPECT_TRUE(simulator->loadScenario(scenario, error)) << error;
         if (unplugged)
@@ -258,6 +257,35 @@ TEST_F(ProductionWindowTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials
     window->fantiClick();
     screenshot("production-gang-zh_TW.png");
     window->EnlishClick();
+}
+
+// A window destroyed mid-run lets the chips in flight finish and log them.
+TEST_F(ProductionWindowTest, WindowGoneMidGangLeavesNoChipUnlogged)
+{
+    ProductionView* view = gangView(2, 0, 1000);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    // Mid-chip: a tile shows an erase, write or verify under way.
+    const auto midChip = [view] {
+        for (ProgrammerTile* tile : view->programmers()->tiles()) {
+            if (tile->findChild<QLabel*>("TileState")->text().contains("Flash"))
+                return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return find<QTableWidget>(view, "LogRows")->rowCount() >= 1 && midChip(); },
+                                30000));
+    window.reset();
+    std::string error;
+    const std::unique_ptr<SqliteLog> log = SqliteLog::open(path("station.sqlite"), error);
+    ASSERT_TRUE(log) << error;
+    uint32_t programmed = 0;
+    for (int number = 1; number <= 2; ++number) {
+        uint8_t first = 0xFF;
+        if (belcor_sim_chip_read_at(number, 0, &first, 1) == 1 && first != 0xFF)
+            ++programmed;
+        programmed += belcor_sim_feeder_done_count_at(number);
+    }
+    EXPECT_EQ(log->counters("line").total(), int64_t(programmed));
 }
 
 // Programmer 2 goes mid-run and its tile says so while 1 goes on; 3, plugged

@@ -62,7 +62,12 @@ ProductionMenu::ProductionMenu(Workbench& workbench, OperationHost& host, QWidge
     ApplyLanguage(workbench_.languageIndex);
 }
 
-ProductionMenu::~ProductionMenu() = default;
+// The view is the window's child, but the menu's to end, so that the window
+// can end it (and a gang's chips in flight) while its workbench still exists.
+ProductionMenu::~ProductionMenu()
+{
+    delete view_;
+}
 
 void ProductionMenu::ApplyLanguage(int language)
 {

@@ -183,7 +183,12 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     showIndication(Msg::ReadyIndication, "#808080", {});
 }
 
-ProductionView::~ProductionView() = default;
+// The gang's programmers finish their chips and log them before the log goes:
+// children would only be deleted after the members.
+ProductionView::~ProductionView()
+{
+    delete programmers_;
+}
 
 bool ProductionView::running() const
 {
