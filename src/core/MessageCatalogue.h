@@ -205,6 +205,16 @@ enum class Msg {
     RemoveButton,
     NoOtherProgrammer,
     TileIdle,
+    // Production you can rely on: serial numbers, records kept for later, hostile job files.
+    SerialsUsedUp,
+    ChipRecordKeptInFile,
+    ChipRecordKeptInMemory,
+    PendingRecordsBlock,
+    QuestionDeclined,
+    InterruptedLabel,
+    JobImageNotRegular,
+    SerialHistoryWarning,
+    ImageReplacedDuringRun,
     Count
 };
 
