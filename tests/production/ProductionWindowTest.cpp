@@ -199,6 +199,14 @@ TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
     EXPECT_EQ(menu->job()->job.image, "saved.bin");
     EXPECT_EQ(menu->job()->job.expected.sha256, JobFile::read(path("line.belcorjob")).job->expected.sha256);
     EXPECT_TRUE(window->windowTitle().endsWith("job saved (locked)"));
+    // A refused save changes neither file (the image was written first before).
+    const std::vector<uint8_t> image = readFile("saved.bin");
+    const std::vector<uint8_t> jobText = readFile("saved.belcorjob");
+    menu->closeJob();
+    window->workbench().buffers.flash()[0] ^= 0xFF;
+    EXPECT_FALSE(menu->saveJob(path("saved.belcorjob"), ParseSerialRule("FFF0:4:be:9", error), true));
+    EXPECT_EQ(readFile("saved.bin"), image);
+    EXPECT_EQ(readFile("saved.belcorjob"), jobText);
 
     ASSERT_TRUE(menu->exportLog(path("log.csv")));
     std::ifstream csv(path("log.csv"));
