@@ -294,11 +294,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             (name == "--start" ? line.rangeStart : line.rangeEnd) = address;
         } else {
             uint64_t number = 0;
-            // Loaded lengths are signed 32-bit counts; chip counts are 64-bit.
-            const uint64_t largest = name == "--capacity" ? MaximumCapacity : uint64_t(INT64_MAX);
-            if (!parseCount(*value, number) || number > largest)
-                return failure(name + " needs a positive number up to " + std::to_string(largest) + ", not \"" +
-                               *value + "\"");
+            if (!parseCount(*value, number))
+                return failure(name + " needs a positive number, not \"" + *value + "\"");
+            // Loaded lengths are signed 32-bit counts; chips are counted in 64 bits.
+            if (name == "--capacity" && number > MaximumCapacity)
+                return failure("--capacity takes at most " + std::to_string(MaximumCapacity) + " bytes");
+            if (name == "--count" && number > uint64_t(INT64_MAX))
+                return failure("--count takes at most " + std::to_string(INT64_MAX) + " chips");
             if (name == "--count")
                 line.batchCount = static_cast<int64_t>(number);
             else
