@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     // An accepted record is written back as text that is accepted again.
     const std::optional<PendingRecord> again = PendingRecord::parse(pending->text(), error);
-    if (!again || again->record.uid != pending->record.uid || again->returnedSerial != pending->returnedSerial)
+    if (!again || again->record.uid != pending->record.uid || again->record.job != pending->record.job ||
+        again->returnedSerial != pending->returnedSerial)
         __builtin_trap();
     return 0;
 }
