@@ -107,13 +107,13 @@ def disk_attack(bin_dir, trials):
                 run = station.start(4)
                 time.sleep(random.uniform(0.2, 3.0))
                 filler = os.path.join(disk, "filler")
-                with open(filler, "wb") as out:
-                    try:
-                        while True:
-                            out.write(b"x" * 4096)
-                            out.flush()
-                    except OSError:
-                        pass
+                fd = os.open(filler, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o600)
+                try:
+                    while True:
+                        os.write(fd, b"x" * 4096)
+                except OSError:
+                    pass
+                os.close(fd)
                 # Some room comes back within the 30 s wait in half of the trials.
                 if trial % 2 == 0:
                     time.sleep(random.uniform(1.0, 10.0))
