@@ -129,11 +129,11 @@ void BM_PostgresLogPerChip(benchmark::State& state)
         return;
     }
     PostgresLog sink(server.url());
-    std::string error;
+    std::optional<size_t> rejected;
     int64_t number = 0;
     for (auto _ : state) {
-        if (!sink.store({sampleRecord(++number)}, error))
-            state.SkipWithError(error.c_str());
+        if (const PostgresSession::Reply reply = sink.store({sampleRecord(++number)}, rejected); !reply.ok())
+            state.SkipWithError(reply.message.c_str());
     }
 }
 BENCHMARK(BM_PostgresLogPerChip)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -312,6 +312,16 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "No other free programmer is attached."},
         {"空闲", "空閒",
          "Idle"},
+        {"产线服务器未接收记录：%1。%2 条记录保存在本站日志中，待服务器接收后发送。",
+         "產線服務器未接收記錄：%1。%2 條記錄保存在本站日誌中，待服務器接收後發送。",
+         "The line server has not taken the records: %1. %2 records wait in the station's log and go when it "
+         "takes them."},
+        {"产线服务器没有及时应答。%1 条记录保存在本站日志中，待服务器应答后发送。",
+         "產線服務器沒有及時應答。%1 條記錄保存在本站日誌中，待服務器應答後發送。",
+         "The line server did not answer in time. %1 records wait in the station's log and go when it answers."},
+        {"产线服务器拒收了 %1 条记录，最后一条的原因是：%2。这些记录已另存于本站日志中。",
+         "產線服務器拒收了 %1 條記錄，最後一條的原因是：%2。這些記錄已另存於本站日誌中。",
+         "The line server refused %1 records, the last because: %2. They are set aside in the station's log."},
     }};
     return entries;
 }

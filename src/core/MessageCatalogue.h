@@ -205,6 +205,9 @@ enum class Msg {
     RemoveButton,
     NoOtherProgrammer,
     TileIdle,
+    LineServerFailed,
+    LineServerNoAnswer,
+    LineServerSetAside,
     Count
 };
 

@@ -26,6 +26,7 @@ CREATE TABLE IF NOT EXISTS counters (
     cycle_ms_total INTEGER NOT NULL DEFAULT 0, reservations INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS serials (job TEXT PRIMARY KEY, next TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS returned_serials (job TEXT NOT NULL, value TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS set_aside (id INTEGER PRIMARY KEY REFERENCES records(id), reason TEXT NOT NULL);
 )";
 
 // A prepared statement that finalises itself.
@@ -354,4 +355,30 @@ int64_t SqliteLog::unforwardedCount()
     std::lock_guard lock(mutex_);
     Statement count(db_, "SELECT COUNT(*) FROM records WHERE forwarded = 0");
     return count.step() == SQLITE_ROW ? count.integer(0) : 0;
+}
+
+bool SqliteLog::setAside(int64_t id, const std::string& reason, std::string& error)
+{
+    std::lock_guard lock(mutex_);
+    Transaction transaction(db_);
+    Statement mark(db_, "UPDATE records SET forwarded = 2 WHERE id = ?1");
+    Statement keep(db_, "INSERT OR REPLACE INTO set_aside(id, reason) VALUES(?1, ?2)");
+    if (!transaction.begin() || mark.bind(1, id).step() != SQLITE_DONE ||
+        keep.bind(1, id).bind(2, reason).step() != SQLITE_DONE || !transaction.commit()) {
+        error = lastError();
+        return false;
+    }
+    return true;
+}
+
+SetAsideRecords SqliteLog::setAsideRecords()
+{
+    std::lock_guard lock(mutex_);
+    SetAsideRecords found;
+    Statement count(db_, "SELECT COUNT(*), (SELECT reason FROM set_aside ORDER BY id DESC LIMIT 1) FROM set_aside");
+    if (count.step() == SQLITE_ROW) {
+        found.count = count.integer(0);
+        found.lastReason = count.text(1);
+    }
+    return found;
 }

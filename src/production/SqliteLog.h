@@ -26,6 +26,12 @@ struct SerialReservation {
     uint64_t value = 0;
 };
 
+// Records the line server refused, kept in the station's log.
+struct SetAsideRecords {
+    int64_t count = 0;
+    std::string lastReason;  // the server's reason for the newest of them
+};
+
 // The station's traceability log: one SQLite database file (WAL) holding the
 // records, each job's counters and serial-number state, and the queue of
 // records a line server has not yet confirmed. Every call is one transaction,
@@ -71,6 +77,10 @@ public:
     std::vector<LogRecord> unforwarded(int64_t limit);
     bool markForwarded(int64_t throughId, std::string& error);
     int64_t unforwardedCount();
+    // A record the line server refused for a fault of its own leaves the
+    // queue and stays here with the server's reason; the records after it go.
+    bool setAside(int64_t id, const std::string& reason, std::string& error);
+    SetAsideRecords setAsideRecords();
 
 private:
     SqliteLog() = default;

@@ -38,7 +38,7 @@ TEST_F(CliTest, TwentyChipsReachBothLogsThroughAServerOutage)
     ASSERT_TRUE(stopped && restarted) << server.error();
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(Contains(result.out, "Job line: 20 passed, 0 failed, yield 100.0%")) << result.out;
-    EXPECT_TRUE(Contains(result.out, "Log server: every record stored")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "Log server: Connected; every record stored")) << result.out;
 
     std::string error;
     const std::unique_ptr<SqliteLog> station = SqliteLog::open(path("station.sqlite"), error);
