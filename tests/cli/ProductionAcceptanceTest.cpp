@@ -1,3 +1,5 @@
+#include <chrono>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -52,6 +54,44 @@ TEST_F(CliTest, TwentyChipsReachBothLogsThroughAServerOutage)
     EXPECT_EQ(server.query("SELECT count(*), count(DISTINCT serial), count(DISTINCT uid) FROM belcor_production_log"),
               "20|20|20\n");
     EXPECT_EQ(server.query("SELECT bool_and(station_id = seq) FROM belcor_production_log"), "t\n");
+}
+
+// A line server that accepts connections and never answers holds the end of a
+// batch for at most 5 s; what it did not take goes with the next batch.
+TEST_F(CliTest, FrozenServerHoldsTheEndOfABatchAtMostFiveSeconds)
+{
+    if (!PostgresServer::available())
+        GTEST_SKIP() << PostgresServer::missingMessage();
+    PostgresServer server;
+    ASSERT_TRUE(server.start()) << server.error();
+    writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
+    writeFile("fed.scenario", Bytes("chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\n"
+                                    "feeder on 100\nversions H2.0 V3.10 BU2SIM0000020\n"));
+    ASSERT_EQ(run({"job", "create", path("line.belcorjob"), "--chip", "A25L512", "--image", path("image.bin")})
+                  .exitCode,
+              0);
+    const auto batch = [&](const std::string& count, std::optional<std::chrono::steady_clock::time_point>& summary) {
+        return runWatching({"--simulator=" + path("fed.scenario"), "batch", "--job", path("line.belcorjob"),
+                            "--count", count, "--log-db", path("station.sqlite"), "--log-db", server.url()},
+                           [&](const std::string& out) {
+                               if (!summary && Contains(out, "Batch: " + count))
+                                   summary = std::chrono::steady_clock::now();
+                           });
+    };
+
+    ASSERT_TRUE(server.freeze()) << server.error();
+    std::optional<std::chrono::steady_clock::time_point> summary;
+    const CliResult frozen = batch("2", summary);
+    ASSERT_TRUE(summary) << frozen.out;
+    EXPECT_LT(std::chrono::steady_clock::now() - *summary, std::chrono::seconds(5));
+    EXPECT_EQ(frozen.exitCode, 0) << frozen.err;
+    EXPECT_TRUE(Contains(frozen.out, "Log server: The line server did not answer in time. 2 records wait")) << frozen.out;
+
+    ASSERT_TRUE(server.thaw()) << server.error();
+    summary.reset();
+    const CliResult thawed = batch("1", summary);
+    EXPECT_TRUE(Contains(thawed.out, "Log server: Connected; every record stored")) << thawed.out;
+    EXPECT_EQ(server.query("SELECT count(*) FROM belcor_production_log"), "3\n");
 }
 
 }  // namespace
