@@ -40,7 +40,7 @@ TEST_F(CliTest, TwentyChipsReachBothLogsThroughAServerOutage)
     ASSERT_TRUE(stopped && restarted) << server.error();
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(Contains(result.out, "Job line: 20 passed, 0 failed, yield 100.0%")) << result.out;
-    EXPECT_TRUE(Contains(result.out, "Log server: Connected; every record stored")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "Log server: Connected; every record is stored.")) << result.out;
 
     std::string error;
     const std::unique_ptr<SqliteLog> station = SqliteLog::open(path("station.sqlite"), error);
@@ -90,7 +90,7 @@ TEST_F(CliTest, FrozenServerHoldsTheEndOfABatchAtMostFiveSeconds)
     ASSERT_TRUE(server.thaw()) << server.error();
     summary.reset();
     const CliResult thawed = batch("1", summary);
-    EXPECT_TRUE(Contains(thawed.out, "Log server: Connected; every record stored")) << thawed.out;
+    EXPECT_TRUE(Contains(thawed.out, "Log server: Connected; every record is stored.")) << thawed.out;
     EXPECT_EQ(server.query("SELECT count(*) FROM belcor_production_log"), "3\n");
 }
 
