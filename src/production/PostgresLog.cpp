@@ -1,19 +1,9 @@
 #include "production/PostgresLog.h"
 
 #include "core/ValidUtf8.h"
+#include "production/LineServerSchema.h"
 
 namespace {
-
-// Creates only what is missing: a station that may insert into a table its
-// administrator made needs no right to create anything.
-const char* const Schema =
-    "DO $$ BEGIN IF to_regclass('belcor_production_log') IS NULL THEN "
-    "CREATE TABLE belcor_production_log ("
-    " seq BIGSERIAL PRIMARY KEY, uid TEXT NOT NULL UNIQUE, time TIMESTAMPTZ NOT NULL,"
-    " station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT, jedec_id TEXT, operations TEXT,"
-    " result TEXT, message TEXT, serial TEXT, serial_status TEXT, crc32 TEXT, sha256 TEXT,"
-    " duration_ms BIGINT, cycle_ms BIGINT, station_id BIGINT);"
-    " END IF; END $$";
 
 const char* const Insert =
     "INSERT INTO belcor_production_log (uid, time, station, programmer, job, job_hash, chip, jedec_id, operations,"
@@ -46,7 +36,7 @@ std::vector<std::string> valuesOf(const LogRecord& record)
 
 }  // namespace
 
-PostgresLog::PostgresLog(const std::string& address) : session_(address, Schema) {}
+PostgresLog::PostgresLog(const std::string& address) : session_(address, LineServerSchema) {}
 
 PostgresSession::Reply PostgresLog::store(const std::vector<LogRecord>& records, std::optional<size_t>& rejected)
 {

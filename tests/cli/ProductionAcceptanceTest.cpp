@@ -9,22 +9,38 @@
 
 namespace {
 
+// A line server of the test's own, a fed simulator and the line's image.
+class LineServerCliTest : public CliTest {
+protected:
+    void SetUp() override
+    {
+        CliTest::SetUp();
+        if (!PostgresServer::available())
+            GTEST_SKIP() << PostgresServer::missingMessage();
+        ASSERT_TRUE(server.start()) << server.error();
+        writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
+        writeFile("fed.scenario", Bytes("chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\n"
+                                        "feeder on 100\nversions H2.0 V3.10 BU2SIM0000020\n"));
+    }
+
+    // line.belcorjob for the A25L512 and the image, with `options` added.
+    void createJob(const std::vector<std::string>& options)
+    {
+        std::vector<std::string> arguments{"job", "create", path("line.belcorjob"), "--chip", "A25L512", "--image",
+                                           path("image.bin")};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        ASSERT_EQ(run(arguments).exitCode, 0);
+    }
+
+    PostgresServer server;
+};
+
 // A whole line's rehearsal: 20 chips through the simulator's feeder under a
 // locked job with serial numbers, logged on the station and on the line
 // server, which goes down after the 5th chip and comes back after the 12th.
-TEST_F(CliTest, TwentyChipsReachBothLogsThroughAServerOutage)
+TEST_F(LineServerCliTest, TwentyChipsReachBothLogsThroughAServerOutage)
 {
-    if (!PostgresServer::available())
-        GTEST_SKIP() << PostgresServer::missingMessage();
-    PostgresServer server;
-    ASSERT_TRUE(server.start()) << server.error();
-    writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
-    writeFile("fed.scenario", Bytes("chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\n"
-                                    "feeder on 100\nversions H2.0 V3.10 BU2SIM0000020\n"));
-    ASSERT_EQ(run({"job", "create", path("line.belcorjob"), "--chip", "A25L512", "--image", path("image.bin"),
-                   "--serial", "0x20:8:dec:1000", "--locked"})
-                  .exitCode,
-              0);
+    createJob({"--serial", "0x20:8:dec:1000", "--locked"});
 
     bool stopped = false;
     bool restarted = false;
@@ -58,18 +74,9 @@ TEST_F(CliTest, TwentyChipsReachBothLogsThroughAServerOutage)
 
 // A line server that accepts connections and never answers holds the end of a
 // batch for at most 5 s; what it did not take goes with the next batch.
-TEST_F(CliTest, FrozenServerHoldsTheEndOfABatchAtMostFiveSeconds)
+TEST_F(LineServerCliTest, FrozenServerHoldsTheEndOfABatchAtMostFiveSeconds)
 {
-    if (!PostgresServer::available())
-        GTEST_SKIP() << PostgresServer::missingMessage();
-    PostgresServer server;
-    ASSERT_TRUE(server.start()) << server.error();
-    writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
-    writeFile("fed.scenario", Bytes("chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\n"
-                                    "feeder on 100\nversions H2.0 V3.10 BU2SIM0000020\n"));
-    ASSERT_EQ(run({"job", "create", path("line.belcorjob"), "--chip", "A25L512", "--image", path("image.bin")})
-                  .exitCode,
-              0);
+    createJob({});
     const auto batch = [&](const std::string& count, std::optional<std::chrono::steady_clock::time_point>& summary) {
         return runWatching({"--simulator=" + path("fed.scenario"), "batch", "--job", path("line.belcorjob"),
                             "--count", count, "--log-db", path("station.sqlite"), "--log-db", server.url()},
