@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <future>
 #include <thread>
@@ -130,9 +131,9 @@ Reply PostgresSession::broken()
     return reply;
 }
 
-Reply PostgresSession::connect()
+Reply PostgresSession::connect(Deadline deadline)
 {
-    const Deadline deadline = Clock::now() + std::chrono::milliseconds(ConnectTimeoutMs);
+    const Deadline connected = std::min(deadline, Clock::now() + std::chrono::milliseconds(ConnectTimeoutMs));
     // Keepalives and the user timeout find a peer that died between two
     // chips; later keys win, so settings written in the address still apply.
     const std::string userTimeout = milliseconds(StatementTimeoutMs + 2000);
@@ -146,7 +147,7 @@ Reply PostgresSession::connect()
     while (state != PGRES_POLLING_OK) {
         if (state == PGRES_POLLING_FAILED || PQstatus(conn_) == CONNECTION_BAD)
             return broken();
-        const Wait wait = waitFor(state == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline);
+        const Wait wait = waitFor(state == PGRES_POLLING_READING ? POLLIN : POLLOUT, connected);
         if (wait != Wait::Ready)
             return abandon(wait, false);
         state = PQconnectPoll(conn_);
@@ -156,7 +157,7 @@ Reply PostgresSession::connect()
     const std::string session = "SET client_min_messages = warning; SET client_encoding = 'UTF8'; "
                                 "SET statement_timeout = " +
                                 milliseconds(StatementTimeoutMs) + "; " + setup_;
-    Reply reply = send(session, {});
+    Reply reply = send(session, {}, deadline);
     if (reply.status == Reply::Status::Refused) {
         // Not the caller's statement that was refused: the session is unusable.
         reply.status = Reply::Status::Failed;
@@ -169,16 +170,16 @@ Reply PostgresSession::run(const std::string& sql, const std::vector<std::string
 {
     if (stopped_)
         return failure(Reply::Status::Stopped, {});
+    const Deadline deadline = Clock::now() + std::chrono::milliseconds(AnswerTimeoutMs);
     if (!conn_) {
-        if (Reply connected = connect(); !connected.ok())
+        if (Reply connected = connect(deadline); !connected.ok())
             return connected;
     }
-    return send(sql, parameters);
+    return send(sql, parameters, deadline);
 }
 
-Reply PostgresSession::send(const std::string& sql, const std::vector<std::string>& parameters)
+Reply PostgresSession::send(const std::string& sql, const std::vector<std::string>& parameters, Deadline deadline)
 {
-    const Deadline deadline = Clock::now() + std::chrono::milliseconds(AnswerTimeoutMs);
     std::vector<const char*> values;
     for (const std::string& parameter : parameters)
         values.push_back(parameter.c_str());

@@ -7,8 +7,8 @@
 
 struct pg_conn;
 
-// One connection to the line server in which no wait lasts longer than a few
-// seconds, whatever the server does: stopped, frozen, behind a lost network or
+// One connection to the line server in which no call waits longer than 3.5 s,
+// whatever the server does: stopped, frozen, behind a lost network or
 // queued behind another session's lock. Every call is bounded by its own
 // deadline (libpq's blocking calls would wait for ever on a frozen server), the
 // server ends a statement that runs too long, and keepalives find a dead peer
@@ -50,7 +50,8 @@ public:
     // The server's own limit on a statement, so that one waiting for a lock
     // gives up and says so.
     static constexpr int StatementTimeoutMs = 3000;
-    // Ours: a frozen server never says anything.
+    // Ours, for a whole call with its connect: a frozen server never says
+    // anything.
     static constexpr int AnswerTimeoutMs = 3500;
     // PQcancel waits for the server to close its socket, which a frozen server
     // never does; past this the request is left to itself.
@@ -60,8 +61,8 @@ private:
     using Deadline = std::chrono::steady_clock::time_point;
     enum class Wait { Ready, TimedOut, Stopped };
 
-    Reply connect();
-    Reply send(const std::string& sql, const std::vector<std::string>& parameters);
+    Reply connect(Deadline deadline);
+    Reply send(const std::string& sql, const std::vector<std::string>& parameters, Deadline deadline);
     Reply collect(Deadline deadline);
     Wait waitFor(short events, Deadline deadline);
     // Ends the connection after a failed wait, with the reply that says why.
