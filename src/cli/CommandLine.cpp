@@ -2,9 +2,11 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <string_view>
 
 #include "buffers/HexText.h"
+#include "production/IsoTime.h"
 
 namespace {
 
@@ -51,7 +53,8 @@ const CommandShape* findCommand(std::string_view name)
     return nullptr;
 }
 
-bool parseNumber(std::string_view text, int base, uint32_t& value)
+template <typename Number>
+bool parseNumber(std::string_view text, int base, Number& value)
 {
     if (text.empty())
         return false;
@@ -71,7 +74,7 @@ std::string parseAddress(std::string text, uint32_t& value)
 }
 
 // Decimal, or hexadecimal after "0x".
-bool parseCount(std::string_view text, uint32_t& value)
+bool parseCount(std::string_view text, uint64_t& value)
 {
     if (text.starts_with("0x") || text.starts_with("0X"))
         return parseNumber(text.substr(2), 16, value) && value > 0;
@@ -272,7 +275,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
                 return failure(name + " needs a value");
             value = arguments[++i];
         }
-        uint32_t number = 0;
+        uint32_t address = 0;
         if (name == "--log-db") {
             if (value->empty())
                 return failure("--log-db needs a file or a postgresql:// address");
@@ -286,16 +289,20 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
                 return failure("--chip needs a chip name");
             line.chip = *value;
         } else if (name == "--start" || name == "--end") {
-            if (const std::string error = parseAddress(*value, number); !error.empty())
+            if (const std::string error = parseAddress(*value, address); !error.empty())
                 return failure(name + ": " + error);
-            (name == "--start" ? line.rangeStart : line.rangeEnd) = number;
+            (name == "--start" ? line.rangeStart : line.rangeEnd) = address;
         } else {
-            if (!parseCount(*value, number))
-                return failure(name + " needs a positive number, not \"" + *value + "\"");
-            // Loaded lengths are signed 32-bit counts.
-            if (name == "--capacity" && number > MaximumCapacity)
-                return failure("--capacity takes at most " + std::to_string(MaximumCapacity) + " bytes");
-            (name == "--count" ? line.batchCount : line.capacity) = number;
+            uint64_t number = 0;
+            // Loaded lengths are signed 32-bit counts; chip counts are 64-bit.
+            const uint64_t largest = name == "--capacity" ? MaximumCapacity : uint64_t(INT64_MAX);
+            if (!parseCount(*value, number) || number > largest)
+                return failure(name + " needs a positive number up to " + std::to_string(largest) + ", not \"" +
+                               *value + "\"");
+            if (name == "--count")
+                line.batchCount = static_cast<int64_t>(number);
+            else
+                line.capacity = static_cast<uint32_t>(number);
         }
     }
 
@@ -320,6 +327,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         return failure(misplaced);
     if (const std::string shape = productionShape(line); !shape.empty())
         return failure(shape);
+    // Compared with the log's UTC times as text, so given in their form.
+    if (!line.since.empty()) {
+        std::string error;
+        const std::optional<int64_t> since = IsoTime::parse(line.since, error);
+        if (!since)
+            return failure("--since: " + error);
+        line.since = IsoTime::utcText(*since);
+    }
     return ParsedCommandLine{line, {}};
 }
 

@@ -286,6 +286,9 @@ void ProductionView::refresh()
         std::snprintf(yield, sizeof yield, "%.1f%%", *percent);
     countersText_->setText(qText(label(Msg::PassedLabel) + " " + std::to_string(counters.passed) + "    " +
                                  label(Msg::FailedLabel) + " " + std::to_string(counters.failed) + "    " +
+                                 (counters.interrupted ? label(Msg::InterruptedLabel) + " " +
+                                                             std::to_string(counters.interrupted) + "    "
+                                                       : std::string()) +
                                  label(Msg::TotalLabel) + " " + std::to_string(counters.total()) + "    " +
                                  label(Msg::YieldLabel) + " " + yield));
     // Each programmer of the station does a chip per average cycle, so the
