@@ -24,6 +24,7 @@
 #include "production/PostgresLog.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
+#include "production/SerialLease.h"
 #include "production/SerialPatch.h"
 #include "support/PostgresServer.h"
 
@@ -136,21 +137,31 @@ void BM_SqliteReservationSynced(benchmark::State& state)
 }
 BENCHMARK(BM_SqliteReservationSynced)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A line server as deployed (fsync on); nothing, with the benchmark skipped,
+// when it cannot start.
+std::unique_ptr<PostgresServer> durableServer(benchmark::State& state)
+{
+    if (!PostgresServer::available()) {
+        state.SkipWithError(PostgresServer::missingMessage().c_str());
+        return nullptr;
+    }
+    auto server = std::make_unique<PostgresServer>();
+    server->setDurable(true);
+    if (!server->start()) {
+        state.SkipWithError(server->error().c_str());
+        return nullptr;
+    }
+    return server;
+}
+
 // One record stored on the line server in its own transaction, as the
 // forwarder sends it while chips come one by one.
 void BM_PostgresLogPerChip(benchmark::State& state)
 {
-    if (!PostgresServer::available()) {
-        state.SkipWithError(PostgresServer::missingMessage().c_str());
+    const std::unique_ptr<PostgresServer> server = durableServer(state);
+    if (!server)
         return;
-    }
-    PostgresServer server;
-    server.setDurable(true);
-    if (!server.start()) {
-        state.SkipWithError(server.error().c_str());
-        return;
-    }
-    PostgresLog sink(server.url());
+    PostgresLog sink(server->url());
     std::optional<size_t> rejected;
     int64_t number = 0;
     for (auto _ : state) {
@@ -159,6 +170,46 @@ void BM_PostgresLogPerChip(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PostgresLogPerChip)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A block of 16 serial numbers leased from the line server in one
+// transaction, as a station does every 16th chip.
+void BM_SerialLeaseOf16(benchmark::State& state)
+{
+    const std::unique_ptr<PostgresServer> server = durableServer(state);
+    if (!server)
+        return;
+    SerialLease lease(server->url());
+    PostgresSession::Reply failure;
+    for (auto _ : state) {
+        if (!lease.lease(std::string(64, 'a'), 1, SerialLease::BlockSize, 1, failure))
+            state.SkipWithError(failure.message.c_str());
+    }
+}
+BENCHMARK(BM_SerialLeaseOf16)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What the log adds per chip at a station of a line: as BM_SqliteLogPerChip,
+// with the serial numbers from blocks of 16 leased from the line server (and
+// the forwarder sending the records meanwhile).
+void BM_LeasedSerialPerChip(benchmark::State& state)
+{
+    const std::unique_ptr<PostgresServer> server = durableServer(state);
+    if (!server)
+        return;
+    const fs::path folder = benchFolder("leased");
+    std::string error;
+    auto log = ProductionLog::open({(folder / "log.sqlite").string(), server->url()}, error);
+    SerialRule rule;
+    int64_t number = 0;
+    for (auto _ : state) {
+        LogRecord record = sampleRecord(++number);
+        if (log->reserve(record, &rule).outcome != Reservation::Outcome::Reserved ||
+            !log->commit(record, std::nullopt, error))
+            state.SkipWithError("the log refused a chip");
+    }
+    log.reset();
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_LeasedSerialPerChip)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Ends the plain batch loop after a number of chips, exactly where a
 // production run ends at its target.

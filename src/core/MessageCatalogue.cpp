@@ -359,6 +359,12 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
         {"产线服务器拒收了 %1 条记录，最后一条的原因是：%2。这些记录已另存于本站日志中。",
          "產線服務器拒收了 %1 條記錄，最後一條的原因是：%2。這些記錄已另存於本站日誌中。",
          "The line server refused %1 records, the last because: %2. They are set aside in the station's log."},
+        {"产线服务器没有分配序列号：%1。生产已在下一片芯片之前停止。",
+         "產線服務器沒有分配序列號：%1。生產已在下一片芯片之前停止。",
+         "The line server gave no serial numbers: %1. Production stopped before the next chip."},
+        {"产线服务器没有及时分配序列号。生产已在下一片芯片之前停止。",
+         "產線服務器沒有及時分配序列號。生產已在下一片芯片之前停止。",
+         "The line server did not give serial numbers in time. Production stopped before the next chip."},
     }};
     return entries;
 }

@@ -218,6 +218,8 @@ enum class Msg {
     LineServerFailed,
     LineServerNoAnswer,
     LineServerSetAside,
+    SerialLeaseFailed,
+    SerialLeaseNoAnswer,
     Count
 };
 

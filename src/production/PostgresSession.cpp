@@ -171,10 +171,19 @@ Reply PostgresSession::run(const std::string& sql, const std::vector<std::string
     if (stopped_)
         return failure(Reply::Status::Stopped, {});
     const Deadline deadline = Clock::now() + std::chrono::milliseconds(AnswerTimeoutMs);
+    // A connection the server closed while it sat idle (a restart between two
+    // chips) shows only now; outside a transaction one new connection may
+    // take the statement instead.
+    const bool idle = conn_ && PQtransactionStatus(conn_) == PQTRANS_IDLE;
     if (!conn_) {
         if (Reply connected = connect(deadline); !connected.ok())
             return connected;
     }
+    Reply reply = send(sql, parameters, deadline);
+    if (!idle || reply.status != Reply::Status::Failed)
+        return reply;
+    if (Reply connected = connect(deadline); !connected.ok())
+        return connected;
     return send(sql, parameters, deadline);
 }
 

@@ -28,6 +28,8 @@ struct Reservation {
         Reserved,       // the chip may be programmed
         SerialsUsedUp,  // the rule has no further value: production ends here
         Failed,         // the log cannot be written
+        LeaseNeeded,    // serials come from the line server and none is leased
+        LeaseFailed,    // the line server leased none: `error` in its words, empty without an answer
     };
     Outcome outcome = Outcome::Failed;
     // Reserved: the chip's serial number (with a rule). SerialsUsedUp: the
@@ -67,6 +69,14 @@ public:
     static std::string defaultPath();
 
     const std::string& path() const { return path_; }
+
+    // With a line server, serial numbers come only from the blocks it leased
+    // to this station, by job hash: a reservation with none left says
+    // LeaseNeeded, and a returned value still goes to this station's next chip.
+    void takeSerialsFromLeases() { leased_ = true; }
+    // `count` values of the job, `rule`'s step apart from `first`, leased to this station.
+    bool addLease(const std::string& job, const std::string& jobHash, uint64_t first, uint64_t count,
+                  std::string& error);
 
     // Before a chip is programmed: writes first the records kept pending,
     // then takes the next serial number of `chip.job` (a returned one first)
@@ -124,7 +134,7 @@ private:
     // Takes the serial number of a reservation, inside its transaction: one a
     // failed chip returned, else the job's next value, which it advances. The
     // one place that decides which value a chip gets.
-    Reservation takeSerial(const std::string& job, const SerialRule& rule);
+    Reservation takeSerial(const std::string& job, const std::string& jobHash, const SerialRule& rule);
     std::string pendingFilePrefix() const;
     void writePendingFilesIn();
     void interruptAbandonedReservations();
@@ -137,4 +147,5 @@ private:
         std::string file;  // empty: in memory only
     };
     std::vector<Kept> pending_;
+    bool leased_ = false;
 };

@@ -101,4 +101,29 @@ TEST_F(LineServerCliTest, FrozenServerHoldsTheEndOfABatchAtMostFiveSeconds)
     EXPECT_EQ(server.query("SELECT count(*) FROM belcor_production_log"), "3\n");
 }
 
+// Two stations run the same job on one line server, one after the other,
+// each with its own station log: the second goes on after the block the first
+// leased. With the server away, a station without serials left stops before
+// its first chip.
+TEST_F(LineServerCliTest, StationsOnOneServerIssueEachSerialOnce)
+{
+    createJob({"--serial", "0x20:8:dec:1000"});
+    const auto batch = [&](const std::string& station) {
+        return run({"--simulator=" + path("fed.scenario"), "batch", "--job", path("line.belcorjob"), "--count", "5",
+                    "--log-db", path(station + ".sqlite"), "--log-db", server.url()});
+    };
+    const CliResult first = batch("a");
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    const CliResult second = batch("b");
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_TRUE(Contains(second.out, "Chip 1: pass, serial 00001016")) << second.out;
+    EXPECT_EQ(server.query("SELECT count(*), count(DISTINCT serial) FROM belcor_production_log"), "10|10\n");
+
+    ASSERT_TRUE(server.stop()) << server.error();
+    const CliResult away = batch("c");
+    EXPECT_NE(away.exitCode, 0);
+    EXPECT_TRUE(Contains(away.err, "The line server gave no serial numbers: ")) << away.err;
+    EXPECT_TRUE(Contains(away.out, "Batch: 0 chips done")) << away.out;
+}
+
 }  // namespace

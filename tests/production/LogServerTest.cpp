@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include "production/LineServerText.h"
 #include "production/PostgresLog.h"
 #include "production/ProductionLog.h"
+#include "production/SerialRule.h"
 #include "support/PostgresServer.h"
 
 namespace {
@@ -207,5 +210,57 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{"RevokedInsert", "station", "REVOKE INSERT ON belcor_production_log FROM station",
                             "GRANT INSERT ON belcor_production_log TO station", "permission denied"}),
     [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+// Two stations of one line run the same job at once, each with its own
+// station log; a third starts later with a new log. No serial is issued twice,
+// and the server would refuse a doubled one from anywhere.
+TEST_F(LogServerTest, StationsOnOneServerNeverIssueTheSameSerial)
+{
+    std::string error;
+    const std::optional<SerialRule> rule = ParseSerialRule("0:4:le:1000", error);
+    ASSERT_TRUE(rule) << error;
+    const auto station = [&](const std::string& name, int chips, std::vector<std::string>& serials) {
+        std::string failure;
+        const std::unique_ptr<ProductionLog> log =
+            ProductionLog::open({(folder / (name + ".sqlite")).string(), server.url()}, failure);
+        ASSERT_TRUE(log) << failure;
+        for (int chip = 0; chip < chips; ++chip) {
+            LogRecord made = record(chip);
+            made.uid = name + "-" + std::to_string(chip);
+            made.station = name;
+            made.jobHash = "hash";
+            const Reservation reservation = log->reserve(made, &*rule);
+            ASSERT_EQ(reservation.outcome, Reservation::Outcome::Reserved) << reservation.error;
+            made.serialStatus = "used";
+            ASSERT_TRUE(log->commit(made, std::nullopt, failure)) << failure;
+            serials.push_back(made.serial);
+        }
+        ASSERT_TRUE(log->forwarder()->drain(15000)) << log->forwarder()->status().error;
+    };
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+    std::thread other([&] { station("a", 40, first); });
+    station("b", 40, second);
+    other.join();
+    std::vector<std::string> third;
+    station("c", 1, third);
+
+    std::set<std::string> distinct(first.begin(), first.end());
+    distinct.insert(second.begin(), second.end());
+    ASSERT_EQ(distinct.size(), 80u);
+    ASSERT_EQ(third.size(), 1u);
+    EXPECT_GT(std::stoull(third[0]), std::stoull(*distinct.rbegin()));
+    EXPECT_EQ(server.query("SELECT count(*), count(DISTINCT serial) FROM belcor_production_log"), "81|81\n");
+
+    LogRecord doubled = record(1);
+    doubled.uid = "elsewhere";
+    doubled.jobHash = "hash";
+    doubled.serial = first[0];
+    doubled.serialStatus = "used";
+    std::optional<size_t> rejected;
+    const PostgresSession::Reply reply = PostgresLog(server.url()).store({doubled}, rejected);
+    EXPECT_EQ(reply.sqlState, "23505") << reply.message;
+    EXPECT_EQ(rejected, 0u);
+}
 
 }  // namespace
