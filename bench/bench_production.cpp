@@ -97,6 +97,22 @@ LogRecord sampleRecord(int64_t number)
     return record;
 }
 
+// A chip's reservation and record per iteration, as a production run writes
+// them: SqliteLog on a station alone, ProductionLog on a line.
+template <typename Log>
+void logChips(benchmark::State& state, Log& log)
+{
+    SerialRule rule;
+    std::string error;
+    int64_t number = 0;
+    for (auto _ : state) {
+        LogRecord record = sampleRecord(++number);
+        if (log.reserve(record, &rule).outcome != Reservation::Outcome::Reserved ||
+            !log.commit(record, std::nullopt, error))
+            state.SkipWithError("the log refused a chip");
+    }
+}
+
 // Reservation before the chip (synced to disk: synchronous=FULL) and record
 // after it (NORMAL): what the log adds per chip.
 void BM_SqliteLogPerChip(benchmark::State& state)
@@ -104,14 +120,7 @@ void BM_SqliteLogPerChip(benchmark::State& state)
     const fs::path folder = benchFolder("sqlite");
     std::string error;
     auto log = SqliteLog::open((folder / "log.sqlite").string(), error);
-    SerialRule rule;
-    int64_t number = 0;
-    for (auto _ : state) {
-        LogRecord record = sampleRecord(++number);
-        if (log->reserve(record, &rule).outcome != Reservation::Outcome::Reserved ||
-            !log->commit(record, std::nullopt, error))
-            state.SkipWithError("the log refused a chip");
-    }
+    logChips(state, *log);
     log.reset();
     fs::remove_all(folder);
 }
@@ -198,14 +207,7 @@ void BM_LeasedSerialPerChip(benchmark::State& state)
     const fs::path folder = benchFolder("leased");
     std::string error;
     auto log = ProductionLog::open({(folder / "log.sqlite").string(), server->url()}, error);
-    SerialRule rule;
-    int64_t number = 0;
-    for (auto _ : state) {
-        LogRecord record = sampleRecord(++number);
-        if (log->reserve(record, &rule).outcome != Reservation::Outcome::Reserved ||
-            !log->commit(record, std::nullopt, error))
-            state.SkipWithError("the log refused a chip");
-    }
+    logChips(state, *log);
     log.reset();
     fs::remove_all(folder);
 }
