@@ -97,10 +97,11 @@ LogRecord sampleRecord(int64_t number)
     return record;
 }
 
-// A chip's reservation and record per iteration, as a production run writes
-// them: SqliteLog on a station alone, ProductionLog on a line.
+// A chip's reservation and, when `recording`, its record per iteration, as a
+// production run writes them: SqliteLog on a station alone, ProductionLog on
+// a line.
 template <typename Log>
-void logChips(benchmark::State& state, Log& log)
+void logChips(benchmark::State& state, Log& log, bool recording)
 {
     SerialRule rule;
     std::string error;
@@ -108,43 +109,26 @@ void logChips(benchmark::State& state, Log& log)
     for (auto _ : state) {
         LogRecord record = sampleRecord(++number);
         if (log.reserve(record, &rule).outcome != Reservation::Outcome::Reserved ||
-            !log.commit(record, std::nullopt, error))
+            (recording && !log.commit(record, std::nullopt, error)))
             state.SkipWithError("the log refused a chip");
     }
 }
 
-// Reservation before the chip (synced to disk: synchronous=FULL) and record
-// after it (NORMAL): what the log adds per chip.
+// What the log adds per chip. Arg 0: the reservation before the chip alone
+// (a serial number taken and a row written, synced to disk: synchronous=FULL),
+// its row left behind as a chip under way leaves it; Arg 1: the reservation
+// and the chip's record after it (NORMAL).
 void BM_SqliteLogPerChip(benchmark::State& state)
 {
+    const bool recording = state.range(0) == 1;
     const fs::path folder = benchFolder("sqlite");
     std::string error;
     auto log = SqliteLog::open((folder / "log.sqlite").string(), error);
-    logChips(state, *log);
+    logChips(state, *log, recording);
     log.reset();
     fs::remove_all(folder);
 }
-BENCHMARK(BM_SqliteLogPerChip)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The reservation alone: a serial number taken and a row written, synced to
-// disk before the chip may be programmed. Each reservation's row is left
-// behind as a chip under way would leave it.
-void BM_SqliteReservationSynced(benchmark::State& state)
-{
-    const fs::path folder = benchFolder("reserve");
-    std::string error;
-    auto log = SqliteLog::open((folder / "log.sqlite").string(), error);
-    SerialRule rule;
-    int64_t number = 0;
-    for (auto _ : state) {
-        LogRecord record = sampleRecord(++number);
-        if (log->reserve(record, &rule).outcome != Reservation::Outcome::Reserved)
-            state.SkipWithError("the log refused a reservation");
-    }
-    log.reset();
-    fs::remove_all(folder);
-}
-BENCHMARK(BM_SqliteReservationSynced)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SqliteLogPerChip)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A line server as deployed (fsync on); nothing, with the benchmark skipped,
 // when it cannot start.
@@ -207,7 +191,7 @@ void BM_LeasedSerialPerChip(benchmark::State& state)
     const fs::path folder = benchFolder("leased");
     std::string error;
     auto log = ProductionLog::open({(folder / "log.sqlite").string(), server->url()}, error);
-    logChips(state, *log);
+    logChips(state, *log, true);
     log.reset();
     fs::remove_all(folder);
 }

@@ -294,11 +294,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             (name == "--start" ? line.rangeStart : line.rangeEnd) = address;
         } else {
             uint64_t number = 0;
-            // Loaded lengths are signed 32-bit counts; chip counts are 64-bit.
-            const uint64_t largest = name == "--capacity" ? MaximumCapacity : uint64_t(INT64_MAX);
-            if (!parseCount(*value, number) || number > largest)
-                return failure(name + " needs a positive number up to " + std::to_string(largest) + ", not \"" +
-                               *value + "\"");
+            if (!parseCount(*value, number))
+                return failure(name + " needs a positive number, not \"" + *value + "\"");
+            // Loaded lengths are signed 32-bit counts; chips are counted in 64 bits.
+            if (name == "--capacity" && number > MaximumCapacity)
+                return failure("--capacity takes at most " + std::to_string(MaximumCapacity) + " bytes");
+            if (name == "--count" && number > uint64_t(INT64_MAX))
+                return failure("--count takes at most " + std::to_string(INT64_MAX) + " chips");
             if (name == "--count")
                 line.batchCount = static_cast<int64_t>(number);
             else
@@ -384,6 +386,8 @@ std::string HelpText()
            "                         chips of all programmers together.\n"
            "  log export --csv FILE [--log-db ...] [--job NAME] [--since TIME]\n"
            "                         Write the production log as CSV (UTF-8 with BOM, header row).\n"
+           "                         TIME: ISO 8601, e.g. 2026-12-07, 2026-12-07T06:00 (local time),\n"
+           "                         2026-12-07T06:00:00Z or 2026-12-07T06:00:00+08:00.\n"
            "  update FILE            Leave the chip as auto would, but erase and program only the sectors\n"
            "                         (serial flash) or pages (24-series EEPROM) that differ; the last line\n"
            "                         counts them.\n"
@@ -409,7 +413,7 @@ std::string HelpText()
            "  --verify-all           update: verify the whole span, not only what was changed.\n"
            "  --force                erase, write, auto, batch: change a seated serial flash even when its\n"
            "                         identification differs from the chosen chip's (refused otherwise).\n"
-           "  --count N              batch: stop after N chips.\n"
+           "  --count N              batch: stop after N chips (up to 9223372036854775807).\n"
            "  --programmer SERIAL, --programmer BUS/DEVICE\n"
            "                         Use the programmer with this serial number, or at this place on\n"
            "                         the bus (see 'programmers'); default: the first one found.\n"

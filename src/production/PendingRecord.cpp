@@ -37,19 +37,55 @@ constexpr std::array<std::pair<const char*, int64_t LogRecord::*>, 2> NumberFiel
     {"cycle_ms", &LogRecord::cycleMs},
 }};
 
+// JSON texts are UTF-8; a text that is not (a job file named in Latin-1)
+// goes as its bytes in hex, so that the record reaches the log unchanged.
+json textValue(const std::string& text)
+{
+    try {
+        (void)json(text).dump();
+        return text;
+    } catch (const json::type_error&) {
+        static const char digits[] = "0123456789abcdef";
+        std::string hex;
+        for (const unsigned char byte : text) {
+            hex += digits[byte >> 4];
+            hex += digits[byte & 15];
+        }
+        return json{{"hex", hex}};
+    }
+}
+
+std::optional<std::string> textOf(const json& value)
+{
+    if (value.is_string())
+        return value.get<std::string>();
+    const auto hex = value.is_object() ? value.find("hex") : value.end();
+    if (!value.is_object() || hex == value.end() || !hex->is_string() || hex->get_ref<const std::string&>().size() % 2)
+        return std::nullopt;
+    const std::string& digits = hex->get_ref<const std::string&>();
+    std::string bytes;
+    for (size_t i = 0; i < digits.size(); i += 2) {
+        uint8_t byte = 0;
+        const auto [end, error] = std::from_chars(digits.data() + i, digits.data() + i + 2, byte, 16);
+        if (error != std::errc() || end != digits.data() + i + 2)
+            return std::nullopt;
+        bytes += static_cast<char>(byte);
+    }
+    return bytes;
+}
+
 }  // namespace
 
 std::string PendingRecord::text() const
 {
     json root = {{"format", Format}};
     for (const auto& [name, field] : TextFields)
-        root[name] = record.*field;
+        root[name] = textValue(record.*field);
     for (const auto& [name, field] : NumberFields)
         root[name] = record.*field;
     if (returnedSerial)
         root["returned_serial"] = std::to_string(*returnedSerial);
-    // Escaped to ASCII: a failure text in any encoding survives the file.
-    return root.dump(2, ' ', true, json::error_handler_t::replace) + "\n";
+    return root.dump(2) + "\n";
 }
 
 std::optional<PendingRecord> PendingRecord::parse(const std::string& text, std::string& error)
@@ -62,11 +98,12 @@ std::optional<PendingRecord> PendingRecord::parse(const std::string& text, std::
     PendingRecord pending;
     for (const auto& [name, field] : TextFields) {
         const auto found = root.find(name);
-        if (found == root.end() || !found->is_string()) {
+        const std::optional<std::string> text = found == root.end() ? std::nullopt : textOf(*found);
+        if (!text) {
             error = std::string("the pending record's field ") + name + " is missing or not a text";
             return std::nullopt;
         }
-        pending.record.*field = found->get<std::string>();
+        pending.record.*field = *text;
     }
     for (const auto& [name, field] : NumberFields) {
         const auto found = root.find(name);

@@ -468,8 +468,9 @@ bool SqliteLog::flushPendingLocked(std::string& error)
         const Kept& kept = pending_.front();
         if (!commitLocked(kept.pending.record, kept.pending.returnedSerial, error))
             return false;
+        std::error_code ignored;
         if (!kept.file.empty())
-            std::filesystem::remove(kept.file);
+            std::filesystem::remove(kept.file, ignored);
         pending_.erase(pending_.begin());
     }
     return true;

@@ -18,7 +18,7 @@ struct SerialRule;
 // Which records an export or a view wants.
 struct LogFilter {
     std::string job;    // empty: every job
-    std::string since;  // ISO 8601 UTC; empty: from the start
+    std::string since;  // as IsoTime::utcText writes it; empty: from the start
     int64_t limit = 0;  // newest first when set; 0: all, oldest first
 };
 

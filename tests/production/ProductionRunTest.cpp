@@ -1,7 +1,14 @@
 #include <poll.h>
 #include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include <string>
 #include <utility>
@@ -99,7 +106,7 @@ protected:
     }
 
     // Makes the job with `serial` ("" for none), applies it and opens the log.
-    void prepare(const std::string& serial, bool reuseFailed = false)
+    void prepare(const std::string& serial, bool reuseFailed = false, const std::string& logName = "log.sqlite")
     {
         selectChipAndLoad("image.bin");
         JobChoices choices;
@@ -114,7 +121,7 @@ protected:
         ASSERT_TRUE(made) << error;
         job = *made;
         ASSERT_EQ(ApplyJob(workbench, host, job, path("job.belcorjob")), "");
-        log = ProductionLog::open({path("log.sqlite")}, error);
+        log = ProductionLog::open({path(logName)}, error);
         ASSERT_TRUE(log) << error;
     }
 
@@ -308,6 +315,83 @@ TEST_F(ProductionRunTest, RecordTheLogNeverTakesStopsTheRunAndWaitsForTheNextOpe
     EXPECT_NE(reason.find(logged[0].crc32), std::string::npos);
     // The next chip, seated by the feeder, was never started.
     EXPECT_EQ(chipContents(0x10, 4), std::vector<uint8_t>(4, 0xFF));
+}
+
+// A small file system of its own, filled up on request; unmounted at the end.
+class SmallDisk {
+public:
+    explicit SmallDisk(const std::string& folder) : folder_(folder)
+    {
+        std::filesystem::create_directories(folder_);
+        mounted_ = mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=1m") == 0;
+    }
+    ~SmallDisk()
+    {
+        // Detached: the log may still be open; the files go when it closes.
+        if (mounted_)
+            umount2(folder_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    void fill() const
+    {
+        std::FILE* filler = std::fopen((folder_ + "/filler").c_str(), "wb");
+        const std::vector<char> block(4096, 'x');
+        while (filler && std::fwrite(block.data(), 1, block.size(), filler) == block.size() && std::fflush(filler) == 0) {
+        }
+        if (filler)
+            std::fclose(filler);
+    }
+    void clear() const { std::filesystem::remove(folder_ + "/filler"); }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+// The disk filled up while a chip was programmed: its record can go nowhere,
+// not even beside the log. The run stops naming the chip and keeps the record
+// in memory; once there is room, the next start writes it first.
+TEST_F(ProductionRunTest, FullDiskKeepsTheChipsRecordUntilThereIsRoom)
+{
+    const SmallDisk disk(path("disk"));
+    if (!disk.mounted())
+        GTEST_SKIP() << "no tmpfs could be mounted here (it needs root): " << std::strerror(errno);
+    prepare("10:4:le:1", false, "disk/log.sqlite");
+    afterEachChip = [&] { runHost.duringChip = [&] { disk.fill(); }; };
+    ProductionRun& stopped = run(3);
+    EXPECT_EQ(stopped.done(), 2);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_NE(stopped.stopReason().find("(pass, serial 2, CRC-32 "), std::string::npos) << stopped.stopReason();
+    EXPECT_NE(stopped.stopReason().find("nor to a file beside it"), std::string::npos) << stopped.stopReason();
+
+    disk.clear();
+    afterEachChip = nullptr;
+    records.clear();
+    EXPECT_EQ(run(1).stopReason(), "");
+    std::vector<std::string> serials;
+    for (const LogRecord& record : log->local().records({}))
+        serials.push_back(record.serial + " " + record.result);
+    EXPECT_EQ(serials, (std::vector<std::string>{"1 pass", "2 pass", "3 pass"}));
+}
+
+// Without a line server a serial rule belongs to one log: a new log would
+// start the job's serial numbers again, and says so.
+TEST_F(ProductionRunTest, NewLogOfAJobMadeElsewhereWarnsThatSerialsStartAgain)
+{
+    const auto warned = [this] {
+        return std::any_of(runHost.log.begin(), runHost.log.end(), [](const std::string& line) {
+            return line.find("has issued no serial number of job job, but 2 chips") != std::string::npos &&
+                   line.find("where the next serial number was 3") != std::string::npos;
+        });
+    };
+    prepare("10:4:le:1");
+    run(2);
+    EXPECT_FALSE(warned());
+    std::string error;
+    log = ProductionLog::open({path("new.sqlite")}, error);
+    ASSERT_TRUE(log) << error;
+    run(1);
+    EXPECT_TRUE(warned());
 }
 
 TEST_F(ProductionRunTest, UnwritableLogStopsBeforeAnyChipIsProgrammed)

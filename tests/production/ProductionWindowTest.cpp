@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -190,6 +193,45 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     window->EnlishClick();
 }
 
+// A station killed while a chip was programmed: the next look at the log
+// shows that chip, with the serial it may carry, and counts it.
+TEST_F(ProductionWindowTest, InterruptedChipAppearsInTheViewAndItsCounters)
+{
+    const pid_t station = fork();
+    if (station == 0) {
+        std::string error;
+        const std::unique_ptr<SqliteLog> log = SqliteLog::open(path("station.sqlite"), error);
+        LogRecord chip;
+        chip.uid = "killed";
+        chip.time = "2026-12-07T10:00:00.000Z";
+        chip.job = "line";
+        chip.programmer = "BU2SIM0000013";
+        SerialRule rule = *JobFile::read(path("line.belcorjob")).job->serial;
+        _exit(log && log->reserve(chip, &rule).outcome == Reservation::Outcome::Reserved ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(station, &status, 0), station);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    ProductionView* view = menu->view();
+    view->show();
+    QTableWidget* rows = find<QTableWidget>(view, "LogRows");
+    ASSERT_EQ(rows->rowCount(), 1);
+    EXPECT_EQ(rows->item(0, 2)->text(), "interrupted");
+    EXPECT_EQ(rows->item(0, 3)->text(), "SN000001");
+    EXPECT_TRUE(find<QLabel>(view, "Counters")->text().contains("Interrupted 1    Total 1"))
+        << find<QLabel>(view, "Counters")->text().toStdString();
+    EXPECT_EQ(find<QLabel>(view, "NextSerial")->text(), "SN000002");
+
+    screenshot("production-view-interrupted-en.png");
+    window->ChinaClick();
+    screenshot("production-view-interrupted-zh_CN.png");
+    window->fantiClick();
+    screenshot("production-view-interrupted-zh_TW.png");
+    window->EnlishClick();
+}
+
 TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
 {
     ASSERT_TRUE(menu->openJob(path("line.belcorjob")));
@@ -201,6 +243,14 @@ TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
     EXPECT_EQ(menu->job()->job.image, "saved.bin");
     EXPECT_EQ(menu->job()->job.expected.sha256, JobFile::read(path("line.belcorjob")).job->expected.sha256);
     EXPECT_TRUE(window->windowTitle().endsWith("job saved (locked)"));
+    // A refused save changes neither file (the image was written first before).
+    const std::vector<uint8_t> image = readFile("saved.bin");
+    const std::vector<uint8_t> jobText = readFile("saved.belcorjob");
+    menu->closeJob();
+    window->workbench().buffers.flash()[0] ^= 0xFF;
+    EXPECT_FALSE(menu->saveJob(path("saved.belcorjob"), ParseSerialRule("FFF0:4:be:9", error), true));
+    EXPECT_EQ(readFile("saved.bin"), image);
+    EXPECT_EQ(readFile("saved.belcorjob"), jobText);
 
     ASSERT_TRUE(menu->exportLog(path("log.csv")));
     std::ifstream csv(path("log.csv"));

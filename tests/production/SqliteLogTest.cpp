@@ -184,13 +184,16 @@ TEST_F(SqliteLogTest, OnlyReservationsOfEndedProgramsBecomeInterruptedRecords)
 }
 
 // A record the log could not take waits in a file beside it; the next
-// program to open the log writes it in, once, in place of its reservation.
+// program to open the log writes it in, once, in place of its reservation,
+// byte for byte (a job named in Latin-1 included).
 TEST_F(SqliteLogTest, PendingRecordGoesInAtTheNextOpenOnce)
 {
+    const std::string job = "l\xEFne";
     SerialRule rule;
-    ASSERT_EQ(reserve(*log, "late", rule), 1u);
-    LogRecord late = record("late", "pass");
-    late.serial = "1";
+    LogRecord late = record("late", "");
+    late.job = job;
+    ASSERT_EQ(log->reserve(late, &rule).serial, 1u);
+    late.result = "pass";
     const std::string file = log->keepPending(late, std::nullopt);
     ASSERT_TRUE(std::filesystem::exists(file)) << file;
 
@@ -202,8 +205,9 @@ TEST_F(SqliteLogTest, PendingRecordGoesInAtTheNextOpenOnce)
     const std::vector<LogRecord> records = next->records({});
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].result, "pass");
-    EXPECT_EQ(next->counters("job").passed, 1);
-    EXPECT_EQ(next->counters("job").interrupted, 0);
+    EXPECT_EQ(records[0].serial, "1");
+    EXPECT_EQ(next->counters(job).passed, 1);
+    EXPECT_EQ(next->counters(job).interrupted, 0);
 }
 
 TEST_F(SqliteLogTest, CsvExportReadsBackInPythonsCsvModule)
