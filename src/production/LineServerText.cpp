@@ -14,10 +14,12 @@ std::string LineServerText(const LogForwarder::Status& status, int language)
         text = MessageCatalogue::text(Msg::PostgresReachable, language);
     else
         text = MessageCatalogue::format(Msg::PostgresPending, language, {waiting});
-    // Chinese runs its sentences on without a space.
-    if (status.setAside.count > 0)
-        text += (MessageCatalogue::normalisedLanguage(language) == English ? " " : "") +
-                MessageCatalogue::format(Msg::LineServerSetAside, language,
-                                               {std::to_string(status.setAside.count), status.setAside.lastReason});
+    if (status.setAside.count > 0) {
+        // Chinese runs its sentences on without a space.
+        if (MessageCatalogue::normalisedLanguage(language) == English)
+            text += ' ';
+        text += MessageCatalogue::format(Msg::LineServerSetAside, language,
+                                         {std::to_string(status.setAside.count), status.setAside.lastReason});
+    }
     return text;
 }
