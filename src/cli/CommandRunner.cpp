@@ -32,6 +32,7 @@
 #include "production/JobFile.h"
 #include "production/JobHistory.h"
 #include "production/JobSetup.h"
+#include "production/LineServerText.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
 #include "ops/UpdateOperations.h"
@@ -42,8 +43,10 @@ using Command = CommandLine::Command;
 
 volatile std::sig_atomic_t interrupted = 0;
 
-// How long a production batch waits at its end for the line server.
-constexpr int64_t ForwardWaitMs = 10000;
+// How long a production batch waits at its end for the line server; with the
+// forwarder's stop after it, the end never waits more than 5 s for a server
+// that does not answer.
+constexpr int64_t ForwardWaitMs = 3000;
 
 // The first Ctrl-C lets the batch finish the chip in hand; a second one ends
 // the process at once.
@@ -658,10 +661,7 @@ void CommandRunner::reportForwarding(ProductionLog& log)
     // A moment for the last records; what the server has not taken waits
     // in the station's log for the next run.
     forwarder->drain(ForwardWaitMs);
-    const LogForwarder::Status status = forwarder->status();
-    host_.printLine(status.waiting == 0 ? "Log server: every record stored"
-                                        : "Log server: " + std::to_string(status.waiting) +
-                                              " records wait in the station's log (" + status.error + ")");
+    host_.printLine("Log server: " + LineServerText(forwarder->status(), workbench_.languageIndex));
 }
 
 // "all": every programmer no other program holds, by serial number (by bus

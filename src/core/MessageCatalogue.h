@@ -215,6 +215,11 @@ enum class Msg {
     JobImageNotRegular,
     SerialHistoryWarning,
     ImageReplacedDuringRun,
+    LineServerFailed,
+    LineServerNoAnswer,
+    LineServerSetAside,
+    SerialLeaseFailed,
+    SerialLeaseNoAnswer,
     Count
 };
 

@@ -96,7 +96,8 @@ std::string ProductionRun::operationsText() const
 // says was made elsewhere (or in a log since replaced) would issue them again.
 void ProductionRun::compareWithHistory()
 {
-    if (!job_.serial || job_.path.empty())
+    // With a line server, the server carries the sequence on from any log.
+    if (!job_.serial || job_.path.empty() || !log_.serverAddress().empty())
         return;
     const std::optional<JobHistory> history = JobHistory::read(JobHistory::pathFor(job_.path));
     if (!history || history->chips == 0 || log_.local().hasIssued(job_.name))
@@ -143,9 +144,16 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
     const ChipRecord& chip = workbench_.catalogue.currentRecord();
     reserved_.jedecId = chip.chipClass == SpiFlash25 ? hexBytes(reply.data() + 1, 3) : std::string();
     const SerialRule* rule = job_.serial ? &*job_.serial : nullptr;
-    const Reservation reservation = log_.local().reserve(reserved_, rule);
+    const Reservation reservation = log_.reserve(reserved_, rule);
     if (reservation.outcome == Reservation::Outcome::Failed) {
         stopReason_ = ProductionText(Msg::LogWriteFailed, workbench_.languageIndex, {reservation.error});
+        return false;
+    }
+    if (reservation.outcome == Reservation::Outcome::LeaseFailed) {
+        stopReason_ = reservation.error.empty()
+                           ? MessageCatalogue::text(Msg::SerialLeaseNoAnswer, workbench_.languageIndex)
+                           : MessageCatalogue::format(Msg::SerialLeaseFailed, workbench_.languageIndex,
+                                                      {reservation.error});
         return false;
     }
     const std::optional<std::vector<uint8_t>> bytes =

@@ -38,6 +38,9 @@ CREATE TABLE IF NOT EXISTS returned_serials (job TEXT NOT NULL, value TEXT NOT N
 CREATE TABLE IF NOT EXISTS reservations (
     uid TEXT PRIMARY KEY, time TEXT NOT NULL, station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT,
     jedec_id TEXT, operations TEXT, serial TEXT, owner TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS set_aside (id INTEGER PRIMARY KEY REFERENCES records(id), reason TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS leased_serials (job TEXT NOT NULL, job_hash TEXT NOT NULL, next TEXT NOT NULL,
+    left INTEGER NOT NULL);
 )";
 
 // A prepared statement that finalises itself.
@@ -185,7 +188,8 @@ std::unique_ptr<SqliteLog> SqliteLog::open(const std::string& path, std::string&
     if (!log->execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) ||
         !log->execute(Schema, error) ||
         !log->addColumn("counters", "interrupted", "INTEGER NOT NULL DEFAULT 0", error) ||
-        !log->addColumn("serials", "last", "TEXT", error)) {
+        !log->addColumn("serials", "last", "TEXT", error) ||
+        !log->addColumn("reservations", "jedec_id", "TEXT", error)) {
         error = path + ": " + error;
         return nullptr;
     }
@@ -219,7 +223,7 @@ std::string SqliteLog::lastError() const
     return db_ ? sqlite3_errmsg(db_) : "out of memory";
 }
 
-Reservation SqliteLog::takeSerial(const std::string& job, const SerialRule& rule)
+Reservation SqliteLog::takeSerial(const std::string& job, const std::string& jobHash, const SerialRule& rule)
 {
     Reservation taken;
     Statement returned(db_, "SELECT rowid, value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
@@ -243,12 +247,33 @@ Reservation SqliteLog::takeSerial(const std::string& job, const SerialRule& rule
         // has a value after the last.
         due = next ? std::max(*next, rule.first) : taken.last ? rule.after(*taken.last) : std::nullopt;
     }
+    std::optional<int64_t> lease;
+    if (leased_) {
+        Statement block(db_, "SELECT rowid, next FROM leased_serials WHERE job_hash = ?1 ORDER BY rowid LIMIT 1");
+        if (block.bind(1, jobHash).step() != SQLITE_ROW) {
+            taken.outcome = Reservation::Outcome::LeaseNeeded;
+            return taken;
+        }
+        lease = block.integer(0);
+        due = valueOf(block.text(1));
+    }
     if (!due || *due > rule.maximum()) {
         taken.serial = due;
         taken.outcome = Reservation::Outcome::SerialsUsedUp;
         return taken;
     }
     const std::optional<uint64_t> following = rule.after(*due);
+    if (lease) {
+        // A block past the 64-bit end is done with as well.
+        Statement advance(db_, "UPDATE leased_serials SET next = ?2, left = left - 1 WHERE rowid = ?1");
+        Statement done(db_, "DELETE FROM leased_serials WHERE left <= 0 OR next = ''");
+        if (advance.bind(1, *lease).bind(2, following ? std::to_string(*following) : std::string()).step() !=
+                SQLITE_DONE ||
+            done.step() != SQLITE_DONE) {
+            taken.error = lastError();
+            return taken;
+        }
+    }
     Statement store(db_, "INSERT INTO serials(job, next, last) VALUES(?1, ?2, ?3) "
                          "ON CONFLICT(job) DO UPDATE SET next = excluded.next, last = excluded.last");
     if (store.bind(1, job).bind(2, following ? std::to_string(*following) : std::string())
@@ -278,7 +303,7 @@ Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule)
     Reservation reservation;
     reservation.outcome = Reservation::Outcome::Reserved;
     if (rule) {
-        reservation = takeSerial(chip.job, *rule);
+        reservation = takeSerial(chip.job, chip.jobHash, *rule);
         if (reservation.outcome != Reservation::Outcome::Reserved)
             return reservation;
     }
@@ -297,6 +322,19 @@ Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule)
     return reservation;
 }
 
+bool SqliteLog::addLease(const std::string& job, const std::string& jobHash, uint64_t first, uint64_t count,
+                         std::string& error)
+{
+    std::lock_guard lock(mutex_);
+    Statement add(db_, "INSERT INTO leased_serials(job, job_hash, next, left) VALUES(?1, ?2, ?3, ?4)");
+    if (add.bind(1, job).bind(2, jobHash).bind(3, std::to_string(first)).bind(4, static_cast<int64_t>(count)).step() !=
+        SQLITE_DONE) {
+        error = lastError();
+        return false;
+    }
+    return true;
+}
+
 bool SqliteLog::hasIssued(const std::string& job)
 {
     std::lock_guard lock(mutex_);
@@ -310,6 +348,11 @@ std::optional<uint64_t> SqliteLog::peekSerial(const std::string& job, const Seri
     Statement returned(db_, "SELECT value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
     if (returned.bind(1, job).step() == SQLITE_ROW)
         return valueOf(returned.text(0));
+    // With none leased, the station's own next value is the least the line
+    // server will give.
+    Statement leased(db_, "SELECT next FROM leased_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
+    if (leased_ && leased.bind(1, job).step() == SQLITE_ROW)
+        return valueOf(leased.text(0));
     Statement state(db_, "SELECT next, last FROM serials WHERE job = ?1");
     if (state.bind(1, job).step() != SQLITE_ROW)
         return rule.first;
@@ -571,4 +614,30 @@ int64_t SqliteLog::unforwardedCount()
     std::lock_guard lock(mutex_);
     Statement count(db_, "SELECT COUNT(*) FROM records WHERE forwarded = 0");
     return count.step() == SQLITE_ROW ? count.integer(0) : 0;
+}
+
+bool SqliteLog::setAside(int64_t id, const std::string& reason, std::string& error)
+{
+    std::lock_guard lock(mutex_);
+    Transaction transaction(db_);
+    Statement mark(db_, "UPDATE records SET forwarded = 2 WHERE id = ?1");
+    Statement keep(db_, "INSERT OR REPLACE INTO set_aside(id, reason) VALUES(?1, ?2)");
+    if (!transaction.begin() || mark.bind(1, id).step() != SQLITE_DONE ||
+        keep.bind(1, id).bind(2, reason).step() != SQLITE_DONE || !transaction.commit()) {
+        error = lastError();
+        return false;
+    }
+    return true;
+}
+
+SetAsideRecords SqliteLog::setAsideRecords()
+{
+    std::lock_guard lock(mutex_);
+    SetAsideRecords found;
+    Statement count(db_, "SELECT COUNT(*), (SELECT reason FROM set_aside ORDER BY id DESC LIMIT 1) FROM set_aside");
+    if (count.step() == SQLITE_ROW) {
+        found.count = count.integer(0);
+        found.lastReason = count.text(1);
+    }
+    return found;
 }

@@ -28,6 +28,8 @@ struct Reservation {
         Reserved,       // the chip may be programmed
         SerialsUsedUp,  // the rule has no further value: production ends here
         Failed,         // the log cannot be written
+        LeaseNeeded,    // serials come from the line server and none is leased
+        LeaseFailed,    // the line server leased none: `error` in its words, empty without an answer
     };
     Outcome outcome = Outcome::Failed;
     // Reserved: the chip's serial number (with a rule). SerialsUsedUp: the
@@ -36,6 +38,12 @@ struct Reservation {
     // SerialsUsedUp: the last value issued, when the log knows it.
     std::optional<uint64_t> last;
     std::string error;  // Failed: why
+};
+
+// Records the line server refused, kept in the station's log.
+struct SetAsideRecords {
+    int64_t count = 0;
+    std::string lastReason;  // the server's reason for the newest of them
 };
 
 // The station's traceability log: one SQLite database file (WAL) holding the
@@ -61,6 +69,14 @@ public:
     static std::string defaultPath();
 
     const std::string& path() const { return path_; }
+
+    // With a line server, serial numbers come only from the blocks it leased
+    // to this station, by job hash: a reservation with none left says
+    // LeaseNeeded, and a returned value still goes to this station's next chip.
+    void takeSerialsFromLeases() { leased_ = true; }
+    // `count` values of the job, `rule`'s step apart from `first`, leased to this station.
+    bool addLease(const std::string& job, const std::string& jobHash, uint64_t first, uint64_t count,
+                  std::string& error);
 
     // Before a chip is programmed: writes first the records kept pending,
     // then takes the next serial number of `chip.job` (a returned one first)
@@ -104,6 +120,10 @@ public:
     std::vector<LogRecord> unforwarded(int64_t limit);
     bool markForwarded(int64_t throughId, std::string& error);
     int64_t unforwardedCount();
+    // A record the line server refused for a fault of its own leaves the
+    // queue and stays here with the server's reason; the records after it go.
+    bool setAside(int64_t id, const std::string& reason, std::string& error);
+    SetAsideRecords setAsideRecords();
 
 private:
     SqliteLog() = default;
@@ -115,7 +135,7 @@ private:
     // Takes the serial number of a reservation, inside its transaction: one a
     // failed chip returned, else the job's next value, which it advances. The
     // one place that decides which value a chip gets.
-    Reservation takeSerial(const std::string& job, const SerialRule& rule);
+    Reservation takeSerial(const std::string& job, const std::string& jobHash, const SerialRule& rule);
     std::string pendingFilePrefix() const;
     void writePendingFilesIn();
     void interruptAbandonedReservations();
@@ -128,4 +148,5 @@ private:
         std::string file;  // empty: in memory only
     };
     std::vector<Kept> pending_;
+    bool leased_ = false;
 };

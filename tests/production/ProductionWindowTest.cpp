@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -27,6 +28,7 @@
 #include "production/ui/ProductionMenu.h"
 #include "production/ui/ProgrammerTile.h"
 #include "support/MessageBoxCatcher.h"
+#include "support/PostgresServer.h"
 
 namespace {
 
@@ -390,6 +392,59 @@ TEST_F(ProductionWindowTest, TilesFollowProgrammersThatGoAndCome)
     }
     EXPECT_EQ(serials.size(), passed);
     EXPECT_EQ(programmers, (std::set<std::string>{"BU2SIM0000001", "BU2SIM0000002", "BU2SIM0000003"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The view's server line says in sentences what the line server did: one
+// record refused for a constraint, then no answer at all; closing the window
+// meanwhile does not wait for the frozen server.
+TEST_F(ProductionWindowTest, ServerLineTellsTheLineServersStateAndClosingNeverWaitsForIt)
+{
+    if (!PostgresServer::available())
+        GTEST_SKIP() << PostgresServer::missingMessage();
+    PostgresServer server;
+    ASSERT_TRUE(server.start()) << server.error();
+    ProductionView* view = menu->view();
+    find<QLineEdit>(view, "ServerAddress")->setText(QString::fromStdString(server.url()));
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    view->show();
+    view->resize(900, 760);
+    QLabel* state = find<QLabel>(view, "ServerState");
+    const auto says = [state](const char* words) {
+        return QTest::qWaitFor([&] { return state->text().contains(words); }, 15000);
+    };
+    ASSERT_TRUE(says("every record is stored")) << state->text().toStdString();
+
+    ASSERT_EQ(server.query("ALTER TABLE belcor_production_log ADD CONSTRAINT odd CHECK (serial <> 'SN000002')"), "");
+    find<QSpinBox>(view, "TargetCount")->setValue(2);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(says("refused 1 records")) << state->text().toStdString();
+
+    ASSERT_TRUE(server.freeze()) << server.error();
+    find<QSpinBox>(view, "TargetCount")->setValue(3);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(says("did not answer")) << state->text().toStdString();
+    EXPECT_TRUE(state->text().contains("1 records wait")) << state->text().toStdString();
+    EXPECT_TRUE(state->text().contains("violates check constraint")) << state->text().toStdString();
+
+    QTest::qWait(50);  // the line's new height
+    screenshot("production-server-en.png");
+    window->ChinaClick();
+    QTest::qWait(1100);
+    EXPECT_TRUE(state->text().contains(QString::fromUtf8("拒收了 1 条记录"))) << state->text().toStdString();
+    screenshot("production-server-zh_CN.png");
+    window->fantiClick();
+    QTest::qWait(1100);
+    screenshot("production-server-zh_TW.png");
+    window->EnlishClick();
+
+    QElapsedTimer closing;
+    closing.start();
+    window.reset();
+    EXPECT_LT(closing.elapsed(), 5000);
 }
 
 }  // namespace
