@@ -85,6 +85,11 @@ ProductionJob jobOf(const json& root, const std::string& name)
     job.expected.sha256 = expected.at("sha256").get<std::string>();
     job.note = root.value("note", std::string());
     job.locked = root.value("locked", false);
+    if (root.contains("target")) {
+        job.target = root["target"].get<int64_t>();
+        if (*job.target <= 0)
+            throw std::invalid_argument("the target must be a number of chips above 0");
+    }
     return job;
 }
 
@@ -136,6 +141,8 @@ std::string JobFile::text(const ProductionJob& job)
         root["range"] = {{"start", hexText(job.range->start)}, {"end", hexText(job.range->end)}};
     if (job.serial)
         root["serial"] = serialJson(*job.serial);
+    if (job.target)
+        root["target"] = *job.target;
     return root.dump(2) + "\n";
 }
 

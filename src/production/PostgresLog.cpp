@@ -14,7 +14,11 @@ const char* const Schema =
     " seq BIGSERIAL PRIMARY KEY, uid TEXT NOT NULL UNIQUE, time TIMESTAMPTZ NOT NULL,"
     " station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT, jedec_id TEXT, operations TEXT,"
     " result TEXT, message TEXT, serial TEXT, serial_status TEXT, crc32 TEXT, sha256 TEXT,"
-    " duration_ms BIGINT, cycle_ms BIGINT, station_id BIGINT)";
+    " duration_ms BIGINT, cycle_ms BIGINT, station_id BIGINT);"
+    // The line's overview: each station's newest record and its last hour,
+    // read from the index alone.
+    "CREATE INDEX IF NOT EXISTS belcor_production_log_station_time"
+    " ON belcor_production_log (station, time) INCLUDE (result)";
 
 const char* const Insert =
     "INSERT INTO belcor_production_log (uid, time, station, programmer, job, job_hash, chip, jedec_id, operations,"

@@ -42,7 +42,8 @@ std::string newUid(const std::string& station)
 ProductionRun::ProductionRun(Workbench& workbench, OperationHost& host, ProductionLog& log, const ProductionJob& job,
                              Settings settings)
     : workbench_(workbench), host_(host, settings.showErrorBoxes), log_(log), job_(job),
-      settings_(std::move(settings)), station_(stationName())
+      settings_(std::move(settings)),
+      station_(settings_.station.empty() ? stationName() : settings_.station)
 {
     const ChipRow& chip = job_.chip;
     chipTitle_ = chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," + chip.cells[ChipRow::Name];
@@ -123,6 +124,8 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
     jedecId_ = chip.chipClass == SpiFlash25 ? hexBytes(reply.data() + 1, 3) : std::string();
     host_.clearChipError();
     chipStartMs_ = host_.nowMs();
+    if (started)
+        started(serial_ ? job_.serial->text(*serial_) : std::string());
     return true;
 }
 

@@ -302,11 +302,12 @@ bool SqliteLog::forEachRecord(const LogFilter& filter, const std::function<void(
                               std::string& error)
 {
     std::lock_guard lock(mutex_);
-    std::string sql = std::string(SelectRecord) + "WHERE (?1 = '' OR job = ?1) AND (?2 = '' OR time >= ?2) ORDER BY id";
+    std::string sql = std::string(SelectRecord) +
+                      "WHERE (?1 = '' OR job = ?1) AND (?2 = '' OR time >= ?2) AND id > ?4 ORDER BY id";
     if (filter.limit > 0)
-        sql += " DESC LIMIT ?3";
+        sql += filter.afterId > 0 ? " LIMIT ?3" : " DESC LIMIT ?3";
     Statement rows(db_, sql.c_str());
-    rows.bind(1, filter.job).bind(2, filter.since);
+    rows.bind(1, filter.job).bind(2, filter.since).bind(4, filter.afterId);
     if (filter.limit > 0)
         rows.bind(3, filter.limit);
     int result = SQLITE_ROW;
