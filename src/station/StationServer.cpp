@@ -199,8 +199,8 @@ void StationServer::route()
         answer(response, ApiReply{500, json{{"error", UnexpectedErrorText(error, languageOf(request))}}});
     });
 
-    server.Get("/api/v1/station", [this](const httplib::Request&, httplib::Response& response) {
-        answer(response, ApiReply{200, service_.station()});
+    server.Get("/api/v1/station", [this](const httplib::Request& request, httplib::Response& response) {
+        answer(response, ApiReply{200, service_.station(languageOf(request))});
     });
     server.Put("/api/v1/job", [this](const httplib::Request& request, httplib::Response& response) {
         JobRequest job;
@@ -214,8 +214,8 @@ void StationServer::route()
             return refuse(response, 400, *problem, languageOf(request));
         answer(response, service_.run(run, languageOf(request)));
     });
-    server.Post("/api/v1/stop", [this](const httplib::Request&, httplib::Response& response) {
-        answer(response, service_.stop());
+    server.Post("/api/v1/stop", [this](const httplib::Request& request, httplib::Response& response) {
+        answer(response, service_.stop(languageOf(request)));
     });
     server.Get("/api/v1/records", [this](const httplib::Request& request, httplib::Response& response) {
         RecordsQuery query;

@@ -304,13 +304,16 @@ json StationService::stateJson() const
             {"job", job_ ? json(job_->job.name) : json(nullptr)}, {"programmers", programmers}};
 }
 
-json StationService::station() const
+json StationService::station(int language) const
 {
     const std::lock_guard lock(state_);
     json programmers = json::array();
-    for (const Programmer& programmer : programmers_)
+    for (const Programmer& programmer : programmers_) {
+        // The seats speak English; a state the catalogue knows is shown in
+        // the caller's language.
+        const std::optional<Msg> state = MessageCatalogue::find(programmer.state, English);
         programmers.push_back({{"serial", programmer.serial},
-                               {"state", programmer.state},
+                               {"state", state ? MessageCatalogue::text(*state, language) : programmer.state},
                                {"running", programmer.running},
                                {"up", programmer.up},
                                {"progress", programmer.progress},
@@ -320,6 +323,7 @@ json StationService::station() const
                                {"last_message", programmer.lastMessage},
                                {"last_serial", programmer.lastSerial},
                                {"stop_reason", programmer.stopReason}});
+    }
     json job = nullptr;
     if (!jobSummary_.is_null()) {
         job = jobSummary_;
@@ -405,7 +409,7 @@ ApiReply StationService::loadJob(const JobRequest& request, int language)
         serials_ = serials;
     }
     watcherWake_.notify_one();
-    return ApiReply{200, station()};
+    return ApiReply{200, station(language)};
 }
 
 ApiReply StationService::run(const RunRequest& request, int language)
@@ -469,10 +473,10 @@ ApiReply StationService::run(const RunRequest& request, int language)
     stopRequested_ = false;
     gang_->start([this] { return !stopRequested_; });
     watcherWake_.notify_one();
-    return ApiReply{202, station()};
+    return ApiReply{202, station(language)};
 }
 
-ApiReply StationService::stop()
+ApiReply StationService::stop(int language)
 {
     const std::lock_guard control(control_);
     stopRequested_ = true;
@@ -481,7 +485,7 @@ ApiReply StationService::stop()
         stopping_ = running_;
     }
     watcherWake_.notify_one();
-    return ApiReply{202, station()};
+    return ApiReply{202, station(language)};
 }
 
 ApiReply StationService::records(const RecordsQuery& query, int)

@@ -45,10 +45,11 @@ public:
     // Ends a run after the chips in hand and closes the event stream.
     void shutdown();
 
-    nlohmann::json station() const;
+    // Programmer states the catalogue knows come in `language`.
+    nlohmann::json station(int language) const;
     ApiReply loadJob(const JobRequest& request, int language);
     ApiReply run(const RunRequest& request, int language);
-    ApiReply stop();
+    ApiReply stop(int language);
     ApiReply records(const RecordsQuery& query, int language);
     std::string metrics() const;
     EventRing& events() { return events_; }

@@ -39,7 +39,8 @@
       tile.append(element("div", "tile-counts",
                           `${t("passed")} ${programmer.passed} · ${t("failed")} ${programmer.failed}`));
       const message = programmer.last_result === "fail" ? programmer.last_message : programmer.stop_reason;
-      tile.append(element("div", "tile-message", message || (programmer.last_serial ? "#" + programmer.last_serial : "")));
+      tile.append(element("div", "tile-message" + (message ? " fail-text" : ""),
+                          message || (programmer.last_serial ? "#" + programmer.last_serial : "")));
       tiles.append(tile);
     }
   }
@@ -111,7 +112,9 @@
 
   function onEvent(type, data) {
     if (type === "chip-finished") {
+      // Programmers finish in any order; the list keeps the log's.
       records.unshift(data.record);
+      records.sort((a, b) => b.id - a.id);
       records.length = Math.min(records.length, RecordsShown);
       lastVerdict = data.record.result;
       if (station && station.job) station.job.counters = data.counters;
@@ -179,5 +182,6 @@
     command("/run", body);
   });
   $("stop").addEventListener("click", () => command("/stop"));
-  Belcor.start(render).then(begin);
+  // The programmers' states come in the page's language.
+  Belcor.start(() => { render(); refreshSoon(); }).then(begin);
 })();
