@@ -7,7 +7,7 @@ import subprocess
 import time
 import unittest
 
-from station_harness import BIN, GANG, EventStream, Station, check_schema
+from station_harness import BIN, GANG, EventStream, PostgresServer, Station, check_schema
 
 
 class Security(unittest.TestCase):
@@ -234,6 +234,41 @@ class Transport(unittest.TestCase):
             self.assertEqual(station.api("GET", "/station")["name"], "test-station")
         finally:
             station.close()
+
+
+class LineServer(unittest.TestCase):
+    def test_the_line_from_the_line_servers_log(self):
+        server = PostgresServer()
+        station = Station(extra=["--line-db", server.url]).start()
+        try:
+            station.api("PUT", "/job", {"file": station.make_job()})
+            stream = EventStream(station)
+            station.api("POST", "/run", {"count": 4}, expect=202)
+            stream.until("target-reached")
+            # The forwarder reports the server and then an empty backlog.
+            while True:
+                _, kind, data = stream.next()
+                if kind == "line-server" and data["reachable"] and data["backlog"] == 0:
+                    break
+            stream.close()
+            # Another station of the line, silent for an hour, with failures.
+            server.psql("INSERT INTO belcor_production_log (uid, time, station, result, message) SELECT"
+                        " 'old-' || n, now() - interval '50 minutes' - n * interval '1 second', 'other',"
+                        " CASE WHEN n % 2 = 0 THEN 'pass' ELSE 'fail' END,"
+                        " CASE WHEN n % 4 = 1 THEN 'Verify failed' WHEN n % 2 = 1 THEN 'No chip' ELSE '' END"
+                        " FROM generate_series(1, 8) n")
+            server.psql("INSERT INTO belcor_production_log (uid, time, station, result) VALUES"
+                        " ('ancient', now() - interval '2 hours', 'other', 'fail')")
+            line = station.api("GET", "/line")
+            self.assertEqual([s["station"] for s in line["stations"]], ["other", "test-station"])
+            other, ours = line["stations"]
+            self.assertEqual((ours["alive"], ours["chips_last_hour"], ours["passed_last_hour"]), (True, 4, 4))
+            self.assertEqual((other["alive"], other["chips_last_hour"], other["passed_last_hour"]), (False, 8, 4))
+            self.assertEqual(other["failures"], [{"message": "No chip", "count": 2}, {"message": "Verify failed", "count": 2}])
+            self.assertGreater(other["last_age_seconds"], 2990)
+        finally:
+            station.close()
+            server.close()
 
 
 if __name__ == "__main__":

@@ -13,6 +13,7 @@ import ssl
 import subprocess
 import tempfile
 import time
+import unittest
 
 import jsonschema
 import yaml
@@ -221,3 +222,38 @@ def free_port():
     with socket.socket() as probe:
         probe.bind(("127.0.0.1", 0))
         return probe.getsockname()[1]
+
+
+class PostgresServer:
+    """A PostgreSQL server of its own: initdb into a temporary folder, run as
+    the postgres user when root, on a free local port, trust for "belcor"."""
+
+    def __init__(self, durable=False):
+        versions = sorted(pathlib.Path("/usr/lib/postgresql").glob("*/bin/initdb"))
+        if not versions:
+            raise unittest.SkipTest("PostgreSQL (initdb) is not installed")
+        self.bin = versions[-1].parent
+        self.folder = pathlib.Path(tempfile.mkdtemp(prefix="belcor-pg-"))
+        self.port = free_port()
+        self.user = "postgres" if os.geteuid() == 0 else None
+        if self.user:
+            shutil.chown(self.folder, self.user, self.user)
+        self.run(f"{self.bin}/initdb -D {self.folder}/data -U belcor --auth=trust -E UTF8 --no-sync")
+        options = f"-p {self.port} -k {self.folder} -c listen_addresses=127.0.0.1" + ("" if durable else " -c fsync=off")
+        self.run(f"{self.bin}/pg_ctl -D {self.folder}/data -o '{options}' -l {self.folder}/server.log -w start")
+        self.url = f"postgresql://belcor@127.0.0.1:{self.port}/postgres"
+
+    def run(self, command):
+        prefix = ["runuser", "-u", self.user, "--"] if self.user else []
+        subprocess.run(prefix + ["sh", "-c", command], check=True, capture_output=True, cwd="/")
+
+    def psql(self, sql):
+        result = subprocess.run([str(self.bin / "psql"), "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", self.url,
+                                 "-c", sql], check=True, capture_output=True, text=True)
+        return result.stdout.strip()
+
+    def close(self):
+        try:
+            self.run(f"{self.bin}/pg_ctl -D {self.folder}/data -m fast -w stop")
+        finally:
+            shutil.rmtree(self.folder, ignore_errors=True)
