@@ -121,6 +121,7 @@ std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::st
     job.expected = ProgrammedChecksums(workbench.buffers, chip, false);
     job.note = choices.note;
     job.locked = choices.locked;
+    job.target = choices.target;
     return job;
 }
 

@@ -216,9 +216,11 @@ void StationService::followRun()
     const std::lock_guard control(control_);
     if (!gang_)
         return;
+    // Asked first: once every seat has ended, no chip comes after the outlook.
+    const bool ended = !gang_->running();
     const std::vector<GangRun::SeatView> views = gang_->views();
     std::optional<SerialOutlook> serials;
-    if (chipsChanged_.exchange(false) && job_)
+    if ((chipsChanged_.exchange(false) || ended) && job_)
         serials = serialOutlook(job_->job);
     {
         const std::lock_guard lock(state_);
@@ -233,7 +235,7 @@ void StationService::followRun()
         if (serials)
             serials_ = *serials;
     }
-    if (!gang_->running())
+    if (ended)
         endRun();
 }
 

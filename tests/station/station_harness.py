@@ -146,12 +146,9 @@ class Station:
                      "--chip", "A25L512", "--image", str(image)]
         if serial:
             arguments += ["--serial", "0x10:4:dec:1"]
-        subprocess.run(arguments, check=True, capture_output=True)
         if target:
-            path = self.jobs / (name + ".belcorjob")
-            job = json.loads(path.read_text())
-            job["target"] = target
-            path.write_text(json.dumps(job, indent=2))
+            arguments += ["--target", str(target)]
+        subprocess.run(arguments, check=True, capture_output=True)
         return name + ".belcorjob"
 
     def wait_idle(self, timeout=60):
