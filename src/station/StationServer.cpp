@@ -18,8 +18,9 @@ namespace {
 
 constexpr const char* JsonType = "application/json";
 // A stream with nothing to say sends a comment this often, so that a client
-// and any proxy between see it alive, and a gone client is noticed.
-constexpr auto KeepAliveInterval = std::chrono::seconds(15);
+// and any proxy between see it alive, and a gone client's slot is freed (a
+// write after the peer closed fails).
+constexpr auto KeepAliveInterval = std::chrono::seconds(5);
 constexpr size_t EventsPerWrite = 256;
 // Threads of the server: the event streams plus room for the other calls.
 constexpr size_t ServerThreads = StationServer::StreamLimit + 8;

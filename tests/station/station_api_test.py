@@ -76,6 +76,17 @@ class Security(unittest.TestCase):
             (s.jobs / "linked.belcorjob").unlink()
             outside.replace(s.jobs / "job.belcorjob")
 
+    def test_event_streams_are_limited(self):
+        streams = [EventStream(self.station) for _ in range(16)]
+        try:
+            self.assertEqual([stream.status for stream in streams], [200] * 16)
+            refused = self.station.request("GET", "/api/v1/events")
+            self.assertEqual(refused.status, 503)
+            check_schema(refused.json(), "Error")
+        finally:
+            for stream in streams:
+                stream.close()
+
     def test_a_body_over_the_cap_is_refused_unread(self):
         reply = self.station.request("PUT", "/api/v1/job", json.dumps({"file": "x" * 20000}))
         self.assertEqual(reply.status, 413)
