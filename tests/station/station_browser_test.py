@@ -15,7 +15,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-from station_harness import EventStream, Station
+from station_harness import EventStream, PostgresServer, Station
 
 CHROMIUM = shutil.which("chromium") or "/usr/bin/chromium"
 DRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
@@ -121,6 +121,54 @@ class BrowserPage(unittest.TestCase):
             self.assertEqual(self.driver.find_element(By.ID, "verdict").text, "就緒")
         finally:
             shutil.rmtree(self.profile + "-tw", ignore_errors=True)
+
+
+@unittest.skipUnless(os.path.exists(CHROMIUM) and os.path.exists(DRIVER), "chromium and chromium-driver are needed")
+class BrowserLine(unittest.TestCase):
+    def test_the_line_page_follows_the_line_servers_log(self):
+        server = PostgresServer()
+        station = Station(token=False, extra=["--line-db", server.url]).start()
+        profile = tempfile.mkdtemp(prefix="belcor-chromium-")
+        driver = None
+        try:
+            # Five stations of a line: four busy in the last hour, one silent for hours.
+            server.psql("CREATE TABLE IF NOT EXISTS belcor_production_log (seq BIGSERIAL PRIMARY KEY,"
+                        " uid TEXT NOT NULL UNIQUE, time TIMESTAMPTZ NOT NULL, station TEXT, result TEXT, message TEXT)")
+            server.psql("INSERT INTO belcor_production_log (uid, time, station, result, message) SELECT 'g-' || n,"
+                        " now() - n * interval '2 seconds' - CASE WHEN n % 5 = 4 THEN interval '6 hours' ELSE"
+                        " interval '0' END, 'line1-station' || (n % 5 + 1),"
+                        " CASE WHEN n % 23 = 0 THEN 'fail' ELSE 'pass' END, CASE WHEN n % 23 = 0 THEN"
+                        " (ARRAY['Verify failed at 0x00001F00', 'No chip in the socket', 'Erase timed out'])[n % 3 + 1]"
+                        " ELSE '' END FROM generate_series(1, 1500) n")
+            driver = browser(profile)
+            driver.get(f"http://127.0.0.1:{station.port}/line")
+            wait = WebDriverWait(driver, 30)
+            wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#station-rows tr")) == 5)
+            rows = driver.execute_script(
+                "return [...document.querySelectorAll('#station-rows tr')].map((r) => [...r.cells].map((c) => c.textContent))")
+            self.assertEqual([row[0] for row in rows], [f"line1-station{n}" for n in range(1, 6)])
+            self.assertEqual([row[1] for row in rows], ["alive"] * 4 + ["silent"])
+            self.assertEqual(rows[0][3], "300")
+            # A new station shows within a refresh or two.
+            server.psql("INSERT INTO belcor_production_log (uid, time, station, result) VALUES ('new', now(), 'line2-station1', 'pass')")
+            WebDriverWait(driver, 6).until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#station-rows tr")) == 6)
+            folder = os.environ.get("BELCOR_STATION_SCREENSHOTS")
+            if folder:
+                for language in ("zh-CN", "zh-TW", "en"):
+                    Select(driver.find_element(By.ID, "language")).select_by_value(language)
+                    for name in ("1920x1080", "phone"):
+                        width, height = SIZES[name]
+                        driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                               {"width": width, "height": height, "deviceScaleFactor": 1,
+                                                "mobile": name == "phone"})
+                        time.sleep(0.3)
+                        driver.save_screenshot(str(pathlib.Path(folder) / f"line-{language}-{name}.png"))
+        finally:
+            if driver:
+                driver.quit()
+            shutil.rmtree(profile, ignore_errors=True)
+            station.close()
+            server.close()
 
 
 if __name__ == "__main__":
