@@ -386,7 +386,7 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "Station"},
         {"在线", "在線",
          "alive"},
-        {"无声息", "無聲息",
+        {"静默", "靜默",
          "silent"},
         {"最后记录", "最後記錄",
          "Last record"},
