@@ -106,6 +106,7 @@ void GangRun::runSeat(Seat& seat)
     settings.jobHash = settings_.jobHash;
     settings.programmer = seat.programmer;
     settings.station = settings_.station;
+    settings.operatorName = settings_.operatorName;
     settings.showErrorBoxes = false;
     settings.claimChip = [this] { return claimChip(); };
     ProductionRun production(*seat.bench, seat.host, log_, job_, settings);

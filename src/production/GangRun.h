@@ -30,6 +30,7 @@ public:
         std::string jobHash;
         std::optional<int64_t> target;  // chips to do across all programmers
         std::string station;            // the name records carry; the host name when empty
+        std::string operatorName;       // who runs it, for the records
     };
 
     // What a front end shows of one programmer.

@@ -15,6 +15,8 @@ const char* const Schema =
     " station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT, jedec_id TEXT, operations TEXT,"
     " result TEXT, message TEXT, serial TEXT, serial_status TEXT, crc32 TEXT, sha256 TEXT,"
     " duration_ms BIGINT, cycle_ms BIGINT, station_id BIGINT);"
+    // A line server made before records named their operator gains the column.
+    "ALTER TABLE belcor_production_log ADD COLUMN IF NOT EXISTS operator TEXT;"
     // The line's overview: each station's newest record and its last hour,
     // read from the index alone.
     "CREATE INDEX IF NOT EXISTS belcor_production_log_station_time"
@@ -22,8 +24,8 @@ const char* const Schema =
 
 const char* const Insert =
     "INSERT INTO belcor_production_log (uid, time, station, programmer, job, job_hash, chip, jedec_id, operations,"
-    " result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, station_id)"
-    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18)"
+    " result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, station_id, operator)"
+    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19)"
     " ON CONFLICT (uid) DO NOTHING";
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
@@ -47,8 +49,8 @@ bool insert(pg_conn* conn, const LogRecord& record, std::string& error)
                             record.chip.c_str(), record.jedecId.c_str(), record.operations.c_str(),
                             record.result.c_str(), record.message.c_str(), record.serial.c_str(),
                             record.serialStatus.c_str(), record.crc32.c_str(), record.sha256.c_str(),
-                            duration.c_str(), cycle.c_str(), id.c_str()};
-    const Result result(PQexecParams(conn, Insert, 18, nullptr, values, nullptr, nullptr, 0), &PQclear);
+                            duration.c_str(), cycle.c_str(), id.c_str(), record.operatorName.c_str()};
+    const Result result(PQexecParams(conn, Insert, 19, nullptr, values, nullptr, nullptr, 0), &PQclear);
     if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
         return true;
     error = PQerrorMessage(conn);

@@ -152,6 +152,7 @@ bool ProductionRun::afterChip(bool passed)
     record.sha256 = programmed.sha256;
     record.durationMs = endMs - chipStartMs_;
     record.cycleMs = lastEndMs_ ? endMs - *lastEndMs_ : record.durationMs;
+    record.operatorName = settings_.operatorName;
     lastEndMs_ = endMs;
     std::optional<uint64_t> returned;
     if (serial_) {

@@ -27,6 +27,7 @@ public:
         std::string jobHash;
         std::string programmer;                 // the programmer's serial number
         std::string station;                    // the name records carry; the host name when empty
+        std::string operatorName;               // who runs it, for the records
         std::optional<int64_t> target;          // chips to do in this run
         bool showErrorBoxes = true;
         // Asked before each chip; false ends the run before it. A gang's

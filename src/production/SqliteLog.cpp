@@ -78,13 +78,14 @@ LogRecord recordOf(const Statement& row)
     for (std::string* text : texts)
         *text = row.text(column++);
     record.durationMs = row.integer(column++);
-    record.cycleMs = row.integer(column);
+    record.cycleMs = row.integer(column++);
+    record.operatorName = row.text(column);
     return record;
 }
 
 const char* const SelectRecord =
     "SELECT id, uid, time, station, programmer, job, job_hash, chip, jedec_id, operations, result, message, "
-    "serial, serial_status, crc32, sha256, duration_ms, cycle_ms FROM records ";
+    "serial, serial_status, crc32, sha256, duration_ms, cycle_ms, operator FROM records ";
 
 // Rolls back on every path that does not reach commit.
 class Transaction {
@@ -148,11 +149,21 @@ std::unique_ptr<SqliteLog> SqliteLog::open(const std::string& path, std::string&
     // fsync per chip (which costs 5-20 ms on a busy disk); only a power cut
     // can lose the last records before a checkpoint, never corrupt the file.
     if (!log->execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) ||
-        !log->execute(Schema, error)) {
+        !log->execute(Schema, error) || !log->addOperatorColumn(error)) {
         error = path + ": " + error;
         return nullptr;
     }
     return log;
+}
+
+// Logs written before records named their operator gain the column; their
+// records read it as empty.
+bool SqliteLog::addOperatorColumn(std::string& error)
+{
+    Statement present(db_, "SELECT COUNT(*) FROM pragma_table_info('records') WHERE name = 'operator'");
+    if (present.step() == SQLITE_ROW && present.integer(0) > 0)
+        return true;
+    return execute("ALTER TABLE records ADD COLUMN operator TEXT", error);
 }
 
 bool SqliteLog::execute(const char* sql, std::string& error)
@@ -237,8 +248,9 @@ bool SqliteLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial
         return false;
     }
     Statement insert(db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
-                          "operations, result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms) "
-                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)");
+                          "operations, result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, "
+                          "operator) "
+                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)");
     const std::string* texts[] = {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
                                   &record.jobHash, &record.chip, &record.jedecId, &record.operations,
                                   &record.result, &record.message, &record.serial, &record.serialStatus,
@@ -248,6 +260,7 @@ bool SqliteLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial
         insert.bind(index++, *text);
     insert.bind(index, record.durationMs);
     insert.bind(index + 1, record.cycleMs);
+    insert.bind(index + 2, record.operatorName);
     const bool passed = record.result == "pass";
     Statement count(db_, passed ? "INSERT INTO counters(job, passed, cycle_ms_total) VALUES(?1, 1, ?2) "
                                   "ON CONFLICT(job) DO UPDATE SET passed = passed + 1, "

@@ -76,6 +76,7 @@ public:
 private:
     SqliteLog() = default;
     bool execute(const char* sql, std::string& error);
+    bool addOperatorColumn(std::string& error);
     std::string lastError() const;
 
     std::mutex mutex_;

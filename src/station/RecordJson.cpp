@@ -11,6 +11,7 @@ nlohmann::json RecordJson(const LogRecord& record)
     for (const std::string* text : texts)
         json[LogColumns[column++]] = *text;
     json[LogColumns[column++]] = record.durationMs;
-    json[LogColumns[column]] = record.cycleMs;
+    json[LogColumns[column++]] = record.cycleMs;
+    json[LogColumns[column]] = record.operatorName;
     return json;
 }

@@ -454,6 +454,7 @@ ApiReply StationService::run(const RunRequest& request, int language)
     settings.jobHash = job_->hash;
     settings.target = target;
     settings.station = name_;
+    settings.operatorName = request.operatorName;
     gang_ = std::make_unique<GangRun>(workbench_, *log_, job, settings, chosen);
     gang_->recorded = [this](size_t, const LogRecord& record) { chipFinished(record); };
     gang_->started = [this, chosen, name = job.name](size_t seat, const std::string& serial) {

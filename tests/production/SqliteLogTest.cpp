@@ -3,6 +3,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include "production/CsvExport.h"
@@ -53,6 +54,26 @@ protected:
     std::filesystem::path folder;
     std::unique_ptr<SqliteLog> log;
 };
+
+// A log from before records named their operator keeps its records and
+// takes the new ones with their operator.
+TEST_F(SqliteLogTest, ALogWithoutTheOperatorColumnGainsIt)
+{
+    commit(record("old", "pass"));
+    log.reset();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "log.sqlite").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "ALTER TABLE records DROP COLUMN operator", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    log = open();
+    LogRecord made = record("new", "pass");
+    made.operatorName = "Ann";
+    commit(made);
+    const std::vector<LogRecord> records = log->records({});
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].operatorName, "");
+    EXPECT_EQ(records[1].operatorName, "Ann");
+}
 
 TEST_F(SqliteLogTest, CountersSurviveARestartAndResetOnlyOnRequest)
 {

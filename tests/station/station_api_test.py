@@ -135,6 +135,7 @@ class Runs(unittest.TestCase):
         self.assertEqual(events[-1][2], {"target": 8, "done": 8})
         self.assertEqual(sorted(r["serial"] for r in finished), [f"{n:04}" for n in range(1, 9)])
         self.assertEqual(len({r["programmer"] for r in finished}), 4)
+        self.assertEqual({r["operator"] for r in finished}, {"Ann"})
 
         station = s.wait_idle()
         self.assertEqual(station["job"]["counters"]["passed"], 8)
