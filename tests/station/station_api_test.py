@@ -1,13 +1,12 @@
 """The station's API over real HTTP against four simulated programmers."""
 import json
-import os
 import socket
 import ssl
 import subprocess
 import time
 import unittest
 
-from station_harness import BIN, GANG, EventStream, PostgresServer, Station, check_schema
+from station_harness import EventStream, PostgresServer, Station, check_schema
 
 
 class Security(unittest.TestCase):
@@ -168,6 +167,7 @@ class Runs(unittest.TestCase):
         stream = EventStream(s)
         s.api("POST", "/run", {"programmers": ["BU2SIM0000001", "BU2SIM0000003"]}, expect=202)
         stream.until("chip-finished")
+        stream.close()
         self.assertEqual(s.request("PUT", "/api/v1/job", {"file": "job.belcorjob"}).status, 409)
         self.assertEqual(s.request("POST", "/api/v1/run", {}).status, 409)
         stopping = s.api("POST", "/stop", expect=202)
@@ -254,15 +254,20 @@ class LineServer(unittest.TestCase):
         station = Station(extra=["--line-db", server.url]).start()
         try:
             station.api("PUT", "/job", {"file": station.make_job()})
-            stream = EventStream(station)
             station.api("POST", "/run", {"count": 4}, expect=202)
-            stream.until("target-reached")
-            # The forwarder reports the server and then an empty backlog.
-            while True:
-                _, kind, data = stream.next()
-                if kind == "line-server" and data["reachable"] and data["backlog"] == 0:
-                    break
+            # From the ring's start: the line server's state is published when
+            # it changes, which may be before the run.
+            stream = EventStream(station, last_id=0)
+            kind, data = None, {}
+            deadline = time.monotonic() + 60
+            while not (kind == "line-server" and data["reachable"]):
+                _, kind, data = stream.next(deadline - time.monotonic())
             stream.close()
+            check_schema(data, "LineServer")
+            self.assertTrue(data["reachable"])
+            while station.api("GET", "/station")["line_server"]["backlog"] or station.api("GET", "/station")["running"]:
+                self.assertLess(time.monotonic(), deadline, "the records did not reach the line server")
+                time.sleep(0.1)
             # Another station of the line, silent for an hour, with failures.
             server.psql("INSERT INTO belcor_production_log (uid, time, station, result, message) SELECT"
                         " 'old-' || n, now() - interval '50 minutes' - n * interval '1 second', 'other',"

@@ -171,10 +171,14 @@ class EventStream:
         self.response = self.connection.getresponse()
         self.status = self.response.status
 
-    def next(self):
-        """The next event as (id, type, data); comments and retry hints are skipped."""
+    def next(self, timeout=120):
+        """The next event as (id, type, data); comments and retry hints are
+        skipped, but not for longer than `timeout` seconds."""
+        deadline = time.monotonic() + timeout
         event_id, event_type, data = None, None, []
         while True:
+            if time.monotonic() > deadline:
+                raise TimeoutError("no event came")
             line = self.response.readline()
             if not line:
                 raise EOFError("the stream ended")
@@ -196,10 +200,10 @@ class EventStream:
 
     def until(self, event_type, timeout=60):
         """Every event up to and with the first of `event_type`."""
-        self.connection.sock.settimeout(timeout)
+        deadline = time.monotonic() + timeout
         events = []
         while True:
-            event = self.next()
+            event = self.next(deadline - time.monotonic())
             events.append(event)
             if event[1] == event_type:
                 return events
