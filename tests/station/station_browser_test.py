@@ -22,6 +22,16 @@ DRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
 SIZES = {"1920x1080": (1920, 1080), "1280x800": (1280, 800), "phone": (390, 844)}
 
 
+def screenshot_folder():
+    """Where screenshots go, made when asked for; nothing when none are."""
+    folder = os.environ.get("BELCOR_STATION_SCREENSHOTS")
+    if not folder:
+        return None
+    folder = pathlib.Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    return folder
+
+
 def browser(profile, language="en-US"):
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM
@@ -96,11 +106,9 @@ class BrowserPage(unittest.TestCase):
         self.screenshots()
 
     def screenshots(self):
-        folder = os.environ.get("BELCOR_STATION_SCREENSHOTS")
+        folder = screenshot_folder()
         if not folder:
             return
-        folder = pathlib.Path(folder)
-        folder.mkdir(parents=True, exist_ok=True)
         d = self.driver
         for language in ("zh-CN", "zh-TW", "en"):
             Select(d.find_element(By.ID, "language")).select_by_value(language)
@@ -152,7 +160,7 @@ class BrowserLine(unittest.TestCase):
             # A new station shows within a refresh or two.
             server.psql("INSERT INTO belcor_production_log (uid, time, station, result) VALUES ('new', now(), 'line2-station1', 'pass')")
             WebDriverWait(driver, 6).until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#station-rows tr")) == 6)
-            folder = os.environ.get("BELCOR_STATION_SCREENSHOTS")
+            folder = screenshot_folder()
             if folder:
                 for language in ("zh-CN", "zh-TW", "en"):
                     Select(driver.find_element(By.ID, "language")).select_by_value(language)
@@ -162,7 +170,7 @@ class BrowserLine(unittest.TestCase):
                                                {"width": width, "height": height, "deviceScaleFactor": 1,
                                                 "mobile": name == "phone"})
                         time.sleep(0.3)
-                        driver.save_screenshot(str(pathlib.Path(folder) / f"line-{language}-{name}.png"))
+                        driver.save_screenshot(str(folder / f"line-{language}-{name}.png"))
         finally:
             if driver:
                 driver.quit()
