@@ -1,17 +1,10 @@
 #include "production/LineOverview.h"
 
-#include <libpq-fe.h>
-
 #include <cstdlib>
-#include <memory>
 
 #include <nlohmann/json.hpp>
 
 namespace {
-
-// A monitor refreshes every few seconds; an answer later than this is no use.
-constexpr const char* ConnectTimeoutSeconds = "2";
-constexpr const char* StatementTimeout = "-c statement_timeout=5000";
 
 // The stations are found by skipping through the index (one probe per
 // station, not a scan of the log); each one's newest record and last hour
@@ -38,64 +31,29 @@ WHERE s.station IS NOT NULL
 ORDER BY s.station
 )";
 
-using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
-
 }  // namespace
-
-LineOverview::~LineOverview()
-{
-    disconnect();
-}
-
-void LineOverview::disconnect()
-{
-    PQfinish(conn_);
-    conn_ = nullptr;
-}
-
-bool LineOverview::connect(std::string& error)
-{
-    if (conn_ && PQstatus(conn_) == CONNECTION_OK)
-        return true;
-    disconnect();
-    const char* keys[] = {"connect_timeout", "options", "dbname", nullptr};
-    const char* values[] = {ConnectTimeoutSeconds, StatementTimeout, connection_.c_str(), nullptr};
-    conn_ = PQconnectdbParams(keys, values, 1);
-    if (PQstatus(conn_) == CONNECTION_OK)
-        return true;
-    error = PQerrorMessage(conn_);
-    disconnect();
-    return false;
-}
 
 bool LineOverview::query(std::vector<LineStation>& stations, std::string& error)
 {
-    if (!connect(error))
-        return false;
-    const std::string limit = std::to_string(FailureTexts);
-    const char* values[] = {limit.c_str()};
-    const Result result(PQexecParams(conn_, Query, 1, nullptr, values, nullptr, nullptr, 0), &PQclear);
-    const ExecStatusType status = PQresultStatus(result.get());
-    if (status != PGRES_TUPLES_OK) {
-        // A log that no station has written to yet has no table.
-        const char* state = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
-        if (state && std::string(state) == "42P01") {
-            stations.clear();
-            return true;
-        }
-        error = PQerrorMessage(conn_);
-        disconnect();
+    const PostgresSession::Reply reply = session_.run(Query, {std::to_string(FailureTexts)});
+    stations.clear();
+    // A log that no station has written to yet has no table.
+    if (reply.status == PostgresSession::Reply::Status::Refused && reply.sqlState == "42P01")
+        return true;
+    if (!reply.ok()) {
+        error = reply.message;
         return false;
     }
-    stations.clear();
-    for (int row = 0; row < PQntuples(result.get()); ++row) {
+    for (const std::vector<std::string>& row : reply.rows) {
+        if (row.size() != 6)
+            continue;
         LineStation station;
-        station.station = PQgetvalue(result.get(), row, 0);
-        station.lastTime = PQgetvalue(result.get(), row, 1);
-        station.lastAgeSeconds = std::strtod(PQgetvalue(result.get(), row, 2), nullptr);
-        station.chipsLastHour = std::strtoll(PQgetvalue(result.get(), row, 3), nullptr, 10);
-        station.passedLastHour = std::strtoll(PQgetvalue(result.get(), row, 4), nullptr, 10);
-        const nlohmann::json failures = nlohmann::json::parse(PQgetvalue(result.get(), row, 5), nullptr, false);
+        station.station = row[0];
+        station.lastTime = row[1];
+        station.lastAgeSeconds = std::strtod(row[2].c_str(), nullptr);
+        station.chipsLastHour = std::strtoll(row[3].c_str(), nullptr, 10);
+        station.passedLastHour = std::strtoll(row[4].c_str(), nullptr, 10);
+        const nlohmann::json failures = nlohmann::json::parse(row[5], nullptr, false);
         if (failures.is_array()) {
             for (const nlohmann::json& failure : failures) {
                 if (failure.is_array() && failure.size() == 2 && failure[0].is_string() && failure[1].is_number())

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-struct pg_conn;
+#include "production/PostgresSession.h"
 
 // One station of the line as the line server's log shows it.
 struct LineStation {
@@ -19,13 +19,11 @@ struct LineStation {
 
 // The whole line for a monitor, read from the line server's log in one query
 // that the (station, time) index serves: each station's newest record and its
-// last hour, however many records the log holds.
+// last hour, however many records the log holds. Its session bounds every
+// wait, as the stations' own do.
 class LineOverview {
 public:
-    explicit LineOverview(std::string connection) : connection_(std::move(connection)) {}
-    ~LineOverview();
-    LineOverview(const LineOverview&) = delete;
-    LineOverview& operator=(const LineOverview&) = delete;
+    explicit LineOverview(std::string address) : session_(std::move(address), "") {}
 
     // Connects when needed. False, with `error` set, when the server did not answer.
     bool query(std::vector<LineStation>& stations, std::string& error);
@@ -33,9 +31,5 @@ public:
     static constexpr int FailureTexts = 3;
 
 private:
-    bool connect(std::string& error);
-    void disconnect();
-
-    std::string connection_;
-    pg_conn* conn_ = nullptr;
+    PostgresSession session_;
 };
