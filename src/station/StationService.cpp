@@ -12,6 +12,7 @@
 #include "maint/SimulatorLibrary.h"
 #include "ops/SelectChip.h"
 #include "production/GangRun.h"
+#include "production/IsoTime.h"
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/ProductionLog.h"
@@ -152,7 +153,7 @@ void StationService::scanProgrammers()
 void StationService::chipStarted(const std::string& programmer, const std::string& job, const std::string& serial)
 {
     const json data{
-        {"programmer", programmer}, {"job", job}, {"serial", serial}, {"time", ProductionRun::isoTimeNow()}};
+        {"programmer", programmer}, {"job", job}, {"serial", serial}, {"time", IsoTime::now()}};
     events_.publish("chip-started", JsonText(data));
 }
 
