@@ -16,7 +16,7 @@ ALLOWED = {
     "production": {"core", "chips", "buffers", "link", "maint", "ops"},
     "hexview": set(),
 }
-TOP = {"app", "cli"}  # and every */ui folder: may include anything but each other
+TOP = {"app", "cli", "station"}  # and every */ui folder: may include anything but each other
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^/"]+)/', re.M)
 
 
@@ -42,7 +42,7 @@ def main() -> int:
                 continue
             if layer in ALLOWED and folder not in ALLOWED[layer]:
                 faults.append(f"{path.relative_to(root)}: {layer} includes {folder}")
-            elif layer in ("ui", "cli") and folder == "app" or layer == "app" and folder == "cli":
+            elif layer in TOP | {"ui"} and folder in TOP and folder != layer:
                 faults.append(f"{path.relative_to(root)}: {layer} includes {folder}")
     for fault in faults:
         print(fault)

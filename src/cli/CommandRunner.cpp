@@ -479,6 +479,8 @@ int CommandRunner::createJob()
     choices.options = autoOptions();
     choices.locked = line_.locked;
     choices.note = line_.note;
+    if (line_.target)
+        choices.target = *line_.target;
     std::string error;
     if (!line_.serial.empty()) {
         choices.serial = ParseSerialRule(line_.serial, error);
@@ -565,6 +567,8 @@ int CommandRunner::showJob()
                                       (history->next ? job.serial->text(*history->next) : std::string("none"))));
     }
     host_.printLine("Expected: CRC-32 " + job.expected.crc32Text() + ", SHA-256 " + printable(job.expected.sha256));
+    if (job.target)
+        host_.printLine("Target: " + std::to_string(*job.target) + " chips");
     if (!job.note.empty())
         host_.printLine("Note: " + printable(job.note));
     return Success;

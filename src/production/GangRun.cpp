@@ -105,6 +105,8 @@ void GangRun::runSeat(Seat& seat)
     ProductionRun::Settings settings;
     settings.jobHash = settings_.jobHash;
     settings.programmer = seat.programmer;
+    settings.station = settings_.station;
+    settings.operatorName = settings_.operatorName;
     settings.showErrorBoxes = false;
     settings.claimChip = [this] { return claimChip(); };
     ProductionRun production(*seat.bench, seat.host, log_, job_, settings);
@@ -117,6 +119,10 @@ void GangRun::runSeat(Seat& seat)
         }
         if (recorded)
             recorded(seat.index, record);
+    };
+    production.started = [&](const std::string& serial) {
+        if (started)
+            started(seat.index, serial);
     };
     production.run([this, &seat] {
         return !seat.stopRequested && keepRunning_() && (!settings_.target || chipsLeft_ > 0);

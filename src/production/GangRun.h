@@ -29,6 +29,8 @@ public:
     struct Settings {
         std::string jobHash;
         std::optional<int64_t> target;  // chips to do across all programmers
+        std::string station;            // the name records carry; the host name when empty
+        std::string operatorName;       // who runs it, for the records
     };
 
     // What a front end shows of one programmer.
@@ -54,6 +56,9 @@ public:
 
     // Each committed record with its seat, called on that seat's thread.
     std::function<void(size_t seat, const LogRecord&)> recorded;
+    // A seat is about to program a chip, with its serial number (empty
+    // without a serial rule); called on that seat's thread.
+    std::function<void(size_t seat, const std::string& serial)> started;
 
     // Starts every seat's loop, while none runs. `keepRunning` is asked from
     // the seats' threads; once it turns false each loop ends after the chip in

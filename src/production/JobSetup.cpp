@@ -138,6 +138,7 @@ std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::stri
     job.expected = ProgrammedChecksums(workbench.buffers, chip, false);
     job.note = choices.note;
     job.locked = choices.locked;
+    job.target = choices.target;
     return job;
 }
 
