@@ -85,6 +85,7 @@ CommandRunner::CommandRunner(const CommandLine& line, TerminalHost& host, std::s
     : line_(line), host_(host), executablePath_(std::move(executablePath))
 {
     workbench_.languageIndex = English;
+    workbench_.confirmsOtherIdentification = true;
     workbench_.link.setSleep([this](uint32_t milliseconds) { host_.sleepMs(milliseconds); });
     workbench_.link.setTarget(line_.programmer);
 }

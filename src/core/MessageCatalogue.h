@@ -94,8 +94,8 @@ enum class Msg {
     ExportLogMenu,
     ProductionViewMenu,
     ProductionViewTitle,
-    JobLockedTitle,
-    JobOpenTitle,
+    LockedJobReadout,
+    JobReadout,
     NoJob,
     JobLabel,
     JobLockedState,
@@ -205,6 +205,13 @@ enum class Msg {
     RemoveButton,
     NoOtherProgrammer,
     TileIdle,
+    // The seated chip's family, the file and job shown under the FLASH view.
+    SerialFlashFamily,
+    I2cEepromFamily,
+    MicrowireEepromFamily,
+    OtherFamilySeated,
+    ReadoutFile,
+    JobOpenedLine,
     Count
 };
 

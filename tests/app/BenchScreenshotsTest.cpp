@@ -121,12 +121,6 @@ TEST_P(BenchScreenshots, MendsAndDialogs)
     timer->start();
     form.ui.ToolOpen->click();
 
-    // 6: another serial flash seated than selected.
-    belcor_sim_chip chip{0, 0xEF4018, 0x20000, 256};
-    belcor_sim_seat_chip(&chip);
-    shootNextBox("mend6-identification-asks");
-    form.ui.ToolErase->click();
-
     // 7: unplugged mid-read.
     belcor_sim_inject_fault(BELCOR_SIM_UNPLUG, 40);
     shootNextBox("mend7-disconnected", QMessageBox::Ok);
