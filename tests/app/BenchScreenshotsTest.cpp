@@ -105,20 +105,11 @@ TEST_P(BenchScreenshots, MendsAndDialogs)
     form.close();
 
     // 4: the Open dialog's S-record filter.
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [this, timer] {
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            // A nested event loop would keep a merely deleted-later timer firing.
-            timer->stop();
-            timer->deleteLater();
-            dialog->selectNameFilter("S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot)");
-            dialog->resize(640, 400);
-            shoot("mend4-srecord-filter", dialog);
-            dialog->reject();
-        }
+    inNextDialog<QFileDialog>([this](QFileDialog& dialog) {
+        dialog.selectNameFilter("S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot)");
+        dialog.resize(640, 400);
+        shoot("mend4-srecord-filter", &dialog);
     });
-    timer->start();
     form.ui.ToolOpen->click();
 
     // 7: unplugged mid-read.
