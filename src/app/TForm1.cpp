@@ -110,6 +110,9 @@ TForm1::TForm1(const std::string& settingsPath, const std::string& databasePath,
     FormResize();
 
     workbench_.link.setSleep([this](uint32_t milliseconds) { host_.sleepMs(milliseconds); });
+    // The chip picked in the lists is the one meant, also for a seated part
+    // that identifies itself otherwise.
+    workbench_.acceptsOtherIdentification = true;
 
     connectHandlers();
     updateActions_ = new UpdateActions(*ui.O3, workbench_, host_, [this] { finishCommand(); }, this);

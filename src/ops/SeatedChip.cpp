@@ -104,7 +104,7 @@ bool SeatedChipAccepted(Workbench& workbench, OperationHost& host, const ChipRec
         return false;
     }
     const bool otherId = family == SpiFlash25 && serialFlashId(reply) != (chip.chipId & 0xFFFFFF);
-    if (!changesChip || !otherId || !workbench.confirmsOtherIdentification)
+    if (!changesChip || !otherId || workbench.acceptsOtherIdentification)
         return true;
     return host.question(mismatchQuestion(workbench, chip, serialFlashId(reply)));
 }

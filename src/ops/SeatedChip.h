@@ -11,8 +11,8 @@ class OperationHost;
 // with a message naming both families: reading or writing it with the
 // selected record's parameters would report a result that belongs to no chip.
 // A serial flash whose identification differs from the selected record's is
-// accepted (compatible parts are picked on purpose), unless the workbench
-// confirms such chips: then changing it asks first. A missing programmer or
+// changed only after a question, unless the workbench accepts such chips
+// (the window does: compatible parts are picked on purpose). A missing programmer or
 // a lost reply is reported as the session would report it. True when the
 // operation may go on.
 bool SeatedChipAccepted(Workbench& workbench, OperationHost& host, const ChipRecord& chip, bool changesChip);

@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(Operations, EmptySocket,
 struct MismatchCase {
     const char* name;
     Operation operation;
-    bool confirms;  // the command line's rule
+    bool accepts;   // the window's rule
     bool answer;
     bool asked;
     bool session;   // the operation went on to open its session
@@ -50,13 +50,13 @@ struct MismatchCase {
 
 class IdentificationMismatch : public SeatedChipTest, public testing::WithParamInterface<MismatchCase> {};
 
-// W25Q64 selected, W25Q128 seated: a compatible pick goes on; only the
-// command line's rule asks, and only before changing the chip.
-TEST_P(IdentificationMismatch, GoesOnUnlessConfirmationIsAsked)
+// W25Q64 selected, W25Q128 seated: the window takes the pick as meant;
+// elsewhere changing the chip asks first.
+TEST_P(IdentificationMismatch, GoesOnInTheWindowAndAsksElsewhere)
 {
     const MismatchCase& c = GetParam();
     seatChip({SpiFlash25, 0xEF4018, 0x1000, 256});
-    workbench.confirmsOtherIdentification = c.confirms;
+    workbench.acceptsOtherIdentification = c.accepts;
     host.answers = {c.answer};
     run(c.operation);
     ASSERT_EQ(host.questions.size(), c.asked ? 1u : 0u);
@@ -69,12 +69,12 @@ TEST_P(IdentificationMismatch, GoesOnUnlessConfirmationIsAsked)
 
 INSTANTIATE_TEST_SUITE_P(
     Operations, IdentificationMismatch,
-    testing::Values(MismatchCase{"WindowErase", Operation::Erase, false, false, false, true},
-                    MismatchCase{"WindowWrite", Operation::Write, false, false, false, true},
-                    MismatchCase{"WindowAuto", Operation::Auto, false, false, false, true},
-                    MismatchCase{"ConfirmedEraseDeclined", Operation::Erase, true, false, true, false},
-                    MismatchCase{"ConfirmedAutoAccepted", Operation::Auto, true, true, true, true},
-                    MismatchCase{"ConfirmedReadNeverAsks", Operation::Read, true, false, false, true}),
+    testing::Values(MismatchCase{"WindowErase", Operation::Erase, true, false, false, true},
+                    MismatchCase{"WindowWrite", Operation::Write, true, false, false, true},
+                    MismatchCase{"WindowAuto", Operation::Auto, true, false, false, true},
+                    MismatchCase{"AskedEraseDeclined", Operation::Erase, false, false, true, false},
+                    MismatchCase{"AskedAutoAccepted", Operation::Auto, false, true, true, true},
+                    MismatchCase{"ReadNeverAsks", Operation::Read, false, false, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct FamilyCase {
