@@ -37,7 +37,7 @@ CREATE TABLE IF NOT EXISTS serials (job TEXT PRIMARY KEY, next TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS returned_serials (job TEXT NOT NULL, value TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS reservations (
     uid TEXT PRIMARY KEY, time TEXT NOT NULL, station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT,
-    operations TEXT, serial TEXT, owner TEXT NOT NULL);
+    jedec_id TEXT, operations TEXT, serial TEXT, owner TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS set_aside (id INTEGER PRIMARY KEY REFERENCES records(id), reason TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS leased_serials (job TEXT NOT NULL, job_hash TEXT NOT NULL, next TEXT NOT NULL,
     left INTEGER NOT NULL);
@@ -188,7 +188,8 @@ std::unique_ptr<SqliteLog> SqliteLog::open(const std::string& path, std::string&
     if (!log->execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) ||
         !log->execute(Schema, error) ||
         !log->addColumn("counters", "interrupted", "INTEGER NOT NULL DEFAULT 0", error) ||
-        !log->addColumn("serials", "last", "TEXT", error)) {
+        !log->addColumn("serials", "last", "TEXT", error) ||
+        !log->addColumn("reservations", "jedec_id", "TEXT", error)) {
         error = path + ": " + error;
         return nullptr;
     }
@@ -309,11 +310,11 @@ Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule)
     chip.serial = reservation.serial ? rule->text(*reservation.serial) : std::string();
     Statement touch(db_, "INSERT INTO counters(job, reservations) VALUES(?1, 1) "
                          "ON CONFLICT(job) DO UPDATE SET reservations = reservations + 1");
-    Statement hold(db_, "INSERT INTO reservations(uid, time, station, programmer, job, job_hash, chip, operations, "
-                        "serial, owner) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+    Statement hold(db_, "INSERT INTO reservations(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
+                        "operations, serial, owner) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     hold.bind(1, chip.uid).bind(2, chip.time).bind(3, chip.station).bind(4, chip.programmer).bind(5, chip.job);
-    hold.bind(6, chip.jobHash).bind(7, chip.chip).bind(8, chip.operations).bind(9, chip.serial);
-    hold.bind(10, ProcessIdentity::current());
+    hold.bind(6, chip.jobHash).bind(7, chip.chip).bind(8, chip.jedecId).bind(9, chip.operations);
+    hold.bind(10, chip.serial).bind(11, ProcessIdentity::current());
     if (touch.bind(1, chip.job).step() != SQLITE_DONE || hold.step() != SQLITE_DONE || !transaction.commit()) {
         failed.error = lastError();
         return failed;
@@ -517,9 +518,9 @@ void SqliteLog::interruptAbandonedReservations()
             abandoned.emplace_back(held.text(0), held.text(2));
     }
     for (const auto& [uid, job] : abandoned) {
-        Statement record(db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, operations, "
-                              "result, message, serial, serial_status, duration_ms, cycle_ms) "
-                              "SELECT uid, time, station, programmer, job, job_hash, chip, operations, "
+        Statement record(db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
+                              "operations, result, message, serial, serial_status, duration_ms, cycle_ms) "
+                              "SELECT uid, time, station, programmer, job, job_hash, chip, jedec_id, operations, "
                               "'interrupted', '', serial, 'interrupted', 0, 0 FROM reservations WHERE uid = ?1");
         Statement release(db_, "DELETE FROM reservations WHERE uid = ?1");
         Statement count(db_, "INSERT INTO counters(job, interrupted) VALUES(?1, 1) "

@@ -81,8 +81,9 @@ public:
     // Before a chip is programmed: writes first the records kept pending,
     // then takes the next serial number of `chip.job` (a returned one first)
     // and stores the reservation under `chip.uid` with the chip's station,
-    // programmer, job, chip and time, synced to disk, so that neither a crash
-    // nor a power cut can hand the number out twice or leave it unnamed.
+    // programmer, job, chip, JEDEC id, steps and time, synced to disk, so
+    // that neither a crash nor a power cut can hand the number out twice or
+    // leave it unnamed.
     // Sets `chip.serial`. Without a rule it still writes, so that a log that
     // cannot be written stops production before the chip rather than after it.
     Reservation reserve(LogRecord& chip, const SerialRule* rule);
