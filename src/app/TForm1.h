@@ -113,6 +113,8 @@ private:
     // A connection check or a close asked for while a command ran happens
     // once the command is over.
     void finishCommand();
+    // The Production menu opened or closed a job.
+    void jobChanged();
 
     OwnedWorkbench workbench_;
     WindowHost host_;
@@ -132,7 +134,6 @@ private:
     TForm6* form6_ = nullptr;
     BenchMenu* benchMenu_ = nullptr;
     FileCommands* fileCommands_ = nullptr;
-    bool placementRestored_ = false;
     bool batchRunning_ = false;
     bool shown_ = false;
     bool closePending_ = false;

@@ -68,6 +68,7 @@ bool openIntoFlash(Workbench& workbench, OperationHost& host, const std::string&
         buffers.dataLength = static_cast<int32_t>(count);
     }
     buffers.dataLength += offset;
+    buffers.sourceFile = path;
     host.flashBufferChanged(flashSize);
     return true;
 }
@@ -105,7 +106,6 @@ bool OpenBufferFile(Workbench& workbench, OperationHost& host, BufferTab tab, co
         // A file loaded at the range start keeps the bytes around it, edits included.
         TakeOverFlashViewEdits(workbench, host);
         loaded = openIntoFlash(workbench, host, path);
-        workbench.buffers.unsaved |= loaded;
     }
     else if (tab == BufferTab::Eeprom)
         loaded = openIntoEeprom(workbench, host, path);
@@ -127,6 +127,7 @@ bool SaveFlashBuffer(Workbench& workbench, OperationHost& host, const std::strin
                         workbench.languageIndex))
         return false;
     workbench.buffers.unsaved = false;
+    workbench.buffers.sourceFile = path;
     return true;
 }
 
@@ -137,7 +138,5 @@ bool FillBuffer(Workbench& workbench, OperationHost& host, const FillRequest& re
         return false;
     }
     TakeOverFlashViewEdits(workbench, host);
-    const bool filled = FillFlashBuffer(workbench.buffers, host, request, workbench.languageIndex);
-    workbench.buffers.unsaved |= filled;
-    return filled;
+    return FillFlashBuffer(workbench.buffers, host, request, workbench.languageIndex);
 }

@@ -17,14 +17,17 @@ namespace {
 using Reader = FileLoad (*)(const std::string& path, uint8_t* destination, uint32_t capacity, int language);
 using Writer = FileSave (*)(const std::string& path, const uint8_t* source, uint32_t length);
 
-// An .eep file says what it holds by its first character.
-FileLoad readByFirstCharacter(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
+// The file's first character chooses its reader: ':' Intel HEX, 'S'
+// S-record, anything else raw binary, so a raw image under a record file's
+// name still loads. `unopened` is what a file that cannot be opened gives.
+FileLoad readByFirstCharacter(const std::string& path, uint8_t* destination, uint32_t capacity, int language,
+                              const FileLoad& unopened)
 {
     char first = 0;
     {
         InputFile file(path);
         if (!file.isOpen())
-            return FileLoad::failure("Can't open File");
+            return unopened;
         if (file.read(&first, 1) != 1)
             first = 0;
     }
@@ -33,6 +36,17 @@ FileLoad readByFirstCharacter(const std::string& path, uint8_t* destination, uin
     if (first == 'S')
         return ReadSRecord(path, destination, capacity, language);
     return ReadRawBinary(path, destination, capacity);
+}
+
+FileLoad readEep(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
+{
+    return readByFirstCharacter(path, destination, capacity, language, FileLoad::failure("Can't open File"));
+}
+
+// Files named as S-records, which Belcor writes, may still hold a raw image.
+FileLoad readSRecordName(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
+{
+    return readByFirstCharacter(path, destination, capacity, language, FileLoad::cannotOpen(path));
 }
 
 struct FileForm {
@@ -55,13 +69,13 @@ constexpr Reader CapsuleReader = [](const std::string& path, uint8_t* destinatio
 // Every other extension is raw binary both ways.
 constexpr FileForm FileForms[] = {
     {".hex", ReadIntelHex, WriteIntelHex, false},
-    {".eep", readByFirstCharacter, WriteRawBinary, false},
-    {".src", ReadSRecord, WriteSRecord, false},
-    {".s19", ReadSRecord, WriteSRecord, false},
-    {".srec", ReadSRecord, WriteSRecord, false},
-    {".s28", ReadSRecord, WriteSRecord, false},
-    {".s37", ReadSRecord, WriteSRecord, false},
-    {".mot", ReadSRecord, WriteSRecord, false},
+    {".eep", readEep, WriteRawBinary, false},
+    {".src", readSRecordName, WriteSRecord, false},
+    {".s19", readSRecordName, WriteSRecord, false},
+    {".srec", readSRecordName, WriteSRecord, false},
+    {".s28", readSRecordName, WriteSRecord, false},
+    {".s37", readSRecordName, WriteSRecord, false},
+    {".mot", readSRecordName, WriteSRecord, false},
     {".cap", CapsuleReader, WriteRawBinary, true},
 };
 constexpr FileForm RawForm = {"", RawReader, WriteRawBinary, true};

@@ -5,7 +5,8 @@
 BufferSet::BufferSet() : eeprom_(EepromCapacity, 0xFF) {}
 
 BufferSet::BufferSet(const BufferSet& other)
-    : dataLength(other.dataLength), range(other.range), unsaved(other.unsaved), eeprom_(other.eeprom_)
+    : dataLength(other.dataLength), range(other.range), unsaved(other.unsaved),
+      sourceFile(other.sourceFile), eeprom_(other.eeprom_)
 {
     const uint8_t* source = other.flash();
     std::call_once(flashMade_, [this, source] { flash_.assign(source, source + FlashCapacity); });
@@ -28,5 +29,6 @@ void BufferSet::ResetBuffers(uint32_t flashSize)
         std::memset(flash_.data(), 0xFF, flash_.size());
     dataLength = 0;
     unsaved = false;
+    sourceFile.clear();
     range.end = static_cast<int32_t>(flashSize - 1);
 }

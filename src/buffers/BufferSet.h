@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // The optional address range of Write, Verify and Open, as typed in hex.
@@ -29,15 +30,19 @@ public:
     uint8_t* eeprom() { return eeprom_.data(); }
     const uint8_t* eeprom() const { return eeprom_.data(); }
 
-    // Chip selection: FLASH all 0xFF, no data, nothing unsaved, range end at the chip's last byte.
-    // The EEPROM buffer is deliberately left alone.
+    // Chip selection: FLASH all 0xFF, no data, nothing unsaved, no source
+    // file, range end at the chip's last byte. The EEPROM buffer is
+    // deliberately left alone.
     void ResetBuffers(uint32_t flashSize);
 
     int32_t dataLength = 0;
     AddressRange range;
-    // A file loaded, a fill or view edits taken over, not yet written to a
-    // chip or saved: replacing the buffer now would lose them.
+    // Bytes the user typed into the FLASH view, taken over but not yet written
+    // to a chip or saved: they exist nowhere else, so replacing the buffer now
+    // would lose them. A loaded file or a fill can be had again.
     bool unsaved = false;
+    // The file the FLASH buffer was last loaded from or saved to.
+    std::string sourceFile;
 
 private:
     // The FLASH buffer comes into being, all 0xFF, when first asked for: a

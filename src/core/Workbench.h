@@ -47,6 +47,11 @@ struct Workbench {
 
     int32_t speed = 0;          // SPEED: low byte travels in the chip parameters
     int32_t languageIndex = 0;  // 0 Simplified Chinese, 1 Traditional, 2 English
+    // A seated serial flash whose identification differs from the selected
+    // record's is erased and written without a question. The window's own
+    // commands take the user's pick as meant; everywhere else (the command
+    // line, a production seat) changing such a chip asks first.
+    bool acceptsOtherIdentification = false;
 
     // Start and end of the last operation, from OperationHost::nowMs.
     int64_t startMs = 0;

@@ -89,12 +89,8 @@ int32_t ChangeSelection(Workbench& workbench, OperationHost& host,
     TakeOverFlashViewEdits(workbench, host);
     const SelectionState before(catalogue);
     int32_t found = selectionRuns(catalogue);
-    const uint32_t flashSize = catalogue.currentRecord().flashSize;
-    if (catalogue.currentChip == before.currentChip) {
-        // The same chip again: its buffer stays, only the range end follows the field.
-        workbench.buffers.range.end = static_cast<int32_t>(flashSize - 1);
-    } else if (!workbench.buffers.unsaved || host.question(discardQuestion(workbench))) {
-        workbench.buffers.ResetBuffers(flashSize);
+    if (!workbench.buffers.unsaved || host.question(discardQuestion(workbench))) {
+        workbench.buffers.ResetBuffers(catalogue.currentRecord().flashSize);
     } else {
         before.restore(catalogue);
         found = -1;

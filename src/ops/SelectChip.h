@@ -20,11 +20,11 @@ int32_t SelectChip(Workbench& workbench, OperationHost& host, int32_t typeIndex,
                    int32_t nameIndex);
 
 // A selection the user asked for: `selectionRuns` makes one or more list
-// selection runs on the catalogue and returns the slot found. Choosing the
-// record that is already current keeps the buffers; another record replaces
-// them, after asking when they hold data not yet written or saved. Declining
-// puts the previous selection back and returns -1. The window is refreshed
-// either way.
+// selection runs on the catalogue and returns the slot found. Every selection
+// resets the FLASH buffer, the record already current included; only bytes
+// typed into the FLASH view and neither written nor saved make it ask first.
+// Declining puts the previous selection back and returns -1. The window is
+// refreshed either way.
 int32_t ChangeSelection(Workbench& workbench, OperationHost& host,
                         const std::function<int32_t(ChipCatalogue&)>& selectionRuns);
 

@@ -51,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"S28IsSRecord", "a.s28", SRecordText, 1},
         LoadCase{"S37IsSRecord", "a.s37", SRecordText, 1},
         LoadCase{"MotIsSRecord", "a.mot", SRecordText, 1},
+        LoadCase{"RawImageUnderAnSRecordName", "a.s19", "\x01\x02\x03", 3},
+        LoadCase{"IntelHexUnderAnSRecordName", "a.src", HexText, 1},
         LoadCase{"EepWithSRecord", "a.eep", SRecordText, 1},
         LoadCase{"EepWithIntelHex", "a.EEP", HexText, 1},
         LoadCase{"EepWithBinary", "a.eep", "\x01\x02\x03", 3},
@@ -83,7 +85,8 @@ TEST(LoadBufferFile, MissingFiles)
     const FileLoad eep = LoadBufferFile("/nonexistent/a.eep", destination, 4, English);
     EXPECT_EQ(eep.errors, std::vector<std::string>{"Can't open File"});
     EXPECT_FALSE(eep.notOpened);  // the Open command carries on with nothing loaded
-    for (const char* path : {"/nonexistent/a.bin", "/nonexistent/a.hex", "/nonexistent/a.cap", "/tmp"}) {
+    for (const char* path : {"/nonexistent/a.bin", "/nonexistent/a.hex", "/nonexistent/a.cap", "/nonexistent/a.mot",
+                             "/tmp"}) {
         const FileLoad load = LoadBufferFile(path, destination, 4, English);
         EXPECT_EQ(load.errors, std::vector<std::string>{std::string("Cannot open file ") + path});
         EXPECT_TRUE(load.notOpened);

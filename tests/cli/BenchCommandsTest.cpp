@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "cli/CliTest.h"
 
 namespace {
@@ -66,11 +68,30 @@ TEST_F(BenchCommands, MismatchedChipIsRefusedUnlessForced)
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
 }
 
-TEST_F(BenchCommands, EmptySocketIsRefused)
+struct SeatedCase {
+    const char* name;
+    std::string scenario;
+    const char* refusal;
+};
+
+class SeatedChipRefused : public BenchCommands, public testing::WithParamInterface<SeatedCase> {};
+
+// Nothing is read, and no file written, from a socket that holds no chip of
+// the chosen chip's family.
+TEST_P(SeatedChipRefused, BeforeAnythingIsRead)
 {
-    const CliResult result = runScenario("", {"--chip", "A25L512", "read", path("out.bin")});
+    const CliResult result = runScenario(GetParam().scenario, {"--chip", "AT24C02", "read", path("out.bin")});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(Contains(result.err, "No chip in the socket")) << result.err;
+    EXPECT_TRUE(Contains(result.err, GetParam().refusal)) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(path("out.bin")));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Sockets, SeatedChipRefused,
+    testing::Values(SeatedCase{"Empty", "", "No chip in the socket"},
+                    SeatedCase{"SerialFlash", "chip class=0 id=0xEF4018 size=65536 page=256\n",
+                               "The chip in the socket is a serial flash (25 series), but the selected chip AT24C02 is "
+                               "a 24-series EEPROM."}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

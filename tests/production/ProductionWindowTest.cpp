@@ -10,6 +10,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
 #include <QToolButton>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +20,8 @@
 #include <fstream>
 #include <set>
 
+#include "app/BenchMenu.h"
+#include "app/CursorReadout.h"
 #include "app/TForm1.h"
 #include "maint/SimulatorLibrary.h"
 #include "production/JobFile.h"
@@ -131,7 +135,13 @@ protected:
 TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgrammed)
 {
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
-    EXPECT_TRUE(window->windowTitle().endsWith("job line (locked)")) << window->windowTitle().toStdString();
+    // The caption stays the language's; the line under the FLASH view names the job.
+    const QString caption = "BelcorU2 USB High Programmer";
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_TRUE(window->Bench()->readout()->text().startsWith("Job line (locked)   "))
+        << window->Bench()->readout()->text().toStdString();
+    EXPECT_TRUE(window->ui.RichEdit1->document()->firstBlock().text().startsWith(
+        QString::fromStdString("Job line opened: " + path("line.belcorjob") + " (")));
     const auto enabled = [this](const char* name) {
         if (QWidget* control = window->findChild<QWidget*>(name))
             return control->isEnabled();
@@ -147,7 +157,8 @@ TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgr
     menu->closeJob();
     for (const char* name : {"ComboBox1", "BitBtn1", "ToolOpen", "Fill", "FlashEditor", "GroupBox4", "GroupBox2"})
         EXPECT_TRUE(enabled(name)) << name;
-    EXPECT_FALSE(window->windowTitle().contains("job"));
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_FALSE(window->Bench()->readout()->text().contains("Job"));
 }
 
 TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
@@ -242,7 +253,7 @@ TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
     ASSERT_TRUE(menu->openJob(path("saved.belcorjob"))) << boxes.texts.join("\n").toStdString();
     EXPECT_EQ(menu->job()->job.image, "saved.bin");
     EXPECT_EQ(menu->job()->job.expected.sha256, JobFile::read(path("line.belcorjob")).job->expected.sha256);
-    EXPECT_TRUE(window->windowTitle().endsWith("job saved (locked)"));
+    EXPECT_TRUE(window->Bench()->readout()->text().startsWith("Job saved (locked)"));
     // A refused save changes neither file (the image was written first before).
     const std::vector<uint8_t> image = readFile("saved.bin");
     const std::vector<uint8_t> jobText = readFile("saved.belcorjob");
