@@ -4,7 +4,10 @@
 // serial flash, 1 s chip erase, 1 MB/s bulk transfers, a feeder that swaps a
 // programmed chip for a blank one in 0.3 + 0.3 s. Also the CPU each
 // programmer's loop uses while it waits at an empty socket, alone and with the
-// production view's tiles following it (offscreen).
+// production view's tiles following it (offscreen). Then what a gang costs
+// beside its chips: the memory its seats take with a serial-number rule, and
+// the time each programmer's socket query spends opening its link while the
+// others open theirs.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -27,12 +30,15 @@
 
 #include "belcor_sim.h"
 #include "link/Libusb0.h"
+#include "link/ProgrammerIdentity.h"
+#include "link/TUsbBulk.h"
 #include "ops/ChipOperations.h"
 #include "ops/OwnedWorkbench.h"
 #include "ops/ProgrammerWorkbench.h"
 #include "production/GangRun.h"
 #include "production/ProductionLog.h"
 #include "production/SeatHost.h"
+#include "production/SerialRule.h"
 #include "production/ui/GangPanel.h"
 
 namespace {
@@ -200,6 +206,75 @@ void BM_TilesWaitCpu(benchmark::State& state)
     }
 }
 BENCHMARK(BM_TilesWaitCpu)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+int64_t residentBytes()
+{
+    long pages = 0;
+    long resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return int64_t(resident) * sysconf(_SC_PAGESIZE);
+}
+
+// The resident memory that N seats of a gang with a serial-number rule add:
+// each patches its own serial numbers into its own copy of the image.
+void BM_GangSeatMemory(benchmark::State& state)
+{
+    const int programmers = int(state.range(0));
+    for (auto _ : state) {
+        auto station = stationFor(programmers, false, false);
+        const std::string logPath = "/tmp/bench_gang_" + std::to_string(getpid()) + ".sqlite";
+        std::string error;
+        std::unique_ptr<ProductionLog> log = ProductionLog::open({logPath}, error);
+        ProductionJob job;
+        job.name = "bench";
+        job.serial = ParseSerialRule("0x10:4:le:1", error);
+        std::vector<std::string> names;
+        for (int number = 1; number <= programmers; ++number)
+            names.push_back("BU2SIM000000" + std::to_string(number));
+        const int64_t before = residentBytes();
+        {
+            GangRun gang(*station, *log, job, GangRun::Settings{}, names);
+            state.counters["seats_mib"] = double(residentBytes() - before) / double(1 << 20);
+        }
+        std::filesystem::remove(logPath);
+    }
+}
+BENCHMARK(BM_GangSeatMemory)->Arg(8)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Every programmer's link opening and closing its own programmer as fast as
+// it can, all at once, as their socket queries do: the mean time of one open.
+void BM_GangOpenCost(benchmark::State& state)
+{
+    constexpr int kOpens = 200;
+    const int programmers = int(state.range(0));
+    for (auto _ : state) {
+        auto station = stationFor(programmers, false, false);
+        std::atomic<int64_t> totalNs{0};
+        std::atomic<int> failed{0};
+        std::vector<std::thread> threads;
+        for (int number = 1; number <= programmers; ++number) {
+            threads.emplace_back([&, number] {
+                using namespace ProgrammerIdentity;
+                TUsbBulk link;
+                link.setTarget("BU2SIM000000" + std::to_string(number));
+                for (int open = 0; open < kOpens; ++open) {
+                    const auto start = std::chrono::steady_clock::now();
+                    failed += link.prog_open(VendorId, Manufacturer, ProductId, Product) == 1 ? 0 : 1;
+                    link.USB_bulk_close();
+                    totalNs += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now() - start)
+                                   .count();
+                }
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        if (failed != 0)
+            state.SkipWithError("a programmer could not be opened");
+        state.counters["open_us"] = double(totalNs) / 1000.0 / double(programmers * kOpens);
+    }
+}
+BENCHMARK(BM_GangOpenCost)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -312,6 +312,10 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "No other free programmer is attached."},
         {"空闲", "空閒",
          "Idle"},
+        {"正在停止…", "正在停止…",
+         "Stopping…"},
+        {"编程器因意外错误停止：%1", "編程器因意外錯誤停止：%1",
+         "The programmer stopped after an unexpected error: %1"},
     }};
     return entries;
 }

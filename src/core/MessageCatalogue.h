@@ -205,6 +205,8 @@ enum class Msg {
     RemoveButton,
     NoOtherProgrammer,
     TileIdle,
+    StoppingButton,
+    SeatUnexpectedError,
     Count
 };
 
