@@ -101,6 +101,29 @@ std::unique_ptr<OwnedWorkbench> stationFor(int programmers, bool feeder, bool se
     return station;
 }
 
+std::string serialOf(int number)
+{
+    return "BU2SIM000000" + std::to_string(number);
+}
+
+// A station log of a benchmark's own, gone with it, and a job for it.
+struct StationLog {
+    StationLog() : path("/tmp/bench_gang_" + std::to_string(getpid()) + ".sqlite")
+    {
+        std::string error;
+        log = ProductionLog::open({path}, error);
+        job.name = "bench";
+    }
+    ~StationLog()
+    {
+        log.reset();
+        std::filesystem::remove(path);
+    }
+    std::string path;
+    std::unique_ptr<ProductionLog> log;
+    ProductionJob job;
+};
+
 // Runs one batch loop per programmer until each has done `chips` chips, or
 // until `until` when waiting only.
 void runGang(OwnedWorkbench& station, int programmers, int chips, std::chrono::steady_clock::time_point until,
@@ -111,7 +134,7 @@ void runGang(OwnedWorkbench& station, int programmers, int chips, std::chrono::s
         counts.push_back(std::make_unique<ChipCount>());
         threads.emplace_back([&station, number, chips, until, &count = *counts.back()] {
             ProgrammerWorkbench bench(station);
-            bench.link.setTarget("BU2SIM000000" + std::to_string(number));
+            bench.link.setTarget(serialOf(number));
             SeatHost host;
             RunBatch(bench, host, AutoOptions{}, [&] {
                 return count.done < chips && std::chrono::steady_clock::now() < until;
@@ -180,15 +203,11 @@ void BM_TilesWaitCpu(benchmark::State& state)
     static QApplication application(argc, argv);
     for (auto _ : state) {
         auto station = stationFor(programmers, false, false);
-        const std::string logPath = "/tmp/bench_gang_" + std::to_string(getpid()) + ".sqlite";
-        std::string error;
-        std::unique_ptr<ProductionLog> log = ProductionLog::open({logPath}, error);
-        ProductionJob job;
-        job.name = "bench";
+        StationLog log;
         SeatHost host;
         QWidget window;
         GangPanel panel(*station, host, [&](const std::vector<std::string>& names) {
-            return std::make_unique<GangRun>(*station, *log, job, GangRun::Settings{}, names);
+            return std::make_unique<GangRun>(*station, *log.log, log.job, GangRun::Settings{}, names);
         }, &window);
         window.show();
         panel.AddProgrammersClick();
@@ -202,7 +221,6 @@ void BM_TilesWaitCpu(benchmark::State& state)
         panel.stopAll();
         while (panel.running())
             processEventsFor(50);
-        std::filesystem::remove(logPath);
     }
 }
 BENCHMARK(BM_TilesWaitCpu)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
@@ -222,21 +240,15 @@ void BM_GangSeatMemory(benchmark::State& state)
     const int programmers = int(state.range(0));
     for (auto _ : state) {
         auto station = stationFor(programmers, false, false);
-        const std::string logPath = "/tmp/bench_gang_" + std::to_string(getpid()) + ".sqlite";
+        StationLog log;
         std::string error;
-        std::unique_ptr<ProductionLog> log = ProductionLog::open({logPath}, error);
-        ProductionJob job;
-        job.name = "bench";
-        job.serial = ParseSerialRule("0x10:4:le:1", error);
+        log.job.serial = ParseSerialRule("0x10:4:le:1", error);
         std::vector<std::string> names;
         for (int number = 1; number <= programmers; ++number)
-            names.push_back("BU2SIM000000" + std::to_string(number));
+            names.push_back(serialOf(number));
         const int64_t before = residentBytes();
-        {
-            GangRun gang(*station, *log, job, GangRun::Settings{}, names);
-            state.counters["seats_mib"] = double(residentBytes() - before) / double(1 << 20);
-        }
-        std::filesystem::remove(logPath);
+        GangRun gang(*station, *log.log, log.job, GangRun::Settings{}, names);
+        state.counters["seats_mib"] = double(residentBytes() - before) / double(1 << 20);
     }
 }
 BENCHMARK(BM_GangSeatMemory)->Arg(8)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -245,7 +257,7 @@ BENCHMARK(BM_GangSeatMemory)->Arg(8)->Iterations(1)->Unit(benchmark::kMillisecon
 // it can, all at once, as their socket queries do: the mean time of one open.
 void BM_GangOpenCost(benchmark::State& state)
 {
-    constexpr int kOpens = 200;
+    constexpr int kOpens = 2000;
     const int programmers = int(state.range(0));
     for (auto _ : state) {
         auto station = stationFor(programmers, false, false);
@@ -256,7 +268,7 @@ void BM_GangOpenCost(benchmark::State& state)
             threads.emplace_back([&, number] {
                 using namespace ProgrammerIdentity;
                 TUsbBulk link;
-                link.setTarget("BU2SIM000000" + std::to_string(number));
+                link.setTarget(serialOf(number));
                 for (int open = 0; open < kOpens; ++open) {
                     const auto start = std::chrono::steady_clock::now();
                     failed += link.prog_open(VendorId, Manufacturer, ProductId, Product) == 1 ? 0 : 1;

@@ -190,6 +190,7 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     QTableWidget* rows = find<QTableWidget>(view, "LogRows");
     ASSERT_EQ(rows->rowCount(), 3);
     EXPECT_EQ(rows->item(2, 3)->text(), "SN000001");
+    EXPECT_EQ(rows->item(2, 6)->text(), "BU2SIM0000013");
     EXPECT_EQ(rows->item(0, 2)->text(), "fail");
     EXPECT_EQ(find<QLabel>(view, "Indication")->text(), "FAIL");
     EXPECT_TRUE(find<QLabel>(view, "FailureText")->text().contains("100"));
@@ -208,12 +209,13 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
 }
 
 // Start hands the run to a thread of its own and returns; meanwhile the window
-// refuses what would change the image, and after Stop the controls rest,
-// saying so, until the chip in the socket is done.
+// refuses what would change the image and shows the chip's progress, and after
+// Stop the controls rest, saying so, until the chip in the socket is done.
 TEST_F(ProductionWindowTest, ViewRunsBesideTheWindowAndStopsAfterTheChipInHand)
 {
     writeJob(false);
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    belcor_sim_set_erase_time_ms(1000);
     ProductionView* view = menu->view();
     view->show();
     auto* start = find<QPushButton>(view, "Start");
@@ -233,13 +235,22 @@ TEST_F(ProductionWindowTest, ViewRunsBesideTheWindowAndStopsAfterTheChipInHand)
     QTest::keyClick(window.get(), Qt::Key_F4);
     EXPECT_EQ(imageShown(), jobImage());
 
+    const QString erasing = QString::fromStdString(MessageCatalogue::text(Msg::Erasing, English));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->ui.StatusBar1->panelText(1) == erasing; }, 30000));
     QTest::mouseClick(stop, Qt::LeftButton);
     EXPECT_FALSE(stop->isEnabled());
     EXPECT_FALSE(start->isEnabled());
     EXPECT_EQ(stop->text(), QString::fromUtf8("Stopping…"));
+    screenshot("production-stopping-en.png");
+    window->ChinaClick();
+    screenshot("production-stopping-zh_CN.png");
+    window->fantiClick();
+    screenshot("production-stopping-zh_TW.png");
+    window->EnlishClick();
     ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 30000));
     EXPECT_EQ(stop->text(), "Stop");
     EXPECT_TRUE(start->isEnabled());
+    EXPECT_EQ(rows->rowCount(), 2);
     for (int row = 0; row < rows->rowCount(); ++row)
         EXPECT_EQ(rows->item(row, 2)->text(), "pass") << rows->item(row, 5)->text().toStdString();
 }

@@ -110,26 +110,28 @@ void GangPanel::AddProgrammersClick()
     refreshTiles();
 }
 
-// The look waits for no programmer's open and the window waits for no look;
-// a look still under way when the next is due lets that one pass.
+// The look waits for no programmer's open and the window waits for no look:
+// each tick shows what the last look found and starts the next; a look still
+// under way lets the tick pass.
 void GangPanel::lookForProgrammers()
 {
-    if (looking_)
-        return;
-    if (look_.joinable())
+    {
+        const std::lock_guard lock(lookMutex_);
+        if (looking_)
+            return;
+        looking_ = true;
+    }
+    if (look_.joinable()) {
         look_.join();
-    looking_ = true;
+        attachedFound(looked_);
+        refreshTiles();
+    }
     look_ = std::thread([this] {
         using namespace ProgrammerIdentity;
-        const std::vector<TUsbBulk::Port> ports = TUsbBulk::knownPorts(VendorId, Manufacturer, ProductId, Product);
-        QMetaObject::invokeMethod(
-            this,
-            [this, ports] {
-                looking_ = false;
-                attachedFound(ports);
-                refreshTiles();
-            },
-            Qt::QueuedConnection);
+        std::vector<TUsbBulk::Port> ports = TUsbBulk::knownPorts(VendorId, Manufacturer, ProductId, Product);
+        const std::lock_guard lock(lookMutex_);
+        looked_ = std::move(ports);
+        looking_ = false;
     });
 }
 
@@ -188,20 +190,28 @@ bool GangPanel::ensureGang()
 void GangPanel::adopt(std::unique_ptr<GangRun> gang)
 {
     gang_ = std::move(gang);
-    // Tiles are found by the programmer a record names, so a record that
-    // arrives after its gang was replaced still counts on its tile.
     gang_->recorded = [this](size_t, const LogRecord& record) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, record] {
-                for (const Entry& entry : tiles_) {
-                    if (entry.tile->programmer() == record.programmer)
-                        entry.tile->count(record.result == "pass", record.message);
-                }
-                emit recorded(record);
-            },
-            Qt::QueuedConnection);
+        const std::lock_guard lock(arrivedMutex_);
+        arrived_.push_back(record);
     };
+}
+
+// Tiles are found by the programmer a record names, so a record that arrives
+// after its gang was replaced still counts on its tile.
+void GangPanel::showArrivedRecords()
+{
+    std::vector<LogRecord> arrived;
+    {
+        const std::lock_guard lock(arrivedMutex_);
+        arrived.swap(arrived_);
+    }
+    for (const LogRecord& record : arrived) {
+        for (const Entry& entry : tiles_) {
+            if (entry.tile->programmer() == record.programmer)
+                entry.tile->count(record.result == "pass", record.message);
+        }
+        emit recorded(record);
+    }
 }
 
 void GangPanel::startAll()
@@ -304,7 +314,9 @@ void GangPanel::placeTiles()
 
 void GangPanel::refreshTiles()
 {
+    // The views first: a seat seen stopped has handed in all its records.
     const std::vector<GangRun::SeatView> views = gang_ ? gang_->views() : std::vector<GangRun::SeatView>();
+    showArrivedRecords();
     for (const Entry& entry : tiles_) {
         const GangRun::SeatView* seat = entry.seat && *entry.seat < views.size() ? &views[*entry.seat] : nullptr;
         entry.tile->showSeat(seat, attached_.count(entry.tile->programmer()) > 0, !stopping_,

@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -58,7 +59,7 @@ public:
     void lookForProgrammers();
 
 signals:
-    // A chip's committed record, on the window's thread.
+    // A chip's committed record, on the window's thread at the next refresh.
     void recorded(const LogRecord& record);
     // The first programmer has started, or the last one has stopped.
     void runningChanged(bool running);
@@ -76,6 +77,7 @@ private:
     bool ensureGang();
     // Takes over a gang just made: its records reach the tiles and the view.
     void adopt(std::unique_ptr<GangRun> gang);
+    void showArrivedRecords();
     void setActive(bool active);
     // The programmer run alone shows its state and progress in the window.
     void showAlone(const GangRun::SeatView& seat);
@@ -96,8 +98,14 @@ private:
     bool stopping_ = false;
     uint32_t aloneMaximum_ = 0;
     std::set<std::string> attached_;
+    // The seats' threads and the bus look hand their findings over under a
+    // lock of their own; the window takes them at its next refresh.
+    std::mutex arrivedMutex_;
+    std::vector<LogRecord> arrived_;
     std::thread look_;
+    std::mutex lookMutex_;
     bool looking_ = false;
+    std::vector<TUsbBulk::Port> looked_;
     QPushButton* add_;
     QLabel* hint_;
     QGridLayout* grid_;

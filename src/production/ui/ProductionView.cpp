@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "chips/ChipCatalogue.h"
+#include "core/BusyScope.h"
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 #include "maint/HardwareInfo.h"
@@ -227,6 +228,9 @@ void ProductionView::ApplyLanguage(int language)
     databaseLabel_->setText(qText(MessageCatalogue::text(Msg::LogDatabaseLabel, language)));
     serverLabel_->setText(qText(MessageCatalogue::text(Msg::PostgresLabel, language)));
     start_->setText(qText(MessageCatalogue::text(Msg::StartButton, language)));
+    // Wide enough for "Stopping…" too (refresh() sets the text it shows).
+    stop_->setText(qText(MessageCatalogue::text(Msg::StoppingButton, language)));
+    stop_->setMinimumWidth(stop_->sizeHint().width());
     reset_->setText(qText(MessageCatalogue::text(Msg::ResetCountersButton, language)));
     programmers_->ApplyLanguage(language);
     rows_->setHorizontalHeaderLabels(qText(MessageCatalogue::text(Msg::LogColumns, language)).split('|'));
@@ -394,9 +398,13 @@ void ProductionView::StartClick()
     if (!programmers_->empty()) {
         programmers_->startAll();
     } else {
+        // Busy while it asks: an activation of the window meanwhile would
+        // check the connection on the same link and take the reply.
         HardwareInfo programmer;
-        if (!workbench_.busy)
+        if (!workbench_.busy) {
+            const BusyScope busy(workbench_);
             HardwareInfo::query(workbench_.link, programmer);
+        }
         programmers_->startAlone(programmer.serial);
     }
     refresh();

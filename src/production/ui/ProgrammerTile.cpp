@@ -139,5 +139,8 @@ void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, bool
 void ProgrammerTile::ApplyLanguage(int language)
 {
     start_->setText(qText(MessageCatalogue::text(Msg::StartButton, language)));
+    // Wide enough for "Stopping…" too (showSeat() sets the text it shows).
+    stop_->setText(qText(MessageCatalogue::text(Msg::StoppingButton, language)));
+    stop_->setMinimumWidth(stop_->sizeHint().width());
     remove_->setToolTip(qText(MessageCatalogue::text(Msg::RemoveButton, language)));
 }
