@@ -254,13 +254,16 @@ void BM_GangSeatMemory(benchmark::State& state)
 BENCHMARK(BM_GangSeatMemory)->Arg(8)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Every programmer's link opening and closing its own programmer as fast as
-// it can, all at once, as their socket queries do: the mean time of one open.
+// it can, all at once, as their socket queries do: the mean time of one open,
+// and how many devices each open opened (the simulator's string reads cost
+// microseconds; a real programmer's take a USB round trip each).
 void BM_GangOpenCost(benchmark::State& state)
 {
     constexpr int kOpens = 2000;
     const int programmers = int(state.range(0));
     for (auto _ : state) {
         auto station = stationFor(programmers, false, false);
+        belcor_sim_transcript_clear();
         std::atomic<int64_t> totalNs{0};
         std::atomic<int> failed{0};
         std::vector<std::thread> threads;
@@ -283,7 +286,12 @@ void BM_GangOpenCost(benchmark::State& state)
             thread.join();
         if (failed != 0)
             state.SkipWithError("a programmer could not be opened");
+        size_t deviceOpens = 0;
+        belcor_sim_event event{};
+        for (size_t index = 0; belcor_sim_transcript_get(index, &event) == 0; ++index)
+            deviceOpens += event.kind == BELCOR_SIM_EVENT_OPEN ? 1 : 0;
         state.counters["open_us"] = double(totalNs) / 1000.0 / double(programmers * kOpens);
+        state.counters["devices_per_open"] = double(deviceOpens) / double(programmers * kOpens);
     }
 }
 BENCHMARK(BM_GangOpenCost)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
