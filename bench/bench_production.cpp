@@ -1,4 +1,5 @@
-// Cost of the production station around each chip: the log on SQLite and on a
+// Cost of the production station around each chip: the log on SQLite (the
+// reservation synced to disk on its own, and with the chip's record) and on a
 // local PostgreSQL server, a whole BULK cycle with and without logging, the
 // CSV export, and the serial number patched into a 64 MiB image.
 #include <benchmark/benchmark.h>
@@ -23,6 +24,7 @@
 #include "production/PostgresLog.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
+#include "production/SerialLease.h"
 #include "production/SerialPatch.h"
 #include "support/PostgresServer.h"
 
@@ -95,48 +97,105 @@ LogRecord sampleRecord(int64_t number)
     return record;
 }
 
-// Reservation before the chip and record after it: what the log adds per chip.
+// A chip's reservation and, when `recording`, its record per iteration, as a
+// production run writes them: SqliteLog on a station alone, ProductionLog on
+// a line.
+template <typename Log>
+void logChips(benchmark::State& state, Log& log, bool recording)
+{
+    SerialRule rule;
+    std::string error;
+    int64_t number = 0;
+    for (auto _ : state) {
+        LogRecord record = sampleRecord(++number);
+        if (log.reserve(record, &rule).outcome != Reservation::Outcome::Reserved ||
+            (recording && !log.commit(record, std::nullopt, error)))
+            state.SkipWithError("the log refused a chip");
+    }
+}
+
+// What the log adds per chip. Arg 0: the reservation before the chip alone
+// (a serial number taken and a row written, synced to disk: synchronous=FULL),
+// its row left behind as a chip under way leaves it; Arg 1: the reservation
+// and the chip's record after it (NORMAL).
 void BM_SqliteLogPerChip(benchmark::State& state)
 {
+    const bool recording = state.range(0) == 1;
     const fs::path folder = benchFolder("sqlite");
     std::string error;
     auto log = SqliteLog::open((folder / "log.sqlite").string(), error);
-    SerialRule rule;
-    int64_t number = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(log->reserve("bench", &rule, error));
-        LogRecord record = sampleRecord(++number);
-        if (!log->commit(record, std::nullopt, error))
-            state.SkipWithError(error.c_str());
-    }
+    logChips(state, *log, recording);
     log.reset();
     fs::remove_all(folder);
 }
-BENCHMARK(BM_SqliteLogPerChip)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SqliteLogPerChip)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A line server as deployed (fsync on); nothing, with the benchmark skipped,
+// when it cannot start.
+std::unique_ptr<PostgresServer> durableServer(benchmark::State& state)
+{
+    if (!PostgresServer::available()) {
+        state.SkipWithError(PostgresServer::missingMessage().c_str());
+        return nullptr;
+    }
+    auto server = std::make_unique<PostgresServer>();
+    server->setDurable(true);
+    if (!server->start()) {
+        state.SkipWithError(server->error().c_str());
+        return nullptr;
+    }
+    return server;
+}
 
 // One record stored on the line server in its own transaction, as the
 // forwarder sends it while chips come one by one.
 void BM_PostgresLogPerChip(benchmark::State& state)
 {
-    if (!PostgresServer::available()) {
-        state.SkipWithError(PostgresServer::missingMessage().c_str());
+    const std::unique_ptr<PostgresServer> server = durableServer(state);
+    if (!server)
         return;
-    }
-    PostgresServer server;
-    server.setDurable(true);
-    if (!server.start()) {
-        state.SkipWithError(server.error().c_str());
-        return;
-    }
-    PostgresLog sink(server.url());
-    std::string error;
+    PostgresLog sink(server->url());
+    std::optional<size_t> rejected;
     int64_t number = 0;
     for (auto _ : state) {
-        if (!sink.store({sampleRecord(++number)}, error))
-            state.SkipWithError(error.c_str());
+        if (const PostgresSession::Reply reply = sink.store({sampleRecord(++number)}, rejected); !reply.ok())
+            state.SkipWithError(reply.message.c_str());
     }
 }
 BENCHMARK(BM_PostgresLogPerChip)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A block of 16 serial numbers leased from the line server in one
+// transaction, as a station does every 16th chip.
+void BM_SerialLeaseOf16(benchmark::State& state)
+{
+    const std::unique_ptr<PostgresServer> server = durableServer(state);
+    if (!server)
+        return;
+    SerialLease lease(server->url());
+    PostgresSession::Reply failure;
+    for (auto _ : state) {
+        if (!lease.lease(std::string(64, 'a'), 1, SerialLease::BlockSize, 1, failure))
+            state.SkipWithError(failure.message.c_str());
+    }
+}
+BENCHMARK(BM_SerialLeaseOf16)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What the log adds per chip at a station of a line: as BM_SqliteLogPerChip,
+// with the serial numbers from blocks of 16 leased from the line server (and
+// the forwarder sending the records meanwhile).
+void BM_LeasedSerialPerChip(benchmark::State& state)
+{
+    const std::unique_ptr<PostgresServer> server = durableServer(state);
+    if (!server)
+        return;
+    const fs::path folder = benchFolder("leased");
+    std::string error;
+    auto log = ProductionLog::open({(folder / "log.sqlite").string(), server->url()}, error);
+    logChips(state, *log, true);
+    log.reset();
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_LeasedSerialPerChip)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Ends the plain batch loop after a number of chips, exactly where a
 // production run ends at its target.

@@ -19,6 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (value <= maximum && bytes && bytes->size() != rule->width)
             __builtin_trap();
         rule->text(value);
+        // A sequence never repeats a value nor leaves what the rule can encode.
+        if (const std::optional<uint64_t> next = rule->after(value); next && (*next <= value || !rule->encode(*next)))
+            __builtin_trap();
     }
     rule->describe();
     return 0;

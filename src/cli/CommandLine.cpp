@@ -2,9 +2,11 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <string_view>
 
 #include "buffers/HexText.h"
+#include "production/IsoTime.h"
 
 namespace {
 
@@ -51,7 +53,8 @@ const CommandShape* findCommand(std::string_view name)
     return nullptr;
 }
 
-bool parseNumber(std::string_view text, int base, uint32_t& value)
+template <typename Number>
+bool parseNumber(std::string_view text, int base, Number& value)
 {
     if (text.empty())
         return false;
@@ -71,7 +74,7 @@ std::string parseAddress(std::string text, uint32_t& value)
 }
 
 // Decimal, or hexadecimal after "0x".
-bool parseCount(std::string_view text, uint32_t& value)
+bool parseCount(std::string_view text, uint64_t& value)
 {
     if (text.starts_with("0x") || text.starts_with("0X"))
         return parseNumber(text.substr(2), 16, value) && value > 0;
@@ -272,7 +275,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
                 return failure(name + " needs a value");
             value = arguments[++i];
         }
-        uint32_t number = 0;
+        uint32_t address = 0;
         if (name == "--log-db") {
             if (value->empty())
                 return failure("--log-db needs a file or a postgresql:// address");
@@ -286,16 +289,22 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
                 return failure("--chip needs a chip name");
             line.chip = *value;
         } else if (name == "--start" || name == "--end") {
-            if (const std::string error = parseAddress(*value, number); !error.empty())
+            if (const std::string error = parseAddress(*value, address); !error.empty())
                 return failure(name + ": " + error);
-            (name == "--start" ? line.rangeStart : line.rangeEnd) = number;
+            (name == "--start" ? line.rangeStart : line.rangeEnd) = address;
         } else {
+            uint64_t number = 0;
             if (!parseCount(*value, number))
                 return failure(name + " needs a positive number, not \"" + *value + "\"");
-            // Loaded lengths are signed 32-bit counts.
+            // Loaded lengths are signed 32-bit counts; chips are counted in 64 bits.
             if (name == "--capacity" && number > MaximumCapacity)
                 return failure("--capacity takes at most " + std::to_string(MaximumCapacity) + " bytes");
-            (name == "--count" ? line.batchCount : line.capacity) = number;
+            if (name == "--count" && number > uint64_t(INT64_MAX))
+                return failure("--count takes at most " + std::to_string(INT64_MAX) + " chips");
+            if (name == "--count")
+                line.batchCount = static_cast<int64_t>(number);
+            else
+                line.capacity = static_cast<uint32_t>(number);
         }
     }
 
@@ -320,6 +329,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         return failure(misplaced);
     if (const std::string shape = productionShape(line); !shape.empty())
         return failure(shape);
+    // Compared with the log's UTC times as text, so given in their form.
+    if (!line.since.empty()) {
+        std::string error;
+        const std::optional<int64_t> since = IsoTime::parse(line.since, error);
+        if (!since)
+            return failure("--since: " + error);
+        line.since = IsoTime::utcText(*since);
+    }
     return ParsedCommandLine{line, {}};
 }
 
@@ -369,6 +386,8 @@ std::string HelpText()
            "                         chips of all programmers together.\n"
            "  log export --csv FILE [--log-db ...] [--job NAME] [--since TIME]\n"
            "                         Write the production log as CSV (UTF-8 with BOM, header row).\n"
+           "                         TIME: ISO 8601, e.g. 2026-12-07, 2026-12-07T06:00 (local time),\n"
+           "                         2026-12-07T06:00:00Z or 2026-12-07T06:00:00+08:00.\n"
            "  update FILE            Leave the chip as auto would, but erase and program only the sectors\n"
            "                         (serial flash) or pages (24-series EEPROM) that differ; the last line\n"
            "                         counts them.\n"
@@ -394,7 +413,7 @@ std::string HelpText()
            "  --verify-all           update: verify the whole span, not only what was changed.\n"
            "  --force                erase, write, auto, batch: change a seated serial flash even when its\n"
            "                         identification differs from the chosen chip's (refused otherwise).\n"
-           "  --count N              batch: stop after N chips.\n"
+           "  --count N              batch: stop after N chips (up to 9223372036854775807).\n"
            "  --programmer SERIAL, --programmer BUS/DEVICE\n"
            "                         Use the programmer with this serial number, or at this place on\n"
            "                         the bus (see 'programmers'); default: the first one found.\n"

@@ -30,7 +30,7 @@ struct CommandLine {
     bool noErase = false;                // auto, batch
     bool noVerify = false;               // auto, batch
     bool verifyAll = false;              // update
-    std::optional<uint32_t> batchCount;  // batch: stop after this many chips
+    std::optional<int64_t> batchCount;   // batch: stop after this many chips
     std::optional<uint32_t> capacity;    // convert: size of the load block
 
     // Production: job create's image, serial rule, lock and note; batch's job

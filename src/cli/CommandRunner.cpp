@@ -25,11 +25,14 @@
 #include "maint/SimulatorLibrary.h"
 #include "maint/FirmwareUpgrade.h"
 #include "maint/HardwareInfo.h"
+#include "ops/OperationFrame.h"
 #include "ops/SelectChip.h"
 #include "production/CsvExport.h"
 #include "production/GangRun.h"
 #include "production/JobFile.h"
+#include "production/JobHistory.h"
 #include "production/JobSetup.h"
+#include "production/LineServerText.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
 #include "ops/UpdateOperations.h"
@@ -40,8 +43,10 @@ using Command = CommandLine::Command;
 
 volatile std::sig_atomic_t interrupted = 0;
 
-// How long a production batch waits at its end for the line server.
-constexpr int64_t ForwardWaitMs = 10000;
+// How long a production batch waits at its end for the line server; with the
+// forwarder's stop after it, the end never waits more than 5 s for a server
+// that does not answer.
+constexpr int64_t ForwardWaitMs = 3000;
 
 // The first Ctrl-C lets the batch finish the chip in hand; a second one ends
 // the process at once.
@@ -294,27 +299,65 @@ AutoOptions CommandRunner::autoOptions() const
     return options;
 }
 
+namespace {
+
+// A chip refused by the question about its ID stays in the socket, and the
+// batch loop would wait for it to be taken out for ever: the batch ends there.
+class RefusedChipStop : public BatchChipHooks {
+public:
+    explicit RefusedChipStop(const TerminalHost& host) : host_(host) {}
+    bool refused() const { return refused_; }
+
+private:
+    bool beforeChip(const std::array<uint8_t, 4>&) override
+    {
+        declinedBefore_ = host_.declinedQuestions();
+        return true;
+    }
+    bool afterChip(bool passed) override
+    {
+        refused_ = !passed && host_.declinedQuestions() != declinedBefore_;
+        return !refused_;
+    }
+
+    const TerminalHost& host_;
+    int declinedBefore_ = 0;
+    bool refused_ = false;
+};
+
+}  // namespace
+
 int CommandRunner::batch()
 {
     if (!loadFlashFile(line_.files.front()))
         return Failure;
-    const int runsBefore = host_.timedOperations();
+    // A range past the chip refuses every chip alike: refused before the first.
+    if (const std::string refusal = RefusalOf(workbench_, workbench_.catalogue.currentRecord(), Operation::Auto,
+                                              autoOptions());
+        !refusal.empty()) {
+        host_.printError(refusal);
+        return Failure;
+    }
+    const int64_t runsBefore = host_.timedOperations();
     const int errorsBefore = host_.errorCount();
-    const auto chipsDone = [&] { return host_.timedOperations() - runsBefore; };
+    const auto chipsDone = [&] { return int64_t{host_.timedOperations()} - runsBefore; };
     host_.printLine(line_.batchCount ? "Batch: waiting for " + std::to_string(*line_.batchCount) + " chips"
                                      : "Batch: waiting for chips; Ctrl-C stops");
     interrupted = 0;
     host_.setQuestionAnswer(line_.force);
     std::signal(SIGINT, stopBatch);
+    RefusedChipStop refusals(host_);
     RunBatch(workbench_, host_, autoOptions(), [&] {
-        return interrupted == 0 && (!line_.batchCount || chipsDone() < static_cast<int>(*line_.batchCount));
-    });
+        return interrupted == 0 && (!line_.batchCount || chipsDone() < *line_.batchCount);
+    }, &refusals);
     std::signal(SIGINT, SIG_DFL);
+    if (refusals.refused())
+        host_.printError("the seated chip was refused; the batch stops rather than wait for it to be taken out");
     const int failed = host_.errorCount() - errorsBefore;
     host_.printLine("Batch: " + std::to_string(chipsDone()) + (chipsDone() == 1 ? " chip" : " chips") + " done, " +
                     std::to_string(failed) + " failed");
-    const bool countReached = !line_.batchCount || chipsDone() >= static_cast<int>(*line_.batchCount);
-    return failed == 0 && countReached ? Success : Failure;
+    const bool countReached = !line_.batchCount || chipsDone() >= *line_.batchCount;
+    return failed == 0 && countReached && !refusals.refused() ? Success : Failure;
 }
 
 int CommandRunner::convert()
@@ -426,6 +469,10 @@ int CommandRunner::job()
 
 int CommandRunner::createJob()
 {
+    if (const std::string problem = ImageProblem(line_.image, English); !problem.empty()) {
+        host_.printError(problem);
+        return Failure;
+    }
     if (!loadFlashFile(line_.image))
         return Failure;
     JobChoices choices;
@@ -455,30 +502,71 @@ int CommandRunner::createJob()
     return Success;
 }
 
+namespace {
+
+// Texts of a job file go to a terminal: control characters (C0, DEL and the
+// C1 range, which terminals also obey) are shown escaped, never sent.
+std::string printable(const std::string& text)
+{
+    std::string shown;
+    char escaped[8];
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (byte == '\n') {
+            shown += "\\n";
+        } else if (byte == '\t') {
+            shown += "\\t";
+        } else if (byte == '\\') {
+            shown += "\\\\";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        } else if (c1) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned char>(text[++i]));
+            shown += escaped;
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
 int CommandRunner::showJob()
 {
     const JobFileRead read = JobFile::read(line_.files[1]);
     if (!read.job) {
-        host_.printError(read.error);
+        host_.printError(printable(read.error));
         return Failure;
     }
     const ProductionJob& job = *read.job;
     const ChipRow& chip = job.chip;
-    host_.printLine("Job: " + job.name + (job.locked ? " (locked)" : ""));
+    host_.printLine("Job: " + printable(job.name) + (job.locked ? " (locked)" : ""));
     host_.printLine("Job SHA-256: " + read.sha256);
-    host_.printLine("Chip: " + chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," +
-                    chip.cells[ChipRow::Name] + " (" + chip.cells[ChipRow::FlashSize] + " bytes, page " +
-                    chip.cells[ChipRow::FlashPage] + ")");
-    host_.printLine("Image: " + job.image + " (SHA-256 " + job.imageSha256 + ")");
+    host_.printLine(printable("Chip: " + chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," +
+                              chip.cells[ChipRow::Name] + " (" + chip.cells[ChipRow::FlashSize] + " bytes, page " +
+                              chip.cells[ChipRow::FlashPage] + ")"));
+    host_.printLine(printable("Image: " + job.image + " (SHA-256 " + job.imageSha256 + ")"));
     host_.printLine("Range: " + (job.range ? hexText(job.range->start) + " to " + hexText(job.range->end)
                                            : std::string("the image's length")));
     host_.printLine(std::string("Steps: ") + (job.options.erase ? "erase " : "") +
                     (job.options.program ? "program " : "") + (job.options.verify ? "verify" : ""));
-    host_.printLine("Serial: " + (job.serial ? job.serial->describe() + (job.serial->reuseFailed ? ", reused" : "")
+    host_.printLine("Serial: " + (job.serial ? printable(job.serial->describe()) +
+                                                   (job.serial->reuseFailed ? ", reused" : "") +
+                                                   "; without a line server the job runs on one station only"
                                              : std::string("none")));
-    host_.printLine("Expected: CRC-32 " + job.expected.crc32Text() + ", SHA-256 " + job.expected.sha256);
+    if (job.serial) {
+        if (const std::optional<JobHistory> history = JobHistory::read(JobHistory::pathFor(line_.files[1])))
+            host_.printLine(printable("Issued: " + std::to_string(history->chips) + " chips on station " +
+                                      history->station + " (log " + history->log + "), next serial " +
+                                      (history->next ? job.serial->text(*history->next) : std::string("none"))));
+    }
+    host_.printLine("Expected: CRC-32 " + job.expected.crc32Text() + ", SHA-256 " + printable(job.expected.sha256));
     if (!job.note.empty())
-        host_.printLine("Note: " + job.note);
+        host_.printLine("Note: " + printable(job.note));
     return Success;
 }
 
@@ -489,8 +577,9 @@ std::string countersText(const ProductionCounters& counters, std::optional<int64
     char yield[32] = "-";
     if (const std::optional<double> percent = counters.yieldPercent())
         std::snprintf(yield, sizeof yield, "%.1f%%", *percent);
-    std::string text = std::to_string(counters.passed) + " passed, " + std::to_string(counters.failed) +
-                       " failed, yield " + yield;
+    std::string text = std::to_string(counters.passed) + " passed, " + std::to_string(counters.failed) + " failed, " +
+                       (counters.interrupted ? std::to_string(counters.interrupted) + " interrupted, " : "") +
+                       "yield " + yield;
     if (const std::optional<int64_t> cycle = counters.averageCycleMs())
         text += ", cycle " + std::to_string(*cycle) + " ms";
     if (const std::optional<double> rate = counters.chipsPerHour())
@@ -560,7 +649,7 @@ int CommandRunner::jobBatch()
                     " done, " + std::to_string(production.failed()) + " failed");
     host_.printLine("Job " + job.name + ": " + countersText(log->local().counters(job.name), std::nullopt));
     reportForwarding(*log);
-    const bool countReached = !line_.batchCount || production.done() >= static_cast<int64_t>(*line_.batchCount);
+    const bool countReached = !line_.batchCount || production.done() >= *line_.batchCount;
     return production.stopReason().empty() && production.failed() == 0 && countReached ? Success : Failure;
 }
 
@@ -572,10 +661,7 @@ void CommandRunner::reportForwarding(ProductionLog& log)
     // A moment for the last records; what the server has not taken waits
     // in the station's log for the next run.
     forwarder->drain(ForwardWaitMs);
-    const LogForwarder::Status status = forwarder->status();
-    host_.printLine(status.waiting == 0 ? "Log server: every record stored"
-                                        : "Log server: " + std::to_string(status.waiting) +
-                                              " records wait in the station's log (" + status.error + ")");
+    host_.printLine("Log server: " + LineServerText(forwarder->status(), workbench_.languageIndex));
 }
 
 // "all": every programmer no other program holds, by serial number (by bus
@@ -678,7 +764,7 @@ int CommandRunner::gangBatch(const ProductionJob& job, const std::string& jobHas
                         " chips/h on " + std::to_string(programmers.size()) + " programmers");
     host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
     reportForwarding(log);
-    const bool countReached = !line_.batchCount || gang.done() >= static_cast<int64_t>(*line_.batchCount);
+    const bool countReached = !line_.batchCount || gang.done() >= *line_.batchCount;
     return !stoppedByItself && gang.failed() == 0 && countReached ? Success : Failure;
 }
 

@@ -183,8 +183,8 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "Reset the counters of job %1? The log records stay as they are."},
         {"PostgreSQL", "PostgreSQL",
          "PostgreSQL"},
-        {"%1 条记录等待发送", "%1 條記錄等待發送",
-         "%1 records waiting to be sent"},
+        {"%1 条记录等待发送。", "%1 條記錄等待發送。",
+         "%1 records are waiting to be sent."},
         {"时间|芯片|结果|序列号|CRC-32|信息|编程器", "時間|芯片|結果|序列號|CRC-32|信息|編程器",
          "Time|Chip|Result|Serial|CRC-32|Message|Programmer"},
         {"Belcor 任务 (*.belcorjob)", "Belcor 任務 (*.belcorjob)",
@@ -299,8 +299,8 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "Lock the job? While a locked job is open, the chip, image, range and options cannot be changed."},
         {"记录数据库", "記錄數據庫",
          "Log database"},
-        {"已连接，所有记录已发送", "已連接，所有記錄已發送",
-         "Connected; every record stored"},
+        {"已连接，所有记录已发送。", "已連接，所有記錄已發送。",
+         "Connected; every record is stored."},
         {"关闭", "關閉", "Close"},
         {"编程器", "編程器",
          "Programmers"},
@@ -312,6 +312,59 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "No other free programmer is attached."},
         {"空闲", "空閒",
          "Idle"},
+        {"序列号 %1 之后没有可用的序列号：下一个超出 %2 字节的 %3 格式，生产已停止。",
+         "序列號 %1 之後沒有可用的序列號：下一個超出 %2 字節的 %3 格式，生產已停止。",
+         "No serial number follows %1: the next would not fit in %2 bytes as %3; production stopped."},
+        {"最后一片芯片的记录（%1，序列号 %2，CRC-32 %3）无法写入生产记录（%4）。该记录已保存在 %5，"
+         "将在下一片芯片之前写入记录；生产已停止。",
+         "最後一片芯片的記錄（%1，序列號 %2，CRC-32 %3）無法寫入生產記錄（%4）。該記錄已保存在 %5，"
+         "將在下一片芯片之前寫入記錄；生產已停止。",
+         "The record of the last chip (%1, serial %2, CRC-32 %3) cannot be written to the production log (%4). "
+         "It is kept in %5 and goes into the log before any further chip; production stopped."},
+        {"最后一片芯片的记录（%1，序列号 %2，CRC-32 %3）无法写入生产记录（%4），也无法写入其旁边的文件。"
+         "该记录保存在内存中，程序运行期间将在下一片芯片之前写入记录；若程序先结束，记录中该芯片标为中断。生产已停止。",
+         "最後一片芯片的記錄（%1，序列號 %2，CRC-32 %3）無法寫入生產記錄（%4），也無法寫入其旁邊的文件。"
+         "該記錄保存在內存中，程序運行期間將在下一片芯片之前寫入記錄；若程序先結束，記錄中該芯片標為中斷。生產已停止。",
+         "The record of the last chip (%1, serial %2, CRC-32 %3) cannot be written to the production log (%4), "
+         "nor to a file beside it. It is kept in memory and goes into the log before any further chip while this "
+         "program runs; should the program end first, the log names the chip as interrupted. Production stopped."},
+        {"之前芯片的记录仍无法写入生产记录（%1）；在写入之前不会开始下一片芯片。",
+         "之前芯片的記錄仍無法寫入生產記錄（%1）；在寫入之前不會開始下一片芯片。",
+         "Records of earlier chips still cannot be written to the production log (%1); no chip is started until "
+         "they are."},
+        {"%1 回答为“否”，芯片未被更改。", "%1 回答為「否」，芯片未被更改。",
+         "%1 The answer was No; the chip was not changed."},
+        {"中断", "中斷",
+         "Interrupted"},
+        {"任务的映像 %1 不是普通文件。", "任務的映像 %1 不是普通文件。",
+         "The job's image %1 is not a regular file."},
+        {"记录 %1 尚未为任务 %2 分配过序列号，但该任务已在工位 %4（记录 %5）上生产过 %3 片芯片，那里的下一个序列号为 %6。"
+         "没有产线服务器时，带序列号规则的任务只能在一个工位和一个记录上运行；本次运行将从 %7 重新开始。",
+         "記錄 %1 尚未為任務 %2 分配過序列號，但該任務已在工位 %4（記錄 %5）上生產過 %3 片芯片，那裡的下一個序列號為 %6。"
+         "沒有產線服務器時，帶序列號規則的任務只能在一個工位和一個記錄上運行；本次運行將從 %7 重新開始。",
+         "The log %1 has issued no serial number of job %2, but %3 chips of the job were made before on station %4 "
+         "(log %5), where the next serial number was %6. Without a line server a job with a serial-number rule runs "
+         "on one station and one log only; this run starts again at %7."},
+        {"缓冲区中已不是任务的映像（运行中被读出或其他命令替换），芯片没有编程。",
+         "緩衝區中已不是任務的映像（運行中被讀出或其他命令替換），芯片沒有編程。",
+         "The FLASH buffer no longer holds the job's image (a Read or another command replaced it during the run); "
+         "the chip was not programmed."},
+        {"产线服务器未接收记录：%1。%2 条记录保存在本站日志中，待服务器接收后发送。",
+         "產線服務器未接收記錄：%1。%2 條記錄保存在本站日誌中，待服務器接收後發送。",
+         "The line server has not taken the records: %1. %2 records wait in the station's log and go when it "
+         "takes them."},
+        {"产线服务器没有及时应答。%1 条记录保存在本站日志中，待服务器应答后发送。",
+         "產線服務器沒有及時應答。%1 條記錄保存在本站日誌中，待服務器應答後發送。",
+         "The line server did not answer in time. %1 records wait in the station's log and go when it answers."},
+        {"产线服务器拒收了 %1 条记录，最后一条的原因是：%2。这些记录已另存于本站日志中。",
+         "產線服務器拒收了 %1 條記錄，最後一條的原因是：%2。這些記錄已另存於本站日誌中。",
+         "The line server refused %1 records, the last because: %2. They are set aside in the station's log."},
+        {"产线服务器没有分配序列号：%1。生产已在下一片芯片之前停止。",
+         "產線服務器沒有分配序列號：%1。生產已在下一片芯片之前停止。",
+         "The line server gave no serial numbers: %1. Production stopped before the next chip."},
+        {"产线服务器没有及时分配序列号。生产已在下一片芯片之前停止。",
+         "產線服務器沒有及時分配序列號。生產已在下一片芯片之前停止。",
+         "The line server did not give serial numbers in time. Production stopped before the next chip."},
         {"正在停止…", "正在停止…",
          "Stopping…"},
         {"编程器因意外错误停止：%1", "編程器因意外錯誤停止：%1",

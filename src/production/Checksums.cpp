@@ -1,12 +1,15 @@
 #include "production/Checksums.h"
 
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 
 namespace {
@@ -67,17 +70,28 @@ std::string Sha256Hex(const uint8_t* data, size_t size)
 
 std::optional<std::string> Sha256OfFile(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    // Regular files only: a FIFO would block and a device never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     DigestContext context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
     std::array<char, 1 << 16> piece{};
-    while (file) {
-        file.read(piece.data(), piece.size());
-        EVP_DigestUpdate(context.get(), piece.data(), static_cast<size_t>(file.gcount()));
+    ssize_t got = 0;
+    while ((got = ::read(fd, piece.data(), piece.size())) != 0) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        EVP_DigestUpdate(context.get(), piece.data(), static_cast<size_t>(got));
     }
-    if (file.bad())
-        return std::nullopt;
+    ::close(fd);
     return finish(context.get());
 }

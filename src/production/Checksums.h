@@ -17,6 +17,7 @@ struct Checksums {
     std::string crc32Text() const;
 };
 
-// SHA-256 of a byte range, and of a whole file (nothing when it cannot be read).
+// SHA-256 of a byte range, and of a whole regular file (nothing when it is
+// none or cannot be read).
 std::string Sha256Hex(const uint8_t* data, size_t size);
 std::optional<std::string> Sha256OfFile(const std::string& path);

@@ -1,5 +1,7 @@
 #include "production/CsvExport.h"
 
+#include <string_view>
+
 #include "core/AtomicFile.h"
 
 namespace {
@@ -23,6 +25,10 @@ void appendRow(std::string& out, std::initializer_list<const std::string*> field
 std::string CsvField(const std::string& text)
 {
     std::string field = "\"";
+    // Spreadsheets take a cell that begins like this for a formula, even
+    // quoted; a leading apostrophe makes it text (a job named "=1+2").
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        field += '\'';
     for (const char c : text) {
         if (c == '"')
             field += '"';

@@ -7,7 +7,9 @@
 
 // Writes the records matching `filter` as CSV that spreadsheets open as they
 // are: UTF-8 with a byte-order mark, a header row, every field quoted, CRLF
-// line ends. `count` gets the number of records. Empty on success, else why not.
+// line ends, a cell that a spreadsheet would take for a formula (= + - @ tab
+// CR first) behind an apostrophe. `count` gets the number of records. Empty on
+// success, else why not.
 std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string& path, int64_t& count);
 
 // One field as the export writes it.

@@ -1,13 +1,15 @@
 #include "production/JobFile.h"
 
 #include <array>
+#include <charconv>
+#include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "core/AtomicFile.h"
+#include "core/SmallFile.h"
 
 namespace {
 
@@ -23,14 +25,85 @@ std::string hexText(uint32_t value)
     return text.str();
 }
 
-uint32_t addressOf(const json& value)
+// A job file is carried between stations and edited by hand: every member is
+// checked for its type and range, and a refusal names the member.
+[[noreturn]] void refuse(const std::string& field, const std::string& problem)
 {
-    const std::string text = value.get<std::string>();
-    size_t used = 0;
-    const unsigned long long number = std::stoull(text, &used, 16);
-    if (used != text.size() || number > 0xFFFFFFFFull)
-        throw std::invalid_argument("\"" + text + "\" is not a hexadecimal address");
-    return static_cast<uint32_t>(number);
+    throw std::invalid_argument("the job file's " + field + " " + problem);
+}
+
+const json* find(const json& object, const std::string& path, const char* key, bool required)
+{
+    if (!object.is_object())
+        refuse(path, "is not an object");
+    const auto found = object.find(key);
+    if (found == object.end()) {
+        if (required)
+            refuse(path.empty() ? key : path + "." + key, "is missing");
+        return nullptr;
+    }
+    return &*found;
+}
+
+std::string fieldName(const std::string& path, const char* key)
+{
+    return path.empty() ? key : path + "." + key;
+}
+
+// Texts become paths and terminal output: a NUL would cut a path short where
+// the operating system reads it.
+std::string textOf(const json& object, const std::string& path, const char* key, bool required,
+                   size_t longest = JobFile::LongestText)
+{
+    const json* value = find(object, path, key, required);
+    if (!value)
+        return {};
+    const std::string field = fieldName(path, key);
+    if (!value->is_string())
+        refuse(field, "must be a text, not " + std::string(value->type_name()));
+    const std::string& text = value->get_ref<const std::string&>();
+    if (text.find('\0') != std::string::npos)
+        refuse(field, "holds a NUL character");
+    if (text.size() > longest)
+        refuse(field, "is longer than " + std::to_string(longest) + " bytes");
+    return text;
+}
+
+bool flagOf(const json& object, const std::string& path, const char* key, bool required, bool otherwise = false)
+{
+    const json* value = find(object, path, key, required);
+    if (!value)
+        return otherwise;
+    if (!value->is_boolean())
+        refuse(fieldName(path, key), "must be true or false, not " + value->dump());
+    return value->get<bool>();
+}
+
+uint64_t numberOf(const json& object, const std::string& path, const char* key, bool required, uint64_t lowest,
+                  uint64_t highest, uint64_t otherwise = 0)
+{
+    const json* value = find(object, path, key, required);
+    if (!value)
+        return otherwise;
+    // Only whole numbers written as such: 4.9 is no width, -1 no step and
+    // 1e30 no serial number, whatever a conversion would make of them.
+    if (!value->is_number_unsigned() || value->get<uint64_t>() < lowest || value->get<uint64_t>() > highest)
+        refuse(fieldName(path, key), "must be a whole number from " + std::to_string(lowest) + " to " +
+                                         std::to_string(highest) + ", not " + value->dump());
+    return value->get<uint64_t>();
+}
+
+uint32_t addressOf(const json& object, const std::string& path, const char* key)
+{
+    std::string text = textOf(object, path, key, true);
+    const std::string shown = text;
+    if (text.starts_with("0x") || text.starts_with("0X"))
+        text.erase(0, 2);
+    uint32_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number, 16);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        refuse(fieldName(path, key), "\"" + shown + "\" is not a hexadecimal number of at most 32 bits");
+    return number;
 }
 
 json serialJson(const SerialRule& rule)
@@ -40,19 +113,22 @@ json serialJson(const SerialRule& rule)
             {"reuse_failed", rule.reuseFailed}};
 }
 
-SerialRule serialOf(const json& value)
+SerialRule serialOf(const json& root)
 {
+    const std::string path = "serial";
+    const json& value = *find(root, "", "serial", true);
     SerialRule rule;
-    rule.address = addressOf(value.at("address"));
-    rule.width = value.at("width").get<uint32_t>();
-    const std::optional<SerialForm> form = SerialFormNamed(value.at("form").get<std::string>());
-    if (!form)
-        throw std::invalid_argument("the serial number's form is none of le, be, bcd, dec, hex");
-    rule.form = *form;
-    rule.first = value.at("first").get<uint64_t>();
-    rule.step = value.value("step", uint64_t{1});
-    rule.prefix = value.value("prefix", std::string());
-    rule.reuseFailed = value.value("reuse_failed", false);
+    rule.address = addressOf(value, path, "address");
+    rule.width = static_cast<uint32_t>(numberOf(value, path, "width", true, 1, 8));
+    const std::string form = textOf(value, path, "form", true);
+    const std::optional<SerialForm> named = SerialFormNamed(form);
+    if (!named)
+        refuse("serial.form", "\"" + form + "\" is none of le, be, bcd, dec, hex");
+    rule.form = *named;
+    rule.first = numberOf(value, path, "first", true, 0, UINT64_MAX);
+    rule.step = numberOf(value, path, "step", false, 1, UINT64_MAX, 1);
+    rule.prefix = textOf(value, path, "prefix", false);
+    rule.reuseFailed = flagOf(value, path, "reuse_failed", false);
     if (const std::string problem = rule.problem(); !problem.empty())
         throw std::invalid_argument(problem);
     return rule;
@@ -60,31 +136,36 @@ SerialRule serialOf(const json& value)
 
 ProductionJob jobOf(const json& root, const std::string& name)
 {
-    if (root.value("format", std::string()) != Format)
+    if (!root.is_object() || !root.contains("format") || !root["format"].is_string() || root["format"] != Format)
         throw std::invalid_argument("this is not a Belcor job file");
-    if (root.value("version", 0) > Version)
+    if (root.contains("version") && numberOf(root, "", "version", false, 0, UINT64_MAX) > Version)
         throw std::invalid_argument("the job file was written by a newer Belcor");
     ProductionJob job;
     job.name = name;
-    const json& chip = root.at("chip");
+    const json& chip = *find(root, "", "chip", true);
     for (size_t column = 0; column < JobChipKeys.size(); ++column)
-        job.chip.cells[column] = chip.at(JobChipKeys[column]).get<std::string>();
-    const json& image = root.at("image");
-    job.image = image.at("file").get<std::string>();
-    job.imageSha256 = image.at("sha256").get<std::string>();
-    if (root.contains("range"))
-        job.range = ProductionJob::Range{addressOf(root["range"].at("start")), addressOf(root["range"].at("end"))};
-    const json& steps = root.at("auto");
-    job.options.erase = steps.at("erase").get<bool>();
-    job.options.program = steps.at("program").get<bool>();
-    job.options.verify = steps.at("verify").get<bool>();
+        job.chip.cells[column] = textOf(chip, "chip", JobChipKeys[column], true);
+    const json& image = *find(root, "", "image", true);
+    job.image = textOf(image, "image", "file", true);
+    if (job.image.empty())
+        refuse("image.file", "is empty");
+    job.imageSha256 = textOf(image, "image", "sha256", true);
+    if (const json* range = find(root, "", "range", false)) {
+        job.range = ProductionJob::Range{addressOf(*range, "range", "start"), addressOf(*range, "range", "end")};
+        if (job.range->start > job.range->end)
+            refuse("range", "starts after its end");
+    }
+    const json& steps = *find(root, "", "auto", true);
+    job.options.erase = flagOf(steps, "auto", "erase", true);
+    job.options.program = flagOf(steps, "auto", "program", true);
+    job.options.verify = flagOf(steps, "auto", "verify", true);
     if (root.contains("serial"))
-        job.serial = serialOf(root["serial"]);
-    const json& expected = root.at("expected");
-    job.expected.crc32 = addressOf(expected.at("crc32"));
-    job.expected.sha256 = expected.at("sha256").get<std::string>();
-    job.note = root.value("note", std::string());
-    job.locked = root.value("locked", false);
+        job.serial = serialOf(root);
+    const json& expected = *find(root, "", "expected", true);
+    job.expected.crc32 = addressOf(expected, "expected", "crc32");
+    job.expected.sha256 = textOf(expected, "expected", "sha256", true);
+    job.note = textOf(root, "", "note", false, ProductionJob::LongestNote);
+    job.locked = flagOf(root, "", "locked", false);
     return job;
 }
 
@@ -104,17 +185,21 @@ JobFileRead JobFile::parse(const std::string& text, const std::string& name)
 
 JobFileRead JobFile::read(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (!file) {
+    std::string text;
+    const SmallFile::Status status = SmallFile::read(path, LargestFile, text);
+    if (status != SmallFile::Status::Read) {
         JobFileRead result;
-        result.error = "cannot read the job file " + path;
+        result.error = status == SmallFile::Status::NotRegular ? path + " is not a regular file"
+                       : status == SmallFile::Status::TooLarge
+                           ? path + " is larger than " + std::to_string(LargestFile) + " bytes, too large for a job file"
+                           : "cannot read the job file " + path;
         return result;
     }
-    JobFileRead result = parse(text.str(), std::filesystem::path(path).stem().string());
+    JobFileRead result = parse(text, std::filesystem::path(path).stem().string());
     if (!result.error.empty())
         result.error = path + ": " + result.error;
+    if (result.job)
+        result.job->path = path;
     return result;
 }
 

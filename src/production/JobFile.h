@@ -15,6 +15,10 @@ struct JobFileRead {
 class JobFile {
 public:
     static constexpr const char* Extension = ".belcorjob";
+    // Texts other than the note; a chip's cells and a path are far shorter.
+    static constexpr size_t LongestText = 4096;
+    // A job file holds a few kilobytes and a note; anything larger is no job.
+    static constexpr size_t LargestFile = 1 << 20;
 
     static JobFileRead read(const std::string& path);
     // The job's text, as read() takes it back.

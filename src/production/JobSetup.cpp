@@ -6,10 +6,13 @@
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
 #include "chips/ChipSearch.h"
+#include "core/AtomicFile.h"
 #include "core/OperationHost.h"
+#include "core/SmallFile.h"
 #include "core/Workbench.h"
 #include "ops/SelectChip.h"
 #include "ops/StreamSpans.h"
+#include "production/JobFile.h"
 #include "production/ProductionText.h"
 
 namespace fs = std::filesystem;
@@ -88,13 +91,26 @@ std::string JobImagePath(const ProductionJob& job, const std::string& jobPath)
     return (fs::path(jobPath).parent_path() / job.image).string();
 }
 
-std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::string& jobPath,
-                                       const std::string& imagePath, const JobChoices& choices, std::string& error)
+// Why a job cannot use `path` as its image; empty when it can.
+std::string ImageProblem(const std::string& path, int language)
+{
+    std::error_code ignored;
+    if (fs::exists(path, ignored) && !SmallFile::isRegular(path))
+        return ProductionText(Msg::JobImageNotRegular, language, {path});
+    return {};
+}
+
+namespace {
+
+// The job for an image whose hash is known, validated against the workbench.
+std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::string& jobPath,
+                                     const std::string& imagePath, const std::string& imageHash,
+                                     const JobChoices& choices, std::string& error)
 {
     const ChipRecord& chip = workbench.catalogue.currentRecord();
-    const std::optional<std::string> imageHash = Sha256OfFile(imagePath);
-    if (!imageHash) {
-        error = ProductionText(Msg::JobImageMissing, workbench.languageIndex, {imagePath});
+    if (choices.note.size() > ProductionJob::LongestNote || choices.note.find('\0') != std::string::npos) {
+        error = "the job's note must be at most " + std::to_string(ProductionJob::LongestNote) +
+                " bytes without NUL characters";
         return std::nullopt;
     }
     const SpanChoice span = WriteSpan(workbench.buffers, chip);
@@ -109,10 +125,11 @@ std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::st
     }
     ProductionJob job;
     job.name = fs::path(jobPath).stem().string();
+    job.path = jobPath;
     job.chip = ChipRow::fromRecord(chip);
     const fs::path jobFolder = fs::absolute(jobPath).parent_path();
     job.image = fs::absolute(imagePath).lexically_relative(jobFolder).generic_string();
-    job.imageSha256 = *imageHash;
+    job.imageSha256 = imageHash;
     const AddressRange& range = workbench.buffers.range;
     if (range.enabled)
         job.range = ProductionJob::Range{static_cast<uint32_t>(range.start), static_cast<uint32_t>(range.end)};
@@ -124,6 +141,45 @@ std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::st
     return job;
 }
 
+}  // namespace
+
+std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::string& jobPath,
+                                       const std::string& imagePath, const JobChoices& choices, std::string& error)
+{
+    if (error = ImageProblem(imagePath, workbench.languageIndex); !error.empty())
+        return std::nullopt;
+    const std::optional<std::string> imageHash = Sha256OfFile(imagePath);
+    if (!imageHash) {
+        error = ProductionText(Msg::JobImageMissing, workbench.languageIndex, {imagePath});
+        return std::nullopt;
+    }
+    return makeJob(workbench, jobPath, imagePath, *imageHash, choices, error);
+}
+
+std::optional<ProductionJob> SaveJob(const Workbench& workbench, const std::string& jobPath, const JobChoices& choices,
+                                     std::string& error)
+{
+    const BufferSet& buffers = workbench.buffers;
+    const int32_t offset = buffers.range.enabled ? buffers.range.start : 0;
+    const uint8_t* image = buffers.flash() + offset;
+    const size_t size = buffers.dataLength > offset ? static_cast<size_t>(buffers.dataLength - offset) : 0;
+    const std::string imagePath = fs::path(jobPath).replace_extension(".bin").string();
+    const std::optional<ProductionJob> job =
+        makeJob(workbench, jobPath, imagePath, Sha256Hex(image, size), choices, error);
+    if (!job)
+        return std::nullopt;
+    // Both files are complete on disk before either replaces its old copy.
+    const std::string text = JobFile::text(*job);
+    AtomicFile imageFile(imagePath);
+    AtomicFile jobFile(jobPath);
+    if (!imageFile.open() || !imageFile.write(image, size) || !jobFile.open() ||
+        !jobFile.write(text.data(), text.size()) || !imageFile.commit() || !jobFile.commit()) {
+        error = MessageCatalogue::text(Msg::FileWriteError, workbench.languageIndex);
+        return std::nullopt;
+    }
+    return job;
+}
+
 std::string ApplyJob(Workbench& workbench, OperationHost& host, const ProductionJob& job, const std::string& jobPath)
 {
     const int language = workbench.languageIndex;
@@ -132,6 +188,8 @@ std::string ApplyJob(Workbench& workbench, OperationHost& host, const Production
     if (slot < 0)
         return error;
     const std::string image = JobImagePath(job, jobPath);
+    if (std::string problem = ImageProblem(image, language); !problem.empty())
+        return problem;
     const std::optional<std::string> imageHash = Sha256OfFile(image);
     if (!imageHash)
         return ProductionText(Msg::JobImageMissing, language, {image});

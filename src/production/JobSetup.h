@@ -30,6 +30,18 @@ Checksums ProgrammedChecksums(const BufferSet& buffers, const ChipRecord& chip, 
 std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::string& jobPath,
                                        const std::string& imagePath, const JobChoices& choices, std::string& error);
 
+// The window's Save job: the job for the FLASH buffer as it stands (from the
+// range start to the data length, edits included), with that image written
+// beside the job file as JOB.bin. Validated before anything is written; the
+// image and the job file then each replace their old copies whole, so a
+// refusal or a failed write leaves both as they were.
+std::optional<ProductionJob> SaveJob(const Workbench& workbench, const std::string& jobPath, const JobChoices& choices,
+                                     std::string& error);
+
+// Why a job cannot use `path` as its image (it exists but is no regular file:
+// a device, a FIFO, a link to one); empty when it can.
+std::string ImageProblem(const std::string& path, int language);
+
 // Opens a job on the workbench: finds its chip and refuses a record that
 // changed since, checks the image's SHA-256 (naming both hashes when they
 // differ), selects the chip, sets the range and loads the image. Empty on

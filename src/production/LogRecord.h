@@ -15,10 +15,10 @@ struct LogRecord {
     std::string chip;         // TYPE,MANUFACTURER,NAME
     std::string jedecId;      // as the socket query read it, hex
     std::string operations;   // e.g. "erase,program,verify"
-    std::string result;       // "pass" or "fail"
+    std::string result;       // "pass", "fail", or "interrupted" (its program ended during the chip)
     std::string message;      // the failure text
     std::string serial;       // as written; empty without a serial-number rule
-    std::string serialStatus; // "used", "scrapped" or "returned" (reused by the next chip)
+    std::string serialStatus; // "used", "scrapped", "returned" (reused by the next chip) or "interrupted"
     std::string crc32;
     std::string sha256;
     int64_t durationMs = 0;   // the chip's Auto run

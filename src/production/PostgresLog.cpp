@@ -1,20 +1,9 @@
 #include "production/PostgresLog.h"
 
-#include <libpq-fe.h>
-
-#include <memory>
+#include "core/ValidUtf8.h"
+#include "production/LineServerSchema.h"
 
 namespace {
-
-// A dead server must not hold the station for long; records wait meanwhile.
-constexpr const char* ConnectTimeoutSeconds = "2";
-
-const char* const Schema =
-    "CREATE TABLE IF NOT EXISTS belcor_production_log ("
-    " seq BIGSERIAL PRIMARY KEY, uid TEXT NOT NULL UNIQUE, time TIMESTAMPTZ NOT NULL,"
-    " station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT, jedec_id TEXT, operations TEXT,"
-    " result TEXT, message TEXT, serial TEXT, serial_status TEXT, crc32 TEXT, sha256 TEXT,"
-    " duration_ms BIGINT, cycle_ms BIGINT, station_id BIGINT)";
 
 const char* const Insert =
     "INSERT INTO belcor_production_log (uid, time, station, programmer, job, job_hash, chip, jedec_id, operations,"
@@ -22,75 +11,47 @@ const char* const Insert =
     " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18)"
     " ON CONFLICT (uid) DO NOTHING";
 
-using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
-
-bool run(pg_conn* conn, const char* sql, std::string& error)
+// The server's codes for a fault of the record itself rather than of the
+// server or the way to it: bad data or text (22), a constraint (23), a value
+// past a limit (54), no right to insert it (42501).
+bool faultOfRecord(const std::string& sqlState)
 {
-    const Result result(PQexec(conn, sql), &PQclear);
-    if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
-        return true;
-    error = PQerrorMessage(conn);
-    return false;
+    return sqlState.starts_with("22") || sqlState.starts_with("23") || sqlState.starts_with("54") ||
+           sqlState == "42501";
 }
 
-bool insert(pg_conn* conn, const LogRecord& record, std::string& error)
+std::vector<std::string> valuesOf(const LogRecord& record)
 {
-    const std::string duration = std::to_string(record.durationMs);
-    const std::string cycle = std::to_string(record.cycleMs);
-    const std::string id = std::to_string(record.id);
-    const char* values[] = {record.uid.c_str(), record.time.c_str(), record.station.c_str(),
-                            record.programmer.c_str(), record.job.c_str(), record.jobHash.c_str(),
-                            record.chip.c_str(), record.jedecId.c_str(), record.operations.c_str(),
-                            record.result.c_str(), record.message.c_str(), record.serial.c_str(),
-                            record.serialStatus.c_str(), record.crc32.c_str(), record.sha256.c_str(),
-                            duration.c_str(), cycle.c_str(), id.c_str()};
-    const Result result(PQexecParams(conn, Insert, 18, nullptr, values, nullptr, nullptr, 0), &PQclear);
-    if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
-        return true;
-    error = PQerrorMessage(conn);
-    return false;
+    std::vector<std::string> values;
+    for (const std::string* text : {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
+                                    &record.jobHash, &record.chip, &record.jedecId, &record.operations,
+                                    &record.result, &record.message, &record.serial, &record.serialStatus,
+                                    &record.crc32, &record.sha256})
+        values.push_back(ValidUtf8(*text));
+    values.push_back(std::to_string(record.durationMs));
+    values.push_back(std::to_string(record.cycleMs));
+    values.push_back(std::to_string(record.id));
+    return values;
 }
 
 }  // namespace
 
-PostgresLog::~PostgresLog()
-{
-    disconnect();
-}
+PostgresLog::PostgresLog(const std::string& address) : session_(address, LineServerSchema) {}
 
-void PostgresLog::disconnect()
+PostgresSession::Reply PostgresLog::store(const std::vector<LogRecord>& records, std::optional<size_t>& rejected)
 {
-    PQfinish(conn_);
-    conn_ = nullptr;
-}
-
-bool PostgresLog::connect(std::string& error)
-{
-    if (conn_ && PQstatus(conn_) == CONNECTION_OK)
-        return true;
-    disconnect();
-    // Later keys win: a timeout written in the URL overrides this default.
-    const char* keys[] = {"connect_timeout", "dbname", nullptr};
-    const char* values[] = {ConnectTimeoutSeconds, connection_.c_str(), nullptr};
-    conn_ = PQconnectdbParams(keys, values, 1);
-    if (PQstatus(conn_) != CONNECTION_OK || !run(conn_, "SET client_min_messages = warning", error) ||
-        !run(conn_, Schema, error)) {
-        error = PQerrorMessage(conn_);
-        disconnect();
-        return false;
+    rejected.reset();
+    if (records.empty())
+        return session_.run("SELECT 1");
+    PostgresSession::Reply reply = session_.run("BEGIN");
+    for (size_t i = 0; reply.ok() && i < records.size(); ++i) {
+        reply = session_.run(Insert, valuesOf(records[i]));
+        if (reply.status == PostgresSession::Reply::Status::Refused && faultOfRecord(reply.sqlState))
+            rejected = i;
     }
-    return true;
-}
-
-bool PostgresLog::store(const std::vector<LogRecord>& records, std::string& error)
-{
-    if (!connect(error))
-        return false;
-    bool stored = run(conn_, "BEGIN", error);
-    for (size_t i = 0; stored && i < records.size(); ++i)
-        stored = insert(conn_, records[i], error);
-    if (stored && run(conn_, "COMMIT", error))
-        return true;
-    disconnect();
-    return false;
+    if (reply.ok())
+        return session_.run("COMMIT");
+    if (reply.status == PostgresSession::Reply::Status::Refused)
+        session_.run("ROLLBACK");
+    return reply;
 }

@@ -1,33 +1,27 @@
 #pragma once
 
-#include <string>
+#include <optional>
 #include <vector>
 
 #include "production/LogRecord.h"
+#include "production/PostgresSession.h"
 
-struct pg_conn;
-
-// The line's shared log on a PostgreSQL server, through libpq. Each record
-// carries the station's unique key, so sending it again (after a reply that
-// was lost) stores nothing twice.
+// The line's shared log on a PostgreSQL server. Each record carries the
+// station's unique key, so sending it again (after a reply that was lost)
+// stores nothing twice.
 class PostgresLog {
 public:
-    explicit PostgresLog(std::string connection) : connection_(std::move(connection)) {}
-    ~PostgresLog();
-    PostgresLog(const PostgresLog&) = delete;
-    PostgresLog& operator=(const PostgresLog&) = delete;
+    explicit PostgresLog(const std::string& address);
 
     // Stores the records in one transaction, in their order; connects (and
-    // creates the table) first when needed. False, with `error` set, when the
-    // server did not take them; the connection is then dropped for a new try.
-    bool store(const std::vector<LogRecord>& records, std::string& error);
+    // creates the table) first when needed. When the server refuses one of
+    // them for a fault of its own (its text, a constraint, no right to insert
+    // it), `rejected` names it: sending it again would change nothing.
+    PostgresSession::Reply store(const std::vector<LogRecord>& records, std::optional<size_t>& rejected);
 
-    static constexpr const char* Table = "belcor_production_log";
+    // From any thread: ends a store under way at once.
+    void stop() { session_.stop(); }
 
 private:
-    bool connect(std::string& error);
-    void disconnect();
-
-    std::string connection_;
-    pg_conn* conn_ = nullptr;
+    PostgresSession session_;
 };

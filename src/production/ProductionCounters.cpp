@@ -12,9 +12,10 @@ std::optional<double> ProductionCounters::yieldPercent() const
 
 std::optional<int64_t> ProductionCounters::averageCycleMs() const
 {
-    if (total() == 0)
+    const int64_t timed = passed + failed;
+    if (timed == 0)
         return std::nullopt;
-    return cycleMsTotal / total();
+    return cycleMsTotal / timed;
 }
 
 std::optional<double> ProductionCounters::chipsPerHour() const

@@ -13,9 +13,15 @@ class ProductionHost : public OperationHost {
 public:
     ProductionHost(OperationHost& inner, bool showErrorBoxes) : inner_(inner), showErrorBoxes_(showErrorBoxes) {}
 
-    // The first error of the chip under way; cleared for the next chip.
+    // The first error of the chip under way, and the question it was refused
+    // by (answered No); both cleared for the next chip.
     const std::string& chipError() const { return chipError_; }
-    void clearChipError() { chipError_.clear(); }
+    const std::string& declinedQuestion() const { return declinedQuestion_; }
+    void clearChipError()
+    {
+        chipError_.clear();
+        declinedQuestion_.clear();
+    }
 
     void setStateText(const std::string& text) override { inner_.setStateText(text); }
     void setElapsedText(const std::string& text) override { inner_.setElapsedText(text); }
@@ -31,7 +37,13 @@ public:
             inner_.errorBox(text);
     }
     void informationBox(const std::string& text) override { inner_.informationBox(text); }
-    bool question(const std::string& text) override { return inner_.question(text); }
+    bool question(const std::string& text) override
+    {
+        const bool yes = inner_.question(text);
+        if (!yes && declinedQuestion_.empty())
+            declinedQuestion_ = text;
+        return yes;
+    }
     void insertLogLine(const std::string& line) override { inner_.insertLogLine(line); }
     std::string firstLogLine() const override { return inner_.firstLogLine(); }
     void beep() override { inner_.beep(); }
@@ -51,4 +63,5 @@ private:
     OperationHost& inner_;
     bool showErrorBoxes_;
     std::string chipError_;
+    std::string declinedQuestion_;
 };

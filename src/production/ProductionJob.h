@@ -21,12 +21,16 @@ inline constexpr std::array<const char*, ChipRow::ColumnCount> JobChipKeys = {
     "algorithm", "delay", "voltage", "eeprom_size", "eeprom_page", "xml_link"};
 
 struct ProductionJob {
+    // The operator's note is shown whole; longer ones are refused.
+    static constexpr size_t LongestNote = 64 * 1024;
+
     struct Range {
         uint32_t start = 0;
         uint32_t end = 0;  // inclusive
     };
 
     std::string name;          // the job file's name without its extension
+    std::string path;          // the job file read or made; not written into it
     ChipRow chip;
     std::string image;         // path relative to the job file's folder
     std::string imageSha256;

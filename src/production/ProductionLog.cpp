@@ -1,5 +1,7 @@
 #include "production/ProductionLog.h"
 
+#include "production/SerialRule.h"
+
 bool ProductionLog::isServerAddress(const std::string& target)
 {
     return target.starts_with("postgresql://") || target.starts_with("postgres://");
@@ -22,9 +24,46 @@ std::unique_ptr<ProductionLog> ProductionLog::open(const std::vector<std::string
     if (!log->local_)
         return nullptr;
     log->server_ = server;
-    if (!server.empty())
+    if (!server.empty()) {
         log->forwarder_ = std::make_unique<LogForwarder>(*log->local_, server);
+        log->lease_ = std::make_unique<SerialLease>(server);
+        log->local_->takeSerialsFromLeases();
+    }
     return log;
+}
+
+Reservation ProductionLog::reserve(LogRecord& chip, const SerialRule* rule)
+{
+    Reservation reservation = local_->reserve(chip, rule);
+    if (reservation.outcome != Reservation::Outcome::LeaseNeeded)
+        return reservation;
+    std::lock_guard lock(leasing_);
+    // Another programmer of the station may have leased a block meanwhile, and
+    // the others may use up a new block before this one takes from it.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        reservation = local_->reserve(chip, rule);
+        if (reservation.outcome != Reservation::Outcome::LeaseNeeded)
+            return reservation;
+        const uint64_t floor = local_->peekSerial(chip.job, *rule).value_or(rule->first);
+        PostgresSession::Reply failure;
+        const std::optional<SerialLease::Block> block =
+            lease_->lease(chip.jobHash, floor, SerialLease::BlockSize, rule->step, failure);
+        if (!block) {
+            reservation.outcome = Reservation::Outcome::LeaseFailed;
+            reservation.error = failure.message;
+            return reservation;
+        }
+        if (block->count == 0) {
+            reservation.outcome = Reservation::Outcome::SerialsUsedUp;
+            return reservation;
+        }
+        if (!local_->addLease(chip.job, chip.jobHash, block->first, block->count, reservation.error)) {
+            reservation.outcome = Reservation::Outcome::Failed;
+            return reservation;
+        }
+    }
+    reservation.outcome = Reservation::Outcome::LeaseFailed;
+    return reservation;
 }
 
 bool ProductionLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error)

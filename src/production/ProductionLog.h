@@ -1,16 +1,18 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "production/LogForwarder.h"
+#include "production/SerialLease.h"
 #include "production/SqliteLog.h"
 
 // The log a production run writes to: the station's SQLite database, and,
 // when a postgresql:// address is given, the line server the records are
-// forwarded to from there.
+// forwarded to from there and the serial numbers come from.
 class ProductionLog {
 public:
     // `targets`: at most one database file (the default file when none) and at
@@ -23,11 +25,20 @@ public:
     LogForwarder* forwarder() { return forwarder_.get(); }
     const std::string& serverAddress() const { return server_; }
 
+    // The chip's reservation in the station's log (SqliteLog::reserve). With a
+    // line server, a station that has no serial number of the job left first
+    // leases a block of them from the server; when it cannot, the outcome is
+    // LeaseFailed and no chip starts.
+    Reservation reserve(LogRecord& chip, const SerialRule* rule);
+
     // Commits to the station's log and queues the record for the server.
     bool commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error);
 
 private:
     std::unique_ptr<SqliteLog> local_;
     std::unique_ptr<LogForwarder> forwarder_;
+    std::unique_ptr<SerialLease> lease_;
+    // One lease at a time for the station's programmers.
+    std::mutex leasing_;
     std::string server_;
 };

@@ -3,14 +3,15 @@
 #include <openssl/rand.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <climits>
 #include <cstdio>
-#include <ctime>
 
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
 #include "core/Workbench.h"
+#include "ops/StreamSpans.h"
+#include "production/IsoTime.h"
+#include "production/JobHistory.h"
 #include "production/JobSetup.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionText.h"
@@ -56,29 +57,25 @@ std::string ProductionRun::stationName()
     return gethostname(name, sizeof name - 1) == 0 ? name : "unknown";
 }
 
-std::string ProductionRun::isoTimeNow()
-{
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[40];
-    const size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(milliseconds));
-    return text;
-}
-
 void ProductionRun::run(const std::function<bool()>& keepRunning)
 {
     stopReason_.clear();
+    // A record an earlier chip left pending goes first; no chip starts while
+    // it cannot.
+    std::string error;
+    if (!log_.local().flushPending(error)) {
+        stopReason_ = ProductionText(Msg::PendingRecordsBlock, workbench_.languageIndex, {error});
+        return;
+    }
     const auto going = [&] {
         return stopReason_.empty() && keepRunning() && (!settings_.target || done() < *settings_.target);
     };
     if (!going())
         return;
+    imageLength_ = PageRoundedLength(workbench_.buffers.dataLength, workbench_.catalogue.currentRecord().flashPage);
+    compareWithHistory();
     RunBatch(workbench_, host_, job_.options, going, this);
+    writeHistory();
 }
 
 std::string ProductionRun::operationsText() const
@@ -94,36 +91,114 @@ std::string ProductionRun::operationsText() const
     return text;
 }
 
+// Without a line server the log alone knows which serial numbers are gone; a
+// log that has issued none of a job which the history beside the job file
+// says was made elsewhere (or in a log since replaced) would issue them again.
+void ProductionRun::compareWithHistory()
+{
+    // With a line server, the server carries the sequence on from any log.
+    if (!job_.serial || job_.path.empty() || !log_.serverAddress().empty())
+        return;
+    const std::optional<JobHistory> history = JobHistory::read(JobHistory::pathFor(job_.path));
+    if (!history || history->chips == 0 || log_.local().hasIssued(job_.name))
+        return;
+    const SerialRule& rule = *job_.serial;
+    host_.insertLogLine(ProductionText(
+        Msg::SerialHistoryWarning, workbench_.languageIndex,
+        {log_.local().path(), job_.name, std::to_string(history->chips), history->station, history->log,
+         history->next ? rule.text(*history->next) : "-", rule.text(rule.first)}));
+}
+
+// A history that is ahead of this log (written by another log, or by one
+// since replaced) stays as it is, so that the warning comes at every start.
+void ProductionRun::writeHistory()
+{
+    if (!job_.serial || job_.path.empty())
+        return;
+    const std::string path = JobHistory::pathFor(job_.path);
+    JobHistory history;
+    history.chips = log_.local().counters(job_.name).total();
+    history.next = log_.local().peekSerial(job_.name, *job_.serial);
+    history.station = station_;
+    history.log = log_.local().path();
+    const std::optional<JobHistory> before = JobHistory::read(path);
+    if (before && before->next && (!history.next || *before->next > *history.next))
+        return;
+    // A job on a read-only share keeps no history; production goes on.
+    history.write(path);
+}
+
 bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
 {
     if (settings_.claimChip && !settings_.claimChip())
         return false;
-    const int language = workbench_.languageIndex;
-    std::string error;
-    const std::optional<SerialReservation> reservation =
-        log_.local().reserve(job_.name, job_.serial ? &*job_.serial : nullptr, error);
-    if (!reservation) {
-        stopReason_ = ProductionText(Msg::LogWriteFailed, language, {error});
+    reserved_ = LogRecord{};
+    reserved_.uid = newUid(station_);
+    reserved_.time = IsoTime::now();
+    reserved_.station = station_;
+    reserved_.programmer = settings_.programmer;
+    reserved_.job = job_.name;
+    reserved_.jobHash = settings_.jobHash;
+    reserved_.chip = chipTitle_;
+    reserved_.operations = operationsText();
+    const ChipRecord& chip = workbench_.catalogue.currentRecord();
+    reserved_.jedecId = chip.chipClass == SpiFlash25 ? hexBytes(reply.data() + 1, 3) : std::string();
+    const SerialRule* rule = job_.serial ? &*job_.serial : nullptr;
+    const Reservation reservation = log_.reserve(reserved_, rule);
+    if (reservation.outcome == Reservation::Outcome::Failed) {
+        stopReason_ = ProductionText(Msg::LogWriteFailed, workbench_.languageIndex, {reservation.error});
         return false;
     }
-    serial_.reset();
-    if (job_.serial) {
-        const SerialRule& rule = *job_.serial;
-        const std::optional<std::vector<uint8_t>> bytes = rule.encode(reservation->value);
-        if (!bytes) {
-            stopReason_ = ProductionText(Msg::SerialOverflow, language,
-                                         {std::to_string(reservation->value), std::to_string(rule.width),
-                                          SerialFormName(rule.form)});
-            return false;
-        }
-        serial_ = reservation->value;
-        patch_ = std::make_unique<SerialPatch>(workbench_.buffers.flash(), rule.address, *bytes);
+    if (reservation.outcome == Reservation::Outcome::LeaseFailed) {
+        stopReason_ = reservation.error.empty()
+                           ? MessageCatalogue::text(Msg::SerialLeaseNoAnswer, workbench_.languageIndex)
+                           : MessageCatalogue::format(Msg::SerialLeaseFailed, workbench_.languageIndex,
+                                                      {reservation.error});
+        return false;
     }
-    const ChipRecord& chip = workbench_.catalogue.currentRecord();
-    jedecId_ = chip.chipClass == SpiFlash25 ? hexBytes(reply.data() + 1, 3) : std::string();
+    const std::optional<std::vector<uint8_t>> bytes =
+        rule && reservation.serial ? rule->encode(*reservation.serial) : std::nullopt;
+    if (reservation.outcome == Reservation::Outcome::SerialsUsedUp || (rule && !bytes)) {
+        refuseUsedUpSerials(reservation);
+        return false;
+    }
+    serial_ = reservation.serial;
+    patch_.reset();
+    if (bytes)
+        patch_ = std::make_unique<SerialPatch>(workbench_.buffers.flash(), rule->address, *bytes);
     host_.clearChipError();
     chipStartMs_ = host_.nowMs();
     return true;
+}
+
+void ProductionRun::refuseUsedUpSerials(const Reservation& reservation)
+{
+    const SerialRule& rule = *job_.serial;
+    const std::string width = std::to_string(rule.width);
+    if (reservation.last)
+        stopReason_ = ProductionText(Msg::SerialsUsedUp, workbench_.languageIndex,
+                                     {rule.text(*reservation.last), width, SerialFormName(rule.form)});
+    else
+        stopReason_ = ProductionText(Msg::SerialOverflow, workbench_.languageIndex,
+                                     {reservation.serial ? std::to_string(*reservation.serial) : "-", width,
+                                      SerialFormName(rule.form)});
+}
+
+// What the operation routines said about a failed chip. Some refusals say
+// nothing there: the question about another chip's ID (answered No), an image
+// gone from the buffer (AUTO then stops at once) and a session the programmer
+// did not open (which only the state panel shows).
+std::string ProductionRun::failureText()
+{
+    const int language = workbench_.languageIndex;
+    if (!host_.chipError().empty())
+        return host_.chipError();
+    if (!host_.declinedQuestion().empty())
+        return ProductionText(Msg::QuestionDeclined, language, {host_.declinedQuestion()});
+    const uint16_t page = workbench_.catalogue.currentRecord().flashPage;
+    if (PageRoundedLength(workbench_.buffers.dataLength, page) != imageLength_)
+        return MessageCatalogue::text(Msg::ImageReplacedDuringRun, language);
+    return MessageCatalogue::text(Msg::NotConnected, language);
 }
 
 bool ProductionRun::afterChip(bool passed)
@@ -133,18 +208,10 @@ bool ProductionRun::afterChip(bool passed)
     const Checksums programmed = ProgrammedChecksums(workbench_.buffers, chip, job_.options.verify);
     patch_.reset();
 
-    LogRecord record;
-    record.uid = newUid(station_);
-    record.time = isoTimeNow();
-    record.station = station_;
-    record.programmer = settings_.programmer;
-    record.job = job_.name;
-    record.jobHash = settings_.jobHash;
-    record.chip = chipTitle_;
-    record.jedecId = jedecId_;
-    record.operations = operationsText();
+    LogRecord record = reserved_;
+    record.time = IsoTime::now();
     record.result = passed ? "pass" : "fail";
-    record.message = passed ? std::string() : host_.chipError();
+    record.message = passed ? std::string() : failureText();
     record.crc32 = programmed.crc32Text();
     record.sha256 = programmed.sha256;
     record.durationMs = endMs - chipStartMs_;
@@ -152,19 +219,44 @@ bool ProductionRun::afterChip(bool passed)
     lastEndMs_ = endMs;
     std::optional<uint64_t> returned;
     if (serial_) {
-        record.serial = job_.serial->text(*serial_);
         const bool reuse = !passed && job_.serial->reuseFailed;
         record.serialStatus = passed ? "used" : reuse ? "returned" : "scrapped";
         if (reuse)
             returned = serial_;
     }
+    (passed ? passed_ : failed_)++;
     std::string error;
-    if (!log_.commit(record, returned, error)) {
-        stopReason_ = ProductionText(Msg::LogWriteFailed, workbench_.languageIndex, {error});
+    if (!commitWithinRetryTime(record, returned, error)) {
+        stopKeeping(record, returned, error);
         return false;
     }
-    (passed ? passed_ : failed_)++;
     if (recorded)
         recorded(record);
     return true;
+}
+
+// Another writer holding the log, or a disk being cleared, passes; the chip
+// in the socket is programmed already, so its record is worth a wait.
+bool ProductionRun::commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error)
+{
+    const int64_t deadline = host_.nowMs() + settings_.commitRetryMs;
+    for (;;) {
+        if (log_.commit(record, returned, error))
+            return true;
+        if (host_.nowMs() >= deadline)
+            return false;
+        host_.sleepMs(CommitRetryPauseMs);
+    }
+}
+
+void ProductionRun::stopKeeping(const LogRecord& record, std::optional<uint64_t> returned, const std::string& error)
+{
+    const std::string file = log_.local().keepPending(record, returned);
+    const std::string serial = record.serial.empty() ? "-" : record.serial;
+    if (file.empty())
+        stopReason_ = ProductionText(Msg::ChipRecordKeptInMemory, workbench_.languageIndex,
+                                     {record.result, serial, record.crc32, error});
+    else
+        stopReason_ = ProductionText(Msg::ChipRecordKeptInFile, workbench_.languageIndex,
+                                     {record.result, serial, record.crc32, error, file});
 }

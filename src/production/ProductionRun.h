@@ -10,6 +10,7 @@
 #include "production/LogRecord.h"
 #include "production/ProductionHost.h"
 #include "production/ProductionJob.h"
+#include "production/SqliteLog.h"
 
 class ProductionLog;
 class SerialPatch;
@@ -20,7 +21,10 @@ struct Workbench;
 // record per chip committed before the next chip starts. The job must already
 // be applied to the workbench (ApplyJob). Stops when `keepRunning` turns
 // false, when `target` chips are done, or before the next chip when the log
-// cannot be written or the next serial number does not fit.
+// cannot be written or the rule has no further serial number. A chip whose
+// record the log does not take within `commitRetryMs` stops the run with the
+// record kept pending (SqliteLog::keepPending); no chip starts before it is
+// written.
 class ProductionRun : private BatchChipHooks {
 public:
     struct Settings {
@@ -31,6 +35,9 @@ public:
         // Asked before each chip; false ends the run before it. A gang's
         // programmers share one count this way.
         std::function<bool()> claimChip;
+        // How long a chip's record may wait for the log (another writer, a
+        // disk being cleared) before the run stops.
+        int64_t commitRetryMs = 30000;
     };
 
     ProductionRun(Workbench& workbench, OperationHost& host, ProductionLog& log, const ProductionJob& job,
@@ -48,14 +55,22 @@ public:
     // Why the run stopped on its own; empty after a stop from outside or at the target.
     const std::string& stopReason() const { return stopReason_; }
 
-    // The station's host name, and the time as the log writes it.
+    // The station's host name.
     static std::string stationName();
-    static std::string isoTimeNow();
+
+    // Pause between two attempts to commit a chip's record.
+    static constexpr uint32_t CommitRetryPauseMs = 500;
 
 private:
     bool beforeChip(const std::array<uint8_t, 4>& reply) override;
     bool afterChip(bool passed) override;
     std::string operationsText() const;
+    bool commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error);
+    void stopKeeping(const LogRecord& record, std::optional<uint64_t> returned, const std::string& error);
+    void refuseUsedUpSerials(const Reservation& reservation);
+    void compareWithHistory();
+    void writeHistory();
+    std::string failureText();
 
     Workbench& workbench_;
     ProductionHost host_;
@@ -67,7 +82,8 @@ private:
 
     std::unique_ptr<SerialPatch> patch_;
     std::optional<uint64_t> serial_;
-    std::string jedecId_;
+    LogRecord reserved_;  // the chip under way, as its reservation named it
+    int32_t imageLength_ = 0;  // the image's page-rounded length when the run started
     int64_t chipStartMs_ = 0;
     std::optional<int64_t> lastEndMs_;
     int64_t passed_ = 0;

@@ -108,6 +108,13 @@ std::optional<std::vector<uint8_t>> SerialRule::encode(uint64_t value) const
     return bytes;
 }
 
+std::optional<uint64_t> SerialRule::after(uint64_t value) const
+{
+    if (value > maximum() || step > maximum() - value)
+        return std::nullopt;
+    return value + step;
+}
+
 std::string SerialRule::text(uint64_t value) const
 {
     return isText(form) ? prefix + digitsOf(*this, value) : std::to_string(value);
@@ -126,6 +133,10 @@ std::string SerialRule::problem() const
     if (first > maximum())
         return "the first serial number " + std::to_string(first) + " does not fit in " + std::to_string(width) +
                " bytes as " + SerialFormName(form);
+    // Such a step could never give a second value.
+    if (step > maximum())
+        return "the serial number's step " + std::to_string(step) + " is larger than the largest value " +
+               std::to_string(maximum()) + " that " + std::to_string(width) + " bytes hold as " + SerialFormName(form);
     return {};
 }
 

@@ -30,6 +30,9 @@ struct SerialRule {
     uint64_t maximum() const;
     // The bytes written for `value`; nothing when it does not fit.
     std::optional<std::vector<uint8_t>> encode(uint64_t value) const;
+    // The value issued after `value`; nothing when adding the step would pass
+    // 2^64 or the maximum, so that a sequence ends instead of repeating its end.
+    std::optional<uint64_t> after(uint64_t value) const;
     // The serial as logged: the text written for dec and hex, the decimal
     // value for the binary forms.
     std::string text(uint64_t value) const;

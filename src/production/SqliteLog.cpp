@@ -2,14 +2,23 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/AtomicFile.h"
+#include "core/SmallFile.h"
+#include "production/ProcessIdentity.h"
 #include "production/SerialRule.h"
 
 namespace {
 
 constexpr int BusyTimeoutMs = 2000;
+
+constexpr const char* PendingSuffix = ".json";
+// A record with its longest failure text stays far below this.
+constexpr size_t LargestPendingFile = 1 << 20;
 
 const char* const Schema = R"(
 CREATE TABLE IF NOT EXISTS records (
@@ -26,6 +35,12 @@ CREATE TABLE IF NOT EXISTS counters (
     cycle_ms_total INTEGER NOT NULL DEFAULT 0, reservations INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS serials (job TEXT PRIMARY KEY, next TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS returned_serials (job TEXT NOT NULL, value TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS reservations (
+    uid TEXT PRIMARY KEY, time TEXT NOT NULL, station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT,
+    operations TEXT, serial TEXT, owner TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS set_aside (id INTEGER PRIMARY KEY REFERENCES records(id), reason TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS leased_serials (job TEXT NOT NULL, job_hash TEXT NOT NULL, next TEXT NOT NULL,
+    left INTEGER NOT NULL);
 )";
 
 // A prepared statement that finalises itself.
@@ -61,10 +76,14 @@ private:
 };
 
 // Serial values are kept as decimal text: SQLite's integers are signed and a
-// 64-bit serial may not fit.
-uint64_t valueOf(const std::string& text)
+// 64-bit serial may not fit. Nothing for an empty text: a sequence used up.
+std::optional<uint64_t> valueOf(const std::string& text)
 {
-    return std::strtoull(text.c_str(), nullptr, 10);
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
 }
 
 LogRecord recordOf(const Statement& row)
@@ -85,6 +104,20 @@ LogRecord recordOf(const Statement& row)
 const char* const SelectRecord =
     "SELECT id, uid, time, station, programmer, job, job_hash, chip, jedec_id, operations, result, message, "
     "serial, serial_status, crc32, sha256, duration_ms, cycle_ms FROM records ";
+
+// A reservation's transaction is synced to disk at its commit (WAL and all),
+// which NORMAL leaves to the next checkpoint: a power cut must not take back
+// a serial number that a chip may already carry.
+class FullSync {
+public:
+    explicit FullSync(sqlite3* db) : db_(db) { sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr); }
+    ~FullSync() { sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr); }
+    FullSync(const FullSync&) = delete;
+    FullSync& operator=(const FullSync&) = delete;
+
+private:
+    sqlite3* db_;
+};
 
 // Rolls back on every path that does not reach commit.
 class Transaction {
@@ -113,6 +146,10 @@ private:
 
 SqliteLog::~SqliteLog()
 {
+    // A last try for records kept pending; those that still cannot be written
+    // stay in their files for the next open.
+    std::string ignored;
+    flushPendingLocked(ignored);
     sqlite3_close(db_);
 }
 
@@ -145,13 +182,20 @@ std::unique_ptr<SqliteLog> SqliteLog::open(const std::string& path, std::string&
     sqlite3_busy_timeout(log->db_, BusyTimeoutMs);
     // WAL: readers (an export, the sqlite3 shell) never block the station.
     // NORMAL: a commit is safe from a killed or crashed process without an
-    // fsync per chip (which costs 5-20 ms on a busy disk); only a power cut
-    // can lose the last records before a checkpoint, never corrupt the file.
+    // fsync per record; a power cut can lose the last records before a
+    // checkpoint, never corrupt the file, and their reservations, which are
+    // synced, then name their chips as interrupted.
     if (!log->execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) ||
-        !log->execute(Schema, error)) {
+        !log->execute(Schema, error) ||
+        !log->addColumn("counters", "interrupted", "INTEGER NOT NULL DEFAULT 0", error) ||
+        !log->addColumn("serials", "last", "TEXT", error)) {
         error = path + ": " + error;
         return nullptr;
     }
+    // Records left by a program that ended before it could write them come
+    // first, then the reservations of chips whose program is gone.
+    log->writePendingFilesIn();
+    log->interruptAbandonedReservations();
     return log;
 }
 
@@ -163,57 +207,138 @@ bool SqliteLog::execute(const char* sql, std::string& error)
     return false;
 }
 
+// Logs written by earlier versions lack the column.
+bool SqliteLog::addColumn(const char* table, const char* column, const char* definition, std::string& error)
+{
+    Statement columns(db_, (std::string("SELECT 1 FROM pragma_table_info('") + table + "') WHERE name = ?1").c_str());
+    if (columns.bind(1, std::string(column)).step() == SQLITE_ROW)
+        return true;
+    const std::string sql = std::string("ALTER TABLE ") + table + " ADD COLUMN " + column + " " + definition;
+    return execute(sql.c_str(), error);
+}
+
 std::string SqliteLog::lastError() const
 {
     return db_ ? sqlite3_errmsg(db_) : "out of memory";
 }
 
-std::optional<SerialReservation> SqliteLog::reserve(const std::string& job, const SerialRule* rule, std::string& error)
+Reservation SqliteLog::takeSerial(const std::string& job, const std::string& jobHash, const SerialRule& rule)
 {
-    std::lock_guard lock(mutex_);
-    Transaction transaction(db_);
-    if (!transaction.begin()) {
-        error = lastError();
-        return std::nullopt;
+    Reservation taken;
+    Statement returned(db_, "SELECT rowid, value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
+    if (returned.bind(1, job).step() == SQLITE_ROW) {
+        Statement take(db_, "DELETE FROM returned_serials WHERE rowid = ?1");
+        if (take.bind(1, returned.integer(0)).step() != SQLITE_DONE) {
+            taken.error = lastError();
+            return taken;
+        }
+        taken.serial = valueOf(returned.text(1));
+        taken.outcome = taken.serial && *taken.serial <= rule.maximum() ? Reservation::Outcome::Reserved
+                                                                         : Reservation::Outcome::SerialsUsedUp;
+        return taken;
     }
-    Statement touch(db_, "INSERT INTO counters(job, reservations) VALUES(?1, 1) "
-                         "ON CONFLICT(job) DO UPDATE SET reservations = reservations + 1");
-    if (touch.bind(1, job).step() != SQLITE_DONE) {
-        error = lastError();
-        return std::nullopt;
+    std::optional<uint64_t> due = rule.first;
+    Statement state(db_, "SELECT next, last FROM serials WHERE job = ?1");
+    if (state.bind(1, job).step() == SQLITE_ROW) {
+        taken.last = valueOf(state.text(1));
+        const std::optional<uint64_t> next = valueOf(state.text(0));
+        // A used-up sequence goes on only where the rule (a wider one, say)
+        // has a value after the last.
+        due = next ? std::max(*next, rule.first) : taken.last ? rule.after(*taken.last) : std::nullopt;
     }
-    SerialReservation reservation;
-    if (rule) {
-        Statement returned(db_, "SELECT rowid, value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
-        if (returned.bind(1, job).step() == SQLITE_ROW) {
-            reservation.value = valueOf(returned.text(1));
-            Statement take(db_, "DELETE FROM returned_serials WHERE rowid = ?1");
-            if (take.bind(1, returned.integer(0)).step() != SQLITE_DONE) {
-                error = lastError();
-                return std::nullopt;
-            }
-        } else {
-            Statement next(db_, "SELECT next FROM serials WHERE job = ?1");
-            reservation.value = next.bind(1, job).step() == SQLITE_ROW ? std::max(valueOf(next.text(0)), rule->first)
-                                                                        : rule->first;
-            // Past the 64-bit end the next value stays put: it cannot be encoded
-            // anyway, and production stops at it.
-            const uint64_t following = reservation.value + rule->step < reservation.value
-                                           ? reservation.value
-                                           : reservation.value + rule->step;
-            Statement store(db_, "INSERT INTO serials(job, next) VALUES(?1, ?2) "
-                                 "ON CONFLICT(job) DO UPDATE SET next = excluded.next");
-            if (store.bind(1, job).bind(2, std::to_string(following)).step() != SQLITE_DONE) {
-                error = lastError();
-                return std::nullopt;
-            }
+    std::optional<int64_t> lease;
+    if (leased_) {
+        Statement block(db_, "SELECT rowid, next FROM leased_serials WHERE job_hash = ?1 ORDER BY rowid LIMIT 1");
+        if (block.bind(1, jobHash).step() != SQLITE_ROW) {
+            taken.outcome = Reservation::Outcome::LeaseNeeded;
+            return taken;
+        }
+        lease = block.integer(0);
+        due = valueOf(block.text(1));
+    }
+    if (!due || *due > rule.maximum()) {
+        taken.serial = due;
+        taken.outcome = Reservation::Outcome::SerialsUsedUp;
+        return taken;
+    }
+    const std::optional<uint64_t> following = rule.after(*due);
+    if (lease) {
+        // A block past the 64-bit end is done with as well.
+        Statement advance(db_, "UPDATE leased_serials SET next = ?2, left = left - 1 WHERE rowid = ?1");
+        Statement done(db_, "DELETE FROM leased_serials WHERE left <= 0 OR next = ''");
+        if (advance.bind(1, *lease).bind(2, following ? std::to_string(*following) : std::string()).step() !=
+                SQLITE_DONE ||
+            done.step() != SQLITE_DONE) {
+            taken.error = lastError();
+            return taken;
         }
     }
-    if (!transaction.commit()) {
-        error = lastError();
-        return std::nullopt;
+    Statement store(db_, "INSERT INTO serials(job, next, last) VALUES(?1, ?2, ?3) "
+                         "ON CONFLICT(job) DO UPDATE SET next = excluded.next, last = excluded.last");
+    if (store.bind(1, job).bind(2, following ? std::to_string(*following) : std::string())
+            .bind(3, std::to_string(*due))
+            .step() != SQLITE_DONE) {
+        taken.error = lastError();
+        return taken;
+    }
+    taken.serial = due;
+    taken.last.reset();
+    taken.outcome = Reservation::Outcome::Reserved;
+    return taken;
+}
+
+Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule)
+{
+    std::lock_guard lock(mutex_);
+    Reservation failed;
+    if (!flushPendingLocked(failed.error))
+        return failed;
+    const FullSync sync(db_);
+    Transaction transaction(db_);
+    if (!transaction.begin()) {
+        failed.error = lastError();
+        return failed;
+    }
+    Reservation reservation;
+    reservation.outcome = Reservation::Outcome::Reserved;
+    if (rule) {
+        reservation = takeSerial(chip.job, chip.jobHash, *rule);
+        if (reservation.outcome != Reservation::Outcome::Reserved)
+            return reservation;
+    }
+    chip.serial = reservation.serial ? rule->text(*reservation.serial) : std::string();
+    Statement touch(db_, "INSERT INTO counters(job, reservations) VALUES(?1, 1) "
+                         "ON CONFLICT(job) DO UPDATE SET reservations = reservations + 1");
+    Statement hold(db_, "INSERT INTO reservations(uid, time, station, programmer, job, job_hash, chip, operations, "
+                        "serial, owner) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+    hold.bind(1, chip.uid).bind(2, chip.time).bind(3, chip.station).bind(4, chip.programmer).bind(5, chip.job);
+    hold.bind(6, chip.jobHash).bind(7, chip.chip).bind(8, chip.operations).bind(9, chip.serial);
+    hold.bind(10, ProcessIdentity::current());
+    if (touch.bind(1, chip.job).step() != SQLITE_DONE || hold.step() != SQLITE_DONE || !transaction.commit()) {
+        failed.error = lastError();
+        return failed;
     }
     return reservation;
+}
+
+bool SqliteLog::addLease(const std::string& job, const std::string& jobHash, uint64_t first, uint64_t count,
+                         std::string& error)
+{
+    std::lock_guard lock(mutex_);
+    Statement add(db_, "INSERT INTO leased_serials(job, job_hash, next, left) VALUES(?1, ?2, ?3, ?4)");
+    if (add.bind(1, job).bind(2, jobHash).bind(3, std::to_string(first)).bind(4, static_cast<int64_t>(count)).step() !=
+        SQLITE_DONE) {
+        error = lastError();
+        return false;
+    }
+    return true;
+}
+
+bool SqliteLog::hasIssued(const std::string& job)
+{
+    std::lock_guard lock(mutex_);
+    Statement state(db_, "SELECT 1 FROM serials WHERE job = ?1");
+    return state.bind(1, job).step() == SQLITE_ROW;
 }
 
 std::optional<uint64_t> SqliteLog::peekSerial(const std::string& job, const SerialRule& rule)
@@ -222,19 +347,51 @@ std::optional<uint64_t> SqliteLog::peekSerial(const std::string& job, const Seri
     Statement returned(db_, "SELECT value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
     if (returned.bind(1, job).step() == SQLITE_ROW)
         return valueOf(returned.text(0));
-    Statement next(db_, "SELECT next FROM serials WHERE job = ?1");
-    if (next.bind(1, job).step() == SQLITE_ROW)
-        return std::max(valueOf(next.text(0)), rule.first);
-    return rule.first;
+    // With none leased, the station's own next value is the least the line
+    // server will give.
+    Statement leased(db_, "SELECT next FROM leased_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
+    if (leased_ && leased.bind(1, job).step() == SQLITE_ROW)
+        return valueOf(leased.text(0));
+    Statement state(db_, "SELECT next, last FROM serials WHERE job = ?1");
+    if (state.bind(1, job).step() != SQLITE_ROW)
+        return rule.first;
+    if (const std::optional<uint64_t> next = valueOf(state.text(0)))
+        return std::max(*next, rule.first);
+    const std::optional<uint64_t> last = valueOf(state.text(1));
+    return last ? rule.after(*last) : std::nullopt;
 }
 
 bool SqliteLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error)
 {
     std::lock_guard lock(mutex_);
+    if (!commitLocked(record, returnedSerial, error))
+        return false;
+    Statement stored(db_, "SELECT id FROM records WHERE uid = ?1");
+    if (stored.bind(1, record.uid).step() == SQLITE_ROW)
+        record.id = stored.integer(0);
+    return true;
+}
+
+bool SqliteLog::commitLocked(const LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error)
+{
     Transaction transaction(db_);
     if (!transaction.begin()) {
         error = lastError();
         return false;
+    }
+    Statement existing(db_, "SELECT result FROM records WHERE uid = ?1");
+    if (existing.bind(1, record.uid).step() == SQLITE_ROW) {
+        if (existing.text(0) != "interrupted")
+            return true;
+        // The chip's program was taken for dead, but its record turned up
+        // after all: it replaces the interrupted one, as a new record so that
+        // a line server is sent it too.
+        Statement drop(db_, "DELETE FROM records WHERE uid = ?1");
+        Statement uncount(db_, "UPDATE counters SET interrupted = interrupted - 1 WHERE job = ?1");
+        if (drop.bind(1, record.uid).step() != SQLITE_DONE || uncount.bind(1, record.job).step() != SQLITE_DONE) {
+            error = lastError();
+            return false;
+        }
     }
     Statement insert(db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
                           "operations, result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms) "
@@ -255,11 +412,12 @@ bool SqliteLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial
                                 : "INSERT INTO counters(job, failed, cycle_ms_total) VALUES(?1, 1, ?2) "
                                   "ON CONFLICT(job) DO UPDATE SET failed = failed + 1, "
                                   "cycle_ms_total = cycle_ms_total + excluded.cycle_ms_total");
-    if (insert.step() != SQLITE_DONE || count.bind(1, record.job).bind(2, record.cycleMs).step() != SQLITE_DONE) {
+    Statement release(db_, "DELETE FROM reservations WHERE uid = ?1");
+    if (insert.step() != SQLITE_DONE || count.bind(1, record.job).bind(2, record.cycleMs).step() != SQLITE_DONE ||
+        release.bind(1, record.uid).step() != SQLITE_DONE) {
         error = lastError();
         return false;
     }
-    record.id = sqlite3_last_insert_rowid(db_);
     if (returnedSerial) {
         Statement give(db_, "INSERT INTO returned_serials(job, value) VALUES(?1, ?2)");
         if (give.bind(1, record.job).bind(2, std::to_string(*returnedSerial)).step() != SQLITE_DONE) {
@@ -274,15 +432,115 @@ bool SqliteLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial
     return true;
 }
 
+std::string SqliteLog::pendingFilePrefix() const
+{
+    return path_ + ".pending-";
+}
+
+std::string SqliteLog::keepPending(const LogRecord& record, std::optional<uint64_t> returnedSerial)
+{
+    std::lock_guard lock(mutex_);
+    Kept kept{PendingRecord{record, returnedSerial}, {}};
+    // The uid names the file; only its safe characters go into the name.
+    std::string name = record.uid;
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.')
+            c = '_';
+    }
+    const std::string text = kept.pending.text();
+    const std::string file = pendingFilePrefix() + name + PendingSuffix;
+    AtomicFile out(file);
+    if (out.open() && out.write(text.data(), text.size()) && out.commit())
+        kept.file = file;
+    pending_.push_back(std::move(kept));
+    return pending_.back().file;
+}
+
+bool SqliteLog::flushPending(std::string& error)
+{
+    std::lock_guard lock(mutex_);
+    return flushPendingLocked(error);
+}
+
+bool SqliteLog::flushPendingLocked(std::string& error)
+{
+    while (!pending_.empty()) {
+        const Kept& kept = pending_.front();
+        if (!commitLocked(kept.pending.record, kept.pending.returnedSerial, error))
+            return false;
+        std::error_code ignored;
+        if (!kept.file.empty())
+            std::filesystem::remove(kept.file, ignored);
+        pending_.erase(pending_.begin());
+    }
+    return true;
+}
+
+size_t SqliteLog::pendingCount()
+{
+    std::lock_guard lock(mutex_);
+    return pending_.size();
+}
+
+// A file that cannot be read or written in stays for a later open: it may be
+// the only copy of its chip's record.
+void SqliteLog::writePendingFilesIn()
+{
+    namespace fs = std::filesystem;
+    const fs::path prefix = pendingFilePrefix();
+    std::error_code failure;
+    for (const fs::directory_entry& entry : fs::directory_iterator(prefix.parent_path().empty() ? fs::path(".")
+                                                                                              : prefix.parent_path(),
+                                                                   failure)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(prefix.filename().string()) || !name.ends_with(PendingSuffix))
+            continue;
+        std::string text;
+        if (SmallFile::read(entry.path().string(), LargestPendingFile, text) != SmallFile::Status::Read)
+            continue;
+        std::string error;
+        const std::optional<PendingRecord> pending = PendingRecord::parse(text, error);
+        if (pending && commitLocked(pending->record, pending->returnedSerial, error))
+            fs::remove(entry.path(), failure);
+    }
+}
+
+void SqliteLog::interruptAbandonedReservations()
+{
+    Transaction transaction(db_);
+    if (!transaction.begin())
+        return;
+    Statement held(db_, "SELECT uid, owner, job FROM reservations");
+    std::vector<std::pair<std::string, std::string>> abandoned;  // uid, job
+    while (held.step() == SQLITE_ROW) {
+        if (!ProcessIdentity::alive(held.text(1)))
+            abandoned.emplace_back(held.text(0), held.text(2));
+    }
+    for (const auto& [uid, job] : abandoned) {
+        Statement record(db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, operations, "
+                              "result, message, serial, serial_status, duration_ms, cycle_ms) "
+                              "SELECT uid, time, station, programmer, job, job_hash, chip, operations, "
+                              "'interrupted', '', serial, 'interrupted', 0, 0 FROM reservations WHERE uid = ?1");
+        Statement release(db_, "DELETE FROM reservations WHERE uid = ?1");
+        Statement count(db_, "INSERT INTO counters(job, interrupted) VALUES(?1, 1) "
+                             "ON CONFLICT(job) DO UPDATE SET interrupted = interrupted + 1");
+        if (record.bind(1, uid).step() != SQLITE_DONE || release.bind(1, uid).step() != SQLITE_DONE ||
+            count.bind(1, job).step() != SQLITE_DONE)
+            return;
+    }
+    transaction.commit();
+}
+
 ProductionCounters SqliteLog::counters(const std::string& job)
 {
     std::lock_guard lock(mutex_);
     ProductionCounters counters;
-    Statement row(db_, "SELECT passed, failed, cycle_ms_total FROM counters WHERE job = ?1");
+    Statement row(db_, "SELECT passed, failed, cycle_ms_total, interrupted FROM counters WHERE job = ?1");
     if (row.bind(1, job).step() == SQLITE_ROW) {
         counters.passed = row.integer(0);
         counters.failed = row.integer(1);
         counters.cycleMsTotal = row.integer(2);
+        counters.interrupted = row.integer(3);
     }
     return counters;
 }
@@ -290,7 +548,8 @@ ProductionCounters SqliteLog::counters(const std::string& job)
 bool SqliteLog::resetCounters(const std::string& job, std::string& error)
 {
     std::lock_guard lock(mutex_);
-    Statement reset(db_, "UPDATE counters SET passed = 0, failed = 0, cycle_ms_total = 0 WHERE job = ?1");
+    Statement reset(db_, "UPDATE counters SET passed = 0, failed = 0, cycle_ms_total = 0, interrupted = 0 "
+                         "WHERE job = ?1");
     if (reset.bind(1, job).step() != SQLITE_DONE) {
         error = lastError();
         return false;
@@ -354,4 +613,30 @@ int64_t SqliteLog::unforwardedCount()
     std::lock_guard lock(mutex_);
     Statement count(db_, "SELECT COUNT(*) FROM records WHERE forwarded = 0");
     return count.step() == SQLITE_ROW ? count.integer(0) : 0;
+}
+
+bool SqliteLog::setAside(int64_t id, const std::string& reason, std::string& error)
+{
+    std::lock_guard lock(mutex_);
+    Transaction transaction(db_);
+    Statement mark(db_, "UPDATE records SET forwarded = 2 WHERE id = ?1");
+    Statement keep(db_, "INSERT OR REPLACE INTO set_aside(id, reason) VALUES(?1, ?2)");
+    if (!transaction.begin() || mark.bind(1, id).step() != SQLITE_DONE ||
+        keep.bind(1, id).bind(2, reason).step() != SQLITE_DONE || !transaction.commit()) {
+        error = lastError();
+        return false;
+    }
+    return true;
+}
+
+SetAsideRecords SqliteLog::setAsideRecords()
+{
+    std::lock_guard lock(mutex_);
+    SetAsideRecords found;
+    Statement count(db_, "SELECT COUNT(*), (SELECT reason FROM set_aside ORDER BY id DESC LIMIT 1) FROM set_aside");
+    if (count.step() == SQLITE_ROW) {
+        found.count = count.integer(0);
+        found.lastReason = count.text(1);
+    }
+    return found;
 }

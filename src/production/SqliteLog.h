@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "production/LogRecord.h"
+#include "production/PendingRecord.h"
 #include "production/ProductionCounters.h"
 
 struct sqlite3;
@@ -17,22 +18,44 @@ struct SerialRule;
 // Which records an export or a view wants.
 struct LogFilter {
     std::string job;    // empty: every job
-    std::string since;  // ISO 8601 UTC; empty: from the start
+    std::string since;  // as IsoTime::utcText writes it; empty: from the start
     int64_t limit = 0;  // newest first when set; 0: all, oldest first
 };
 
-// A serial number taken for the chip about to be programmed.
-struct SerialReservation {
-    uint64_t value = 0;
+// What a reservation before a chip gave.
+struct Reservation {
+    enum class Outcome {
+        Reserved,       // the chip may be programmed
+        SerialsUsedUp,  // the rule has no further value: production ends here
+        Failed,         // the log cannot be written
+        LeaseNeeded,    // serials come from the line server and none is leased
+        LeaseFailed,    // the line server leased none: `error` in its words, empty without an answer
+    };
+    Outcome outcome = Outcome::Failed;
+    // Reserved: the chip's serial number (with a rule). SerialsUsedUp: the
+    // value that was due but does not fit the rule, when there is one.
+    std::optional<uint64_t> serial;
+    // SerialsUsedUp: the last value issued, when the log knows it.
+    std::optional<uint64_t> last;
+    std::string error;  // Failed: why
+};
+
+// Records the line server refused, kept in the station's log.
+struct SetAsideRecords {
+    int64_t count = 0;
+    std::string lastReason;  // the server's reason for the newest of them
 };
 
 // The station's traceability log: one SQLite database file (WAL) holding the
-// records, each job's counters and serial-number state, and the queue of
-// records a line server has not yet confirmed. Every call is one transaction,
-// so a chip's record and its counters are committed together, and a process
-// killed at any moment leaves each chip recorded once or not at all. Calls are
-// serialised by a lock of its own, so programmers on several threads can share
-// one log.
+// records, each job's counters and serial-number state, the chips under way
+// and the queue of records a line server has not yet confirmed. Every call is
+// one transaction, so a chip's record and its counters are committed
+// together. Before a chip is programmed its reservation (serial number,
+// programmer, time) is synced to disk; the chip's record replaces it. A
+// reservation whose program died (killed, crashed, a power cut) becomes an
+// "interrupted" record at the next open, so every serial number that may sit
+// on a chip is named by a record. Calls are serialised by a lock of its own,
+// so programmers on several threads can share one log.
 class SqliteLog {
 public:
     ~SqliteLog();
@@ -47,17 +70,42 @@ public:
 
     const std::string& path() const { return path_; }
 
-    // Before a chip is programmed: takes the next serial number of `job` (a
-    // returned one first) and commits that it is taken, so no crash can hand it
-    // out twice. Without a rule it still writes, so that a log that cannot be
-    // written stops production before the chip rather than after it.
-    std::optional<SerialReservation> reserve(const std::string& job, const SerialRule* rule, std::string& error);
+    // With a line server, serial numbers come only from the blocks it leased
+    // to this station, by job hash: a reservation with none left says
+    // LeaseNeeded, and a returned value still goes to this station's next chip.
+    void takeSerialsFromLeases() { leased_ = true; }
+    // `count` values of the job, `rule`'s step apart from `first`, leased to this station.
+    bool addLease(const std::string& job, const std::string& jobHash, uint64_t first, uint64_t count,
+                  std::string& error);
 
-    // The chip's record and its counters in one transaction. `returnedSerial`
-    // goes back for the next chip (a failed chip whose job reuses serials).
+    // Before a chip is programmed: writes first the records kept pending,
+    // then takes the next serial number of `chip.job` (a returned one first)
+    // and stores the reservation under `chip.uid` with the chip's station,
+    // programmer, job, chip and time, synced to disk, so that neither a crash
+    // nor a power cut can hand the number out twice or leave it unnamed.
+    // Sets `chip.serial`. Without a rule it still writes, so that a log that
+    // cannot be written stops production before the chip rather than after it.
+    Reservation reserve(LogRecord& chip, const SerialRule* rule);
+
+    // The chip's record and its counters in one transaction; it replaces the
+    // chip's reservation, or the interrupted record one became. A record whose
+    // uid is stored already is not stored again (true). `returnedSerial` goes
+    // back for the next chip (a failed chip whose job reuses serials).
     bool commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error);
 
-    // The value the next reservation would give; nothing before any.
+    // A record commit() could not take: kept in memory and written first by
+    // the next reserve() or flushPending(), and, when the disk allows, in a
+    // file beside the log that the next open() of the log writes in. Returns
+    // that file's path; empty when the record is kept in memory only.
+    std::string keepPending(const LogRecord& record, std::optional<uint64_t> returnedSerial);
+    // Writes the records kept pending; false, with `error` set, while any is left.
+    bool flushPending(std::string& error);
+    size_t pendingCount();
+
+    // Whether any serial number of `job` was reserved in this log.
+    bool hasIssued(const std::string& job);
+    // The value the next reservation would give; nothing when the rule has
+    // none left.
     std::optional<uint64_t> peekSerial(const std::string& job, const SerialRule& rule);
 
     ProductionCounters counters(const std::string& job);
@@ -71,13 +119,33 @@ public:
     std::vector<LogRecord> unforwarded(int64_t limit);
     bool markForwarded(int64_t throughId, std::string& error);
     int64_t unforwardedCount();
+    // A record the line server refused for a fault of its own leaves the
+    // queue and stays here with the server's reason; the records after it go.
+    bool setAside(int64_t id, const std::string& reason, std::string& error);
+    SetAsideRecords setAsideRecords();
 
 private:
     SqliteLog() = default;
     bool execute(const char* sql, std::string& error);
+    bool addColumn(const char* table, const char* column, const char* definition, std::string& error);
     std::string lastError() const;
+    bool commitLocked(const LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error);
+    bool flushPendingLocked(std::string& error);
+    // Takes the serial number of a reservation, inside its transaction: one a
+    // failed chip returned, else the job's next value, which it advances. The
+    // one place that decides which value a chip gets.
+    Reservation takeSerial(const std::string& job, const std::string& jobHash, const SerialRule& rule);
+    std::string pendingFilePrefix() const;
+    void writePendingFilesIn();
+    void interruptAbandonedReservations();
 
     std::mutex mutex_;
     sqlite3* db_ = nullptr;
     std::string path_;
+    struct Kept {
+        PendingRecord pending;
+        std::string file;  // empty: in memory only
+    };
+    std::vector<Kept> pending_;
+    bool leased_ = false;
 };

@@ -26,4 +26,48 @@ TEST_F(CliTest, BatchWithoutCountEndsCleanlyOnCtrlC)
     EXPECT_EQ(CountLines(result.out, "Batch: 1 chip done, 0 failed"), 1) << result.out;
 }
 
+// A count past 2^31 was cast to a negative int: the batch ended at once,
+// nothing done, and exited 0.
+TEST_F(CliTest, BatchCountsPast32Bits)
+{
+    writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
+    writeFile("fed.scenario", Bytes(FedFlash));
+    const CliResult result = interruptOnceOutput(
+        {"--simulator=" + path("fed.scenario"), "batch", path("image.bin"), "--count", "3000000000"},
+        "AUTO Complete! (");
+    EXPECT_TRUE(Contains(result.out, "Batch: waiting for 3000000000 chips")) << result.out;
+    EXPECT_EQ(CountLines(result.out, "Batch: 1 chip done, 0 failed"), 1) << result.out;
+    EXPECT_EQ(result.exitCode, 1);
+}
+
+struct RefusedChipCase {
+    const char* name;
+    const char* scenario;
+    std::vector<std::string> options;
+    const char* message;
+};
+
+class RefusedChip : public CliTest, public testing::WithParamInterface<RefusedChipCase> {};
+
+// The refused chip stays in the socket: the batch waited for ever for it to
+// be taken out.
+TEST_P(RefusedChip, EndsThePlainBatchWithItsMessage)
+{
+    writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
+    std::vector<std::string> arguments{"--chip", "A25L512"};
+    arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
+    arguments.insert(arguments.end(), {"batch", path("image.bin"), "--count", "2"});
+    const CliResult result = runScenario(GetParam().scenario, arguments);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(Contains(result.err, GetParam().message)) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, RefusedChip,
+    testing::Values(RefusedChipCase{"AnotherId", "chip class=0 id=0xEF4014 size=65536 page=256\n", {},
+                                    "the batch stops rather than wait"},
+                    RefusedChipCase{"RangePastTheChip", "chip class=0 id=0x373010 size=65536 page=256\n",
+                                    {"--start", "0", "--end", "0x1FFFF"}, "The address range reaches outside the chip"}),
+    [](const testing::TestParamInfo<RefusedChipCase>& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -84,9 +84,18 @@ CliResult CliTest::runScenario(const std::string& scenario, std::vector<std::str
 CliResult CliTest::interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark,
                                        int signal) const
 {
+    return interruptWhen(
+        arguments, [&mark](const std::string& out, const std::string& err) { return Contains(out + err, mark); },
+        signal);
+}
+
+CliResult CliTest::interruptWhen(const std::vector<std::string>& arguments,
+                                 const std::function<bool(const std::string& out, const std::string& err)>& due,
+                                 int signal) const
+{
     const pid_t child = start(arguments);
     for (int waitedMs = 0; child > 0 && waitedMs < 30000; waitedMs += 20) {
-        if (Contains(readText(path("stdout.txt")) + readText(path("stderr.txt")), mark)) {
+        if (due(readText(path("stdout.txt")), readText(path("stderr.txt")))) {
             kill(child, signal);
             break;
         }

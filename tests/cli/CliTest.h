@@ -34,6 +34,10 @@ protected:
     // stderr shows `mark`, and waits for the end.
     CliResult interruptOnceOutput(const std::vector<std::string>& arguments, const std::string& mark,
                                   int signal = SIGINT) const;
+    // The same, once `due` holds for stdout and stderr so far.
+    CliResult interruptWhen(const std::vector<std::string>& arguments,
+                            const std::function<bool(const std::string& out, const std::string& err)>& due,
+                            int signal) const;
 
     // Runs, calling `watch` with the output so far every 20 ms until the run ends.
     CliResult runWatching(const std::vector<std::string>& arguments,

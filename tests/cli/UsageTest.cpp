@@ -37,7 +37,15 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"JobUnknownWord", {"job", "delete", "j"}, "job takes create or show"},
                     UsageCase{"SerialOnBatch", {"batch", "a.bin", "--serial", "0:4:le:1"}, "apply only to job create"},
                     UsageCase{"RangeNeedsTwo", {"job", "create", "j", "--range", "0"}, "--range needs START and END"},
-                    UsageCase{"ExportWithoutCsv", {"log", "export"}, "log export needs --csv FILE"}),
+                    UsageCase{"ExportWithoutCsv", {"log", "export"}, "log export needs --csv FILE"},
+                    UsageCase{"CountPast63Bits", {"batch", "a.bin", "--count", "9223372036854775808"},
+                              "--count takes at most 9223372036854775807 chips"},
+                    UsageCase{"SinceInWords", {"log", "export", "--csv", "a.csv", "--since", "yesterday"},
+                              "--since: \"yesterday\" is no ISO 8601 time"},
+                    UsageCase{"SinceNoSuchDay", {"log", "export", "--csv", "a.csv", "--since", "2026-02-30"},
+                              "is no ISO 8601 time"},
+                    UsageCase{"SinceHalfAZone", {"log", "export", "--csv", "a.csv", "--since", "2026-12-07T10:00+1"},
+                              "is no ISO 8601 time"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, HelpNamesEveryCommandAndOption)

@@ -3,11 +3,14 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
+#include "production/ProductionText.h"
 #include "production/ProductionFixture.h"
 
 namespace {
@@ -98,7 +101,20 @@ INSTANTIATE_TEST_SUITE_P(
                 [](ChipCatalogue&, const std::filesystem::path& folder) {
                     std::filesystem::remove(folder / "image.bin");
                 },
-                {"image.bin", "missing"}}),
+                {"image.bin", "missing"}},
+        // Both would be read for ever (a FIFO without a writer blocks at once).
+        Refusal{"ImageLinkedToADevice",
+                [](ChipCatalogue&, const std::filesystem::path& folder) {
+                    std::filesystem::remove(folder / "image.bin");
+                    std::filesystem::create_symlink("/dev/zero", folder / "image.bin");
+                },
+                {"image.bin", "is not a regular file"}},
+        Refusal{"ImageIsAFifo",
+                [](ChipCatalogue&, const std::filesystem::path& folder) {
+                    std::filesystem::remove(folder / "image.bin");
+                    mkfifo((folder / "image.bin").c_str(), 0600);
+                },
+                {"image.bin", "is not a regular file"}}),
     [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST(JobFileText, RefusesWhatIsNoJob)
@@ -106,6 +122,74 @@ TEST(JobFileText, RefusesWhatIsNoJob)
     EXPECT_NE(JobFile::parse("{\"format\": \"other\"}", "x").error, "");
     EXPECT_NE(JobFile::parse("{ not json", "x").error, "");
     EXPECT_NE(JobFile::read("/nonexistent/job.belcorjob").error, "");
+    EXPECT_NE(JobFile::read("/dev/zero").error.find("is not a regular file"), std::string::npos);
+}
+
+// A job as a station writes it, with a serial rule and a range.
+nlohmann::json sampleJob()
+{
+    ProductionJob job;
+    job.image = "image.bin";
+    job.range = ProductionJob::Range{0, 0xFFF};
+    job.serial = SerialRule{};
+    job.note = "line 2";
+    return nlohmann::json::parse(JobFile::text(job));
+}
+
+struct FieldCase {
+    const char* name;
+    std::function<void(nlohmann::json&)> change;
+    const char* field;  // named in the refusal
+};
+
+class JobFileField : public testing::TestWithParam<FieldCase> {};
+
+// Before, 4.9 was read as 4, -1 as 2^64-1, 1e30 as whatever the cast gave,
+// and a NUL cut the image's path short.
+TEST_P(JobFileField, RefusesAValueOfTheWrongTypeOrRangeNamingTheField)
+{
+    nlohmann::json job = sampleJob();
+    ASSERT_TRUE(JobFile::parse(job.dump(), "x").job);
+    GetParam().change(job);
+    const JobFileRead read = JobFile::parse(job.dump(), "x");
+    EXPECT_FALSE(read.job);
+    EXPECT_NE(read.error.find(GetParam().field), std::string::npos) << read.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, JobFileField,
+    testing::Values(FieldCase{"FirstBeyond64Bits", [](nlohmann::json& job) { job["serial"]["first"] = 1e30; },
+                              "serial.first"},
+                    FieldCase{"WidthNotWhole", [](nlohmann::json& job) { job["serial"]["width"] = 4.9; },
+                              "serial.width"},
+                    FieldCase{"StepNegative", [](nlohmann::json& job) { job["serial"]["step"] = -1; },
+                              "serial.step"},
+                    FieldCase{"StepPastTheWidth",
+                              [](nlohmann::json& job) {
+                                  job["serial"]["width"] = 1;
+                                  job["serial"]["step"] = 256;
+                              },
+                              "step 256"},
+                    FieldCase{"NulInTheImagePath",
+                              [](nlohmann::json& job) { job["image"]["file"] = std::string("image.bin\0x", 11); },
+                              "image.file"},
+                    FieldCase{"NoteOver64KiB",
+                              [](nlohmann::json& job) { job["note"] = std::string(64 * 1024 + 1, 'n'); }, "note"},
+                    FieldCase{"LockedAsText", [](nlohmann::json& job) { job["locked"] = "yes"; }, "locked"},
+                    FieldCase{"ChipCellAsNumber", [](nlohmann::json& job) { job["chip"]["flash_size"] = 65536; },
+                              "chip.flash_size"},
+                    FieldCase{"RangeBackwards", [](nlohmann::json& job) { job["range"]["start"] = "0x2000"; },
+                              "range"},
+                    FieldCase{"AddressNotHex", [](nlohmann::json& job) { job["serial"]["address"] = "-1"; },
+                              "serial.address"}),
+    [](const testing::TestParamInfo<FieldCase>& info) { return std::string(info.param.name); });
+
+// A path holding "%2" was changed by the next argument.
+TEST(ProductionMessage, ArgumentsKeepThePlaceholdersTheyHold)
+{
+    EXPECT_EQ(ProductionText(Msg::JobImageChanged, English, {"/jobs/a%2b.bin", "HASH1", "HASH2"}),
+              "The image file /jobs/a%2b.bin has changed since the job was made: its SHA-256 is HASH1, the job expects "
+              "HASH2.");
 }
 
 }  // namespace

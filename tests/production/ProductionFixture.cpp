@@ -33,6 +33,12 @@ void ProductionFixture::writeFile(const std::string& name, const std::vector<uin
                                                          static_cast<std::streamsize>(bytes.size()));
 }
 
+std::vector<uint8_t> ProductionFixture::readFile(const std::string& name) const
+{
+    std::ifstream file(folder / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
 std::vector<uint8_t> ProductionFixture::chipContents(uint32_t address, uint32_t size) const
 {
     std::vector<uint8_t> bytes(size);

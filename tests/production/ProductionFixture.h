@@ -15,6 +15,7 @@ protected:
 
     std::string path(const std::string& name) const { return (folder / name).string(); }
     void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
+    std::vector<uint8_t> readFile(const std::string& name) const;
     std::vector<uint8_t> chipContents(uint32_t address, uint32_t size) const;
     // Selects the A25L512 and loads `image` as the job's image.
     void selectChipAndLoad(const std::string& image);

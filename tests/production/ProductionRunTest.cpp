@@ -1,6 +1,17 @@
+#include <poll.h>
 #include <sqlite3.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -10,8 +21,78 @@
 #include "production/ProductionFixture.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
+#include "ops/ChipOperations.h"
 
 namespace {
+
+// Calls `duringChip` once, when the next chip's first progress bar appears
+// (after its reservation, before its record), and `later` once at the
+// `laterSleeps`-th pause from now (when the batch loop has seen the socket).
+class DuringChipHost : public RecordingHost {
+public:
+    std::function<void()> duringChip;
+    std::function<void()> later;
+    int laterSleeps = 0;
+
+    void showProgress(uint32_t maximum) override
+    {
+        RecordingHost::showProgress(maximum);
+        if (duringChip)
+            std::exchange(duringChip, nullptr)();
+    }
+    void sleepMs(uint32_t milliseconds) override
+    {
+        RecordingHost::sleepMs(milliseconds);
+        if (later && --laterSleeps == 0)
+            std::exchange(later, nullptr)();
+    }
+};
+
+// Another program holding the log's write lock (BEGIN EXCLUSIVE) until
+// released or `holdMs` has passed.
+class LogHolder {
+public:
+    LogHolder(const std::string& path, int holdMs)
+    {
+        int ready[2];
+        if (pipe(ready) != 0 || pipe(release_) != 0)
+            return;
+        child_ = fork();
+        if (child_ == 0) {
+            close(ready[0]);
+            close(release_[1]);
+            sqlite3* db = nullptr;
+            const bool held = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+                              sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+            char byte = held ? '1' : '0';
+            (void)!write(ready[1], &byte, 1);
+            pollfd wait{release_[0], POLLIN, 0};
+            poll(&wait, 1, holdMs);
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            _exit(0);
+        }
+        close(ready[1]);
+        close(release_[0]);
+        char byte = '0';
+        held_ = read(ready[0], &byte, 1) == 1 && byte == '1';
+        close(ready[0]);
+    }
+    ~LogHolder() { release(); }
+    bool held() const { return held_; }
+    void release()
+    {
+        if (child_ <= 0)
+            return;
+        close(release_[1]);
+        waitpid(child_, nullptr, 0);
+        child_ = -1;
+    }
+
+private:
+    pid_t child_ = -1;
+    int release_[2] = {-1, -1};
+    bool held_ = false;
+};
 
 class ProductionRunTest : public ProductionFixture {
 protected:
@@ -25,7 +106,7 @@ protected:
     }
 
     // Makes the job with `serial` ("" for none), applies it and opens the log.
-    void prepare(const std::string& serial, bool reuseFailed = false)
+    void prepare(const std::string& serial, bool reuseFailed = false, const std::string& logName = "log.sqlite")
     {
         selectChipAndLoad("image.bin");
         JobChoices choices;
@@ -40,19 +121,20 @@ protected:
         ASSERT_TRUE(made) << error;
         job = *made;
         ASSERT_EQ(ApplyJob(workbench, host, job, path("job.belcorjob")), "");
-        log = ProductionLog::open({path("log.sqlite")}, error);
+        log = ProductionLog::open({path(logName)}, error);
         ASSERT_TRUE(log) << error;
     }
 
     // Runs `target` chips; each record with what the chip held at its serial's address.
-    ProductionRun& run(int64_t target)
+    ProductionRun& run(int64_t target, int64_t commitRetryMs = 30000)
     {
         ProductionRun::Settings settings;
         settings.jobHash = "hash";
         settings.programmer = "BU2SIM";
         settings.target = target;
         settings.showErrorBoxes = false;
-        production = std::make_unique<ProductionRun>(workbench, host, *log, job, settings);
+        settings.commitRetryMs = commitRetryMs;
+        production = std::make_unique<ProductionRun>(workbench, runHost, *log, job, settings);
         production->recorded = [this](const LogRecord& record) {
             records.push_back(record);
             if (job.serial)
@@ -64,6 +146,7 @@ protected:
         return *production;
     }
 
+    DuringChipHost runHost;
     ProductionJob job;
     std::unique_ptr<ProductionLog> log;
     std::unique_ptr<ProductionRun> production;
@@ -121,12 +204,194 @@ INSTANTIATE_TEST_SUITE_P(Options, SerialReuse,
                                          ReuseCase{"Reused", true, {"1", "1"}, {"returned", "used"}}),
                          [](const testing::TestParamInfo<ReuseCase>& info) { return std::string(info.param.name); });
 
-TEST_F(ProductionRunTest, SerialOverflowStopsBeforeTheChip)
+struct SequenceEndCase {
+    const char* name;
+    const char* rule;
+    const char* lastSerial;
+};
+
+class SerialSequenceEndInRun : public ProductionRunTest, public testing::WithParamInterface<SequenceEndCase> {};
+
+// Before, past 2^64 every further chip got the last value, and the run passed.
+TEST_P(SerialSequenceEndInRun, StopsBeforeTheChipNamingTheLastValue)
 {
-    prepare("10:1:le:254");
+    prepare(GetParam().rule);
     ProductionRun& production = run(5);
     EXPECT_EQ(production.done(), 2);
-    EXPECT_NE(production.stopReason().find("does not fit in 1 bytes"), std::string::npos) << production.stopReason();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_NE(records[0].serial, records[1].serial);
+    EXPECT_EQ(records[1].serial, GetParam().lastSerial);
+    EXPECT_NE(production.stopReason().find(std::string("No serial number follows ") + GetParam().lastSerial),
+              std::string::npos)
+        << production.stopReason();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, SerialSequenceEndInRun,
+                         testing::Values(SequenceEndCase{"PastTheWidth", "10:1:le:254", "255"},
+                                         SequenceEndCase{"Past64Bits", "0x1F0:8:le:18446744073709551614",
+                                                         "18446744073709551615"}),
+                         [](const testing::TestParamInfo<SequenceEndCase>& info) { return std::string(info.param.name); });
+
+struct FailureCase {
+    const char* name;
+    bool replaceImage;  // else seat a chip with another ID
+    const char* text;   // in the second chip's failure text
+};
+
+class FailureText : public ProductionRunTest, public testing::WithParamInterface<FailureCase> {};
+
+// These failed chips were logged with an empty message.
+TEST_P(FailureText, EveryFailedChipSaysWhy)
+{
+    prepare("10:4:le:1");
+    afterEachChip = [this] {
+        if (records.size() != 1)
+            return;
+        belcor_sim_set_feeder(0, 0);
+        belcor_sim_remove_chip();
+        runHost.laterSleeps = 2;
+        runHost.later = [this] {
+            if (!GetParam().replaceImage) {
+                seatChip({0, 0xEF4014, 65536, 256});
+                return;
+            }
+            // The window's Read of a blank chip, as a locked job's F4 could do.
+            seatChip(Chip);
+            RunOperation(workbench, host, Operation::Read);
+        };
+    };
+    run(2);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].result, "fail");
+    EXPECT_NE(records[1].message.find(GetParam().text), std::string::npos) << records[1].message;
+    EXPECT_EQ(log->local().records({})[1].message, records[1].message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, FailureText,
+    testing::Values(FailureCase{"ChipWithAnotherId", false, "reports the ID EF4014"},
+                    FailureCase{"ImageReplacedByARead", true, "no longer holds the job's image"}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+// The log was held by another program for a while after the chip's
+// reservation; the record waited for it instead of being lost.
+TEST_F(ProductionRunTest, ChipRecordWaitsForAnotherWriter)
+{
+    prepare("10:4:le:1");
+    // Slower than the pauses between attempts, so the loop sees the socket empty.
+    belcor_sim_set_feeder(1, 2000);
+    std::unique_ptr<LogHolder> holder;
+    runHost.duringChip = [&] { holder = std::make_unique<LogHolder>(path("log.sqlite"), 3000); };
+    ProductionRun& production = run(2);
+    ASSERT_TRUE(holder && holder->held());
+    EXPECT_EQ(production.stopReason(), "");
+    EXPECT_EQ(records.size(), 2u);
+    EXPECT_EQ(log->local().counters(job.name).passed, 2);
+}
+
+// A record that still cannot go in stops the run naming the chip, waits in a
+// file, and goes into the log when it is next opened; no further chip starts.
+TEST_F(ProductionRunTest, RecordTheLogNeverTakesStopsTheRunAndWaitsForTheNextOpen)
+{
+    prepare("10:4:le:1");
+    std::unique_ptr<LogHolder> holder;
+    runHost.duringChip = [&] { holder = std::make_unique<LogHolder>(path("log.sqlite"), 60000); };
+    ProductionRun& production = run(3, 1000);
+    ASSERT_TRUE(holder && holder->held());
+    EXPECT_EQ(production.done(), 1);
+    EXPECT_TRUE(records.empty());
+    const std::string& reason = production.stopReason();
+    for (const char* fragment : {"(pass, serial 1, CRC-32 ", "log.sqlite.pending-"})
+        EXPECT_NE(reason.find(fragment), std::string::npos) << reason;
+    holder->release();
+
+    std::string error;
+    const std::unique_ptr<SqliteLog> reopened = SqliteLog::open(path("log.sqlite"), error);
+    ASSERT_TRUE(reopened) << error;
+    const std::vector<LogRecord> logged = reopened->records({});
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].result, "pass");
+    EXPECT_EQ(logged[0].serial, "1");
+    EXPECT_NE(reason.find(logged[0].crc32), std::string::npos);
+    // The next chip, seated by the feeder, was never started.
+    EXPECT_EQ(chipContents(0x10, 4), std::vector<uint8_t>(4, 0xFF));
+}
+
+// A small file system of its own, filled up on request; unmounted at the end.
+class SmallDisk {
+public:
+    explicit SmallDisk(const std::string& folder) : folder_(folder)
+    {
+        std::filesystem::create_directories(folder_);
+        mounted_ = mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=1m") == 0;
+    }
+    ~SmallDisk()
+    {
+        // Detached: the log may still be open; the files go when it closes.
+        if (mounted_)
+            umount2(folder_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    void fill() const
+    {
+        std::FILE* filler = std::fopen((folder_ + "/filler").c_str(), "wb");
+        const std::vector<char> block(4096, 'x');
+        while (filler && std::fwrite(block.data(), 1, block.size(), filler) == block.size() && std::fflush(filler) == 0) {
+        }
+        if (filler)
+            std::fclose(filler);
+    }
+    void clear() const { std::filesystem::remove(folder_ + "/filler"); }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+// The disk filled up while a chip was programmed: its record can go nowhere,
+// not even beside the log. The run stops naming the chip and keeps the record
+// in memory; once there is room, the next start writes it first.
+TEST_F(ProductionRunTest, FullDiskKeepsTheChipsRecordUntilThereIsRoom)
+{
+    const SmallDisk disk(path("disk"));
+    if (!disk.mounted())
+        GTEST_SKIP() << "no tmpfs could be mounted here (it needs root): " << std::strerror(errno);
+    prepare("10:4:le:1", false, "disk/log.sqlite");
+    afterEachChip = [&] { runHost.duringChip = [&] { disk.fill(); }; };
+    ProductionRun& stopped = run(3);
+    EXPECT_EQ(stopped.done(), 2);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_NE(stopped.stopReason().find("(pass, serial 2, CRC-32 "), std::string::npos) << stopped.stopReason();
+    EXPECT_NE(stopped.stopReason().find("nor to a file beside it"), std::string::npos) << stopped.stopReason();
+
+    disk.clear();
+    afterEachChip = nullptr;
+    records.clear();
+    EXPECT_EQ(run(1).stopReason(), "");
+    std::vector<std::string> serials;
+    for (const LogRecord& record : log->local().records({}))
+        serials.push_back(record.serial + " " + record.result);
+    EXPECT_EQ(serials, (std::vector<std::string>{"1 pass", "2 pass", "3 pass"}));
+}
+
+// Without a line server a serial rule belongs to one log: a new log would
+// start the job's serial numbers again, and says so.
+TEST_F(ProductionRunTest, NewLogOfAJobMadeElsewhereWarnsThatSerialsStartAgain)
+{
+    const auto warned = [this] {
+        return std::any_of(runHost.log.begin(), runHost.log.end(), [](const std::string& line) {
+            return line.find("has issued no serial number of job job, but 2 chips") != std::string::npos &&
+                   line.find("where the next serial number was 3") != std::string::npos;
+        });
+    };
+    prepare("10:4:le:1");
+    run(2);
+    EXPECT_FALSE(warned());
+    std::string error;
+    log = ProductionLog::open({path("new.sqlite")}, error);
+    ASSERT_TRUE(log) << error;
+    run(1);
+    EXPECT_TRUE(warned());
 }
 
 TEST_F(ProductionRunTest, UnwritableLogStopsBeforeAnyChipIsProgrammed)

@@ -2,16 +2,19 @@
 // simulator's feeder: clicks go through the window's handlers and its host.
 #include <QAction>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -29,6 +32,7 @@
 #include "production/ui/ProductionMenu.h"
 #include "production/ui/ProgrammerTile.h"
 #include "support/MessageBoxCatcher.h"
+#include "support/PostgresServer.h"
 
 namespace {
 
@@ -287,6 +291,45 @@ TEST_F(ProductionWindowTest, RangeStaysWhileBulksLastAutoRunEnds)
     EXPECT_TRUE(window->ui.CheckBox5->isChecked());
 }
 
+// A station killed while a chip was programmed: the next look at the log
+// shows that chip, with the serial it may carry, and counts it.
+TEST_F(ProductionWindowTest, InterruptedChipAppearsInTheViewAndItsCounters)
+{
+    const pid_t station = fork();
+    if (station == 0) {
+        std::string error;
+        const std::unique_ptr<SqliteLog> log = SqliteLog::open(path("station.sqlite"), error);
+        LogRecord chip;
+        chip.uid = "killed";
+        chip.time = "2026-12-07T10:00:00.000Z";
+        chip.job = "line";
+        chip.programmer = "BU2SIM0000013";
+        SerialRule rule = *JobFile::read(path("line.belcorjob")).job->serial;
+        _exit(log && log->reserve(chip, &rule).outcome == Reservation::Outcome::Reserved ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(station, &status, 0), station);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    ProductionView* view = menu->view();
+    view->show();
+    QTableWidget* rows = find<QTableWidget>(view, "LogRows");
+    ASSERT_EQ(rows->rowCount(), 1);
+    EXPECT_EQ(rows->item(0, 2)->text(), "interrupted");
+    EXPECT_EQ(rows->item(0, 3)->text(), "SN000001");
+    EXPECT_TRUE(find<QLabel>(view, "Counters")->text().contains("Interrupted 1    Total 1"))
+        << find<QLabel>(view, "Counters")->text().toStdString();
+    EXPECT_EQ(find<QLabel>(view, "NextSerial")->text(), "SN000002");
+
+    screenshot("production-view-interrupted-en.png");
+    window->ChinaClick();
+    screenshot("production-view-interrupted-zh_CN.png");
+    window->fantiClick();
+    screenshot("production-view-interrupted-zh_TW.png");
+    window->EnlishClick();
+}
+
 TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
 {
     ASSERT_TRUE(menu->openJob(path("line.belcorjob")));
@@ -298,6 +341,14 @@ TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
     EXPECT_EQ(menu->job()->job.image, "saved.bin");
     EXPECT_EQ(menu->job()->job.expected.sha256, JobFile::read(path("line.belcorjob")).job->expected.sha256);
     EXPECT_TRUE(window->windowTitle().endsWith("job saved (locked)"));
+    // A refused save changes neither file (the image was written first before).
+    const std::vector<uint8_t> image = readFile("saved.bin");
+    const std::vector<uint8_t> jobText = readFile("saved.belcorjob");
+    menu->closeJob();
+    window->workbench().buffers.flash()[0] ^= 0xFF;
+    EXPECT_FALSE(menu->saveJob(path("saved.belcorjob"), ParseSerialRule("FFF0:4:be:9", error), true));
+    EXPECT_EQ(readFile("saved.bin"), image);
+    EXPECT_EQ(readFile("saved.belcorjob"), jobText);
 
     ASSERT_TRUE(menu->exportLog(path("log.csv")));
     std::ifstream csv(path("log.csv"));
@@ -439,6 +490,59 @@ TEST_F(ProductionWindowTest, TilesFollowProgrammersThatGoAndCome)
     }
     EXPECT_EQ(serials.size(), passed);
     EXPECT_EQ(programmers, (std::set<std::string>{"BU2SIM0000001", "BU2SIM0000002", "BU2SIM0000003"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The view's server line says in sentences what the line server did: one
+// record refused for a constraint, then no answer at all; closing the window
+// meanwhile does not wait for the frozen server.
+TEST_F(ProductionWindowTest, ServerLineTellsTheLineServersStateAndClosingNeverWaitsForIt)
+{
+    if (!PostgresServer::available())
+        GTEST_SKIP() << PostgresServer::missingMessage();
+    PostgresServer server;
+    ASSERT_TRUE(server.start()) << server.error();
+    ProductionView* view = menu->view();
+    find<QLineEdit>(view, "ServerAddress")->setText(QString::fromStdString(server.url()));
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    view->show();
+    view->resize(900, 760);
+    QLabel* state = find<QLabel>(view, "ServerState");
+    const auto says = [state](const char* words) {
+        return QTest::qWaitFor([&] { return state->text().contains(words); }, 15000);
+    };
+    ASSERT_TRUE(says("every record is stored")) << state->text().toStdString();
+
+    ASSERT_EQ(server.query("ALTER TABLE belcor_production_log ADD CONSTRAINT odd CHECK (serial <> 'SN000002')"), "");
+    find<QSpinBox>(view, "TargetCount")->setValue(2);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(says("refused 1 records")) << state->text().toStdString();
+
+    ASSERT_TRUE(server.freeze()) << server.error();
+    find<QSpinBox>(view, "TargetCount")->setValue(3);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(says("did not answer")) << state->text().toStdString();
+    EXPECT_TRUE(state->text().contains("1 records wait")) << state->text().toStdString();
+    EXPECT_TRUE(state->text().contains("violates check constraint")) << state->text().toStdString();
+
+    QTest::qWait(50);  // the line's new height
+    screenshot("production-server-en.png");
+    window->ChinaClick();
+    QTest::qWait(1100);
+    EXPECT_TRUE(state->text().contains(QString::fromUtf8("拒收了 1 条记录"))) << state->text().toStdString();
+    screenshot("production-server-zh_CN.png");
+    window->fantiClick();
+    QTest::qWait(1100);
+    screenshot("production-server-zh_TW.png");
+    window->EnlishClick();
+
+    QElapsedTimer closing;
+    closing.start();
+    window.reset();
+    EXPECT_LT(closing.elapsed(), 5000);
 }
 
 }  // namespace

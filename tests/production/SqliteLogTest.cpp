@@ -3,6 +3,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "production/CsvExport.h"
@@ -49,6 +50,14 @@ protected:
         std::string error;
         ASSERT_TRUE(log->commit(made, returned, error)) << error;
     }
+    // The serial number a chip `uid` of "job" reserves.
+    std::optional<uint64_t> reserve(SqliteLog& into, const std::string& uid, const SerialRule& rule)
+    {
+        LogRecord chip = record(uid, "");
+        const Reservation reservation = into.reserve(chip, &rule);
+        EXPECT_NE(reservation.outcome, Reservation::Outcome::Failed) << reservation.error;
+        return reservation.outcome == Reservation::Outcome::Reserved ? reservation.serial : std::nullopt;
+    }
 
     std::filesystem::path folder;
     std::unique_ptr<SqliteLog> log;
@@ -75,9 +84,8 @@ TEST_F(SqliteLogTest, CountersSurviveARestartAndResetOnlyOnRequest)
 TEST_F(SqliteLogTest, SameRecordIsNeverStoredTwice)
 {
     commit(record("a", "pass"));
-    LogRecord again = record("a", "pass");
-    std::string error;
-    EXPECT_FALSE(log->commit(again, std::nullopt, error));
+    // A record sent again (kept pending, then written by two programs) is taken as stored.
+    commit(record("a", "pass"));
     EXPECT_EQ(log->records({}).size(), 1u);
     EXPECT_EQ(log->counters("job").passed, 1);
 }
@@ -87,36 +95,138 @@ TEST_F(SqliteLogTest, ReservedSerialsAreNeverHandedOutTwiceAcrossRestarts)
     SerialRule rule;
     rule.first = 100;
     rule.step = 5;
-    std::string error;
-    EXPECT_EQ(log->reserve("job", &rule, error)->value, 100u);
-    // A crash after the reservation: the value is gone, not handed out again.
+    EXPECT_EQ(reserve(*log, "a", rule), 100u);
     log = open();
-    EXPECT_EQ(log->reserve("job", &rule, error)->value, 105u);
+    EXPECT_EQ(reserve(*log, "b", rule), 105u);
     EXPECT_EQ(log->peekSerial("job", rule), 110u);
 }
 
 TEST_F(SqliteLogTest, ReturnedSerialGoesToTheNextChip)
 {
     SerialRule rule;
-    std::string error;
-    const uint64_t failedChip = log->reserve("job", &rule, error)->value;
+    const std::optional<uint64_t> failedChip = reserve(*log, "a", rule);
+    ASSERT_TRUE(failedChip);
     commit(record("a", "fail"), failedChip);
-    EXPECT_EQ(log->reserve("job", &rule, error)->value, failedChip);
-    EXPECT_EQ(log->reserve("job", &rule, error)->value, failedChip + 1);
+    EXPECT_EQ(reserve(*log, "b", rule), failedChip);
+    EXPECT_EQ(reserve(*log, "c", rule), *failedChip + 1);
+}
+
+struct SequenceEnd {
+    const char* name;
+    const char* rule;
+    std::vector<uint64_t> issued;  // then the rule has no further value
+};
+
+class SerialSequenceEnd : public SqliteLogTest, public testing::WithParamInterface<SequenceEnd> {};
+
+// Before, the value past the end stayed put and every further chip got it.
+TEST_P(SerialSequenceEnd, StopsAfterTheLastValueInsteadOfRepeatingIt)
+{
+    std::string error;
+    const std::optional<SerialRule> rule = ParseSerialRule(GetParam().rule, error);
+    ASSERT_TRUE(rule) << error;
+    std::vector<uint64_t> issued;
+    for (size_t chip = 0; chip < GetParam().issued.size(); ++chip)
+        issued.push_back(reserve(*log, "chip" + std::to_string(chip), *rule).value_or(0));
+    EXPECT_EQ(issued, GetParam().issued);
+    LogRecord next = record("next", "");
+    const Reservation end = log->reserve(next, &*rule);
+    EXPECT_EQ(end.outcome, Reservation::Outcome::SerialsUsedUp);
+    EXPECT_EQ(end.last, GetParam().issued.back());
+    EXPECT_EQ(log->peekSerial("job", *rule), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SerialSequenceEnd,
+    testing::Values(SequenceEnd{"Past64Bits", "0:8:le:18446744073709551614", {18446744073709551614u, 18446744073709551615u}},
+                    SequenceEnd{"StepPast64Bits", "0:8:be:10:9223372036854775808", {10, 9223372036854775818u}},
+                    SequenceEnd{"PastTheWidth", "0:1:le:250:5", {250, 255}},
+                    SequenceEnd{"PastTheDigits", "0:3:dec:997:2", {997, 999}},
+                    SequenceEnd{"PastBcd", "0:1:bcd:98", {98, 99}}),
+    [](const testing::TestParamInfo<SequenceEnd>& info) { return std::string(info.param.name); });
+
+// A program that dies between reservation and record leaves a reservation
+// that the next open turns into an interrupted record: the serial may be on
+// the chip. One of a program still running stays a reservation.
+TEST_F(SqliteLogTest, OnlyReservationsOfEndedProgramsBecomeInterruptedRecords)
+{
+    SerialRule rule;
+    rule.first = 7;
+    const pid_t child = fork();
+    if (child == 0) {
+        std::string error;
+        const std::unique_ptr<SqliteLog> dying = SqliteLog::open((folder / "log.sqlite").string(), error);
+        LogRecord chip = record("killed", "");
+        chip.programmer = "BU2SIM";
+        _exit(dying && dying->reserve(chip, &rule).outcome == Reservation::Outcome::Reserved ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(reserve(*log, "running", rule), 8u);
+
+    log = open();
+    const std::vector<LogRecord> records = log->records({});
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].uid, "killed");
+    EXPECT_EQ(records[0].result, "interrupted");
+    EXPECT_EQ(records[0].serial, "7");
+    EXPECT_EQ(records[0].programmer, "BU2SIM");
+    EXPECT_EQ(log->counters("job").interrupted, 1);
+    EXPECT_EQ(log->counters("job").total(), 1);
+    // The running program's chip completes its reservation as usual.
+    LogRecord done = record("running", "pass");
+    done.serial = "8";
+    commit(done);
+    EXPECT_EQ(log->records({}).size(), 2u);
+    EXPECT_EQ(log->counters("job").passed, 1);
+    EXPECT_EQ(reserve(*log, "after", rule), 9u);
+}
+
+// A record the log could not take waits in a file beside it; the next
+// program to open the log writes it in, once, in place of its reservation,
+// byte for byte (a job named in Latin-1 included).
+TEST_F(SqliteLogTest, PendingRecordGoesInAtTheNextOpenOnce)
+{
+    const std::string job = "l\xEFne";
+    SerialRule rule;
+    LogRecord late = record("late", "");
+    late.job = job;
+    ASSERT_EQ(log->reserve(late, &rule).serial, 1u);
+    late.result = "pass";
+    const std::string file = log->keepPending(late, std::nullopt);
+    ASSERT_TRUE(std::filesystem::exists(file)) << file;
+
+    const std::unique_ptr<SqliteLog> next = open();
+    EXPECT_FALSE(std::filesystem::exists(file));
+    std::string error;
+    EXPECT_TRUE(log->flushPending(error)) << error;
+    EXPECT_EQ(log->pendingCount(), 0u);
+    const std::vector<LogRecord> records = next->records({});
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].result, "pass");
+    EXPECT_EQ(records[0].serial, "1");
+    EXPECT_EQ(next->counters(job).passed, 1);
+    EXPECT_EQ(next->counters(job).interrupted, 0);
 }
 
 TEST_F(SqliteLogTest, CsvExportReadsBackInPythonsCsvModule)
 {
     commit(record("a", "pass"));
     commit(record("b", "fail", "Verify failed, \"really\"\nat 0x10 — 校验失败"));
+    LogRecord formula = record("c", "fail", "-1 at 0x10");
+    formula.job = "=1+2";
+    formula.station = "@SUM(A1)";
+    commit(formula);
     int64_t count = 0;
     const std::string csv = (folder / "log.csv").string();
     ASSERT_EQ(ExportCsv(*log, {}, csv, count), "");
-    EXPECT_EQ(count, 2);
+    EXPECT_EQ(count, 3);
     const std::string script =
         "import csv,sys\n"
         "rows=list(csv.DictReader(open(sys.argv[1],encoding='utf-8-sig',newline='')))\n"
-        "assert len(rows)==2, rows\n"
+        "assert len(rows)==3, rows\n"
+        "assert (rows[2]['job'], rows[2]['station'], rows[2]['message'])==(\"'=1+2\", \"'@SUM(A1)\", \"'-1 at 0x10\"), rows[2]\n"
         "assert rows[1]['message']=='Verify failed, \"really\"\\nat 0x10 — 校验失败', rows[1]\n"
         "assert rows[0]['result']=='pass' and rows[0]['duration_ms']=='0'\n"
         "for c in ['time','station','programmer','job','chip','result','message','serial','crc32','sha256','duration_ms']:\n"

@@ -1,13 +1,16 @@
 #include "support/PostgresServer.h"
 
+#include <libpq-fe.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -61,6 +64,9 @@ std::string quoted(const std::string& text)
 
 PostgresServer::~PostgresServer()
 {
+    releaseTable();
+    if (frozen_)
+        thaw();
     if (running_)
         stop();
     if (!folder_.empty()) {
@@ -130,14 +136,78 @@ bool PostgresServer::stop()
                true);
 }
 
-std::string PostgresServer::url() const
+std::string PostgresServer::url(const std::string& user) const
 {
-    return "postgresql://belcor@127.0.0.1:" + std::to_string(port_) + "/postgres";
+    return "postgresql://" + user + "@127.0.0.1:" + std::to_string(port_) + "/postgres";
+}
+
+// The postmaster and every process it started: backends and helpers each lead
+// a process group of their own, so one signal to a group would miss them.
+bool PostgresServer::signalAll(int signal)
+{
+    std::ifstream pidFile(folder_ / "data" / "postmaster.pid");
+    pid_t postmaster = 0;
+    if (!(pidFile >> postmaster) || postmaster <= 0) {
+        error_ = "no postmaster.pid in " + (folder_ / "data").string();
+        return false;
+    }
+    std::vector<pid_t> targets{postmaster};
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator("/proc", ignored)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line))
+            continue;
+        // pid (name) state ppid ...: the name may hold spaces, so read after its ')'.
+        const size_t close = line.rfind(')');
+        char state = 0;
+        pid_t parent = 0;
+        if (close != std::string::npos && std::sscanf(line.c_str() + close + 1, " %c %d", &state, &parent) == 2 &&
+            parent == postmaster)
+            targets.push_back(static_cast<pid_t>(std::stoi(entry.path().filename().string())));
+    }
+    for (const pid_t target : targets) {
+        if (kill(target, signal) != 0 && target == postmaster) {
+            error_ = "cannot signal the postmaster";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PostgresServer::freeze()
+{
+    frozen_ = signalAll(SIGSTOP);
+    return frozen_;
+}
+
+bool PostgresServer::thaw()
+{
+    frozen_ = false;
+    return signalAll(SIGCONT);
+}
+
+bool PostgresServer::lockTable(const std::string& table)
+{
+    releaseTable();
+    lockHolder_ = PQconnectdb(url().c_str());
+    PGresult* result = PQexec(lockHolder_, ("BEGIN; LOCK TABLE " + table + " IN ACCESS EXCLUSIVE MODE").c_str());
+    const bool locked = PQresultStatus(result) == PGRES_COMMAND_OK;
+    PQclear(result);
+    if (!locked)
+        error_ = PQerrorMessage(lockHolder_);
+    return locked;
+}
+
+void PostgresServer::releaseTable()
+{
+    PQfinish(lockHolder_);
+    lockHolder_ = nullptr;
 }
 
 std::string PostgresServer::query(const std::string& sql) const
 {
-    const std::string command = quoted((binaryFolder() / "psql").string()) + " " + quoted(url()) + " -Atc " +
+    const std::string command = quoted((binaryFolder() / "psql").string()) + " " + quoted(url()) + " -qAtc " +
                                 quoted(sql) + " 2>&1";
     std::string out;
     if (std::FILE* pipe = popen(command.c_str(), "r")) {

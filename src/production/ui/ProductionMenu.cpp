@@ -6,8 +6,6 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QWidget>
-#include <filesystem>
-#include <fstream>
 
 #include "buffers/BufferSet.h"
 #include "core/OperationHost.h"
@@ -132,26 +130,12 @@ void ProductionMenu::SaveJobClick()
 // JOB.bin, so the job programs exactly what the window shows, edits included.
 bool ProductionMenu::saveJob(const std::string& path, const std::optional<SerialRule>& serial, bool locked)
 {
-    const BufferSet& buffers = workbench_.buffers;
-    const uint32_t offset = buffers.range.enabled ? static_cast<uint32_t>(buffers.range.start) : 0;
-    const std::string image = (std::filesystem::path(path).replace_extension(".bin")).string();
-    {
-        std::ofstream file(image, std::ios::binary | std::ios::trunc);
-        if (buffers.dataLength > static_cast<int32_t>(offset))
-            file.write(reinterpret_cast<const char*>(buffers.flash() + offset),
-                       buffers.dataLength - static_cast<int32_t>(offset));
-        if (!file) {
-            host_.errorBox(MessageCatalogue::text(Msg::FileWriteError, workbench_.languageIndex));
-            return false;
-        }
-    }
     JobChoices choices;
     choices.options = windowOptions();
     choices.serial = serial;
     choices.locked = locked;
     std::string error;
-    const std::optional<ProductionJob> job = CreateJob(workbench_, path, image, choices, error);
-    if (!job || !(error = JobFile::write(path, *job)).empty()) {
+    if (!SaveJob(workbench_, path, choices, error)) {
         host_.errorBox(error);
         return false;
     }

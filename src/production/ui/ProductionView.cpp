@@ -22,6 +22,7 @@
 #include "maint/HardwareInfo.h"
 #include "production/GangRun.h"
 #include "production/JobSetup.h"
+#include "production/LineServerText.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionText.h"
 #include "production/ui/GangPanel.h"
@@ -115,6 +116,7 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     addRow(serverLabel_, server_);
     serverState_ = new QLabel(this);
     serverState_->setObjectName("ServerState");
+    serverState_->setWordWrap(true);
     grid->addWidget(serverState_, row++, 1);
     grid->setColumnStretch(1, 1);
 
@@ -296,6 +298,9 @@ void ProductionView::refresh()
         std::snprintf(yield, sizeof yield, "%.1f%%", *percent);
     countersText_->setText(qText(label(Msg::PassedLabel) + " " + std::to_string(counters.passed) + "    " +
                                  label(Msg::FailedLabel) + " " + std::to_string(counters.failed) + "    " +
+                                 (counters.interrupted ? label(Msg::InterruptedLabel) + " " +
+                                                             std::to_string(counters.interrupted) + "    "
+                                                       : std::string()) +
                                  label(Msg::TotalLabel) + " " + std::to_string(counters.total()) + "    " +
                                  label(Msg::YieldLabel) + " " + yield));
     // Each programmer of the station does a chip per average cycle, so the
@@ -357,13 +362,7 @@ void ProductionView::refreshServerState()
         serverState_->clear();
         return;
     }
-    const LogForwarder::Status status = log_->forwarder()->status();
-    const int language = workbench_.languageIndex;
-    if (status.waiting == 0 && status.reachable)
-        serverState_->setText(qText(MessageCatalogue::text(Msg::PostgresReachable, language)));
-    else
-        serverState_->setText(qText(ProductionText(Msg::PostgresPending, language, {std::to_string(status.waiting)}) +
-                                    (status.error.empty() ? "" : " — " + status.error)));
+    serverState_->setText(qText(LineServerText(log_->forwarder()->status(), workbench_.languageIndex)));
 }
 
 void ProductionView::showResult(const LogRecord& record)

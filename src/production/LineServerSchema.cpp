@@ -1,0 +1,39 @@
+#include "production/LineServerSchema.h"
+
+// Stations that connect at once race to create the same things: the loser
+// finds them made (duplicate_table, or unique_violation in the catalogue).
+// A log that already holds doubled serials cannot take the index whole; it
+// then guards the records that come after them.
+const char* const LineServerSchema = R"(DO $$
+DECLARE newest BIGINT;
+BEGIN
+  IF to_regclass('belcor_production_log') IS NULL THEN
+    BEGIN
+      CREATE TABLE belcor_production_log (
+        seq BIGSERIAL PRIMARY KEY, uid TEXT NOT NULL UNIQUE, time TIMESTAMPTZ NOT NULL,
+        station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT, jedec_id TEXT, operations TEXT,
+        result TEXT, message TEXT, serial TEXT, serial_status TEXT, crc32 TEXT, sha256 TEXT,
+        duration_ms BIGINT, cycle_ms BIGINT, station_id BIGINT);
+    EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THEN NULL;
+    END;
+  END IF;
+  IF to_regclass('belcor_serial_leases') IS NULL THEN
+    BEGIN
+      CREATE TABLE belcor_serial_leases (job_hash TEXT PRIMARY KEY, next NUMERIC NOT NULL);
+    EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THEN NULL;
+    END;
+  END IF;
+  IF to_regclass('belcor_production_log') IS NOT NULL AND to_regclass('belcor_production_log_serial') IS NULL THEN
+    BEGIN
+      CREATE UNIQUE INDEX belcor_production_log_serial ON belcor_production_log (job_hash, serial)
+        WHERE serial <> '' AND serial_status <> 'returned';
+    EXCEPTION
+      WHEN unique_violation THEN
+        SELECT max(seq) INTO newest FROM belcor_production_log;
+        EXECUTE format('CREATE UNIQUE INDEX belcor_production_log_serial ON belcor_production_log '
+                       '(job_hash, serial) WHERE serial <> '''' AND serial_status <> ''returned'' AND seq > %s',
+                       newest);
+      WHEN duplicate_table OR insufficient_privilege THEN NULL;
+    END;
+  END IF;
+END $$)";
