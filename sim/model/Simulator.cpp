@@ -197,7 +197,7 @@ void Simulator::leaveForUpgrade()
 
 void Simulator::noteOpen(size_t index)
 {
-    devices_[index]->wasOpened = true;
+    ++devices_[index]->opens;
     transcript_.record(BELCOR_SIM_EVENT_OPEN, 0, 0, 0, 0, nullptr, 0);
 }
 

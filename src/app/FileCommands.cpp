@@ -153,7 +153,7 @@ void FileCommands::rebuildRecentMenu()
         const QString path = QString::fromStdString(file);
         QAction* item = recent_->addAction(QString("&%1 %2").arg(number++).arg(path));
         connect(item, &QAction::triggered, this, [this, path] {
-            if (workbench_.busy)
+            if (workbench_.holdsImage())
                 host_.beep();
             else
                 openPath(path);
@@ -166,14 +166,14 @@ bool FileCommands::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &window_ && event->type() == QEvent::DragEnter) {
         auto* drag = static_cast<QDragEnterEvent*>(event);
-        if (!workbench_.busy && !localFileOf(drag->mimeData()).isEmpty())
+        if (!workbench_.holdsImage() && !localFileOf(drag->mimeData()).isEmpty())
             drag->acceptProposedAction();
         return true;
     }
     if (watched == &window_ && event->type() == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
         const QString path = localFileOf(drop->mimeData());
-        if (path.isEmpty() || workbench_.busy)
+        if (path.isEmpty() || workbench_.holdsImage())
             return true;
         drop->acceptProposedAction();
         openPath(path);

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -544,8 +545,16 @@ void TForm1::ComboBox3Change(int position)
     listPicked(NameListChanged, position);
 }
 
-void TForm1::rangeFieldChanged(const QString& text, int32_t& stored)
+void TForm1::rangeFieldChanged(QLineEdit* field, const QString& text, int32_t& stored)
 {
+    // The range is part of what a running operation or a production run
+    // writes, and of a locked job: the field goes back to the range in use.
+    if (workbench_.holdsImage()) {
+        host_.beep();
+        const QSignalBlocker quiet(field);
+        field->setText(QString::fromStdString(HexFieldText(static_cast<uint32_t>(stored))));
+        return;
+    }
     const std::string message = UpdateFromHexText(text.toStdString(), stored);
     if (!message.empty())
         host_.errorBox(message);
@@ -553,16 +562,21 @@ void TForm1::rangeFieldChanged(const QString& text, int32_t& stored)
 
 void TForm1::Edit3Change(const QString& text)
 {
-    rangeFieldChanged(text, workbench_.buffers.range.start);
+    rangeFieldChanged(ui.Edit3, text, workbench_.buffers.range.start);
 }
 
 void TForm1::Edit4Change(const QString& text)
 {
-    rangeFieldChanged(text, workbench_.buffers.range.end);
+    rangeFieldChanged(ui.Edit4, text, workbench_.buffers.range.end);
 }
 
 void TForm1::CheckBox5Click(bool checked)
 {
+    if (workbench_.holdsImage()) {
+        host_.beep();
+        ui.CheckBox5->setChecked(workbench_.buffers.range.enabled);
+        return;
+    }
     workbench_.buffers.range.enabled = checked;
     ui.Edit3->setEnabled(checked);
     ui.Edit4->setEnabled(checked);

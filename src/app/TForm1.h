@@ -14,6 +14,7 @@ class BenchMenu;
 class DeviceWatcher;
 class FileCommands;
 class QDialog;
+class QLineEdit;
 class ProductionMenu;
 class Settings;
 class SimulatorLibrary;
@@ -103,7 +104,7 @@ private:
     void setCaptions(int language);
     // Shows one of our dialogs; closing it counts as an activation of the window.
     void runDialog(QDialog& dialog);
-    void rangeFieldChanged(const QString& text, int32_t& stored);
+    void rangeFieldChanged(QLineEdit* field, const QString& text, int32_t& stored);
     using ListChange = int32_t (*)(Workbench&, OperationHost&, int32_t);
     void listPicked(ListChange change, int position);
     void runOperation(Operation operation);

@@ -97,7 +97,7 @@ bool openIntoEeprom(Workbench& workbench, OperationHost& host, const std::string
 
 bool OpenBufferFile(Workbench& workbench, OperationHost& host, BufferTab tab, const std::string& path)
 {
-    if (workbench.busy) {
+    if (workbench.holdsImage()) {
         host.beep();
         return false;
     }
@@ -133,7 +133,7 @@ bool SaveFlashBuffer(Workbench& workbench, OperationHost& host, const std::strin
 
 bool FillBuffer(Workbench& workbench, OperationHost& host, const FillRequest& request)
 {
-    if (workbench.busy) {
+    if (workbench.holdsImage()) {
         host.beep();
         return false;
     }

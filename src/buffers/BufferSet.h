@@ -19,10 +19,19 @@ public:
     static constexpr uint32_t FlashCapacity = 0x4000000;  // 64 MiB
     static constexpr uint32_t EepromCapacity = 0x2000;    // 8 KiB
 
+    // How one programmer of a station holds the station's FLASH image.
+    enum class Image {
+        Shared,  // read in place: its routines only read the image (Auto does)
+        Copied,  // its own copy, into which it patches serial numbers
+    };
+
     BufferSet();
-    // A copy holds its own 64 MiB: a gang's programmer patches serial numbers
-    // into it without touching the station's image.
-    BufferSet(const BufferSet& other);
+    // One programmer's set beside the station's: its own data length, range
+    // and unsaved flag, so that the programmers of a station write nothing
+    // they share, over the station's image. A copy holds the image's first
+    // `span` bytes only (the chip's span), not the whole 64 MiB.
+    BufferSet(const BufferSet& station, Image image, uint32_t span);
+    BufferSet(const BufferSet&) = delete;
     BufferSet& operator=(const BufferSet&) = delete;
 
     uint8_t* flash() { return flashBlock(); }
@@ -52,5 +61,6 @@ private:
 
     mutable std::once_flag flashMade_;
     mutable std::vector<uint8_t> flash_;
+    uint8_t* sharedFlash_ = nullptr;  // the station's, for Image::Shared
     std::vector<uint8_t> eeprom_;
 };

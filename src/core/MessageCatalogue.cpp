@@ -467,6 +467,10 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "The chip in the socket is a %1, but the selected chip %2 is a %3. Select the chip in the socket."},
         {"文件 %1", "文件 %1", "File %1"},
         {"已打开任务 %1：%2", "已打開任務 %1：%2", "Job %1 opened: %2"},
+        {"正在停止…", "正在停止…",
+         "Stopping…"},
+        {"编程器因意外错误停止：%1", "編程器因意外錯誤停止：%1",
+         "The programmer stopped after an unexpected error: %1"},
     }};
     return entries;
 }

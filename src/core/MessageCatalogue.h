@@ -276,6 +276,8 @@ enum class Msg {
     OtherFamilySeated,
     ReadoutFile,
     JobOpenedLine,
+    StoppingButton,
+    SeatUnexpectedError,
     Count
 };
 

@@ -153,8 +153,9 @@ bool logsBeforeTiming(Operation operation)
 bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation, const AutoOptions& options)
 {
     // One link, one session: a command arriving while another runs (a click
-    // handled during a block loop) would interleave its blocks.
-    if (workbench.busy) {
+    // handled during a block loop) would interleave its blocks. A Read would
+    // replace an image that a production run or a locked job holds.
+    if (workbench.busy || (operation == Operation::Read && workbench.holdsImage())) {
         host.beep();
         return false;
     }

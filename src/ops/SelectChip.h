@@ -37,8 +37,9 @@ int LoadChipDatabase(Workbench& workbench, OperationHost& host, const std::strin
 // The user picked a position in one of the three lists. A type change selects
 // that type's first manufacturer and first chip; a manufacturer change its
 // first chip. The positions are remembered as INDEX1..INDEX3 and a selection
-// run follows (see ChangeSelection). Refused with a beep while a device
-// session is open; the window then shows the lists as they were.
+// run follows (see ChangeSelection). Refused with a beep while the workbench
+// holds its image (a session, a production run, a locked job); the window
+// then shows the lists as they were.
 int32_t TypeListChanged(Workbench& workbench, OperationHost& host, int32_t typePosition);
 int32_t ManufacturerListChanged(Workbench& workbench, OperationHost& host, int32_t manufacturerPosition);
 int32_t NameListChanged(Workbench& workbench, OperationHost& host, int32_t namePosition);

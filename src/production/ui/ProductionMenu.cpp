@@ -221,11 +221,14 @@ void ProductionMenu::ProductionViewClick()
     view_->activateWindow();
 }
 
-// Each control gets back the state it had before the lock, so one that was
-// off for its own reasons stays off.
+// The workbench refuses every command that would change the job's chip or
+// image; the controls of those commands rest meanwhile. Each control gets back
+// the state it had before the lock, so one that was off for its own reasons
+// stays off.
 void ProductionMenu::applyLock()
 {
     const bool locked = job_ && job_->job.locked;
+    workbench_.jobLocked = locked;
     if (locked == !enabledBeforeLock_.empty())
         return;
     for (const char* name : lockedControls()) {

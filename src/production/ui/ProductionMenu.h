@@ -15,8 +15,10 @@ struct Workbench;
 
 // The Production menu: save the window's state as a job, open a job (locked
 // or not), close it, export the log as CSV, and the production view. While a
-// locked job is open, every control that could change what is programmed is
-// disabled (found by object name, so the main window needs no list of them).
+// locked job is open the workbench refuses every command that could change
+// what is programmed, the controls of those commands are disabled (found by
+// object name, so the main window needs no list of them) and the line under
+// the FLASH view says so.
 class ProductionMenu : public QMenu {
     Q_OBJECT
 public:
