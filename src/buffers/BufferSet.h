@@ -1,8 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <vector>
+
+#include "buffers/ErasedBlock.h"
 
 // The optional address range of Write, Verify and Open, as typed in hex.
 struct AddressRange {
@@ -19,13 +20,18 @@ public:
     static constexpr uint32_t EepromCapacity = 0x2000;    // 8 KiB
 
     BufferSet();
-    // A copy holds its own 64 MiB: a gang's programmer patches serial numbers
-    // into it without touching the station's image.
-    BufferSet(const BufferSet& other);
+    // A copy holds its own FLASH bytes: a gang's programmer patches serial
+    // numbers into it without touching the station's image.
+    BufferSet(const BufferSet& other) = default;
     BufferSet& operator=(const BufferSet&) = delete;
 
-    uint8_t* flash() { return flashBlock(); }
-    const uint8_t* flash() const { return flashBlock(); }
+    // The FLASH buffer, all of its capacity usable, 0xFF where nothing was put.
+    uint8_t* flash() { return flash_.reach(FlashCapacity); }
+    const uint8_t* flash() const { return flash_.reach(FlashCapacity); }
+    // The same, for a caller that touches no byte from `count` on: only that
+    // much takes memory, so a 16 MiB chip costs 16 MiB rather than 64.
+    uint8_t* flash(uint32_t count) { return flash_.reach(count); }
+    const uint8_t* flash(uint32_t count) const { return flash_.reach(count); }
     uint8_t* eeprom() { return eeprom_.data(); }
     const uint8_t* eeprom() const { return eeprom_.data(); }
 
@@ -40,12 +46,6 @@ public:
     bool unsaved = false;
 
 private:
-    // The FLASH buffer comes into being, all 0xFF, when first asked for: a
-    // command that never touches it (a conversion, a status query) does not
-    // pay for faulting in 64 MiB.
-    uint8_t* flashBlock() const;
-
-    mutable std::once_flag flashMade_;
-    mutable std::vector<uint8_t> flash_;
+    ErasedBlock flash_;
     std::vector<uint8_t> eeprom_;
 };
