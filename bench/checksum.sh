@@ -9,16 +9,8 @@
 # The Release tree is configured and built when it has no belcor-cli yet.
 set -euo pipefail
 
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$source_dir/build/cli-rel}
-work=${2:-$(mktemp -d "${TMPDIR:-/tmp}/belcor-checksum-XXXXXX")}
-cli=$build/bin/belcor-cli
-command -v rhash >/dev/null || { echo "rhash is not installed" >&2; exit 1; }
-
-source "$source_dir/bench/timing.sh"
-build_cli
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/timing.sh"
+prepare checksum rhash "$@"
 
 head -c $((64 << 20)) /dev/urandom >"$work/random64.bin"
 ours="$cli checksum $work/random64.bin"

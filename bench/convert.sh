@@ -10,16 +10,8 @@
 # them, so each of our runs includes the atomic save's sync of a replaced file.
 set -euo pipefail
 
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$source_dir/build/cli-rel}
-work=${2:-$(mktemp -d "${TMPDIR:-/tmp}/belcor-convert-XXXXXX")}
-cli=$build/bin/belcor-cli
-command -v srec_cat >/dev/null || { echo "srec_cat is not installed" >&2; exit 1; }
-
-source "$source_dir/bench/timing.sh"
-build_cli
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/timing.sh"
+prepare convert srec_cat "$@"
 
 head -c $((16 << 20)) /dev/urandom >"$work/random16.bin"
 # The HEX input of the reverse direction, written once by each side.

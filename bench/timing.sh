@@ -1,12 +1,21 @@
-# Shared by the whole-process comparisons (convert.sh, checksum.sh), which
-# source it after setting `source_dir`, `build`, `work` and `cli`.
+# Shared by the whole-process comparisons (convert.sh, checksum.sh).
 
-# Configures and builds the Release tree when it has no belcor-cli yet.
-build_cli() {
+# prepare NAME TOOL [release build folder] [work folder]: checks that the peer
+# TOOL is installed; sets source_dir, build, work (a fresh temporary folder by
+# default; removed at the end) and cli; configures and builds the Release tree
+# when it has no belcor-cli yet.
+prepare() {
+    source_dir=$(cd "$(dirname "$0")/.." && pwd)
+    build=${3:-$source_dir/build/cli-rel}
+    work=${4:-$(mktemp -d "${TMPDIR:-/tmp}/belcor-$1-XXXXXX")}
+    cli=$build/bin/belcor-cli
+    command -v "$2" >/dev/null || { echo "$2 is not installed" >&2; exit 1; }
     if [ ! -x "$cli" ]; then
         cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBELCOR_TESTS=OFF -DBELCOR_BENCH=OFF >/dev/null
         cmake --build "$build" -j2 --target belcor-cli belcor_chipdb >/dev/null
     fi
+    mkdir -p "$work"
+    trap 'rm -rf "$work"' EXIT
 }
 
 print_machine() {
