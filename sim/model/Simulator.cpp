@@ -172,7 +172,9 @@ void Simulator::updateBus()
 
 void Simulator::updateDevice(SimDevice& device)
 {
-    device.feeder.update(clock_.nowMs(), *device.programmer);
+    // Every transfer comes through here; the clock is read only for a feeder.
+    if (device.feeder.isEnabled())
+        device.feeder.update(clock_.nowMs(), *device.programmer);
 }
 
 void Simulator::update()

@@ -27,7 +27,7 @@ uint32_t flashSizeOf(const ChipRecord& chip)
 FileLoad load(const Workbench& workbench, OperationHost& host, const std::string& path, uint8_t* destination,
               uint32_t capacity)
 {
-    FileLoad result = LoadBufferFile(path, destination, capacity, workbench.languageIndex);
+    FileLoad result = LoadBufferFile(path, {destination, capacity}, workbench.languageIndex);
     for (const std::string& message : LoadMessages(result, path, workbench.languageIndex))
         host.errorBox(message);
     return result;

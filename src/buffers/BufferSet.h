@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "buffers/ErasedBlock.h"
 
 // The optional address range of Write, Verify and Open, as typed in hex.
 struct AddressRange {
@@ -34,8 +36,16 @@ public:
     BufferSet(const BufferSet&) = delete;
     BufferSet& operator=(const BufferSet&) = delete;
 
-    uint8_t* flash() { return flashBlock(); }
-    const uint8_t* flash() const { return flashBlock(); }
+    // The FLASH buffer, all of its capacity usable, 0xFF where nothing was put.
+    uint8_t* flash() { return flash(FlashCapacity); }
+    const uint8_t* flash() const { return flash(FlashCapacity); }
+    // The same, for a caller that touches no byte from `count` on: only that
+    // much takes memory, so a 16 MiB chip costs 16 MiB rather than 64.
+    uint8_t* flash(uint32_t count) { return const_cast<uint8_t*>(std::as_const(*this).flash(count)); }
+    const uint8_t* flash(uint32_t count) const
+    {
+        return shared_ != nullptr ? shared_->flash(count) : flash_.reach(count);
+    }
     uint8_t* eeprom() { return eeprom_.data(); }
     const uint8_t* eeprom() const { return eeprom_.data(); }
 
@@ -54,13 +64,7 @@ public:
     std::string sourceFile;
 
 private:
-    // The FLASH buffer comes into being, all 0xFF, when first asked for: a
-    // command that never touches it (a conversion, a status query) does not
-    // pay for faulting in 64 MiB.
-    uint8_t* flashBlock() const;
-
-    mutable std::once_flag flashMade_;
-    mutable std::vector<uint8_t> flash_;
-    uint8_t* sharedFlash_ = nullptr;  // the station's, for Image::Shared
+    const BufferSet* shared_ = nullptr;  // the station's, for Image::Shared
+    ErasedBlock flash_;
     std::vector<uint8_t> eeprom_;
 };
