@@ -471,6 +471,17 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "Stopping…"},
         {"编程器因意外错误停止：%1", "編程器因意外錯誤停止：%1",
          "The programmer stopped after an unexpected error: %1"},
+        {"等待放入芯片", "等待放入芯片", "Waiting for a chip"},
+        {"正在擦除", "正在擦除", "Erasing"},
+        {"正在查空", "正在查空", "Checking blank"},
+        {"编程 %1 %", "編程 %1 %", "Programming %1 %"},
+        {"正在校验", "正在校驗", "Verifying"},
+        {"通过", "通過", "Passed"},
+        {"失败：%1", "失敗：%1", "Failed: %1"},
+        {"选择要添加的编程器（未被其他程序占用）：", "選擇要添加的編程器（未被其他程式佔用）：",
+         "Choose the programmers to add (none of them is held by another program):"},
+        {"全屏 (F11)", "全螢幕 (F11)", "Full screen (F11)"},
+        {"退出全屏 (F11)", "離開全螢幕 (F11)", "Leave full screen (F11)"},
     }};
     return entries;
 }

@@ -278,6 +278,17 @@ enum class Msg {
     JobOpenedLine,
     StoppingButton,
     SeatUnexpectedError,
+    // The production view's tiles, its choice of programmers and its full screen.
+    WaitingForChipState,
+    ErasingState,
+    BlankCheckingState,
+    ProgrammingState,
+    VerifyingState,
+    PassedState,
+    FailedState,
+    ChooseProgrammersPrompt,
+    FullScreenButton,
+    LeaveFullScreenButton,
     Count
 };
 

@@ -129,6 +129,12 @@ void ProductionRun::writeHistory()
     history.write(path);
 }
 
+void ProductionRun::socketEmpty()
+{
+    if (socketEmptied)
+        socketEmptied();
+}
+
 bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
 {
     if (settings_.claimChip && !settings_.claimChip())

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 #include "link/ProgrammerIdentity.h"
+#include "production/ui/ProgrammerChoiceDialog.h"
 #include "production/ui/ProgrammerTile.h"
 
 namespace {
@@ -39,10 +41,21 @@ GangPanel::GangPanel(Workbench& workbench, OperationHost& host, GangMaker makeGa
     auto* header = new QHBoxLayout;
     header->addWidget(add_);
     header->addWidget(hint_, 1);
-    grid_ = new QGridLayout;
+    // Tiles of equal width, four to a row; more rows than the view has room
+    // for scroll, so that the view's buttons and log stay in sight.
+    auto* tilesArea = new QWidget;
+    grid_ = new QGridLayout(tilesArea);
+    grid_->setContentsMargins(0, 0, 0, 0);
+    grid_->setAlignment(Qt::AlignTop);
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName("TileArea");
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setWidget(tilesArea);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(header);
-    layout->addLayout(grid_);
+    layout->addWidget(scroll_, 1);
     connect(add_, &QPushButton::clicked, this, &GangPanel::AddProgrammersClick);
     timer_ = new QTimer(this);
     timer_->setInterval(RefreshMs);
@@ -50,6 +63,7 @@ GangPanel::GangPanel(Workbench& workbench, OperationHost& host, GangMaker makeGa
     lookTimer_ = new QTimer(this);
     lookTimer_->setInterval(LookMs);
     connect(lookTimer_, &QTimer::timeout, this, &GangPanel::lookForProgrammers);
+    placeTiles();
 }
 
 // Chips in flight finish before the window goes: nothing is left half written.
@@ -94,19 +108,24 @@ void GangPanel::AddProgrammersClick()
     using namespace ProgrammerIdentity;
     const std::vector<TUsbBulk::Port> ports = TUsbBulk::findPorts(VendorId, Manufacturer, ProductId, Product);
     attachedFound(ports);
-    size_t added = 0;
+    std::vector<std::string> free;
     for (const TUsbBulk::Port& port : ports) {
         const std::string name = nameOf(port);
         const bool shown = std::any_of(tiles_.begin(), tiles_.end(),
                                        [&](const Entry& entry) { return entry.tile->programmer() == name; });
-        if (port.claimable && !shown) {
-            addProgrammer(name);
-            ++added;
+        if (port.claimable && !shown)
+            free.push_back(name);
+    }
+    hint_->setText(free.empty() ? QString::fromStdString(
+                                      MessageCatalogue::text(Msg::NoOtherProgrammer, workbench_.languageIndex))
+                                : QString());
+    if (!free.empty()) {
+        ProgrammerChoiceDialog choice(free, workbench_.languageIndex, this);
+        if (choice.exec() == QDialog::Accepted) {
+            for (const std::string& programmer : choice.chosen())
+                addProgrammer(programmer);
         }
     }
-    hint_->setText(added > 0 ? QString()
-                             : QString::fromStdString(
-                                   MessageCatalogue::text(Msg::NoOtherProgrammer, workbench_.languageIndex)));
     refreshTiles();
 }
 
@@ -310,6 +329,12 @@ void GangPanel::placeTiles()
     for (size_t index = 0; index < tiles_.size(); ++index)
         grid_->addWidget(tiles_[index].tile, static_cast<int>(index / TilesPerRow),
                          static_cast<int>(index % TilesPerRow));
+    const int columns = static_cast<int>(std::min<size_t>(tiles_.size(), TilesPerRow));
+    for (int column = 0; column < TilesPerRow; ++column)
+        grid_->setColumnStretch(column, column < columns ? 1 : 0);
+    // Without tiles the group is only its button and gives its room to the log.
+    scroll_->setVisible(!tiles_.empty());
+    setSizePolicy(QSizePolicy::Preferred, tiles_.empty() ? QSizePolicy::Maximum : QSizePolicy::Expanding);
 }
 
 void GangPanel::refreshTiles()
