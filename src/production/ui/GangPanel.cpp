@@ -4,7 +4,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -22,6 +24,33 @@ constexpr int TilesPerRow = 4;
 constexpr int RefreshMs = 150;
 // A look at the bus lists every programmer; once a second is enough to see one go.
 constexpr int LookMs = 1000;
+
+// Asks for the whole height of its tiles at its width, so that the view gives
+// them all the room it can spare and scrolls only what it cannot.
+class TileScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+    QSize sizeHint() const override
+    {
+        const QWidget* content = widget();
+        // Measured as if the scroll bar were there: room enough never calls it up.
+        const int width = viewport()->width() -
+                          (verticalScrollBar()->isVisible() ? 0 : verticalScrollBar()->sizeHint().width());
+        const int height = content->hasHeightForWidth() && width > 0 ? content->heightForWidth(width)
+                                                                     : content->sizeHint().height();
+        return QSize(content->sizeHint().width(), height + 2 * frameWidth());
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        const bool newWidth = event->size().width() != event->oldSize().width();
+        QScrollArea::resizeEvent(event);
+        if (newWidth)
+            updateGeometry();
+    }
+};
 
 std::string nameOf(const TUsbBulk::Port& port)
 {
@@ -47,12 +76,16 @@ GangPanel::GangPanel(Workbench& workbench, OperationHost& host, GangMaker makeGa
     grid_ = new QGridLayout(tilesArea);
     grid_->setContentsMargins(0, 0, 0, 0);
     grid_->setAlignment(Qt::AlignTop);
-    scroll_ = new QScrollArea(this);
+    scroll_ = new TileScrollArea(this);
     scroll_->setObjectName("TileArea");
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setWidget(tilesArea);
+    for (int column = 0; column < TilesPerRow; ++column)
+        grid_->setColumnStretch(column, 1);
+    // The group takes the room its tiles need, the log what is left.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(header);
     layout->addWidget(scroll_, 1);
@@ -328,13 +361,8 @@ void GangPanel::placeTiles()
         grid_->removeWidget(entry.tile);
     for (size_t index = 0; index < tiles_.size(); ++index)
         grid_->addWidget(tiles_[index].tile, static_cast<int>(index / TilesPerRow),
-                         static_cast<int>(index % TilesPerRow));
-    const int columns = static_cast<int>(std::min<size_t>(tiles_.size(), TilesPerRow));
-    for (int column = 0; column < TilesPerRow; ++column)
-        grid_->setColumnStretch(column, column < columns ? 1 : 0);
-    // Without tiles the group is only its button and gives its room to the log.
+                         static_cast<int>(index % TilesPerRow), Qt::AlignTop);
     scroll_->setVisible(!tiles_.empty());
-    setSizePolicy(QSizePolicy::Preferred, tiles_.empty() ? QSizePolicy::Maximum : QSizePolicy::Expanding);
 }
 
 void GangPanel::refreshTiles()

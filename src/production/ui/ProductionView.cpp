@@ -323,6 +323,8 @@ void ProductionView::setOperatorMode(bool on)
     ui_.jobDetails->setVisible(!on);
     ui_.rows->setVisible(!on);
     ui_.reset->setVisible(!on);
+    // Without the log the tiles take what room the mark leaves.
+    ui_.programmers->setSizePolicy(QSizePolicy::Preferred, on ? QSizePolicy::Expanding : QSizePolicy::Maximum);
     if (on)
         showFullScreen();
     else

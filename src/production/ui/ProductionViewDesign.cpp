@@ -168,7 +168,7 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
 
     layout = new QVBoxLayout(view);
     layout->addLayout(top);
-    layout->addWidget(programmers, 3);
+    layout->addWidget(programmers);
     layout->addWidget(rows, 1);
     layout->addLayout(buttons);
 }

@@ -87,6 +87,9 @@ ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
     start_->setObjectName("TileStart");
     stop_ = new QPushButton(this);
     stop_->setObjectName("TileStop");
+    // The buttons share the tile's width, whichever text they show.
+    for (QPushButton* button : {start_, stop_})
+        button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     remove_ = new QToolButton(this);
     remove_->setObjectName("TileRemove");
     remove_->setText(QString::fromUtf8("✕"));
@@ -163,8 +166,5 @@ void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, bool
 void ProgrammerTile::ApplyLanguage(int language)
 {
     start_->setText(qText(MessageCatalogue::text(Msg::StartButton, language)));
-    // Wide enough for "Stopping…" too (showSeat() sets the text it shows).
-    stop_->setText(qText(MessageCatalogue::text(Msg::StoppingButton, language)));
-    stop_->setMinimumWidth(stop_->sizeHint().width());
     remove_->setToolTip(qText(MessageCatalogue::text(Msg::RemoveButton, language)));
 }
