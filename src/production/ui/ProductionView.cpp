@@ -6,12 +6,10 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "chips/ChipCatalogue.h"
 #include "core/BusyScope.h"
