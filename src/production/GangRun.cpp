@@ -34,7 +34,8 @@ struct GangRun::Seat {
 
 GangRun::GangRun(Workbench& station, ProductionLog& log, const ProductionJob& job, Settings settings,
                  const std::vector<std::string>& programmers)
-    : station_(station), log_(log), job_(job), settings_(std::move(settings))
+    : station_(station), log_(log), job_(job), settings_(std::move(settings)),
+      goodChips_(settings_.goodTarget, settings_.goodBefore)
 {
     // Done once here, so that the seats' writes find nothing to change in a
     // shared image.
@@ -109,6 +110,7 @@ void GangRun::runSeat(Seat& seat)
     settings.operatorName = settings_.operatorName;
     settings.showErrorBoxes = false;
     settings.claimChip = [this] { return claimChip(); };
+    settings.goodChips = &goodChips_;
     ProductionRun production(*seat.bench, seat.host, log_, job_, settings);
     production.recorded = [&](const LogRecord& record) {
         {
