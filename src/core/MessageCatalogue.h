@@ -95,8 +95,8 @@ enum class Msg {
     ExportLogMenu,
     ProductionViewMenu,
     ProductionViewTitle,
-    JobLockedTitle,
-    JobOpenTitle,
+    LockedJobReadout,
+    JobReadout,
     NoJob,
     JobLabel,
     JobLockedState,
@@ -269,6 +269,15 @@ enum class Msg {
     StationLineServerDown,
     StationNoLineServerState,
     StationRequestRefused,
+    // The seated chip's family, the file and job shown under the FLASH view.
+    SerialFlashFamily,
+    I2cEepromFamily,
+    MicrowireEepromFamily,
+    OtherFamilySeated,
+    ReadoutFile,
+    JobOpenedLine,
+    StoppingButton,
+    SeatUnexpectedError,
     Count
 };
 

@@ -16,10 +16,10 @@ Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipReco
     if (!StartStream(workbench, chip, 0, 1))
         return FailedAt(workbench, Msg::BlankCheckFailedAt, 0);
 
-    std::array<uint8_t, 256> erased;
+    std::array<uint8_t, LargestBlock> erased;
     erased.fill(0xFF);
     // Only the bytes a block brought are examined, so nothing stale is ever compared.
-    std::array<uint8_t, 256> received;
+    std::array<uint8_t, LargestBlock> received;
     // 64-bit, so that a size near 4 GiB cannot wrap the offset round to 0.
     for (uint64_t offset = 0; offset < chip.flashSize;) {
         const uint32_t block = BlockAt(chip, offset, chip.flashSize);

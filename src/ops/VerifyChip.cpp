@@ -16,7 +16,7 @@ Outcome VerifyBlocks(Workbench& workbench, OperationHost& host, const ChipRecord
     if (!StartStream(workbench, chip, span.start, 1))
         return FailedAt(workbench, Msg::VerifyFailedAt, span.start);
 
-    std::array<uint8_t, 256> received;
+    std::array<uint8_t, LargestBlock> received;
     const uint64_t end = BufferStreamEnd(chip);
     for (uint32_t address = span.start; address < span.end;) {
         const uint32_t block = BlockAt(chip, address, end);
@@ -41,7 +41,8 @@ Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& 
 {
     host.setStateText(MessageCatalogue::text(Msg::Verifying, workbench.languageIndex));
     host.showProgress(static_cast<uint32_t>(workbench.buffers.dataLength));
-    if (Outcome verified = VerifyBlocks(workbench, host, chip, span, workbench.buffers.flash()); !verified.ok())
+    const uint8_t* image = workbench.buffers.flash(uint32_t(BufferStreamEnd(chip)));
+    if (Outcome verified = VerifyBlocks(workbench, host, chip, span, image); !verified.ok())
         return verified;
     host.hideProgress();
     return Outcome::success();
