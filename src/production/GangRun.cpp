@@ -34,6 +34,16 @@ struct GangRun::Seat {
     bool running = false;
 };
 
+std::string GangRun::refusal(const ProductionJob& job, const Settings& settings, int language)
+{
+    if (settings.goodTarget && settings.goodBefore >= *settings.goodTarget)
+        return MessageCatalogue::format(Msg::GoodTargetAlreadyReached, language,
+                                        {std::to_string(settings.goodBefore), std::to_string(*settings.goodTarget)});
+    if (job.operatorRequired && settings.operatorName.empty())
+        return MessageCatalogue::format(Msg::OperatorRequired, language, {job.name});
+    return {};
+}
+
 GangRun::GangRun(Workbench& station, ProductionLog& log, const ProductionJob& job, Settings settings,
                  const std::vector<std::string>& programmers)
     : station_(station), log_(log), job_(job), settings_(std::move(settings)),

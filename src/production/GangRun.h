@@ -34,7 +34,9 @@ public:
     struct Settings {
         std::string jobHash;
         std::optional<int64_t> target;  // chips to do across all programmers
-        // The job's target of good chips, and the good chips it had before.
+        // The job's target of good chips (its `target`, or what a front end
+        // set in its place) and the good chips its log had before the run
+        // (ProductionCounters::passed).
         std::optional<int64_t> goodTarget;
         int64_t goodBefore = 0;
         std::string station;            // the name records carry; the host name when empty
@@ -55,6 +57,11 @@ public:
         bool running = false;
         bool stopping = false;  // asked to stop; finishing the chip in its socket
     };
+
+    // Why a run of `job` with `settings` must not start, the same for every
+    // front end: the job has its good chips already, or it wants its operator
+    // named and none is. Empty when it may start.
+    static std::string refusal(const ProductionJob& job, const Settings& settings, int language);
 
     // `programmers`: link targets (serial numbers or bus positions), one seat each.
     GangRun(Workbench& station, ProductionLog& log, const ProductionJob& job, Settings settings,
@@ -91,6 +98,8 @@ public:
     // raised one lets waiting programmers go on.
     void setGoodTarget(std::optional<int64_t> target) { goodChips_.setTarget(target); }
     bool goodTargetReached() const { return goodChips_.reached(); }
+    // The job's good chips, from before the run and in it.
+    int64_t goodChips() const { return goodChips_.good(); }
 
 private:
     struct Seat;

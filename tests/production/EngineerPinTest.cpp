@@ -25,7 +25,7 @@ TEST(EngineerPin, MatchesOnlyItsOwnPinAndSaltsEachHash)
 
 TEST(EngineerPin, RefusesPinsTooShortTooLongOrWithControlCharacters)
 {
-    for (const std::string pin : {std::string("123"), std::string(65, '1'), std::string("12\n34")})
+    for (const std::string& pin : {std::string("123"), std::string(65, '1'), std::string("12\n34")})
         EXPECT_FALSE(EngineerPin::of(pin, QuickIterations)) << pin;
 }
 

@@ -6,13 +6,16 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,7 +35,10 @@
 #include "production/JobSetup.h"
 #include "production/ProductionFixture.h"
 #include "production/SqliteLog.h"
+#include "production/EngineerPin.h"
+#include "production/ui/EngineerPinPrompt.h"
 #include "production/ui/GangPanel.h"
+#include "production/ui/OperatorPrompt.h"
 #include "production/ui/ProductionMenu.h"
 #include "production/ui/ProgrammerTile.h"
 #include "support/MessageBoxCatcher.h"
@@ -61,6 +67,29 @@ protected:
         menu = window->Production();
         menu->view()->setLogPath(path("station.sqlite"));
         writeJob(true);
+        prompts.setInterval(5);
+        QObject::connect(&prompts, &QTimer::timeout, [this] { answerPrompt(); });
+        prompts.start();
+    }
+
+    // Answers the prompts as the people at the line would: the operator's
+    // with `operatorName`, the engineer's with `pinAnswer` (cancelled when
+    // empty).
+    void answerPrompt()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* prompt = qobject_cast<OperatorPrompt*>(modal)) {
+            prompt->findChild<QLineEdit*>("OperatorEntry")->setText(operatorName);
+            prompt->accept();
+        } else if (auto* prompt = qobject_cast<EngineerPinPrompt*>(modal)) {
+            ++pinsAsked;
+            if (pinAnswer.isEmpty()) {
+                prompt->reject();
+                return;
+            }
+            QTest::keyClicks(prompt->findChild<QLineEdit*>("PinEntry"), pinAnswer);
+            QTest::keyClick(prompt->findChild<QLineEdit*>("PinEntry"), Qt::Key_Return);
+        }
     }
     void TearDown() override
     {
@@ -70,7 +99,7 @@ protected:
 
     // A job for the A25L512 with a serial number at 0x10, made on the test's
     // own workbench so the window starts without it.
-    void writeJob(bool locked)
+    void writeJob(bool locked, const char* pin = nullptr)
     {
         writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
         selectChipAndLoad("image.bin");
@@ -80,6 +109,8 @@ protected:
         choices.serial->prefix = "SN";
         choices.locked = locked;
         choices.note = "Board rev B";
+        if (pin)
+            choices.pin = EngineerPin::of(pin, EngineerPin::LeastIterations);
         const std::optional<ProductionJob> job = CreateJob(workbench, path("line.belcorjob"), path("image.bin"),
                                                            choices, error);
         ASSERT_TRUE(job) << error;
@@ -139,6 +170,10 @@ protected:
     static std::vector<uint8_t> jobImage() { return std::vector<uint8_t>(4096, 0x5A); }
 
     MessageBoxCatcher boxes;
+    QTimer prompts;
+    QString operatorName = "Ann";
+    QString pinAnswer;
+    int pinsAsked = 0;
     std::unique_ptr<SimulatorLibrary> simulator;
     std::unique_ptr<TForm1> window;
     ProductionMenu* menu = nullptr;
@@ -188,14 +223,23 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     ASSERT_TRUE(view->isVisible());
     view->resize(900, 760);
     find<QSpinBox>(view, "TargetCount")->setValue(3);
-    // The third chip fails its verify.
-    int chips = 0;
+    // The third chip fails its verify; the target of good chips takes a
+    // fourth. What the view showed after the failed chip is kept.
+    bool failing = false;
+    QString failedIndication;
+    QString failedDetail;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        const int rows = find<QTableWidget>(view, "LogRows")->rowCount();
-        if (rows == 2 && chips < 2)
+        QTableWidget* rows = find<QTableWidget>(view, "LogRows");
+        if (rows->rowCount() == 2 && !failing) {
             belcor_sim_inject_fault(BELCOR_SIM_STUCK_BIT, 0x100);
-        chips = rows;
+            failing = true;
+        }
+        if (rows->rowCount() == 3 && failedIndication.isEmpty()) {
+            belcor_sim_clear_faults();
+            failedIndication = find<QLabel>(view, "Indication")->text();
+            failedDetail = find<QLabel>(view, "FailureText")->text();
+        }
     });
     poll.start(5);
     QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
@@ -203,20 +247,21 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     poll.stop();
 
     QTableWidget* rows = find<QTableWidget>(view, "LogRows");
-    ASSERT_EQ(rows->rowCount(), 3);
-    EXPECT_EQ(rows->item(2, 3)->text(), "SN000001");
-    EXPECT_EQ(rows->item(2, 6)->text(), "BU2SIM0000013");
-    EXPECT_EQ(rows->item(0, 2)->text(), "fail");
-    EXPECT_EQ(find<QLabel>(view, "Indication")->text(), "FAIL");
-    EXPECT_TRUE(find<QLabel>(view, "FailureText")->text().contains("100"));
-    EXPECT_TRUE(find<QLabel>(view, "Counters")->text().startsWith("Passed 2    Failed 1    Total 3"))
+    ASSERT_EQ(rows->rowCount(), 4);
+    EXPECT_EQ(rows->item(3, 3)->text(), "SN000001");
+    EXPECT_EQ(rows->item(3, 6)->text(), "BU2SIM0000013");
+    EXPECT_EQ(rows->item(1, 2)->text(), "fail");
+    EXPECT_EQ(failedIndication, "FAIL");
+    EXPECT_TRUE(failedDetail.contains("100")) << failedDetail.toStdString();
+    EXPECT_TRUE(find<QLabel>(view, "Counters")->text().startsWith("Passed 3    Failed 1    Total 4"))
         << find<QLabel>(view, "Counters")->text().toStdString();
-    EXPECT_EQ(find<QLabel>(view, "NextSerial")->text(), "SN000004");
+    EXPECT_EQ(find<QLabel>(view, "NextSerial")->text(), "SN000005");
     EXPECT_TRUE(find<QLabel>(view, "LockState")->text().startsWith("Locked"));
+    EXPECT_EQ(find<QLabel>(view, "FailureText")->text(), "Target reached: 3 good chips");
 
     screenshot("production-view-en.png");
     window->ChinaClick();
-    EXPECT_EQ(find<QLabel>(view, "Indication")->text(), QString::fromUtf8("失败"));
+    EXPECT_EQ(find<QLabel>(view, "Indication")->text(), QString::fromUtf8("通过"));
     screenshot("production-view-zh_CN.png");
     window->fantiClick();
     screenshot("production-view-zh_TW.png");
@@ -554,6 +599,82 @@ TEST_F(ProductionWindowTest, ServerLineTellsTheLineServersStateAndClosingNeverWa
     closing.start();
     window.reset();
     EXPECT_LT(closing.elapsed(), 5000);
+}
+
+// The target counts good chips: reaching it ends the run and says so until
+// acknowledged; Start then says why it does nothing and offers a higher target.
+// Each row names the operator and its local time.
+TEST_F(ProductionWindowTest, TargetOfGoodChipsEndsTheRunAndStartOffersToRaiseIt)
+{
+    writeJob(false);
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    ProductionView* view = menu->view();
+    view->show();
+    find<QSpinBox>(view, "TargetCount")->setValue(2);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 60000));
+
+    auto* reached = view->findChild<QMessageBox*>("TargetReached");
+    ASSERT_NE(reached, nullptr);
+    EXPECT_EQ(reached->text(), "Target reached: 2 good chips");
+    QTableWidget* rows = find<QTableWidget>(view, "LogRows");
+    ASSERT_EQ(rows->rowCount(), 2);
+    EXPECT_EQ(rows->item(0, 7)->text(), "Ann");
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d$)")
+                    .match(rows->item(0, 0)->text())
+                    .hasMatch())
+        << rows->item(0, 0)->text().toStdString();
+    QTest::mouseClick(reached->button(QMessageBox::Ok), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([view] { return !view->findChild<QMessageBox*>("TargetReached"); }, 5000));
+
+    boxes.choose = [](QMessageBox* box) -> QAbstractButton* {
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == "Raise target")
+                return button;
+        }
+        return nullptr;
+    };
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    EXPECT_FALSE(view->running());
+    ASSERT_FALSE(boxes.texts.isEmpty());
+    EXPECT_EQ(boxes.texts.last(), "The job already has 2 good chips, its target of 2, so Start does nothing. "
+                                  "Raise the target or reset the counters.");
+    EXPECT_EQ(find<QSpinBox>(view, "TargetCount")->value(), 3);
+}
+
+// A target set while the run goes on counts at once: the run ends on its own.
+TEST_F(ProductionWindowTest, TargetSetDuringTheRunEndsIt)
+{
+    writeJob(false);
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    ProductionView* view = menu->view();
+    view->show();
+    QTableWidget* rows = find<QTableWidget>(view, "LogRows");
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([rows] { return rows->rowCount() >= 1; }, 30000));
+    find<QSpinBox>(view, "TargetCount")->setValue(1);
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 30000));
+    EXPECT_LE(rows->rowCount(), 2);
+    EXPECT_NE(view->findChild<QMessageBox*>("TargetReached"), nullptr);
+}
+
+// Closing, editing or resetting a locked job with an engineer PIN takes the
+// PIN; cancelled, the job stays as it was.
+TEST_F(ProductionWindowTest, LockedJobTakesTheEngineerPinToCloseEditOrReset)
+{
+    writeJob(true, "4711");
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    menu->CloseJobClick();
+    menu->EditJobClick();
+    menu->view()->ResetCountersClick();
+    EXPECT_EQ(pinsAsked, 3);
+    EXPECT_NE(menu->job(), nullptr);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join("\n").toStdString();
+
+    pinAnswer = "4711";
+    menu->CloseJobClick();
+    EXPECT_EQ(pinsAsked, 4);
+    EXPECT_EQ(menu->job(), nullptr);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -17,15 +18,19 @@
 
 #include "chips/ChipCatalogue.h"
 #include "core/BusyScope.h"
+#include "core/OwnSettings.h"
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 #include "maint/HardwareInfo.h"
 #include "production/GangRun.h"
+#include "production/IsoTime.h"
 #include "production/JobSetup.h"
 #include "production/LineServerText.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionText.h"
+#include "production/ui/EngineerPinPrompt.h"
 #include "production/ui/GangPanel.h"
+#include "production/ui/OperatorPrompt.h"
 
 namespace {
 
@@ -130,7 +135,7 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     // Tiles take room from the log table; the view grows instead, as far as it needs.
     connect(programmers_, &GangPanel::tilesChanged, this, [this] { resize(size().expandedTo(sizeHint())); });
 
-    rows_ = new QTableWidget(0, 7, this);
+    rows_ = new QTableWidget(0, 8, this);
     rows_->setObjectName("LogRows");
     rows_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     rows_->verticalHeader()->hide();
@@ -168,7 +173,7 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     connect(start_, &QPushButton::clicked, this, &ProductionView::StartClick);
     connect(stop_, &QPushButton::clicked, this, &ProductionView::StopClick);
     connect(reset_, &QPushButton::clicked, this, &ProductionView::ResetCountersClick);
-    connect(target_, &QSpinBox::valueChanged, this, [this] { refresh(); });
+    connect(target_, &QSpinBox::valueChanged, this, &ProductionView::targetChanged);
     serverTimer_ = new QTimer(this);
     serverTimer_->setInterval(1000);
     connect(serverTimer_, &QTimer::timeout, this, &ProductionView::refreshServerState);
@@ -201,13 +206,61 @@ std::unique_ptr<GangRun> ProductionView::makeGang(const std::vector<std::string>
     GangRun::Settings settings;
     settings.jobHash = job_->sha256;
     if (runTarget() > 0)
-        settings.target = chipsStillWanted();
+        settings.goodTarget = runTarget();
+    settings.goodBefore = log_->local().counters(job_->job.name).passed;
+    if (settings.goodTarget && settings.goodBefore >= *settings.goodTarget) {
+        offerMoreChips(settings);
+        return nullptr;
+    }
+    OwnSettings remembered;
+    const std::optional<std::string> operatorName =
+        OperatorPrompt::ask(remembered, job_->job.operatorRequired, workbench_.languageIndex, this);
+    if (!operatorName)
+        return nullptr;
+    settings.operatorName = *operatorName;
+    if (const std::string refusal = GangRun::refusal(job_->job, settings, workbench_.languageIndex); !refusal.empty()) {
+        host_.errorBox(refusal);
+        return nullptr;
+    }
+    showIndication(Msg::ReadyIndication, "#808080", {});
     return std::make_unique<GangRun>(workbench_, *log_, job_->job, settings, programmers);
+}
+
+// Start with the job's good chips made says so and offers the two ways on.
+void ProductionView::offerMoreChips(const GangRun::Settings& settings)
+{
+    const int language = workbench_.languageIndex;
+    QMessageBox box(QMessageBox::Information, windowTitle(),
+                    qText(GangRun::refusal(job_->job, settings, language)), QMessageBox::NoButton, this);
+    box.setObjectName("TargetAlreadyReached");
+    QPushButton* raise = box.addButton(qText(MessageCatalogue::text(Msg::RaiseTargetButton, language)),
+                                       QMessageBox::AcceptRole);
+    QPushButton* reset = box.addButton(qText(MessageCatalogue::text(Msg::ResetCountersButton, language)),
+                                       QMessageBox::DestructiveRole);
+    box.addButton(qText(MessageCatalogue::text(Msg::EngineerPinCancel, language)), QMessageBox::RejectRole);
+    box.exec();
+    if (box.clickedButton() == raise) {
+        target_->setValue(static_cast<int>(settings.goodBefore + 1));
+        target_->setFocus();
+        target_->selectAll();
+    } else if (box.clickedButton() == reset) {
+        ResetCountersClick();
+    }
+}
+
+// A target changed during a run counts from the next chip on.
+void ProductionView::targetChanged()
+{
+    if (running() && programmers_->gang())
+        programmers_->gang()->setGoodTarget(runTarget() > 0 ? std::optional<int64_t>(runTarget()) : std::nullopt);
+    refresh();
 }
 
 void ProductionView::setJob(const OpenedJob* job)
 {
     job_ = job;
+    target_->setValue(job_ && job_->job.target ? static_cast<int>(std::min<int64_t>(*job_->job.target, target_->maximum()))
+                                               : 0);
     rows_->setRowCount(0);
     if (job_ && openLog()) {
         LogFilter filter;
@@ -259,12 +312,6 @@ bool ProductionView::openLog()
 int64_t ProductionView::runTarget() const
 {
     return target_->value();
-}
-
-// The target counts the job's chips, so a run after a restart does the rest.
-int64_t ProductionView::chipsStillWanted()
-{
-    return std::max<int64_t>(runTarget() - log_->local().counters(job_->job.name).total(), 0);
 }
 
 void ProductionView::refresh()
@@ -343,8 +390,9 @@ void ProductionView::showIndication(Msg text, const QString& colour, const QStri
 void ProductionView::showRecord(const LogRecord& record)
 {
     rows_->insertRow(0);
-    const QStringList cells = {qText(record.time), qText(record.chip), qText(record.result), qText(record.serial),
-                               qText(record.crc32), qText(record.message), qText(record.programmer)};
+    const QStringList cells = {qText(IsoTime::localText(record.time)), qText(record.chip), qText(record.result),
+                               qText(record.serial), qText(record.crc32), qText(record.message),
+                               qText(record.programmer), qText(record.operatorName)};
     for (int column = 0; column < cells.size(); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
         if (record.result != "pass")
@@ -384,8 +432,23 @@ void ProductionView::gangRunningChanged(bool running)
     if (auto* main = qobject_cast<QMainWindow*>(window_); main && main->centralWidget())
         main->centralWidget()->setEnabled(!running);
     refresh();
+    if (!running && programmers_->gang() && programmers_->gang()->goodTargetReached())
+        showTargetReached(programmers_->gang()->goodChips());
     if (!running && closeWindowAfterRun_)
         QTimer::singleShot(0, window_, &QWidget::close);
+}
+
+// Stays until the operator acknowledges it, while the view goes on.
+void ProductionView::showTargetReached(int64_t goodChips)
+{
+    const QString text = qText(ProductionText(Msg::GoodTargetReached, workbench_.languageIndex, {std::to_string(goodChips)}));
+    showIndication(Msg::PassIndication, "#1a9a1a", text);
+    detail_->setStyleSheet(QString());
+    auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
+    box->setObjectName("TargetReached");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 void ProductionView::StartClick()
@@ -418,6 +481,8 @@ void ProductionView::StopClick()
 void ProductionView::ResetCountersClick()
 {
     if (!job_ || running() || !openLog())
+        return;
+    if (!EngineerPinPrompt::confirm(job_->job, workbench_.languageIndex, this))
         return;
     if (!host_.question(ProductionText(Msg::ResetCountersQuestion, workbench_.languageIndex, {job_->job.name})))
         return;

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "core/MessageCatalogue.h"
+#include "production/GangRun.h"
 #include "production/LogRecord.h"
 #include "production/ProductionJob.h"
 
 class GangPanel;
-class GangRun;
 class OperationHost;
 class ProductionLog;
 class QLabel;
@@ -71,7 +71,9 @@ private:
     void showIndication(Msg text, const QString& colour, const QString& detail);
     void refreshServerState();
     int64_t runTarget() const;
-    int64_t chipsStillWanted();
+    void offerMoreChips(const GangRun::Settings& settings);
+    void targetChanged();
+    void showTargetReached(int64_t goodChips);
     void showResult(const LogRecord& record);
     void gangRunningChanged(bool running);
 
