@@ -203,6 +203,13 @@ void startApplication()
     static QApplication application(argc, argv);
 }
 
+// Answers the next dialog as it is offered: every programmer ticked, the
+// operator's name left empty.
+void acceptNextDialog()
+{
+    QTimer::singleShot(0, [] { qobject_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
+}
+
 // The same wait, started from the production view's tiles, which follow every
 // seat several times a second and look at the bus once a second.
 void BM_TilesWaitCpu(benchmark::State& state)
@@ -218,8 +225,7 @@ void BM_TilesWaitCpu(benchmark::State& state)
             return std::make_unique<GangRun>(*station, *log.log, log.job, GangRun::Settings{}, names);
         }, &window);
         window.show();
-        // Every programmer offered stays ticked.
-        QTimer::singleShot(0, [] { qobject_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
+        acceptNextDialog();
         panel.AddProgrammersClick();
         if (int(panel.tiles().size()) != programmers)
             state.SkipWithError("a programmer has no tile");
@@ -281,6 +287,7 @@ void BM_ViewWaitCpu(benchmark::State& state)
     ViewStation station(int(state.range(0)));
     for (auto _ : state) {
         std::unique_ptr<ProductionView> view = station.open();
+        acceptNextDialog();
         view->StartClick();
         if (!view->running())
             state.SkipWithError("the view did not start");

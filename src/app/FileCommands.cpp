@@ -42,7 +42,9 @@ FileCommands::FileCommands(QMainWindow& window, MainWindowDesign& ui, Workbench&
 {
     saveAs_ = new QAction(ui_.O1);
     saveAs_->setObjectName("SaveAs");
-    saveAs_->setShortcut(QKeySequence::SaveAs);
+    // Spelt out: the standard key has no binding outside KDE, GNOME and
+    // macOS themes, and the menu would show none.
+    saveAs_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     connect(saveAs_, &QAction::triggered, this, &FileCommands::saveAs);
     recent_ = new QMenu(ui_.O1);
     recent_->setObjectName("RecentFiles");

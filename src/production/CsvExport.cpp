@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "core/AtomicFile.h"
+#include "production/IsoTime.h"
 
 namespace {
 
@@ -43,10 +44,14 @@ std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string
     if (!file.open())
         return "cannot create " + path;
     std::string out = ByteOrderMark;
+    // Beside the log's own UTC time, the station's local time as its people
+    // read it.
     bool first = true;
     for (const char* column : LogColumns) {
         out += first ? "" : ",";
         out += CsvField(column);
+        if (std::string_view(column) == "time")
+            out += "," + CsvField("local_time");
         first = false;
     }
     out += "\r\n";
@@ -55,7 +60,8 @@ std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string
     const bool read = log.forEachRecord(filter, [&](const LogRecord& record) {
         const std::string duration = std::to_string(record.durationMs);
         const std::string cycle = std::to_string(record.cycleMs);
-        appendRow(out, {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
+        const std::string localTime = IsoTime::localText(record.time);
+        appendRow(out, {&record.uid, &record.time, &localTime, &record.station, &record.programmer, &record.job,
                         &record.jobHash, &record.chip, &record.jedecId, &record.operations, &record.result,
                         &record.message, &record.serial, &record.serialStatus, &record.crc32, &record.sha256,
                         &duration, &cycle, &record.operatorName});

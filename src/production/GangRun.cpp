@@ -35,9 +35,20 @@ struct GangRun::Seat {
     SeatView::Chip chip = SeatView::Chip::None;
 };
 
+std::string GangRun::refusal(const ProductionJob& job, const Settings& settings, int language)
+{
+    if (settings.goodTarget && settings.goodBefore >= *settings.goodTarget)
+        return MessageCatalogue::format(Msg::GoodTargetAlreadyReached, language,
+                                        {std::to_string(settings.goodBefore), std::to_string(*settings.goodTarget)});
+    if (job.operatorRequired && settings.operatorName.empty())
+        return MessageCatalogue::format(Msg::OperatorRequired, language, {job.name});
+    return {};
+}
+
 GangRun::GangRun(Workbench& station, ProductionLog& log, const ProductionJob& job, Settings settings,
                  const std::vector<std::string>& programmers)
-    : station_(station), log_(log), job_(job), settings_(std::move(settings))
+    : station_(station), log_(log), job_(job), settings_(std::move(settings)),
+      goodChips_(settings_.goodTarget, settings_.goodBefore)
 {
     chipsLeft_ = settings_.target.value_or(0);
     for (const std::string& programmer : programmers)
@@ -110,6 +121,7 @@ void GangRun::runSeat(Seat& seat)
         settings.operatorName = settings_.operatorName;
         settings.showErrorBoxes = false;
         settings.claimChip = [this] { return claimChip(); };
+        settings.goodChips = &goodChips_;
         ProductionRun production(*seat.bench, seat.host, log_, job_, settings);
         production.recorded = [&](const LogRecord& record) {
             {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "production/GoodChipTarget.h"
 #include "production/LogRecord.h"
 #include "production/ProductionJob.h"
 
@@ -33,6 +34,11 @@ public:
     struct Settings {
         std::string jobHash;
         std::optional<int64_t> target;  // chips to do across all programmers
+        // The job's target of good chips (its `target`, or what a front end
+        // set in its place) and the good chips its log had before the run
+        // (ProductionCounters::passed).
+        std::optional<int64_t> goodTarget;
+        int64_t goodBefore = 0;
         std::string station;            // the name records carry; the host name when empty
         std::string operatorName;       // who runs it, for the records
     };
@@ -55,6 +61,11 @@ public:
         enum class Chip { None, UnderWay, Done };
         Chip chip = Chip::None;
     };
+
+    // Why a run of `job` with `settings` must not start, the same for every
+    // front end: the job has its good chips already, or it wants its operator
+    // named and none is. Empty when it may start.
+    static std::string refusal(const ProductionJob& job, const Settings& settings, int language);
 
     // `programmers`: link targets (serial numbers or bus positions), one seat each.
     GangRun(Workbench& station, ProductionLog& log, const ProductionJob& job, Settings settings,
@@ -87,6 +98,12 @@ public:
     int64_t passed() const;
     int64_t failed() const;
     int64_t done() const { return passed() + failed(); }
+    // Takes effect at once: no chip starts beyond a lowered target, and a
+    // raised one lets waiting programmers go on.
+    void setGoodTarget(std::optional<int64_t> target) { goodChips_.setTarget(target); }
+    bool goodTargetReached() const { return goodChips_.reached(); }
+    // The job's good chips, from before the run and in it.
+    int64_t goodChips() const { return goodChips_.good(); }
 
 private:
     struct Seat;
@@ -99,5 +116,6 @@ private:
     Settings settings_;
     std::function<bool()> keepRunning_ = [] { return true; };
     std::atomic<int64_t> chipsLeft_{0};
+    GoodChipTarget goodChips_;
     std::vector<std::unique_ptr<Seat>> seats_;
 };

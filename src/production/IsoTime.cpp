@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 namespace {
@@ -186,4 +187,23 @@ std::string IsoTime::now()
 {
     const auto since = std::chrono::system_clock::now().time_since_epoch();
     return utcText(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+std::string IsoTime::localText(const std::string& utc)
+{
+    std::string ignored;
+    const std::optional<int64_t> milliseconds = parse(utc, ignored);
+    if (!milliseconds)
+        return utc;
+    const auto seconds = static_cast<std::time_t>(*milliseconds >= 0 ? *milliseconds / 1000
+                                                                      : (*milliseconds - 999) / 1000);
+    std::tm local{};
+    if (!localtime_r(&seconds, &local))
+        return utc;
+    const long offset = local.tm_gmtoff / 60;
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d %c%02ld:%02ld", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+',
+                  std::labs(offset) / 60, std::labs(offset) % 60);
+    return text;
 }

@@ -16,4 +16,8 @@ public:
     // "2026-12-07T09:30:00.000Z".
     static std::string utcText(int64_t milliseconds);
     static std::string now();
+    // A logged time as people at the station read it: local, to the second,
+    // with the zone's offset ("2026-12-07 16:04:12 +01:00"). Text that is no
+    // time comes back unchanged.
+    static std::string localText(const std::string& utc);
 };

@@ -31,8 +31,9 @@ bool sameTitle(const ChipRow& a, const ChipRow& b)
            a.cells[ChipRow::Name] == b.cells[ChipRow::Name];
 }
 
-// The slot of the job's chip, or why it cannot be used.
-int32_t findChip(const ChipCatalogue& catalogue, const ChipRow& wanted, int language, std::string& error)
+}  // namespace
+
+int32_t FindJobChip(const ChipCatalogue& catalogue, const ChipRow& wanted, int language, std::string& error)
 {
     for (int32_t slot = 0; slot < catalogue.recordCount(); ++slot) {
         const ChipRow row = ChipRow::fromRecord(catalogue.ChipDatabase[static_cast<size_t>(slot)]);
@@ -51,6 +52,8 @@ int32_t findChip(const ChipCatalogue& catalogue, const ChipRow& wanted, int lang
     return -1;
 }
 
+namespace {
+
 std::string serialOutsideSpan(const SerialRule& rule, const StreamSpan& span, int language)
 {
     if (rule.address >= span.start && uint64_t{rule.address} + rule.width <= span.end)
@@ -58,9 +61,11 @@ std::string serialOutsideSpan(const SerialRule& rule, const StreamSpan& span, in
     return ProductionText(Msg::JobSerialOutsideSpan, language, {rule.describe()});
 }
 
+}  // namespace
+
 // Loaded as the window's Open does, but a file longer than the chip is
 // refused: a production run never asks.
-std::string loadImage(Workbench& workbench, OperationHost& host, const std::string& path)
+std::string LoadJobImage(Workbench& workbench, const std::string& path)
 {
     BufferSet& buffers = workbench.buffers;
     const uint32_t flashSize = std::min(workbench.catalogue.currentRecord().flashSize, BufferSet::FlashCapacity);
@@ -74,11 +79,8 @@ std::string loadImage(Workbench& workbench, OperationHost& host, const std::stri
     if (static_cast<uint32_t>(load.count) > flashSize - offset)
         return ProductionText(Msg::JobImageTooLong, workbench.languageIndex, {path});
     buffers.dataLength = static_cast<int32_t>(offset + static_cast<uint32_t>(load.count));
-    host.flashBufferChanged(flashSize);
     return {};
 }
-
-}  // namespace
 
 Checksums ProgrammedChecksums(const BufferSet& buffers, const ChipRecord& chip, bool verified)
 {
@@ -139,6 +141,8 @@ std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::stri
     job.note = choices.note;
     job.locked = choices.locked;
     job.target = choices.target;
+    job.pin = choices.pin;
+    job.operatorRequired = choices.operatorRequired;
     return job;
 }
 
@@ -185,7 +189,7 @@ std::string ApplyJob(Workbench& workbench, OperationHost& host, const Production
 {
     const int language = workbench.languageIndex;
     std::string error;
-    const int32_t slot = findChip(workbench.catalogue, job.chip, language, error);
+    const int32_t slot = FindJobChip(workbench.catalogue, job.chip, language, error);
     if (slot < 0)
         return error;
     const std::string image = JobImagePath(job, jobPath);
@@ -207,8 +211,9 @@ std::string ApplyJob(Workbench& workbench, OperationHost& host, const Production
         range.start = static_cast<int32_t>(job.range->start);
         range.end = static_cast<int32_t>(job.range->end);
     }
-    if (std::string loadError = loadImage(workbench, host, image); !loadError.empty())
+    if (std::string loadError = LoadJobImage(workbench, image); !loadError.empty())
         return loadError;
+    host.flashBufferChanged(std::min(workbench.catalogue.currentRecord().flashSize, BufferSet::FlashCapacity));
 
     const ChipRecord& chip = workbench.catalogue.currentRecord();
     const SpanChoice span = WriteSpan(workbench.buffers, chip);

@@ -7,6 +7,7 @@
 #include "production/ProductionJob.h"
 
 class BufferSet;
+class ChipCatalogue;
 class OperationHost;
 struct ChipRecord;
 struct Workbench;
@@ -18,6 +19,8 @@ struct JobChoices {
     std::string note;
     bool locked = false;
     std::optional<int64_t> target;
+    std::optional<EngineerPin> pin;
+    bool operatorRequired = false;
 };
 
 // The checksums of the span a job programs, from the buffer as it stands;
@@ -42,6 +45,15 @@ std::optional<ProductionJob> SaveJob(const Workbench& workbench, const std::stri
 // Why a job cannot use `path` as its image (it exists but is no regular file:
 // a device, a FIFO, a link to one); empty when it can.
 std::string ImageProblem(const std::string& path, int language);
+
+// The slot of the job's chip in `catalogue`, or -1 with `error` saying why
+// it cannot be used (missing, or its record changed since).
+int32_t FindJobChip(const ChipCatalogue& catalogue, const ChipRow& wanted, int language, std::string& error);
+
+// Loads the image file at `path` into the FLASH buffer from the range's start
+// (or 0), as a job programs it; a file longer than the selected chip is
+// refused. Empty on success, else why not.
+std::string LoadJobImage(Workbench& workbench, const std::string& path);
 
 // Opens a job on the workbench: finds its chip and refuses a record that
 // changed since, checks the image's SHA-256 (naming both hashes when they

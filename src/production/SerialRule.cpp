@@ -47,7 +47,10 @@ std::string digitsOf(const SerialRule& rule, uint64_t value)
     return text;
 }
 
-bool parseNumber(std::string text, int base, uint64_t& value)
+
+}  // namespace
+
+bool ParseRuleNumber(std::string text, int base, uint64_t& value)
 {
     if (text.starts_with("0x") || text.starts_with("0X")) {
         text.erase(0, 2);
@@ -58,8 +61,6 @@ bool parseNumber(std::string text, int base, uint64_t& value)
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
     return error == std::errc() && end == text.data() + text.size();
 }
-
-}  // namespace
 
 uint64_t SerialRule::maximum() const
 {
@@ -179,12 +180,12 @@ std::optional<SerialRule> ParseSerialRule(const std::string& text, std::string& 
     }
     SerialRule rule;
     uint64_t number = 0;
-    if (!parseNumber(fields[0], 16, number) || number > std::numeric_limits<uint32_t>::max()) {
+    if (!ParseRuleNumber(fields[0], 16, number) || number > std::numeric_limits<uint32_t>::max()) {
         error = "the serial number's address \"" + fields[0] + "\" is not a hexadecimal address";
         return std::nullopt;
     }
     rule.address = static_cast<uint32_t>(number);
-    if (!parseNumber(fields[1], 10, number) || number > 8) {
+    if (!ParseRuleNumber(fields[1], 10, number) || number > 8) {
         error = "the serial number's width \"" + fields[1] + "\" must be 1 to 8 bytes";
         return std::nullopt;
     }
@@ -195,11 +196,11 @@ std::optional<SerialRule> ParseSerialRule(const std::string& text, std::string& 
         return std::nullopt;
     }
     rule.form = *form;
-    if (!parseNumber(fields[3], 10, rule.first)) {
+    if (!ParseRuleNumber(fields[3], 10, rule.first)) {
         error = "the first serial number \"" + fields[3] + "\" is not a number";
         return std::nullopt;
     }
-    if (fields.size() == 5 && !parseNumber(fields[4], 10, rule.step)) {
+    if (fields.size() == 5 && !ParseRuleNumber(fields[4], 10, rule.step)) {
         error = "the serial number step \"" + fields[4] + "\" is not a number";
         return std::nullopt;
     }

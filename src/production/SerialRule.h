@@ -46,6 +46,9 @@ struct SerialRule {
 const char* SerialFormName(SerialForm form);
 std::optional<SerialForm> SerialFormNamed(const std::string& name);
 
+// One number of a rule: in `base`, or hexadecimal after 0x.
+bool ParseRuleNumber(std::string text, int base, uint64_t& value);
+
 // Parses "ADDRESS:WIDTH:FORM:FIRST[:STEP]": ADDRESS hexadecimal with or without
 // 0x, WIDTH and FIRST and STEP decimal or 0x-hexadecimal. Returns the rule, or
 // nothing with `error` set.

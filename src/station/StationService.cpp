@@ -244,8 +244,10 @@ void StationService::followRun()
 void StationService::endRun()
 {
     gang_->wait();
-    const int64_t done = gang_->done();
+    int64_t done = gang_->done();
     const std::vector<GangRun::SeatView> views = gang_->views();
+    const bool goodTargetReached = gang_->goodTargetReached();
+    const int64_t goodChips = gang_->goodChips();
     gang_.reset();
     std::optional<int64_t> target;
     {
@@ -261,6 +263,10 @@ void StationService::endRun()
         }
         running_ = false;
         stopping_ = false;
+    }
+    if (goodTargetReached) {
+        target = job_ ? job_->job.target : std::nullopt;
+        done = goodChips;
     }
     if (target && done >= *target)
         events_.publish("target-reached", JsonText(json{{"target", *target}, {"done", done}}));
@@ -443,19 +449,23 @@ ApiReply StationService::run(const RunRequest& request, int language)
         chosen = request.programmers;
     }
     const ProductionJob& job = job_->job;
-    std::optional<int64_t> target = request.count;
-    if (!target && job.target) {
-        const std::lock_guard lock(state_);
-        if (counters_.total() >= *job.target)
-            return ApiReply::refusal(409, Msg::StationTargetReached, language, std::to_string(*job.target));
-        target = *job.target - counters_.total();
-    }
-
+    // A count is chips to do; without one the run goes to the job's target
+    // of good chips, counted as the window and the command line count it.
+    const std::optional<int64_t> target = request.count;
     GangRun::Settings settings;
     settings.jobHash = job_->hash;
     settings.target = target;
     settings.station = name_;
     settings.operatorName = request.operatorName;
+    if (!target && job.target) {
+        const std::lock_guard lock(state_);
+        settings.goodTarget = job.target;
+        settings.goodBefore = counters_.passed;
+    }
+    if (job.operatorRequired && request.operatorName.empty())
+        return ApiReply::refusal(422, Msg::OperatorRequired, language, job.name);
+    if (!GangRun::refusal(job, settings, language).empty())
+        return ApiReply::refusal(409, Msg::StationTargetReached, language, std::to_string(*job.target));
     gang_ = std::make_unique<GangRun>(workbench_, *log_, job, settings, chosen);
     gang_->recorded = [this](size_t, const LogRecord& record) { chipFinished(record); };
     gang_->started = [this, chosen, name = job.name](size_t seat, const std::string& serial) {

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -8,6 +9,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
@@ -205,6 +207,26 @@ TEST_F(BenchToolsWindowTest, FunctionKeysRunTheOperations)
     EXPECT_TRUE(firstLogLine().startsWith("Read Complete! ("));
     QTest::keyClick(&form, Qt::Key_F5);
     EXPECT_TRUE(firstLogLine().startsWith("Bank Complete! ("));
+}
+
+// Ctrl+Shift+S opens Save as on every desktop, and the menu shows the key.
+TEST_F(BenchToolsWindowTest, CtrlShiftSOpensSaveAs)
+{
+    TForm1& form = open();
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
+    const auto* saveAs = form.findChild<QAction*>("SaveAs");
+    ASSERT_NE(saveAs, nullptr);
+    EXPECT_EQ(saveAs->shortcut().toString(), "Ctrl+Shift+S");
+    bool asked = false;
+    QTimer::singleShot(0, [&asked] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            asked = dialog->acceptMode() == QFileDialog::AcceptSave;
+            dialog->reject();
+        }
+    });
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(asked);
 }
 
 }  // namespace

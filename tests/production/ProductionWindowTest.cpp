@@ -12,13 +12,16 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,7 +41,10 @@
 #include "production/JobSetup.h"
 #include "production/ProductionFixture.h"
 #include "production/SqliteLog.h"
+#include "production/EngineerPin.h"
+#include "production/ui/EngineerPinPrompt.h"
 #include "production/ui/GangPanel.h"
+#include "production/ui/OperatorPrompt.h"
 #include "production/ui/ProductionMenu.h"
 #include "production/ui/ProgrammerTile.h"
 #include "support/MessageBoxCatcher.h"
@@ -50,7 +56,8 @@ class ProductionWindowTest : public ProductionFixture {
 protected:
     // The log table's columns that tests read beside time, chip, result and serial.
     static constexpr int ProgrammerColumn = 5;
-    static constexpr int MessageColumn = 6;
+    static constexpr int OperatorColumn = 6;
+    static constexpr int MessageColumn = 7;
 
     void SetUp() override
     {
@@ -71,6 +78,29 @@ protected:
         menu = window->Production();
         menu->view()->setLogPath(path("station.sqlite"));
         writeJob(true);
+        prompts.setInterval(5);
+        QObject::connect(&prompts, &QTimer::timeout, [this] { answerPrompt(); });
+        prompts.start();
+    }
+
+    // Answers the prompts as the people at the line would: the operator's
+    // with `operatorName`, the engineer's with `pinAnswer` (cancelled when
+    // empty).
+    void answerPrompt()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* prompt = qobject_cast<OperatorPrompt*>(modal)) {
+            prompt->findChild<QLineEdit*>("OperatorEntry")->setText(operatorName);
+            prompt->accept();
+        } else if (auto* prompt = qobject_cast<EngineerPinPrompt*>(modal)) {
+            ++pinsAsked;
+            if (pinAnswer.isEmpty()) {
+                prompt->reject();
+                return;
+            }
+            QTest::keyClicks(prompt->findChild<QLineEdit*>("PinEntry"), pinAnswer);
+            QTest::keyClick(prompt->findChild<QLineEdit*>("PinEntry"), Qt::Key_Return);
+        }
     }
     void TearDown() override
     {
@@ -80,7 +110,7 @@ protected:
 
     // A job for the A25L512 with a serial number at 0x10, made on the test's
     // own workbench so the window starts without it.
-    void writeJob(bool locked, const std::string& note = "Board rev B")
+    void writeJob(bool locked, const char* pin = nullptr, const std::string& note = "Board rev B")
     {
         writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
         selectChipAndLoad("image.bin");
@@ -90,6 +120,8 @@ protected:
         choices.serial->prefix = "SN";
         choices.locked = locked;
         choices.note = note;
+        if (pin)
+            choices.pin = EngineerPin::of(pin, EngineerPin::LeastIterations);
         const std::optional<ProductionJob> job = CreateJob(workbench, path("line.belcorjob"), path("image.bin"),
                                                            choices, error);
         ASSERT_TRUE(job) << error;
@@ -170,6 +202,10 @@ protected:
     static std::vector<uint8_t> jobImage() { return std::vector<uint8_t>(4096, 0x5A); }
 
     MessageBoxCatcher boxes;
+    QTimer prompts;
+    QString operatorName = "Ann";
+    QString pinAnswer;
+    int pinsAsked = 0;
     std::unique_ptr<SimulatorLibrary> simulator;
     std::unique_ptr<TForm1> window;
     ProductionMenu* menu = nullptr;
@@ -219,14 +255,23 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     ASSERT_TRUE(view->isVisible());
     view->resize(900, 760);
     find<QSpinBox>(view, "TargetCount")->setValue(3);
-    // The third chip fails its verify.
-    int chips = 0;
+    // The third chip fails its verify; the target of good chips takes a
+    // fourth. What the view showed after the failed chip is kept.
+    bool failing = false;
+    QString failedIndication;
+    QString failedDetail;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        const int rows = find<QTableWidget>(view, "LogRows")->rowCount();
-        if (rows == 2 && chips < 2)
+        QTableWidget* rows = find<QTableWidget>(view, "LogRows");
+        if (rows->rowCount() == 2 && !failing) {
             belcor_sim_inject_fault(BELCOR_SIM_STUCK_BIT, 0x100);
-        chips = rows;
+            failing = true;
+        }
+        if (rows->rowCount() == 3 && failedIndication.isEmpty()) {
+            belcor_sim_clear_faults();
+            failedIndication = find<QLabel>(view, "Indication")->text();
+            failedDetail = find<QLabel>(view, "FailureText")->text();
+        }
     });
     poll.start(5);
     QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
@@ -234,23 +279,24 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     poll.stop();
 
     QTableWidget* rows = find<QTableWidget>(view, "LogRows");
-    ASSERT_EQ(rows->rowCount(), 3);
-    EXPECT_EQ(rows->item(2, 3)->text(), "SN000001");
-    EXPECT_EQ(rows->item(2, ProgrammerColumn)->text(), "BU2SIM0000013");
-    EXPECT_EQ(rows->item(0, 2)->text(), "FAIL");
+    ASSERT_EQ(rows->rowCount(), 4);
+    EXPECT_EQ(rows->item(3, 3)->text(), "SN000001");
+    EXPECT_EQ(rows->item(3, ProgrammerColumn)->text(), "BU2SIM0000013");
+    EXPECT_EQ(rows->item(1, 2)->text(), "FAIL");
     // One line a record; the message, last, cut short if need be, whole in its tooltip.
-    EXPECT_LT(rows->rowHeight(0), 2 * rows->fontMetrics().height());
-    EXPECT_EQ(rows->item(0, MessageColumn)->toolTip(), find<QLabel>(view, "FailureText")->text());
-    EXPECT_EQ(find<QLabel>(view, "Indication")->text(), "FAIL");
-    EXPECT_TRUE(find<QLabel>(view, "FailureText")->text().contains("100"));
-    EXPECT_TRUE(find<QLabel>(view, "Counters")->text().startsWith("Passed 2    Failed 1    Total 3"))
+    EXPECT_LT(rows->rowHeight(1), 2 * rows->fontMetrics().height());
+    EXPECT_EQ(rows->item(1, MessageColumn)->toolTip(), failedDetail);
+    EXPECT_EQ(failedIndication, "FAIL");
+    EXPECT_TRUE(failedDetail.contains("100")) << failedDetail.toStdString();
+    EXPECT_TRUE(find<QLabel>(view, "Counters")->text().startsWith("Passed 3    Failed 1    Total 4"))
         << find<QLabel>(view, "Counters")->text().toStdString();
-    EXPECT_EQ(find<QLabel>(view, "NextSerial")->text(), "SN000004");
+    EXPECT_EQ(find<QLabel>(view, "NextSerial")->text(), "SN000005");
     EXPECT_TRUE(find<QLabel>(view, "LockState")->text().startsWith("Locked"));
+    EXPECT_EQ(find<QLabel>(view, "FailureText")->text(), "Target reached: 3 good chips");
 
     screenshot("production-view-en.png");
     window->ChinaClick();
-    EXPECT_EQ(find<QLabel>(view, "Indication")->text(), QString::fromUtf8("失败"));
+    EXPECT_EQ(find<QLabel>(view, "Indication")->text(), QString::fromUtf8("通过"));
     screenshot("production-view-zh_CN.png");
     window->fantiClick();
     screenshot("production-view-zh_TW.png");
@@ -594,6 +640,82 @@ TEST_F(ProductionWindowTest, ServerLineTellsTheLineServersStateAndClosingNeverWa
     EXPECT_LT(closing.elapsed(), 5000);
 }
 
+// The target counts good chips: reaching it ends the run and says so until
+// acknowledged; Start then says why it does nothing and offers a higher target.
+// Each row names the operator and its local time.
+TEST_F(ProductionWindowTest, TargetOfGoodChipsEndsTheRunAndStartOffersToRaiseIt)
+{
+    writeJob(false);
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    ProductionView* view = menu->view();
+    view->show();
+    find<QSpinBox>(view, "TargetCount")->setValue(2);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 60000));
+
+    auto* reached = view->findChild<QMessageBox*>("TargetReached");
+    ASSERT_NE(reached, nullptr);
+    EXPECT_EQ(reached->text(), "Target reached: 2 good chips");
+    QTableWidget* rows = find<QTableWidget>(view, "LogRows");
+    ASSERT_EQ(rows->rowCount(), 2);
+    EXPECT_EQ(rows->item(0, OperatorColumn)->text(), "Ann");
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d$)")
+                    .match(rows->item(0, 0)->text())
+                    .hasMatch())
+        << rows->item(0, 0)->text().toStdString();
+    QTest::mouseClick(reached->button(QMessageBox::Ok), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([view] { return !view->findChild<QMessageBox*>("TargetReached"); }, 5000));
+
+    boxes.choose = [](QMessageBox* box) -> QAbstractButton* {
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == "Raise target")
+                return button;
+        }
+        return nullptr;
+    };
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    EXPECT_FALSE(view->running());
+    ASSERT_FALSE(boxes.texts.isEmpty());
+    EXPECT_EQ(boxes.texts.last(), "The job already has 2 good chips, its target of 2, so Start does nothing. "
+                                  "Raise the target or reset the counters.");
+    EXPECT_EQ(find<QSpinBox>(view, "TargetCount")->value(), 3);
+}
+
+// A target set while the run goes on counts at once: the run ends on its own.
+TEST_F(ProductionWindowTest, TargetSetDuringTheRunEndsIt)
+{
+    writeJob(false);
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    ProductionView* view = menu->view();
+    view->show();
+    QTableWidget* rows = find<QTableWidget>(view, "LogRows");
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([rows] { return rows->rowCount() >= 1; }, 30000));
+    find<QSpinBox>(view, "TargetCount")->setValue(1);
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 30000));
+    EXPECT_LE(rows->rowCount(), 2);
+    EXPECT_NE(view->findChild<QMessageBox*>("TargetReached"), nullptr);
+}
+
+// Closing, editing or resetting a locked job with an engineer PIN takes the
+// PIN; cancelled, the job stays as it was.
+TEST_F(ProductionWindowTest, LockedJobTakesTheEngineerPinToCloseEditOrReset)
+{
+    writeJob(true, "4711");
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    menu->CloseJobClick();
+    menu->EditJobClick();
+    menu->view()->ResetCountersClick();
+    EXPECT_EQ(pinsAsked, 3);
+    EXPECT_NE(menu->job(), nullptr);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join("\n").toStdString();
+
+    pinAnswer = "4711";
+    menu->CloseJobClick();
+    EXPECT_EQ(pinsAsked, 4);
+    EXPECT_EQ(menu->job(), nullptr);
+}
+
 }  // namespace
 
 namespace {
@@ -677,17 +799,12 @@ INSTANTIATE_TEST_SUITE_P(Programmers, ProductionViewFitTest, testing::Values(1, 
                              return std::to_string(info.param) + "Programmers";
                          });
 
-// F11 fills the screen with the mark; F11 again leaves only when the job's
-// engineer says so (the check stands for the PIN).
-TEST_F(ProductionWindowTest, F11EntersTheOperatorsFullScreenAndLeavesItOnlyWhenAllowed)
+// F11 fills the screen with the mark; F11 again, or closing the view, leaves
+// only with the job's engineer PIN.
+TEST_F(ProductionWindowTest, F11EntersTheOperatorsFullScreenAndLeavesItWithTheEngineerPin)
 {
+    writeJob(true, "4711");
     ProductionView* view = gangView(2);
-    bool allowed = false;
-    int asked = 0;
-    view->setLeaveFullScreenCheck([&] {
-        ++asked;
-        return allowed;
-    });
     QApplication::setActiveWindow(view);
     QTest::keyClick(view, Qt::Key_F11);
     ASSERT_TRUE(view->isFullScreen());
@@ -695,11 +812,12 @@ TEST_F(ProductionWindowTest, F11EntersTheOperatorsFullScreenAndLeavesItOnlyWhenA
     EXPECT_GE(find<QLabel>(view, "Indication")->height(), view->screen()->geometry().height() / 4);
     QTest::keyClick(view, Qt::Key_F11);
     view->close();
-    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(pinsAsked, 2);
     EXPECT_TRUE(view->isFullScreen());
     EXPECT_TRUE(view->isVisible());
-    allowed = true;
+    pinAnswer = "4711";
     QTest::mouseClick(find<QPushButton>(view, "FullScreen"), Qt::LeftButton);
+    EXPECT_EQ(pinsAsked, 3);
     EXPECT_FALSE(view->isFullScreen());
     EXPECT_TRUE(find<QWidget>(view, "JobDetails")->isVisible());
 }
@@ -745,7 +863,7 @@ TEST_F(ProductionWindowTest, RemembersItsPlacementInItsOwnFile)
 // A job's note is shown as the words it holds, never as markup.
 TEST_F(ProductionWindowTest, NoteIsShownAsPlainText)
 {
-    writeJob(false, "<h1>Rev B</h1><br><br><br><img src=\"/etc/passwd\">");
+    writeJob(false, nullptr, "<h1>Rev B</h1><br><br><br><img src=\"/etc/passwd\">");
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
     ProductionView* view = menu->view();
     view->show();

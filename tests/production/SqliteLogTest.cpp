@@ -235,7 +235,9 @@ TEST_F(SqliteLogTest, PendingRecordGoesInAtTheNextOpenOnce)
 
 TEST_F(SqliteLogTest, CsvExportReadsBackInPythonsCsvModule)
 {
-    commit(record("a", "pass"));
+    LogRecord first = record("a", "pass");
+    first.operatorName = "Badge 0042";
+    commit(first);
     commit(record("b", "fail", "Verify failed, \"really\"\nat 0x10 — 校验失败"));
     LogRecord formula = record("c", "fail", "-1 at 0x10");
     formula.job = "=1+2";
@@ -252,6 +254,10 @@ TEST_F(SqliteLogTest, CsvExportReadsBackInPythonsCsvModule)
         "assert (rows[2]['job'], rows[2]['station'], rows[2]['message'])==(\"'=1+2\", \"'@SUM(A1)\", \"'-1 at 0x10\"), rows[2]\n"
         "assert rows[1]['message']=='Verify failed, \"really\"\\nat 0x10 — 校验失败', rows[1]\n"
         "assert rows[0]['result']=='pass' and rows[0]['duration_ms']=='0'\n"
+        "assert rows[0]['operator']=='Badge 0042', rows[0]\n"
+        "import re\n"
+        R"(assert list(rows[0])[1:3]==['time','local_time'] and re.fullmatch(r'2026-12-0[678] \d\d:\d\d:00 [+-]\d\d:\d\d', rows[0]['local_time']), rows[0])"
+        "\n"
         "for c in ['time','station','programmer','job','chip','result','message','serial','crc32','sha256','duration_ms']:\n"
         "    assert c in rows[0], c\n";
     const std::string scriptPath = (folder / "check.py").string();

@@ -40,6 +40,8 @@ public:
     ~GangPanel() override;
 
     bool empty() const { return tiles_.empty(); }
+    // The gang of the current or last run; none before the first.
+    GangRun* gang() const { return gang_.get(); }
     bool running() const { return active_; }
     // Asked to stop; the programmers finish the chips in their sockets.
     bool stopping() const { return stopping_; }

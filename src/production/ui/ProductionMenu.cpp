@@ -14,6 +14,8 @@
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/ProductionText.h"
+#include "production/ui/EngineerPinPrompt.h"
+#include "production/ui/JobEditor.h"
 
 namespace {
 
@@ -39,6 +41,10 @@ ProductionMenu::ProductionMenu(Workbench& workbench, OperationHost& host, QWidge
       view_(new ProductionView(workbench, host, window))
 {
     setObjectName("ProductionMenu");
+    newJob_ = addAction(QString(), this, &ProductionMenu::NewJobClick);
+    newJob_->setObjectName("NewJob");
+    editJob_ = addAction(QString(), this, &ProductionMenu::EditJobClick);
+    editJob_->setObjectName("EditJob");
     saveJob_ = addAction(QString(), this, &ProductionMenu::SaveJobClick);
     saveJob_->setObjectName("SaveJob");
     openJob_ = addAction(QString(), this, &ProductionMenu::OpenJobClick);
@@ -53,6 +59,7 @@ ProductionMenu::ProductionMenu(Workbench& workbench, OperationHost& host, QWidge
     productionView_->setObjectName("ShowProductionView");
     productionView_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
     closeJob_->setEnabled(false);
+    editJob_->setEnabled(false);
     for (const char* name : lockedControls()) {
         if (QWidget* control = window_->findChild<QWidget*>(name))
             control->installEventFilter(this);
@@ -70,6 +77,8 @@ ProductionMenu::~ProductionMenu()
 void ProductionMenu::ApplyLanguage(int language)
 {
     setTitle(qText(MessageCatalogue::text(Msg::ProductionMenu, language)));
+    newJob_->setText(qText(MessageCatalogue::text(Msg::NewJobMenu, language)));
+    editJob_->setText(qText(MessageCatalogue::text(Msg::EditJobMenu, language)));
     saveJob_->setText(qText(MessageCatalogue::text(Msg::SaveJobMenu, language)));
     openJob_->setText(qText(MessageCatalogue::text(Msg::OpenJobMenu, language)));
     closeJob_->setText(qText(MessageCatalogue::text(Msg::CloseJobMenu, language)));
@@ -141,9 +150,37 @@ bool ProductionMenu::saveJob(const std::string& path, const std::optional<Serial
     return true;
 }
 
+void ProductionMenu::NewJobClick()
+{
+    if (view_->running()) {
+        host_.beep();
+        return;
+    }
+    JobEditor editor(workbench_.catalogue, windowOptions(), workbench_.languageIndex, window_);
+    if (editor.exec() == QDialog::Accepted)
+        host_.insertLogLine(ProductionText(Msg::JobSaved, workbench_.languageIndex, {editor.jobPath()}));
+}
+
+// The open job, changed and opened again; a locked one asks for its PIN first.
+void ProductionMenu::EditJobClick()
+{
+    if (!job_ || workbench_.busy || view_->running()) {
+        host_.beep();
+        return;
+    }
+    if (job_->job.locked && !EngineerPinPrompt::confirm(job_->job, workbench_.languageIndex, window_))
+        return;
+    JobEditor editor(workbench_.catalogue, job_->job.options, workbench_.languageIndex, window_);
+    editor.editJob(job_->job, job_->path);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    host_.insertLogLine(ProductionText(Msg::JobSaved, workbench_.languageIndex, {editor.jobPath()}));
+    openJob(editor.jobPath(), false);
+}
+
 void ProductionMenu::OpenJobClick()
 {
-    if (workbench_.busy || view_->running()) {
+    if (workbench_.busy || view_->running() || !mayLeaveJob()) {
         host_.beep();
         return;
     }
@@ -153,9 +190,17 @@ void ProductionMenu::OpenJobClick()
         openJob(path.toStdString());
 }
 
-bool ProductionMenu::openJob(const std::string& path)
+// A locked job with a PIN is left only by the engineer.
+bool ProductionMenu::mayLeaveJob()
+{
+    return !job_ || !job_->job.locked || EngineerPinPrompt::confirm(job_->job, workbench_.languageIndex, window_);
+}
+
+bool ProductionMenu::openJob(const std::string& path, bool askPin)
 {
     const int language = workbench_.languageIndex;
+    if (askPin && !mayLeaveJob())
+        return false;
     closeJob();
     const JobFileRead read = JobFile::read(path);
     if (!read.job) {
@@ -168,6 +213,7 @@ bool ProductionMenu::openJob(const std::string& path)
     }
     job_ = OpenedJob{*read.job, path, read.sha256};
     closeJob_->setEnabled(true);
+    editJob_->setEnabled(true);
     applyLock();
     view_->setJob(&*job_);
     emit jobChanged();
@@ -180,13 +226,15 @@ void ProductionMenu::CloseJobClick()
         host_.beep();
         return;
     }
-    closeJob();
+    if (mayLeaveJob())
+        closeJob();
 }
 
 void ProductionMenu::closeJob()
 {
     job_.reset();
     closeJob_->setEnabled(false);
+    editJob_->setEnabled(false);
     applyLock();
     view_->setJob(nullptr);
     emit jobChanged();

@@ -13,8 +13,10 @@
 class OperationHost;
 struct Workbench;
 
-// The Production menu: save the window's state as a job, open a job (locked
-// or not), close it, export the log as CSV, and the production view. While a
+// The Production menu: make a job in the job editor or edit the open one,
+// save the window's state as a job, open a job (locked or not), close it,
+// export the log as CSV, and the production view. Leaving or editing a locked
+// job with an engineer PIN asks for the PIN. While a
 // locked job is open the workbench refuses every command that could change
 // what is programmed, the controls of those commands are disabled (found by
 // object name, so the main window needs no list of them) and the line under
@@ -27,6 +29,8 @@ public:
 
     void ApplyLanguage(int language);
 
+    void NewJobClick();
+    void EditJobClick();
     void SaveJobClick();
     void OpenJobClick();
     void CloseJobClick();
@@ -35,7 +39,8 @@ public:
 
     // The menu commands after their file dialogs.
     bool saveJob(const std::string& path, const std::optional<SerialRule>& serial, bool locked);
-    bool openJob(const std::string& path);
+    // `askPin`: a locked job open now asks for its PIN before it goes.
+    bool openJob(const std::string& path, bool askPin = true);
     void closeJob();
     bool exportLog(const std::string& path);
 
@@ -54,6 +59,7 @@ protected:
 
 private:
     void applyLock();
+    bool mayLeaveJob();
     AutoOptions windowOptions() const;
 
     Workbench& workbench_;
@@ -62,6 +68,8 @@ private:
     ProductionView* view_;
     std::optional<OpenedJob> job_;
     std::map<std::string, bool> enabledBeforeLock_;  // filled while a locked job is open
+    QAction* newJob_;
+    QAction* editJob_;
     QAction* saveJob_;
     QAction* openJob_;
     QAction* closeJob_;

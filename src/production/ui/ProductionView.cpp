@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
@@ -18,12 +19,15 @@
 #include "core/Workbench.h"
 #include "maint/HardwareInfo.h"
 #include "production/GangRun.h"
+#include "production/IsoTime.h"
 #include "production/JobSetup.h"
 #include "production/LineServerText.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionSummary.h"
 #include "production/ProductionText.h"
+#include "production/ui/EngineerPinPrompt.h"
 #include "production/ui/GangPanel.h"
+#include "production/ui/OperatorPrompt.h"
 
 namespace {
 
@@ -55,7 +59,7 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     connect(ui_.fullScreen, &QPushButton::clicked, this, &ProductionView::FullScreenClick);
     connect(new QShortcut(QKeySequence(Qt::Key_F11), this), &QShortcut::activated, this,
             &ProductionView::FullScreenClick);
-    connect(ui_.target, &QSpinBox::valueChanged, this, [this] { refresh(); });
+    connect(ui_.target, &QSpinBox::valueChanged, this, &ProductionView::targetChanged);
     serverTimer_ = new QTimer(this);
     serverTimer_->setInterval(1000);
     connect(serverTimer_, &QTimer::timeout, this, &ProductionView::refreshServerState);
@@ -90,13 +94,62 @@ std::unique_ptr<GangRun> ProductionView::makeGang(const std::vector<std::string>
     GangRun::Settings settings;
     settings.jobHash = job_->sha256;
     if (runTarget() > 0)
-        settings.target = chipsStillWanted();
+        settings.goodTarget = runTarget();
+    settings.goodBefore = log_->local().counters(job_->job.name).passed;
+    if (settings.goodTarget && settings.goodBefore >= *settings.goodTarget) {
+        offerMoreChips(settings);
+        return nullptr;
+    }
+    OwnSettings remembered;
+    const std::optional<std::string> operatorName =
+        OperatorPrompt::ask(remembered, job_->job.operatorRequired, workbench_.languageIndex, this);
+    if (!operatorName)
+        return nullptr;
+    settings.operatorName = *operatorName;
+    if (const std::string refusal = GangRun::refusal(job_->job, settings, workbench_.languageIndex); !refusal.empty()) {
+        host_.errorBox(refusal);
+        return nullptr;
+    }
+    showIndication(Msg::ReadyIndication, "#808080", {});
     return std::make_unique<GangRun>(workbench_, *log_, job_->job, settings, programmers);
+}
+
+// Start with the job's good chips made says so and offers the two ways on.
+void ProductionView::offerMoreChips(const GangRun::Settings& settings)
+{
+    const int language = workbench_.languageIndex;
+    QMessageBox box(QMessageBox::Information, windowTitle(),
+                    qText(GangRun::refusal(job_->job, settings, language)), QMessageBox::NoButton, this);
+    box.setObjectName("TargetAlreadyReached");
+    QPushButton* raise = box.addButton(qText(MessageCatalogue::text(Msg::RaiseTargetButton, language)),
+                                       QMessageBox::AcceptRole);
+    QPushButton* reset = box.addButton(qText(MessageCatalogue::text(Msg::ResetCountersButton, language)),
+                                       QMessageBox::DestructiveRole);
+    box.addButton(qText(MessageCatalogue::text(Msg::EngineerPinCancel, language)), QMessageBox::RejectRole);
+    box.exec();
+    if (box.clickedButton() == raise) {
+        ui_.target->setValue(static_cast<int>(settings.goodBefore + 1));
+        ui_.target->setFocus();
+        ui_.target->selectAll();
+    } else if (box.clickedButton() == reset) {
+        ResetCountersClick();
+    }
+}
+
+// A target changed during a run counts from the next chip on.
+void ProductionView::targetChanged()
+{
+    if (running() && ui_.programmers->gang())
+        ui_.programmers->gang()->setGoodTarget(runTarget() > 0 ? std::optional<int64_t>(runTarget()) : std::nullopt);
+    refresh();
 }
 
 void ProductionView::setJob(const OpenedJob* job)
 {
     job_ = job;
+    ui_.target->setValue(job_ && job_->job.target
+                             ? static_cast<int>(std::min<int64_t>(*job_->job.target, ui_.target->maximum()))
+                             : 0);
     ui_.rows->setRowCount(0);
     if (job_ && openLog()) {
         LogFilter filter;
@@ -138,12 +191,6 @@ bool ProductionView::openLog()
 int64_t ProductionView::runTarget() const
 {
     return ui_.target->value();
-}
-
-// The target counts the job's chips, so a run after a restart does the rest.
-int64_t ProductionView::chipsStillWanted()
-{
-    return std::max<int64_t>(runTarget() - log_->local().counters(job_->job.name).total(), 0);
 }
 
 void ProductionView::refresh()
@@ -212,8 +259,13 @@ void ProductionView::showRecord(const LogRecord& record)
     };
     QTableWidget* rows = ui_.rows;
     rows->insertRow(0);
-    const QStringList cells = {qText(record.time),  qText(record.chip),  resultText(),
-                               qText(record.serial), qText(record.crc32), qText(record.programmer),
+    const QStringList cells = {qText(IsoTime::localText(record.time)),
+                               qText(record.chip),
+                               resultText(),
+                               qText(record.serial),
+                               qText(record.crc32),
+                               qText(record.programmer),
+                               qText(record.operatorName),
                                qText(record.message)};
     for (int column = 0; column < cells.size(); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
@@ -258,8 +310,23 @@ void ProductionView::gangRunningChanged(bool running)
     if (auto* main = qobject_cast<QMainWindow*>(window_); main && main->centralWidget())
         main->centralWidget()->setEnabled(!running);
     refresh();
+    if (!running && ui_.programmers->gang() && ui_.programmers->gang()->goodTargetReached())
+        showTargetReached(ui_.programmers->gang()->goodChips());
     if (!running && closeWindowAfterRun_)
         QTimer::singleShot(0, window_, &QWidget::close);
+}
+
+// Stays until the operator acknowledges it, while the view goes on.
+void ProductionView::showTargetReached(int64_t goodChips)
+{
+    const QString text = qText(ProductionText(Msg::GoodTargetReached, workbench_.languageIndex, {std::to_string(goodChips)}));
+    showIndication(Msg::PassIndication, "#1a9a1a", text);
+    ui_.detail->setStyleSheet(QString());
+    auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
+    box->setObjectName("TargetReached");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 void ProductionView::StartClick()
@@ -293,6 +360,8 @@ void ProductionView::ResetCountersClick()
 {
     if (!job_ || running() || !openLog())
         return;
+    if (!EngineerPinPrompt::confirm(job_->job, workbench_.languageIndex, this))
+        return;
     if (!host_.question(ProductionText(Msg::ResetCountersQuestion, workbench_.languageIndex, {job_->job.name})))
         return;
     std::string error;
@@ -306,7 +375,7 @@ void ProductionView::ResetCountersClick()
 // engineer's word.
 void ProductionView::FullScreenClick()
 {
-    if (operatorMode_ && !leaveFullScreenAllowed_())
+    if (operatorMode_ && job_ && !EngineerPinPrompt::confirm(job_->job, workbench_.languageIndex, this))
         return;
     setOperatorMode(!operatorMode_);
 }

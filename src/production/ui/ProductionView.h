@@ -1,19 +1,18 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/MessageCatalogue.h"
+#include "production/GangRun.h"
 #include "production/LogRecord.h"
 #include "production/ProductionJob.h"
 #include "production/ui/ProductionViewDesign.h"
 
 class GangPanel;
-class GangRun;
 class OperationHost;
 class ProductionLog;
 class QTimer;
@@ -36,6 +35,7 @@ struct OpenedJob {
 // its own. After Stop the controls rest until the chips in the sockets are done.
 // F11 (or its button) turns it into the operator's full screen: the mark grows
 // with the screen, beside the counters, the next serial number and the tiles;
+// leaving it takes the job's engineer PIN, when it has one;
 // the view remembers its placement in Belcor's own settings file.
 class ProductionView : public QWidget {
     Q_OBJECT
@@ -54,8 +54,6 @@ public:
     void ResetCountersClick();
     void FullScreenClick();
     bool operatorMode() const { return operatorMode_; }
-    // Asked before the full screen is left; false keeps it (an engineer's PIN).
-    void setLeaveFullScreenCheck(std::function<bool()> check) { leaveFullScreenAllowed_ = std::move(check); }
 
     // The station's log database file (the default file unless a test sets another).
     void setLogPath(const std::string& path) { logPath_ = path; }
@@ -78,7 +76,9 @@ private:
     void showIndication(Msg text, const QString& colour, const QString& detail);
     void refreshServerState();
     int64_t runTarget() const;
-    int64_t chipsStillWanted();
+    void offerMoreChips(const GangRun::Settings& settings);
+    void targetChanged();
+    void showTargetReached(int64_t goodChips);
     void showResult(const LogRecord& record);
     void gangRunningChanged(bool running);
     void setOperatorMode(bool on);
@@ -96,6 +96,5 @@ private:
     ProductionViewDesign ui_;
     bool operatorMode_ = false;
     bool placed_ = false;
-    std::function<bool()> leaveFullScreenAllowed_ = [] { return true; };
     QTimer* serverTimer_;
 };

@@ -133,7 +133,7 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
 
     programmers = programmersPanel;
 
-    rows = new QTableWidget(0, 7, view);
+    rows = new QTableWidget(0, 8, view);
     rows->setObjectName("LogRows");
     rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
     rows->setWordWrap(false);
@@ -185,7 +185,8 @@ void ProductionViewDesign::applyLanguage(int language)
     stop->setText(caption(Msg::StoppingButton, language));
     stop->setMinimumWidth(stop->sizeHint().width());
     reset->setText(caption(Msg::ResetCountersButton, language));
-    // Log columns in the view's order: the message last, where it may be cut short.
+    // The catalogue's columns (shared with the station page) with the message,
+    // its sixth, moved last, where it may be cut short.
     QStringList columns = caption(Msg::LogColumns, language).split('|');
     columns.move(5, columns.size() - 1);
     rows->setHorizontalHeaderLabels(columns);

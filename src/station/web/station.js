@@ -51,7 +51,7 @@
     $("record-rows").replaceChildren(...records.map((record) => {
       const row = element("tr", record.result);
       const cells = [record.time.replace("T", " ").replace("Z", ""), record.chip, resultText(record.result),
-                     record.serial, record.crc32, record.message, record.programmer];
+                     record.serial, record.crc32, record.message, record.programmer, record.operator || ""];
       cells.forEach((text) => row.append(element("td", "", text)));
       return row;
     }));
