@@ -3,7 +3,8 @@
 # every test through ctest, then the threaded code's tests (operations,
 # production runs and gangs, the simulator, the station service's API) under
 # ThreadSanitizer (a build of their own in build/tsan), then every fuzz target
-# for a few seconds (a clang build of its own in build/fuzz). Installs missing Debian packages first.
+# for a few seconds (a clang build of its own in build/fuzz). Installs missing
+# Debian packages first.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
