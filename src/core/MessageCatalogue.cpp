@@ -511,7 +511,7 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
         {"前缀", "前綴", "Prefix"},
         {"失败芯片的序列号给下一片", "失敗芯片的序列號給下一片", "A failed chip's number goes to the next chip"},
         {"接下来：%1", "接下來：%1", "Next: %1"},
-        {"目标（良品数，0 为不限）", "目標（良品數，0 為不限）", "Target (good chips, 0: none)"},
+        {"目标良品数", "目標良品數", "Target of good chips"},
         {"备注", "備註", "Note"},
         {"锁定任务", "鎖定任務", "Lock the job"},
         {"工程师 PIN", "工程師 PIN", "Engineer PIN"},
