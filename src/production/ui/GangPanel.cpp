@@ -4,9 +4,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QResizeEvent>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,6 +14,7 @@
 #include "link/ProgrammerIdentity.h"
 #include "production/ui/ProgrammerChoiceDialog.h"
 #include "production/ui/ProgrammerTile.h"
+#include "production/ui/TileScrollArea.h"
 
 namespace {
 
@@ -24,33 +22,6 @@ constexpr int TilesPerRow = 4;
 constexpr int RefreshMs = 150;
 // A look at the bus lists every programmer; once a second is enough to see one go.
 constexpr int LookMs = 1000;
-
-// Asks for the whole height of its tiles at its width, so that the view gives
-// them all the room it can spare and scrolls only what it cannot.
-class TileScrollArea : public QScrollArea {
-public:
-    using QScrollArea::QScrollArea;
-
-    QSize sizeHint() const override
-    {
-        const QWidget* content = widget();
-        // Measured as if the scroll bar were there: room enough never calls it up.
-        const int width = viewport()->width() -
-                          (verticalScrollBar()->isVisible() ? 0 : verticalScrollBar()->sizeHint().width());
-        const int height = content->hasHeightForWidth() && width > 0 ? content->heightForWidth(width)
-                                                                     : content->sizeHint().height();
-        return QSize(content->sizeHint().width(), height + 2 * frameWidth());
-    }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override
-    {
-        const bool newWidth = event->size().width() != event->oldSize().width();
-        QScrollArea::resizeEvent(event);
-        if (newWidth)
-            updateGeometry();
-    }
-};
 
 std::string nameOf(const TUsbBulk::Port& port)
 {
