@@ -297,6 +297,7 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     screenshot("production-view-en.png");
     window->ChinaClick();
     EXPECT_EQ(find<QLabel>(view, "Indication")->text(), QString::fromUtf8("通过"));
+    EXPECT_EQ(rows->item(1, 2)->text(), QString::fromUtf8("失败"));
     screenshot("production-view-zh_CN.png");
     window->fantiClick();
     screenshot("production-view-zh_TW.png");

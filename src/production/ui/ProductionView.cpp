@@ -40,6 +40,20 @@ QString qText(const std::string& text)
 constexpr const char* PlacementSection = "ProductionView";
 constexpr const char* PlacementKey = "geometry";
 
+constexpr int ResultColumn = 2;
+
+// A record's result as the log keeps it ("pass", "fail", "interrupted"), in words of `language`.
+QString resultText(const std::string& result, int language)
+{
+    if (result == "pass")
+        return qText(MessageCatalogue::text(Msg::PassIndication, language));
+    if (result == "fail")
+        return qText(MessageCatalogue::text(Msg::FailIndication, language));
+    if (result == "interrupted")
+        return qText(MessageCatalogue::text(Msg::InterruptedLabel, language));
+    return qText(result);
+}
+
 }  // namespace
 
 ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidget* window)
@@ -167,6 +181,10 @@ void ProductionView::ApplyLanguage(int language)
 {
     setWindowTitle(qText(MessageCatalogue::text(Msg::ProductionViewTitle, language)));
     ui_.applyLanguage(language);
+    for (int row = 0; row < ui_.rows->rowCount(); ++row) {
+        QTableWidgetItem* result = ui_.rows->item(row, ResultColumn);
+        result->setText(resultText(result->data(Qt::UserRole).toString().toStdString(), language));
+    }
     ui_.programmers->ApplyLanguage(language);
     if (!running() && ui_.indication->property("message").isValid())
         showIndication(static_cast<Msg>(ui_.indication->property("message").toInt()),
@@ -247,21 +265,11 @@ void ProductionView::showIndication(Msg text, const QString& colour, const QStri
 
 void ProductionView::showRecord(const LogRecord& record)
 {
-    const int language = workbench_.languageIndex;
-    const auto resultText = [&]() -> QString {
-        if (record.result == "pass")
-            return qText(MessageCatalogue::text(Msg::PassIndication, language));
-        if (record.result == "fail")
-            return qText(MessageCatalogue::text(Msg::FailIndication, language));
-        if (record.result == "interrupted")
-            return qText(MessageCatalogue::text(Msg::InterruptedLabel, language));
-        return qText(record.result);
-    };
     QTableWidget* rows = ui_.rows;
     rows->insertRow(0);
     const QStringList cells = {qText(IsoTime::localText(record.time)),
                                qText(record.chip),
-                               resultText(),
+                               resultText(record.result, workbench_.languageIndex),
                                qText(record.serial),
                                qText(record.crc32),
                                qText(record.programmer),
@@ -274,6 +282,8 @@ void ProductionView::showRecord(const LogRecord& record)
         // The message may be cut short in its column; the whole of it is a hover away.
         if (column == cells.size() - 1)
             item->setToolTip(cells[column]);
+        if (column == ResultColumn)
+            item->setData(Qt::UserRole, qText(record.result));
         rows->setItem(0, column, item);
     }
     while (rows->rowCount() > ShownRows)
