@@ -15,6 +15,9 @@ using Command = CommandLine::Command;
 
 namespace {
 
+// After the question about a chip whose identification differs, answered no.
+constexpr const char* ForceRemedy = "--force changes it anyway";
+
 Operation operationOf(Command command)
 {
     switch (command) {
@@ -41,12 +44,13 @@ int ChipCommands::run()
         return Failure;
     if (line_.command == Command::List)
         return list();
-    if (line_.command == Command::Detect) {
-        if (!line_.chip.empty() && !context_.chooseChip())
-            return Failure;
-        return detect();
+    if (!line_.chip.empty()) {
+        if (const int chosen = context_.chooseChip(); chosen != Success)
+            return chosen;
     }
-    if (!(line_.chip.empty() ? context_.detectChip() : context_.chooseChip()))
+    if (line_.command == Command::Detect)
+        return detect();
+    if (line_.chip.empty() && !context_.detectChip())
         return Failure;
     // Which chip the command works on is context; detect's own result is the chip.
     host_.printNote(context_.chipText());
@@ -66,7 +70,7 @@ int ChipCommands::run()
     case Command::Update:
         if (!context_.loadFlashFile(line_.files.front()))
             return Failure;
-        return RunUpdate(workbench_, host_, UpdateOptions{line_.verifyAll}) ? Success : Failure;
+        return update();
     case Command::Unprotect:
         return RunRemoveProtection(workbench_, host_) ? Success : Failure;
     default:
@@ -86,7 +90,23 @@ int ChipCommands::operate(Operation operation)
 {
     // The only question an operation asks: change a chip whose identification differs.
     host_.setQuestionAnswer(line_.force);
-    return RunOperation(workbench_, host_, operation, context_.autoOptions()) ? Success : Failure;
+    const int declinedBefore = host_.declinedQuestions();
+    if (RunOperation(workbench_, host_, operation, context_.autoOptions()))
+        return Success;
+    if (host_.declinedQuestions() != declinedBefore)
+        host_.printError(std::string("the seated chip was left as it was; ") + ForceRemedy);
+    return Failure;
+}
+
+// The counts of sectors (pages) skipped, programmed and erased are the
+// command's result, for a script as much as for a person.
+int ChipCommands::update()
+{
+    std::string summary;
+    if (!RunUpdate(workbench_, host_, UpdateOptions{line_.verifyAll}, &summary))
+        return Failure;
+    host_.printLine(summary);
+    return Success;
 }
 
 int ChipCommands::readToFile()
@@ -154,7 +174,9 @@ int ChipCommands::batch()
         }, &refusals);
     }
     if (refusals.refused())
-        host_.printError("the seated chip was refused; the batch stops rather than wait for it to be taken out");
+        host_.printError(std::string("the seated chip was refused; the batch stops rather than wait for it to be "
+                                     "taken out; ") +
+                         ForceRemedy);
     const int failed = host_.errorCount() - errorsBefore;
     context_.printBatchEnd(chipsDone(), failed);
     const bool countReached = !line_.batchCount || chipsDone() >= *line_.batchCount;

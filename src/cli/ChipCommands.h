@@ -16,6 +16,7 @@ public:
 private:
     int detect();
     int operate(Operation operation);
+    int update();
     int readToFile();
     int batch();
     int list();

@@ -4,6 +4,7 @@
 #include "buffers/HexText.h"
 #include "chips/ChipDatabaseFile.h"
 #include "cli/ChipChoice.h"
+#include "cli/ExitStatus.h"
 #include "core/MessageCatalogue.h"
 #include "ops/SelectChip.h"
 
@@ -11,6 +12,7 @@ CommandContext::CommandContext(const CommandLine& line, TerminalHost& host, std:
     : line(line), host(host), executablePath(std::move(executablePath))
 {
     workbench.languageIndex = English;
+    workbench.commandLineRemedies = true;
     workbench.link.setSleep([this](uint32_t milliseconds) { this->host.sleepMs(milliseconds); });
     workbench.link.setTarget(line.programmer);
 }
@@ -29,18 +31,18 @@ bool CommandContext::loadDatabase()
     return false;
 }
 
-bool CommandContext::chooseChip()
+int CommandContext::chooseChip()
 {
     const ChipChoice choice = ChooseChip(workbench.catalogue, line.chip);
     if (!choice.unique()) {
         host.printError(choice.refusal(line.chip));
-        return false;
+        return choice.candidates.empty() ? ExitStatus::Failure : ExitStatus::UsageError;
     }
     if (SelectSearchResult(workbench, host, choice.candidates.front()) < 0) {
         host.printError("the chip " + ChipTitleText(choice.candidates.front()) + " cannot be selected");
-        return false;
+        return ExitStatus::Failure;
     }
-    return true;
+    return ExitStatus::Success;
 }
 
 // Detection settles the chip only for a serial flash the database knows. An

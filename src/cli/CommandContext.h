@@ -21,8 +21,10 @@ public:
     OwnedWorkbench workbench;
 
     bool loadDatabase();
-    // The chip --chip names, or the seated one detected.
-    bool chooseChip();
+    // The chip --chip names, as an exit status: a name that fits several
+    // chips is a wrong command line.
+    int chooseChip();
+    // The seated chip, when detection tells it exactly.
     bool detectChip();
     // "Chip: TITLE (SIZE bytes, page PAGE)" of the selected chip.
     std::string chipText() const;

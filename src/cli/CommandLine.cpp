@@ -84,6 +84,10 @@ std::string* textOption(CommandLine& line, const std::string& name)
         return &line.serial;
     if (name == "--note")
         return &line.note;
+    if (name == "--pin-file")
+        return &line.pinFile;
+    if (name == "--operator")
+        return &line.operatorName;
     if (name == "--job")
         return &line.job;
     if (name == "--csv")
@@ -120,9 +124,13 @@ std::string misplacedOption(const CommandLine& line)
     const bool jobCreate = command == Command::Job && line.files.front() == "create";
     if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch && !jobCreate)
         return "--no-erase and --no-verify apply only to auto, batch and job create";
-    if ((!line.image.empty() || !line.serial.empty() || line.locked || line.reuseSerials || !line.note.empty()) &&
+    if ((!line.image.empty() || !line.serial.empty() || line.locked || line.reuseSerials || !line.note.empty() ||
+         !line.pinFile.empty() || line.operatorRequired) &&
         !jobCreate)
-        return "--image, --serial, --reuse-serials, --locked and --note apply only to job create";
+        return "--image, --serial, --reuse-serials, --locked, --note, --pin-file and --operator-required apply only "
+               "to job create";
+    if (!line.operatorName.empty() && (command != Command::Batch || line.job.empty()))
+        return "--operator applies only to batch --job";
     if (!line.job.empty() && command != Command::Batch && command != Command::Log)
         return "--job applies only to batch and log export";
     if (!line.logDb.empty() && command != Command::Batch && command != Command::Log)
@@ -143,8 +151,9 @@ std::string misplacedOption(const CommandLine& line)
     return {};
 }
 
-// The production commands' own words and required options.
-std::string productionShape(const CommandLine& line)
+// The production commands' own words and required options; job create's
+// serial rule is parsed here, so that a mistyped one is a usage error.
+std::string productionShape(CommandLine& line)
 {
     switch (line.command) {
     case Command::Batch:
@@ -160,6 +169,13 @@ std::string productionShape(const CommandLine& line)
             return "job takes create or show, not " + line.files[0];
         if (line.chip.empty() || line.image.empty())
             return "job create needs --chip and --image";
+        if (!line.serial.empty()) {
+            std::string error;
+            line.serialRule = ParseSerialRule(line.serial, error);
+            if (!line.serialRule)
+                return "--serial: " + error;
+            line.serialRule->reuseFailed = line.reuseSerials;
+        }
         return {};
     case Command::Log:
         if (line.files[0] != "export")
@@ -203,7 +219,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         }
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
                             name == "--no-verify" || name == "--locked" || name == "--reuse-serials" ||
-                            name == "--verify-all" || name == "--force";
+                            name == "--verify-all" || name == "--force" || name == "--operator-required";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -215,6 +231,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.reuseSerials = line.reuseSerials || name == "--reuse-serials";
             line.verifyAll = line.verifyAll || name == "--verify-all";
             line.force = line.force || name == "--force";
+            line.operatorRequired = line.operatorRequired || name == "--operator-required";
             continue;
         }
         if (name == "--range") {
@@ -357,5 +374,6 @@ std::string HelpText()
            "  extensions S-record; anything else raw binary.\n"
            "  Existing output files are overwritten without asking. A file longer than the chip is refused.\n"
            "\n"
-           "Exit status: 0 on success, 1 when the command failed, 2 for a wrong command line.\n";
+           "Exit status: 0 on success, 1 when the command failed, 2 for a wrong command line (an ambiguous\n"
+           "--chip included), 3 for an unexpected error (a message on stderr says which).\n";
 }

@@ -22,9 +22,12 @@ constexpr std::array AutoForms{CommandForm{"auto FILE", "Erase, program and veri
 constexpr std::array BatchForms{
     CommandForm{"batch FILE", "Program every chip put into the socket with FILE, as auto does,\n"
                               "until --count chips are done or Ctrl-C is pressed."},
-    CommandForm{"batch --job JOB [--count N] [--log-db PATH|postgresql://...]",
+    CommandForm{"batch --job JOB [--count N] [--operator NAME] [--log-db PATH|postgresql://...]",
                 "Production run of a job: a serial number per chip, one log record\n"
-                "per chip, counters and time left on the progress line."},
+                "per chip, counters and time left on the progress line. A job with a\n"
+                "target ends with \"Target reached: N good chips\" (exit 0) once it\n"
+                "has them. --operator: who runs it, kept in every record; required\n"
+                "when the job was made with --operator-required."},
     CommandForm{"batch --job JOB --programmers all|SERIAL,SERIAL,... [--count N] [--log-db ...]",
                 "Gang run: one batch loop per programmer at the same time, one\n"
                 "serial-number sequence and one log for all; --count counts the\n"
@@ -45,10 +48,12 @@ constexpr std::array ProgrammersForms{
 constexpr std::array JobForms{
     CommandForm{"job create JOB --chip NAME --image FILE [--range START END] [--no-erase] [--no-verify]\n"
                 "           [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--locked] [--note TEXT]\n"
-                "           [--target N]",
+                "           [--target N] [--pin-file FILE] [--operator-required]",
                 "Write a production job file (*.belcorjob). FORM: le, be (binary),\n"
-                "bcd, dec, hex (ASCII); ADDRESS hexadecimal. --target: the job's\n"
-                "chips, where the station service's runs stop without a count."},
+                "bcd, dec, hex (ASCII); ADDRESS hexadecimal. --target: the good chips\n"
+                "the job makes; its runs end when it has them. --pin-file: the engineer\n"
+                "PIN, the first line of FILE (the job keeps only a salted hash of it).\n"
+                "--operator-required: every run must name its operator."},
     CommandForm{"job show JOB", "Print a job file's contents."},
 };
 constexpr std::array LogForms{

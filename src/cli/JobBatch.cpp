@@ -83,6 +83,7 @@ int JobBatch::singleBatch(const ProductionJob& job, const std::string& jobHash, 
     ProductionRun::Settings settings;
     settings.jobHash = jobHash;
     settings.programmer = programmer.serial;
+    settings.operatorName = line_.operatorName;
     if (line_.batchCount)
         settings.target = *line_.batchCount;
     ProductionRun production(workbench_, host_, log, job, settings);
@@ -162,6 +163,7 @@ int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, Pr
     }
     GangRun::Settings settings;
     settings.jobHash = jobHash;
+    settings.operatorName = line_.operatorName;
     if (line_.batchCount)
         settings.target = *line_.batchCount;
     GangRun gang(workbench_, log, job, settings, programmers);

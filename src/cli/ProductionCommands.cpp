@@ -33,8 +33,10 @@ int ProductionCommands::job()
 {
     if (line_.files[0] == "show")
         return showJob();
-    if (!context_.loadDatabase() || !context_.chooseChip())
+    if (!context_.loadDatabase())
         return Failure;
+    if (const int chosen = context_.chooseChip(); chosen != Success)
+        return chosen;
     if (line_.rangeGiven() && !context_.applyRange())
         return Failure;
     return createJob();
@@ -54,15 +56,8 @@ int ProductionCommands::createJob()
     choices.note = line_.note;
     if (line_.target)
         choices.target = *line_.target;
+    choices.serial = line_.serialRule;
     std::string error;
-    if (!line_.serial.empty()) {
-        choices.serial = ParseSerialRule(line_.serial, error);
-        if (!choices.serial) {
-            host_.printError(error);
-            return Failure;
-        }
-        choices.serial->reuseFailed = line_.reuseSerials;
-    }
     const std::string& path = line_.files[1];
     const std::optional<ProductionJob> made = CreateJob(workbench_, path, line_.image, choices, error);
     if (!made) {

@@ -278,6 +278,9 @@ enum class Msg {
     JobOpenedLine,
     StoppingButton,
     SeatUnexpectedError,
+    // The command line's own remedies and results.
+    ChipWriteProtectedRunUnprotect,
+    TargetReached,
     Count
 };
 

@@ -49,13 +49,16 @@ TEST_F(ProductionCommands, JobBatchLogsEachChipWithItsSerialAndExports)
     EXPECT_TRUE(Contains(shown.out, "Serial: 0x10:4:dec:41:1")) << shown.out;
     EXPECT_TRUE(Contains(shown.out, "Job: j (locked)"));
 
-    const CliResult result = run(batch("2"));
+    std::vector<std::string> arguments = batch("2");
+    arguments.insert(arguments.end(), {"--operator", "Ann Lee"});
+    const CliResult result = run(arguments);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(CountLines(result.out, "Chip 2: pass, serial 0042"), 1) << result.out;
     EXPECT_EQ(CountLines(result.out, "Job j: 2 passed, 0 failed, yield 100.0%"), 1) << result.out;
     const std::vector<LogRecord> logged = records();
     ASSERT_EQ(logged.size(), 2u);
     EXPECT_EQ(logged[0].programmer, "BU2SIM0000042");
+    EXPECT_EQ(logged[1].operatorName, "Ann Lee");
 
     const CliResult exported = run({"log", "export", "--csv", path("log.csv"), "--log-db", path("log.sqlite"),
                                     "--job", "j"});
