@@ -36,7 +36,8 @@ struct GangRun::Seat {
 
 GangRun::GangRun(Workbench& station, ProductionLog& log, const ProductionJob& job, Settings settings,
                  const std::vector<std::string>& programmers)
-    : station_(station), log_(log), job_(job), settings_(std::move(settings))
+    : station_(station), log_(log), job_(job), settings_(std::move(settings)),
+      goodChips_(settings_.goodTarget, settings_.goodBefore)
 {
     chipsLeft_ = settings_.target.value_or(0);
     for (const std::string& programmer : programmers)
@@ -108,6 +109,7 @@ void GangRun::runSeat(Seat& seat)
         settings.operatorName = settings_.operatorName;
         settings.showErrorBoxes = false;
         settings.claimChip = [this] { return claimChip(); };
+        settings.goodChips = &goodChips_;
         ProductionRun production(*seat.bench, seat.host, log_, job_, settings);
         production.recorded = [&](const LogRecord& record) {
             {

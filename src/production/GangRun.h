@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "production/GoodChipTarget.h"
 #include "production/LogRecord.h"
 #include "production/ProductionJob.h"
 
@@ -33,6 +34,9 @@ public:
     struct Settings {
         std::string jobHash;
         std::optional<int64_t> target;  // chips to do across all programmers
+        // The job's target of good chips, and the good chips it had before.
+        std::optional<int64_t> goodTarget;
+        int64_t goodBefore = 0;
         std::string station;            // the name records carry; the host name when empty
         std::string operatorName;       // who runs it, for the records
     };
@@ -83,6 +87,10 @@ public:
     int64_t passed() const;
     int64_t failed() const;
     int64_t done() const { return passed() + failed(); }
+    // Takes effect at once: no chip starts beyond a lowered target, and a
+    // raised one lets waiting programmers go on.
+    void setGoodTarget(std::optional<int64_t> target) { goodChips_.setTarget(target); }
+    bool goodTargetReached() const { return goodChips_.reached(); }
 
 private:
     struct Seat;
@@ -95,5 +103,6 @@ private:
     Settings settings_;
     std::function<bool()> keepRunning_ = [] { return true; };
     std::atomic<int64_t> chipsLeft_{0};
+    GoodChipTarget goodChips_;
     std::vector<std::unique_ptr<Seat>> seats_;
 };

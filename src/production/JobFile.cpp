@@ -17,6 +17,7 @@ using nlohmann::json;
 
 constexpr const char* Format = "belcor-job";
 constexpr int Version = 1;
+constexpr const char* PinAlgorithm = "pbkdf2-sha256";
 
 std::string hexText(uint32_t value)
 {
@@ -134,6 +135,23 @@ SerialRule serialOf(const json& root)
     return rule;
 }
 
+EngineerPin pinOf(const json& root)
+{
+    const std::string path = "engineer_pin";
+    const json& value = *find(root, "", "engineer_pin", true);
+    const std::string algorithm = textOf(value, path, "algorithm", true);
+    if (algorithm != PinAlgorithm)
+        refuse("engineer_pin.algorithm", "\"" + algorithm + "\" is not " + PinAlgorithm);
+    EngineerPin pin;
+    pin.iterations = static_cast<uint32_t>(numberOf(value, path, "iterations", true, EngineerPin::LeastIterations,
+                                                    EngineerPin::MostIterations));
+    pin.salt = textOf(value, path, "salt", true);
+    pin.hash = textOf(value, path, "hash", true);
+    if (const std::string problem = pin.problem(); !problem.empty())
+        refuse("engineer_pin", problem);
+    return pin;
+}
+
 ProductionJob jobOf(const json& root, const std::string& name)
 {
     if (!root.is_object() || !root.contains("format") || !root["format"].is_string() || root["format"] != Format)
@@ -168,6 +186,9 @@ ProductionJob jobOf(const json& root, const std::string& name)
     job.locked = flagOf(root, "", "locked", false);
     if (root.contains("target"))
         job.target = static_cast<int64_t>(numberOf(root, "", "target", true, 1, uint64_t(INT64_MAX)));
+    if (root.contains("engineer_pin"))
+        job.pin = pinOf(root);
+    job.operatorRequired = flagOf(root, "", "operator_required", false);
     return job;
 }
 
@@ -225,6 +246,11 @@ std::string JobFile::text(const ProductionJob& job)
         root["serial"] = serialJson(*job.serial);
     if (job.target)
         root["target"] = *job.target;
+    if (job.pin)
+        root["engineer_pin"] = {{"algorithm", PinAlgorithm}, {"iterations", job.pin->iterations},
+                                {"salt", job.pin->salt}, {"hash", job.pin->hash}};
+    if (job.operatorRequired)
+        root["operator_required"] = true;
     return root.dump(2) + "\n";
 }
 

@@ -139,6 +139,8 @@ std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::stri
     job.note = choices.note;
     job.locked = choices.locked;
     job.target = choices.target;
+    job.pin = choices.pin;
+    job.operatorRequired = choices.operatorRequired;
     return job;
 }
 

@@ -18,6 +18,8 @@ struct JobChoices {
     std::string note;
     bool locked = false;
     std::optional<int64_t> target;
+    std::optional<EngineerPin> pin;
+    bool operatorRequired = false;
 };
 
 // The checksums of the span a job programs, from the buffer as it stands;

@@ -27,8 +27,10 @@ std::optional<double> ProductionCounters::chipsPerHour() const
 
 std::optional<int64_t> ProductionCounters::timeLeftMs(int64_t target) const
 {
-    const std::optional<int64_t> cycle = averageCycleMs();
-    if (!cycle)
+    if (passed == 0)
         return std::nullopt;
-    return std::max<int64_t>(target - total(), 0) * *cycle;
+    const int64_t wanted = std::max<int64_t>(target - passed, 0);
+    // In floating point: a long job's cycle total times its target passes 2^63.
+    return static_cast<int64_t>(static_cast<long double>(wanted) * static_cast<long double>(cycleMsTotal) /
+                                static_cast<long double>(passed));
 }

@@ -21,6 +21,8 @@ struct ProductionCounters {
     std::optional<double> yieldPercent() const;
     std::optional<int64_t> averageCycleMs() const;
     std::optional<double> chipsPerHour() const;
-    // At the average cycle, until `target` chips are done.
+    // Until the job has `target` good chips, at the rate good chips have
+    // come so far (every chip's cycle counts: failed ones cost time too);
+    // nothing before the first good chip.
     std::optional<int64_t> timeLeftMs(int64_t target) const;
 };

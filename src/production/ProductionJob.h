@@ -8,12 +8,14 @@
 #include "chips/ChipRow.h"
 #include "ops/ChipOperations.h"
 #include "production/Checksums.h"
+#include "production/EngineerPin.h"
 #include "production/SerialRule.h"
 
 // One production run, fixed in a job file: the chip with every parameter of
 // its record (so an edited database is noticed), the image and its SHA-256,
 // the address range, the Auto steps, the serial-number rule, the checksums of
-// what is programmed (before serial numbers) and a note for the operator.
+// what is programmed (before serial numbers), a note for the operator, the
+// target of good chips, the engineer's PIN and whether runs name their operator.
 // The chip record's cells under plain English keys, in ChipRow's column order;
 // the editor's headings are Chinese and meant for its grid.
 inline constexpr std::array<const char*, ChipRow::ColumnCount> JobChipKeys = {
@@ -40,5 +42,7 @@ struct ProductionJob {
     Checksums expected;
     std::string note;
     bool locked = false;
-    std::optional<int64_t> target;  // chips a run does when it is given no count
+    std::optional<int64_t> target;  // good chips the job makes
+    std::optional<EngineerPin> pin;  // asked before a locked job is closed or edited, or counters reset
+    bool operatorRequired = false;   // every run names its operator
 };

@@ -10,6 +10,7 @@
 #include "chips/ChipCatalogue.h"
 #include "core/Workbench.h"
 #include "ops/StreamSpans.h"
+#include "production/GoodChipTarget.h"
 #include "production/IsoTime.h"
 #include "production/JobHistory.h"
 #include "production/JobSetup.h"
@@ -50,7 +51,20 @@ ProductionRun::ProductionRun(Workbench& workbench, OperationHost& host, Producti
     chipTitle_ = chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," + chip.cells[ChipRow::Name];
 }
 
-ProductionRun::~ProductionRun() = default;
+// A chip that never ended (its loop was left by an exception) gives its
+// place back, so that the gang's other programmers can make the chip.
+ProductionRun::~ProductionRun()
+{
+    releaseGoodChip();
+}
+
+void ProductionRun::releaseGoodChip()
+{
+    if (!goodChipClaimed_)
+        return;
+    goodChipClaimed_ = false;
+    settings_.goodChips->released();
+}
 
 std::string ProductionRun::stationName()
 {
@@ -69,8 +83,10 @@ void ProductionRun::run(const std::function<bool()>& keepRunning)
         return;
     }
     const auto going = [&] {
-        return stopReason_.empty() && keepRunning() && (!settings_.target || done() < *settings_.target);
+        return stopReason_.empty() && keepRunning() && (!settings_.target || done() < *settings_.target) &&
+               !(settings_.goodChips && settings_.goodChips->reached());
     };
+    keepRunning_ = &keepRunning;
     if (!going())
         return;
     imageLength_ = PageRoundedLength(workbench_.buffers.dataLength, workbench_.catalogue.currentRecord().flashPage);
@@ -129,10 +145,36 @@ void ProductionRun::writeHistory()
     history.write(path);
 }
 
+// While other programmers' chips may still make the target, this one waits
+// with its chip in the socket: should one of them fail, this chip is wanted.
+bool ProductionRun::claimGoodChip()
+{
+    if (!settings_.goodChips)
+        return true;
+    for (;;) {
+        switch (settings_.goodChips->claim()) {
+        case GoodChipTarget::Claim::Granted:
+            goodChipClaimed_ = true;
+            return true;
+        case GoodChipTarget::Claim::Reached:
+            return false;
+        case GoodChipTarget::Claim::Wait:
+            if (keepRunning_ && !(*keepRunning_)())
+                return false;
+            host_.sleepMs(TargetWaitMs);
+            break;
+        }
+    }
+}
+
 bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
 {
-    if (settings_.claimChip && !settings_.claimChip())
+    if (!claimGoodChip())
         return false;
+    if (settings_.claimChip && !settings_.claimChip()) {
+        releaseGoodChip();
+        return false;
+    }
     reserved_ = LogRecord{};
     reserved_.uid = newUid(station_);
     reserved_.time = IsoTime::now();
@@ -146,6 +188,8 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
     reserved_.jedecId = chip.chipClass == SpiFlash25 ? hexBytes(reply.data() + 1, 3) : std::string();
     const SerialRule* rule = job_.serial ? &*job_.serial : nullptr;
     const Reservation reservation = log_.reserve(reserved_, rule);
+    if (reservation.outcome != Reservation::Outcome::Reserved)
+        releaseGoodChip();
     if (reservation.outcome == Reservation::Outcome::Failed) {
         stopReason_ = ProductionText(Msg::LogWriteFailed, workbench_.languageIndex, {reservation.error});
         return false;
@@ -160,6 +204,7 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
     const std::optional<std::vector<uint8_t>> bytes =
         rule && reservation.serial ? rule->encode(*reservation.serial) : std::nullopt;
     if (reservation.outcome == Reservation::Outcome::SerialsUsedUp || (rule && !bytes)) {
+        releaseGoodChip();
         refuseUsedUpSerials(reservation);
         return false;
     }
@@ -229,6 +274,10 @@ bool ProductionRun::afterChip(bool passed)
             returned = serial_;
     }
     (passed ? passed_ : failed_)++;
+    if (goodChipClaimed_) {
+        goodChipClaimed_ = false;
+        settings_.goodChips->finished(passed);
+    }
     std::string error;
     if (!commitWithinRetryTime(record, returned, error)) {
         stopKeeping(record, returned, error);

@@ -12,6 +12,7 @@
 #include "production/ProductionJob.h"
 #include "production/SqliteLog.h"
 
+class GoodChipTarget;
 class ProductionLog;
 class SerialPatch;
 struct Workbench;
@@ -20,7 +21,8 @@ struct Workbench;
 // the job's image, one serial number per chip patched into it, and one log
 // record per chip committed before the next chip starts. The job must already
 // be applied to the workbench (ApplyJob). Stops when `keepRunning` turns
-// false, when `target` chips are done, or before the next chip when the log
+// false, when `target` chips are done, when the job has its target of good
+// chips, or before the next chip when the log
 // cannot be written or the rule has no further serial number. A chip whose
 // record the log does not take within `commitRetryMs` stops the run with the
 // record kept pending (SqliteLog::keepPending); no chip starts before it is
@@ -33,6 +35,8 @@ public:
         std::string station;                    // the name records carry; the host name when empty
         std::string operatorName;               // who runs it, for the records
         std::optional<int64_t> target;          // chips to do in this run
+        // The job's good chips still wanted, shared by a gang; none: no limit.
+        GoodChipTarget* goodChips = nullptr;
         bool showErrorBoxes = true;
         // Asked before each chip; false ends the run before it. A gang's
         // programmers share one count this way.
@@ -65,10 +69,14 @@ public:
 
     // Pause between two attempts to commit a chip's record.
     static constexpr uint32_t CommitRetryPauseMs = 500;
+    // Pause between two looks whether chips under way made the target.
+    static constexpr uint32_t TargetWaitMs = 150;
 
 private:
     bool beforeChip(const std::array<uint8_t, 4>& reply) override;
     bool afterChip(bool passed) override;
+    bool claimGoodChip();
+    void releaseGoodChip();
     std::string operationsText() const;
     bool commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error);
     void stopKeeping(const LogRecord& record, std::optional<uint64_t> returned, const std::string& error);
@@ -94,4 +102,6 @@ private:
     int64_t passed_ = 0;
     int64_t failed_ = 0;
     std::string stopReason_;
+    const std::function<bool()>* keepRunning_ = nullptr;
+    bool goodChipClaimed_ = false;
 };

@@ -1,4 +1,5 @@
 #include <atomic>
+#include <functional>
 #include <fstream>
 #include <set>
 #include <stdexcept>
@@ -50,12 +51,22 @@ protected:
     // Runs the gang to `target` chips, or until `stop` is set.
     GangRun& run(int64_t target)
     {
-        gang = std::make_unique<GangRun>(workbench, *log, job, GangRun::Settings{"hash", target}, serials);
+        GangRun::Settings settings;
+        settings.jobHash = "hash";
+        settings.target = target;
+        return run(settings);
+    }
+
+    GangRun& run(const GangRun::Settings& settings)
+    {
+        gang = std::make_unique<GangRun>(workbench, *log, job, settings, serials);
         gang->recorded = [this](size_t, const LogRecord& record) {
             const std::lock_guard lock(recordsMutex);
             records.push_back(record);
             if (stopAfterFirst)
                 stop = true;
+            if (afterRecord)
+                afterRecord(*gang, records.size());
         };
         gang->start([this] { return !stop; });
         gang->wait();
@@ -78,6 +89,7 @@ protected:
     std::vector<LogRecord> records;
     std::atomic<bool> stop{false};
     bool stopAfterFirst = false;
+    std::function<void(GangRun&, size_t recorded)> afterRecord;
 };
 
 class GangSizes : public GangRunTest, public testing::WithParamInterface<int> {};
@@ -228,5 +240,47 @@ TEST_F(GangRunTest, OneProgrammerGangProgramsWhatASingleRunDoes)
     EXPECT_EQ(singleRecord.serial, gangRecord.serial);
     EXPECT_EQ(singleRecord.sha256, gangRecord.sha256);
 }
+
+// The job's target counts good chips only: programmer 2 fails every chip, the
+// others make up for it, and no programmer makes a good chip past the target.
+TEST_F(GangRunTest, GoodChipTargetCountsOnlyPassedChips)
+{
+    prepare(3);
+    belcor_sim_inject_fault_at(2, BELCOR_SIM_STUCK_BIT, 0x20);
+    GangRun::Settings settings;
+    settings.goodTarget = 7;
+    settings.goodBefore = 2;
+    GangRun& done = run(settings);
+    EXPECT_EQ(done.passed(), 5);
+    EXPECT_GE(done.failed(), 1);
+    EXPECT_TRUE(done.goodTargetReached());
+    EXPECT_FALSE(done.running());
+}
+
+struct TargetChange {
+    const char* name;
+    int64_t first;
+    int64_t changed;  // after the first chip
+    int64_t passed;
+};
+
+class TargetChangedMidRun : public GangRunTest, public testing::WithParamInterface<TargetChange> {};
+
+TEST_P(TargetChangedMidRun, CountsFromTheNextChip)
+{
+    prepare(1);
+    afterRecord = [](GangRun& running, size_t recorded) {
+        if (recorded == 1)
+            running.setGoodTarget(GetParam().changed);
+    };
+    GangRun::Settings settings;
+    settings.goodTarget = GetParam().first;
+    EXPECT_EQ(run(settings).passed(), GetParam().passed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, TargetChangedMidRun,
+                         testing::Values(TargetChange{"Raised", 2, 4, 4}, TargetChange{"Lowered", 9, 2, 2},
+                                         TargetChange{"LoweredBelowTheChipsMade", 9, 1, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,0 +1,101 @@
+#include "production/EngineerPin.h"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr size_t SaltBytes = 16;
+constexpr size_t HashBytes = 32;
+
+std::string hexOf(const uint8_t* bytes, size_t count)
+{
+    std::string text;
+    char pair[3];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+        text += pair;
+    }
+    return text;
+}
+
+std::optional<std::vector<uint8_t>> bytesOf(const std::string& hex, size_t count)
+{
+    if (hex.size() != 2 * count)
+        return std::nullopt;
+    std::vector<uint8_t> bytes(count);
+    for (size_t i = 0; i < count; ++i) {
+        unsigned value = 0;
+        for (const char digit : hex.substr(2 * i, 2)) {
+            value <<= 4;
+            if (digit >= '0' && digit <= '9')
+                value |= unsigned(digit - '0');
+            else if (digit >= 'a' && digit <= 'f')
+                value |= unsigned(digit - 'a' + 10);
+            else
+                return std::nullopt;
+        }
+        bytes[i] = static_cast<uint8_t>(value);
+    }
+    return bytes;
+}
+
+std::optional<std::vector<uint8_t>> derive(const std::string& pin, const std::vector<uint8_t>& salt,
+                                           uint32_t iterations)
+{
+    std::vector<uint8_t> key(HashBytes);
+    if (PKCS5_PBKDF2_HMAC(pin.data(), static_cast<int>(pin.size()), salt.data(), static_cast<int>(salt.size()),
+                          static_cast<int>(iterations), EVP_sha256(), static_cast<int>(key.size()), key.data()) != 1)
+        return std::nullopt;
+    return key;
+}
+
+}  // namespace
+
+std::optional<EngineerPin> EngineerPin::of(const std::string& pin, uint32_t iterations)
+{
+    std::vector<uint8_t> salt(SaltBytes);
+    if (!problemOf(pin).empty() || RAND_bytes(salt.data(), static_cast<int>(salt.size())) != 1)
+        return std::nullopt;
+    const std::optional<std::vector<uint8_t>> key = derive(pin, salt, iterations);
+    if (!key)
+        return std::nullopt;
+    return EngineerPin{iterations, hexOf(salt.data(), salt.size()), hexOf(key->data(), key->size())};
+}
+
+std::string EngineerPin::problemOf(const std::string& pin)
+{
+    if (pin.size() < ShortestPin || pin.size() > LongestPin)
+        return "an engineer PIN has " + std::to_string(ShortestPin) + " to " + std::to_string(LongestPin) +
+               " characters";
+    for (const char character : pin) {
+        if (static_cast<unsigned char>(character) < 0x20 || character == 0x7F)
+            return "an engineer PIN holds no control characters";
+    }
+    return {};
+}
+
+bool EngineerPin::matches(const std::string& pin) const
+{
+    const std::optional<std::vector<uint8_t>> salted = bytesOf(salt, SaltBytes);
+    const std::optional<std::vector<uint8_t>> stored = bytesOf(hash, HashBytes);
+    if (!salted || !stored || !problem().empty() || pin.size() > LongestPin)
+        return false;
+    const std::optional<std::vector<uint8_t>> key = derive(pin, *salted, iterations);
+    return key && CRYPTO_memcmp(key->data(), stored->data(), HashBytes) == 0;
+}
+
+std::string EngineerPin::problem() const
+{
+    if (iterations < LeastIterations || iterations > MostIterations)
+        return "iterations must be from " + std::to_string(LeastIterations) + " to " + std::to_string(MostIterations);
+    if (!bytesOf(salt, SaltBytes))
+        return "salt must be " + std::to_string(2 * SaltBytes) + " lower-case hex digits";
+    if (!bytesOf(hash, HashBytes))
+        return "hash must be " + std::to_string(2 * HashBytes) + " lower-case hex digits";
+    return {};
+}
