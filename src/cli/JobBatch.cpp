@@ -17,6 +17,7 @@
 #include "link/ProgrammerIdentity.h"
 #include "maint/HardwareInfo.h"
 #include "production/GangRun.h"
+#include "production/GoodChipTarget.h"
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/LineServerText.h"
@@ -51,6 +52,17 @@ std::string countersText(const ProductionCounters& counters, std::optional<int64
     return text;
 }
 
+// The good chips the time left counts towards: the job's target, or as many
+// more as the run's chips left, whichever comes first.
+std::optional<int64_t> goodChipsWanted(const ProductionCounters& counters, std::optional<int64_t> jobTarget,
+                                       std::optional<int64_t> chipsLeft)
+{
+    if (!chipsLeft)
+        return jobTarget;
+    const int64_t byCount = counters.passed + *chipsLeft;
+    return jobTarget ? std::min(*jobTarget, byCount) : byCount;
+}
+
 }  // namespace
 
 int JobBatch::run()
@@ -61,6 +73,10 @@ int JobBatch::run()
         return Failure;
     }
     const ProductionJob& job = *read.job;
+    if (job.operatorRequired && line_.operatorName.empty()) {
+        host_.printError("the job " + line_.job + " asks every run to name its operator: add --operator NAME");
+        return UsageError;
+    }
     if (const std::string refusal = ApplyJob(workbench_, host_, job, line_.job); !refusal.empty()) {
         host_.printError(refusal);
         return Failure;
@@ -86,18 +102,19 @@ int JobBatch::singleBatch(const ProductionJob& job, const std::string& jobHash, 
     settings.operatorName = line_.operatorName;
     if (line_.batchCount)
         settings.target = *line_.batchCount;
+    GoodChipTarget goodChips(job.target, log.local().counters(job.name).passed);
+    settings.goodChips = &goodChips;
     ProductionRun production(workbench_, host_, log, job, settings);
-    // The target counts this run's chips; the time left goes by the job's average cycle.
-    const auto runTarget = [&] {
-        return settings.target ? std::optional<int64_t>(log.local().counters(job.name).total() +
-                                                        *settings.target - production.done())
-                               : std::nullopt;
+    const auto shownCounters = [&] {
+        const ProductionCounters counters = log.local().counters(job.name);
+        const std::optional<int64_t> chipsLeft =
+            line_.batchCount ? std::optional<int64_t>(*line_.batchCount - production.done()) : std::nullopt;
+        return countersText(counters, goodChipsWanted(counters, job.target, chipsLeft));
     };
     production.recorded = [&](const LogRecord& record) {
         host_.printLine("Chip " + std::to_string(production.done()) + ": " + record.result +
                         (record.serial.empty() ? "" : ", serial " + record.serial) + ", CRC-32 " + record.crc32 +
-                        (record.message.empty() ? "" : ", " + record.message) + " | " +
-                        countersText(log.local().counters(job.name), runTarget()));
+                        (record.message.empty() ? "" : ", " + record.message) + " | " + shownCounters());
     };
     host_.printLine("Job " + job.name + (job.locked ? " (locked)" : "") + ": " +
                     countersText(log.local().counters(job.name), std::nullopt));
@@ -110,9 +127,27 @@ int JobBatch::singleBatch(const ProductionJob& job, const std::string& jobHash, 
         host_.printError(production.stopReason());
     context_.printBatchEnd(production.done(), production.failed());
     host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
+    reportTarget(goodChips.reached(), goodChips.good());
     reportForwarding(log);
-    const bool countReached = !line_.batchCount || production.done() >= *line_.batchCount;
-    return production.stopReason().empty() && production.failed() == 0 && countReached ? Success : Failure;
+    return exitStatus(production.stopReason().empty(), production.failed(), production.done(), goodChips.reached());
+}
+
+// With the job's good chips made, the run did its work whatever chips failed
+// on the way; otherwise every chip asked for must have passed.
+int JobBatch::exitStatus(bool ranToItsEnd, int64_t failed, int64_t done, bool targetReached) const
+{
+    if (!ranToItsEnd)
+        return Failure;
+    if (targetReached)
+        return Success;
+    const bool countReached = !line_.batchCount || done >= *line_.batchCount;
+    return failed == 0 && countReached ? Success : Failure;
+}
+
+void JobBatch::reportTarget(bool reached, int64_t good)
+{
+    if (reached)
+        host_.printLine(MessageCatalogue::format(Msg::TargetReached, workbench_.languageIndex, {std::to_string(good)}));
 }
 
 void JobBatch::reportForwarding(ProductionLog& log)
@@ -166,6 +201,8 @@ int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, Pr
     settings.operatorName = line_.operatorName;
     if (line_.batchCount)
         settings.target = *line_.batchCount;
+    settings.goodTarget = job.target;
+    settings.goodBefore = log.local().counters(job.name).passed;
     GangRun gang(workbench_, log, job, settings, programmers);
     const bool terminal = isatty(STDOUT_FILENO) != 0;
     std::mutex printing;
@@ -224,7 +261,7 @@ int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, Pr
         host_.printLine("Station: " + std::to_string(static_cast<int64_t>(double(gang.done()) / hours)) +
                         " chips/h on " + std::to_string(programmers.size()) + " programmers");
     host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
+    reportTarget(gang.goodTargetReached(), settings.goodBefore + gang.passed());
     reportForwarding(log);
-    const bool countReached = !line_.batchCount || gang.done() >= *line_.batchCount;
-    return !stoppedByItself && gang.failed() == 0 && countReached ? Success : Failure;
+    return exitStatus(!stoppedByItself, gang.failed(), gang.done(), gang.goodTargetReached());
 }

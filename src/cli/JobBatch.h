@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,10 @@ private:
     int singleBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log);
     int gangBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log);
     std::vector<std::string> gangProgrammers();
+    // "Target reached: N good chips" once the job has them.
+    void reportTarget(bool reached, int64_t good);
     void reportForwarding(ProductionLog& log);
+    int exitStatus(bool ranToItsEnd, int64_t failed, int64_t done, bool targetReached) const;
 
     CommandContext& context_;
     const CommandLine& line_;

@@ -1,6 +1,7 @@
 #include "cli/ProductionCommands.h"
 
 #include <cstdio>
+#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "core/MessageCatalogue.h"
 #include "cli/JobBatch.h"
 #include "production/CsvExport.h"
+#include "production/EngineerPin.h"
 #include "production/JobFile.h"
 #include "production/JobHistory.h"
 #include "production/JobSetup.h"
@@ -42,6 +44,38 @@ int ProductionCommands::job()
     return createJob();
 }
 
+namespace {
+
+// The PIN comes from a file, so that it never shows in the process list or a
+// shell's history; only its first line counts (a trailing CR included).
+std::optional<EngineerPin> pinOfFile(const std::string& path, std::string& error)
+{
+    std::ifstream file(path, std::ios::binary);
+    // One character more than a PIN may have, and its line end, tell a
+    // longer first line without reading the whole file.
+    char start[EngineerPin::LongestPin + 3];
+    if (file.is_open())
+        file.read(start, sizeof start);
+    if (!file.is_open() || file.bad()) {
+        error = "cannot read the PIN file " + path;
+        return std::nullopt;
+    }
+    std::string pin(start, size_t(file.gcount()));
+    pin = pin.substr(0, pin.find('\n'));
+    if (pin.ends_with('\r'))
+        pin.pop_back();
+    if (const std::string problem = EngineerPin::problemOf(pin); !problem.empty()) {
+        error = "the PIN file " + path + ": " + problem;
+        return std::nullopt;
+    }
+    std::optional<EngineerPin> hashed = EngineerPin::of(pin);
+    if (!hashed)
+        error = "the PIN's hash cannot be made: the system's random source failed";
+    return hashed;
+}
+
+}  // namespace
+
 int ProductionCommands::createJob()
 {
     if (const std::string problem = ImageProblem(line_.image, English); !problem.empty()) {
@@ -57,7 +91,15 @@ int ProductionCommands::createJob()
     if (line_.target)
         choices.target = *line_.target;
     choices.serial = line_.serialRule;
+    choices.operatorRequired = line_.operatorRequired;
     std::string error;
+    if (!line_.pinFile.empty()) {
+        choices.pin = pinOfFile(line_.pinFile, error);
+        if (!choices.pin) {
+            host_.printError(error);
+            return Failure;
+        }
+    }
     const std::string& path = line_.files[1];
     const std::optional<ProductionJob> made = CreateJob(workbench_, path, line_.image, choices, error);
     if (!made) {
@@ -136,7 +178,11 @@ int ProductionCommands::showJob()
     }
     host_.printLine("Expected: CRC-32 " + job.expected.crc32Text() + ", SHA-256 " + printable(job.expected.sha256));
     if (job.target)
-        host_.printLine("Target: " + std::to_string(*job.target) + " chips");
+        host_.printLine("Target: " + std::to_string(*job.target) + " good chips");
+    if (job.pin)
+        host_.printLine("Engineer PIN: set");
+    if (job.operatorRequired)
+        host_.printLine("Operator: required");
     if (!job.note.empty())
         host_.printLine("Note: " + printable(job.note));
     return Success;
