@@ -341,7 +341,7 @@ std::string HelpText()
            "\n"
            "Options:\n"
            "  --chip NAME            Use the chip of this name (see 'list'); a name that is not unique\n"
-           "                         is refused with the candidates.\n"
+           "                         is refused with the candidates (exit 2).\n"
            "  --chip TYPE,MANUFACTURER,NAME\n"
            "                         Use exactly this chip.\n"
            "                         Without --chip, chip commands detect the seated chip and use it\n"

@@ -28,7 +28,7 @@ constexpr std::array BatchForms{
                 "target ends with \"Target reached: N good chips\" (exit 0) once it\n"
                 "has them. --operator: who runs it, kept in every record; required\n"
                 "when the job was made with --operator-required."},
-    CommandForm{"batch --job JOB --programmers all|SERIAL,SERIAL,... [--count N] [--log-db ...]",
+    CommandForm{"batch --job JOB --programmers all|SERIAL,SERIAL,... [--count N] [--operator NAME] [--log-db ...]",
                 "Gang run: one batch loop per programmer at the same time, one\n"
                 "serial-number sequence and one log for all; --count counts the\n"
                 "chips of all programmers together."},
@@ -63,8 +63,8 @@ constexpr std::array LogForms{
                 "2026-12-07T06:00:00Z or 2026-12-07T06:00:00+08:00."}};
 constexpr std::array UpdateForms{
     CommandForm{"update FILE", "Leave the chip as auto would, but erase and program only the sectors\n"
-                               "(serial flash) or pages (24-series EEPROM) that differ; the last line\n"
-                               "counts them."}};
+                               "(serial flash) or pages (24-series EEPROM) that differ, and print\n"
+                               "how many were skipped, programmed and erased."}};
 constexpr std::array UnprotectForms{
     CommandForm{"unprotect", "Clear a serial flash's block protection (its status register)."}};
 constexpr std::array ChecksumForms{
