@@ -6,15 +6,15 @@
 #include <vector>
 
 #include "cli/ExitStatus.h"
-#include "core/MessageCatalogue.h"
 #include "cli/JobBatch.h"
+#include "core/MessageCatalogue.h"
 #include "production/CsvExport.h"
 #include "production/EngineerPin.h"
 #include "production/JobFile.h"
 #include "production/JobHistory.h"
 #include "production/JobSetup.h"
-#include "production/SqliteLog.h"
 #include "production/ProductionLog.h"
+#include "production/SqliteLog.h"
 
 using namespace ExitStatus;
 using Command = CommandLine::Command;
