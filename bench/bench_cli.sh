@@ -5,6 +5,8 @@
 # saved file. Best of five runs; prints seconds and MB/s (10^6 bytes) of the
 # whole process, and MB/s of the read alone: less the time of a "detect" run,
 # which sets up the same simulator, database and buffers and reads nothing.
+# The last column is the read's peak resident memory (GNU time), the blank
+# simulated chip taking none.
 #
 #   bench/bench_cli.sh [release build folder] [work folder]
 #
@@ -38,7 +40,7 @@ best_time() {  # best wall time in seconds of running "$@" $runs times
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-28s %10s %9s %9s %9s %12s\n' read bytes "process s" "detect s" "MB/s" "MB/s of read"
+printf '%-28s %10s %9s %9s %9s %12s %9s\n' read bytes "process s" "detect s" "MB/s" "MB/s of read" "peak KiB"
 row() {  # file name, label, chip title, size, JEDEC id
     local name=$1 label=$2 chip=$3 size=$4 id=$5
     local scenario=$work/$name.scenario
@@ -46,12 +48,13 @@ row() {  # file name, label, chip title, size, JEDEC id
     # One checked run first: the figure must be of a read that worked.
     "$cli" --simulator="$scenario" --chip "$chip" read "$work/$name.bin" >/dev/null 2>&1
     [ "$(stat -c %s "$work/$name.bin")" = "$size" ] || { echo "$name: read failed" >&2; exit 1; }
-    local seconds fixed
+    local seconds fixed peak
     seconds=$(best_time "$cli" --simulator="$scenario" --chip "$chip" read "$work/$name.bin")
     fixed=$(best_time "$cli" --simulator="$scenario" detect)
-    printf '%-28s %10s %9.3f %9.3f %9.1f %12.1f\n' "$label" "$size" "$seconds" "$fixed" \
+    peak=$(/usr/bin/time -f %M "$cli" --simulator="$scenario" --chip "$chip" read "$work/$name.bin" 2>&1 >/dev/null | tail -1)
+    printf '%-28s %10s %9.3f %9.3f %9.1f %12.1f %9s\n' "$label" "$size" "$seconds" "$fixed" \
         "$(echo "$size $seconds" | awk '{print $1 / $2 / 1e6}')" \
-        "$(echo "$size $seconds $fixed" | awk '{print $1 / ($2 - $3) / 1e6}')"
+        "$(echo "$size $seconds $fixed" | awk '{print $1 / ($2 - $3) / 1e6}')" "$peak"
 }
 
 row chip16 "16 MiB W25Q128JV to .bin" SPI_FLASH,Winbond,W25Q128JV $((16 << 20)) 0xEF4018

@@ -36,12 +36,12 @@ Form formOf(const std::string& path)
 {
     const std::string extension = std::filesystem::path(path).extension().string();
     if (extension == ".hex")
-        return {[](const std::string& p, uint8_t* d, uint32_t c) { return ReadIntelHex(p, d, c, English); },
+        return {[](const std::string& p, uint8_t* d, uint32_t c) { return ReadIntelHex(p, {d, c}, English); },
                 WriteIntelHex};
     if (extension == ".src")
-        return {[](const std::string& p, uint8_t* d, uint32_t c) { return ReadSRecord(p, d, c, English); },
+        return {[](const std::string& p, uint8_t* d, uint32_t c) { return ReadSRecord(p, {d, c}, English); },
                 WriteSRecord};
-    return {ReadRawBinary, WriteRawBinary};
+    return {[](const std::string& p, uint8_t* d, uint32_t c) { return ReadRawBinary(p, {d, c}); }, WriteRawBinary};
 }
 
 // Random bytes; with `halfBlank`, every other 4 KiB stretch is all 0xFF.

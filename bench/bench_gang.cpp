@@ -4,7 +4,10 @@
 // serial flash, 1 s chip erase, 1 MB/s bulk transfers, a feeder that swaps a
 // programmed chip for a blank one in 0.3 + 0.3 s. Also the CPU each
 // programmer's loop uses while it waits at an empty socket, alone and with the
-// production view's tiles following it (offscreen).
+// production view's tiles following it (offscreen). Then what a gang costs
+// beside its chips: the memory its seats take with a serial-number rule, and
+// the time each programmer's socket query spends opening its link while the
+// others open theirs.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -27,12 +30,15 @@
 
 #include "belcor_sim.h"
 #include "link/Libusb0.h"
+#include "link/ProgrammerIdentity.h"
+#include "link/TUsbBulk.h"
 #include "ops/ChipOperations.h"
 #include "ops/OwnedWorkbench.h"
 #include "ops/ProgrammerWorkbench.h"
 #include "production/GangRun.h"
 #include "production/ProductionLog.h"
 #include "production/SeatHost.h"
+#include "production/SerialRule.h"
 #include "production/ui/GangPanel.h"
 
 namespace {
@@ -95,6 +101,29 @@ std::unique_ptr<OwnedWorkbench> stationFor(int programmers, bool feeder, bool se
     return station;
 }
 
+std::string serialOf(int number)
+{
+    return "BU2SIM000000" + std::to_string(number);
+}
+
+// A station log of a benchmark's own, gone with it, and a job for it.
+struct StationLog {
+    StationLog() : path("/tmp/bench_gang_" + std::to_string(getpid()) + ".sqlite")
+    {
+        std::string error;
+        log = ProductionLog::open({path}, error);
+        job.name = "bench";
+    }
+    ~StationLog()
+    {
+        log.reset();
+        std::filesystem::remove(path);
+    }
+    std::string path;
+    std::unique_ptr<ProductionLog> log;
+    ProductionJob job;
+};
+
 // Runs one batch loop per programmer until each has done `chips` chips, or
 // until `until` when waiting only.
 void runGang(OwnedWorkbench& station, int programmers, int chips, std::chrono::steady_clock::time_point until,
@@ -105,7 +134,7 @@ void runGang(OwnedWorkbench& station, int programmers, int chips, std::chrono::s
         counts.push_back(std::make_unique<ChipCount>());
         threads.emplace_back([&station, number, chips, until, &count = *counts.back()] {
             ProgrammerWorkbench bench(station);
-            bench.link.setTarget("BU2SIM000000" + std::to_string(number));
+            bench.link.setTarget(serialOf(number));
             SeatHost host;
             RunBatch(bench, host, AutoOptions{}, [&] {
                 return count.done < chips && std::chrono::steady_clock::now() < until;
@@ -174,15 +203,11 @@ void BM_TilesWaitCpu(benchmark::State& state)
     static QApplication application(argc, argv);
     for (auto _ : state) {
         auto station = stationFor(programmers, false, false);
-        const std::string logPath = "/tmp/bench_gang_" + std::to_string(getpid()) + ".sqlite";
-        std::string error;
-        std::unique_ptr<ProductionLog> log = ProductionLog::open({logPath}, error);
-        ProductionJob job;
-        job.name = "bench";
+        StationLog log;
         SeatHost host;
         QWidget window;
         GangPanel panel(*station, host, [&](const std::vector<std::string>& names) {
-            return std::make_unique<GangRun>(*station, *log, job, GangRun::Settings{}, names);
+            return std::make_unique<GangRun>(*station, *log.log, log.job, GangRun::Settings{}, names);
         }, &window);
         window.show();
         panel.AddProgrammersClick();
@@ -196,10 +221,80 @@ void BM_TilesWaitCpu(benchmark::State& state)
         panel.stopAll();
         while (panel.running())
             processEventsFor(50);
-        std::filesystem::remove(logPath);
     }
 }
 BENCHMARK(BM_TilesWaitCpu)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+int64_t residentBytes()
+{
+    long pages = 0;
+    long resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return int64_t(resident) * sysconf(_SC_PAGESIZE);
+}
+
+// The resident memory that N seats of a gang with a serial-number rule add:
+// each patches its own serial numbers into its own copy of the image.
+void BM_GangSeatMemory(benchmark::State& state)
+{
+    const int programmers = int(state.range(0));
+    for (auto _ : state) {
+        auto station = stationFor(programmers, false, false);
+        StationLog log;
+        std::string error;
+        log.job.serial = ParseSerialRule("0x10:4:le:1", error);
+        std::vector<std::string> names;
+        for (int number = 1; number <= programmers; ++number)
+            names.push_back(serialOf(number));
+        const int64_t before = residentBytes();
+        GangRun gang(*station, *log.log, log.job, GangRun::Settings{}, names);
+        state.counters["seats_mib"] = double(residentBytes() - before) / double(1 << 20);
+    }
+}
+BENCHMARK(BM_GangSeatMemory)->Arg(8)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Every programmer's link opening and closing its own programmer as fast as
+// it can, all at once, as their socket queries do: the mean time of one open,
+// and how many devices each open opened (the simulator's string reads cost
+// microseconds; a real programmer's take a USB round trip each).
+void BM_GangOpenCost(benchmark::State& state)
+{
+    constexpr int kOpens = 2000;
+    const int programmers = int(state.range(0));
+    for (auto _ : state) {
+        auto station = stationFor(programmers, false, false);
+        belcor_sim_transcript_clear();
+        std::atomic<int64_t> totalNs{0};
+        std::atomic<int> failed{0};
+        std::vector<std::thread> threads;
+        for (int number = 1; number <= programmers; ++number) {
+            threads.emplace_back([&, number] {
+                using namespace ProgrammerIdentity;
+                TUsbBulk link;
+                link.setTarget(serialOf(number));
+                for (int open = 0; open < kOpens; ++open) {
+                    const auto start = std::chrono::steady_clock::now();
+                    failed += link.prog_open(VendorId, Manufacturer, ProductId, Product) == 1 ? 0 : 1;
+                    link.USB_bulk_close();
+                    totalNs += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now() - start)
+                                   .count();
+                }
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        if (failed != 0)
+            state.SkipWithError("a programmer could not be opened");
+        size_t deviceOpens = 0;
+        belcor_sim_event event{};
+        for (size_t index = 0; belcor_sim_transcript_get(index, &event) == 0; ++index)
+            deviceOpens += event.kind == BELCOR_SIM_EVENT_OPEN ? 1 : 0;
+        state.counters["open_us"] = double(totalNs) / 1000.0 / double(programmers * kOpens);
+        state.counters["devices_per_open"] = double(deviceOpens) / double(programmers * kOpens);
+    }
+}
+BENCHMARK(BM_GangOpenCost)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -22,13 +22,14 @@ set(belcor_packaging ${CMAKE_SOURCE_DIR}/packaging)
 set(belcor_appdir ${BELCOR_INSTALL_APPDIR})
 
 # The portable folder.
-foreach(program belcor belcor-cli)
+foreach(program belcor belcor-cli belcor-station)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${belcor_appdir})
   endif()
 endforeach()
 if(TARGET belcor_chipdb)
-  install(FILES ${BELCOR_BIN_DIR}/belcor.Dat ${BELCOR_BIN_DIR}/belcor-cli.Dat DESTINATION ${belcor_appdir})
+  install(FILES ${BELCOR_BIN_DIR}/belcor.Dat ${BELCOR_BIN_DIR}/belcor-cli.Dat ${BELCOR_BIN_DIR}/belcor-station.Dat
+          DESTINATION ${belcor_appdir})
 endif()
 if(TARGET belcor_sim)
   get_target_property(belcor_sim_type belcor_sim TYPE)
@@ -41,7 +42,7 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/sim/scenarios DESTINATION ${belcor_appdir}
 
 # Launchers: <prefix>/bin/belcor -> ../../opt/belcor/belcor. The link is
 # relative so that a staged or extracted tree works where it lies.
-foreach(program belcor belcor-cli)
+foreach(program belcor belcor-cli belcor-station)
   if(TARGET ${program})
     install(CODE "
       set(appdir \"${belcor_appdir}\")
@@ -88,8 +89,15 @@ endif()
 # udev: the programmer and its boot loader for the user at the seat.
 install(FILES ${belcor_packaging}/udev/70-belcor.rules DESTINATION ${BELCOR_INSTALL_UDEVRULESDIR})
 
+# The station service: its unit (installed disabled; the package's postinst
+# makes its system user) and its settings file, a conffile.
+if(TARGET belcor-station)
+  install(FILES ${belcor_packaging}/systemd/belcor-station.service DESTINATION lib/systemd/system)
+  install(FILES ${belcor_packaging}/systemd/station.conf DESTINATION /etc/belcor)
+endif()
+
 # Documentation.
-foreach(doc README.md sim/README.md)
+foreach(doc README.md sim/README.md docs/station-api.md docs/station-api.yaml)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${doc})
     get_filename_component(doc_dir ${doc} DIRECTORY)
     install(FILES ${CMAKE_SOURCE_DIR}/${doc} DESTINATION share/doc/belcor/${doc_dir})
@@ -107,7 +115,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Belcor developers <dev@belcor.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop application for the BelcorU2 USB chip programmer")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Belcor reads, blank checks, erases, writes and verifies SPI flash, I2C,\nMicrowire and SPI EEPROMs and AVR microcontrollers with the BelcorU2 USB\nprogrammer, one chip at a time or in batch runs. It includes belcor-cli, a\ncommand-line front end, and a programmer simulator for trying it without\nthe hardware.")
+  "Belcor reads, blank checks, erases, writes and verifies SPI flash, I2C,\nMicrowire and SPI EEPROMs and AVR microcontrollers with the BelcorU2 USB\nprogrammer, one chip at a time or in batch runs. It includes belcor-cli, a\ncommand-line front end, belcor-station, a service that runs a station's\nprogrammers for a production line over HTTP, and a programmer simulator for\ntrying it without the hardware.")
 # The portable folder lies outside the prefix: stage through DESTDIR, which
 # installs with CPACK_INSTALL_PREFIX as the prefix, whatever the build's own.
 set(CPACK_SET_DESTDIR ON)
@@ -119,7 +127,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://belcor.example/")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6svg6 (>= 6.4), libusb-0.1-4, libhidapi-hidraw0, libudev1")
+  "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6svg6 (>= 6.4), libusb-0.1-4, libhidapi-hidraw0, libudev1, libcpp-httplib0.11, adduser")
 # The Chinese interface needs a CJK font.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei, qt6-translations-l10n")
 # The chip databases are conffiles: the chip editor may change them, and an

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/IniFile.h"
+#include "core/IniFile.h"
 #include "app/Settings.h"
 
 namespace {

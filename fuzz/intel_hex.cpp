@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<uint8_t>& destination = destinations[size % std::size(destinations)];
     const auto capacity = static_cast<uint32_t>(destination.size());
     const FileLoad load =
-        ReadIntelHexText(std::string_view(reinterpret_cast<const char*>(data), size), destination.data(), capacity,
+        ReadIntelHexText(std::string_view(reinterpret_cast<const char*>(data), size), {destination.data(), capacity},
                          English);
     if (load.ok() ? load.count < 0 || static_cast<uint32_t>(load.count) > capacity : load.count != 0)
         __builtin_trap();

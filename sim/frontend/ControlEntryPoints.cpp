@@ -110,7 +110,16 @@ BELCOR_EXPORT int belcor_sim_device_was_opened(int index)
     return callSafely(0, [=] {
         const auto world = shareWorld();
         Simulator& sim = simulator();
-        return index >= 0 && size_t(index) < sim.deviceCount() && sim.device(size_t(index)).wasOpened ? 1 : 0;
+        return index >= 0 && size_t(index) < sim.deviceCount() && sim.device(size_t(index)).opens > 0 ? 1 : 0;
+    });
+}
+
+BELCOR_EXPORT int belcor_sim_device_open_count(int index)
+{
+    return callSafely(0, [=] {
+        const auto world = shareWorld();
+        Simulator& sim = simulator();
+        return index >= 0 && size_t(index) < sim.deviceCount() ? int(sim.device(size_t(index)).opens) : 0;
     });
 }
 

@@ -85,8 +85,13 @@ int UsbBus::refresh(Simulator& simulator)
     for (size_t index = 0; index < records_.size(); ++index) {
         Record& record = *records_[index];
         const bool present = index < simulator.deviceCount() && simulator.device(index).present;
-        changes += present != record.linked;
+        const uint32_t generation = present ? simulator.device(index).generation.load() : 0;
+        const bool renewed =
+            present && record.linked && (record.linkedEpoch != simulator.epoch() || record.linkedGeneration != generation);
+        changes += present != record.linked ? 1 : renewed ? 2 : 0;
         record.linked = present;
+        record.linkedEpoch = simulator.epoch();
+        record.linkedGeneration = generation;
         if (!present)
             continue;
         describeRecord(record, simulator, index);

@@ -18,7 +18,9 @@ public:
     static constexpr int kInterfaceNumber = 0;
 
     usb_bus* bus() { return &bus_; }
-    // Relinks the device list; returns the count of arrivals and departures.
+    // Relinks the device list; returns the count of arrivals and departures. A
+    // device that left and came back since the last refresh (or a scene
+    // loaded anew) counts as both, as a real bus numbers it anew.
     int refresh(Simulator& simulator);
     // Index of the simulated device behind a usb_device, or -1.
     int indexOf(const struct usb_device* device) const;
@@ -36,6 +38,8 @@ private:
         usb_interface_descriptor altsetting{};
         usb_endpoint_descriptor endpoints[3]{};
         bool linked = false;
+        uint32_t linkedEpoch = 0;
+        uint32_t linkedGeneration = 0;
     };
     void describeRecord(Record& record, Simulator& simulator, size_t index);
 

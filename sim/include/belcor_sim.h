@@ -53,6 +53,8 @@ int belcor_sim_add_device(int kind);
 /* Whether the device at `index` was ever opened, and was ever claimed. */
 int belcor_sim_device_was_opened(int index);
 int belcor_sim_device_was_claimed(int index);
+/* How often the device at `index` was opened (usb_open) since the scene began. */
+int belcor_sim_device_open_count(int index);
 
 /* Socket of a programmer. */
 struct belcor_sim_chip {

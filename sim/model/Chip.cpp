@@ -6,6 +6,7 @@
 #include "model/SpiFlashChip.h"
 
 #include <cstring>
+#include <utility>
 
 uint64_t ChipContext::nowMs() const
 {
@@ -46,8 +47,25 @@ std::unique_ptr<Chip> Chip::create(const ChipSpec& spec)
 
 Chip::Chip(const ChipSpec& spec)
     : spec_(spec)
-    , cells_(spec.size, 0xFF)
 {
+}
+
+uint8_t* Chip::cells()
+{
+    return const_cast<uint8_t*>(std::as_const(*this).cells());
+}
+
+const uint8_t* Chip::cells() const
+{
+    if (cells_.empty())
+        cells_.assign(spec_.size, 0xFF);
+    return cells_.data();
+}
+
+void Chip::eraseAll()
+{
+    cells_.clear();
+    cells_.shrink_to_fit();
 }
 
 void Chip::identify(uint8_t* reply) const
@@ -62,7 +80,10 @@ std::string Chip::read(uint32_t position, uint8_t* data, uint32_t length, std::o
                        const ChipContext&)
 {
     return forEachRun(position, length, [&](uint32_t address, uint32_t offset, uint32_t count) {
-        std::memcpy(data + offset, cells() + address, count);
+        if (cells_.empty())
+            std::memset(data + offset, 0xFF, count);
+        else
+            std::memcpy(data + offset, cells_.data() + address, count);
         if (flippedBit && *flippedBit >= address && *flippedBit - address < count)
             data[offset + (*flippedBit - address)] ^= 1;
     });

@@ -47,8 +47,9 @@ public:
     virtual ~Chip() = default;
 
     const ChipSpec& spec() const { return spec_; }
-    uint8_t* cells() { return cells_.data(); }
-    const uint8_t* cells() const { return cells_.data(); }
+    // The array, every byte of it.
+    uint8_t* cells();
+    const uint8_t* cells() const;
     // Whether the firmware has programmed anything into it since it was seated.
     bool wasWritten() const { return written_; }
 
@@ -69,9 +70,9 @@ public:
     virtual std::string program(uint32_t position, const uint8_t* data, uint32_t length, const ChipContext& context);
     virtual std::string erase(uint16_t parameter, const ChipContext& context);
     virtual bool isBusy(uint64_t /*nowMs*/) const { return false; }
-    // The protocol mistake a data read at `nowMs` would be, or an empty text
-    // when the chip answers reads then.
-    virtual std::string readRefusal(uint64_t /*nowMs*/) const { return {}; }
+    // The protocol mistake a data read now would be, or an empty text when the
+    // chip answers reads.
+    virtual std::string readRefusal(const ChipContext& /*context*/) const { return {}; }
     // Reply byte 0 of PollStatus: bit 0 busy, further bits as the family has them.
     virtual uint8_t status(uint64_t nowMs) const { return isBusy(nowMs) ? 1 : 0; }
     // Raw instruction bytes passed on by ChipCommand.
@@ -87,10 +88,15 @@ protected:
     template <typename Store>
     std::string forEachRun(uint32_t position, uint32_t length, Store store);
     void markWritten() { written_ = true; }
+    // Every byte 0xFF again.
+    void eraseAll();
 
 private:
     ChipSpec spec_;
-    std::vector<uint8_t> cells_;
+    // Made when first needed: until then the chip is blank, and a blank chip
+    // that is only read, as a benchmark reads a 64 MiB one, costs no memory
+    // in the process it is simulated for.
+    mutable std::vector<uint8_t> cells_;
     bool written_ = false;
 };
 

@@ -31,8 +31,9 @@ std::string I2cEepromChip::erase(uint16_t parameter, const ChipContext& context)
     return {};
 }
 
-std::string I2cEepromChip::readRefusal(uint64_t nowMs) const
+std::string I2cEepromChip::readRefusal(const ChipContext& context) const
 {
+    const uint64_t nowMs = context.nowMs();
     if (!isBusy(nowMs))
         return {};
     return "data read during the EEPROM's write cycle, " + std::to_string(busyUntilMs_ - nowMs) + " ms before its end";

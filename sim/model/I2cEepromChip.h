@@ -20,7 +20,7 @@ public:
     std::string program(uint32_t position, const uint8_t* data, uint32_t length, const ChipContext& context) override;
     std::string erase(uint16_t parameter, const ChipContext& context) override;
     bool isBusy(uint64_t nowMs) const override { return nowMs < busyUntilMs_; }
-    std::string readRefusal(uint64_t nowMs) const override;
+    std::string readRefusal(const ChipContext& context) const override;
 
 private:
     // One page write as the firmware sends it, after waiting for the write

@@ -182,11 +182,12 @@ void Programmer::readData(uint8_t* data, uint32_t length)
     std::memset(data, 0xFF, length);
     if (!needsAddress("data read") || !needsChip("data read"))
         return;
-    if (const std::string refusal = chip_->readRefusal(clock_.nowMs()); !refusal.empty()) {
+    const ChipContext context = chipContext();
+    if (const std::string refusal = chip_->readRefusal(context); !refusal.empty()) {
         report(refusal);
         return;
     }
-    report(chip_->read(start, data, length, faults_.flipAddress(), chipContext()));
+    report(chip_->read(start, data, length, faults_.flipAddress(), context));
 }
 
 void Programmer::writeData(const uint8_t* data, uint32_t length)

@@ -294,16 +294,16 @@ void Scenario::setUp(SimDevice& device, const SimClock& clock) const
     Programmer& programmer = *device.programmer;
     if (chip_) {
         std::unique_ptr<Chip> chip = Chip::create(*chip_);
-        uint8_t* cells = chip->cells();
         if (contents_ == Contents::Pattern)
-            fillPattern(cells, chip_->size);
+            fillPattern(chip->cells(), chip_->size);
         else if (contents_ == Contents::Random) {
             std::mt19937 random(seed_);
+            uint8_t* cells = chip->cells();
             for (uint32_t i = 0; i < chip_->size; ++i)
                 cells[i] = uint8_t(random());
         } else if (contents_ == Contents::File)
             // A later "chip" line may have made the chip smaller than the image.
-            std::copy_n(image_.begin(), std::min<size_t>(image_.size(), chip_->size), cells);
+            std::copy_n(image_.begin(), std::min<size_t>(image_.size(), chip_->size), chip->cells());
         if (statusRegister_ && chip_->chipClass == 0)
             static_cast<SpiFlashChip&>(*chip).setStatusRegister(*statusRegister_);
         programmer.seatChip(std::move(chip));

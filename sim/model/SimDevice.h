@@ -38,6 +38,6 @@ struct SimDevice {
     std::atomic<bool> present{true};
     // Counts departures from the bus: a handle opened before one is stale.
     std::atomic<uint32_t> generation{0};
-    std::atomic<bool> wasOpened{false};
+    std::atomic<uint32_t> opens{0};
     std::atomic<bool> wasClaimed{false};
 };

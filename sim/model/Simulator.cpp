@@ -159,7 +159,9 @@ void Simulator::updateBus()
 
 void Simulator::updateDevice(SimDevice& device)
 {
-    device.feeder.update(clock_.nowMs(), *device.programmer);
+    // Every transfer comes through here; the clock is read only for a feeder.
+    if (device.feeder.isEnabled())
+        device.feeder.update(clock_.nowMs(), *device.programmer);
 }
 
 void Simulator::update()
@@ -182,7 +184,7 @@ void Simulator::leaveForUpgrade()
 
 void Simulator::noteOpen(size_t index)
 {
-    devices_[index]->wasOpened = true;
+    ++devices_[index]->opens;
     transcript_.record(BELCOR_SIM_EVENT_OPEN, 0, 0, 0, 0, nullptr, 0);
 }
 

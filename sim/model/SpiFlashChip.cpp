@@ -148,7 +148,7 @@ std::string SpiFlashChip::erase(uint16_t parameter, const ChipContext& context)
     writeEnabled_ = false;
     if ((statusBits_ & kProtectionBits) != 0)
         return {};
-    std::fill(cells(), cells() + spec().size, 0xFF);
+    eraseAll();
     startBusy(context, context.eraseTimeMs);
     return {};
 }

@@ -57,7 +57,7 @@ BenchMenu::BenchMenu(MainWindowDesign& ui, Workbench& workbench, OperationHost& 
         contextMenu_->popup(view.mapToGlobal(point));
     });
 
-    readout_ = new CursorReadout(view, ui_.TabSheet1);
+    readout_ = new CursorReadout(view, workbench_.buffers, ui_.TabSheet1);
     ui_.TabSheet1->layout()->addWidget(readout_);
 
     // Detect has only its button; a menu item carries its shortcut.

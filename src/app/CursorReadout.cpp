@@ -1,7 +1,9 @@
 #include "app/CursorReadout.h"
 
+#include <QFileInfo>
 #include <QFontDatabase>
 
+#include "buffers/BufferSet.h"
 #include "core/MessageCatalogue.h"
 #include "hexview/HexView.h"
 
@@ -23,12 +25,14 @@ QString valueText(const HexView& view, uint32_t position, int count, bool bigEnd
 
 }  // namespace
 
-CursorReadout::CursorReadout(HexView& view, QWidget* parent) : QLabel(parent), view_(view)
+CursorReadout::CursorReadout(HexView& view, const BufferSet& buffers, QWidget* parent)
+    : QLabel(parent), view_(view), buffers_(buffers)
 {
     setObjectName("CursorReadout");
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // A narrow window cuts the line rather than growing to its length.
+    // A narrow window cuts the line rather than growing to its length. Every
+    // load of the view moves the caret, so a new buffer refreshes it too.
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     connect(&view_, &HexView::cursorPositionChanged, this, &CursorReadout::refresh);
     refresh();
@@ -40,13 +44,37 @@ void CursorReadout::ApplyLanguage(int language)
     refresh();
 }
 
+void CursorReadout::setJob(const QString& name, bool locked)
+{
+    job_ = name;
+    jobLocked_ = locked;
+    refresh();
+}
+
+QString CursorReadout::sourceText() const
+{
+    QStringList parts;
+    if (!buffers_.sourceFile.empty()) {
+        const QString file = QFileInfo(QString::fromStdString(buffers_.sourceFile)).fileName();
+        parts << QString::fromStdString(MessageCatalogue::format(Msg::ReadoutFile, language_, {file.toStdString()}));
+    }
+    if (!job_.isEmpty()) {
+        const Msg form = jobLocked_ ? Msg::LockedJobReadout : Msg::JobReadout;
+        parts << QString::fromStdString(MessageCatalogue::format(form, language_, {job_.toStdString()}));
+    }
+    return parts.join("   ");
+}
+
 void CursorReadout::refresh()
 {
     const uint32_t position = view_.cursorPosition();
     const QString format = QString::fromStdString(MessageCatalogue::text(Msg::ReadoutText, language_));
-    setText(format.arg(view_.offsetText(position))
-                .arg(view_.selectionEnd() - view_.selectionStart())
-                .arg(valueText(view_, position, 1, false), valueText(view_, position, 2, false),
-                     valueText(view_, position, 2, true), valueText(view_, position, 4, false),
-                     valueText(view_, position, 4, true)));
+    const QString cursor = format.arg(view_.offsetText(position))
+                               .arg(view_.selectionEnd() - view_.selectionStart())
+                               .arg(valueText(view_, position, 1, false), valueText(view_, position, 2, false),
+                                    valueText(view_, position, 2, true), valueText(view_, position, 4, false),
+                                    valueText(view_, position, 4, true));
+    const QString source = sourceText();
+    setText(source.isEmpty() ? cursor : source + "   " + cursor);
+    setToolTip(QString::fromStdString(buffers_.sourceFile));
 }

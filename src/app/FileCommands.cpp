@@ -14,7 +14,6 @@
 #include <algorithm>
 
 #include "app/MainWindowDesign.h"
-#include "app/Settings.h"
 #include "buffers/BufferCommands.h"
 #include "buffers/BufferFiles.h"
 #include "buffers/BufferSet.h"
@@ -25,17 +24,8 @@
 
 namespace {
 
-// The first pattern of a filter such as "Intel Hex(*.hex)", without "*.".
-QString extensionOf(const QString& filter)
-{
-    const qsizetype star = filter.indexOf("*.");
-    if (star < 0)
-        return QString();
-    const QString rest = filter.mid(star + 2);
-    const qsizetype end = rest.indexOf(QRegularExpression("[ )]"));
-    const QString extension = end < 0 ? rest : rest.left(end);
-    return extension == "*" ? QString() : extension;
-}
+constexpr char RecentSection[] = "Files";
+constexpr char RecentKey[] = "Recent";
 
 QString localFileOf(const QMimeData* data)
 {
@@ -47,9 +37,8 @@ QString localFileOf(const QMimeData* data)
 
 }  // namespace
 
-FileCommands::FileCommands(QMainWindow& window, MainWindowDesign& ui, Workbench& workbench, OperationHost& host,
-                           Settings& settings)
-    : QObject(&window), window_(window), ui_(ui), workbench_(workbench), host_(host), settings_(settings)
+FileCommands::FileCommands(QMainWindow& window, MainWindowDesign& ui, Workbench& workbench, OperationHost& host)
+    : QObject(&window), window_(window), ui_(ui), workbench_(workbench), host_(host)
 {
     saveAs_ = new QAction(ui_.O1);
     saveAs_->setObjectName("SaveAs");
@@ -68,17 +57,8 @@ FileCommands::FileCommands(QMainWindow& window, MainWindowDesign& ui, Workbench&
 
 void FileCommands::ApplyLanguage(int language)
 {
-    language_ = language;
     saveAs_->setText(benchText(Msg::SaveAsItem, language));
     recent_->setTitle(benchText(Msg::RecentFilesMenu, language));
-    caption_ = window_.windowTitle();
-    updateTitle();
-}
-
-void FileCommands::updateTitle()
-{
-    window_.setWindowTitle(currentFile_.isEmpty() ? caption_
-                                                  : QFileInfo(currentFile_).fileName() + " - " + caption_);
 }
 
 void FileCommands::open()
@@ -87,12 +67,8 @@ void FileCommands::open()
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(OpenDialogFilter);
-    const QString remembered = QString::fromStdString(settings_.openFilter());
-    if (!remembered.isEmpty())
-        dialog.selectNameFilter(remembered);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    settings_.setOpenFilter(dialog.selectedNameFilter().toStdString());
     openPath(dialog.selectedFiles().first());
 }
 
@@ -102,13 +78,8 @@ void FileCommands::openPath(const QString& path)
     const BufferTab tab = sheet == ui_.TabSheet2 ? BufferTab::Eeprom
         : sheet == ui_.TabSheet3                 ? BufferTab::Config
                                                  : BufferTab::Flash;
-    if (!OpenBufferFile(workbench_, host_, tab, path.toStdString()))
-        return;
-    remember(path);
-    if (tab == BufferTab::Flash) {
-        currentFile_ = path;
-        updateTitle();
-    }
+    if (OpenBufferFile(workbench_, host_, tab, path.toStdString()))
+        remember(path);
 }
 
 void FileCommands::save()
@@ -119,19 +90,8 @@ void FileCommands::save()
     dialog.setDefaultSuffix(SaveDefaultExtension);
     // Saving asks before replacing a file itself, in the current language.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    const QString remembered = QString::fromStdString(settings_.saveFilter());
-    if (!remembered.isEmpty()) {
-        dialog.selectNameFilter(remembered);
-        if (!extensionOf(remembered).isEmpty())
-            dialog.setDefaultSuffix(extensionOf(remembered));
-    }
-    // A name typed without extension takes the chosen filter's.
-    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-        dialog.setDefaultSuffix(extensionOf(filter).isEmpty() ? QString(SaveDefaultExtension) : extensionOf(filter));
-    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    settings_.setSaveFilter(dialog.selectedNameFilter().toStdString());
     saveTo(dialog.selectedFiles().first());
 }
 
@@ -150,7 +110,8 @@ void FileCommands::saveAs()
         host_.beep();
         return;
     }
-    const QString folder = currentFile_.isEmpty() ? QString() : QFileInfo(currentFile_).absolutePath();
+    const std::string& source = workbench_.buffers.sourceFile;
+    const QString folder = source.empty() ? QString() : QFileInfo(QString::fromStdString(source)).absolutePath();
     QFileDialog dialog(&window_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(SaveDialogFilter);
@@ -169,19 +130,18 @@ void FileCommands::saveTo(const QString& path)
     if (!SaveFlashBuffer(workbench_, host_, path.toStdString()))
         return;
     remember(path);
-    currentFile_ = path;
-    updateTitle();
+    emit flashSaved();
 }
 
 void FileCommands::remember(const QString& path)
 {
     const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
-    std::vector<std::string> files = settings_.recentFiles();
+    std::vector<std::string> files = remembered_.list(RecentSection, RecentKey, RecentCount);
     files.erase(std::remove(files.begin(), files.end(), file), files.end());
     files.insert(files.begin(), file);
     if (files.size() > size_t(RecentCount))
         files.resize(RecentCount);
-    settings_.setRecentFiles(files);
+    remembered_.setList(RecentSection, RecentKey, files, RecentCount);
     rebuildRecentMenu();
 }
 
@@ -189,11 +149,11 @@ void FileCommands::rebuildRecentMenu()
 {
     recent_->clear();
     int number = 1;
-    for (const std::string& file : settings_.recentFiles()) {
+    for (const std::string& file : remembered_.list(RecentSection, RecentKey, RecentCount)) {
         const QString path = QString::fromStdString(file);
         QAction* item = recent_->addAction(QString("&%1 %2").arg(number++).arg(path));
         connect(item, &QAction::triggered, this, [this, path] {
-            if (workbench_.busy)
+            if (workbench_.holdsImage())
                 host_.beep();
             else
                 openPath(path);
@@ -206,14 +166,14 @@ bool FileCommands::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &window_ && event->type() == QEvent::DragEnter) {
         auto* drag = static_cast<QDragEnterEvent*>(event);
-        if (!workbench_.busy && !localFileOf(drag->mimeData()).isEmpty())
+        if (!workbench_.holdsImage() && !localFileOf(drag->mimeData()).isEmpty())
             drag->acceptProposedAction();
         return true;
     }
     if (watched == &window_ && event->type() == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
         const QString path = localFileOf(drop->mimeData());
-        if (path.isEmpty() || workbench_.busy)
+        if (path.isEmpty() || workbench_.holdsImage())
             return true;
         drop->acceptProposedAction();
         openPath(path);

@@ -3,30 +3,27 @@
 #include <QObject>
 #include <QString>
 
+#include "core/OwnSettings.h"
+
 struct MainWindowDesign;
 struct Workbench;
 class OperationHost;
 class QAction;
 class QMainWindow;
 class QMenu;
-class Settings;
 
-// The File menu's work beyond the dialogs' texts: Open and Save remember the
-// filter last chosen; Save as suggests the chip's name and the date; the
-// last eight files opened or saved are offered again; a file dropped on the
-// window opens as Open opens it (same questions); the window's title names
-// the file the buffer came from or went to.
+// The File menu's work beyond the dialogs' texts: Save as suggests the
+// chip's name and the date; the last eight files opened or saved are offered
+// again (remembered in Belcor's own settings); a file dropped on the window
+// opens as Open opens it (same questions).
 class FileCommands : public QObject {
     Q_OBJECT
 public:
     static constexpr int RecentCount = 8;
 
-    FileCommands(QMainWindow& window, MainWindowDesign& ui, Workbench& workbench, OperationHost& host,
-                 Settings& settings);
+    FileCommands(QMainWindow& window, MainWindowDesign& ui, Workbench& workbench, OperationHost& host);
 
     void ApplyLanguage(int language);
-    // The caption the language gives the window, then the file name before it.
-    void updateTitle();
 
     void open();
     void save();
@@ -38,6 +35,10 @@ public:
     QMenu* recentMenu() const { return recent_; }
     // A suggested name for Save as: "<chip>_<yyyyMMdd>.bin".
     QString suggestedName() const;
+
+signals:
+    // The FLASH buffer was saved to a file, which it now came from.
+    void flashSaved();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,10 +52,7 @@ private:
     MainWindowDesign& ui_;
     Workbench& workbench_;
     OperationHost& host_;
-    Settings& settings_;
+    OwnSettings remembered_;
     QAction* saveAs_;
     QMenu* recent_;
-    QString caption_;
-    QString currentFile_;
-    int language_ = 0;
 };

@@ -1,7 +1,5 @@
 #include "app/Settings.h"
 
-#include <QLocale>
-#include <algorithm>
 #include <charconv>
 
 #include "core/MessageCatalogue.h"
@@ -11,7 +9,6 @@ namespace {
 constexpr char Environment[] = "Environment";
 constexpr char Chip[] = "CHIP";
 constexpr char Device[] = "DEVICE";
-constexpr char Bench[] = "Bench";
 }  // namespace
 
 Settings::Settings(std::string path) : file_(std::move(path)) {}
@@ -83,66 +80,8 @@ int32_t Settings::deviceChip() const { return readInteger(Device, "chip", 0); }
 int32_t Settings::speed() const { return readInteger(Device, "SPEED", 0); }
 int32_t Settings::language() const
 {
-    const int32_t firstStart = languageForLocale(QLocale().name().toStdString());
-    return MessageCatalogue::normalisedLanguage(readInteger(Device, "LANGU", firstStart));
+    return MessageCatalogue::normalisedLanguage(readInteger(Device, "LANGU", SimplifiedChinese));
 }
 bool Settings::setSpeed(int32_t value) { return writeInteger(Device, "SPEED", value); }
 bool Settings::setLanguage(int32_t value) { return writeInteger(Device, "LANGU", value); }
 
-std::optional<Settings::WindowPlacement> Settings::windowPlacement() const
-{
-    WindowPlacement placement;
-    placement.width = readInteger(Bench, "WindowWidth", 0);
-    placement.height = readInteger(Bench, "WindowHeight", 0);
-    if (placement.width <= 0 || placement.height <= 0)
-        return std::nullopt;
-    placement.left = readInteger(Bench, "WindowLeft", 0);
-    placement.top = readInteger(Bench, "WindowTop", 0);
-    placement.maximized = readInteger(Bench, "WindowMaximized", 0) != 0;
-    return placement;
-}
-
-bool Settings::setWindowPlacement(const WindowPlacement& placement)
-{
-    return writeInteger(Bench, "WindowLeft", placement.left) && writeInteger(Bench, "WindowTop", placement.top)
-        && writeInteger(Bench, "WindowWidth", placement.width) && writeInteger(Bench, "WindowHeight", placement.height)
-        && writeInteger(Bench, "WindowMaximized", placement.maximized ? 1 : 0);
-}
-
-std::string Settings::openFilter() const { return file_.readString(Bench, "OpenFilter").value_or(""); }
-std::string Settings::saveFilter() const { return file_.readString(Bench, "SaveFilter").value_or(""); }
-bool Settings::setOpenFilter(const std::string& filter) { return file_.writeString(Bench, "OpenFilter", filter); }
-bool Settings::setSaveFilter(const std::string& filter) { return file_.writeString(Bench, "SaveFilter", filter); }
-
-std::vector<std::string> Settings::recentFiles() const
-{
-    std::vector<std::string> files;
-    for (int i = 1; i <= RecentFileCount; ++i) {
-        const std::optional<std::string> file = file_.readString(Bench, "Recent" + std::to_string(i));
-        if (file && !file->empty())
-            files.push_back(*file);
-    }
-    return files;
-}
-
-bool Settings::setRecentFiles(const std::vector<std::string>& files)
-{
-    for (int i = 1; i <= RecentFileCount; ++i) {
-        const std::string value = size_t(i) <= files.size() ? files[size_t(i) - 1] : std::string();
-        if (!file_.writeString(Bench, "Recent" + std::to_string(i), value))
-            return false;
-    }
-    return true;
-}
-
-int32_t Settings::languageForLocale(const std::string& localeName)
-{
-    // "zh_TW.UTF-8" and "zh-TW" name the same locale.
-    std::string name = localeName.substr(0, localeName.find_first_of(".@"));
-    std::replace(name.begin(), name.end(), '-', '_');
-    if (name == "zh_CN" || name == "zh_SG" || name == "zh_Hans_CN" || name == "zh_Hans_SG")
-        return SimplifiedChinese;
-    if (name == "zh_TW" || name == "zh_HK" || name == "zh_MO" || name.starts_with("zh_Hant"))
-        return TraditionalChinese;
-    return English;
-}

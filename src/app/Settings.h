@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "app/IniFile.h"
+#include "core/IniFile.h"
 
 // The settings file beside the executable: one typed getter per key with its
 // default, and a setter for each key the application writes back. Getters
 // read the file at the moment they are called; setters write through at once.
+// It holds only these keys; what else Belcor remembers lives in OwnSettings.
 class Settings {
 public:
     explicit Settings(std::string path);
@@ -37,34 +37,10 @@ public:
     // DEVICE: maintenance mode (only read), speed code and language.
     int32_t deviceChip() const;
     int32_t speed() const;
-    // Always 0, 1 or 2; without a stored choice, the system locale's language.
+    // Always 0, 1 or 2; Simplified Chinese when nothing usable is stored.
     int32_t language() const;
     bool setSpeed(int32_t value);
     bool setLanguage(int32_t value);
-
-    // Bench: the window's last placement, the file dialogs' last filters and
-    // the recent files, newest first. Missing keys read as nothing.
-    struct WindowPlacement {
-        int32_t left = 0;
-        int32_t top = 0;
-        int32_t width = 0;
-        int32_t height = 0;
-        bool maximized = false;
-    };
-    std::optional<WindowPlacement> windowPlacement() const;
-    bool setWindowPlacement(const WindowPlacement& placement);
-    std::string openFilter() const;
-    std::string saveFilter() const;
-    bool setOpenFilter(const std::string& filter);
-    bool setSaveFilter(const std::string& filter);
-    static constexpr int RecentFileCount = 8;
-    std::vector<std::string> recentFiles() const;
-    bool setRecentFiles(const std::vector<std::string>& files);
-
-    // The language of a first start, from a locale name such as "zh_TW":
-    // Simplified Chinese for zh_CN and zh_SG, Traditional for zh_TW, zh_HK
-    // and zh_MO, English for anything else.
-    static int32_t languageForLocale(const std::string& localeName);
 
     // A profile integer: "0x"/"0X" followed by digits, or "$" followed by
     // digits, is hexadecimal (up to 32 bits, wrapping into the sign), else an

@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QToolBar>
 #include <QLabel>
@@ -17,12 +16,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 
 #include "app/BenchMenu.h"
+#include "app/CursorReadout.h"
 #include "app/DeviceWatcher.h"
 #include "app/FileCommands.h"
 #include "app/MainCaptions.h"
@@ -32,7 +33,6 @@
 #include "app/UpdateActions.h"
 #include "app/SimulatorMenu.h"
 #include "app/TAboutBox.h"
-#include "app/WindowPlacement.h"
 #include "buffers/FlashViewEdits.h"
 #include "buffers/HexText.h"
 #include "buffers/ui/HexFieldFilter.h"
@@ -111,14 +111,21 @@ TForm1::TForm1(const std::string& settingsPath, const std::string& databasePath,
     FormResize();
 
     workbench_.link.setSleep([this](uint32_t milliseconds) { host_.sleepMs(milliseconds); });
+    // The chip picked in the lists is the one meant, also for a seated part
+    // that identifies itself otherwise.
+    workbench_.acceptsOtherIdentification = true;
 
     connectHandlers();
     updateActions_ = new UpdateActions(*ui.O3, workbench_, host_, [this] { finishCommand(); }, this);
     FormCreate();
-    fileCommands_ = new FileCommands(*this, ui, workbench_, host_, *settings_);
+    fileCommands_ = new FileCommands(*this, ui, workbench_, host_);
     benchMenu_ = new BenchMenu(ui, workbench_, host_, this);
     productionMenu_ = new ProductionMenu(workbench_, host_, this);
     menuBar()->insertMenu(ui.H1->menuAction(), productionMenu_);
+    // The caption stays as the language sets it: the buffer's file and the
+    // open job are named under the FLASH view instead.
+    connect(fileCommands_, &FileCommands::flashSaved, benchMenu_->readout(), &CursorReadout::refresh);
+    connect(productionMenu_, &ProductionMenu::jobChanged, this, &TForm1::jobChanged);
 
     if (simulator_) {
         simulatorMenu_ = new SimulatorMenu(*simulator_, workbench_, this);
@@ -195,14 +202,14 @@ void TForm1::FormCreate()
     ui.N4->setVisible(maintenance);
     workbench_.speed = settings_->speed();
     workbench_.languageIndex = settings_->language();
-    placementRestored_ = RestoreWindowPlacement(*this, *settings_);
 }
 
 void TForm1::FormShow()
 {
     LoadChipDatabase(workbench_, host_, databasePath_);
     ApplyLanguage();
-    if (!placementRestored_ && !isMaximized() && screen()) {
+    // Centred at the size read: the stored position never shows.
+    if (!isMaximized() && screen()) {
         QRect placement = frameGeometry();
         placement.moveCenter(screen()->availableGeometry().center());
         move(placement.topLeft());
@@ -225,7 +232,7 @@ bool TForm1::FormClose()
     const ChipCatalogue& catalogue = workbench_.catalogue;
     return settings_->setIndex1(catalogue.INDEX1) && settings_->setIndex2(catalogue.INDEX2)
         && settings_->setIndex3(catalogue.INDEX3) && settings_->setSpeed(workbench_.speed)
-        && settings_->setLanguage(workbench_.languageIndex) && StoreWindowPlacement(*this, *settings_);
+        && settings_->setLanguage(workbench_.languageIndex);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -246,13 +253,11 @@ void TForm1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    // A shared installation whose folder the user may not write to keeps no
-    // settings: that is how it was installed, not a failure worth a box at
-    // every close. Losing the settings is no reason to keep the user from
-    // quitting either.
-    const QFileInfo folder(QFileInfo(QString::fromStdString(settingsPath_)).absolutePath());
-    if (folder.isWritable() && !FormClose())
-        host_.errorBox(QString("Unable to write to %1").arg(QString::fromStdString(settingsPath_)).toStdString());
+    // Settings that cannot be written (a read-only folder among other causes)
+    // are reported, but are no reason to keep the user from quitting: a window
+    // that refuses to close leaves nothing to do but kill the program.
+    if (!FormClose())
+        host_.errorBox("Unable to write to " + settingsPath_);
     event->accept();
 }
 
@@ -263,6 +268,18 @@ void TForm1::finishCommand()
     if (closePending_ && !workbench_.busy && !batchRunning_) {
         closePending_ = false;
         QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+void TForm1::jobChanged()
+{
+    const OpenedJob* opened = productionMenu_->job();
+    benchMenu_->readout()->setJob(opened ? QString::fromStdString(opened->job.name) : QString(),
+                                  opened && opened->job.locked);
+    if (opened) {
+        host_.insertLogLine(MessageCatalogue::format(Msg::JobOpenedLine, workbench_.languageIndex,
+                                                     {opened->job.name, opened->path})
+                            + " (" + host_.longTimeText() + ")");
     }
 }
 
@@ -528,8 +545,16 @@ void TForm1::ComboBox3Change(int position)
     listPicked(NameListChanged, position);
 }
 
-void TForm1::rangeFieldChanged(const QString& text, int32_t& stored)
+void TForm1::rangeFieldChanged(QLineEdit* field, const QString& text, int32_t& stored)
 {
+    // The range is part of what a running operation or a production run
+    // writes, and of a locked job: the field goes back to the range in use.
+    if (workbench_.holdsImage()) {
+        host_.beep();
+        const QSignalBlocker quiet(field);
+        field->setText(QString::fromStdString(HexFieldText(static_cast<uint32_t>(stored))));
+        return;
+    }
     const std::string message = UpdateFromHexText(text.toStdString(), stored);
     if (!message.empty())
         host_.errorBox(message);
@@ -537,16 +562,21 @@ void TForm1::rangeFieldChanged(const QString& text, int32_t& stored)
 
 void TForm1::Edit3Change(const QString& text)
 {
-    rangeFieldChanged(text, workbench_.buffers.range.start);
+    rangeFieldChanged(ui.Edit3, text, workbench_.buffers.range.start);
 }
 
 void TForm1::Edit4Change(const QString& text)
 {
-    rangeFieldChanged(text, workbench_.buffers.range.end);
+    rangeFieldChanged(ui.Edit4, text, workbench_.buffers.range.end);
 }
 
 void TForm1::CheckBox5Click(bool checked)
 {
+    if (workbench_.holdsImage()) {
+        host_.beep();
+        ui.CheckBox5->setChecked(workbench_.buffers.range.enabled);
+        return;
+    }
     workbench_.buffers.range.enabled = checked;
     ui.Edit3->setEnabled(checked);
     ui.Edit4->setEnabled(checked);

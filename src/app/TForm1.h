@@ -14,6 +14,7 @@ class BenchMenu;
 class DeviceWatcher;
 class FileCommands;
 class QDialog;
+class QLineEdit;
 class ProductionMenu;
 class Settings;
 class SimulatorLibrary;
@@ -103,7 +104,7 @@ private:
     void setCaptions(int language);
     // Shows one of our dialogs; closing it counts as an activation of the window.
     void runDialog(QDialog& dialog);
-    void rangeFieldChanged(const QString& text, int32_t& stored);
+    void rangeFieldChanged(QLineEdit* field, const QString& text, int32_t& stored);
     using ListChange = int32_t (*)(Workbench&, OperationHost&, int32_t);
     void listPicked(ListChange change, int position);
     void runOperation(Operation operation);
@@ -113,6 +114,8 @@ private:
     // A connection check or a close asked for while a command ran happens
     // once the command is over.
     void finishCommand();
+    // The Production menu opened or closed a job.
+    void jobChanged();
 
     OwnedWorkbench workbench_;
     WindowHost host_;
@@ -132,7 +135,6 @@ private:
     TForm6* form6_ = nullptr;
     BenchMenu* benchMenu_ = nullptr;
     FileCommands* fileCommands_ = nullptr;
-    bool placementRestored_ = false;
     bool batchRunning_ = false;
     bool shown_ = false;
     bool closePending_ = false;

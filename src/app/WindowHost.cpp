@@ -236,7 +236,8 @@ void WindowHost::chipSelectionChanged()
 void WindowHost::flashBufferChanged(uint32_t count)
 {
     // A database record may claim more than the buffer holds.
-    ui_.FlashEditor->load(workbench_.buffers.flash(), std::min(count, BufferSet::FlashCapacity));
+    const uint32_t shown = std::min(count, BufferSet::FlashCapacity);
+    ui_.FlashEditor->load(workbench_.buffers.flash(shown), shown);
 }
 
 void WindowHost::eepromBufferChanged(uint32_t count)

@@ -27,7 +27,7 @@ uint32_t flashSizeOf(const ChipRecord& chip)
 FileLoad load(const Workbench& workbench, OperationHost& host, const std::string& path, uint8_t* destination,
               uint32_t capacity)
 {
-    FileLoad result = LoadBufferFile(path, destination, capacity, workbench.languageIndex);
+    FileLoad result = LoadBufferFile(path, {destination, capacity}, workbench.languageIndex);
     for (const std::string& message : LoadMessages(result, path, workbench.languageIndex))
         host.errorBox(message);
     return result;
@@ -68,6 +68,7 @@ bool openIntoFlash(Workbench& workbench, OperationHost& host, const std::string&
         buffers.dataLength = static_cast<int32_t>(count);
     }
     buffers.dataLength += offset;
+    buffers.sourceFile = path;
     host.flashBufferChanged(flashSize);
     return true;
 }
@@ -96,7 +97,7 @@ bool openIntoEeprom(Workbench& workbench, OperationHost& host, const std::string
 
 bool OpenBufferFile(Workbench& workbench, OperationHost& host, BufferTab tab, const std::string& path)
 {
-    if (workbench.busy) {
+    if (workbench.holdsImage()) {
         host.beep();
         return false;
     }
@@ -105,7 +106,6 @@ bool OpenBufferFile(Workbench& workbench, OperationHost& host, BufferTab tab, co
         // A file loaded at the range start keeps the bytes around it, edits included.
         TakeOverFlashViewEdits(workbench, host);
         loaded = openIntoFlash(workbench, host, path);
-        workbench.buffers.unsaved |= loaded;
     }
     else if (tab == BufferTab::Eeprom)
         loaded = openIntoEeprom(workbench, host, path);
@@ -127,17 +127,16 @@ bool SaveFlashBuffer(Workbench& workbench, OperationHost& host, const std::strin
                         workbench.languageIndex))
         return false;
     workbench.buffers.unsaved = false;
+    workbench.buffers.sourceFile = path;
     return true;
 }
 
 bool FillBuffer(Workbench& workbench, OperationHost& host, const FillRequest& request)
 {
-    if (workbench.busy) {
+    if (workbench.holdsImage()) {
         host.beep();
         return false;
     }
     TakeOverFlashViewEdits(workbench, host);
-    const bool filled = FillFlashBuffer(workbench.buffers, host, request, workbench.languageIndex);
-    workbench.buffers.unsaved |= filled;
-    return filled;
+    return FillFlashBuffer(workbench.buffers, host, request, workbench.languageIndex);
 }

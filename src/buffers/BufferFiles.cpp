@@ -14,57 +14,71 @@
 
 namespace {
 
-using Reader = FileLoad (*)(const std::string& path, uint8_t* destination, uint32_t capacity, int language);
+using Reader = FileLoad (*)(const std::string& path, LoadTarget target, int language);
+using Streamer = FileLoad (*)(const std::string& path, uint32_t capacity, const ByteSink& take);
 using Writer = FileSave (*)(const std::string& path, const uint8_t* source, uint32_t length);
 
-// An .eep file says what it holds by its first character.
-FileLoad readByFirstCharacter(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
+// The file's first character chooses its reader: ':' Intel HEX, 'S'
+// S-record, anything else raw binary, so a raw image under a record file's
+// name still loads. `unopened` is what a file that cannot be opened gives.
+FileLoad readByFirstCharacter(const std::string& path, LoadTarget target, int language, const FileLoad& unopened)
 {
     char first = 0;
     {
         InputFile file(path);
         if (!file.isOpen())
-            return FileLoad::failure("Can't open File");
+            return unopened;
         if (file.read(&first, 1) != 1)
             first = 0;
     }
     if (first == ':')
-        return ReadIntelHex(path, destination, capacity, language);
+        return ReadIntelHex(path, target, language);
     if (first == 'S')
-        return ReadSRecord(path, destination, capacity, language);
-    return ReadRawBinary(path, destination, capacity);
+        return ReadSRecord(path, target, language);
+    return ReadRawBinary(path, target);
+}
+
+FileLoad readEep(const std::string& path, LoadTarget target, int language)
+{
+    return readByFirstCharacter(path, target, language, FileLoad::failure("Can't open File"));
+}
+
+// Files named as S-records, which Belcor writes, may still hold a raw image.
+FileLoad readSRecordName(const std::string& path, LoadTarget target, int language)
+{
+    return readByFirstCharacter(path, target, language, FileLoad::cannotOpen(path));
 }
 
 struct FileForm {
     std::string_view extension;
     Reader read;
     Writer write;
-    // A raw image fills no more than its file's size; records may land
-    // anywhere in the capacity.
-    bool fillsAtMostItsSize;
+    // Raw images arrive in address order and can be streamed; records may
+    // come in any order (none).
+    Streamer stream;
 };
 
 // Raw images carry no text to complain about, so their messages need no language.
-constexpr Reader RawReader = [](const std::string& path, uint8_t* destination, uint32_t capacity, int) {
-    return ReadRawBinary(path, destination, capacity);
+constexpr Reader RawReader = [](const std::string& path, LoadTarget target, int) {
+    return ReadRawBinary(path, target);
 };
-constexpr Reader CapsuleReader = [](const std::string& path, uint8_t* destination, uint32_t capacity, int) {
-    return ReadCapsule(path, destination, capacity);
+constexpr Reader CapsuleReader = [](const std::string& path, LoadTarget target, int) {
+    return ReadCapsule(path, target);
 };
 
 // Every other extension is raw binary both ways.
 constexpr FileForm FileForms[] = {
-    {".hex", ReadIntelHex, WriteIntelHex, false},
-    {".eep", readByFirstCharacter, WriteRawBinary, false},
-    {".src", ReadSRecord, WriteSRecord, false},
-    {".s19", ReadSRecord, WriteSRecord, false},
-    {".srec", ReadSRecord, WriteSRecord, false},
-    {".s28", ReadSRecord, WriteSRecord, false},
-    {".s37", ReadSRecord, WriteSRecord, false},
-    {".mot", ReadSRecord, WriteSRecord, false},
-    {".cap", CapsuleReader, WriteRawBinary, true},
+    {".hex", ReadIntelHex, WriteIntelHex, nullptr},
+    {".eep", readEep, WriteRawBinary, nullptr},
+    {".src", readSRecordName, WriteSRecord, nullptr},
+    {".s19", readSRecordName, WriteSRecord, nullptr},
+    {".srec", readSRecordName, WriteSRecord, nullptr},
+    {".s28", readSRecordName, WriteSRecord, nullptr},
+    {".s37", readSRecordName, WriteSRecord, nullptr},
+    {".mot", readSRecordName, WriteSRecord, nullptr},
+    {".cap", CapsuleReader, WriteRawBinary, StreamCapsule},
 };
-constexpr FileForm RawForm = {"", RawReader, WriteRawBinary, true};
+constexpr FileForm RawForm = {"", RawReader, WriteRawBinary, StreamRawBinary};
 
 const FileForm& formFor(const std::string& path)
 {
@@ -90,20 +104,21 @@ bool exists(const std::string& path)
 
 }  // namespace
 
-FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
+FileLoad LoadBufferFile(const std::string& path, LoadTarget target, int language)
 {
-    return formFor(path).read(path, destination, capacity, language);
+    return formFor(path).read(path, target, language);
 }
 
-uint32_t LoadBlockSize(const std::string& path, uint32_t capacity)
+FileLoad StreamBufferFile(const std::string& path, uint32_t capacity, const ByteSink& take, int language)
 {
-    if (!formFor(path).fillsAtMostItsSize)
-        return capacity;
-    const InputFile file(path);
-    // A file that cannot be read, or is too big, is refused before any byte lands.
-    if (!file.isOpen() || file.size() > capacity)
-        return capacity;
-    return static_cast<uint32_t>(file.size());
+    const FileForm& form = formFor(path);
+    if (form.stream)
+        return form.stream(path, capacity, take);
+    ErasedBlock block(capacity);
+    const FileLoad load = form.read(path, LoadTarget(block), language);
+    if (load.ok())
+        take(block.reach(size_t(load.count)), size_t(load.count));
+    return load;
 }
 
 std::vector<std::string> LoadMessages(const FileLoad& load, const std::string& path, int language)

@@ -5,29 +5,33 @@
 #include <vector>
 
 #include "buffers/FileLoad.h"
+#include "buffers/LoadTarget.h"
 
 class OperationHost;
 
 // Texts of the Open and Save file dialogs, shown as they stand in every
-// language; the window preselects the filter last used. A name typed without
-// extension is saved with the default extension.
+// language; S-records, which Belcor also reads and writes, come after the
+// dialogs' own entries. Every dialog starts at its first filter, and a name
+// typed without extension is saved with the default extension.
 inline constexpr const char* OpenDialogFilter =
-    "Binary (*.bin);;Intel Hex(*.hex);;S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot);;Bios Rom (*.rom);;"
-    "Asus Rom (*.cap);;All files (*.*)";
+    "Binary (*.bin);;Intel Hex(*.hex);;Bios Rom (*.rom);;Asus Rom (*.cap);;All files (*.*);;"
+    "S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot)";
 inline constexpr const char* SaveDialogFilter =
-    "Binary (*.bin);;Intel Hex(*.hex);;S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot);;Bios Rom (*.rom);;"
-    "All files (*.*)";
+    "Binary (*.bin);;Intel Hex(*.hex);;Bios Rom (*.rom);;All files (*.*);;"
+    "S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot)";
 inline constexpr const char* SaveDefaultExtension = "hex";
 
-// Reads a file of any supported form into destination, the form chosen by the
+// Reads a file of any supported form into the target, the form chosen by the
 // file name's extension (case ignored). The caller shows the result's messages;
 // those of Belcor's own are in `language`.
-FileLoad LoadBufferFile(const std::string& path, uint8_t* destination, uint32_t capacity, int language);
+FileLoad LoadBufferFile(const std::string& path, LoadTarget target, int language);
 
-// The bytes of a destination that LoadBufferFile(path, destination, capacity)
-// may fill: a raw image's file size, or the capacity for record files and
-// files that will be refused.
-uint32_t LoadBlockSize(const std::string& path, uint32_t capacity);
+// The same load into an erased block of `capacity` bytes, its bytes from
+// address 0 up to the count handed to `take` in address order rather than
+// kept: a raw image piece by piece as it is read, so that it is never held
+// whole; a record file, whose records may come in any order, whole once it is
+// loaded (the block then takes memory only up to the file's extent).
+FileLoad StreamBufferFile(const std::string& path, uint32_t capacity, const ByteSink& take, int language);
 
 // The messages a load leaves for the user, in order, in `language`.
 std::vector<std::string> LoadMessages(const FileLoad& load, const std::string& path, int language);

@@ -1,32 +1,26 @@
 #include "buffers/BufferSet.h"
 
+#include <algorithm>
 #include <cstring>
 
-BufferSet::BufferSet() : eeprom_(EepromCapacity, 0xFF) {}
+BufferSet::BufferSet() : flash_(FlashCapacity), eeprom_(EepromCapacity, 0xFF) {}
 
-BufferSet::BufferSet(const BufferSet& other)
-    : dataLength(other.dataLength), range(other.range), unsaved(other.unsaved), eeprom_(other.eeprom_)
+BufferSet::BufferSet(const BufferSet& station, Image image, uint32_t span)
+    : dataLength(station.dataLength), range(station.range), unsaved(station.unsaved),
+      sourceFile(station.sourceFile), shared_(image == Image::Shared ? &station : nullptr),
+      flash_(image == Image::Shared ? 0 : FlashCapacity), eeprom_(station.eeprom_)
 {
-    const uint8_t* source = other.flash();
-    std::call_once(flashMade_, [this, source] { flash_.assign(source, source + FlashCapacity); });
-}
-
-uint8_t* BufferSet::flashBlock() const
-{
-    std::call_once(flashMade_, [this] { flash_.assign(FlashCapacity, 0xFF); });
-    return flash_.data();
+    if (image == Image::Shared)
+        return;
+    const uint32_t copied = std::min(span, FlashCapacity);
+    std::memcpy(flash_.reach(copied), station.flash(copied), copied);
 }
 
 void BufferSet::ResetBuffers(uint32_t flashSize)
 {
-    bool made = false;
-    std::call_once(flashMade_, [this, &made] {
-        flash_.assign(FlashCapacity, 0xFF);
-        made = true;
-    });
-    if (!made)
-        std::memset(flash_.data(), 0xFF, flash_.size());
+    flash_.erase();
     dataLength = 0;
     unsaved = false;
+    sourceFile.clear();
     range.end = static_cast<int32_t>(flashSize - 1);
 }

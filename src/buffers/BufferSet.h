@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
+
+#include "buffers/ErasedBlock.h"
 
 // The optional address range of Write, Verify and Open, as typed in hex.
 struct AddressRange {
@@ -18,34 +21,50 @@ public:
     static constexpr uint32_t FlashCapacity = 0x4000000;  // 64 MiB
     static constexpr uint32_t EepromCapacity = 0x2000;    // 8 KiB
 
+    // How one programmer of a station holds the station's FLASH image.
+    enum class Image {
+        Shared,  // read in place: its routines only read the image (Auto does)
+        Copied,  // its own copy, into which it patches serial numbers
+    };
+
     BufferSet();
-    // A copy holds its own 64 MiB: a gang's programmer patches serial numbers
-    // into it without touching the station's image.
-    BufferSet(const BufferSet& other);
+    // One programmer's set beside the station's: its own data length, range
+    // and unsaved flag, so that the programmers of a station write nothing
+    // they share, over the station's image. A copy holds the image's first
+    // `span` bytes only (the chip's span), not the whole 64 MiB.
+    BufferSet(const BufferSet& station, Image image, uint32_t span);
+    BufferSet(const BufferSet&) = delete;
     BufferSet& operator=(const BufferSet&) = delete;
 
-    uint8_t* flash() { return flashBlock(); }
-    const uint8_t* flash() const { return flashBlock(); }
+    // The FLASH buffer, all of its capacity usable, 0xFF where nothing was put.
+    uint8_t* flash() { return flash(FlashCapacity); }
+    const uint8_t* flash() const { return flash(FlashCapacity); }
+    // The same, for a caller that touches no byte from `count` on: only that
+    // much takes memory, so a 16 MiB chip costs 16 MiB rather than 64.
+    uint8_t* flash(uint32_t count) { return const_cast<uint8_t*>(std::as_const(*this).flash(count)); }
+    const uint8_t* flash(uint32_t count) const
+    {
+        return shared_ != nullptr ? shared_->flash(count) : flash_.reach(count);
+    }
     uint8_t* eeprom() { return eeprom_.data(); }
     const uint8_t* eeprom() const { return eeprom_.data(); }
 
-    // Chip selection: FLASH all 0xFF, no data, nothing unsaved, range end at the chip's last byte.
-    // The EEPROM buffer is deliberately left alone.
+    // Chip selection: FLASH all 0xFF, no data, nothing unsaved, no source
+    // file, range end at the chip's last byte. The EEPROM buffer is
+    // deliberately left alone.
     void ResetBuffers(uint32_t flashSize);
 
     int32_t dataLength = 0;
     AddressRange range;
-    // A file loaded, a fill or view edits taken over, not yet written to a
-    // chip or saved: replacing the buffer now would lose them.
+    // Bytes the user typed into the FLASH view, taken over but not yet written
+    // to a chip or saved: they exist nowhere else, so replacing the buffer now
+    // would lose them. A loaded file or a fill can be had again.
     bool unsaved = false;
+    // The file the FLASH buffer was last loaded from or saved to.
+    std::string sourceFile;
 
 private:
-    // The FLASH buffer comes into being, all 0xFF, when first asked for: a
-    // command that never touches it (a conversion, a status query) does not
-    // pay for faulting in 64 MiB.
-    uint8_t* flashBlock() const;
-
-    mutable std::once_flag flashMade_;
-    mutable std::vector<uint8_t> flash_;
+    const BufferSet* shared_ = nullptr;  // the station's, for Image::Shared
+    ErasedBlock flash_;
     std::vector<uint8_t> eeprom_;
 };

@@ -5,6 +5,8 @@
 #include <functional>
 #include <iterator>
 
+#include "chips/HexDigits.h"
+
 namespace {
 
 // Flash images are mostly erased (0xFF) or zeroed; a pattern byte other than
@@ -74,15 +76,6 @@ std::optional<size_t> FindBackward(std::span<const uint8_t> data, std::span<cons
 
 std::optional<std::vector<uint8_t>> ParseHexBytes(const std::string& text)
 {
-    const auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
     std::vector<uint8_t> bytes;
     int high = -1;
     for (const char c : text) {
@@ -91,7 +84,7 @@ std::optional<std::vector<uint8_t>> ParseHexBytes(const std::string& text)
                 return std::nullopt;
             continue;
         }
-        const int value = digit(c);
+        const int value = HexDigitValue(c);
         if (value < 0)
             return std::nullopt;
         if (high < 0) {

@@ -1,11 +1,55 @@
 #include "buffers/Checksums.h"
 
-#include <algorithm>
-#include <cstdio>
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
 namespace {
+
+class Sha256Digest {
+public:
+    Sha256Digest() : context_(EVP_MD_CTX_new()) { EVP_DigestInit_ex(context_, EVP_sha256(), nullptr); }
+    ~Sha256Digest() { EVP_MD_CTX_free(context_); }
+    Sha256Digest(const Sha256Digest&) = delete;
+    Sha256Digest& operator=(const Sha256Digest&) = delete;
+
+    void add(const void* bytes, size_t count) { EVP_DigestUpdate(context_, bytes, count); }
+    std::array<uint8_t, 32> finish()
+    {
+        std::array<uint8_t, 32> digest{};
+        unsigned int length = 0;
+        EVP_DigestFinal_ex(context_, digest.data(), &length);
+        return digest;
+    }
+
+private:
+    EVP_MD_CTX* context_;
+};
+
+std::string lowerHexOf(const std::array<uint8_t, 32>& bytes)
+{
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(2 * bytes.size());
+    for (const uint8_t byte : bytes) {
+        text += Digits[byte >> 4];
+        text += Digits[byte & 0xF];
+    }
+    return text;
+}
+
+std::string hexOf(uint64_t value, int digits)
+{
+    char text[20];
+    std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
+    return text;
+}
 
 // Slicing by 8: eight tables let the CRC take eight bytes per step, fast
 // enough that a 64 MiB buffer is not held up by its CRC-16.
@@ -61,43 +105,93 @@ uint64_t byteSum(const uint8_t* bytes, size_t count)
     return sum;
 }
 
-std::string hexOf(uint64_t value, int digits)
-{
-    char text[20];
-    std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
-    return text;
-}
-
 }  // namespace
 
-struct ChecksumAccumulator::Digest {
-    Digest() : context(EVP_MD_CTX_new()) { EVP_DigestInit_ex(context, EVP_sha256(), nullptr); }
-    ~Digest() { EVP_MD_CTX_free(context); }
-    EVP_MD_CTX* context;
-};
+std::string ImageHashes::crc32Text() const { return Crc32Text(crc32); }
+std::string ImageHashes::sha256Text() const { return lowerHexOf(sha256); }
 
-ChecksumAccumulator::ChecksumAccumulator() : crc32_(::crc32(0L, Z_NULL, 0)), digest_(std::make_unique<Digest>()) {}
+struct ImageHash::Digest : Sha256Digest {};
 
-ChecksumAccumulator::~ChecksumAccumulator() = default;
+ImageHash::ImageHash() : crc32_(::crc32(0L, Z_NULL, 0)), digest_(std::make_unique<Digest>()) {}
+
+ImageHash::~ImageHash() = default;
+
+void ImageHash::add(const uint8_t* bytes, size_t count)
+{
+    crc32_ = ::crc32_z(crc32_, bytes, count);
+    digest_->add(bytes, count);
+}
+
+void ImageHash::addErased(size_t count)
+{
+    std::array<uint8_t, 1 << 16> erased;
+    erased.fill(0xFF);
+    for (size_t left = count; left > 0;) {
+        const size_t take = std::min(left, erased.size());
+        add(erased.data(), take);
+        left -= take;
+    }
+}
+
+ImageHashes ImageHash::finish()
+{
+    return {static_cast<uint32_t>(crc32_), digest_->finish()};
+}
+
+std::string Crc32Text(uint32_t crc32)
+{
+    return hexOf(crc32, 8);
+}
+
+std::string Sha256Hex(const uint8_t* data, size_t size)
+{
+    Sha256Digest digest;
+    digest.add(data, size);
+    return lowerHexOf(digest.finish());
+}
+
+std::optional<std::string> Sha256OfFile(const std::string& path)
+{
+    // Regular files only: a FIFO would block and a device never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    Sha256Digest digest;
+    std::array<char, 1 << 16> piece;
+    ssize_t got = 0;
+    while ((got = ::read(fd, piece.data(), piece.size())) != 0) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        digest.add(piece.data(), static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return lowerHexOf(digest.finish());
+}
 
 void ChecksumAccumulator::add(const uint8_t* bytes, size_t count)
 {
     crc16_ = updateCrc16(crc16_, bytes, count);
-    crc32_ = ::crc32_z(crc32_, bytes, count);
     sum_ += byteSum(bytes, count);
-    EVP_DigestUpdate(digest_->context, bytes, count);
+    image_.add(bytes, count);
 }
 
 ChecksumSet ChecksumAccumulator::finish()
 {
     ChecksumSet result;
+    static_cast<ImageHashes&>(result) = image_.finish();
     result.crc16 = crc16_;
-    result.crc32 = static_cast<uint32_t>(crc32_);
     result.sum8 = static_cast<uint8_t>(sum_);
     result.sum16 = static_cast<uint16_t>(sum_);
     result.sum32 = static_cast<uint32_t>(sum_);
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(digest_->context, result.sha256.data(), &length);
     return result;
 }
 
@@ -123,18 +217,6 @@ std::optional<ChecksumSet> ChecksumsOf(const uint8_t* bytes, size_t count,
 }
 
 std::string ChecksumSet::crc16Text() const { return hexOf(crc16, 4); }
-std::string ChecksumSet::crc32Text() const { return hexOf(crc32, 8); }
 std::string ChecksumSet::sum8Text() const { return hexOf(sum8, 2); }
 std::string ChecksumSet::sum16Text() const { return hexOf(sum16, 4); }
 std::string ChecksumSet::sum32Text() const { return hexOf(sum32, 8); }
-
-std::string ChecksumSet::sha256Text() const
-{
-    static constexpr char Digits[] = "0123456789abcdef";
-    std::string text;
-    for (const uint8_t byte : sha256) {
-        text += Digits[byte >> 4];
-        text += Digits[byte & 0xF];
-    }
-    return text;
-}

@@ -8,9 +8,8 @@
 
 LoadedImage LoadImageFile(const std::string& path, uint32_t capacity)
 {
-    LoadedImage image;
-    image.block.assign(capacity, 0xFF);
-    const FileLoad load = LoadBufferFile(path, image.block.data(), capacity, English);
+    LoadedImage image{ErasedBlock(capacity), 0, {}};
+    const FileLoad load = LoadBufferFile(path, LoadTarget(image.block), English);
     image.errors = LoadMessages(load, path, English);
     image.extent = static_cast<size_t>(std::max(load.count, 0));
     return image;
@@ -25,6 +24,7 @@ FileComparison CompareWithFile(const uint8_t* image, size_t capacity, size_t len
     if (!file.ok())
         return result;
     result.compared = std::min(capacity, std::max(length, file.extent));
-    result.comparison = CompareBlocks(std::span(image, result.compared), std::span(file.block.data(), result.compared));
+    result.comparison =
+        CompareBlocks(std::span(image, result.compared), std::span(file.block.reach(result.compared), result.compared));
     return result;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "buffers/BufferCompare.h"
+#include "buffers/ErasedBlock.h"
 
 // An image compared with a file as the load rules read it into an erased
 // (all 0xFF) block: over the longer of the image's length and the file's
@@ -25,7 +26,7 @@ FileComparison CompareWithFile(const uint8_t* image, size_t capacity, size_t len
 
 // An image file loaded by the load rules into an erased block of `capacity` bytes.
 struct LoadedImage {
-    std::vector<uint8_t> block;
+    ErasedBlock block;
     size_t extent = 0;
     std::vector<std::string> errors;
     bool ok() const { return errors.empty(); }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,9 @@ struct FileLoad {
         return load;
     }
 };
+
+// Where a streaming load hands its bytes, piece by piece in address order.
+using ByteSink = std::function<void(const uint8_t* bytes, size_t count)>;
 
 // What writing a file gives back. Written files replace their target only when
 // complete, so any failure leaves the previous file as it was.

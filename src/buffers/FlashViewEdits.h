@@ -9,7 +9,6 @@ class OperationHost;
 // the view shows. The data length then covers the whole view.
 void TakeOverFlashViewEdits(Workbench& workbench, OperationHost& host);
 
-// The FLASH buffer holds what would be lost by replacing it: edits typed in
-// the view, or a file loaded or a fill made that was not yet written to a chip
-// or saved since.
+// The FLASH buffer holds what would be lost by replacing it: bytes typed in
+// the view that were neither written to a chip nor saved since.
 bool HoldsUnsavedFlash(const Workbench& workbench, const OperationHost& host);

@@ -27,7 +27,7 @@ std::string UpdateFromHexText(const std::string& text, int32_t& stored)
 bool IsHexFieldKey(char32_t key)
 {
     constexpr char32_t Backspace = 0x08;
-    return key == Backspace || (key < 0x80 && !(hexfield::DigitValues[key] & hexfield::NotADigit));
+    return key == Backspace || (key < 0x80 && HexDigitValue(static_cast<char>(key)) >= 0);
 }
 
 std::string HexFieldText(uint32_t value)

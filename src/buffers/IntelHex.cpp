@@ -8,6 +8,7 @@
 #include "buffers/HexField.h"
 #include "buffers/InputFile.h"
 #include "buffers/LineSource.h"
+#include "buffers/LoadTarget.h"
 #include "buffers/OutputBlock.h"
 #include "buffers/RecordMessages.h"
 
@@ -15,8 +16,8 @@ namespace {
 
 class IntelHexReader {
 public:
-    IntelHexReader(uint8_t* destination, uint32_t capacity, int language)
-        : destination_(destination), capacity_(capacity), language_(language)
+    IntelHexReader(LoadTarget& target, int language)
+        : target_(target), capacity_(target.capacity()), language_(language)
     {
     }
 
@@ -32,7 +33,7 @@ private:
     FileLoad storeData(uint32_t count, uint32_t address, uint32_t sum);
     FileLoad setBase(uint32_t count, uint32_t sum, uint32_t type);
 
-    uint8_t* destination_;
+    LoadTarget& target_;
     uint64_t capacity_;
     int language_;
     std::string_view line_;
@@ -100,7 +101,7 @@ FileLoad IntelHexReader::storeData(uint32_t count, uint32_t address, uint32_t su
     const size_t available = line_.size() > 9 ? (line_.size() - 9) / 2 : 0;
     const size_t parsable = std::min<size_t>(count, available);
     const char* text = line_.data() + 9;
-    uint8_t* out = destination_ + offset;
+    uint8_t* out = target_.reach(extent_) + offset;
     for (size_t i = 0; i < parsable; ++i, text += 2) {
         uint32_t byte;
         if (!hexfield::parseByte(text, byte))
@@ -135,19 +136,19 @@ FileLoad IntelHexReader::setBase(uint32_t count, uint32_t sum, uint32_t type)
 
 }  // namespace
 
-FileLoad ReadIntelHex(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
+FileLoad ReadIntelHex(const std::string& path, LoadTarget target, int language)
 {
     InputFile file(path);
     if (!file.isOpen())
         return FileLoad::cannotOpen(path);
     LineSource lines(file);
-    return IntelHexReader(destination, capacity, language).read(lines);
+    return IntelHexReader(target, language).read(lines);
 }
 
-FileLoad ReadIntelHexText(std::string_view text, uint8_t* destination, uint32_t capacity, int language)
+FileLoad ReadIntelHexText(std::string_view text, LoadTarget target, int language)
 {
     LineSource lines(text);
-    return IntelHexReader(destination, capacity, language).read(lines);
+    return IntelHexReader(target, language).read(lines);
 }
 
 FileSave WriteIntelHex(const std::string& path, const uint8_t* source, uint32_t length)

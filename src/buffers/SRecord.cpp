@@ -8,6 +8,7 @@
 #include "buffers/HexField.h"
 #include "buffers/InputFile.h"
 #include "buffers/LineSource.h"
+#include "buffers/LoadTarget.h"
 #include "buffers/OutputBlock.h"
 #include "buffers/RecordMessages.h"
 
@@ -15,8 +16,8 @@ namespace {
 
 class SRecordReader {
 public:
-    SRecordReader(uint8_t* destination, uint32_t capacity, int language)
-        : destination_(destination), capacity_(capacity), language_(language)
+    SRecordReader(LoadTarget& target, int language)
+        : target_(target), capacity_(target.capacity()), language_(language)
     {
     }
 
@@ -29,7 +30,7 @@ private:
     }
     FileLoad storeData(uint32_t addressBytes);
 
-    uint8_t* destination_;
+    LoadTarget& target_;
     uint64_t capacity_;
     int language_;
     std::string_view line_;
@@ -87,7 +88,7 @@ FileLoad SRecordReader::storeData(uint32_t addressBytes)
     const size_t available = line_.size() > dataStart ? (line_.size() - dataStart) / 2 : 0;
     const size_t parsable = std::min<size_t>(n, available);
     const char* text = line_.data() + dataStart;
-    uint8_t* out = destination_ + address;
+    uint8_t* out = target_.reach(extent_) + address;
     for (size_t i = 0; i < parsable; ++i, text += 2) {
         uint32_t byte;
         if (!hexfield::parseByte(text, byte))
@@ -120,19 +121,19 @@ AddressWidth widthFor(uint32_t length)
 
 }  // namespace
 
-FileLoad ReadSRecord(const std::string& path, uint8_t* destination, uint32_t capacity, int language)
+FileLoad ReadSRecord(const std::string& path, LoadTarget target, int language)
 {
     InputFile file(path);
     if (!file.isOpen())
         return FileLoad::cannotOpen(path);
     LineSource lines(file);
-    return SRecordReader(destination, capacity, language).read(lines);
+    return SRecordReader(target, language).read(lines);
 }
 
-FileLoad ReadSRecordText(std::string_view text, uint8_t* destination, uint32_t capacity, int language)
+FileLoad ReadSRecordText(std::string_view text, LoadTarget target, int language)
 {
     LineSource lines(text);
-    return SRecordReader(destination, capacity, language).read(lines);
+    return SRecordReader(target, language).read(lines);
 }
 
 FileSave WriteSRecord(const std::string& path, const uint8_t* source, uint32_t length)

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "chips/ChipText.h"
+#include "chips/HexDigits.h"
 #include "chips/ChoiceList.h"
 #include "chips/SplitTitle.h"
 #include "core/MessageCatalogue.h"
@@ -24,17 +25,6 @@ std::string hexFormat(uint32_t value)
     char text[16];
     std::snprintf(text, sizeof text, "0x%X", value);
     return text;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 
@@ -168,7 +158,7 @@ std::optional<int32_t> CellToInt(const std::string& cell)
     const int64_t limit = base == 16 ? 0xFFFFFFFFLL : (negative ? 0x80000000LL : 0x7FFFFFFFLL);
     int64_t value = 0;
     for (; i < cell.size(); ++i) {
-        int digit = hexDigit(cell[i]);
+        const int digit = HexDigitValue(cell[i]);
         if (digit < 0 || digit >= base)
             return std::nullopt;
         value = value * base + digit;

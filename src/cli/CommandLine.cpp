@@ -175,6 +175,8 @@ std::string misplacedOption(const CommandLine& line)
         return "--force applies only to erase, write, auto and batch";
     if (line.batchCount && command != Command::Batch)
         return "--count applies only to batch";
+    if (line.target && !jobCreate)
+        return "--target applies only to job create";
     if (line.capacity && command != Command::Convert)
         return "--capacity applies only to convert";
     return {};
@@ -268,7 +270,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         }
         std::string* text = textOption(line, name);
         if (name != "--chip" && name != "--start" && name != "--end" && name != "--count" && name != "--capacity" &&
-            name != "--log-db" && text == nullptr)
+            name != "--target" && name != "--log-db" && text == nullptr)
             return failure("unknown option " + name);
         if (!value) {
             if (i + 1 >= arguments.size())
@@ -301,8 +303,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
                 return failure("--capacity takes at most " + std::to_string(MaximumCapacity) + " bytes");
             if (name == "--count" && number > uint64_t(INT64_MAX))
                 return failure("--count takes at most " + std::to_string(INT64_MAX) + " chips");
+            if (name == "--target" && number > UINT32_MAX)
+                return failure("--target takes at most " + std::to_string(UINT32_MAX) + " chips");
             if (name == "--count")
                 line.batchCount = static_cast<int64_t>(number);
+            else if (name == "--target")
+                line.target = static_cast<uint32_t>(number);
             else
                 line.capacity = static_cast<uint32_t>(number);
         }
@@ -374,8 +380,10 @@ std::string HelpText()
            "                         (ready, or in use when another program holds it; exit 1 when none).\n"
            "  job create JOB --chip NAME --image FILE [--range START END] [--no-erase] [--no-verify]\n"
            "             [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--locked] [--note TEXT]\n"
+           "             [--target N]\n"
            "                         Write a production job file (*.belcorjob). FORM: le, be (binary),\n"
-           "                         bcd, dec, hex (ASCII); ADDRESS hexadecimal.\n"
+           "                         bcd, dec, hex (ASCII); ADDRESS hexadecimal. --target: the job's\n"
+           "                         chips, where the station service's runs stop without a count.\n"
            "  job show JOB           Print a job file's contents.\n"
            "  batch --job JOB [--count N] [--log-db PATH|postgresql://...]\n"
            "                         Production run of a job: a serial number per chip, one log record\n"

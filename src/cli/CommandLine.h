@@ -31,6 +31,7 @@ struct CommandLine {
     bool noVerify = false;               // auto, batch
     bool verifyAll = false;              // update
     std::optional<int64_t> batchCount;   // batch: stop after this many chips
+    std::optional<uint32_t> target;      // job create: chips a run does when it is given no count
     std::optional<uint32_t> capacity;    // convert: size of the load block
 
     // Production: job create's image, serial rule, lock and note; batch's job

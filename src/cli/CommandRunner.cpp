@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "core/MessageCatalogue.h"
@@ -262,7 +263,7 @@ int CommandRunner::readToFile()
     const std::string& path = line_.files.front();
     const uint32_t size = workbench_.catalogue.currentRecord().flashSize;
     host_.setQuestionAnswer(true);
-    if (!SaveBufferFile(path, workbench_.buffers.flash(), size, host_, English))
+    if (!SaveBufferFile(path, workbench_.buffers.flash(size), size, host_, English))
         return Failure;
     host_.printLine("Saved " + path + " (" + std::to_string(size) + " bytes)");
     return Success;
@@ -365,24 +366,23 @@ int CommandRunner::convert()
     const std::string& input = line_.files[0];
     const std::string& output = line_.files[1];
     const uint32_t capacity = line_.capacity.value_or(BufferSet::FlashCapacity);
-    // Only what the file can fill: faulting in 64 MiB for a smaller image
-    // would cost more than the conversion itself.
-    const uint32_t size = LoadBlockSize(input, capacity);
-    std::vector<uint8_t> block;
+    // Erased only as far as the file reaches: faulting in 64 MiB for a smaller
+    // image would cost more than the conversion itself.
+    std::optional<ErasedBlock> block;
     try {
-        block.assign(size, 0xFF);
+        block.emplace(capacity);
     } catch (const std::bad_alloc&) {
-        host_.printError("not enough memory for a block of " + std::to_string(size) + " bytes");
+        host_.printError("not enough memory for a block of " + std::to_string(capacity) + " bytes");
         return Failure;
     }
-    const FileLoad load = LoadBufferFile(input, block.data(), size, workbench_.languageIndex);
+    const FileLoad load = LoadBufferFile(input, LoadTarget(*block), workbench_.languageIndex);
     for (const std::string& message : LoadMessages(load, input, workbench_.languageIndex))
         host_.printError(message);
     if (!load.ok())
         return Failure;
     const auto extent = static_cast<uint32_t>(load.count);
     host_.setQuestionAnswer(true);
-    if (!SaveBufferFile(output, block.data(), extent, host_, English))
+    if (!SaveBufferFile(output, block->reach(extent), extent, host_, English))
         return Failure;
     host_.printLine("Extent: " + std::to_string(extent) + " bytes (" + hexText(extent) + ")");
     return Success;
@@ -479,6 +479,8 @@ int CommandRunner::createJob()
     choices.options = autoOptions();
     choices.locked = line_.locked;
     choices.note = line_.note;
+    if (line_.target)
+        choices.target = *line_.target;
     std::string error;
     if (!line_.serial.empty()) {
         choices.serial = ParseSerialRule(line_.serial, error);
@@ -565,6 +567,8 @@ int CommandRunner::showJob()
                                       (history->next ? job.serial->text(*history->next) : std::string("none"))));
     }
     host_.printLine("Expected: CRC-32 " + job.expected.crc32Text() + ", SHA-256 " + printable(job.expected.sha256));
+    if (job.target)
+        host_.printLine("Target: " + std::to_string(*job.target) + " chips");
     if (!job.note.empty())
         host_.printLine("Note: " + printable(job.note));
     return Success;
@@ -794,21 +798,33 @@ int CommandRunner::exportLog()
 int CommandRunner::checksum()
 {
     const std::string& path = line_.files.front();
-    const LoadedImage image = LoadImageFile(path, BufferSet::FlashCapacity);
-    for (const std::string& error : image.errors)
+    // One pass as the file is read: the image's bytes from the range's start
+    // up to its end, when given, go to the hash; the end is known only once
+    // the file's extent is.
+    const size_t start = line_.rangeStart.value_or(0);
+    const size_t limit = line_.rangeEnd ? size_t(*line_.rangeEnd) + 1 : SIZE_MAX;
+    ImageHash hash;
+    size_t address = 0;
+    const FileLoad load = StreamBufferFile(path, BufferSet::FlashCapacity, [&](const uint8_t* bytes, size_t count) {
+        const size_t from = std::clamp(start, address, address + count);
+        const size_t to = std::clamp(limit, address, address + count);
+        if (from < to)
+            hash.add(bytes + (from - address), to - from);
+        address += count;
+    }, English);
+    for (const std::string& error : LoadMessages(load, path, English))
         host_.printError(error);
-    if (!image.ok())
+    if (!load.ok())
         return Failure;
-    size_t start = 0;
-    size_t end = image.extent;
+    const size_t extent = size_t(load.count);
+    size_t end = extent;
     if (line_.rangeGiven()) {
-        start = line_.rangeStart.value_or(0);
-        end = size_t(line_.rangeEnd.value_or(uint32_t(image.extent ? image.extent - 1 : 0))) + 1;
+        end = size_t(line_.rangeEnd.value_or(uint32_t(extent ? extent - 1 : 0))) + 1;
         if (start >= end) {
             host_.printError("the range's start lies after its end");
             return Failure;
         }
-        if (end > image.block.size()) {
+        if (end > BufferSet::FlashCapacity) {
             host_.printError("the range ends past the 64 MiB a file may fill");
             return Failure;
         }
@@ -817,7 +833,10 @@ int CommandRunner::checksum()
     } else {
         host_.printLine("Extent: " + std::to_string(end) + " bytes (" + hexText(uint32_t(end)) + ")");
     }
-    const ChecksumSet sums = ChecksumsOf(image.block.data() + start, end - start);
+    // Past the file's extent the image is erased.
+    const size_t erasedFrom = std::max(start, extent);
+    hash.addErased(end > erasedFrom ? end - erasedFrom : 0);
+    const ImageHashes sums = hash.finish();
     host_.printLine("CRC-32: " + sums.crc32Text());
     host_.printLine("SHA-256: " + sums.sha256Text());
     return Success;
@@ -831,7 +850,7 @@ int CommandRunner::compare()
     if (!first.ok())
         return CompareError;
     const FileComparison result =
-        CompareWithFile(first.block.data(), first.block.size(), first.extent, line_.files[1]);
+        CompareWithFile(first.block.reach(first.block.capacity()), first.block.capacity(), first.extent, line_.files[1]);
     for (const std::string& error : result.errors)
         host_.printError(line_.files[1] + ": " + error);
     if (!result.ok())

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ops/ElapsedText.h"
+
 namespace {
 
 constexpr int BarWidth = 30;
@@ -12,18 +14,6 @@ constexpr int64_t RedrawIntervalMs = 200;
 int percentOf(uint64_t position, uint64_t maximum)
 {
     return maximum == 0 ? 100 : static_cast<int>(std::min<uint64_t>(position * 100 / maximum, 100));
-}
-
-std::string clockText(int64_t seconds)
-{
-    char text[32];
-    if (seconds >= 3600)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                      static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    else
-        std::snprintf(text, sizeof text, "%02lld:%02lld", static_cast<long long>(seconds / 60),
-                      static_cast<long long>(seconds % 60));
-    return text;
 }
 
 }  // namespace
@@ -45,7 +35,7 @@ std::string ProgressDisplay::barText(const std::string& label, uint32_t position
         text += number;
         const auto secondsLeft =
             static_cast<int64_t>(static_cast<double>(maximum > position ? maximum - position : 0) / bytesPerSecond + 0.5);
-        text += "  " + clockText(secondsLeft) + " left";
+        text += "  " + ClockText(secondsLeft * 1000) + " left";
     }
     return text;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 // Every text composed at run time, in Simplified Chinese, Traditional Chinese
@@ -94,8 +95,8 @@ enum class Msg {
     ExportLogMenu,
     ProductionViewMenu,
     ProductionViewTitle,
-    JobLockedTitle,
-    JobOpenTitle,
+    LockedJobReadout,
+    JobReadout,
     NoJob,
     JobLabel,
     JobLockedState,
@@ -220,6 +221,63 @@ enum class Msg {
     LineServerSetAside,
     SerialLeaseFailed,
     SerialLeaseNoAnswer,
+    // The station service: its API's refusals and its web pages.
+    StationTokenMissing,
+    StationTokenWrong,
+    StationBodyTooLarge,
+    StationBodyNotJson,
+    StationFieldUnknown,
+    StationJobFileField,
+    StationCountField,
+    StationProgrammersField,
+    StationOperatorField,
+    StationQueryNumber,
+    StationNoJobsFolder,
+    StationJobOutsideFolder,
+    StationJobNotFound,
+    StationRunGoing,
+    StationNoJobLoaded,
+    StationProgrammerUnknown,
+    StationNoProgrammers,
+    StationTargetReached,
+    StationNotFound,
+    StationNoLineServer,
+    StationLineQueryFailed,
+    StationTooManyStreams,
+    StationPageTitle,
+    StationTokenLabel,
+    StationTokenButton,
+    StationTokenNeeded,
+    StationLastChips,
+    StationConnectionLost,
+    StationOperatorLabel,
+    StationRunningState,
+    StationStoppingState,
+    StationLanguageLabel,
+    StationLineLink,
+    StationLink,
+    LinePageTitle,
+    LineStationColumn,
+    LineAlive,
+    LineSilent,
+    LineLastRecord,
+    LineChipsLastHour,
+    LineYieldLastHour,
+    LineFailures,
+    LineAgo,
+    LineNoStations,
+    StationLineServerDown,
+    StationNoLineServerState,
+    StationRequestRefused,
+    // The seated chip's family, the file and job shown under the FLASH view.
+    SerialFlashFamily,
+    I2cEepromFamily,
+    MicrowireEepromFamily,
+    OtherFamilySeated,
+    ReadoutFile,
+    JobOpenedLine,
+    StoppingButton,
+    SeatUnexpectedError,
     Count
 };
 
@@ -232,6 +290,10 @@ public:
 
     // The text of `id` with %1, %2, ... replaced by `arguments` in turn.
     static std::string format(Msg id, int language, std::initializer_list<std::string> arguments);
+
+    // The message whose text in `language` is exactly `text`, e.g. to show a
+    // state the core set in one language in another; nothing when none is.
+    static std::optional<Msg> find(const std::string& text, int language);
 
     // A stored language outside 0..2 is taken as Simplified Chinese.
     static int normalisedLanguage(int language);

@@ -14,20 +14,20 @@ class TUsbBulk;
 // the command line and the tests.
 //
 // A station with several programmers has one workbench per programmer. They
-// refer to the same catalogue and buffers (the station's: one chip, one image,
-// read only while chips are programmed) and each has its own link, boot-loader
-// device, times and busy flag, so the same operation routines run for every
-// programmer on its own thread.
+// refer to the same catalogue (the station's chip, read only while chips are
+// programmed) and each has its own buffer set over the station's image, link,
+// boot-loader device, times and busy flag, so the same operation routines run
+// for every programmer on its own thread and none writes what another reads.
 struct Workbench {
     Workbench(ChipCatalogue& catalogue, BufferSet& buffers, TUsbBulk& link, HidDevice& hid)
         : catalogue(catalogue), buffers(buffers), link(link), hid(hid)
     {
     }
-    // Another programmer at the station of `station`: the same catalogue,
-    // buffers and settings; its own link and session state.
-    Workbench(const Workbench& station, TUsbBulk& link, HidDevice& hid)
+    // Another programmer at the station of `station`: the same catalogue and
+    // settings; its own buffers, link and session state.
+    Workbench(const Workbench& station, BufferSet& buffers, TUsbBulk& link, HidDevice& hid)
         : catalogue(station.catalogue)
-        , buffers(station.buffers)
+        , buffers(buffers)
         , link(link)
         , hid(hid)
         , speed(station.speed)
@@ -39,20 +39,34 @@ struct Workbench {
 
     // Shared by the programmers of a station.
     ChipCatalogue& catalogue;
-    BufferSet& buffers;
 
     // This programmer's own.
+    BufferSet& buffers;
     TUsbBulk& link;
     HidDevice& hid;
 
     int32_t speed = 0;          // SPEED: low byte travels in the chip parameters
     int32_t languageIndex = 0;  // 0 Simplified Chinese, 1 Traditional, 2 English
+    // A seated serial flash whose identification differs from the selected
+    // record's is erased and written without a question. The window's own
+    // commands take the user's pick as meant; everywhere else (the command
+    // line, a production seat) changing such a chip asks first.
+    bool acceptsOtherIdentification = false;
 
     // Start and end of the last operation, from OperationHost::nowMs.
     int64_t startMs = 0;
     int64_t endMs = 0;
 
-    // A device session is open: connection checks are skipped and other
-    // commands are refused until it closes.
+    // A device session is open, or a production run programs the station's
+    // chips: connection checks are skipped and other commands are refused
+    // until it ends.
     bool busy = false;
+    // A locked production job is open: its chip and image stay as it set them.
+    bool jobLocked = false;
+
+    // Whether the chip selection, the chip records, the FLASH buffer and the
+    // range must stay as they are: every command that would change them is
+    // refused. A production run reads them on other threads, and a locked job
+    // programs exactly the image it was made with.
+    bool holdsImage() const { return busy || jobLocked; }
 };

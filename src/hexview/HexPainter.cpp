@@ -1,7 +1,6 @@
 #include "hexview/HexPainter.h"
 
 #include "hexview/GlyphTable.h"
-#include "hexview/ReadableInk.h"
 
 #include <QGlyphRun>
 #include <QPainter>
@@ -26,11 +25,10 @@ HexPainter::HexPainter(QPainter& painter, const HexLayout& layout, const GlyphTa
     colours_[Text] = palette.color(QPalette::Text);
     colours_[Changed] = ChangedText;
     colours_[Selected] = palette.color(QPalette::HighlightedText);
-    // The offset column lies on the button face, the current row's offset on
-    // the shadow colour; the highlight colour on a mid-grey shadow, and black
-    // on a dark button face, would all but vanish.
-    colours_[Offset] = readableInk(Qt::black, palette.color(QPalette::Button));
-    colours_[CurrentOffset] = readableInk(palette.color(QPalette::Highlight), palette.color(QPalette::Shadow));
+    // The offset column is black on the button face, the current row's offset
+    // in the highlight colour on the shadow colour.
+    colours_[Offset] = Qt::black;
+    colours_[CurrentOffset] = palette.color(QPalette::Highlight);
     colours_[Ruler] = palette.color(QPalette::ButtonText);
     for (int digit = 0; digit < 16; ++digit)
         hexGlyphs_[digit] = glyphs.glyph(QChar(HexDigits[digit]));

@@ -27,14 +27,51 @@ std::string positionOf(const usb_bus* bus, const struct usb_device* device)
     return std::string(bus->dirname) + "/" + device->filename;
 }
 
-// Walks the devices with the programmer's ids, holding the discovery lock.
-template <typename Visit>
-void visitCandidates(int vendorId, int productId, Visit&& visit)
+// One candidate's strings, as last read.
+struct KnownDevice {
+    std::string position;
+    std::string serial;
+    std::string manufacturer;
+    std::string product;
+};
+
+// The candidates' strings, for links aimed at one programmer: reading them
+// means opening every candidate, which a gang's socket queries would
+// otherwise do for every open of every programmer. Guarded by the discovery
+// lock.
+struct Directory {
+    int vendorId = -1;
+    int productId = -1;
+    // Read since the library last reported a device that came or went.
+    bool current = false;
+    // Every candidate's strings could be read; else a target not found is
+    // looked for again.
+    bool complete = true;
+    std::vector<KnownDevice> devices;
+};
+
+Directory& directory()
 {
-    const std::lock_guard lock(discoveryMutex());
+    static Directory known;
+    return known;
+}
+
+// Rebuilds the library's lists, holding the discovery lock; a device that came
+// or went makes the directory stale.
+void refreshBus()
+{
     Libusb0::load();
-    Libusb0::call<&LibraryTable::usb_find_busses>();
-    Libusb0::call<&LibraryTable::usb_find_devices>();
+    const int busChanges = Libusb0::call<&LibraryTable::usb_find_busses>();
+    const int deviceChanges = Libusb0::call<&LibraryTable::usb_find_devices>();
+    if (busChanges != 0 || deviceChanges != 0)
+        directory().current = false;
+}
+
+// Walks the devices with these ids in the library's lists, until `visit`
+// returns false; the caller holds the discovery lock.
+template <typename Visit>
+void walkCandidates(int vendorId, int productId, Visit&& visit)
+{
     for (usb_bus* bus = Libusb0::call<&LibraryTable::usb_get_busses>(); bus != nullptr; bus = bus->next) {
         for (struct usb_device* device = bus->devices; device != nullptr; device = device->next) {
             if (device->descriptor.idVendor == vendorId && device->descriptor.idProduct == productId &&
@@ -42,6 +79,15 @@ void visitCandidates(int vendorId, int productId, Visit&& visit)
                 return;
         }
     }
+}
+
+// Rebuilds the lists and walks them, holding the discovery lock.
+template <typename Visit>
+void visitCandidates(int vendorId, int productId, Visit&& visit)
+{
+    const std::lock_guard lock(discoveryMutex());
+    refreshBus();
+    walkCandidates(vendorId, productId, std::forward<Visit>(visit));
 }
 
 #if defined(__GNUC__)
@@ -79,6 +125,50 @@ int firstInterfaceNumber(const struct usb_device* device)
 void realSleep(uint32_t milliseconds)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+TUsbBulk::Candidate candidateOf(const struct usb_device* device)
+{
+    return {device->descriptor.iSerialNumber, device->descriptor.iManufacturer, device->descriptor.iProduct,
+            firstInterfaceNumber(device)};
+}
+
+// The directory for these ids, read again when a device came or went since,
+// or when the ids differ from the last reading's. The caller holds the
+// discovery lock and has refreshed the lists.
+const Directory& currentDirectory(int vendorId, int productId)
+{
+    Directory& known = directory();
+    if (known.current && known.vendorId == vendorId && known.productId == productId)
+        return known;
+    Directory fresh;
+    fresh.vendorId = vendorId;
+    fresh.productId = productId;
+    fresh.current = true;
+    TUsbBulk reader;
+    walkCandidates(vendorId, productId, [&](usb_bus* bus, struct usb_device* device) {
+        usb_dev_handle* handle = Libusb0::call<&LibraryTable::usb_open>(device);
+        std::array<char, 256> text{};
+        const auto read = [&](int index, std::string& into) {
+            if (reader.usbGetStringAscii(handle, index, TUsbBulk::EnglishLanguageId, text.data(), int(text.size())) <
+                0)
+                return false;
+            into = text.data();
+            return true;
+        };
+        KnownDevice entry{positionOf(bus, device), {}, {}, {}};
+        const bool readable = handle != nullptr && read(device->descriptor.iSerialNumber, entry.serial) &&
+                              read(device->descriptor.iManufacturer, entry.manufacturer) &&
+                              read(device->descriptor.iProduct, entry.product);
+        if (handle != nullptr)
+            Libusb0::call<&LibraryTable::usb_close>(handle);
+        if (readable)
+            fresh.devices.push_back(std::move(entry));
+        fresh.complete = fresh.complete && readable;
+        return true;
+    });
+    known = std::move(fresh);
+    return known;
 }
 
 }  // namespace
@@ -183,18 +273,41 @@ std::vector<TUsbBulk::Port> TUsbBulk::findPorts(int vendorId, std::string_view m
     return ports;
 }
 
+std::vector<TUsbBulk::Port> TUsbBulk::knownPorts(int vendorId, std::string_view manufacturer, int productId,
+                                                 std::string_view product)
+{
+    std::vector<Port> ports;
+    const std::lock_guard lock(discoveryMutex());
+    refreshBus();
+    for (const KnownDevice& device : currentDirectory(vendorId, productId).devices) {
+        if (device.manufacturer == manufacturer && device.product == product)
+            ports.push_back(Port{device.position, device.serial, false});
+    }
+    return ports;
+}
+
 int TUsbBulk::prog_open(int vendorId, std::string_view manufacturer, int productId, std::string_view product)
 {
     USB_bulk_close();
     deviceLost_ = false;
-    visitCandidates(vendorId, productId, [&](usb_bus* bus, struct usb_device* device) {
-        if (targetsPosition() && positionOf(bus, device) != target_)
-            return true;
-        if (!tryCandidate(device, manufacturer, product))
-            return true;
-        chooseLayout(product);
-        return false;
-    });
+    if (target_.empty()) {
+        visitCandidates(vendorId, productId, [&](usb_bus*, struct usb_device* device) {
+            usb_dev_handle* handle = Libusb0::call<&LibraryTable::usb_open>(device);
+            if (handle == nullptr) {
+                trace("Warning: cannot open USB device: %s\n", libraryError());
+                return true;
+            }
+            if (!tryCandidate(handle, candidateOf(device), manufacturer, product))
+                return true;
+            chooseLayout(product);
+            return false;
+        });
+    } else {
+        Candidate candidate;
+        if (usb_dev_handle* handle = openTarget(vendorId, manufacturer, productId, product, candidate);
+            handle != nullptr && tryCandidate(handle, candidate, manufacturer, product))
+            chooseLayout(product);
+    }
     if (handle_ == nullptr) {
         trace("Could not find USB device \"VADUruv\" with vid=0x%x pid=0x%x\n", unsigned(vendorId),
               unsigned(productId));
@@ -203,47 +316,81 @@ int TUsbBulk::prog_open(int vendorId, std::string_view manufacturer, int product
     return 1;
 }
 
-bool TUsbBulk::tryCandidate(struct usb_device* device, std::string_view manufacturer, std::string_view product)
+usb_dev_handle* TUsbBulk::openTarget(int vendorId, std::string_view manufacturer, int productId,
+                                     std::string_view product, Candidate& candidate)
 {
-    usb_dev_handle* handle = Libusb0::call<&LibraryTable::usb_open>(device);
-    if (handle == nullptr) {
-        trace("Warning: cannot open USB device: %s\n", libraryError());
-        return false;
+    const std::lock_guard lock(discoveryMutex());
+    refreshBus();
+    std::string position = target_;
+    if (!targetsPosition()) {
+        const auto find = [&](const Directory& known) {
+            for (const KnownDevice& device : known.devices) {
+                if (device.serial == target_ && device.manufacturer == manufacturer && device.product == product)
+                    return device.position;
+            }
+            return std::string();
+        };
+        position = find(currentDirectory(vendorId, productId));
+        // A candidate whose strings could not be read may be the one.
+        if (position.empty() && !directory().complete) {
+            directory().current = false;
+            position = find(currentDirectory(vendorId, productId));
+        }
+        if (position.empty())
+            return nullptr;
     }
+    usb_dev_handle* handle = nullptr;
+    walkCandidates(vendorId, productId, [&](usb_bus* bus, struct usb_device* device) {
+        if (positionOf(bus, device) != position)
+            return true;
+        candidate = candidateOf(device);
+        handle = Libusb0::call<&LibraryTable::usb_open>(device);
+        if (handle == nullptr)
+            trace("Warning: cannot open USB device: %s\n", libraryError());
+        return false;
+    });
+    return handle;
+}
+
+bool TUsbBulk::tryCandidate(usb_dev_handle* handle, const Candidate& candidate, std::string_view manufacturer,
+                            std::string_view product)
+{
     const auto reject = [handle] {
         Libusb0::call<&LibraryTable::usb_close>(handle);
         return false;
     };
 
     std::array<char, 256> text{};
-    usbGetStringAscii(handle, device->descriptor.iSerialNumber, EnglishLanguageId, text.data(), int(text.size()));
-    if (!target_.empty() && !targetsPosition() && target_ != text.data())
+    usbGetStringAscii(handle, candidate.serialIndex, EnglishLanguageId, text.data(), int(text.size()));
+    if (!target_.empty() && !targetsPosition() && target_ != text.data()) {
+        // The directory placed another device here: it is read again next time.
+        const std::lock_guard lock(discoveryMutex());
+        directory().current = false;
         return reject();
+    }
 
-    if (usbGetStringAscii(handle, device->descriptor.iManufacturer, EnglishLanguageId, text.data(),
-                          int(text.size())) < 0) {
+    if (usbGetStringAscii(handle, candidate.manufacturerIndex, EnglishLanguageId, text.data(), int(text.size())) <
+        0) {
         trace("warning: cannot query manufacturer for device: %s\n", libraryError());
         return reject();
     }
     if (manufacturer != text.data())
         return reject();
 
-    if (usbGetStringAscii(handle, device->descriptor.iProduct, EnglishLanguageId, text.data(), int(text.size())) <
-        0) {
+    if (usbGetStringAscii(handle, candidate.productIndex, EnglishLanguageId, text.data(), int(text.size())) < 0) {
         trace("warning: cannot query product for device: %s\n", libraryError());
         return reject();
     }
     if (product != text.data())
         return reject();
 
-    const int interfaceNumber = firstInterfaceNumber(device);
-    if (interfaceNumber < 0)
+    if (candidate.interfaceNumber < 0)
         return reject();
-    if (Libusb0::call<&LibraryTable::usb_claim_interface>(handle, interfaceNumber) < 0) {
+    if (Libusb0::call<&LibraryTable::usb_claim_interface>(handle, candidate.interfaceNumber) < 0) {
         trace("error writing:\n%s\n", libraryError());
         return reject();
     }
-    claimedInterface_ = interfaceNumber;
+    claimedInterface_ = candidate.interfaceNumber;
     handle_ = handle;
     return true;
 }

@@ -19,7 +19,11 @@
 //
 // Several links may work at once, one per programmer and thread: discovery
 // (the library's bus lists) runs behind one process-wide lock, transfers on
-// the links' own handles run side by side.
+// the links' own handles run side by side. A link aimed at one programmer
+// finds it in a process-wide directory of the candidates' strings, read again
+// only after the library reports a device that came or went, and opens that
+// one device alone; it reads its strings and claims it outside the lock, so
+// that no link's open waits on another's.
 class TUsbBulk {
 public:
     // A device with the programmer's ids and strings, as found on the buses.
@@ -76,10 +80,15 @@ public:
     // order. A device claimed elsewhere is listed, not disturbed.
     static std::vector<Port> findPorts(int vendorId, std::string_view manufacturer, int productId,
                                        std::string_view product);
+    // The same devices as the directory knows them: none is opened unless a
+    // device came or went since the last look. `claimable` is not looked at.
+    static std::vector<Port> knownPorts(int vendorId, std::string_view manufacturer, int productId,
+                                        std::string_view product);
 
     // Opens the first device, in bus and device order, with these ids and
-    // exactly these strings (and at the target), and claims its interface. A
-    // device whose interface another open file holds is passed over. Product "WinUSB1"
+    // exactly these strings (and at the target: the one device the directory
+    // places there), and claims its interface. A device whose interface
+    // another open file holds is passed over. Product "WinUSB1"
     // selects reply 0x81 / command 0x01 / data 0x02, any other 0x82 / 0x02 /
     // 0x01. A link still open is closed first. Result 1 when open, else 0.
     int prog_open(int vendorId, std::string_view manufacturer, int productId, std::string_view product);
@@ -105,8 +114,22 @@ public:
     int commandEndpoint() const { return commandEndpoint_; }
     int claimedInterface() const { return claimedInterface_; }
 
+    // What opening a candidate needs of its usb_device, copied while the
+    // discovery lock holds the library's device list still.
+    struct Candidate {
+        int serialIndex = 0;
+        int manufacturerIndex = 0;
+        int productIndex = 0;
+        int interfaceNumber = -1;
+    };
+
 private:
-    bool tryCandidate(struct usb_device* device, std::string_view manufacturer, std::string_view product);
+    bool tryCandidate(usb_dev_handle* handle, const Candidate& candidate, std::string_view manufacturer,
+                      std::string_view product);
+    // Opens the device at the target, holding the discovery lock only to find
+    // and open it; null when it is not on the bus.
+    usb_dev_handle* openTarget(int vendorId, std::string_view manufacturer, int productId, std::string_view product,
+                               Candidate& candidate);
     bool targetsPosition() const;
     void chooseLayout(std::string_view product);
     void noteFailure(int result);

@@ -64,7 +64,7 @@ bool FirmwareUpgrade::upgrade(const std::string& path)
 bool FirmwareUpgrade::loadImage(const std::string& path)
 {
     block_.assign(BlockSize, 0xFF);
-    const FileLoad load = LoadBufferFile(path, block_.data(), BlockSize, bench_.languageIndex);
+    const FileLoad load = LoadBufferFile(path, {block_.data(), BlockSize}, bench_.languageIndex);
     for (const std::string& message : LoadMessages(load, path, bench_.languageIndex))
         host_.errorBox(message);
     if (!load.ok())

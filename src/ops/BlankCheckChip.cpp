@@ -12,10 +12,10 @@ Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipReco
 {
     host.setStateText(MessageCatalogue::text(Msg::BlankChecking, workbench.languageIndex));
     host.showProgress(chip.flashSize);
-    std::array<uint8_t, 256> erased;
+    std::array<uint8_t, LargestBlock> erased;
     erased.fill(0xFF);
     // Only the bytes a block brought are examined, so nothing stale is ever compared.
-    std::array<uint8_t, 256> received;
+    std::array<uint8_t, LargestBlock> received;
     Outcome blank = StreamBlocks(
         workbench, host, chip, {{0, chip.flashSize}, chip.flashSize, 1, Msg::BlankCheckFailedAt},
         [&](uint32_t, uint32_t block) {

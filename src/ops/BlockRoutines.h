@@ -12,8 +12,8 @@ class OperationHost;
 // the chip's parameters sent, sets the state panel to its own text, drives the
 // progress bars and services the window once per block. Every transfer is
 // checked: a failed or short one ends the routine with a message naming the
-// operation and the chip address. Page sizes must lie in 1..256 (the frame
-// refuses other records), so one block always fits the 256-byte receive areas.
+// operation and the chip address. Page sizes must lie in 1..LargestBlock (the
+// frame refuses other records), so one block always fits the receive areas.
 
 // The half-open chip address span [start, end) of a data stream.
 struct StreamSpan {

@@ -27,7 +27,7 @@ bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation
 
 // What the Detect button found.
 enum class DetectionOutcome {
-    Refused,              // another session was open, or the user kept the buffer
+    Refused,              // a session or run held the chip, or the user kept the buffer
     NotConnected,
     CommunicationFailed,
     SerialFlashFound,     // a known id: the chip is selected

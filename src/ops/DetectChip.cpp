@@ -97,7 +97,8 @@ DetectionOutcome familyPresent(Workbench& workbench, OperationHost& host, int32_
 
 DetectionOutcome DetectChip(Workbench& workbench, OperationHost& host)
 {
-    if (workbench.busy) {
+    // Detection selects the chip it finds.
+    if (workbench.holdsImage()) {
         host.beep();
         return DetectionOutcome::Refused;
     }

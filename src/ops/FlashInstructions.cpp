@@ -13,6 +13,11 @@ constexpr uint8_t WriteEnable = 0x06;
 constexpr uint8_t SectorErase = 0x20;
 constexpr uint8_t BlockErase = 0xD8;
 
+std::string protectedText(const Workbench& workbench, uint8_t status)
+{
+    return MessageCatalogue::format(Msg::ChipWriteProtected, workbench.languageIndex, {StatusText(status)});
+}
+
 }  // namespace
 
 int ReadFlashStatus(Workbench& workbench, uint8_t& status)
@@ -72,9 +77,16 @@ Outcome RefuseIfProtected(Workbench& workbench, const ChipRecord& chip)
         return Outcome::failure(MessageCatalogue::text(Msg::CommunicationFailed, workbench.languageIndex));
     if (!(status & FlashStatus::ProtectionBits))
         return Outcome::success();
-    std::string text = MessageCatalogue::text(Msg::ChipWriteProtected, workbench.languageIndex);
-    text.replace(text.find("%1"), 2, StatusText(status));
-    return Outcome::failure(std::move(text));
+    return Outcome::failure(protectedText(workbench, status));
+}
+
+std::string ProtectionHint(Workbench& workbench, const ChipRecord& chip)
+{
+    uint8_t status = 0;
+    if (chip.chipClass != SpiFlash25 || !CommandDone(ReadFlashStatus(workbench, status))
+        || !(status & FlashStatus::ProtectionBits))
+        return {};
+    return protectedText(workbench, status);
 }
 
 std::string StatusText(uint8_t status)

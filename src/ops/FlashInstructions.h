@@ -49,11 +49,16 @@ struct BusyWait {
 // Polls the busy bit until it clears; `status` keeps the last reply.
 Outcome WaitWhileBusy(Workbench& workbench, OperationHost& host, const BusyWait& wait, uint8_t& status);
 
-// Before anything is programmed: a serial flash whose status register shows
-// block protection fails with a message naming it, since its program and
-// erase would do nothing and surface only as a verify mismatch. Other
+// Before Update programs anything: a serial flash whose status register
+// shows block protection fails with a message naming it, since its program
+// and erase would do nothing and surface only as a verify mismatch. Other
 // families pass without an exchange.
 Outcome RefuseIfProtected(Workbench& workbench, const ChipRecord& chip);
+
+// After a failed Write or AUTO: one status poll of a serial flash, and the
+// same message when block protection is the likely cause; empty for other
+// families, an unprotected chip or a lost reply.
+std::string ProtectionHint(Workbench& workbench, const ChipRecord& chip);
 
 // The status register as the messages show it, e.g. "1Ch".
 std::string StatusText(uint8_t status);

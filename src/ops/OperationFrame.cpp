@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr uint16_t LargestPage = 256;  // the routines' receive areas hold one such block
-
 std::string pageRefusal(const Workbench& workbench, const ChipRecord& chip)
 {
     std::string message = FrameText(workbench, Msg::PageSizeUnsupported);
@@ -46,7 +44,7 @@ const std::string& FrameText(const Workbench& workbench, Msg message)
 std::string RefusalOf(const Workbench& workbench, const ChipRecord& chip, Operation operation,
                       const AutoOptions& options)
 {
-    if (chip.flashPage == 0 || chip.flashPage > LargestPage)
+    if (chip.flashPage == 0 || chip.flashPage > LargestBlock)
         return pageRefusal(workbench, chip);
     const bool erases = operation == Operation::Erase || (operation == Operation::Auto && options.erase);
     if (erases && BehaviourOfClass(chip.chipClass).erase == EraseMethod::PageByPage &&

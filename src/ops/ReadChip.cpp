@@ -43,7 +43,7 @@ Outcome ReadChip(Workbench& workbench, OperationHost& host, const ChipRecord& ch
 {
     host.setStateText(MessageCatalogue::text(Msg::Reading, workbench.languageIndex));
     host.showProgress(chip.flashSize);
-    uint8_t* flash = workbench.buffers.flash();
+    uint8_t* flash = workbench.buffers.flash(chip.flashSize);
     if (Outcome read = ReadBlocks(workbench, host, chip, {0, chip.flashSize}, flash); !read.ok()) {
         // The blocks that did arrive are in the buffer; let the view show them.
         host.flashBufferChanged(chip.flashSize);

@@ -37,10 +37,6 @@ bool preconditionHolds(const Workbench& workbench, Operation operation)
 
 Outcome runAuto(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const AutoOptions& options)
 {
-    if (options.erase || options.program) {
-        if (Outcome unprotected = RefuseIfProtected(workbench, chip); !unprotected.ok())
-            return unprotected;
-    }
     if (options.erase) {
         if (Outcome erased = EraseChip(workbench, host, chip); !erased.ok())
             return erased;
@@ -67,8 +63,6 @@ Outcome runRoutine(Workbench& workbench, OperationHost& host, const ChipRecord& 
     case Operation::Erase:
         return EraseChip(workbench, host, chip);
     case Operation::Write:
-        if (Outcome unprotected = RefuseIfProtected(workbench, chip); !unprotected.ok())
-            return unprotected;
         return WriteChip(workbench, host, chip, WriteSpan(workbench.buffers, chip).span);
     case Operation::Verify:
         return VerifyChip(workbench, host, chip, VerifySpan(workbench.buffers, chip).span);
@@ -129,10 +123,17 @@ Msg disconnectionOf(Operation operation)
 // A programmer unplugged mid-operation is named as such, the bars go back to
 // 0 and the log keeps a line of it: the address of the failed transfer would
 // only suggest a faulty chip. Other failures leave the bars where they stopped.
-void reportFailure(Workbench& workbench, OperationHost& host, Operation operation, const Outcome& outcome)
+// A serial flash under block protection ignores program and erase, which
+// shows only as a verify mismatch: after a failed write, one status poll
+// adds a log line naming the protection when it is set.
+void reportFailure(Workbench& workbench, OperationHost& host, const ChipRecord& chip, Operation operation,
+                   const AutoOptions& options, const Outcome& outcome)
 {
     if (!workbench.link.deviceLost()) {
         host.errorBox(outcome.message());
+        const bool wrote = operation == Operation::Write || (operation == Operation::Auto && options.program);
+        if (const std::string hint = wrote ? ProtectionHint(workbench, chip) : std::string(); !hint.empty())
+            host.insertLogLine(hint + " (" + host.longTimeText() + ")");
         return;
     }
     const std::string& message = FrameText(workbench, disconnectionOf(operation));
@@ -152,8 +153,9 @@ bool logsBeforeTiming(Operation operation)
 bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation, const AutoOptions& options)
 {
     // One link, one session: a command arriving while another runs (a click
-    // handled during a block loop) would interleave its blocks.
-    if (workbench.busy) {
+    // handled during a block loop) would interleave its blocks. A Read would
+    // replace an image that a production run or a locked job holds.
+    if (workbench.busy || (operation == Operation::Read && workbench.holdsImage())) {
         host.beep();
         return false;
     }
@@ -177,7 +179,7 @@ bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation
         return false;
     const Outcome outcome = runRoutine(workbench, host, chip, operation, options);
     if (!outcome.ok())
-        reportFailure(workbench, host, operation, outcome);
+        reportFailure(workbench, host, chip, operation, options, outcome);
     else if (savesBuffer(operation, options))
         workbench.buffers.unsaved = false;
 

@@ -33,18 +33,28 @@ std::string idText(uint32_t id)
     return formatted;
 }
 
-// Only the serial flash and the two EEPROM families answer Identify; for the
-// others the reply says nothing about the socket. A serial flash bus with
-// nothing on it reads all ones or all zeros.
-bool socketEmpty(const ChipRecord& chip, const std::array<uint8_t, 4>& reply)
+// The family a detection code names, or -1 for no chip. A serial flash bus
+// with nothing on it reads all ones or all zeros.
+int seatedFamily(const std::array<uint8_t, 4>& reply)
 {
-    if (chip.chipClass > MicrowireEeprom93)
-        return false;
-    if (reply[0] == CommandBlock::SerialFlashAnswered) {
+    switch (reply[0]) {
+    case CommandBlock::SerialFlashAnswered: {
         const uint32_t id = serialFlashId(reply);
-        return id == 0 || id == 0xFFFFFF;
+        return id == 0 || id == 0xFFFFFF ? -1 : SpiFlash25;
     }
-    return reply[0] != CommandBlock::I2cEepromPresent && reply[0] != CommandBlock::MicrowireEepromPresent;
+    case CommandBlock::I2cEepromPresent:
+        return I2cEeprom24;
+    case CommandBlock::MicrowireEepromPresent:
+        return MicrowireEeprom93;
+    default:
+        return -1;
+    }
+}
+
+const std::string& familyName(const Workbench& workbench, int family)
+{
+    static constexpr Msg names[] = {Msg::SerialFlashFamily, Msg::I2cEepromFamily, Msg::MicrowireEepromFamily};
+    return text(workbench, names[family]);
 }
 
 std::string chipName(const ChipRecord& chip)
@@ -68,6 +78,8 @@ std::string mismatchQuestion(const Workbench& workbench, const ChipRecord& chip,
 
 bool SeatedChipAccepted(Workbench& workbench, OperationHost& host, const ChipRecord& chip, bool changesChip)
 {
+    if (chip.chipClass > MicrowireEeprom93)
+        return true;
     std::array<uint8_t, 4> reply{};
     const int result = QuerySocket(workbench, host, reply);
     if (result == 0) {
@@ -79,12 +91,20 @@ bool SeatedChipAccepted(Workbench& workbench, OperationHost& host, const ChipRec
         host.errorBox(text(workbench, Msg::CommunicationFailed));
         return false;
     }
-    if (socketEmpty(chip, reply)) {
+    const int family = seatedFamily(reply);
+    if (family < 0) {
         host.showSocketPicture(SocketPicture::Empty);
         host.errorBox(text(workbench, Msg::NoChipInSocket));
         return false;
     }
-    const bool mismatch = chip.chipClass == SpiFlash25 && reply[0] == CommandBlock::SerialFlashAnswered
-        && serialFlashId(reply) != (chip.chipId & 0xFFFFFF);
-    return !(changesChip && mismatch) || host.question(mismatchQuestion(workbench, chip, serialFlashId(reply)));
+    if (family != chip.chipClass) {
+        host.errorBox(MessageCatalogue::format(Msg::OtherFamilySeated, workbench.languageIndex,
+                                               {familyName(workbench, family), chipName(chip),
+                                                familyName(workbench, chip.chipClass)}));
+        return false;
+    }
+    const bool otherId = family == SpiFlash25 && serialFlashId(reply) != (chip.chipId & 0xFFFFFF);
+    if (!changesChip || !otherId || workbench.acceptsOtherIdentification)
+        return true;
+    return host.question(mismatchQuestion(workbench, chip, serialFlashId(reply)));
 }

@@ -63,11 +63,11 @@ int32_t firstPosition(const ChoiceList& list)
     return list.count() > 0 ? 0 : -1;
 }
 
-bool refusedWhileBusy(Workbench& workbench, OperationHost& host)
+bool refusedWhileHeld(Workbench& workbench, OperationHost& host)
 {
-    if (workbench.busy)
+    if (workbench.holdsImage())
         host.beep();
-    return workbench.busy;
+    return workbench.holdsImage();
 }
 
 }  // namespace
@@ -89,12 +89,8 @@ int32_t ChangeSelection(Workbench& workbench, OperationHost& host,
     TakeOverFlashViewEdits(workbench, host);
     const SelectionState before(catalogue);
     int32_t found = selectionRuns(catalogue);
-    const uint32_t flashSize = catalogue.currentRecord().flashSize;
-    if (catalogue.currentChip == before.currentChip) {
-        // The same chip again: its buffer stays, only the range end follows the field.
-        workbench.buffers.range.end = static_cast<int32_t>(flashSize - 1);
-    } else if (!workbench.buffers.unsaved || host.question(discardQuestion(workbench))) {
-        workbench.buffers.ResetBuffers(flashSize);
+    if (!workbench.buffers.unsaved || host.question(discardQuestion(workbench))) {
+        workbench.buffers.ResetBuffers(catalogue.currentRecord().flashSize);
     } else {
         before.restore(catalogue);
         found = -1;
@@ -120,7 +116,7 @@ int LoadChipDatabase(Workbench& workbench, OperationHost& host, const std::strin
 
 int32_t TypeListChanged(Workbench& workbench, OperationHost& host, int32_t typePosition)
 {
-    if (refusedWhileBusy(workbench, host))
+    if (refusedWhileHeld(workbench, host))
         return -1;
     return selectRemembered(workbench, host, [&](ChipCatalogue& catalogue) {
         catalogue.typeList.select(typePosition);
@@ -131,7 +127,7 @@ int32_t TypeListChanged(Workbench& workbench, OperationHost& host, int32_t typeP
 
 int32_t ManufacturerListChanged(Workbench& workbench, OperationHost& host, int32_t manufacturerPosition)
 {
-    if (refusedWhileBusy(workbench, host))
+    if (refusedWhileHeld(workbench, host))
         return -1;
     return selectRemembered(workbench, host, [&](ChipCatalogue& catalogue) {
         catalogue.manufacturerList.select(manufacturerPosition);
@@ -141,7 +137,7 @@ int32_t ManufacturerListChanged(Workbench& workbench, OperationHost& host, int32
 
 int32_t NameListChanged(Workbench& workbench, OperationHost& host, int32_t namePosition)
 {
-    if (refusedWhileBusy(workbench, host))
+    if (refusedWhileHeld(workbench, host))
         return -1;
     return selectRemembered(workbench, host,
                             [&](ChipCatalogue& catalogue) { catalogue.nameList.select(namePosition); });
@@ -149,7 +145,7 @@ int32_t NameListChanged(Workbench& workbench, OperationHost& host, int32_t nameP
 
 int32_t SelectSearchResult(Workbench& workbench, OperationHost& host, const ChipSearchRow& row)
 {
-    if (refusedWhileBusy(workbench, host))
+    if (refusedWhileHeld(workbench, host))
         return -1;
     return ChangeSelection(workbench, host, [&](ChipCatalogue& catalogue) {
         int32_t found = -1;

@@ -20,11 +20,11 @@ int32_t SelectChip(Workbench& workbench, OperationHost& host, int32_t typeIndex,
                    int32_t nameIndex);
 
 // A selection the user asked for: `selectionRuns` makes one or more list
-// selection runs on the catalogue and returns the slot found. Choosing the
-// record that is already current keeps the buffers; another record replaces
-// them, after asking when they hold data not yet written or saved. Declining
-// puts the previous selection back and returns -1. The window is refreshed
-// either way.
+// selection runs on the catalogue and returns the slot found. Every selection
+// resets the FLASH buffer, the record already current included; only bytes
+// typed into the FLASH view and neither written nor saved make it ask first.
+// Declining puts the previous selection back and returns -1. The window is
+// refreshed either way.
 int32_t ChangeSelection(Workbench& workbench, OperationHost& host,
                         const std::function<int32_t(ChipCatalogue&)>& selectionRuns);
 
@@ -37,8 +37,9 @@ int LoadChipDatabase(Workbench& workbench, OperationHost& host, const std::strin
 // The user picked a position in one of the three lists. A type change selects
 // that type's first manufacturer and first chip; a manufacturer change its
 // first chip. The positions are remembered as INDEX1..INDEX3 and a selection
-// run follows (see ChangeSelection). Refused with a beep while a device
-// session is open; the window then shows the lists as they were.
+// run follows (see ChangeSelection). Refused with a beep while the workbench
+// holds its image (a session, a production run, a locked job); the window
+// then shows the lists as they were.
 int32_t TypeListChanged(Workbench& workbench, OperationHost& host, int32_t typePosition);
 int32_t ManufacturerListChanged(Workbench& workbench, OperationHost& host, int32_t manufacturerPosition);
 int32_t NameListChanged(Workbench& workbench, OperationHost& host, int32_t namePosition);

@@ -32,6 +32,10 @@ int32_t PageRoundedLength(int32_t dataLength, uint16_t flashPage);
 // that a station rounded before its run only read it.
 void RoundDataLengthToPages(BufferSet& buffers, const ChipRecord& chip);
 
+// The largest page the routines take, and so the largest block: their
+// receive areas hold one. The frame refuses chips with larger pages.
+inline constexpr uint32_t LargestBlock = 256;
+
 // Bytes moved per data transfer: the page, but never less than 64.
 uint32_t BlockSize(const ChipRecord& chip);
 

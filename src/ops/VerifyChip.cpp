@@ -14,7 +14,7 @@
 Outcome VerifyBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
                      const uint8_t* image)
 {
-    std::array<uint8_t, 256> received;
+    std::array<uint8_t, LargestBlock> received;
     return StreamBlocks(
         workbench, host, chip, {span, BufferStreamEnd(chip), 1, Msg::VerifyFailedAt},
         [&](uint32_t, uint32_t block) {
@@ -36,7 +36,8 @@ Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& 
 {
     host.setStateText(MessageCatalogue::text(Msg::Verifying, workbench.languageIndex));
     host.showProgress(static_cast<uint32_t>(workbench.buffers.dataLength));
-    if (Outcome verified = VerifyBlocks(workbench, host, chip, span, workbench.buffers.flash()); !verified.ok())
+    const uint8_t* image = workbench.buffers.flash(uint32_t(BufferStreamEnd(chip)));
+    if (Outcome verified = VerifyBlocks(workbench, host, chip, span, image); !verified.ok())
         return verified;
     host.hideProgress();
     return Outcome::success();

@@ -26,7 +26,8 @@ Outcome WriteChip(Workbench& workbench, OperationHost& host, const ChipRecord& c
     RoundDataLengthToPages(buffers, chip);
 
     host.showProgress(span.end);
-    if (Outcome written = WriteBlocks(workbench, host, chip, span, buffers.flash()); !written.ok())
+    const uint8_t* image = buffers.flash(uint32_t(BufferStreamEnd(chip)));
+    if (Outcome written = WriteBlocks(workbench, host, chip, span, image); !written.ok())
         return written;
     if (const uint32_t settle = BehaviourOfClass(chip.chipClass).writeSettleMs; settle != 0)
         host.sleepMs(settle);

@@ -58,7 +58,7 @@ std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string
         appendRow(out, {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
                         &record.jobHash, &record.chip, &record.jedecId, &record.operations, &record.result,
                         &record.message, &record.serial, &record.serialStatus, &record.crc32, &record.sha256,
-                        &duration, &cycle});
+                        &duration, &cycle, &record.operatorName});
         ++count;
         // Large exports go out in pieces rather than as one string.
         if (out.size() > (1u << 20)) {

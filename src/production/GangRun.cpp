@@ -5,6 +5,8 @@
 
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
+#include "core/MessageCatalogue.h"
+#include "core/UnexpectedError.h"
 #include "core/Workbench.h"
 #include "link/TUsbBulk.h"
 #include "maint/HidDevice.h"
@@ -15,7 +17,7 @@
 struct GangRun::Seat {
     size_t index = 0;
     std::string programmer;
-    std::unique_ptr<BufferSet> ownImage;
+    std::unique_ptr<BufferSet> buffers;
     TUsbBulk link;
     HidDevice hid;
     std::unique_ptr<Workbench> bench;
@@ -36,9 +38,6 @@ GangRun::GangRun(Workbench& station, ProductionLog& log, const ProductionJob& jo
                  const std::vector<std::string>& programmers)
     : station_(station), log_(log), job_(job), settings_(std::move(settings))
 {
-    // Done once here, so that the seats' writes find nothing to change in a
-    // shared image.
-    RoundDataLengthToPages(station.buffers, station.catalogue.currentRecord());
     chipsLeft_ = settings_.target.value_or(0);
     for (const std::string& programmer : programmers)
         addSeat(programmer);
@@ -50,12 +49,10 @@ size_t GangRun::addSeat(const std::string& programmer)
     seat->index = seats_.size();
     seat->programmer = programmer;
     seat->link.setTarget(programmer);
-    if (job_.serial)
-        seat->ownImage = std::make_unique<BufferSet>(station_.buffers);
-    seat->bench = std::make_unique<Workbench>(station_.catalogue, seat->ownImage ? *seat->ownImage : station_.buffers,
-                                              seat->link, seat->hid);
-    seat->bench->speed = station_.speed;
-    seat->bench->languageIndex = station_.languageIndex;
+    const BufferSet::Image image = job_.serial ? BufferSet::Image::Copied : BufferSet::Image::Shared;
+    const auto span = static_cast<uint32_t>(BufferStreamEnd(station_.catalogue.currentRecord()));
+    seat->buffers = std::make_unique<BufferSet>(station_.buffers, image, span);
+    seat->bench = std::make_unique<Workbench>(station_, *seat->buffers, seat->link, seat->hid);
     seats_.push_back(std::move(seat));
     return seats_.size() - 1;
 }
@@ -102,27 +99,44 @@ void GangRun::stopSeat(size_t index)
 
 void GangRun::runSeat(Seat& seat)
 {
-    ProductionRun::Settings settings;
-    settings.jobHash = settings_.jobHash;
-    settings.programmer = seat.programmer;
-    settings.showErrorBoxes = false;
-    settings.claimChip = [this] { return claimChip(); };
-    ProductionRun production(*seat.bench, seat.host, log_, job_, settings);
-    production.recorded = [&](const LogRecord& record) {
-        {
-            const std::lock_guard lock(seat.mutex);
-            (record.result == "pass" ? seat.passed : seat.failed)++;
-            seat.lastResult = record.result;
-            seat.lastMessage = record.message;
-        }
-        if (recorded)
-            recorded(seat.index, record);
-    };
-    production.run([this, &seat] {
-        return !seat.stopRequested && keepRunning_() && (!settings_.target || chipsLeft_ > 0);
-    });
+    std::string stopReason;
+    try {
+        ProductionRun::Settings settings;
+        settings.jobHash = settings_.jobHash;
+        settings.programmer = seat.programmer;
+        settings.station = settings_.station;
+        settings.operatorName = settings_.operatorName;
+        settings.showErrorBoxes = false;
+        settings.claimChip = [this] { return claimChip(); };
+        ProductionRun production(*seat.bench, seat.host, log_, job_, settings);
+        production.recorded = [&](const LogRecord& record) {
+            {
+                const std::lock_guard lock(seat.mutex);
+                (record.result == "pass" ? seat.passed : seat.failed)++;
+                seat.lastResult = record.result;
+                seat.lastMessage = record.message;
+            }
+            if (recorded)
+                recorded(seat.index, record);
+        };
+        production.started = [&](const std::string& serial) {
+            if (started)
+                started(seat.index, serial);
+        };
+        production.run([this, &seat] {
+            return !seat.stopRequested && keepRunning_() && (!settings_.target || chipsLeft_ > 0);
+        });
+        stopReason = production.stopReason();
+    } catch (...) {
+        // One programmer's fault ends that programmer, not the station; its
+        // link is given back and its session state cleared for a new start.
+        stopReason = MessageCatalogue::format(Msg::SeatUnexpectedError, seat.bench->languageIndex,
+                                              {ExceptionWhat(std::current_exception())});
+        seat.link.USB_bulk_close();
+        seat.bench->busy = false;
+    }
     const std::lock_guard lock(seat.mutex);
-    seat.stopReason = production.stopReason();
+    seat.stopReason = stopReason;
     seat.running = false;
 }
 
@@ -161,6 +175,7 @@ std::vector<GangRun::SeatView> GangRun::views() const
         view.lastMessage = seat->lastMessage;
         view.stopReason = seat->stopReason;
         view.running = seat->running;
+        view.stopping = seat->running && seat->stopRequested;
         views.push_back(std::move(view));
     }
     return views;

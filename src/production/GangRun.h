@@ -19,16 +19,22 @@ struct Workbench;
 // a thread of its own with its own link, the station's chip and job, one log
 // and one serial-number sequence for all (the log hands out numbers under its
 // lock, so they rise in the order they are reserved and none comes twice).
-// The job must already be applied to the station's workbench.
+// The job must already be applied to the station's workbench, which the
+// caller keeps unchanged while the gang runs.
 //
-// The image is shared while no serial number is patched into it; with a
-// serial rule each programmer gets its own copy once, at the start, because
-// every chip's copy of the image differs at the serial's address.
+// Each programmer writes only its own state: its buffer set reads the
+// station's image in place while no serial number is patched into it; with a
+// serial rule each programmer gets its own copy of the chip's span once, when
+// it joins, because every chip's copy of the image differs at the serial's
+// address. An exception in one programmer's loop ends that programmer with
+// its message.
 class GangRun {
 public:
     struct Settings {
         std::string jobHash;
         std::optional<int64_t> target;  // chips to do across all programmers
+        std::string station;            // the name records carry; the host name when empty
+        std::string operatorName;       // who runs it, for the records
     };
 
     // What a front end shows of one programmer.
@@ -43,6 +49,7 @@ public:
         std::string lastMessage;
         std::string stopReason;  // why its loop stopped on its own
         bool running = false;
+        bool stopping = false;  // asked to stop; finishing the chip in its socket
     };
 
     // `programmers`: link targets (serial numbers or bus positions), one seat each.
@@ -54,6 +61,9 @@ public:
 
     // Each committed record with its seat, called on that seat's thread.
     std::function<void(size_t seat, const LogRecord&)> recorded;
+    // A seat is about to program a chip, with its serial number (empty
+    // without a serial rule); called on that seat's thread.
+    std::function<void(size_t seat, const std::string& serial)> started;
 
     // Starts every seat's loop, while none runs. `keepRunning` is asked from
     // the seats' threads; once it turns false each loop ends after the chip in

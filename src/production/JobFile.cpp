@@ -166,6 +166,8 @@ ProductionJob jobOf(const json& root, const std::string& name)
     job.expected.sha256 = textOf(expected, "expected", "sha256", true);
     job.note = textOf(root, "", "note", false, ProductionJob::LongestNote);
     job.locked = flagOf(root, "", "locked", false);
+    if (root.contains("target"))
+        job.target = static_cast<int64_t>(numberOf(root, "", "target", true, 1, uint64_t(INT64_MAX)));
     return job;
 }
 
@@ -221,6 +223,8 @@ std::string JobFile::text(const ProductionJob& job)
         root["range"] = {{"start", hexText(job.range->start)}, {"end", hexText(job.range->end)}};
     if (job.serial)
         root["serial"] = serialJson(*job.serial);
+    if (job.target)
+        root["target"] = *job.target;
     return root.dump(2) + "\n";
 }
 

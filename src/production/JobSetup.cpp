@@ -67,8 +67,8 @@ std::string loadImage(Workbench& workbench, OperationHost& host, const std::stri
     const uint32_t offset = buffers.range.enabled ? static_cast<uint32_t>(buffers.range.start) : 0;
     if (offset >= flashSize)
         return ProductionText(Msg::JobRangeOutsideChip, workbench.languageIndex);
-    const FileLoad load = LoadBufferFile(path, buffers.flash() + offset, BufferSet::FlashCapacity - offset,
-                                          workbench.languageIndex);
+    const FileLoad load =
+        LoadBufferFile(path, {buffers.flash() + offset, BufferSet::FlashCapacity - offset}, workbench.languageIndex);
     if (!load.ok())
         return LoadMessages(load, path, workbench.languageIndex).front();
     if (static_cast<uint32_t>(load.count) > flashSize - offset)
@@ -138,6 +138,7 @@ std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::stri
     job.expected = ProgrammedChecksums(workbench.buffers, chip, false);
     job.note = choices.note;
     job.locked = choices.locked;
+    job.target = choices.target;
     return job;
 }
 

@@ -17,6 +17,7 @@ struct JobChoices {
     std::optional<SerialRule> serial;
     std::string note;
     bool locked = false;
+    std::optional<int64_t> target;
 };
 
 // The checksums of the span a job programs, from the buffer as it stands;

@@ -36,4 +36,20 @@ BEGIN
       WHEN duplicate_table OR insufficient_privilege THEN NULL;
     END;
   END IF;
+  -- Records name their operator; a log made before gains the column.
+  IF to_regclass('belcor_production_log') IS NOT NULL THEN
+    BEGIN
+      ALTER TABLE belcor_production_log ADD COLUMN IF NOT EXISTS operator TEXT;
+    EXCEPTION WHEN duplicate_column OR insufficient_privilege THEN NULL;
+    END;
+  END IF;
+  -- The line's overview reads each station's newest record and its last hour
+  -- from this index alone.
+  IF to_regclass('belcor_production_log') IS NOT NULL
+     AND to_regclass('belcor_production_log_station_time') IS NULL THEN
+    BEGIN
+      CREATE INDEX belcor_production_log_station_time ON belcor_production_log (station, time) INCLUDE (result);
+    EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THEN NULL;
+    END;
+  END IF;
 END $$)";

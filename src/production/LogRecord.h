@@ -23,9 +23,10 @@ struct LogRecord {
     std::string sha256;
     int64_t durationMs = 0;   // the chip's Auto run
     int64_t cycleMs = 0;      // since the previous chip's end: what throughput counts
+    std::string operatorName; // who ran the chip, when a front end was told
 };
 
 // The log's columns, in the order of LogRecord's fields after id.
 inline constexpr const char* LogColumns[] = {
     "uid", "time", "station", "programmer", "job", "job_hash", "chip", "jedec_id", "operations", "result",
-    "message", "serial", "serial_status", "crc32", "sha256", "duration_ms", "cycle_ms"};
+    "message", "serial", "serial_status", "crc32", "sha256", "duration_ms", "cycle_ms", "operator"};

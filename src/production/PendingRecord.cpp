@@ -83,6 +83,8 @@ std::string PendingRecord::text() const
         root[name] = textValue(record.*field);
     for (const auto& [name, field] : NumberFields)
         root[name] = record.*field;
+    if (!record.operatorName.empty())
+        root["operator"] = textValue(record.operatorName);
     if (returnedSerial)
         root["returned_serial"] = std::to_string(*returnedSerial);
     return root.dump(2) + "\n";
@@ -114,6 +116,15 @@ std::optional<PendingRecord> PendingRecord::parse(const std::string& text, std::
             return std::nullopt;
         }
         pending.record.*field = found->get<int64_t>();
+    }
+    // Records kept before runs named their operator have none.
+    if (const auto found = root.find("operator"); found != root.end()) {
+        const std::optional<std::string> name = textOf(*found);
+        if (!name) {
+            error = "the pending record's field operator is not a text";
+            return std::nullopt;
+        }
+        pending.record.operatorName = *name;
     }
     if (pending.record.uid.empty()) {
         error = "the pending record has no uid";

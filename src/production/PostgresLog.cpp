@@ -7,8 +7,8 @@ namespace {
 
 const char* const Insert =
     "INSERT INTO belcor_production_log (uid, time, station, programmer, job, job_hash, chip, jedec_id, operations,"
-    " result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, station_id)"
-    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18)"
+    " result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, station_id, operator)"
+    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19)"
     " ON CONFLICT (uid) DO NOTHING";
 
 // The server's codes for a fault of the record itself rather than of the
@@ -31,6 +31,7 @@ std::vector<std::string> valuesOf(const LogRecord& record)
     values.push_back(std::to_string(record.durationMs));
     values.push_back(std::to_string(record.cycleMs));
     values.push_back(std::to_string(record.id));
+    values.push_back(ValidUtf8(record.operatorName));
     return values;
 }
 

@@ -1,7 +1,6 @@
 #include "production/ProductionCounters.h"
 
 #include <algorithm>
-#include <cstdio>
 
 std::optional<double> ProductionCounters::yieldPercent() const
 {
@@ -32,17 +31,4 @@ std::optional<int64_t> ProductionCounters::timeLeftMs(int64_t target) const
     if (!cycle)
         return std::nullopt;
     return std::max<int64_t>(target - total(), 0) * *cycle;
-}
-
-std::string DurationText(int64_t milliseconds)
-{
-    const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
-    char text[32];
-    if (seconds >= 3600)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                      static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
-                      static_cast<long long>(seconds % 60));
-    return text;
 }

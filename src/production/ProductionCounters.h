@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
+
+// The counters' times read as DurationText gives them.
+#include "ops/ElapsedText.h"
 
 // A job's pass/fail counts and the cycle times behind its throughput, kept in
 // the log database so they survive restarts. Interrupted chips were under way
@@ -22,6 +24,3 @@ struct ProductionCounters {
     // At the average cycle, until `target` chips are done.
     std::optional<int64_t> timeLeftMs(int64_t target) const;
 };
-
-// "1:02:03" or "2:03" for a duration, as the views and the command line show it.
-std::string DurationText(int64_t milliseconds);

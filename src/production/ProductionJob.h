@@ -40,4 +40,5 @@ struct ProductionJob {
     Checksums expected;
     std::string note;
     bool locked = false;
+    std::optional<int64_t> target;  // chips a run does when it is given no count
 };

@@ -43,7 +43,8 @@ std::string newUid(const std::string& station)
 ProductionRun::ProductionRun(Workbench& workbench, OperationHost& host, ProductionLog& log, const ProductionJob& job,
                              Settings settings)
     : workbench_(workbench), host_(host, settings.showErrorBoxes), log_(log), job_(job),
-      settings_(std::move(settings)), station_(stationName())
+      settings_(std::move(settings)),
+      station_(settings_.station.empty() ? stationName() : settings_.station)
 {
     const ChipRow& chip = job_.chip;
     chipTitle_ = chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," + chip.cells[ChipRow::Name];
@@ -168,6 +169,8 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
         patch_ = std::make_unique<SerialPatch>(workbench_.buffers.flash(), rule->address, *bytes);
     host_.clearChipError();
     chipStartMs_ = host_.nowMs();
+    if (started)
+        started(serial_ ? job_.serial->text(*serial_) : std::string());
     return true;
 }
 
@@ -216,6 +219,7 @@ bool ProductionRun::afterChip(bool passed)
     record.sha256 = programmed.sha256;
     record.durationMs = endMs - chipStartMs_;
     record.cycleMs = lastEndMs_ ? endMs - *lastEndMs_ : record.durationMs;
+    record.operatorName = settings_.operatorName;
     lastEndMs_ = endMs;
     std::optional<uint64_t> returned;
     if (serial_) {

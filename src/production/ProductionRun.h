@@ -30,6 +30,8 @@ public:
     struct Settings {
         std::string jobHash;
         std::string programmer;                 // the programmer's serial number
+        std::string station;                    // the name records carry; the host name when empty
+        std::string operatorName;               // who runs it, for the records
         std::optional<int64_t> target;          // chips to do in this run
         bool showErrorBoxes = true;
         // Asked before each chip; false ends the run before it. A gang's
@@ -46,6 +48,9 @@ public:
 
     // Each committed record, as soon as it is committed.
     std::function<void(const LogRecord&)> recorded;
+    // A chip is about to be programmed, with the serial number it gets (empty
+    // without a serial rule).
+    std::function<void(const std::string& serial)> started;
 
     void run(const std::function<bool()>& keepRunning);
 

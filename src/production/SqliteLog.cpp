@@ -97,13 +97,14 @@ LogRecord recordOf(const Statement& row)
     for (std::string* text : texts)
         *text = row.text(column++);
     record.durationMs = row.integer(column++);
-    record.cycleMs = row.integer(column);
+    record.cycleMs = row.integer(column++);
+    record.operatorName = row.text(column);
     return record;
 }
 
 const char* const SelectRecord =
     "SELECT id, uid, time, station, programmer, job, job_hash, chip, jedec_id, operations, result, message, "
-    "serial, serial_status, crc32, sha256, duration_ms, cycle_ms FROM records ";
+    "serial, serial_status, crc32, sha256, duration_ms, cycle_ms, operator FROM records ";
 
 // A reservation's transaction is synced to disk at its commit (WAL and all),
 // which NORMAL leaves to the next checkpoint: a power cut must not take back
@@ -189,7 +190,8 @@ std::unique_ptr<SqliteLog> SqliteLog::open(const std::string& path, std::string&
         !log->execute(Schema, error) ||
         !log->addColumn("counters", "interrupted", "INTEGER NOT NULL DEFAULT 0", error) ||
         !log->addColumn("serials", "last", "TEXT", error) ||
-        !log->addColumn("reservations", "jedec_id", "TEXT", error)) {
+        !log->addColumn("reservations", "jedec_id", "TEXT", error) ||
+        !log->addColumn("records", "operator", "TEXT", error)) {
         error = path + ": " + error;
         return nullptr;
     }
@@ -395,8 +397,9 @@ bool SqliteLog::commitLocked(const LogRecord& record, std::optional<uint64_t> re
         }
     }
     Statement insert(db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
-                          "operations, result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms) "
-                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)");
+                          "operations, result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, "
+                          "operator) "
+                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)");
     const std::string* texts[] = {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
                                   &record.jobHash, &record.chip, &record.jedecId, &record.operations,
                                   &record.result, &record.message, &record.serial, &record.serialStatus,
@@ -406,6 +409,7 @@ bool SqliteLog::commitLocked(const LogRecord& record, std::optional<uint64_t> re
         insert.bind(index++, *text);
     insert.bind(index, record.durationMs);
     insert.bind(index + 1, record.cycleMs);
+    insert.bind(index + 2, record.operatorName);
     const bool passed = record.result == "pass";
     Statement count(db_, passed ? "INSERT INTO counters(job, passed, cycle_ms_total) VALUES(?1, 1, ?2) "
                                   "ON CONFLICT(job) DO UPDATE SET passed = passed + 1, "
@@ -562,11 +566,12 @@ bool SqliteLog::forEachRecord(const LogFilter& filter, const std::function<void(
                               std::string& error)
 {
     std::lock_guard lock(mutex_);
-    std::string sql = std::string(SelectRecord) + "WHERE (?1 = '' OR job = ?1) AND (?2 = '' OR time >= ?2) ORDER BY id";
+    std::string sql = std::string(SelectRecord) +
+                      "WHERE (?1 = '' OR job = ?1) AND (?2 = '' OR time >= ?2) AND id > ?4 ORDER BY id";
     if (filter.limit > 0)
-        sql += " DESC LIMIT ?3";
+        sql += filter.afterId > 0 ? " LIMIT ?3" : " DESC LIMIT ?3";
     Statement rows(db_, sql.c_str());
-    rows.bind(1, filter.job).bind(2, filter.since);
+    rows.bind(1, filter.job).bind(2, filter.since).bind(4, filter.afterId);
     if (filter.limit > 0)
         rows.bind(3, filter.limit);
     int result = SQLITE_ROW;

@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "BenchWindow.h"
@@ -26,25 +27,6 @@
 #include "support/MessageBoxCatcher.h"
 
 namespace {
-
-// Runs `step` on the next dialog of type T that opens modally, then closes it.
-template <typename T>
-void inNextDialog(const std::function<void(T&)>& step)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, step] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            // A nested event loop would keep a merely deleted-later timer firing.
-            timer->stop();
-            timer->deleteLater();
-            step(*dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        }
-    });
-    timer->start();
-}
 
 class BenchToolsWindowTest : public BenchWindow {
 protected:
@@ -185,7 +167,7 @@ TEST_F(BenchToolsWindowTest, CompareListsRangesAndDoubleClickSelects)
     EXPECT_EQ(form.ui.FlashEditor->selectionEnd(), 0x1235u);
 }
 
-TEST_F(BenchToolsWindowTest, DroppedFileOpensAsOpenDoesAndIsRemembered)
+TEST_F(BenchToolsWindowTest, DroppedFileOpensAsOpenDoesAndIsRememberedInBelcorsOwnFile)
 {
     TForm1& form = open();
     writeFile("dropped.bin", {0xDE, 0xAD});
@@ -199,10 +181,19 @@ TEST_F(BenchToolsWindowTest, DroppedFileOpensAsOpenDoesAndIsRemembered)
     EXPECT_EQ(form.workbench().buffers.flash()[1], 0xAD);
     EXPECT_EQ(form.workbench().buffers.dataLength, 2);
     EXPECT_TRUE(firstLogLine().startsWith("Open" + path("dropped.bin")));
-    EXPECT_TRUE(form.windowTitle().startsWith("dropped.bin - "));
-    const QList<QAction*> recent = form.Files()->recentMenu()->actions();
+    ASSERT_TRUE(form.close());
+    window.reset();
+
+    TForm1& again = open();
+    const QList<QAction*> recent = again.Files()->recentMenu()->actions();
     ASSERT_EQ(recent.size(), 1);
     EXPECT_TRUE(recent[0]->text().endsWith(path("dropped.bin")));
+    std::ifstream own(path("config/belcor/belcor.conf").toStdString());
+    const std::string remembered{std::istreambuf_iterator<char>(own), {}};
+    EXPECT_NE(remembered.find(path("dropped.bin").toStdString()), std::string::npos) << remembered;
+    std::ifstream settings(settingsPath);
+    const std::string text{std::istreambuf_iterator<char>(settings), {}};
+    EXPECT_EQ(text.find("dropped"), std::string::npos) << text;
 }
 
 TEST_F(BenchToolsWindowTest, FunctionKeysRunTheOperations)
@@ -214,23 +205,6 @@ TEST_F(BenchToolsWindowTest, FunctionKeysRunTheOperations)
     EXPECT_TRUE(firstLogLine().startsWith("Read Complete! ("));
     QTest::keyClick(&form, Qt::Key_F5);
     EXPECT_TRUE(firstLogLine().startsWith("Bank Complete! ("));
-}
-
-TEST_F(BenchToolsWindowTest, PlacementIsRememberedInItsOwnSection)
-{
-    TForm1& form = open();
-    form.resize(810, 620);
-    form.move(40, 30);
-    std::ofstream(settingsPath, std::ios::app) << "[Other]\n; a line of someone else\nkey=value\n";
-    ASSERT_TRUE(form.close());
-    window.reset();
-    TForm1& again = open();
-    EXPECT_EQ(again.size(), QSize(810, 620));
-    EXPECT_EQ(again.pos(), QPoint(40, 30));
-    std::ifstream in(settingsPath);
-    const std::string text{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_NE(text.find("[Other]\n; a line of someone else\nkey=value\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("[Bench]"), std::string::npos);
 }
 
 }  // namespace

@@ -17,8 +17,29 @@
 #include "maint/SimulatorLibrary.h"
 #include "support/SimulatorFixture.h"
 
+// Runs `step` on the next dialog of type T that opens modally, then closes it
+// if the step left it open.
+template <typename T>
+void inNextDialog(const std::function<void(T&)>& step)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, step] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            // A nested event loop would keep a merely deleted-later timer firing.
+            timer->stop();
+            timer->deleteLater();
+            step(*dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        }
+    });
+    timer->start();
+}
+
 // The main window in simulation mode over the shipped database, its first
-// record (A25L010, a 128 KiB serial flash) selected and a blank one seated.
+// record (A25L010, a 128 KiB serial flash) selected and a blank one seated;
+// what Belcor remembers for itself goes below the test's folder.
 class BenchWindow : public SimulatorFixture {
 protected:
     static constexpr uint32_t ChipSize = 0x20000;
@@ -36,6 +57,8 @@ protected:
         const std::string scenarioPath = dir.filePath("bench.scenario").toStdString();
         std::ofstream(scenarioPath) << scenario;
         settingsPath = dir.filePath("belcor.ini").toStdString();
+        // Belcor's own remembered files, apart from every other test's.
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toLocal8Bit());
         if (!QFile::exists(QString::fromStdString(settingsPath)))
             std::ofstream(settingsPath) << "[DEVICE]\nLANGU=" << language << "\n";
         std::string error;

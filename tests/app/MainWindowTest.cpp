@@ -31,6 +31,7 @@
 #include "core/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
 #include "app/TAboutBox.h"
+#include "app/FileCommands.h"
 #include "app/TForm1.h"
 #include "hexview/HexView.h"
 #include "maint/SimulatorLibrary.h"
@@ -145,9 +146,9 @@ protected:
     {
         SimulatorFixture::SetUp();
         settingsPath = dir.filePath("belcor.ini").toStdString();
-        // Without a stored language the locale chooses it: these tests start
-        // as on a Simplified Chinese system.
-        QLocale::setDefault(QLocale("zh_CN"));
+        // As on an English system (LANG=en_US.UTF-8): the first start is
+        // Simplified Chinese all the same.
+        QLocale::setDefault(QLocale("en_US"));
     }
 
     void TearDown() override
@@ -199,9 +200,33 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsFile)
     EXPECT_FALSE(form.ui.N4->isVisible());
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(settingsPath)));
 
+    EXPECT_EQ(form.windowTitle(), QString::fromUtf8("BelcorU2 高速编程器"));
+    EXPECT_EQ(form.ui.ToolOpen->text(), QString::fromUtf8("打开"));
+
     EXPECT_TRUE(form.close());
-    const std::string written = "[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=0\n[DEVICE]\nSPEED=0\nLANGU=0\n[Bench]\nWindowLeft=";
-    EXPECT_EQ(readAll(settingsPath).substr(0, written.size()), written);
+    EXPECT_EQ(readAll(settingsPath), "[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=0\n[DEVICE]\nSPEED=0\nLANGU=0\n");
+}
+
+// Only the Environment keys place the window: what it looked like at the last
+// close is never stored, and old lines of an earlier version are neither read
+// nor removed.
+TEST_F(MainWindowTest, PlacementIsNeverStoredAndOldBenchLinesStayUnread)
+{
+    const std::string bench = "[Bench]\nWindowLeft=40\nWindowTop=30\nWindowWidth=810\nWindowHeight=620\n"
+                              "Recent1=/old/image.bin\n";
+    writeAll(settingsPath, bench);
+    TForm1& form = open();
+    EXPECT_EQ(form.size(), QSize(700, 500));
+    EXPECT_TRUE(form.Files()->recentMenu()->isEmpty());
+    form.resize(810, 620);
+    form.move(40, 30);
+    ASSERT_TRUE(form.close());
+    window.reset();
+
+    TForm1& again = open();
+    EXPECT_EQ(again.size(), QSize(700, 500));
+    EXPECT_LE((again.frameGeometry().center() - again.screen()->availableGeometry().center()).manhattanLength(), 2);
+    EXPECT_EQ(readAll(settingsPath), bench + "[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=0\n[DEVICE]\nSPEED=0\nLANGU=0\n");
 }
 
 TEST_F(MainWindowTest, StoredPositionIsReplacedByCentringButSizeStays)
@@ -227,12 +252,16 @@ TEST_F(MainWindowTest, MaintenanceModeShowsDeviceAndHardwareAndKeepsItsLine)
     EXPECT_TRUE(form.ui.N4->isVisible());
     form.ChinaClick();
     EXPECT_TRUE(form.close());
-    const std::string written = "[DEVICE]\nchip=1\nLANGU=0\nSPEED=0\n[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=0\n[Bench]\n";
-    EXPECT_EQ(readAll(settingsPath).substr(0, written.size()), written);
+    EXPECT_EQ(readAll(settingsPath), "[DEVICE]\nchip=1\nLANGU=0\nSPEED=0\n[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=0\n");
 }
 
-TEST_F(MainWindowTest, FailedSettingsWriteIsShownAndTheWindowStillCloses)
+class UnwritableSettings : public MainWindowTest, public ::testing::WithParamInterface<const char*> {};
+
+// Any key that cannot be written is reported, a folder that cannot be
+// written to included, and the window closes all the same.
+TEST_P(UnwritableSettings, AreShownAndTheWindowStillCloses)
 {
+    settingsPath = dir.filePath(GetParam()).toStdString();
     ASSERT_TRUE(QDir(dir.path()).mkdir("belcor.ini"));
     TForm1& form = open();
     MessageBoxCatcher boxes;
@@ -240,6 +269,9 @@ TEST_F(MainWindowTest, FailedSettingsWriteIsShownAndTheWindowStillCloses)
     EXPECT_EQ(boxes.texts, QStringList{"Unable to write to " + QString::fromStdString(settingsPath)});
     EXPECT_FALSE(form.isVisible());
 }
+
+INSTANTIATE_TEST_SUITE_P(Causes, UnwritableSettings, ::testing::Values("belcor.ini", "missing/belcor.ini"),
+                         [](const auto& info) { return info.index == 0 ? "SettingsFileIsAFolder" : "NoFolder"; });
 
 class StatePanel : public MainWindowTest, public ::testing::WithParamInterface<int> {};
 

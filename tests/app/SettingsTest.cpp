@@ -1,12 +1,12 @@
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QTemporaryDir>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 
 #include "app/Settings.h"
+#include "core/MessageCatalogue.h"
 #include "support/CaseName.h"
 
 namespace {
@@ -92,7 +92,7 @@ TEST_F(SettingsFile, MissingFileGivesEveryDefault)
     EXPECT_EQ(settings.index3(), 0);
     EXPECT_EQ(settings.deviceChip(), 0);
     EXPECT_EQ(settings.speed(), 0);
-    EXPECT_EQ(settings.language(), Settings::languageForLocale(QLocale().name().toStdString()));
+    EXPECT_EQ(settings.language(), SimplifiedChinese);
 }
 
 TEST_F(SettingsFile, NamesCompareWithoutLetterCaseAndMissingKeysDefault)

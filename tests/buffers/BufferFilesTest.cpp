@@ -32,7 +32,7 @@ TEST_P(LoadByExtension, PicksTheForm)
     writeFile(path, c.content);
     std::vector<uint8_t> destination(0x1000, 0x55);
     const FileLoad load =
-        LoadBufferFile(path, destination.data(), static_cast<uint32_t>(destination.size()), English);
+        LoadBufferFile(path, {destination.data(), static_cast<uint32_t>(destination.size())}, English);
     EXPECT_EQ(load.count, c.count);
     EXPECT_EQ(load.errors, c.errors);
     if (c.errors.empty() && c.count > 0) {
@@ -51,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"S28IsSRecord", "a.s28", SRecordText, 1},
         LoadCase{"S37IsSRecord", "a.s37", SRecordText, 1},
         LoadCase{"MotIsSRecord", "a.mot", SRecordText, 1},
+        LoadCase{"RawImageUnderAnSRecordName", "a.s19", "\x01\x02\x03", 3},
+        LoadCase{"IntelHexUnderAnSRecordName", "a.src", HexText, 1},
         LoadCase{"EepWithSRecord", "a.eep", SRecordText, 1},
         LoadCase{"EepWithIntelHex", "a.EEP", HexText, 1},
         LoadCase{"EepWithBinary", "a.eep", "\x01\x02\x03", 3},
@@ -71,7 +73,7 @@ TEST(LoadBufferFile, CapsuleDataStartsAfterTheHeader)
     content += "\x12\x34";
     writeFile(folder.file("bios.cap"), content);
     uint8_t destination[4] = {0x55, 0x55, 0x55, 0x55};
-    EXPECT_EQ(LoadBufferFile(folder.file("bios.cap"), destination, 4000, English).count, 2);
+    EXPECT_EQ(LoadBufferFile(folder.file("bios.cap"), {destination, 4000}, English).count, 2);
     EXPECT_EQ(destination[0], 0x12);
     EXPECT_EQ(destination[1], 0x34);
     EXPECT_EQ(destination[2], 0x55);
@@ -80,14 +82,77 @@ TEST(LoadBufferFile, CapsuleDataStartsAfterTheHeader)
 TEST(LoadBufferFile, MissingFiles)
 {
     uint8_t destination[4];
-    const FileLoad eep = LoadBufferFile("/nonexistent/a.eep", destination, 4, English);
+    const FileLoad eep = LoadBufferFile("/nonexistent/a.eep", {destination, 4}, English);
     EXPECT_EQ(eep.errors, std::vector<std::string>{"Can't open File"});
     EXPECT_FALSE(eep.notOpened);  // the Open command carries on with nothing loaded
-    for (const char* path : {"/nonexistent/a.bin", "/nonexistent/a.hex", "/nonexistent/a.cap", "/tmp"}) {
-        const FileLoad load = LoadBufferFile(path, destination, 4, English);
+    for (const char* path : {"/nonexistent/a.bin", "/nonexistent/a.hex", "/nonexistent/a.cap", "/nonexistent/a.mot",
+                             "/tmp"}) {
+        const FileLoad load = LoadBufferFile(path, {destination, 4}, English);
         EXPECT_EQ(load.errors, std::vector<std::string>{std::string("Cannot open file ") + path});
         EXPECT_TRUE(load.notOpened);
     }
+}
+
+struct StreamCase {
+    const char* name;
+    const char* fileName;
+    std::string content;
+};
+
+// A raw image larger than one piece of the stream, so that pieces are joined.
+std::string rawImage()
+{
+    std::string bytes(600 << 10, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 31 >> 3);
+    return bytes;
+}
+
+class StreamByExtension : public ::testing::TestWithParam<StreamCase> {};
+
+// Streaming hands over, in address order, what loading puts into an erased block.
+TEST_P(StreamByExtension, HandsOverWhatLoadingStores)
+{
+    const StreamCase& c = GetParam();
+    TempFolder folder;
+    const std::string path = folder.file(c.fileName);
+    writeFile(path, c.content);
+    constexpr uint32_t Capacity = 1 << 20;
+    std::vector<uint8_t> loaded(Capacity, 0xFF);
+    const FileLoad load = LoadBufferFile(path, {loaded.data(), Capacity}, English);
+    std::vector<uint8_t> streamed;
+    const FileLoad stream = StreamBufferFile(
+        path, Capacity, [&](const uint8_t* bytes, size_t count) { streamed.insert(streamed.end(), bytes, bytes + count); },
+        English);
+    EXPECT_EQ(stream.count, load.count);
+    EXPECT_EQ(stream.errors, load.errors);
+    loaded.resize(load.ok() ? size_t(load.count) : 0);
+    EXPECT_EQ(streamed, loaded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, StreamByExtension,
+    ::testing::Values(StreamCase{"RawInPieces", "a.bin", rawImage()},
+                      StreamCase{"CapsuleWithoutItsHeader", "a.cap", std::string(2048, 'H') + rawImage()},
+                      StreamCase{"HexWithAGapErased", "a.hex", ":0100000011EE\r\n:0100100022CD\r\n:00000001FF\r\n"},
+                      StreamCase{"TooBig", "a.bin", std::string((1 << 20) + 1, '\x01')},
+                      StreamCase{"BadRecord", "a.hex", ":0100000011EF\r\n"}),
+    [](const ::testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
+
+// A small record file loaded behind an offset into a 64 MiB block costs the
+// block only the memory its extent needs.
+TEST(LoadBufferFile, ErasedBlockTakesOnlyTheFilesExtent)
+{
+    TempFolder folder;
+    writeFile(folder.file("a.hex"), ":0101000011ED\r\n:00000001FF\r\n");
+    ErasedBlock block(64 << 20);
+    const FileLoad load = LoadBufferFile(folder.file("a.hex"), LoadTarget(block, 0x10), English);
+    ASSERT_TRUE(load.ok());
+    EXPECT_EQ(load.count, 0x101);
+    const uint8_t* bytes = block.reach(0x111);
+    EXPECT_EQ(bytes[0x110], 0x11);
+    EXPECT_EQ(bytes[0x10F], 0xFF);
+    EXPECT_LE(block.reached(), size_t(1) << 20);
 }
 
 class SaveBufferFileTest : public ::testing::Test {

@@ -7,7 +7,7 @@
 
 namespace {
 
-using Reader = FileLoad (*)(const std::string&, uint8_t*, uint32_t, int);
+using Reader = FileLoad (*)(const std::string&, LoadTarget, int);
 
 struct ReaderCase {
     const char* name;
@@ -28,7 +28,7 @@ TEST_P(Reading, GivesTheExpectedResult)
     const std::string path = folder.file("in");
     writeFile(path, c.text);
     std::vector<uint8_t> destination(0x40, 0x55);
-    const FileLoad load = c.read(path, destination.data(), static_cast<uint32_t>(destination.size()), English);
+    const FileLoad load = c.read(path, {destination.data(), static_cast<uint32_t>(destination.size())}, English);
     EXPECT_EQ(load.errors, c.errors);
     EXPECT_EQ(load.count, c.errors.empty() ? c.count : 0);
     EXPECT_FALSE(load.notOpened);
@@ -136,13 +136,13 @@ TEST(ReaderLongLines, LoadsWholeRecords)
 
     std::vector<uint8_t> destination(0x100, 0x55);
     writeFile(folder.file("long.hex"), hex);
-    const FileLoad hexLoad = ReadIntelHex(folder.file("long.hex"), destination.data(), 0x100, English);
+    const FileLoad hexLoad = ReadIntelHex(folder.file("long.hex"), {destination.data(), 0x100}, English);
     EXPECT_TRUE(hexLoad.ok());
     EXPECT_EQ(hexLoad.count, 255);
     EXPECT_EQ(destination[254], 254);
 
     writeFile(folder.file("long.s19"), srec);
-    const FileLoad srecLoad = ReadSRecord(folder.file("long.s19"), destination.data(), 0x100, English);
+    const FileLoad srecLoad = ReadSRecord(folder.file("long.s19"), {destination.data(), 0x100}, English);
     EXPECT_TRUE(srecLoad.ok());
     EXPECT_EQ(srecLoad.count, 252);
 }
@@ -151,7 +151,7 @@ TEST(ReaderMissingFile, CannotOpen)
 {
     uint8_t destination[4];
     for (Reader read : {ReadIntelHex, ReadSRecord}) {
-        const FileLoad load = read("/nonexistent/x", destination, 4, English);
+        const FileLoad load = read("/nonexistent/x", {destination, 4}, English);
         EXPECT_TRUE(load.notOpened);
         EXPECT_EQ(load.errors, Errors{"Cannot open file /nonexistent/x"});
     }
@@ -169,16 +169,16 @@ TEST(ReaderInMemory, ReportsALineTooLongInEveryLanguage)
         {TraditionalChinese, "第 1 行超過 8192 個字符，文件沒有讀完。"},
         {English, "Line 1 is longer than 8192 characters; the file was not read to its end."}};
     for (const auto& [language, message] : expected) {
-        EXPECT_EQ(ReadIntelHexText(hex, destination.data(), 0x40, language).errors, Errors{message});
-        EXPECT_EQ(ReadSRecordText(srec, destination.data(), 0x40, language).errors, Errors{message});
+        EXPECT_EQ(ReadIntelHexText(hex, {destination.data(), 0x40}, language).errors, Errors{message});
+        EXPECT_EQ(ReadSRecordText(srec, {destination.data(), 0x40}, language).errors, Errors{message});
     }
 }
 
 TEST(ReaderInMemory, TakesNoTextAsAnEmptyFile)
 {
     uint8_t destination[4];
-    EXPECT_EQ(ReadIntelHexText({}, destination, 4, English).errors, NoEndRecord);
-    EXPECT_EQ(ReadSRecordText({}, destination, 4, English).errors, Errors{"File Read Operation Failed"});
+    EXPECT_EQ(ReadIntelHexText({}, {destination, 4}, English).errors, NoEndRecord);
+    EXPECT_EQ(ReadSRecordText({}, {destination, 4}, English).errors, Errors{"File Read Operation Failed"});
 }
 
 }  // namespace

@@ -16,21 +16,21 @@ namespace {
 struct IntelHexForm {
     static constexpr const char* name = "image.hex";
     static FileSave write(const std::string& p, const uint8_t* s, uint32_t n) { return WriteIntelHex(p, s, n); }
-    static FileLoad read(const std::string& p, uint8_t* d, uint32_t c) { return ReadIntelHex(p, d, c, English); }
+    static FileLoad read(const std::string& p, uint8_t* d, uint32_t c) { return ReadIntelHex(p, {d, c}, English); }
     static constexpr size_t recordSize = 32;
 };
 
 struct SRecordForm {
     static constexpr const char* name = "image.src";
     static FileSave write(const std::string& p, const uint8_t* s, uint32_t n) { return WriteSRecord(p, s, n); }
-    static FileLoad read(const std::string& p, uint8_t* d, uint32_t c) { return ReadSRecord(p, d, c, English); }
+    static FileLoad read(const std::string& p, uint8_t* d, uint32_t c) { return ReadSRecord(p, {d, c}, English); }
     static constexpr size_t recordSize = 16;
 };
 
 struct RawForm {
     static constexpr const char* name = "image.bin";
     static FileSave write(const std::string& p, const uint8_t* s, uint32_t n) { return WriteRawBinary(p, s, n); }
-    static FileLoad read(const std::string& p, uint8_t* d, uint32_t c) { return ReadRawBinary(p, d, c); }
+    static FileLoad read(const std::string& p, uint8_t* d, uint32_t c) { return ReadRawBinary(p, {d, c}); }
     static constexpr size_t recordSize = 0;  // no records: every byte is written
 };
 

@@ -17,7 +17,7 @@ struct Format {
     const char* name;
     const char* srecCatOption;
     FileSave (*write)(const std::string&, const uint8_t*, uint32_t);
-    FileLoad (*read)(const std::string&, uint8_t*, uint32_t, int);
+    FileLoad (*read)(const std::string&, LoadTarget, int);
 };
 
 void PrintTo(const Format& format, std::ostream* out)
@@ -88,7 +88,7 @@ TEST_P(SrecCatInterop, WeReadWhatSrecCatWrites)
     ASSERT_TRUE(run("srec_cat '" + binary + "' -binary -unfill 0xFF 16 -execution-start-address 0 -o '" + theirs +
                     "' " + format.srecCatOption));
     std::vector<uint8_t> loaded(size, 0xFF);
-    const FileLoad load = format.read(theirs, loaded.data(), static_cast<uint32_t>(size), English);
+    const FileLoad load = format.read(theirs, {loaded.data(), static_cast<uint32_t>(size)}, English);
     ASSERT_TRUE(load.ok()) << load.errors.front();
     EXPECT_LE(load.count, static_cast<int32_t>(size));
     EXPECT_TRUE(loaded == image);

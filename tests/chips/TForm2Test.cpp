@@ -103,6 +103,25 @@ TEST_F(TForm2Test, AddAndSaveWriteTheTableAndFile)
     EXPECT_EQ(ChipText::titleBytes(workbench->catalogue.ChipDatabase[3]), "SPI_FLASH,Winbond,W25Q128JV");
 }
 
+// A run reads the records on other threads and a locked job programs its
+// chip: the editor's Save is refused meanwhile, table and file untouched.
+class SaveWhileHeld : public TForm2Test, public testing::WithParamInterface<bool> {};
+
+TEST_P(SaveWhileHeld, LeavesTableAndFileAsTheyWere)
+{
+    (GetParam() ? workbench->busy : workbench->jobLocked) = true;
+    const std::vector<uint8_t> before = ReadBytes(path);
+    grid()->setCurrentCell(0, 0);
+    control<QPushButton>("BtnDelete")->click();
+    control<QPushButton>("BtnSave")->click();
+    EXPECT_EQ(host.beepCount, 1);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ChipText::titleBytes(workbench->catalogue.ChipDatabase[0]), "SPI_FLASH,Winbond,W25Q64JV");
+}
+
+INSTANTIATE_TEST_SUITE_P(Holds, SaveWhileHeld, testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "Run" : "LockedJob"); });
+
 TEST_F(TForm2Test, CaptionsFollowTheLanguage)
 {
     dialog.ApplyLanguage(2);

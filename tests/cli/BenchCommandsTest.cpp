@@ -1,4 +1,8 @@
+#include <filesystem>
+
 #include "cli/CliTest.h"
+
+#include "buffers/Checksums.h"
 
 namespace {
 
@@ -25,6 +29,70 @@ TEST_F(BenchCommands, ChecksumOfAnSRecordFileUsesItsImage)
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(Contains(result.out, "CRC-32: CBF43926")) << result.out << result.err;
 }
+
+struct ChecksumCase {
+    const char* name;
+    const char* fileName;
+    std::vector<uint8_t> file;
+    std::vector<std::string> range;
+    std::vector<uint8_t> hashed;  // the image bytes the hashes cover
+};
+
+std::vector<uint8_t> pattern(size_t size)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(i * 13 >> 2);
+    return bytes;
+}
+
+std::vector<uint8_t> slice(const std::vector<uint8_t>& bytes, size_t from, size_t to)
+{
+    return std::vector<uint8_t>(bytes.begin() + from, bytes.begin() + to);
+}
+
+std::vector<uint8_t> join(std::vector<uint8_t> head, const std::vector<uint8_t>& tail)
+{
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+class ChecksumCommand : public BenchCommands, public testing::WithParamInterface<ChecksumCase> {};
+
+// The file is hashed as it is read; what is hashed is the image loading makes
+// of it, erased past the file's end.
+TEST_P(ChecksumCommand, HashesTheLoadedImage)
+{
+    const ChecksumCase& c = GetParam();
+    writeFile(c.fileName, c.file);
+    std::vector<std::string> arguments = {"checksum", path(c.fileName)};
+    arguments.insert(arguments.end(), c.range.begin(), c.range.end());
+    const CliResult result = run(arguments);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    ImageHash hash;
+    hash.add(c.hashed.data(), c.hashed.size());
+    const ImageHashes expected = hash.finish();
+    EXPECT_TRUE(Contains(result.out, "CRC-32: " + expected.crc32Text() + "\nSHA-256: " + expected.sha256Text() + "\n"))
+        << result.out;
+}
+
+const std::vector<uint8_t> LargeImage = pattern(600 << 10);
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChecksumCommand,
+    testing::Values(
+        ChecksumCase{"WholeFileInPieces", "large.bin", LargeImage, {}, LargeImage},
+        ChecksumCase{"RangeAcrossPieces", "large.bin", LargeImage, {"--range", "3FFF0", "4000F"},
+                     slice(LargeImage, 0x3FFF0, 0x40010)},
+        ChecksumCase{"StartOnly", "large.bin", LargeImage, {"--start", "80000"},
+                     slice(LargeImage, 0x80000, LargeImage.size())},
+        ChecksumCase{"RangePastTheEndIsErased", "small.bin", Bytes("123456789"), {"--range", "4", "F"},
+                     join(Bytes("56789"), std::vector<uint8_t>(7, 0xFF))},
+        ChecksumCase{"RangeBeyondTheEnd", "small.bin", Bytes("123456789"), {"--range", "20", "2F"},
+                     std::vector<uint8_t>(16, 0xFF)},
+        ChecksumCase{"CapsuleWithoutItsHeader", "bios.cap", join(std::vector<uint8_t>(2048, 'H'), Bytes("123456789")),
+                     {}, Bytes("123456789")}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct CompareCase {
     const char* name;
@@ -66,11 +134,30 @@ TEST_F(BenchCommands, MismatchedChipIsRefusedUnlessForced)
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
 }
 
-TEST_F(BenchCommands, EmptySocketIsRefused)
+struct SeatedCase {
+    const char* name;
+    std::string scenario;
+    const char* refusal;
+};
+
+class SeatedChipRefused : public BenchCommands, public testing::WithParamInterface<SeatedCase> {};
+
+// Nothing is read, and no file written, from a socket that holds no chip of
+// the chosen chip's family.
+TEST_P(SeatedChipRefused, BeforeAnythingIsRead)
 {
-    const CliResult result = runScenario("", {"--chip", "A25L512", "read", path("out.bin")});
+    const CliResult result = runScenario(GetParam().scenario, {"--chip", "AT24C02", "read", path("out.bin")});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(Contains(result.err, "No chip in the socket")) << result.err;
+    EXPECT_TRUE(Contains(result.err, GetParam().refusal)) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(path("out.bin")));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Sockets, SeatedChipRefused,
+    testing::Values(SeatedCase{"Empty", "", "No chip in the socket"},
+                    SeatedCase{"SerialFlash", "chip class=0 id=0xEF4018 size=65536 page=256\n",
+                               "The chip in the socket is a serial flash (25 series), but the selected chip AT24C02 is "
+                               "a 24-series EEPROM."}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

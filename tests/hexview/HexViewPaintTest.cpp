@@ -96,6 +96,44 @@ TEST(HexViewPainting, ShowsChangedBytesOnTheirBackgroundUntilCleared)
     EXPECT_FALSE(containsColour(render(view), markBackground));
 }
 
+struct OffsetInkCase {
+    const char* name;
+    QColor ink;         // expected exactly, unmixed
+    bool belowRowOne;   // looked for only in the offsets of the rows after the caret's
+};
+
+class OffsetInk : public testing::TestWithParam<OffsetInkCase> {};
+
+// The palette's colours are drawn as they are, also where they read poorly:
+// the current row's offset in the highlight colour on a mid-grey shadow, the
+// other offsets black on a dark button face.
+TEST_P(OffsetInk, IsThePaletteColourItself)
+{
+    QPalette palette;
+    palette.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
+    palette.setColor(QPalette::Shadow, QColor(0x76, 0x76, 0x76));
+    palette.setColor(QPalette::Button, QColor(0x20, 0x20, 0x20));
+    // No other ink is black.
+    palette.setColor(QPalette::Text, QColor(0x00, 0x60, 0x00));
+    palette.setColor(QPalette::ButtonText, QColor(0x00, 0x60, 0x00));
+    std::vector<uint8_t> bytes(0x200, 0x11);
+    HexView view;
+    view.setPalette(palette);
+    view.resize(640, 240);
+    view.show();
+    view.load(bytes.data(), 0x200);
+    QImage image(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    view.viewport()->render(&image);
+    // The offset column is the first eighth of the width; the caret's row is the first below the ruler.
+    const int top = GetParam().belowRowOne ? image.height() / 3 : 0;
+    EXPECT_TRUE(containsColour(image.copy(0, top, image.width() / 8, image.height() - top), GetParam().ink.rgb()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, OffsetInk,
+                         testing::Values(OffsetInkCase{"CurrentRow", QColor(0x30, 0x8c, 0xc6), false},
+                                         OffsetInkCase{"OtherRows", QColor(Qt::black), true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // 64 MiB is 4 Mi rows: the scroll bar counts rows directly and must reach the last one.
 TEST(HexViewScrolling, ReachesTheLastRowOfA64MiBView)
 {

@@ -80,6 +80,35 @@ TEST_F(ProgrammerTargetTest, AClaimedProgrammerIsPassedOverAndKeepsWorking)
     EXPECT_EQ(serialOf(first), "BU2SIM0000001");
 }
 
+// A link aimed at a serial number opens its own programmer alone: the other
+// programmers' strings are read once, and again once after the bus changed,
+// even while the programmer looked for is away.
+TEST_F(ProgrammerTargetTest, ASerialOpensOnlyItsProgrammerUntilTheBusChanges)
+{
+    const auto opensOfFirst = [] { return belcor_sim_device_open_count(0); };
+    const auto polls = [](const std::string& serial, int times) {
+        int opened = 0;
+        for (int poll = 0; poll < times; ++poll) {
+            TUsbBulk link;
+            opened += open(link, serial);
+        }
+        return opened;
+    };
+    ASSERT_EQ(polls("BU2SIM0000003", 1), 1);
+    int before = opensOfFirst();
+    EXPECT_EQ(polls("BU2SIM0000003", 5), 5);
+    EXPECT_EQ(opensOfFirst(), before);
+
+    belcor_sim_set_plugged_at(2, 0);
+    EXPECT_EQ(polls("BU2SIM0000002", 5), 0);
+    EXPECT_EQ(opensOfFirst(), before + 1);
+    belcor_sim_set_plugged_at(2, 1);
+    TUsbBulk link;
+    ASSERT_EQ(open(link, "BU2SIM0000002"), 1);
+    EXPECT_EQ(serialOf(link), "BU2SIM0000002");
+    EXPECT_EQ(opensOfFirst(), before + 2);
+}
+
 TEST_F(ProgrammerTargetTest, ThreadsOpenTheirOwnProgrammersAtOnce)
 {
     std::vector<std::string> serials(3);

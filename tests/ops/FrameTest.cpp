@@ -88,9 +88,9 @@ TEST_F(FrameTest, AutoErasesProgramsWaitsAndVerifies)
 
     ASSERT_TRUE(run(Operation::Auto));
 
-    // After the Identify cycle and BeginSession, the status register is looked at first.
-    EXPECT_EQ(commandOpcodes()[3], CommandBlock::PollStatus) << "protection looked at first";
-    EXPECT_EQ(commandOpcodes()[4], CommandBlock::Erase);
+    // After the Identify cycle, BeginSession and at once the erase.
+    EXPECT_EQ(commandOpcodes()[2], CommandBlock::BeginSession);
+    EXPECT_EQ(commandOpcodes()[3], CommandBlock::Erase);
     EXPECT_EQ(blockAddresses(BELCOR_SIM_EVENT_DATA_OUT), (std::vector<uint32_t>{0, 0x100}));
     EXPECT_EQ(blockAddresses(BELCOR_SIM_EVENT_DATA_IN), (std::vector<uint32_t>{0, 0x100}));
     EXPECT_EQ(std::count(host.sleeps.begin(), host.sleeps.end(), 350u), 1);

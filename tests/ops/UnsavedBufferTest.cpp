@@ -62,50 +62,60 @@ TEST_F(UnsavedBufferTest, VerifyComparesWhatTheViewShows)
     EXPECT_EQ(lastError(), "Flash check error address:10h");
 }
 
+enum class Before { Nothing, LoadedFile, Filled, TypedBytes };
+
 struct SelectionCase {
     const char* name;
-    bool loaded;        // a file was loaded before
+    Before before;
     int32_t nameIndex;  // the Name list position picked
     bool answer;        // to the question, if asked
     bool asked;
-    bool kept;          // the loaded bytes are still there
+    bool reset;         // the buffer is all 0xFF afterwards
     int32_t current;    // the record selected afterwards
 };
 
-class SelectionKeepsOrAsks : public UnsavedBufferTest, public testing::WithParamInterface<SelectionCase> {};
+class SelectionResets : public UnsavedBufferTest, public testing::WithParamInterface<SelectionCase> {};
 
-TEST_P(SelectionKeepsOrAsks, AsksOnlyBeforeDiscardingUnsavedData)
+// Every selection resets the buffer, the record already selected included;
+// only typed bytes, which exist nowhere else, make it ask first.
+TEST_P(SelectionResets, AsksOnlyForTypedBytes)
 {
     const SelectionCase& c = GetParam();
-    if (c.loaded)
+    if (c.before == Before::LoadedFile)
         loadFile();
+    if (c.before == Before::Filled)
+        ASSERT_TRUE(FillBuffer(workbench, host, FillRequest{FillMode::Byte, "12", "0", "0", "FF"}));
+    if (c.before == Before::TypedBytes)
+        typeInView(0, 0x12);
     host.answers = {c.answer};
     NameListChanged(workbench, host, c.nameIndex);
     EXPECT_EQ(host.questions.size(), c.asked ? 1u : 0u);
     if (c.asked) {
-        EXPECT_EQ(host.questions[0], "The buffer holds data that was not written to a chip or saved. "
-                                     "Discard it and select W25Q32?");
+        EXPECT_EQ(host.questions[0], "The buffer holds bytes typed in that were neither written to a chip nor saved. "
+                                     "Discard them and select " + std::string(c.nameIndex ? "W25Q32" : "W25Q16") + "?");
     }
-    EXPECT_EQ(flash()[0] == 0x12, c.kept);
+    EXPECT_EQ(flash()[0] == 0xFF && workbench.buffers.dataLength == 0, c.reset);
     EXPECT_EQ(workbench.catalogue.currentChip, c.current);
     EXPECT_EQ(workbench.catalogue.nameList.position, c.current);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, SelectionKeepsOrAsks,
-    testing::Values(SelectionCase{"SameRecordKeepsTheFile", true, 0, false, false, true, 0},
-                    SelectionCase{"OtherRecordAsksAndNoKeeps", true, 1, false, true, true, 0},
-                    SelectionCase{"OtherRecordAsksAndYesDiscards", true, 1, true, true, false, 1},
-                    SelectionCase{"NothingUnsavedNoQuestion", false, 1, false, false, false, 1}),
+    Cases, SelectionResets,
+    testing::Values(SelectionCase{"LoadedFileSameRecord", Before::LoadedFile, 0, false, false, true, 0},
+                    SelectionCase{"LoadedFileOtherRecord", Before::LoadedFile, 1, false, false, true, 1},
+                    SelectionCase{"FillOtherRecord", Before::Filled, 1, false, false, true, 1},
+                    SelectionCase{"TypedBytesSameRecordYes", Before::TypedBytes, 0, true, true, true, 0},
+                    SelectionCase{"TypedBytesOtherRecordNo", Before::TypedBytes, 1, false, true, false, 0},
+                    SelectionCase{"NothingOtherRecord", Before::Nothing, 1, false, false, true, 1}),
     [](const testing::TestParamInfo<SelectionCase>& info) { return std::string(info.param.name); });
 
-TEST_F(UnsavedBufferTest, DetectOfTheSelectedChipKeepsTheLoadedFile)
+TEST_F(UnsavedBufferTest, DetectOfTheSelectedChipDiscardsTheLoadedFile)
 {
     loadFile();
     EXPECT_EQ(DetectChip(workbench, host), DetectionOutcome::SerialFlashFound);
     EXPECT_TRUE(host.questions.empty());
-    EXPECT_EQ(flash()[1], 0x34);
-    EXPECT_EQ(workbench.buffers.dataLength, 2);
+    EXPECT_EQ(flash()[1], 0xFF);
+    EXPECT_EQ(workbench.buffers.dataLength, 0);
 }
 
 TEST_F(UnsavedBufferTest, ViewEditsCountAsUnsavedAndWriteSettlesThem)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 
@@ -8,6 +9,9 @@
 #include "ops/UpdatePlan.h"
 
 namespace {
+
+constexpr const char* ProtectedText =
+    "The chip is write-protected (status register 1Ch). Use Operation > Remove protection first.";
 
 // How one sector compares: table of present and wanted bytes.
 struct ClassifyCase {
@@ -198,13 +202,9 @@ TEST_F(UpdateTest, ProtectedChipIsRefusedUntilProtectionIsRemoved)
     ASSERT_EQ(belcor_sim_chip_set_status(0x1C), 0);
     image[0x100] = 0x57;
     load(image, ChipSize);
-    const std::string refusal =
-        "The chip is write-protected (status register 1Ch). Use Operation > Remove protection first.";
 
     EXPECT_FALSE(RunUpdate(workbench, host));
-    EXPECT_FALSE(run(Operation::Write));
-    EXPECT_FALSE(run(Operation::Auto));
-    EXPECT_EQ(host.errorBoxes, std::vector<std::string>(3, refusal));
+    EXPECT_EQ(host.errorBoxes, std::vector<std::string>{ProtectedText});
     EXPECT_TRUE(events(BELCOR_SIM_EVENT_DATA_OUT).empty());
 
     EXPECT_TRUE(RunRemoveProtection(workbench, host));
@@ -212,6 +212,39 @@ TEST_F(UpdateTest, ProtectedChipIsRefusedUntilProtectionIsRemoved)
     EXPECT_TRUE(RunUpdate(workbench, host));
     EXPECT_EQ(chipContents(ChipSize), image);
 }
+
+struct ProtectedWriteCase {
+    const char* name;
+    Operation operation;
+    std::vector<std::string> log;
+};
+
+class ProtectedWrite : public UpdateTest, public testing::WithParamInterface<ProtectedWriteCase> {};
+
+// Write and AUTO keep their own sequence, BeginSession then the stream, with
+// no status check first; a failure then tells of the protection in the log.
+TEST_P(ProtectedWrite, StreamsAndHintsAfterAFailure)
+{
+    std::vector<uint8_t> image(ChipSize, 0x55);
+    seatHolding(flashChip(), std::vector<uint8_t>(ChipSize, 0xFF));
+    ASSERT_EQ(belcor_sim_chip_set_status(0x1C), 0);
+    load(image, ChipSize);
+
+    run(GetParam().operation);
+
+    const std::vector<uint8_t> opcodes = commandOpcodes();
+    const auto session = std::find(opcodes.begin(), opcodes.end(), CommandBlock::BeginSession);
+    ASSERT_TRUE(session != opcodes.end() && session + 1 != opcodes.end());
+    EXPECT_NE(session[1], CommandBlock::PollStatus);
+    EXPECT_FALSE(events(BELCOR_SIM_EVENT_DATA_OUT).empty());
+    EXPECT_EQ(host.log, GetParam().log);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, ProtectedWrite,
+    testing::Values(ProtectedWriteCase{"Write", Operation::Write, {"Write Complete! (10:00:00)"}},
+                    ProtectedWriteCase{"Auto", Operation::Auto, {std::string(ProtectedText) + " (10:00:00)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateTest, LostPollReplyEndsWithItsMessageAndNothingDone)
 {

@@ -49,6 +49,11 @@ expect_file /opt/belcor/belcor-cli.Dat -rw-r--r--
 expect_file /opt/belcor/sim/scenarios/demo.scenario -rw-r--r--
 expect_link /usr/bin/belcor ../../opt/belcor/belcor
 expect_link /usr/bin/belcor-cli ../../opt/belcor/belcor-cli
+expect_file /opt/belcor/belcor-station -rwxr-xr-x
+expect_file /opt/belcor/belcor-station.Dat -rw-r--r--
+expect_link /usr/bin/belcor-station ../../opt/belcor/belcor-station
+expect_file /usr/lib/systemd/system/belcor-station.service -rw-r--r--
+expect_file /etc/belcor/station.conf -rw-r--r--
 expect_file /usr/share/applications/belcor.desktop -rw-r--r--
 expect_file /usr/share/metainfo/example.belcor.Belcor.metainfo.xml -rw-r--r--
 expect_file /usr/share/icons/hicolor/scalable/apps/belcor.svg -rw-r--r--
@@ -58,7 +63,8 @@ done
 expect_file /usr/lib/udev/rules.d/70-belcor.rules -rw-r--r--
 # Nothing from the build tree besides the product: no tests, no build tools.
 unexpected=$(awk '$1 !~ /^d/ { print $3 }' "$work/contents" \
-  | grep -v -E '^/opt/belcor/(belcor|belcor-cli|belcor\.Dat|belcor-cli\.Dat|libbelcor_sim\.so|sim/scenarios/[^/]+)$' \
+  | grep -v -E '^/opt/belcor/(belcor|belcor-cli|belcor-station|belcor\.Dat|belcor-cli\.Dat|belcor-station\.Dat|libbelcor_sim\.so|sim/scenarios/[^/]+)$' \
+  | grep -v -E '^(/usr/bin/belcor-station|/usr/lib/systemd/system/belcor-station\.service|/etc/belcor/station\.conf)$' \
   | grep -v -E '^/usr/(bin/belcor|bin/belcor-cli|share/applications/belcor\.desktop|share/metainfo/[^/]+\.metainfo\.xml|share/icons/hicolor/[^/]+/apps/belcor\.(png|svg)|lib/udev/rules\.d/70-belcor\.rules|share/doc/belcor/.*)$' \
   || true)
 [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
@@ -72,7 +78,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is $(field Architecture)"
 [ "$(field Maintainer)" = "Belcor developers <dev@belcor.example>" ] || fail "Maintainer is $(field Maintainer)"
 depends=$(field Depends)
-for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libusb-0.1-4 libhidapi-hidraw0 libudev1; do
+for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libusb-0.1-4 libhidapi-hidraw0 libudev1 libcpp-httplib0.11 adduser; do
   grep -q -E "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 # Every name in Depends must be a real Debian package: a typo installs nothing.
@@ -89,7 +95,7 @@ for script in postinst postrm; do
   sh -n "$work/control/$script" || fail "$script has a syntax error"
 done
 # An edited chip database must survive an upgrade: dpkg asks about conffiles.
-for database in /opt/belcor/belcor.Dat /opt/belcor/belcor-cli.Dat; do
+for database in /opt/belcor/belcor.Dat /opt/belcor/belcor-cli.Dat /opt/belcor/belcor-station.Dat /etc/belcor/station.conf; do
   grep -qx "$database" "$work/control/conffiles" 2>/dev/null || fail "$database is not a conffile"
 done
 if grep -q '@[A-Z_]*@' "$work/control/"*; then
@@ -98,6 +104,11 @@ fi
 mkdir -p "$work/fakebin"
 printf '#!/bin/sh\necho "udevadm $*" >>"%s/udevadm.log"\nexit 1\n' "$work" >"$work/fakebin/udevadm"
 chmod 755 "$work/fakebin/udevadm"
+# The station's system user and unit: recorded, not made on the test machine.
+for tool in adduser systemctl; do
+  printf '#!/bin/sh\necho "%s $*" >>"%s/%s.log"\n' "$tool" "$work" "$tool" >"$work/fakebin/$tool"
+  chmod 755 "$work/fakebin/$tool"
+done
 # Without udevadm: a PATH holding only the plain tools the scripts may use.
 # (purge is not run: it would remove files of a real install.)
 mkdir -p "$work/noudev"
@@ -112,12 +123,27 @@ for args in "postinst configure" "postrm remove"; do
   PATH="$work/noudev" "$work/control/$script" "$action" || fail "$script $action fails without udevadm"
 done
 grep -q 'control --reload-rules' "$work/udevadm.log" 2>/dev/null || fail "postinst does not reload the udev rules"
+if ! getent passwd belcor >/dev/null; then
+  grep -q -- '--system --group --home /var/lib/belcor' "$work/adduser.log" 2>/dev/null \
+    || fail "postinst does not make the station's system user"
+fi
+grep -q 'enable' "$work/systemctl.log" 2>/dev/null && fail "postinst enables the station service"
 
 # Extracted install: the launcher finds the simulator and the database beside
 # the real executable.
 root=$work/root
 dpkg -x "$deb" "$root"
-missing=$(ldd "$root/opt/belcor/belcor" "$root/opt/belcor/belcor-cli" 2>&1 | grep 'not found' || true)
+unit=$root/usr/lib/systemd/system/belcor-station.service
+grep -q '^ProtectSystem=strict$' "$unit" || fail "the unit lacks ProtectSystem=strict"
+grep -q '^SupplementaryGroups=plugdev$' "$unit" || fail "the unit's user is not in the udev rule's group"
+grep -q 'GROUP="plugdev"' "$root/usr/lib/udev/rules.d/70-belcor.rules" || fail "the udev rule grants another group"
+if command -v systemd-analyze >/dev/null; then
+  # Only the executable may be missing: this machine has not installed the package.
+  problems=$(systemd-analyze verify "$unit" 2>&1 | grep -v 'is not executable' || true)
+  [ -z "$problems" ] || fail "systemd does not take the unit: $problems"
+fi
+missing=$(ldd "$root/opt/belcor/belcor" "$root/opt/belcor/belcor-cli" "$root/opt/belcor/belcor-station" 2>&1 \
+  | grep 'not found' || true)
 [ -z "$missing" ] || fail "unresolved libraries: $missing"
 run_cli() {  # [runner...] -- args
   local runner=()

@@ -1,6 +1,7 @@
 #include <atomic>
 #include <fstream>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,46 @@ TEST_F(GangRunTest, StopLetsChipsInFlightFinish)
         written += belcor_sim_feeder_done_count_at(number);
     }
     EXPECT_EQ(written, records.size());
+}
+
+// What the window holds stays as it was: no programmer rounds its data
+// length or clears its unsaved flag.
+TEST_F(GangRunTest, SeatsLeaveTheStationsBuffersAsTheyWere)
+{
+    prepare(2);
+    workbench.buffers.dataLength = 4000;
+    workbench.buffers.unsaved = true;
+    run(4);
+    ASSERT_EQ(records.size(), 4u);
+    for (const LogRecord& record : records)
+        EXPECT_EQ(record.result, "pass") << record.programmer << ": " << record.message;
+    EXPECT_EQ(workbench.buffers.dataLength, 4000);
+    EXPECT_TRUE(workbench.buffers.unsaved);
+}
+
+// An exception in one programmer's loop ends that programmer with its
+// message; the process and the other programmer go on to the target.
+TEST_F(GangRunTest, AnExceptionEndsItsProgrammerOnly)
+{
+    prepare(2);
+    gang = std::make_unique<GangRun>(workbench, *log, job, GangRun::Settings{"hash", 4}, serials);
+    gang->recorded = [this](size_t seat, const LogRecord& record) {
+        {
+            const std::lock_guard lock(recordsMutex);
+            records.push_back(record);
+        }
+        if (seat == 1)
+            throw std::runtime_error("display gone");
+    };
+    gang->start([] { return true; });
+    gang->wait();
+    const std::vector<GangRun::SeatView> views = gang->views();
+    EXPECT_FALSE(views[1].running);
+    EXPECT_NE(views[1].stopReason.find("display gone"), std::string::npos) << views[1].stopReason;
+    EXPECT_EQ(views[1].passed, 1);
+    EXPECT_TRUE(views[0].stopReason.empty()) << views[0].stopReason;
+    EXPECT_EQ(views[0].passed, 3);
+    EXPECT_EQ(log->local().counters(job.name).total(), 4);
 }
 
 TEST_F(GangRunTest, OneProgrammerGangProgramsWhatASingleRunDoes)

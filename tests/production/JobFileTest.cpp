@@ -55,6 +55,18 @@ TEST_F(JobFileTest, RoundTripRestoresChipImageAndRule)
     EXPECT_EQ(ChipRow::fromRecord(workbench.catalogue.currentRecord()).cells[ChipRow::Name], "A25L512");
 }
 
+TEST_F(JobFileTest, KeepsATargetAboveZeroOnly)
+{
+    ProductionJob job = makeJob();
+    job.target = 500;
+    const JobFileRead read = JobFile::parse(JobFile::text(job), "job");
+    ASSERT_TRUE(read.job) << read.error;
+    EXPECT_EQ(read.job->target, 500);
+    std::string text = JobFile::text(job);
+    text.replace(text.find("\"target\": 500"), 13, "\"target\": 0");
+    EXPECT_NE(JobFile::parse(text, "job").error, "");
+}
+
 void writeBytes(const std::filesystem::path& file, const std::vector<uint8_t>& bytes)
 {
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),

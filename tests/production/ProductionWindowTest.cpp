@@ -1,6 +1,7 @@
 // The Production menu and view through the real main window against the
 // simulator's feeder: clicks go through the window's handlers and its host.
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -10,6 +11,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
 #include <QToolButton>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,7 +21,12 @@
 #include <fstream>
 #include <set>
 
+#include "app/BenchMenu.h"
+#include "app/CursorReadout.h"
+#include "app/PanelStatusBar.h"
 #include "app/TForm1.h"
+#include "buffers/BufferSet.h"
+#include "core/MessageCatalogue.h"
 #include "maint/SimulatorLibrary.h"
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
@@ -122,6 +130,14 @@ protected:
         return tile->findChild<QAbstractButton*>(name);
     }
 
+    // The window's FLASH buffer over the job image's length, and that image.
+    std::vector<uint8_t> imageShown() const
+    {
+        const BufferSet& buffers = window->workbench().buffers;
+        return std::vector<uint8_t>(buffers.flash(), buffers.flash() + std::max(buffers.dataLength, 0));
+    }
+    static std::vector<uint8_t> jobImage() { return std::vector<uint8_t>(4096, 0x5A); }
+
     MessageBoxCatcher boxes;
     std::unique_ptr<SimulatorLibrary> simulator;
     std::unique_ptr<TForm1> window;
@@ -131,7 +147,13 @@ protected:
 TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgrammed)
 {
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
-    EXPECT_TRUE(window->windowTitle().endsWith("job line (locked)")) << window->windowTitle().toStdString();
+    // The caption stays the language's; the line under the FLASH view names the job.
+    const QString caption = "BelcorU2 USB High Programmer";
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_TRUE(window->Bench()->readout()->text().startsWith("Job line (locked)   "))
+        << window->Bench()->readout()->text().toStdString();
+    EXPECT_TRUE(window->ui.RichEdit1->document()->firstBlock().text().startsWith(
+        QString::fromStdString("Job line opened: " + path("line.belcorjob") + " (")));
     const auto enabled = [this](const char* name) {
         if (QWidget* control = window->findChild<QWidget*>(name))
             return control->isEnabled();
@@ -139,6 +161,11 @@ TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgr
     };
     for (const char* name : ProductionMenu::lockedControls())
         EXPECT_FALSE(enabled(name)) << name;
+    // Read stays at hand for other chips, but never replaces the job's image.
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window.get(), Qt::Key_F4);
+    EXPECT_EQ(imageShown(), jobImage());
     // A BULK run enables the tool bar when it stops; the lock holds.
     QTimer::singleShot(300, [this] { window->ui.ToolBulk->click(); });
     QTest::mouseClick(window->ui.ToolBulk, Qt::LeftButton);
@@ -147,7 +174,8 @@ TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgr
     menu->closeJob();
     for (const char* name : {"ComboBox1", "BitBtn1", "ToolOpen", "Fill", "FlashEditor", "GroupBox4", "GroupBox2"})
         EXPECT_TRUE(enabled(name)) << name;
-    EXPECT_FALSE(window->windowTitle().contains("job"));
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_FALSE(window->Bench()->readout()->text().contains("Job"));
 }
 
 TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
@@ -171,11 +199,13 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     });
     poll.start(5);
     QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 60000));
     poll.stop();
 
     QTableWidget* rows = find<QTableWidget>(view, "LogRows");
     ASSERT_EQ(rows->rowCount(), 3);
     EXPECT_EQ(rows->item(2, 3)->text(), "SN000001");
+    EXPECT_EQ(rows->item(2, 6)->text(), "BU2SIM0000013");
     EXPECT_EQ(rows->item(0, 2)->text(), "fail");
     EXPECT_EQ(find<QLabel>(view, "Indication")->text(), "FAIL");
     EXPECT_TRUE(find<QLabel>(view, "FailureText")->text().contains("100"));
@@ -191,6 +221,85 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     window->fantiClick();
     screenshot("production-view-zh_TW.png");
     window->EnlishClick();
+}
+
+// Start hands the run to a thread of its own and returns; meanwhile the window
+// refuses what would change the image and shows the chip's progress, and after
+// Stop the controls rest, saying so, until the chip in the socket is done.
+TEST_F(ProductionWindowTest, ViewRunsBesideTheWindowAndStopsAfterTheChipInHand)
+{
+    writeJob(false);
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    belcor_sim_set_erase_time_ms(1000);
+    ProductionView* view = menu->view();
+    view->show();
+    auto* start = find<QPushButton>(view, "Start");
+    auto* stop = find<QPushButton>(view, "Stop");
+    auto* rows = find<QTableWidget>(view, "LogRows");
+    // A run held in the click would only come back when stopped.
+    QTimer::singleShot(20000, view, &ProductionView::StopClick);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(start, Qt::LeftButton);
+    ASSERT_LT(clock.elapsed(), 5000);
+    ASSERT_TRUE(view->running());
+    ASSERT_TRUE(QTest::qWaitFor([rows] { return rows->rowCount() >= 1; }, 30000));
+
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window.get(), Qt::Key_F4);
+    EXPECT_EQ(imageShown(), jobImage());
+
+    const QString erasing = QString::fromStdString(MessageCatalogue::text(Msg::Erasing, English));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->ui.StatusBar1->panelText(1) == erasing; }, 30000));
+    QTest::mouseClick(stop, Qt::LeftButton);
+    EXPECT_FALSE(stop->isEnabled());
+    EXPECT_FALSE(start->isEnabled());
+    EXPECT_EQ(stop->text(), QString::fromUtf8("Stopping…"));
+    screenshot("production-stopping-en.png");
+    window->ChinaClick();
+    screenshot("production-stopping-zh_CN.png");
+    window->fantiClick();
+    screenshot("production-stopping-zh_TW.png");
+    window->EnlishClick();
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 30000));
+    EXPECT_EQ(stop->text(), "Stop");
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_EQ(rows->rowCount(), 2);
+    for (int row = 0; row < rows->rowCount(); ++row)
+        EXPECT_EQ(rows->item(row, 2)->text(), "pass") << rows->item(row, 5)->text().toStdString();
+}
+
+// BULK's STOP enables the window at once while the Auto run under way goes on
+// to its end; the range that run writes stays as it was meanwhile.
+TEST_F(ProductionWindowTest, RangeStaysWhileBulksLastAutoRunEnds)
+{
+    writeJob(false);
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    belcor_sim_set_erase_time_ms(1000);
+    QTest::mouseClick(window->ui.CheckBox5, Qt::LeftButton);
+    const AddressRange& range = window->workbench().buffers.range;
+    ASSERT_TRUE(range.enabled);
+    const QString erasing = QString::fromStdString(MessageCatalogue::text(Msg::Erasing, English));
+    bool stopped = false;
+    AddressRange duringRun;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (stopped || window->ui.StatusBar1->panelText(1) != erasing)
+            return;
+        stopped = true;
+        window->ui.ToolBulk->click();
+        QTest::keyClicks(window->ui.Edit3, "1");
+        QTest::mouseClick(window->ui.CheckBox5, Qt::LeftButton);
+        duringRun = range;
+    });
+    poll.start(5);
+    QTest::mouseClick(window->ui.ToolBulk, Qt::LeftButton);
+    poll.stop();
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(duringRun.start, 0);
+    EXPECT_TRUE(duringRun.enabled);
+    EXPECT_TRUE(window->ui.CheckBox5->isChecked());
 }
 
 // A station killed while a chip was programmed: the next look at the log
@@ -242,7 +351,7 @@ TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
     ASSERT_TRUE(menu->openJob(path("saved.belcorjob"))) << boxes.texts.join("\n").toStdString();
     EXPECT_EQ(menu->job()->job.image, "saved.bin");
     EXPECT_EQ(menu->job()->job.expected.sha256, JobFile::read(path("line.belcorjob")).job->expected.sha256);
-    EXPECT_TRUE(window->windowTitle().endsWith("job saved (locked)"));
+    EXPECT_TRUE(window->Bench()->readout()->text().startsWith("Job saved (locked)"));
     // A refused save changes neither file (the image was written first before).
     const std::vector<uint8_t> image = readFile("saved.bin");
     const std::vector<uint8_t> jobText = readFile("saved.belcorjob");
@@ -425,7 +534,10 @@ TEST_F(ProductionWindowTest, ServerLineTellsTheLineServersStateAndClosingNeverWa
 
     ASSERT_TRUE(server.freeze()) << server.error();
     find<QSpinBox>(view, "TargetCount")->setValue(3);
-    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    // The first run ends after its chip in hand; Start is back only then.
+    QPushButton* start = find<QPushButton>(view, "Start");
+    ASSERT_TRUE(QTest::qWaitFor([start] { return start->isEnabled(); }, 15000));
+    QTest::mouseClick(start, Qt::LeftButton);
     ASSERT_TRUE(says("did not answer")) << state->text().toStdString();
     EXPECT_TRUE(state->text().contains("1 records wait")) << state->text().toStdString();
     EXPECT_TRUE(state->text().contains("violates check constraint")) << state->text().toStdString();

@@ -3,6 +3,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,6 +63,26 @@ protected:
     std::filesystem::path folder;
     std::unique_ptr<SqliteLog> log;
 };
+
+// A log from before records named their operator keeps its records and
+// takes the new ones with their operator.
+TEST_F(SqliteLogTest, ALogWithoutTheOperatorColumnGainsIt)
+{
+    commit(record("old", "pass"));
+    log.reset();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "log.sqlite").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "ALTER TABLE records DROP COLUMN operator", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    log = open();
+    LogRecord made = record("new", "pass");
+    made.operatorName = "Ann";
+    commit(made);
+    const std::vector<LogRecord> records = log->records({});
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].operatorName, "");
+    EXPECT_EQ(records[1].operatorName, "Ann");
+}
 
 TEST_F(SqliteLogTest, CountersSurviveARestartAndResetOnlyOnRequest)
 {
@@ -192,6 +213,7 @@ TEST_F(SqliteLogTest, PendingRecordGoesInAtTheNextOpenOnce)
     SerialRule rule;
     LogRecord late = record("late", "");
     late.job = job;
+    late.operatorName = "Ann";
     ASSERT_EQ(log->reserve(late, &rule).serial, 1u);
     late.result = "pass";
     const std::string file = log->keepPending(late, std::nullopt);
@@ -206,6 +228,7 @@ TEST_F(SqliteLogTest, PendingRecordGoesInAtTheNextOpenOnce)
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].result, "pass");
     EXPECT_EQ(records[0].serial, "1");
+    EXPECT_EQ(records[0].operatorName, "Ann");
     EXPECT_EQ(next->counters(job).passed, 1);
     EXPECT_EQ(next->counters(job).interrupted, 0);
 }

@@ -243,5 +243,11 @@ void TForm2::BtnDeleteClick()
 
 void TForm2::BtnSaveClick()
 {
+    // The records are what a running operation or a production run reads,
+    // and a locked job's chip.
+    if (workbench_.holdsImage()) {
+        host_.beep();
+        return;
+    }
     model_.save(workbench_.catalogue, host_, databasePath_, workbench_.languageIndex);
 }

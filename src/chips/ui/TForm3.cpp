@@ -68,12 +68,9 @@ int TForm3::columnCount() const
 
 void TForm3::showEvent(QShowEvent* event)
 {
-    // The field keeps the last search: its matches are listed again, and the
-    // keys go to the field, its text selected so that typing replaces it.
-    if (ui->ComboBox1->currentText().isEmpty())
-        setColumns(false);
-    else
-        ComboBox1Change();
+    // The list starts empty with its three columns; the field keeps the last
+    // search and takes the keys, its text selected so that typing replaces it.
+    setColumns(false);
     QDialog::showEvent(event);
     ui->ComboBox1->setFocus(Qt::OtherFocusReason);
     ui->ComboBox1->lineEdit()->selectAll();

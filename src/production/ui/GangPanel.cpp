@@ -55,6 +55,8 @@ GangPanel::GangPanel(Workbench& workbench, OperationHost& host, GangMaker makeGa
 // Chips in flight finish before the window goes: nothing is left half written.
 GangPanel::~GangPanel()
 {
+    if (look_.joinable())
+        look_.join();
     if (!gang_)
         return;
     for (size_t seat = 0; seat < gang_->seatCount(); ++seat)
@@ -85,8 +87,15 @@ void GangPanel::ApplyLanguage(int language)
 
 void GangPanel::AddProgrammersClick()
 {
+    if (alone_) {
+        host_.beep();
+        return;
+    }
+    using namespace ProgrammerIdentity;
+    const std::vector<TUsbBulk::Port> ports = TUsbBulk::findPorts(VendorId, Manufacturer, ProductId, Product);
+    attachedFound(ports);
     size_t added = 0;
-    for (const TUsbBulk::Port& port : scanBus()) {
+    for (const TUsbBulk::Port& port : ports) {
         const std::string name = nameOf(port);
         const bool shown = std::any_of(tiles_.begin(), tiles_.end(),
                                        [&](const Entry& entry) { return entry.tile->programmer() == name; });
@@ -101,20 +110,36 @@ void GangPanel::AddProgrammersClick()
     refreshTiles();
 }
 
+// The look waits for no programmer's open and the window waits for no look:
+// each tick shows what the last look found and starts the next; a look still
+// under way lets the tick pass.
 void GangPanel::lookForProgrammers()
 {
-    scanBus();
-    refreshTiles();
+    {
+        const std::lock_guard lock(lookMutex_);
+        if (looking_)
+            return;
+        looking_ = true;
+    }
+    if (look_.joinable()) {
+        look_.join();
+        attachedFound(looked_);
+        refreshTiles();
+    }
+    look_ = std::thread([this] {
+        using namespace ProgrammerIdentity;
+        std::vector<TUsbBulk::Port> ports = TUsbBulk::knownPorts(VendorId, Manufacturer, ProductId, Product);
+        const std::lock_guard lock(lookMutex_);
+        looked_ = std::move(ports);
+        looking_ = false;
+    });
 }
 
-std::vector<TUsbBulk::Port> GangPanel::scanBus()
+void GangPanel::attachedFound(const std::vector<TUsbBulk::Port>& ports)
 {
-    using namespace ProgrammerIdentity;
-    std::vector<TUsbBulk::Port> ports = TUsbBulk::findPorts(VendorId, Manufacturer, ProductId, Product);
     attached_.clear();
     for (const TUsbBulk::Port& port : ports)
         attached_.insert(nameOf(port));
-    return ports;
 }
 
 void GangPanel::addProgrammer(const std::string& programmer)
@@ -126,7 +151,7 @@ void GangPanel::addProgrammer(const std::string& programmer)
     connect(tile, &ProgrammerTile::removeClicked, this, [this, tile] { removeTile(tile); });
     std::optional<size_t> seat;
     // A running gang takes it in at once; an idle one is built anew at the next start.
-    if (gang_ && active_)
+    if (gang_ && active_ && !alone_)
         seat = gang_->addSeat(programmer);
     tiles_.push_back(Entry{tile, seat});
     attached_.insert(programmer);
@@ -152,27 +177,41 @@ bool GangPanel::ensureGang()
         entry.seat = programmers.size();
         programmers.push_back(entry.tile->programmer());
     }
-    gang_ = makeGang_(programmers);
-    if (!gang_) {
+    std::unique_ptr<GangRun> gang = makeGang_(programmers);
+    if (!gang) {
         for (Entry& entry : tiles_)
             entry.seat.reset();
         return false;
     }
-    // Tiles are found by the programmer a record names, so a record that
-    // arrives after its gang was replaced still counts on its tile.
-    gang_->recorded = [this](size_t, const LogRecord& record) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, record] {
-                for (const Entry& entry : tiles_) {
-                    if (entry.tile->programmer() == record.programmer)
-                        entry.tile->count(record.result == "pass", record.message);
-                }
-                emit recorded(record);
-            },
-            Qt::QueuedConnection);
-    };
+    adopt(std::move(gang));
     return true;
+}
+
+void GangPanel::adopt(std::unique_ptr<GangRun> gang)
+{
+    gang_ = std::move(gang);
+    gang_->recorded = [this](size_t, const LogRecord& record) {
+        const std::lock_guard lock(arrivedMutex_);
+        arrived_.push_back(record);
+    };
+}
+
+// Tiles are found by the programmer a record names, so a record that arrives
+// after its gang was replaced still counts on its tile.
+void GangPanel::showArrivedRecords()
+{
+    std::vector<LogRecord> arrived;
+    {
+        const std::lock_guard lock(arrivedMutex_);
+        arrived.swap(arrived_);
+    }
+    for (const LogRecord& record : arrived) {
+        for (const Entry& entry : tiles_) {
+            if (entry.tile->programmer() == record.programmer)
+                entry.tile->count(record.result == "pass", record.message);
+        }
+        emit recorded(record);
+    }
 }
 
 void GangPanel::startAll()
@@ -185,18 +224,42 @@ void GangPanel::startAll()
     refreshTiles();
 }
 
+// Runs like any gang, so that the window's own programmer gets every promise
+// of a gang's: its own thread, the busy workbench, a stop after the chip.
+void GangPanel::startAlone(const std::string& programmer)
+{
+    if (active_ || !tiles_.empty() || workbench_.busy) {
+        host_.beep();
+        return;
+    }
+    gang_.reset();
+    std::unique_ptr<GangRun> gang = makeGang_({programmer});
+    if (!gang)
+        return;
+    adopt(std::move(gang));
+    alone_ = true;
+    aloneMaximum_ = 0;
+    gang_->startSeat(0);
+    setActive(true);
+    refreshTiles();
+}
+
 void GangPanel::stopAll()
 {
-    if (!gang_)
+    if (!gang_ || !active_)
         return;
-    for (const Entry& entry : tiles_) {
-        if (entry.seat)
-            gang_->stopSeat(*entry.seat);
-    }
+    for (size_t seat = 0; seat < gang_->seatCount(); ++seat)
+        gang_->stopSeat(seat);
+    stopping_ = true;
+    refreshTiles();
 }
 
 void GangPanel::startTile(ProgrammerTile* tile)
 {
+    if (stopping_ || alone_) {
+        host_.beep();
+        return;
+    }
     if (!ensureGang())
         return;
     gang_->startSeat(*entryOf(tile)->seat);
@@ -251,11 +314,16 @@ void GangPanel::placeTiles()
 
 void GangPanel::refreshTiles()
 {
+    // The views first: a seat seen stopped has handed in all its records.
     const std::vector<GangRun::SeatView> views = gang_ ? gang_->views() : std::vector<GangRun::SeatView>();
+    showArrivedRecords();
     for (const Entry& entry : tiles_) {
         const GangRun::SeatView* seat = entry.seat && *entry.seat < views.size() ? &views[*entry.seat] : nullptr;
-        entry.tile->showSeat(seat, attached_.count(entry.tile->programmer()) > 0, workbench_.languageIndex);
+        entry.tile->showSeat(seat, attached_.count(entry.tile->programmer()) > 0, !stopping_,
+                             workbench_.languageIndex);
     }
+    if (alone_ && !views.empty())
+        showAlone(views.front());
     const bool running = std::any_of(views.begin(), views.end(), [](const GangRun::SeatView& view) { return view.running; });
     if (active_ && !running) {
         gang_->wait();
@@ -263,14 +331,41 @@ void GangPanel::refreshTiles()
     }
 }
 
+void GangPanel::showAlone(const GangRun::SeatView& seat)
+{
+    if (!seat.state.empty())
+        host_.setStateText(seat.state);
+    const uint32_t maximum = seat.running ? seat.maximum : 0;
+    if (maximum != aloneMaximum_) {
+        if (maximum > 0)
+            host_.showProgress(maximum);
+        else
+            host_.hideProgress();
+        aloneMaximum_ = maximum;
+    }
+    if (maximum > 0)
+        host_.setProgress(seat.position);
+}
+
 void GangPanel::setActive(bool active)
 {
     if (active == active_)
         return;
     active_ = workbench_.busy = active;
-    if (active)
+    add_->setEnabled(!alone_);
+    if (active) {
         timer_->start();
-    else
+    } else {
         timer_->stop();
+        stopping_ = false;
+        if (alone_) {
+            alone_ = false;
+            add_->setEnabled(true);
+            const std::vector<GangRun::SeatView> views = gang_->views();
+            if (!views.empty() && !views.front().stopReason.empty())
+                emit aloneStopped(QString::fromStdString(views.front().stopReason));
+        }
+        refreshTiles();
+    }
     emit runningChanged(active);
 }

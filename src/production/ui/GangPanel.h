@@ -3,9 +3,11 @@
 #include <QGroupBox>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/TUsbBulk.h"
@@ -21,9 +23,11 @@ struct Workbench;
 
 // The programmers of a station, one tile each, run as a gang: started and
 // stopped together or one by one, each on its own thread. Programmers join
-// when the user adds them, also while the others run. While any runs the
-// station's workbench is busy, so that the window leaves the shared chip and
-// image alone.
+// when the user adds them, also while the others run. Without tiles the
+// window's own programmer runs alone, as a gang of one without a tile. While
+// any runs the station's workbench is busy, so that the window leaves the
+// shared chip and image alone. Which programmers are attached is looked at
+// once a second, off the window's thread.
 class GangPanel : public QGroupBox {
     Q_OBJECT
 public:
@@ -36,6 +40,8 @@ public:
 
     bool empty() const { return tiles_.empty(); }
     bool running() const { return active_; }
+    // Asked to stop; the programmers finish the chips in their sockets.
+    bool stopping() const { return stopping_; }
     std::vector<ProgrammerTile*> tiles() const;
     void ApplyLanguage(int language);
 
@@ -43,6 +49,9 @@ public:
     void AddProgrammersClick();
     void addProgrammer(const std::string& programmer);
     void startAll();
+    // The window's own programmer (its serial number; empty: the first one
+    // found) alone, while no tile is shown.
+    void startAlone(const std::string& programmer);
     void stopAll();
     // Follows the seats and which programmers are on the bus: called by the
     // panel's timers, and by tests.
@@ -50,12 +59,14 @@ public:
     void lookForProgrammers();
 
 signals:
-    // A chip's committed record, on the window's thread.
+    // A chip's committed record, on the window's thread at the next refresh.
     void recorded(const LogRecord& record);
     // The first programmer has started, or the last one has stopped.
     void runningChanged(bool running);
     // A tile came or went.
     void tilesChanged();
+    // The window's own programmer, run alone, stopped on its own for this reason.
+    void aloneStopped(const QString& reason);
 
 private:
     struct Entry {
@@ -64,14 +75,18 @@ private:
     };
 
     bool ensureGang();
+    // Takes over a gang just made: its records reach the tiles and the view.
+    void adopt(std::unique_ptr<GangRun> gang);
+    void showArrivedRecords();
     void setActive(bool active);
+    // The programmer run alone shows its state and progress in the window.
+    void showAlone(const GangRun::SeatView& seat);
+    void attachedFound(const std::vector<TUsbBulk::Port>& ports);
     void startTile(ProgrammerTile* tile);
     void stopTile(ProgrammerTile* tile);
     void removeTile(ProgrammerTile* tile);
     Entry* entryOf(const ProgrammerTile* tile);
     void placeTiles();
-    // Notes which programmers are on the bus, and returns them.
-    std::vector<TUsbBulk::Port> scanBus();
 
     Workbench& workbench_;
     OperationHost& host_;
@@ -79,7 +94,18 @@ private:
     std::unique_ptr<GangRun> gang_;
     std::vector<Entry> tiles_;
     bool active_ = false;
+    bool alone_ = false;
+    bool stopping_ = false;
+    uint32_t aloneMaximum_ = 0;
     std::set<std::string> attached_;
+    // The seats' threads and the bus look hand their findings over under a
+    // lock of their own; the window takes them at its next refresh.
+    std::mutex arrivedMutex_;
+    std::vector<LogRecord> arrived_;
+    std::thread look_;
+    std::mutex lookMutex_;
+    bool looking_ = false;
+    std::vector<TUsbBulk::Port> looked_;
     QPushButton* add_;
     QLabel* hint_;
     QGridLayout* grid_;

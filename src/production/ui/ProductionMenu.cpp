@@ -69,7 +69,6 @@ ProductionMenu::~ProductionMenu()
 
 void ProductionMenu::ApplyLanguage(int language)
 {
-    baseTitle_ = window_->windowTitle();
     setTitle(qText(MessageCatalogue::text(Msg::ProductionMenu, language)));
     saveJob_->setText(qText(MessageCatalogue::text(Msg::SaveJobMenu, language)));
     openJob_->setText(qText(MessageCatalogue::text(Msg::OpenJobMenu, language)));
@@ -77,7 +76,6 @@ void ProductionMenu::ApplyLanguage(int language)
     exportLog_->setText(qText(MessageCatalogue::text(Msg::ExportLogMenu, language)));
     productionView_->setText(qText(MessageCatalogue::text(Msg::ProductionViewMenu, language)));
     view_->ApplyLanguage(language);
-    refreshTitle();
 }
 
 AutoOptions ProductionMenu::windowOptions() const
@@ -171,8 +169,8 @@ bool ProductionMenu::openJob(const std::string& path)
     job_ = OpenedJob{*read.job, path, read.sha256};
     closeJob_->setEnabled(true);
     applyLock();
-    refreshTitle();
     view_->setJob(&*job_);
+    emit jobChanged();
     return true;
 }
 
@@ -190,8 +188,8 @@ void ProductionMenu::closeJob()
     job_.reset();
     closeJob_->setEnabled(false);
     applyLock();
-    refreshTitle();
     view_->setJob(nullptr);
+    emit jobChanged();
 }
 
 void ProductionMenu::ExportLogClick()
@@ -223,11 +221,14 @@ void ProductionMenu::ProductionViewClick()
     view_->activateWindow();
 }
 
-// Each control gets back the state it had before the lock, so one that was
-// off for its own reasons stays off.
+// The workbench refuses every command that would change the job's chip or
+// image; the controls of those commands rest meanwhile. Each control gets back
+// the state it had before the lock, so one that was off for its own reasons
+// stays off.
 void ProductionMenu::applyLock()
 {
     const bool locked = job_ && job_->job.locked;
+    workbench_.jobLocked = locked;
     if (locked == !enabledBeforeLock_.empty())
         return;
     for (const char* name : lockedControls()) {
@@ -257,15 +258,4 @@ bool ProductionMenu::eventFilter(QObject* watched, QEvent* event)
             control->setEnabled(false);
     }
     return QMenu::eventFilter(watched, event);
-}
-
-void ProductionMenu::refreshTitle()
-{
-    if (!job_) {
-        window_->setWindowTitle(baseTitle_);
-        return;
-    }
-    const Msg form = job_->job.locked ? Msg::JobLockedTitle : Msg::JobOpenTitle;
-    window_->setWindowTitle(qText(ProductionText(form, workbench_.languageIndex,
-                                                 {baseTitle_.toStdString(), job_->job.name})));
 }

@@ -15,16 +15,16 @@ struct Workbench;
 
 // The Production menu: save the window's state as a job, open a job (locked
 // or not), close it, export the log as CSV, and the production view. While a
-// locked job is open, every control that could change what is programmed is
-// disabled (found by object name, so the main window needs no list of them)
-// and the window's title says so.
+// locked job is open the workbench refuses every command that could change
+// what is programmed, the controls of those commands are disabled (found by
+// object name, so the main window needs no list of them) and the line under
+// the FLASH view says so.
 class ProductionMenu : public QMenu {
     Q_OBJECT
 public:
     ProductionMenu(Workbench& workbench, OperationHost& host, QWidget* window);
     ~ProductionMenu() override;
 
-    // Call after the window has set its own captions for `language`.
     void ApplyLanguage(int language);
 
     void SaveJobClick();
@@ -45,12 +45,15 @@ public:
     // Object names of the controls and menu items a locked job disables.
     static const std::vector<const char*>& lockedControls();
 
+signals:
+    // A job was opened or closed.
+    void jobChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void applyLock();
-    void refreshTitle();
     AutoOptions windowOptions() const;
 
     Workbench& workbench_;
@@ -58,7 +61,6 @@ private:
     QWidget* window_;
     ProductionView* view_;
     std::optional<OpenedJob> job_;
-    QString baseTitle_;
     std::map<std::string, bool> enabledBeforeLock_;  // filled while a locked job is open
     QAction* saveJob_;
     QAction* openJob_;

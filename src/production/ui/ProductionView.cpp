@@ -1,5 +1,6 @@
 #include "production/ui/ProductionView.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QFont>
 #include <QGridLayout>
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "chips/ChipCatalogue.h"
+#include "core/BusyScope.h"
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 #include "maint/HardwareInfo.h"
@@ -22,7 +24,6 @@
 #include "production/JobSetup.h"
 #include "production/LineServerText.h"
 #include "production/ProductionLog.h"
-#include "production/ProductionRun.h"
 #include "production/ProductionText.h"
 #include "production/ui/GangPanel.h"
 
@@ -120,21 +121,12 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     grid->setColumnStretch(1, 1);
 
     programmers_ = new GangPanel(
-        workbench_, host_,
-        [this](const std::vector<std::string>& programmers) -> std::unique_ptr<GangRun> {
-            if (!job_ || !openLog()) {
-                host_.beep();
-                return nullptr;
-            }
-            GangRun::Settings settings;
-            settings.jobHash = job_->sha256;
-            if (runTarget() > 0)
-                settings.target = chipsStillWanted();
-            return std::make_unique<GangRun>(workbench_, *log_, job_->job, settings, programmers);
-        },
+        workbench_, host_, [this](const std::vector<std::string>& programmers) { return makeGang(programmers); },
         this);
     connect(programmers_, &GangPanel::recorded, this, &ProductionView::showResult);
     connect(programmers_, &GangPanel::runningChanged, this, &ProductionView::gangRunningChanged);
+    connect(programmers_, &GangPanel::aloneStopped, this,
+            [this](const QString& reason) { showIndication(Msg::FailIndication, "#c00000", reason); });
     // Tiles take room from the log table; the view grows instead, as far as it needs.
     connect(programmers_, &GangPanel::tilesChanged, this, [this] { resize(size().expandedTo(sizeHint())); });
 
@@ -194,7 +186,23 @@ ProductionView::~ProductionView()
 
 bool ProductionView::running() const
 {
-    return running_ || programmers_->running();
+    return programmers_->running();
+}
+
+std::unique_ptr<GangRun> ProductionView::makeGang(const std::vector<std::string>& programmers)
+{
+    // BULK's loop queries the window's programmer between its chips, with the
+    // workbench free: a run beside it would share that programmer.
+    const auto* bulk = window_->findChild<QAbstractButton*>("ToolBulk");
+    if (!job_ || (bulk && bulk->isChecked()) || !openLog()) {
+        host_.beep();
+        return nullptr;
+    }
+    GangRun::Settings settings;
+    settings.jobHash = job_->sha256;
+    if (runTarget() > 0)
+        settings.target = chipsStillWanted();
+    return std::make_unique<GangRun>(workbench_, *log_, job_->job, settings, programmers);
 }
 
 void ProductionView::setJob(const OpenedJob* job)
@@ -222,11 +230,13 @@ void ProductionView::ApplyLanguage(int language)
     databaseLabel_->setText(qText(MessageCatalogue::text(Msg::LogDatabaseLabel, language)));
     serverLabel_->setText(qText(MessageCatalogue::text(Msg::PostgresLabel, language)));
     start_->setText(qText(MessageCatalogue::text(Msg::StartButton, language)));
-    stop_->setText(qText(MessageCatalogue::text(Msg::StopButton, language)));
+    // Wide enough for "Stopping…" too (refresh() sets the text it shows).
+    stop_->setText(qText(MessageCatalogue::text(Msg::StoppingButton, language)));
+    stop_->setMinimumWidth(stop_->sizeHint().width());
     reset_->setText(qText(MessageCatalogue::text(Msg::ResetCountersButton, language)));
     programmers_->ApplyLanguage(language);
     rows_->setHorizontalHeaderLabels(qText(MessageCatalogue::text(Msg::LogColumns, language)).split('|'));
-    if (!running_ && indication_->property("message").isValid())
+    if (!running() && indication_->property("message").isValid())
         showIndication(static_cast<Msg>(indication_->property("message").toInt()),
                        indication_->property("colour").toString(), detail_->text());
     refresh();
@@ -269,7 +279,9 @@ void ProductionView::refresh()
     lockText_->setStyleSheet(locked ? "color: #b06000; font-weight: bold" : QString());
     databaseText_->setText(qText(logPath_));
     start_->setEnabled(job_ && !running());
-    stop_->setEnabled(running());
+    stop_->setEnabled(running() && !programmers_->stopping());
+    stop_->setText(qText(MessageCatalogue::text(programmers_->stopping() ? Msg::StoppingButton : Msg::StopButton,
+                                                language)));
     reset_->setEnabled(job_ && !running());
     server_->setEnabled(!running());
     if (!job_ || !log_) {
@@ -378,56 +390,29 @@ void ProductionView::gangRunningChanged(bool running)
 
 void ProductionView::StartClick()
 {
-    if (!programmers_->empty()) {
-        if (programmers_->running())
-            host_.beep();
-        else
-            programmers_->startAll();
-        refresh();
-        return;
-    }
-    if (!job_ || running_ || workbench_.busy) {
+    if (!job_ || running()) {
         host_.beep();
         return;
     }
-    if (!openLog())
-        return;
-    HardwareInfo programmer;
-    HardwareInfo::query(workbench_.link, programmer);
-    ProductionRun::Settings settings;
-    settings.jobHash = job_->sha256;
-    settings.programmer = programmer.serial;
-    settings.showErrorBoxes = false;
-    if (runTarget() > 0)
-        settings.target = chipsStillWanted();
-    ProductionRun production(workbench_, host_, *log_, job_->job, settings);
-    production.recorded = [this](const LogRecord& record) { showResult(record); };
-    running_ = true;
-    stopRequested_ = false;
+    if (!programmers_->empty()) {
+        programmers_->startAll();
+    } else {
+        // Busy while it asks: an activation of the window meanwhile would
+        // check the connection on the same link and take the reply.
+        HardwareInfo programmer;
+        if (!workbench_.busy) {
+            const BusyScope busy(workbench_);
+            HardwareInfo::query(workbench_.link, programmer);
+        }
+        programmers_->startAlone(programmer.serial);
+    }
     refresh();
-    // A BULK run started between two chips would nest a second batch loop in this one.
-    QWidget* bulk = window_->findChild<QWidget*>("ToolBulk");
-    const bool bulkEnabled = bulk && bulk->isEnabled();
-    if (bulk)
-        bulk->setEnabled(false);
-    // Nor may a tile start a gang beside it, on the same programmer and image.
-    programmers_->setEnabled(false);
-    production.run([this] { return !stopRequested_; });
-    programmers_->setEnabled(true);
-    if (bulk)
-        bulk->setEnabled(bulkEnabled);
-    running_ = false;
-    if (!production.stopReason().empty())
-        showIndication(Msg::FailIndication, "#c00000", qText(production.stopReason()));
-    refresh();
-    if (closeWindowAfterRun_)
-        QTimer::singleShot(0, window_, &QWidget::close);
 }
 
 void ProductionView::StopClick()
 {
-    stopRequested_ = true;
     programmers_->stopAll();
+    refresh();
 }
 
 void ProductionView::ResetCountersClick()

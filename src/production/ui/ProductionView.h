@@ -4,12 +4,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/MessageCatalogue.h"
 #include "production/LogRecord.h"
 #include "production/ProductionJob.h"
 
 class GangPanel;
+class GangRun;
 class OperationHost;
 class ProductionLog;
 class QLabel;
@@ -32,8 +34,9 @@ struct OpenedJob {
 // the job and its lock, the counters and throughput, the next serial number,
 // the checksums, the last 20 log rows, the line server's address and state,
 // and Start/Stop for the production run (the batch loop with a record and a
-// serial number per chip). With programmers added as tiles, Start and Stop
-// run them all as a gang, each tile also on its own.
+// serial number per chip). Every run is a gang: of the window's own programmer
+// alone, or, with programmers added as tiles, of them all, each tile also on
+// its own. After Stop the controls rest until the chips in the sockets are done.
 class ProductionView : public QWidget {
     Q_OBJECT
 public:
@@ -62,6 +65,7 @@ protected:
 
 private:
     bool openLog();
+    std::unique_ptr<GangRun> makeGang(const std::vector<std::string>& programmers);
     void refresh();
     void showRecord(const LogRecord& record);
     void showIndication(Msg text, const QString& colour, const QString& detail);
@@ -77,8 +81,6 @@ private:
     const OpenedJob* job_ = nullptr;
     std::string logPath_;
     std::unique_ptr<ProductionLog> log_;
-    bool running_ = false;
-    bool stopRequested_ = false;
     bool closeWindowAfterRun_ = false;
 
     QLabel* indication_;

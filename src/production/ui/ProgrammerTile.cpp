@@ -88,7 +88,7 @@ ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
     connect(start_, &QPushButton::clicked, this, &ProgrammerTile::startClicked);
     connect(stop_, &QPushButton::clicked, this, &ProgrammerTile::stopClicked);
     connect(remove_, &QToolButton::clicked, this, &ProgrammerTile::removeClicked);
-    showSeat(nullptr, true, English);
+    showSeat(nullptr, true, true, English);
 }
 
 void ProgrammerTile::count(bool passed, const std::string& message)
@@ -99,7 +99,7 @@ void ProgrammerTile::count(bool passed, const std::string& message)
     message_->setText(passed ? QString() : qText(message));
 }
 
-void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, int language)
+void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, bool mayStart, int language)
 {
     const auto text = [language](Msg message) { return qText(MessageCatalogue::text(message, language)); };
     const bool running = seat && seat->running;
@@ -128,14 +128,19 @@ void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, int 
     }
     counts_->setText(text(Msg::PassedLabel) + " " + QString::number(passed_) + "    " + text(Msg::FailedLabel) + " " +
                      QString::number(failed_));
-    start_->setEnabled(!running);
-    stop_->setEnabled(running);
+    // A stop ends the loop after the chip in the socket; until then the tile says so.
+    const bool stopping = running && seat->stopping;
+    start_->setEnabled(!running && mayStart);
+    stop_->setEnabled(running && !stopping);
+    stop_->setText(text(stopping ? Msg::StoppingButton : Msg::StopButton));
     remove_->setEnabled(!running);
 }
 
 void ProgrammerTile::ApplyLanguage(int language)
 {
     start_->setText(qText(MessageCatalogue::text(Msg::StartButton, language)));
-    stop_->setText(qText(MessageCatalogue::text(Msg::StopButton, language)));
+    // Wide enough for "Stopping…" too (showSeat() sets the text it shows).
+    stop_->setText(qText(MessageCatalogue::text(Msg::StoppingButton, language)));
+    stop_->setMinimumWidth(stop_->sizeHint().width());
     remove_->setToolTip(qText(MessageCatalogue::text(Msg::RemoveButton, language)));
 }

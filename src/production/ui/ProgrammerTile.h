@@ -23,8 +23,9 @@ public:
     const std::string& programmer() const { return programmer_; }
 
     // The seat's view while a gang holds it (nothing before the first start);
-    // `attached`: the programmer was found on the bus at the last look.
-    void showSeat(const GangRun::SeatView* seat, bool attached, int language);
+    // `attached`: the programmer was found on the bus at the last look;
+    // `mayStart`: the station takes a start now (not while it stops).
+    void showSeat(const GangRun::SeatView* seat, bool attached, bool mayStart, int language);
     // A chip's result, counted here so that the counts outlive the gang.
     void count(bool passed, const std::string& message);
     void ApplyLanguage(int language);

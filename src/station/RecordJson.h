@@ -1,0 +1,8 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "production/LogRecord.h"
+
+// A log record as the API hands it out: the log's own column names.
+nlohmann::json RecordJson(const LogRecord& record);

@@ -1,0 +1,81 @@
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/RunningExecutable.h"
+#include "core/UnexpectedError.h"
+#include "core/MessageCatalogue.h"
+#include "station/StationServer.h"
+#include "station/StationService.h"
+#include "station/StationSettings.h"
+
+namespace {
+
+constexpr int UsageError = 2;
+constexpr int StartFailure = 1;
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        const ParsedStationSettings parsed = ParseStationArguments(std::vector<std::string>(argv + 1, argv + argc));
+        if (parsed.help) {
+            std::fputs(StationUsageText().c_str(), stdout);
+            return 0;
+        }
+        if (!parsed.settings) {
+            std::fprintf(stderr, "belcor-station: %s\n%s", parsed.error.c_str(), StationUsageText().c_str());
+            return UsageError;
+        }
+        const StationSettings& settings = *parsed.settings;
+        if (const std::string refusal = settings.refusal(); !refusal.empty()) {
+            std::fprintf(stderr, "belcor-station: %s\n", refusal.c_str());
+            return UsageError;
+        }
+        // SIGTERM and SIGINT are taken by one thread of their own; every
+        // other thread, started after this, keeps them blocked.
+        sigset_t stopSignals;
+        sigemptyset(&stopSignals);
+        sigaddset(&stopSignals, SIGTERM);
+        sigaddset(&stopSignals, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+        // A client that goes away mid-answer must not end the service.
+        signal(SIGPIPE, SIG_IGN);
+
+        StationService service(settings, RunningExecutable::path(argv[0]));
+        StationServer server(service, settings);
+        std::string error;
+        if (!service.open(error) || !server.bind(error)) {
+            std::fprintf(stderr, "belcor-station: %s\n", error.c_str());
+            return StartFailure;
+        }
+        std::printf("belcor-station %s: listening on %s://%s:%d\n", service.name().c_str(),
+                    settings.tls() ? "https" : "http", settings.listenHost.c_str(), server.port());
+        std::fflush(stdout);
+        std::thread stopper([&] {
+            int signal = 0;
+            sigwait(&stopSignals, &signal);
+            // The chips in hand are finished and logged before the server goes.
+            service.shutdown();
+            server.stop();
+        });
+        server.serve();
+        if (stopper.joinable()) {
+            // serve() ended without a signal (the port was lost): let the
+            // stopper run its course.
+            pthread_kill(stopper.native_handle(), SIGTERM);
+            stopper.join();
+        }
+        std::printf("belcor-station: stopped\n");
+        return 0;
+    } catch (...) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "belcor-station: error: %s\n", UnexpectedErrorText(std::current_exception(), English).c_str());
+        return 3;
+    }
+}

@@ -1,0 +1,292 @@
+"""The station's API over real HTTP against four simulated programmers."""
+import json
+import socket
+import ssl
+import subprocess
+import time
+import unittest
+
+from station_harness import EventStream, PostgresServer, Station, check_schema
+
+
+class Security(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.station = Station().start()
+        cls.station.make_job()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.station.close()
+
+    def test_token_is_required_for_the_api_only(self):
+        s = self.station
+        missing = s.request("GET", "/api/v1/station", token=False)
+        self.assertEqual(missing.status, 401)
+        self.assertEqual(missing.headers.get("WWW-Authenticate"), "Bearer")
+        check_schema(missing.json(), "Error")
+        wrong = s.request("GET", "/api/v1/station", token=False, headers={"Authorization": "Bearer " + "x" * 23})
+        self.assertEqual(wrong.status, 403)
+        check_schema(wrong.json(), "Error")
+        # Refused before the body is read or anything acts on it.
+        self.assertEqual(s.request("POST", "/api/v1/run", {}, token=False).status, 401)
+        for path in ("/metrics", "/", "/line", "/station.js", "/texts.json"):
+            self.assertEqual(s.request("GET", path, token=False).status, 200, path)
+
+    def test_refusals_are_json_sentences_in_the_callers_language(self):
+        s = self.station
+        cases = [
+            ("PUT", "/job", "{not json", 400),
+            ("PUT", "/job", {"file": "job.belcorjob", "extra": 1}, 400),
+            ("PUT", "/job", {"file": 7}, 400),
+            ("PUT", "/job", {"file": "job.bin"}, 400),
+            ("PUT", "/job", {"file": "../job.belcorjob"}, 403),
+            ("PUT", "/job", {"file": "/etc/passwd.belcorjob"}, 403),
+            ("PUT", "/job", {"file": "missing.belcorjob"}, 404),
+            ("POST", "/run", {"count": 0}, 400),
+            ("POST", "/run", {"count": "5"}, 400),
+            ("POST", "/run", {"programmers": "some"}, 400),
+            ("POST", "/run", {"programmers": []}, 400),
+            ("POST", "/run", {"operator": "a\nb"}, 400),
+            ("POST", "/run", {"programmers": ["NOSUCH"]}, 409),
+            ("GET", "/records?limit=0", None, 400),
+            ("GET", "/records?since=-1", None, 400),
+            ("GET", "/records?limit=x", None, 400),
+            ("GET", "/nothing", None, 404),
+            ("GET", "/line", None, 404),
+        ]
+        for method, path, body, status in cases:
+            with self.subTest(method=method, path=path, body=body):
+                reply = s.request(method, "/api/v1" + path, body)
+                self.assertEqual(reply.status, status, reply.body)
+                check_schema(reply.json(), "Error")
+                self.assertTrue(reply.json()["error"].endswith((".", "。", "…")), reply.body)
+        chinese = s.request("PUT", "/api/v1/job", {"file": "missing.belcorjob"}, headers={"Accept-Language": "zh-TW,en;q=0.5"})
+        self.assertIn("任務資料夾", chinese.json()["error"])
+
+    def test_a_link_out_of_the_jobs_folder_is_refused(self):
+        s = self.station
+        outside = s.folder / "outside.belcorjob"
+        (s.jobs / "job.belcorjob").replace(outside)
+        (s.jobs / "linked.belcorjob").symlink_to(outside)
+        try:
+            self.assertEqual(s.request("PUT", "/api/v1/job", {"file": "linked.belcorjob"}).status, 403)
+        finally:
+            (s.jobs / "linked.belcorjob").unlink()
+            outside.replace(s.jobs / "job.belcorjob")
+
+    def test_event_streams_are_limited(self):
+        streams = [EventStream(self.station) for _ in range(16)]
+        try:
+            self.assertEqual([stream.status for stream in streams], [200] * 16)
+            refused = self.station.request("GET", "/api/v1/events")
+            self.assertEqual(refused.status, 503)
+            check_schema(refused.json(), "Error")
+        finally:
+            for stream in streams:
+                stream.close()
+
+    def test_a_body_over_the_cap_is_refused_unread(self):
+        reply = self.station.request("PUT", "/api/v1/job", json.dumps({"file": "x" * 20000}))
+        self.assertEqual(reply.status, 413)
+        check_schema(reply.json(), "Error")
+        self.assertIn("16384", reply.json()["error"])
+
+
+class Runs(unittest.TestCase):
+    def setUp(self):
+        self.station = Station().start()
+
+    def tearDown(self):
+        self.station.close()
+
+    def test_run_events_records_and_metrics(self):
+        s = self.station
+        s.api("PUT", "/job", {"file": s.make_job()})
+        stream = EventStream(s)
+        # A client that reads nothing: it must cost the programmers nothing.
+        stalled = socket.create_connection(("127.0.0.1", s.port))
+        stalled.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1024)
+        stalled.sendall(b"GET /api/v1/events HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer " + s.token.encode() + b"\r\n\r\n")
+        started = s.api("POST", "/run", {"count": 8, "operator": "Ann"}, expect=202)
+        self.assertTrue(started["running"])
+        self.assertEqual(started["operator"], "Ann")
+        events = stream.until("target-reached", timeout=120)
+        stream.close()
+        stalled.close()
+
+        ids = [event[0] for event in events]
+        self.assertEqual(ids, sorted(ids))
+        schemas = {"chip-started": "ChipStarted", "chip-finished": "ChipFinished", "state": "State",
+                   "target-reached": "TargetReached", "line-server": "LineServer"}
+        in_hand = {}
+        finished = []
+        for _, kind, data in events:
+            check_schema(data, schemas[kind])
+            if kind == "chip-started":
+                self.assertNotIn(data["programmer"], in_hand)
+                in_hand[data["programmer"]] = data["serial"]
+            elif kind == "chip-finished":
+                # Every chip's end follows its start on the same programmer.
+                self.assertEqual(in_hand.pop(data["programmer"]), data["record"]["serial"])
+                finished.append(data["record"])
+        self.assertEqual(len(finished), 8)
+        self.assertEqual(events[-1][2], {"target": 8, "done": 8})
+        self.assertEqual(sorted(r["serial"] for r in finished), [f"{n:04}" for n in range(1, 9)])
+        self.assertEqual(len({r["programmer"] for r in finished}), 4)
+        self.assertEqual({r["operator"] for r in finished}, {"Ann"})
+
+        station = s.wait_idle()
+        self.assertEqual(station["job"]["counters"]["passed"], 8)
+        self.assertEqual(station["job"]["next_serial"], "0009")
+        self.assertEqual(sum(p["passed"] for p in station["programmers"]), 8)
+
+        records = s.api("GET", "/records?since=0")["records"]
+        self.assertEqual(sorted(r["uid"] for r in records), sorted(r["uid"] for r in finished))
+        self.assertEqual([r["id"] for r in records], sorted(r["id"] for r in records))
+        newest = s.api("GET", "/records?limit=3")["records"]
+        self.assertEqual([r["id"] for r in newest], [r["id"] for r in records[-3:]])
+        self.assertEqual(s.api("GET", f"/records?since={records[5]['id']}&limit=1")["records"], [records[6]])
+
+        metrics = s.request("GET", "/metrics", token=False).body.decode()
+        chips = sum(int(line.rsplit(" ", 1)[1]) for line in metrics.splitlines()
+                    if line.startswith('belcor_chips_total{result="pass"'))
+        self.assertEqual(chips, 8)
+        self.assertIn('belcor_chip_cycle_seconds_count{programmer="BU2SIM0000001"} 2', metrics)
+        self.assertIn('belcor_serials_left{job="job"} 9991', metrics)
+
+        # Resuming after an event gives exactly the events that came after it.
+        resumed = EventStream(s, last_id=ids[2])
+        again = [resumed.next() for _ in range(5)]
+        resumed.close()
+        self.assertEqual(again, events[3:8])
+
+    def test_stop_ends_after_the_chips_in_hand_and_the_job_is_kept_meanwhile(self):
+        s = self.station
+        s.api("PUT", "/job", {"file": s.make_job()})
+        stream = EventStream(s)
+        s.api("POST", "/run", {"programmers": ["BU2SIM0000001", "BU2SIM0000003"]}, expect=202)
+        stream.until("chip-finished")
+        stream.close()
+        self.assertEqual(s.request("PUT", "/api/v1/job", {"file": "job.belcorjob"}).status, 409)
+        self.assertEqual(s.request("POST", "/api/v1/run", {}).status, 409)
+        stopping = s.api("POST", "/stop", expect=202)
+        self.assertTrue(stopping["stopping"])
+        station = s.wait_idle()
+        records = s.api("GET", "/records?since=0")["records"]
+        self.assertTrue(all(r["result"] == "pass" for r in records))
+        self.assertEqual({r["programmer"] for r in records}, {"BU2SIM0000001", "BU2SIM0000003"})
+        self.assertEqual(station["job"]["counters"]["total"], len(records))
+
+    def test_without_a_count_a_run_goes_to_the_jobs_target(self):
+        s = self.station
+        s.api("PUT", "/job", {"file": s.make_job(target=3)})
+        s.api("POST", "/run", {}, expect=202)
+        station = s.wait_idle()
+        self.assertEqual(station["job"]["counters"]["total"], 3)
+        self.assertEqual(station["job"]["target"], 3)
+        self.assertEqual(s.request("POST", "/api/v1/run", {}).status, 409)
+
+    def test_a_job_that_does_not_check_out_is_refused_and_unloaded(self):
+        s = self.station
+        s.api("PUT", "/job", {"file": s.make_job()})
+        (s.jobs / "job.bin").write_bytes(b"changed")
+        refusal = s.request("PUT", "/api/v1/job", {"file": "job.belcorjob"})
+        self.assertEqual(refusal.status, 422)
+        self.assertIn("job.bin", refusal.json()["error"])
+        self.assertIsNone(s.api("GET", "/station")["job"])
+        self.assertEqual(s.request("POST", "/api/v1/run", {}).status, 409)
+
+
+class Transport(unittest.TestCase):
+    def test_tls_with_a_test_certificate(self):
+        station = Station(tls=True).start()
+        try:
+            self.assertEqual(station.api("GET", "/station")["name"], "test-station")
+            plain = socket.create_connection(("127.0.0.1", station.port))
+            plain.sendall(b"GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n")
+            plain.settimeout(10)
+            self.assertNotIn(b"belcor_", plain.recv(4096))
+            plain.close()
+            with self.assertRaises(ssl.SSLError):
+                unverified = ssl.create_default_context()
+                station.context, saved = unverified, station.context
+                try:
+                    station.request("GET", "/metrics", token=False)
+                finally:
+                    station.context = saved
+        finally:
+            station.close()
+
+    def test_listening_beyond_loopback_needs_a_token_and_tls(self):
+        cases = [(["--listen", "0.0.0.0:0"], 2, "token"),
+                 (["--listen", "[::]:0", "--token-file", "/dev/null"], 2, "tls"),
+                 (["--listen", "127.0.0.1:0", "--tls-cert", "c.pem"], 2, "together"),
+                 (["--listen", "127.0.0.1:0", "--token-file", "short"], 1, "shorter")]
+        for arguments, status, words in cases:
+            with self.subTest(arguments=arguments):
+                station = Station(token=False, extra=arguments)
+                if "short" in arguments:
+                    (station.folder / "short").write_text("abc\n")
+                    arguments[arguments.index("short")] = str(station.folder / "short")
+                    station.arguments[-1] = arguments[-1]
+                result = subprocess.run(station.arguments, capture_output=True, text=True, timeout=60)
+                station.close()
+                self.assertEqual(result.returncode, status, result.stderr)
+                self.assertIn(words, result.stderr.lower())
+
+    def test_the_settings_file_and_flags_over_it(self):
+        station = Station(token=False)
+        config = station.folder / "station.conf"
+        config.write_text("# a station of line 1\nstation = from-file\nlisten = 127.0.0.1:1\n")
+        station.arguments += ["--config", str(config)]
+        station.start()
+        try:
+            # --listen 127.0.0.1:0 is given as a flag and wins over the file.
+            self.assertEqual(station.api("GET", "/station")["name"], "test-station")
+        finally:
+            station.close()
+
+
+class LineServer(unittest.TestCase):
+    def test_the_line_from_the_line_servers_log(self):
+        server = PostgresServer()
+        station = Station(extra=["--line-db", server.url]).start()
+        try:
+            station.api("PUT", "/job", {"file": station.make_job()})
+            station.api("POST", "/run", {"count": 4}, expect=202)
+            # From the ring's start: the line server's state is published when
+            # it changes, which may be before the run.
+            stream = EventStream(station, last_id=0)
+            kind, data = None, {}
+            deadline = time.monotonic() + 60
+            while not (kind == "line-server" and data["reachable"]):
+                _, kind, data = stream.next(deadline - time.monotonic())
+            stream.close()
+            check_schema(data, "LineServer")
+            self.assertTrue(data["reachable"])
+            while station.api("GET", "/station")["line_server"]["backlog"] or station.api("GET", "/station")["running"]:
+                self.assertLess(time.monotonic(), deadline, "the records did not reach the line server")
+                time.sleep(0.1)
+            # Another station of the line, silent for an hour, with failures.
+            server.psql("INSERT INTO belcor_production_log (uid, time, station, result, message) SELECT"
+                        " 'old-' || n, now() - interval '50 minutes' - n * interval '1 second', 'other',"
+                        " CASE WHEN n % 2 = 0 THEN 'pass' ELSE 'fail' END,"
+                        " CASE WHEN n % 4 = 1 THEN 'Verify failed' WHEN n % 2 = 1 THEN 'No chip' ELSE '' END"
+                        " FROM generate_series(1, 8) n")
+            server.psql("INSERT INTO belcor_production_log (uid, time, station, result) VALUES"
+                        " ('ancient', now() - interval '2 hours', 'other', 'fail')")
+            line = station.api("GET", "/line")
+            self.assertEqual([s["station"] for s in line["stations"]], ["other", "test-station"])
+            other, ours = line["stations"]
+            self.assertEqual((ours["alive"], ours["chips_last_hour"], ours["passed_last_hour"]), (True, 4, 4))
+            self.assertEqual((other["alive"], other["chips_last_hour"], other["passed_last_hour"]), (False, 8, 4))
+            self.assertEqual(other["failures"], [{"message": "No chip", "count": 2}, {"message": "Verify failed", "count": 2}])
+            self.assertGreater(other["last_age_seconds"], 2990)
+        finally:
+            station.close()
+            server.close()
+
+
+if __name__ == "__main__":
+    unittest.main()
