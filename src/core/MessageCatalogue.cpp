@@ -536,6 +536,10 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "Choose the programmers to add (none of them is held by another program):"},
         {"全屏 (F11)", "全螢幕 (F11)", "Full screen (F11)"},
         {"退出全屏 (F11)", "離開全螢幕 (F11)", "Leave full screen (F11)"},
+        {"芯片已写保护（状态寄存器 %1）。请先运行 belcor-cli unprotect。",
+         "芯片已寫保護（狀態寄存器 %1）。請先執行 belcor-cli unprotect。",
+         "The chip is write-protected (status register %1). Run belcor-cli unprotect first."},
+        {"已达到目标：%1 个良品芯片", "已達到目標：%1 個良品芯片", "Target reached: %1 good chips"},
     }};
     return entries;
 }

@@ -339,6 +339,9 @@ enum class Msg {
     ChooseProgrammersPrompt,
     FullScreenButton,
     LeaveFullScreenButton,
+    // The command line's own remedies and results.
+    ChipWriteProtectedRunUnprotect,
+    TargetReached,
     Count
 };
 
