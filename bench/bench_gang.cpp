@@ -7,10 +7,12 @@
 // production view's tiles following it (offscreen). Then what a gang costs
 // beside its chips: the memory its seats take with a serial-number rule, and
 // the time each programmer's socket query spends opening its link while the
-// others open theirs.
+// others open theirs. And the whole production view: how long it takes to
+// open with eight tiles, and its CPU while they wait.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -40,6 +42,7 @@
 #include "production/SeatHost.h"
 #include "production/SerialRule.h"
 #include "production/ui/GangPanel.h"
+#include "production/ui/ProductionView.h"
 
 namespace {
 
@@ -191,16 +194,28 @@ void processEventsFor(int milliseconds)
     loop.exec();
 }
 
-// The same wait, started from the production view's tiles, which follow every
-// seat several times a second and look at the bus once a second.
-void BM_TilesWaitCpu(benchmark::State& state)
+void startApplication()
 {
-    const int programmers = int(state.range(0));
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "bench_gang";
     static char* argv[] = {name, nullptr};
     static QApplication application(argc, argv);
+}
+
+// Answers the next dialog as it is offered: every programmer ticked, the
+// operator's name left empty.
+void acceptNextDialog()
+{
+    QTimer::singleShot(0, [] { qobject_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
+}
+
+// The same wait, started from the production view's tiles, which follow every
+// seat several times a second and look at the bus once a second.
+void BM_TilesWaitCpu(benchmark::State& state)
+{
+    const int programmers = int(state.range(0));
+    startApplication();
     for (auto _ : state) {
         auto station = stationFor(programmers, false, false);
         StationLog log;
@@ -210,6 +225,7 @@ void BM_TilesWaitCpu(benchmark::State& state)
             return std::make_unique<GangRun>(*station, *log.log, log.job, GangRun::Settings{}, names);
         }, &window);
         window.show();
+        acceptNextDialog();
         panel.AddProgrammersClick();
         if (int(panel.tiles().size()) != programmers)
             state.SkipWithError("a programmer has no tile");
@@ -224,6 +240,67 @@ void BM_TilesWaitCpu(benchmark::State& state)
     }
 }
 BENCHMARK(BM_TilesWaitCpu)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// The whole production view as a station opens it: a job, eight tiles, shown
+// and painted. Then its CPU while all eight wait at empty sockets.
+struct ViewStation {
+    explicit ViewStation(int programmers) : programmers(programmers), station(stationFor(programmers, false, false))
+    {
+        opened.job = log.job;
+    }
+    std::unique_ptr<ProductionView> open()
+    {
+        auto view = std::make_unique<ProductionView>(*station, host, &window);
+        view->setLogPath(log.path);
+        view->setJob(&opened);
+        for (int number = 1; number <= programmers; ++number)
+            view->programmers()->addProgrammer(serialOf(number));
+        view->ApplyLanguage(English);
+        view->show();
+        QApplication::processEvents();
+        return view;
+    }
+    int programmers;
+    std::unique_ptr<OwnedWorkbench> station;
+    StationLog log;
+    OpenedJob opened;
+    SeatHost host;
+    QWidget window;
+};
+
+void BM_ViewOpenWithTiles(benchmark::State& state)
+{
+    startApplication();
+    ViewStation station(int(state.range(0)));
+    for (auto _ : state) {
+        std::unique_ptr<ProductionView> view = station.open();
+        state.PauseTiming();
+        view.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ViewOpenWithTiles)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ViewWaitCpu(benchmark::State& state)
+{
+    startApplication();
+    ViewStation station(int(state.range(0)));
+    for (auto _ : state) {
+        std::unique_ptr<ProductionView> view = station.open();
+        acceptNextDialog();
+        view->StartClick();
+        if (!view->running())
+            state.SkipWithError("the view did not start");
+        processEventsFor(1000);
+        const double cpuBefore = processCpuSeconds();
+        processEventsFor(5000);
+        state.counters["cpu_percent"] = (processCpuSeconds() - cpuBefore) / 5.0 * 100.0;
+        view->StopClick();
+        while (view->running())
+            processEventsFor(50);
+    }
+}
+BENCHMARK(BM_ViewWaitCpu)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int64_t residentBytes()
 {

@@ -55,14 +55,6 @@ public:
                    std::chrono::steady_clock::now().time_since_epoch())
             .count();
     }
-    void chipSelectionChanged() override {}
-    void flashBufferChanged(uint32_t) override {}
-    void eepromBufferChanged(uint32_t) override {}
-    void showSocketPicture(SocketPicture) override {}
-    bool flashViewModified() const override { return false; }
-    uint32_t flashViewByteCount() const override { return 0; }
-    void copyFlashViewOut(uint8_t*, uint32_t) const override {}
-    void clearFlashViewModified() override {}
 
     std::vector<std::string> errors;
 };

@@ -43,14 +43,6 @@ public:
     void sleepMs(uint32_t milliseconds) override { belcor_sim_advance_ms(milliseconds); }
     std::string longTimeText() const override { return "00:00:00"; }
     int64_t nowMs() const override { return int64_t(belcor_sim_now_ms()); }
-    void chipSelectionChanged() override {}
-    void flashBufferChanged(uint32_t) override {}
-    void eepromBufferChanged(uint32_t) override {}
-    void showSocketPicture(SocketPicture) override {}
-    bool flashViewModified() const override { return false; }
-    uint32_t flashViewByteCount() const override { return 0; }
-    void copyFlashViewOut(uint8_t*, uint32_t) const override {}
-    void clearFlashViewModified() override {}
 
     std::string lastLine;
 };

@@ -29,14 +29,12 @@ void Simulator::reset(bool keepCallback)
     log_.clear();
     transcript_.clear();
     transcript_.setDataEnabled(true);
-    bootloader_.reset();
+    handover_.reset();
     for (size_t index = 0; index < deviceCount(); ++index)
         devices_[index].reset();
     deviceCount_.store(0, std::memory_order_release);
     devices_[0] = makeDevice(kProgrammer);
     deviceCount_.store(1, std::memory_order_release);
-    upgrade_ = Upgrade::None;
-    ++bootloaderGeneration_;
     pendingNotifications_ = 0;
     if (!keepCallback)
         setHotplugCallback(nullptr, nullptr);
@@ -135,13 +133,8 @@ void Simulator::setPlugged(size_t index, bool plugged)
         device.present = true;
     } else {
         leaveBus(device);
-        if (index == 0) {
-            const std::lock_guard lock(bootMutex_);
-            if (upgrade_ == Upgrade::InBootloader)
-                ++bootloaderGeneration_;
-            // Power is gone: the programmer starts afresh in its firmware.
-            upgrade_ = Upgrade::None;
-        }
+        if (index == 0)
+            handover_.powerLost();
         device.programmer->clearUpgradeRequest();
     }
     notify();
@@ -155,19 +148,13 @@ bool Simulator::isPlugged(size_t index) const
 bool Simulator::inBootloader()
 {
     updateBus();
-    return upgrade_ == Upgrade::InBootloader;
+    return handover_.inBootloader();
 }
 
 void Simulator::updateBus()
 {
-    if (upgrade_ != Upgrade::Rebooting)
-        return;
-    const std::lock_guard lock(bootMutex_);
-    if (upgrade_ == Upgrade::Rebooting && clock_.nowMs() >= bootloaderDueMs_) {
-        upgrade_ = Upgrade::InBootloader;
-        bootloader_.start();
+    if (handover_.update())
         notify();
-    }
 }
 
 void Simulator::updateDevice(SimDevice& device)
@@ -191,9 +178,7 @@ void Simulator::leaveForUpgrade()
 {
     programmer().clearUpgradeRequest();
     leaveBus(*devices_[0]);
-    const std::lock_guard lock(bootMutex_);
-    upgrade_ = Upgrade::Rebooting;
-    bootloaderDueMs_ = clock_.nowMs() + kBootloaderDelayMs;
+    handover_.begin();
     notify();
 }
 
@@ -297,22 +282,16 @@ int Simulator::hidWrite(const uint8_t* report, size_t length)
 {
     if (!inBootloader())
         return -1;
-    std::optional<std::string> version;
-    {
-        const std::lock_guard lock(bootMutex_);
-        transcript_.record(BELCOR_SIM_EVENT_HID_OUT, 0, uint32_t(length), int(length), 0, report, length);
-        if (bootloader_.receive(report, length, log_) != Bootloader::Outcome::ImageComplete)
-            return int(length);
-        ++bootloaderGeneration_;
-        upgrade_ = Upgrade::None;
-        notify();
-        version = bootloader_.carriedFirmwareVersion();
-    }
+    const std::optional<UpgradeHandover::Completion> completion = handover_.write(report, length);
+    if (!completion)
+        return int(length);
+    // The boot loader leaves the bus; the programmer returns with the image's version.
+    notify();
     SimDevice& device = *devices_[0];
     {
         const std::lock_guard lock(device.mutex);
-        if (version)
-            device.programmer->versions().firmware = *version;
+        if (completion->firmwareVersion)
+            device.programmer->versions().firmware = *completion->firmwareVersion;
     }
     if (device.plugged)
         device.present = true;
@@ -324,10 +303,5 @@ int Simulator::hidRead(uint8_t* report, size_t length)
 {
     if (!inBootloader())
         return -1;
-    const std::lock_guard lock(bootMutex_);
-    if (!bootloader_.hasReply())
-        return 0;
-    const int count = int(bootloader_.takeReply(report, length));
-    transcript_.record(BELCOR_SIM_EVENT_HID_IN, 0, uint32_t(count), count, 0, report, size_t(count));
-    return count;
+    return handover_.read(report, length);
 }

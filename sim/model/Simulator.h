@@ -1,10 +1,10 @@
 #pragma once
 
-#include "model/Bootloader.h"
 #include "model/ProtocolLog.h"
 #include "model/SimClock.h"
 #include "model/SimDevice.h"
 #include "model/Transcript.h"
+#include "model/UpgradeHandover.h"
 
 #include <array>
 #include <atomic>
@@ -29,7 +29,6 @@ public:
     static constexpr int kNoDevice = -19;   // -ENODEV
     static constexpr int kTimedOut = -110;  // -ETIMEDOUT
     static constexpr int kBadEndpoint = -2;  // -ENOENT: usbfs knows no such endpoint
-    static constexpr uint32_t kBootloaderDelayMs = 300;
     // Room for a gang of programmers and the odd look-alike; the slots never
     // move, so a transfer may read its device while another one arrives.
     static constexpr size_t kMaxDevices = 64;
@@ -53,7 +52,7 @@ public:
     SimClock& clock() { return clock_; }
     ProtocolLog& log() { return log_; }
     Transcript& transcript() { return transcript_; }
-    Bootloader& bootloader() { return bootloader_; }
+    Bootloader& bootloader() { return handover_.bootloader(); }
     // The first programmer: the one that goes through the boot loader.
     Programmer& programmer() { return *device(0).programmer; }
 
@@ -71,7 +70,7 @@ public:
     bool isPlugged() const { return isPlugged(0); }
     FaultPlan& faults() { return device(0).faults; }
     bool inBootloader();
-    uint32_t bootloaderGeneration() const { return bootloaderGeneration_; }
+    uint32_t bootloaderGeneration() const { return handover_.generation(); }
 
     // Runs what simulated time has made due. updateBus: the boot loader's
     // arrival. updateDevice (the caller holds the device's mutex): its
@@ -91,8 +90,6 @@ public:
     int hidRead(uint8_t* report, size_t length);
 
 private:
-    enum class Upgrade { None, Rebooting, InBootloader };
-
     std::unique_ptr<SimDevice> makeDevice(int kind);
     bool checkPresentForTransfer(size_t index, int endpoint, int direction, uint32_t length);
     void leaveBus(SimDevice& device);
@@ -103,14 +100,9 @@ private:
     SimClock clock_;
     ProtocolLog log_;
     Transcript transcript_;
-    // Guards the upgrade state and the boot loader.
-    std::mutex bootMutex_;
-    Bootloader bootloader_;
     std::array<std::unique_ptr<SimDevice>, kMaxDevices> devices_;
     std::atomic<size_t> deviceCount_{0};
-    std::atomic<Upgrade> upgrade_{Upgrade::None};
-    uint64_t bootloaderDueMs_ = 0;
-    std::atomic<uint32_t> bootloaderGeneration_{0};
+    UpgradeHandover handover_{clock_, log_, transcript_};
     uint32_t epoch_ = 0;
     std::mutex callbackMutex_;
     HotplugCallback callback_ = nullptr;

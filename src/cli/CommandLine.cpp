@@ -1,11 +1,11 @@
 #include "cli/CommandLine.h"
 
-#include <array>
 #include <charconv>
 #include <cstdint>
 #include <string_view>
 
 #include "buffers/HexText.h"
+#include "cli/CommandTable.h"
 #include "production/IsoTime.h"
 
 namespace {
@@ -13,45 +13,6 @@ namespace {
 using Command = CommandLine::Command;
 
 constexpr uint32_t MaximumCapacity = 0x7FFFFFFF;
-
-struct CommandShape {
-    std::string_view name;
-    Command command;
-    size_t minimumFiles;
-    size_t maximumFiles;
-};
-
-constexpr std::array<CommandShape, 20> Commands = {{
-    {"status", Command::Status, 0, 0},
-    {"detect", Command::Detect, 0, 0},
-    {"read", Command::Read, 1, 1},
-    {"blank", Command::Blank, 0, 0},
-    {"erase", Command::Erase, 0, 0},
-    {"write", Command::Write, 1, 1},
-    {"verify", Command::Verify, 1, 1},
-    {"auto", Command::Auto, 1, 1},
-    {"batch", Command::Batch, 0, 1},
-    {"convert", Command::Convert, 2, 2},
-    {"info", Command::Info, 0, 0},
-    {"upgrade", Command::Upgrade, 1, 1},
-    {"list", Command::List, 0, 1},
-    {"programmers", Command::Programmers, 0, 0},
-    {"job", Command::Job, 2, 2},
-    {"log", Command::Log, 1, 1},
-    {"update", Command::Update, 1, 1},
-    {"unprotect", Command::Unprotect, 0, 0},
-    {"checksum", Command::Checksum, 1, 1},
-    {"compare", Command::Compare, 2, 2},
-}};
-
-const CommandShape* findCommand(std::string_view name)
-{
-    for (const CommandShape& shape : Commands) {
-        if (shape.name == name)
-            return &shape;
-    }
-    return nullptr;
-}
 
 template <typename Number>
 bool parseNumber(std::string_view text, int base, Number& value)
@@ -123,6 +84,10 @@ std::string* textOption(CommandLine& line, const std::string& name)
         return &line.serial;
     if (name == "--note")
         return &line.note;
+    if (name == "--pin-file")
+        return &line.pinFile;
+    if (name == "--operator")
+        return &line.operatorName;
     if (name == "--job")
         return &line.job;
     if (name == "--csv")
@@ -159,9 +124,13 @@ std::string misplacedOption(const CommandLine& line)
     const bool jobCreate = command == Command::Job && line.files.front() == "create";
     if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch && !jobCreate)
         return "--no-erase and --no-verify apply only to auto, batch and job create";
-    if ((!line.image.empty() || !line.serial.empty() || line.locked || line.reuseSerials || !line.note.empty()) &&
+    if ((!line.image.empty() || !line.serial.empty() || line.locked || line.reuseSerials || !line.note.empty() ||
+         !line.pinFile.empty() || line.operatorRequired) &&
         !jobCreate)
-        return "--image, --serial, --reuse-serials, --locked and --note apply only to job create";
+        return "--image, --serial, --reuse-serials, --locked, --note, --pin-file and --operator-required apply only "
+               "to job create";
+    if (!line.operatorName.empty() && (command != Command::Batch || line.job.empty()))
+        return "--operator applies only to batch --job";
     if (!line.job.empty() && command != Command::Batch && command != Command::Log)
         return "--job applies only to batch and log export";
     if (!line.logDb.empty() && command != Command::Batch && command != Command::Log)
@@ -182,8 +151,9 @@ std::string misplacedOption(const CommandLine& line)
     return {};
 }
 
-// The production commands' own words and required options.
-std::string productionShape(const CommandLine& line)
+// The production commands' own words and required options; job create's
+// serial rule is parsed here, so that a mistyped one is a usage error.
+std::string productionShape(CommandLine& line)
 {
     switch (line.command) {
     case Command::Batch:
@@ -199,6 +169,13 @@ std::string productionShape(const CommandLine& line)
             return "job takes create or show, not " + line.files[0];
         if (line.chip.empty() || line.image.empty())
             return "job create needs --chip and --image";
+        if (!line.serial.empty()) {
+            std::string error;
+            line.serialRule = ParseSerialRule(line.serial, error);
+            if (!line.serialRule)
+                return "--serial: " + error;
+            line.serialRule->reuseFailed = line.reuseSerials;
+        }
         return {};
     case Command::Log:
         if (line.files[0] != "export")
@@ -242,7 +219,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         }
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
                             name == "--no-verify" || name == "--locked" || name == "--reuse-serials" ||
-                            name == "--verify-all" || name == "--force";
+                            name == "--verify-all" || name == "--force" || name == "--operator-required";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -254,6 +231,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.reuseSerials = line.reuseSerials || name == "--reuse-serials";
             line.verifyAll = line.verifyAll || name == "--verify-all";
             line.force = line.force || name == "--force";
+            line.operatorRequired = line.operatorRequired || name == "--operator-required";
             continue;
         }
         if (name == "--range") {
@@ -318,7 +296,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         return ParsedCommandLine{line, {}};
     if (words.empty())
         return failure("no command given");
-    const CommandShape* shape = findCommand(words.front());
+    const CommandEntry* shape = FindCommand(words.front());
     if (shape == nullptr)
         return failure("unknown command " + words.front());
     line.command = shape->command;
@@ -358,57 +336,12 @@ std::string HelpText()
 {
     return "Usage: belcor-cli [OPTIONS] COMMAND [ARGUMENTS]\n"
            "Drives the BelcorU2 chip programmer from the command line.\n"
-           "\n"
-           "Commands:\n"
-           "  status                 Show whether the programmer is connected (exit 1 when not).\n"
-           "  detect                 Identify the chip in the socket (exit 0 only when identified).\n"
-           "  read FILE              Read the whole chip and save it as FILE.\n"
-           "  blank                  Check that the chip is blank.\n"
-           "  erase                  Erase the chip.\n"
-           "  write FILE             Program FILE into the chip.\n"
-           "  verify FILE            Compare the chip with FILE; a mismatch names its address.\n"
-           "  auto FILE              Erase, program and verify in one go.\n"
-           "  batch FILE             Program every chip put into the socket with FILE, as auto does,\n"
-           "                         until --count chips are done or Ctrl-C is pressed.\n"
-           "  convert IN OUT         Convert a file between the supported forms and print its extent.\n"
-           "  info                   Show the programmer's hardware and firmware versions and serial number.\n"
-           "  upgrade FILE.fwpk      Upgrade the programmer's firmware.\n"
-           "  list [TEXT]            List the chip database, or the chips whose title contains TEXT, as\n"
-           "                         TYPE,MANUFACTURER,NAME,SIZE,PAGE lines (exit 1 when none matches).\n"
-           "  programmers            List every attached programmer: bus/device, serial number and\n"
-           "                         firmware version from its hardware information, and its state\n"
-           "                         (ready, or in use when another program holds it; exit 1 when none).\n"
-           "  job create JOB --chip NAME --image FILE [--range START END] [--no-erase] [--no-verify]\n"
-           "             [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--locked] [--note TEXT]\n"
-           "             [--target N]\n"
-           "                         Write a production job file (*.belcorjob). FORM: le, be (binary),\n"
-           "                         bcd, dec, hex (ASCII); ADDRESS hexadecimal. --target: the job's\n"
-           "                         chips, where the station service's runs stop without a count.\n"
-           "  job show JOB           Print a job file's contents.\n"
-           "  batch --job JOB [--count N] [--log-db PATH|postgresql://...]\n"
-           "                         Production run of a job: a serial number per chip, one log record\n"
-           "                         per chip, counters and time left on the progress line.\n"
-           "  batch --job JOB --programmers all|SERIAL,SERIAL,... [--count N] [--log-db ...]\n"
-           "                         Gang run: one batch loop per programmer at the same time, one\n"
-           "                         serial-number sequence and one log for all; --count counts the\n"
-           "                         chips of all programmers together.\n"
-           "  log export --csv FILE [--log-db ...] [--job NAME] [--since TIME]\n"
-           "                         Write the production log as CSV (UTF-8 with BOM, header row).\n"
-           "                         TIME: ISO 8601, e.g. 2026-12-07, 2026-12-07T06:00 (local time),\n"
-           "                         2026-12-07T06:00:00Z or 2026-12-07T06:00:00+08:00.\n"
-           "  update FILE            Leave the chip as auto would, but erase and program only the sectors\n"
-           "                         (serial flash) or pages (24-series EEPROM) that differ; the last line\n"
-           "                         counts them.\n"
-           "  unprotect              Clear a serial flash's block protection (its status register).\n"
-           "  checksum FILE          Print the CRC-32 and SHA-256 of FILE as loading reads it, over its\n"
-           "                         extent or over --range START END (hexadecimal, END included).\n"
-           "  compare A B            Compare two files as loading reads them (the shorter padded with\n"
-           "                         0xFF) and list the differing ranges: exit 0 when equal, 1 when\n"
-           "                         different, 2 when a file cannot be read.\n"
+           "\n" +
+           CommandHelpText() +
            "\n"
            "Options:\n"
            "  --chip NAME            Use the chip of this name (see 'list'); a name that is not unique\n"
-           "                         is refused with the candidates.\n"
+           "                         is refused with the candidates (exit 2).\n"
            "  --chip TYPE,MANUFACTURER,NAME\n"
            "                         Use exactly this chip.\n"
            "                         Without --chip, chip commands detect the seated chip and use it\n"
@@ -441,5 +374,6 @@ std::string HelpText()
            "  extensions S-record; anything else raw binary.\n"
            "  Existing output files are overwritten without asking. A file longer than the chip is refused.\n"
            "\n"
-           "Exit status: 0 on success, 1 when the command failed, 2 for a wrong command line.\n";
+           "Exit status: 0 on success, 1 when the command failed, 2 for a wrong command line (an ambiguous\n"
+           "--chip included), 3 for an unexpected error (a message on stderr says which).\n";
 }

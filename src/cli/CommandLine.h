@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "production/SerialRule.h"
+
 // What belcor-cli was asked to do, as parsed from its arguments.
 struct CommandLine {
     enum class Command { Help, Status, Detect, Read, Blank, Erase, Write, Verify, Auto, Batch, Convert, Info,
@@ -31,17 +33,22 @@ struct CommandLine {
     bool noVerify = false;               // auto, batch
     bool verifyAll = false;              // update
     std::optional<int64_t> batchCount;   // batch: stop after this many chips
-    std::optional<uint32_t> target;      // job create: chips a run does when it is given no count
+    std::optional<uint32_t> target;      // job create: the good chips the job makes
     std::optional<uint32_t> capacity;    // convert: size of the load block
 
-    // Production: job create's image, serial rule, lock and note; batch's job
-    // file (or log export's job name); the log databases; export's file and start.
+    // Production: job create's image, serial rule, lock, note, engineer PIN
+    // file and whether runs name their operator; batch's job file (or log
+    // export's job name) and operator; the log databases; export's file and start.
     std::string image;
     std::string serial;
+    std::optional<SerialRule> serialRule;  // parsed from `serial`
     bool locked = false;
     bool reuseSerials = false;
     std::string note;
+    std::string pinFile;
+    bool operatorRequired = false;
     std::string job;
+    std::string operatorName;
     std::vector<std::string> logDb;
     std::string csv;
     std::string since;

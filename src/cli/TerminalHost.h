@@ -58,18 +58,6 @@ public:
     std::string longTimeText() const override;
     int64_t nowMs() const override;
 
-    // There are no lists, views or pictures to refresh.
-    void chipSelectionChanged() override {}
-    void flashBufferChanged(uint32_t) override {}
-    void eepromBufferChanged(uint32_t) override {}
-    void showSocketPicture(SocketPicture) override {}
-
-    // There is no FLASH view whose edits could be taken over.
-    bool flashViewModified() const override { return false; }
-    uint32_t flashViewByteCount() const override { return 0; }
-    void copyFlashViewOut(uint8_t*, uint32_t) const override {}
-    void clearFlashViewModified() override {}
-
 private:
     std::FILE* out_;
     std::FILE* err_;

@@ -6,18 +6,11 @@
 
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
+#include "cli/ExitStatus.h"
 #include "cli/TerminalHost.h"
 #include "core/MessageCatalogue.h"
 #include "core/RunningExecutable.h"
 #include "core/UnexpectedError.h"
-
-namespace {
-
-constexpr int UsageError = 2;
-// Neither success (0), a failed command (1) nor a usage error (2).
-constexpr int UnexpectedFailure = 3;
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -25,11 +18,11 @@ int main(int argc, char** argv)
         const ParsedCommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         if (!parsed.line) {
             std::fprintf(stderr, "belcor-cli: %s\n%s", parsed.error.c_str(), UsageText().c_str());
-            return UsageError;
+            return ExitStatus::UsageError;
         }
         if (parsed.line->command == CommandLine::Command::Help) {
             std::fputs(HelpText().c_str(), stdout);
-            return 0;
+            return ExitStatus::Success;
         }
         const auto style = isatty(fileno(stderr)) ? ProgressDisplay::Style::Bar : ProgressDisplay::Style::Lines;
         TerminalHost host(stdout, stderr, style);
@@ -38,6 +31,6 @@ int main(int argc, char** argv)
     } catch (...) {
         std::fflush(stdout);
         std::fprintf(stderr, "belcor-cli: error: %s\n", UnexpectedErrorText(std::current_exception(), English).c_str());
-        return UnexpectedFailure;
+        return ExitStatus::UnexpectedFailure;
     }
 }

@@ -525,6 +525,21 @@ const std::array<Texts, static_cast<size_t>(Msg::Count)>& catalogue()
          "An engineer PIN has %1 to %2 characters and no control characters."},
         {"请选择芯片。", "請選擇芯片。", "Choose the chip."},
         {"序列号规则无法使用：%1", "序列號規則無法使用：%1", "The serial-number rule cannot be used: %1"},
+        {"等待放入芯片", "等待放入芯片", "Waiting for a chip"},
+        {"正在擦除", "正在擦除", "Erasing"},
+        {"正在查空", "正在查空", "Checking blank"},
+        {"编程 %1 %", "編程 %1 %", "Programming %1 %"},
+        {"正在校验", "正在校驗", "Verifying"},
+        {"通过", "通過", "Passed"},
+        {"失败：%1", "失敗：%1", "Failed: %1"},
+        {"选择要添加的编程器（未被其他程序占用）：", "選擇要添加的編程器（未被其他程式佔用）：",
+         "Choose the programmers to add (none of them is held by another program):"},
+        {"全屏 (F11)", "全螢幕 (F11)", "Full screen (F11)"},
+        {"退出全屏 (F11)", "離開全螢幕 (F11)", "Leave full screen (F11)"},
+        {"芯片已写保护（状态寄存器 %1）。请先运行 belcor-cli unprotect。",
+         "芯片已寫保護（狀態寄存器 %1）。請先執行 belcor-cli unprotect。",
+         "The chip is write-protected (status register %1). Run belcor-cli unprotect first."},
+        {"已达到目标：%1 个良品芯片", "已達到目標：%1 個良品芯片", "Target reached: %1 good chips"},
     }};
     return entries;
 }

@@ -328,6 +328,20 @@ enum class Msg {
     JobEditorBadPin,
     JobEditorNoChip,
     JobEditorSerialTooLarge,
+    // The production view's tiles, its choice of programmers and its full screen.
+    WaitingForChipState,
+    ErasingState,
+    BlankCheckingState,
+    ProgrammingState,
+    VerifyingState,
+    PassedState,
+    FailedState,
+    ChooseProgrammersPrompt,
+    FullScreenButton,
+    LeaveFullScreenButton,
+    // The command line's own remedies and results.
+    ChipWriteProtectedRunUnprotect,
+    TargetReached,
     Count
 };
 

@@ -43,16 +43,18 @@ public:
     virtual int64_t nowMs() const = 0;
 
     // The model changed under the window: a chip was selected, or a buffer was
-    // refilled and its view must show `count` bytes of it.
-    virtual void chipSelectionChanged() = 0;
-    virtual void flashBufferChanged(uint32_t count) = 0;
-    virtual void eepromBufferChanged(uint32_t count) = 0;
+    // refilled and its view must show `count` bytes of it. A host without
+    // lists, views or pictures has nothing to refresh.
+    virtual void chipSelectionChanged() {}
+    virtual void flashBufferChanged([[maybe_unused]] uint32_t count) {}
+    virtual void eepromBufferChanged([[maybe_unused]] uint32_t count) {}
 
-    virtual void showSocketPicture(SocketPicture picture) = 0;
+    virtual void showSocketPicture([[maybe_unused]] SocketPicture picture) {}
 
-    // The FLASH view's own copy, taken over before Write and Auto.
-    virtual bool flashViewModified() const = 0;
-    virtual uint32_t flashViewByteCount() const = 0;
-    virtual void copyFlashViewOut(uint8_t* destination, uint32_t count) const = 0;
-    virtual void clearFlashViewModified() = 0;
+    // The FLASH view's own copy, taken over before Write and Auto. A host
+    // without a FLASH view has no edits to hand over.
+    virtual bool flashViewModified() const { return false; }
+    virtual uint32_t flashViewByteCount() const { return 0; }
+    virtual void copyFlashViewOut([[maybe_unused]] uint8_t* destination, [[maybe_unused]] uint32_t count) const {}
+    virtual void clearFlashViewModified() {}
 };

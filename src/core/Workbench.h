@@ -32,6 +32,7 @@ struct Workbench {
         , hid(hid)
         , speed(station.speed)
         , languageIndex(station.languageIndex)
+        , commandLineRemedies(station.commandLineRemedies)
     {
     }
     Workbench(const Workbench&) = delete;
@@ -52,6 +53,9 @@ struct Workbench {
     // commands take the user's pick as meant; everywhere else (the command
     // line, a production seat) changing such a chip asks first.
     bool acceptsOtherIdentification = false;
+    // Messages name the command line's remedies ("belcor-cli unprotect")
+    // rather than the window's menu items.
+    bool commandLineRemedies = false;
 
     // Start and end of the last operation, from OperationHost::nowMs.
     int64_t startMs = 0;

@@ -51,6 +51,8 @@ public:
     virtual bool beforeChip(const std::array<uint8_t, 4>& reply) = 0;
     // The chip's Auto run ended. False stops the loop before the next chip.
     virtual bool afterChip(bool passed) = 0;
+    // A query found the socket empty: the last chip, if any, was taken out.
+    virtual void socketEmpty() {}
 };
 
 // Batch mode: queries the socket every 150 ms while buttonDown() holds and runs

@@ -15,7 +15,8 @@ constexpr uint8_t BlockErase = 0xD8;
 
 std::string protectedText(const Workbench& workbench, uint8_t status)
 {
-    return MessageCatalogue::format(Msg::ChipWriteProtected, workbench.languageIndex, {StatusText(status)});
+    const Msg message = workbench.commandLineRemedies ? Msg::ChipWriteProtectedRunUnprotect : Msg::ChipWriteProtected;
+    return MessageCatalogue::format(message, workbench.languageIndex, {StatusText(status)});
 }
 
 }  // namespace

@@ -4,9 +4,8 @@
 #include "chips/ChipRecord.h"
 #include "link/TUsbBulk.h"
 #include "ops/BlockRoutines.h"
-#include "ops/BlockStream.h"
+#include "ops/StreamBlocks.h"
 #include "core/OperationHost.h"
-#include "ops/StreamSpans.h"
 #include "core/Workbench.h"
 
 namespace {
@@ -34,17 +33,10 @@ int32_t trimmedLength(const uint8_t* image, uint32_t size)
 Outcome ReadBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
                    uint8_t* image)
 {
-    if (!StartStream(workbench, chip, span.start, 1))
-        return FailedAt(workbench, Msg::ReadFailedAt, span.start);
-    for (uint32_t address = span.start; address < span.end;) {
-        const uint32_t block = BlockAt(chip, address, chip.flashSize);
-        if (workbench.link.USB_bulk_read(image + address, int(block)) != int(block))
-            return FailedAt(workbench, Msg::ReadFailedAt, address);
-        host.setProgress(address);
-        host.pumpEvents();
-        address += block;
-    }
-    return Outcome::success();
+    return StreamBlocks(workbench, host, chip, {span, chip.flashSize, 1, Msg::ReadFailedAt},
+                        [&](uint32_t address, uint32_t block) {
+                            return workbench.link.USB_bulk_read(image + address, int(block)) == int(block);
+                        });
 }
 
 Outcome ReadChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip)

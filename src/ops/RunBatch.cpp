@@ -26,7 +26,10 @@ void RunBatch(Workbench& workbench, OperationHost& host, const AutoOptions& opti
     while (buttonDown()) {
         std::array<uint8_t, 4> reply{};
         // A query that found no programmer changes nothing.
-        const bool chipSeated = QuerySocket(workbench, host, reply) == SocketAnswered && counter.query(reply[0]);
+        const bool answered = QuerySocket(workbench, host, reply) == SocketAnswered;
+        const bool chipSeated = answered && counter.query(reply[0]);
+        if (answered && hooks && counter.sightings() == 0)
+            hooks->socketEmpty();
         if (chipSeated && buttonDown()) {
             if (hooks && !hooks->beforeChip(reply))
                 return;

@@ -163,7 +163,7 @@ std::string completionText(const Workbench& workbench, const ChipRecord& chip, c
 
 }  // namespace
 
-bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options)
+bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options, std::string* summary)
 {
     if (workbench.busy) {
         host.beep();
@@ -183,10 +183,14 @@ bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& o
         return false;
     UpdatePlan plan;
     const Outcome outcome = updateChip(workbench, host, chip, options, plan);
-    if (outcome.ok())
-        LogCompletion(host, completionText(workbench, chip, plan));
-    else
+    if (outcome.ok()) {
+        const std::string completion = completionText(workbench, chip, plan);
+        LogCompletion(host, completion);
+        if (summary)
+            *summary = completion;
+    } else {
         host.errorBox(outcome.message());
+    }
     ShowTiming(workbench, host);
     DeviceSessionEnd(workbench, host);
     return outcome.ok();

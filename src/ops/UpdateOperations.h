@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 struct Workbench;
 class OperationHost;
 
@@ -20,7 +22,9 @@ struct UpdateOptions {
 // Then what was touched is verified. The completion line counts the sectors
 // (pages) skipped, programmed and erased. A protected serial flash is refused
 // before anything is written. Same refusals and silent stops as Auto.
-bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options = {});
+// `summary`, when given, receives the completion line without its time.
+bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options = {},
+               std::string* summary = nullptr);
 
 // Remove protection: write enable and a write of 0 into a serial flash's status
 // register, checked by the status poll that follows.

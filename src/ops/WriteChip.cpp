@@ -2,7 +2,7 @@
 #include "chips/ChipRecord.h"
 #include "link/TUsbBulk.h"
 #include "ops/BlockRoutines.h"
-#include "ops/BlockStream.h"
+#include "ops/StreamBlocks.h"
 #include "ops/FamilyBehaviour.h"
 #include "core/OperationHost.h"
 #include "ops/StreamSpans.h"
@@ -11,20 +11,12 @@
 Outcome WriteBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
                     const uint8_t* image)
 {
-    if (!StartStream(workbench, chip, span.start, 0))
-        return FailedAt(workbench, Msg::WriteFailedAt, span.start);
     // The last block may pass the span's end, never the chip's or the buffer's;
     // it carries the image's bytes from there.
-    const uint64_t end = BufferStreamEnd(chip);
-    for (uint32_t address = span.start; address < span.end;) {
-        const uint32_t block = BlockAt(chip, address, end);
-        if (workbench.link.USB_bulk_write(image + address, int(block)) != int(block))
-            return FailedAt(workbench, Msg::WriteFailedAt, address);
-        host.setProgress(address);
-        host.pumpEvents();
-        address += block;
-    }
-    return Outcome::success();
+    return StreamBlocks(workbench, host, chip, {span, BufferStreamEnd(chip), 0, Msg::WriteFailedAt},
+                        [&](uint32_t address, uint32_t block) {
+                            return workbench.link.USB_bulk_write(image + address, int(block)) == int(block);
+                        });
 }
 
 Outcome WriteChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span)

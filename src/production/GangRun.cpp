@@ -32,6 +32,7 @@ struct GangRun::Seat {
     std::string lastMessage;
     std::string stopReason;
     bool running = false;
+    SeatView::Chip chip = SeatView::Chip::None;
 };
 
 std::string GangRun::refusal(const ProductionJob& job, const Settings& settings, int language)
@@ -95,6 +96,7 @@ void GangRun::startSeat(size_t index)
         if (seat.running)
             return;
         seat.running = true;
+        seat.chip = SeatView::Chip::None;
         seat.stopReason.clear();
     }
     if (seat.thread.joinable())
@@ -127,11 +129,20 @@ void GangRun::runSeat(Seat& seat)
                 (record.result == "pass" ? seat.passed : seat.failed)++;
                 seat.lastResult = record.result;
                 seat.lastMessage = record.message;
+                seat.chip = SeatView::Chip::Done;
             }
             if (recorded)
                 recorded(seat.index, record);
         };
+        production.socketEmptied = [&] {
+            const std::lock_guard lock(seat.mutex);
+            seat.chip = SeatView::Chip::None;
+        };
         production.started = [&](const std::string& serial) {
+            {
+                const std::lock_guard lock(seat.mutex);
+                seat.chip = SeatView::Chip::UnderWay;
+            }
             if (started)
                 started(seat.index, serial);
         };
@@ -187,6 +198,7 @@ std::vector<GangRun::SeatView> GangRun::views() const
         view.lastMessage = seat->lastMessage;
         view.stopReason = seat->stopReason;
         view.running = seat->running;
+        view.chip = seat->chip;
         view.stopping = seat->running && seat->stopRequested;
         views.push_back(std::move(view));
     }

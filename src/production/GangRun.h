@@ -56,6 +56,10 @@ public:
         std::string stopReason;  // why its loop stopped on its own
         bool running = false;
         bool stopping = false;  // asked to stop; finishing the chip in its socket
+        // The chip in the socket: none (or not yet seen), under way, or done
+        // and not yet taken out.
+        enum class Chip { None, UnderWay, Done };
+        Chip chip = Chip::None;
     };
 
     // Why a run of `job` with `settings` must not start, the same for every

@@ -145,6 +145,12 @@ void ProductionRun::writeHistory()
     history.write(path);
 }
 
+void ProductionRun::socketEmpty()
+{
+    if (socketEmptied)
+        socketEmptied();
+}
+
 // While other programmers' chips may still make the target, this one waits
 // with its chip in the socket: should one of them fail, this chip is wanted.
 bool ProductionRun::claimGoodChip()

@@ -55,6 +55,8 @@ public:
     // A chip is about to be programmed, with the serial number it gets (empty
     // without a serial rule).
     std::function<void(const std::string& serial)> started;
+    // The socket was seen empty (called at every query that finds it so).
+    std::function<void()> socketEmptied;
 
     void run(const std::function<bool()>& keepRunning);
 
@@ -75,6 +77,7 @@ public:
 private:
     bool beforeChip(const std::array<uint8_t, 4>& reply) override;
     bool afterChip(bool passed) override;
+    void socketEmpty() override;
     bool claimGoodChip();
     void releaseGoodChip();
     std::string operationsText() const;

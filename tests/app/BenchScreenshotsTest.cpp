@@ -1,6 +1,7 @@
 // Pictures of the bench work for the documentation, in the three languages:
 // the window after each mend (with the box it shows) and every bench dialog.
-// Runs only when BELCOR_SCREENSHOTS names the folder to write them to.
+// Runs only when BELCOR_SCREENSHOT_DIR names the folder of the pictures; these
+// go to its bench/ folder.
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -15,6 +16,8 @@
 #include <fstream>
 
 #include "BenchWindow.h"
+#include "Screenshots.h"
+#include "support/CaseName.h"
 #include "app/BenchMenu.h"
 #include "buffers/ui/ChecksumDialog.h"
 #include "buffers/ui/CompareDialog.h"
@@ -24,22 +27,20 @@
 
 namespace {
 
-const char* const LanguageNames[] = {"zh_CN", "zh_TW", "en"};
-
 class BenchScreenshots : public BenchWindow, public testing::WithParamInterface<int> {
 protected:
     void SetUp() override
     {
-        folder = qEnvironmentVariable("BELCOR_SCREENSHOTS");
+        folder = screenshotFolder("bench");
         if (folder.isEmpty())
-            GTEST_SKIP() << "BELCOR_SCREENSHOTS is not set";
+            GTEST_SKIP() << "BELCOR_SCREENSHOT_DIR is not set";
         QDir().mkpath(folder);
         BenchWindow::SetUp();
     }
 
     QString file(const QString& name) const
     {
-        return folder + "/" + name + "-" + LanguageNames[GetParam()] + ".png";
+        return folder + "/" + name + languageSuffix(GetParam()) + ".png";
     }
 
     // The window with `overlay` (a box or dialog) drawn where it would stand.
@@ -89,38 +90,38 @@ TEST_P(BenchScreenshots, MendsAndDialogs)
     form.resize(1000, 640);
     settle();
 
-    // 1: typed bytes reach Verify.
+    // Typed bytes reach Verify.
     typeAt(0, "AA55");
-    shootNextBox("mend1-verify-sees-edits");
+    shootNextBox("verify-sees-edits");
     form.ui.ToolVerify->click();
 
-    // 2: another chip (the next maker's first) while the buffer holds edits.
+    // Another chip (the next maker's first) while the buffer holds edits.
     typeAt(0x10, "12");
-    shootNextBox("mend2-chip-change-asks");
+    shootNextBox("chip-change-asks");
     form.ui.ComboBox2->setFocus();
     QTest::keyClick(form.ui.ComboBox2, Qt::Key_Down);
 
-    // 3: closing with edits.
-    shootNextBox("mend3-close-asks");
+    // Closing with edits.
+    shootNextBox("close-asks");
     form.close();
 
-    // 4: the Open dialog's S-record filter.
+    // The Open dialog's S-record filter.
     inNextDialog<QFileDialog>([this](QFileDialog& dialog) {
         dialog.selectNameFilter("S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot)");
         dialog.resize(640, 400);
-        shoot("mend4-srecord-filter", &dialog);
+        shoot("open-srecord-filter", &dialog);
     });
     form.ui.ToolOpen->click();
 
-    // 7: unplugged mid-read.
+    // Unplugged mid-read.
     belcor_sim_inject_fault(BELCOR_SIM_UNPLUG, 40);
-    shootNextBox("mend7-disconnected", QMessageBox::Ok);
+    shootNextBox("read-unplugged", QMessageBox::Ok);
     form.ui.ToolRead->click();
     belcor_sim_set_plugged(1);
 
-    // 5: an empty socket.
+    // An empty socket.
     belcor_sim_remove_chip();
-    shootNextBox("mend5-empty-socket", QMessageBox::Ok);
+    shootNextBox("read-empty-socket", QMessageBox::Ok);
     form.ui.ToolRead->click();
 
     // The bench dialogs over a buffer with something to find.
@@ -175,9 +176,6 @@ TEST_P(BenchScreenshots, MendsAndDialogs)
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, BenchScreenshots, testing::Values(0, 1, 2),
-                         [](const auto& info) { return std::string(LanguageNames[info.param]) == "en"
-                                                           ? std::string("English")
-                                                           : info.param == 0 ? std::string("Simplified")
-                                                                             : std::string("Traditional"); });
+                         [](const auto& info) { return LanguageCaseName(info.param); });
 
 }  // namespace

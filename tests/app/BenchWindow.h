@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/PanelStatusBar.h"
 #include "app/TForm1.h"
@@ -37,39 +38,62 @@ void inNextDialog(const std::function<void(T&)>& step)
     timer->start();
 }
 
-// The main window in simulation mode over the shipped database, its first
-// record (A25L010, a 128 KiB serial flash) selected and a blank one seated;
-// what Belcor remembers for itself goes below the test's folder.
+// The main window over the shipped database, built by each test the way it
+// needs: `open` puts it in simulation mode with its first record (A25L010, a
+// 128 KiB serial flash) selected and a blank one seated; `openWindow` shows it
+// as settings and `simulator`, if loaded, leave it. Its settings file and what
+// Belcor remembers for itself go below the test's folder.
 class BenchWindow : public SimulatorFixture {
 protected:
     static constexpr uint32_t ChipSize = 0x20000;
 
-    void SetUp() override { SimulatorFixture::SetUp(); }
+    void SetUp() override
+    {
+        SimulatorFixture::SetUp();
+        settingsPath = dir.filePath("belcor.ini").toStdString();
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toLocal8Bit());
+    }
     void TearDown() override
     {
         window.reset();
         SimulatorFixture::TearDown();
     }
 
+    static std::string shippedDatabase()
+    {
+        return (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString();
+    }
+
+    // The simulator library, playing `scenario` when one is given (its
+    // transcript off, as long runs would fill it).
+    void loadSimulator(const std::string& scenario = "")
+    {
+        std::string error;
+        simulator = SimulatorLibrary::open(simulatorPath(), error);
+        ASSERT_TRUE(simulator) << error;
+        if (scenario.empty())
+            return;
+        const std::string scenarioPath = dir.filePath("bench.scenario").toStdString();
+        std::ofstream(scenarioPath) << scenario;
+        ASSERT_TRUE(simulator->loadScenario(scenarioPath, error)) << error;
+        simulator->setTranscriptEnabled(false);
+    }
+
+    TForm1& openWindow(const std::string& database = shippedDatabase())
+    {
+        window = std::make_unique<TForm1>(settingsPath, database, simulator.get());
+        window->show();
+        settle();
+        return *window;
+    }
+
     TForm1& open(int language = 2, const std::string& scenario = "chip class=0 id=0x373011 size=131072 page=256\n"
                                                                   "transfer_rate 0\n")
     {
-        const std::string scenarioPath = dir.filePath("bench.scenario").toStdString();
-        std::ofstream(scenarioPath) << scenario;
-        settingsPath = dir.filePath("belcor.ini").toStdString();
-        // Belcor's own remembered files, apart from every other test's.
-        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toLocal8Bit());
         if (!QFile::exists(QString::fromStdString(settingsPath)))
             std::ofstream(settingsPath) << "[DEVICE]\nLANGU=" << language << "\n";
-        std::string error;
-        simulator = SimulatorLibrary::open(simulatorPath(), error);
-        EXPECT_TRUE(simulator) << error;
-        EXPECT_TRUE(simulator->loadScenario(scenarioPath, error)) << error;
-        simulator->setTranscriptEnabled(false);
-        window = std::make_unique<TForm1>(settingsPath,
-                                          (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString(),
-                                          simulator.get());
-        window->show();
+        loadSimulator(scenario);
+        openWindow();
         waitUntil([this] { return window->ui.StatusBar1->panelText(1) != ""; });
         settle();
         return *window;
@@ -120,6 +144,14 @@ protected:
             }
         });
         timer->start();
+    }
+
+    // What the seated chip holds now.
+    static std::vector<uint8_t> chipContents()
+    {
+        std::vector<uint8_t> contents(ChipSize);
+        belcor_sim_chip_read(0, contents.data(), ChipSize);
+        return contents;
     }
 
     QString firstLogLine() const { return window->ui.RichEdit1->document()->firstBlock().text(); }

@@ -36,8 +36,9 @@
 #include "hexview/HexView.h"
 #include "maint/SimulatorLibrary.h"
 #include "ops/SelectChip.h"
-#include "support/SimulatorFixture.h"
 #include "support/CaseName.h"
+
+#include "BenchWindow.h"
 
 namespace {
 
@@ -54,30 +55,9 @@ void writeAll(const std::string& path, const std::string& content)
     std::ofstream(path, std::ios::binary) << content;
 }
 
-void settle()
-{
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
-
 QString message(Msg id, int language)
 {
     return QString::fromStdString(MessageCatalogue::text(id, language));
-}
-
-// Picks `path` in the next file dialog that opens.
-void chooseFileInNextDialog(const QString& path)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, path] {
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            dialog->selectFile(path);
-            QMetaObject::invokeMethod(dialog, "accept");
-            timer->deleteLater();
-        }
-    });
-    timer->start();
 }
 
 // Every caption the language switch may touch, by object path.
@@ -109,29 +89,6 @@ std::map<QString, QString> captions(TForm1& window)
     return all;
 }
 
-// Pixels of the state panel in (nearly) pure red as the window last painted
-// them: read from its backing store once pending updates ran, because grab()
-// would paint the panel anew and hide a missing update.
-int redPixels(TForm1& window)
-{
-    settle();
-    const auto* image = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
-    if (image == nullptr) {
-        ADD_FAILURE() << "the backing store is no image";
-        return 0;
-    }
-    const QRect panel =
-        window.ui.StatusBar1->panelRect(1).translated(window.ui.StatusBar1->mapTo(&window, QPoint(0, 0)));
-    int count = 0;
-    for (int y = panel.top(); y <= panel.bottom() && y < image->height(); ++y)
-        for (int x = panel.left(); x <= panel.right() && x < image->width(); ++x) {
-            const QColor pixel = image->pixelColor(x, y);
-            if (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80)
-                ++count;
-        }
-    return count;
-}
-
 void typeInto(QWidget* field, const QString& text)
 {
     for (const QChar character : text) {
@@ -140,12 +97,11 @@ void typeInto(QWidget* field, const QString& text)
     }
 }
 
-class MainWindowTest : public SimulatorFixture {
+class MainWindowTest : public BenchWindow {
 protected:
     void SetUp() override
     {
-        SimulatorFixture::SetUp();
-        settingsPath = dir.filePath("belcor.ini").toStdString();
+        BenchWindow::SetUp();
         // As on an English system (LANG=en_US.UTF-8): the first start is
         // Simplified Chinese all the same.
         QLocale::setDefault(QLocale("en_US"));
@@ -154,41 +110,43 @@ protected:
     void TearDown() override
     {
         QLocale::setDefault(QLocale::c());
-        window.reset();
-        SimulatorFixture::TearDown();
-    }
-
-    static std::string shippedDatabase()
-    {
-        return (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString();
-    }
-
-    TForm1& open(const std::string& database = shippedDatabase(), SimulatorLibrary* simulator = nullptr)
-    {
-        window = std::make_unique<TForm1>(settingsPath, database, simulator);
-        window->show();
-        settle();
-        return *window;
+        BenchWindow::TearDown();
     }
 
     // The window in simulation mode, with the simulator's own controls.
     TForm1& openSimulated()
     {
-        std::string error;
-        simulator = SimulatorLibrary::open(simulatorPath(), error);
-        EXPECT_TRUE(simulator) << error;
-        return open(shippedDatabase(), simulator.get());
+        loadSimulator();
+        return openWindow();
     }
 
-    QTemporaryDir dir;
-    std::string settingsPath;
-    std::unique_ptr<SimulatorLibrary> simulator;
-    std::unique_ptr<TForm1> window;
+    // Pixels of the state panel in (nearly) pure red as the window last painted
+    // them: read from its backing store once pending updates ran, because grab()
+    // would paint the panel anew and hide a missing update.
+    static int redPixels(TForm1& window)
+    {
+        settle();
+        const auto* image = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
+        if (image == nullptr) {
+            ADD_FAILURE() << "the backing store is no image";
+            return 0;
+        }
+        const QRect panel =
+            window.ui.StatusBar1->panelRect(1).translated(window.ui.StatusBar1->mapTo(&window, QPoint(0, 0)));
+        int count = 0;
+        for (int y = panel.top(); y <= panel.bottom() && y < image->height(); ++y)
+            for (int x = panel.left(); x <= panel.right() && x < image->width(); ++x) {
+                const QColor pixel = image->pixelColor(x, y);
+                if (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80)
+                    ++count;
+            }
+        return count;
+    }
 };
 
 TEST_F(MainWindowTest, FirstStartWithoutSettingsFile)
 {
-    TForm1& form = open();
+    TForm1& form = openWindow();
     EXPECT_EQ(form.size(), QSize(700, 500));
     EXPECT_LE((form.frameGeometry().center() - form.screen()->availableGeometry().center()).manhattanLength(), 2);
     EXPECT_EQ(form.ui.ComboBox1->currentIndex(), 0);
@@ -215,7 +173,7 @@ TEST_F(MainWindowTest, PlacementIsNeverStoredAndOldBenchLinesStayUnread)
     const std::string bench = "[Bench]\nWindowLeft=40\nWindowTop=30\nWindowWidth=810\nWindowHeight=620\n"
                               "Recent1=/old/image.bin\n";
     writeAll(settingsPath, bench);
-    TForm1& form = open();
+    TForm1& form = openWindow();
     EXPECT_EQ(form.size(), QSize(700, 500));
     EXPECT_TRUE(form.Files()->recentMenu()->isEmpty());
     form.resize(810, 620);
@@ -223,7 +181,7 @@ TEST_F(MainWindowTest, PlacementIsNeverStoredAndOldBenchLinesStayUnread)
     ASSERT_TRUE(form.close());
     window.reset();
 
-    TForm1& again = open();
+    TForm1& again = openWindow();
     EXPECT_EQ(again.size(), QSize(700, 500));
     EXPECT_LE((again.frameGeometry().center() - again.screen()->availableGeometry().center()).manhattanLength(), 2);
     EXPECT_EQ(readAll(settingsPath), bench + "[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=0\n[DEVICE]\nSPEED=0\nLANGU=0\n");
@@ -232,7 +190,7 @@ TEST_F(MainWindowTest, PlacementIsNeverStoredAndOldBenchLinesStayUnread)
 TEST_F(MainWindowTest, StoredPositionIsReplacedByCentringButSizeStays)
 {
     writeAll(settingsPath, "[Environment]\nFormTop=300\nFormLeft=5\nFormWidth=640\nFormHeight=480\n");
-    TForm1& form = open();
+    TForm1& form = openWindow();
     EXPECT_EQ(form.size(), QSize(640, 480));
     EXPECT_LE((form.frameGeometry().center() - form.screen()->availableGeometry().center()).manhattanLength(), 2);
 }
@@ -240,13 +198,13 @@ TEST_F(MainWindowTest, StoredPositionIsReplacedByCentringButSizeStays)
 TEST_F(MainWindowTest, FormMaxStartsMaximised)
 {
     writeAll(settingsPath, "[Environment]\nFormMax=1\nFormWidth=300\n");
-    EXPECT_TRUE(open().isMaximized());
+    EXPECT_TRUE(openWindow().isMaximized());
 }
 
 TEST_F(MainWindowTest, MaintenanceModeShowsDeviceAndHardwareAndKeepsItsLine)
 {
     writeAll(settingsPath, "[DEVICE]\nchip=1\nLANGU=2\n");
-    TForm1& form = open();
+    TForm1& form = openWindow();
     EXPECT_TRUE(form.ui.ToolDevice->isVisible());
     EXPECT_TRUE(form.ui.N3->isVisible());
     EXPECT_TRUE(form.ui.N4->isVisible());
@@ -263,7 +221,7 @@ TEST_P(UnwritableSettings, AreShownAndTheWindowStillCloses)
 {
     settingsPath = dir.filePath(GetParam()).toStdString();
     ASSERT_TRUE(QDir(dir.path()).mkdir("belcor.ini"));
-    TForm1& form = open();
+    TForm1& form = openWindow();
     MessageBoxCatcher boxes;
     EXPECT_TRUE(form.close());
     EXPECT_EQ(boxes.texts, QStringList{"Unable to write to " + QString::fromStdString(settingsPath)});
@@ -280,7 +238,7 @@ TEST_P(StatePanel, NotConnectedIsRedAndConnectedIsNot)
     const int language = GetParam();
     writeAll(settingsPath, "[DEVICE]\nLANGU=" + std::to_string(language) + "\n");
     belcor_sim_set_plugged(0);
-    TForm1& form = open();
+    TForm1& form = openWindow();
     EXPECT_EQ(form.ui.StatusBar1->panelText(1), message(Msg::NotConnected, language));
     EXPECT_EQ(form.statePanelColour(), QColor(255, 0, 0));
     EXPECT_GT(redPixels(form), 0);
@@ -299,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(Languages, StatePanel, ::testing::Values(0, 1, 2),
 TEST_F(MainWindowTest, NotConnectedOfAnotherLanguageIsDrawnNormallyUntilTheNextCheck)
 {
     belcor_sim_set_plugged(0);
-    TForm1& form = open();
+    TForm1& form = openWindow();
     const QString chinese = message(Msg::NotConnected, SimplifiedChinese);
     ASSERT_EQ(form.ui.StatusBar1->panelText(1), chinese);
     ASSERT_GT(redPixels(form), 0);
@@ -317,7 +275,7 @@ TEST_F(MainWindowTest, NotConnectedOfAnotherLanguageIsDrawnNormallyUntilTheNextC
 
 TEST_F(MainWindowTest, LanguageRoundTripRestoresEveryCaption)
 {
-    TForm1& form = open();
+    TForm1& form = openWindow();
     const auto chinese = captions(form);
     form.EnlishClick();
     const auto english = captions(form);
@@ -337,7 +295,7 @@ class LanguageMenu : public MainWindowTest, public ::testing::WithParamInterface
 TEST_P(LanguageMenu, ExactlyOneItemIsChecked)
 {
     writeAll(settingsPath, "[DEVICE]\nLANGU=" + std::to_string(GetParam()) + "\n");
-    TForm1& form = open();
+    TForm1& form = openWindow();
     const QList<QAction*> items = {form.ui.China, form.ui.fanti, form.ui.Enlish};
     const auto checked = [&] {
         QList<int> on;
@@ -360,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(StoredLanguage, LanguageMenu, ::testing::Values(0, 1, 2
 
 TEST_F(MainWindowTest, LanguageSwitchEmptiesTheLog)
 {
-    TForm1& form = open();
+    TForm1& form = openWindow();
     ASSERT_FALSE(form.ui.RichEdit1->toPlainText().isEmpty());
     form.fantiClick();
     EXPECT_TRUE(form.ui.RichEdit1->toPlainText().isEmpty());
@@ -372,7 +330,7 @@ TEST_F(MainWindowTest, StandardButtonTextsFollowTheLanguage)
 {
     if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_zh_CN.qm"))
         GTEST_SKIP() << "Qt's translations are not installed";
-    TForm1& form = open();
+    TForm1& form = openWindow();
     const auto yes = [] {
         QMessageBox box;
         return box.addButton(QMessageBox::Yes)->text();
@@ -389,7 +347,7 @@ TEST_F(MainWindowTest, StandardButtonTextsFollowTheLanguage)
 
 TEST_F(MainWindowTest, LogLinesAreInsertedNewestFirst)
 {
-    TForm1& form = open();
+    TForm1& form = openWindow();
     form.ui.RichEdit1->clear();
     form.host().insertLogLine("first");
     form.host().insertLogLine("second");
@@ -401,7 +359,7 @@ class ProgressGeometry : public MainWindowTest, public ::testing::WithParamInter
 
 TEST_P(ProgressGeometry, FollowsTheStatusBarWidth)
 {
-    TForm1& form = open();
+    TForm1& form = openWindow();
     form.resize(GetParam(), 500);
     settle();
     for (QProgressBar* bar : {form.ui.Progress, form.ui.Progress2}) {
@@ -463,7 +421,7 @@ ChipRecord record(const char* title, uint32_t flashSize, uint16_t eepromSize, ui
 
 TEST_F(MainWindowTest, SelectionRefreshesDetailsTabsNoticeAndViews)
 {
-    TForm1& form = open(dir.filePath("none.Dat").toStdString());
+    TForm1& form = openWindow(dir.filePath("none.Dat").toStdString());
     Workbench& bench = form.workbench();
     bench.catalogue.ChipDatabase[0] = record("SPI_FLASH,Maker,LowVolt", 0x10000, 0, 0, 1);
     bench.catalogue.ChipDatabase[1] = record("24_EEPROM,Maker,WithData", 0x800, 256, 1, 0);
@@ -490,7 +448,7 @@ TEST_F(MainWindowTest, SelectionRefreshesDetailsTabsNoticeAndViews)
 
 TEST_F(MainWindowTest, OversizedRecordShowsNoMoreThanTheBuffers)
 {
-    TForm1& form = open(dir.filePath("none.Dat").toStdString());
+    TForm1& form = openWindow(dir.filePath("none.Dat").toStdString());
     Workbench& bench = form.workbench();
     bench.catalogue.ChipDatabase[0] = record("SPI_FLASH,Maker,Huge", 0x8000000, 0xFFFF, 0, 0);
     SelectChip(bench, form.host(), 0, 0, 0);
@@ -500,7 +458,7 @@ TEST_F(MainWindowTest, OversizedRecordShowsNoMoreThanTheBuffers)
 
 TEST_F(MainWindowTest, AddressFieldsTakeHexOnlyAndFollowTheirCheckBox)
 {
-    TForm1& form = open();
+    TForm1& form = openWindow();
     EXPECT_FALSE(form.ui.Edit3->isEnabled());
     form.ui.CheckBox5->click();
     EXPECT_TRUE(form.ui.Edit3->isEnabled());
@@ -523,7 +481,7 @@ TEST_F(MainWindowTest, AddressFieldsTakeHexOnlyAndFollowTheirCheckBox)
 
 TEST_F(MainWindowTest, PastingTextThatIsNoNumberShowsOneBox)
 {
-    TForm1& form = open();
+    TForm1& form = openWindow();
     form.ui.CheckBox5->click();
     form.ui.Edit3->clear();
     QApplication::clipboard()->setText("xyz");
@@ -575,7 +533,7 @@ TEST_F(MainWindowTest, ReadFromTheToolBarFillsTheViewAndLogsItsCompletion)
 
 TEST_F(MainWindowTest, OpenLoadsIntoTheBufferOfTheVisibleTab)
 {
-    TForm1& form = open(dir.filePath("none.Dat").toStdString());
+    TForm1& form = openWindow(dir.filePath("none.Dat").toStdString());
     Workbench& bench = form.workbench();
     bench.catalogue.ChipDatabase[0] = record("24_EEPROM,Maker,WithData", 0x800, 256, 0, 0);
     SelectChip(bench, form.host(), 0, 0, 0);
@@ -599,7 +557,7 @@ TEST_F(MainWindowTest, OpenLoadsIntoTheBufferOfTheVisibleTab)
 TEST_F(MainWindowTest, AboutBoxShowsProductNameOfTheLanguage)
 {
     writeAll(settingsPath, "[DEVICE]\nLANGU=1\n");
-    TForm1& form = open();
+    TForm1& form = openWindow();
     EXPECT_EQ(form.AboutBox()->ProductName()->text(), "Belcor高速編程器");
     MessageBoxCatcher none;
     QTimer::singleShot(20, form.AboutBox(), &QDialog::accept);

@@ -4,20 +4,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTextBlock>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
-#include <fstream>
-#include <functional>
 #include <vector>
 
 #include "support/MessageBoxCatcher.h"
@@ -27,57 +22,29 @@
 #include "hexview/HexView.h"
 #include "link/CommandBlock.h"
 #include "maint/SimulatorLibrary.h"
-#include "support/SimulatorFixture.h"
+
+#include "BenchWindow.h"
 
 namespace {
 
-// The first chip of the shipped database, selected at a first start: a
-// 128 KiB serial flash with rows naming their own address, a quick erase and
-// instant transfers.
-constexpr uint32_t ChipSize = 0x20000;
+// The first chip of the shipped database, selected at a first start, with
+// rows naming their own address, a quick erase and instant transfers.
 constexpr const char* Scenario =
     "chip class=0 id=0x373011 size=131072 page=256\n"
     "contents pattern\n"
     "erase_time_ms 60\n"
     "transfer_rate 0\n";
 
-std::vector<uint8_t> chipContents()
-{
-    std::vector<uint8_t> contents(ChipSize);
-    belcor_sim_chip_read(0, contents.data(), ChipSize);
-    return contents;
-}
-
-class TechnicianFlowTest : public SimulatorFixture {
+class TechnicianFlowTest : public BenchWindow {
 protected:
     void SetUp() override
     {
-        SimulatorFixture::SetUp();
-        const std::string scenario = dir.filePath("flow.scenario").toStdString();
-        std::ofstream(scenario) << Scenario;
-        settingsPath = dir.filePath("belcor.ini").toStdString();
-        std::ofstream(settingsPath) << "[DEVICE]\nLANGU=2\n";
-
-        std::string error;
-        simulator = SimulatorLibrary::open(simulatorPath(), error);
-        ASSERT_TRUE(simulator) << error;
-        ASSERT_TRUE(simulator->loadScenario(scenario, error)) << error;
-        simulator->setTranscriptEnabled(false);
-        window = std::make_unique<TForm1>(settingsPath,
-                                          (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString(),
-                                          simulator.get());
-        window->show();
+        BenchWindow::SetUp();
+        open(2, Scenario);
         waitUntil([this] { return state() == "Connected"; });
     }
 
-    void TearDown() override
-    {
-        window.reset();
-        SimulatorFixture::TearDown();
-    }
-
     QString state() const { return window->ui.StatusBar1->panelText(1); }
-    QString firstLogLine() const { return window->ui.RichEdit1->document()->firstBlock().text(); }
     QStringList logLines() const { return window->ui.RichEdit1->toPlainText().split('\n'); }
     int logLinesStartingWith(const QString& text) const
     {
@@ -87,26 +54,11 @@ protected:
         return count;
     }
 
-    // Lets the window run until `done` holds, failing after a few seconds.
-    static void waitUntil(const std::function<bool()>& done, int limitMs = 5000)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < limitMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        EXPECT_TRUE(done()) << "still waiting after " << limitMs << " ms";
-    }
-
     std::vector<uint8_t> flashBuffer(uint32_t count = ChipSize)
     {
         const uint8_t* flash = window->workbench().buffers.flash();
         return std::vector<uint8_t>(flash, flash + count);
     }
-
-    QTemporaryDir dir;
-    std::string settingsPath;
-    std::unique_ptr<SimulatorLibrary> simulator;
-    std::unique_ptr<TForm1> window;
 };
 
 TEST_F(TechnicianFlowTest, DetectReadEditWriteVerifyAutoAndThreeChipsInBatchMode)

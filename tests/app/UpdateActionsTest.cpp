@@ -1,13 +1,10 @@
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <fstream>
-#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -17,79 +14,43 @@
 #include "core/MessageCatalogue.h"
 #include "maint/SimulatorLibrary.h"
 #include "support/MessageBoxCatcher.h"
-#include "support/SimulatorFixture.h"
+
+#include "BenchWindow.h"
+#include "Screenshots.h"
+#include "support/CaseName.h"
 
 namespace {
 
-// The first chip of the shipped database, seated holding an image file
-// through the scenario's "contents file=".
-constexpr uint32_t ChipSize = 0x20000;
-
-std::vector<uint8_t> chipContents()
-{
-    std::vector<uint8_t> contents(ChipSize);
-    belcor_sim_chip_read(0, contents.data(), ChipSize);
-    return contents;
-}
-
-void waitUntil(const std::function<bool()>& done, int limitMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < limitMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// The Operation menu's Update, clicked in each language. With
-// BELCOR_SCREENSHOT_DIR set, the menu and the window after the run are saved
-// there as update-menu-<language>.png and update-window-<language>.png.
-class UpdateActionsTest : public SimulatorFixture, public testing::WithParamInterface<int> {
+// The Operation menu's Update, clicked in each language, on the first chip of
+// the shipped database seated holding an image file through the scenario's
+// "contents file=". With BELCOR_SCREENSHOT_DIR set, the menu and the window
+// after the run are saved there as update-menu-<language>.png and
+// update-window-<language>.png.
+class UpdateActionsTest : public BenchWindow, public testing::WithParamInterface<int> {
 protected:
     void SetUp() override
     {
-        SimulatorFixture::SetUp();
+        BenchWindow::SetUp();
         image.resize(ChipSize);
         for (uint32_t i = 0; i < ChipSize; ++i)
             image[i] = uint8_t(i * 13 + i / 4096);
-        const std::string imagePath = dir.filePath("old.bin").toStdString();
-        std::ofstream(imagePath, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), ChipSize);
-        const std::string scenario = dir.filePath("update.scenario").toStdString();
-        std::ofstream(scenario) << "chip class=0 id=0x373011 size=131072 page=256\n"
-                                   "contents file=old.bin\n"
-                                   "erase_time_ms 60\n";
-        const std::string settingsPath = dir.filePath("belcor.ini").toStdString();
-        std::ofstream(settingsPath) << "[DEVICE]\nLANGU=" << GetParam() << "\n";
-
-        std::string error;
-        simulator = SimulatorLibrary::open(simulatorPath(), error);
-        ASSERT_TRUE(simulator) << error;
-        ASSERT_TRUE(simulator->loadScenario(scenario, error)) << error;
-        window = std::make_unique<TForm1>(settingsPath,
-                                          (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString(),
-                                          simulator.get());
-        window->show();
+        std::ofstream(path("old.bin").toStdString(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), ChipSize);
+        open(GetParam(), "chip class=0 id=0x373011 size=131072 page=256\n"
+                         "contents file=old.bin\n"
+                         "erase_time_ms 60\n");
         waitUntil([this] { return window->ui.StatusBar1->panelText(1) == text(Msg::Connected); });
-    }
-
-    void TearDown() override
-    {
-        window.reset();
-        SimulatorFixture::TearDown();
     }
 
     QString text(Msg message) const { return QString::fromStdString(MessageCatalogue::text(message, GetParam())); }
 
     void save(QWidget& widget, const QString& name) const
     {
-        const QByteArray folder = qgetenv("BELCOR_SCREENSHOT_DIR");
-        if (!folder.isEmpty())
-            widget.grab().save(QString::fromLocal8Bit(folder) + "/" + name + "-" + QString::number(GetParam()) + ".png");
+        if (const QString folder = screenshotFolder(); !folder.isEmpty())
+            widget.grab().save(folder + "/" + name + languageSuffix(GetParam()) + ".png");
     }
 
-    QTemporaryDir dir;
     std::vector<uint8_t> image;
-    std::unique_ptr<SimulatorLibrary> simulator;
-    std::unique_ptr<TForm1> window;
 };
 
 TEST_P(UpdateActionsTest, ClickingUpdateChangesOnlyWhatDiffers)
@@ -126,9 +87,7 @@ TEST_P(UpdateActionsTest, ClickingUpdateChangesOnlyWhatDiffers)
     save(*window, "update-window");
 }
 
-const char* const LanguageNames[] = {"Simplified", "Traditional", "English"};
-
 INSTANTIATE_TEST_SUITE_P(Languages, UpdateActionsTest, testing::Values(0, 1, 2),
-                         [](const auto& info) { return std::string(LanguageNames[info.param]); });
+                         [](const auto& info) { return LanguageCaseName(info.param); });
 
 }  // namespace

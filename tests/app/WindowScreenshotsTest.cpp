@@ -8,17 +8,17 @@
 #include <fstream>
 
 #include "BenchWindow.h"
+#include "Screenshots.h"
+#include "support/CaseName.h"
 #include "chips/ui/TForm3.h"
 
 namespace {
-
-const char* const LanguageNames[] = {"zh_CN", "zh_TW", "en"};
 
 class WindowScreenshots : public BenchWindow {
 protected:
     void SetUp() override
     {
-        folder = qEnvironmentVariable("BELCOR_SCREENSHOT_DIR");
+        folder = screenshotFolder();
         if (folder.isEmpty())
             GTEST_SKIP() << "BELCOR_SCREENSHOT_DIR is not set";
         BenchWindow::SetUp();
@@ -43,13 +43,12 @@ class WindowScreenshotsInLanguage : public WindowScreenshots, public testing::Wi
 
 TEST_P(WindowScreenshotsInLanguage, AfterOpenAndSearchAgain)
 {
-    const QString language = LanguageNames[GetParam()];
     TForm1& form = open(GetParam());
     std::ofstream(path("firmware.bin").toStdString(), std::ios::binary) << std::string(300, '\x5A');
     chooseFileInNextDialog(path("firmware.bin"));
     form.ui.ToolOpen->click();
     settle();
-    save(form, "after-open-" + language);
+    save(form, "after-open" + languageSuffix(GetParam()));
 
     TForm3& search = *form.Form3();
     search.findChild<QComboBox*>("ComboBox1")->setEditText("25Q");
@@ -57,11 +56,11 @@ TEST_P(WindowScreenshotsInLanguage, AfterOpenAndSearchAgain)
     search.hide();
     search.show();
     settle();
-    save(search, "search-dialog-reopened-" + language);
+    save(search, "search-dialog-reopened" + languageSuffix(GetParam()));
     search.hide();
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, WindowScreenshotsInLanguage, testing::Values(0, 1, 2),
-                         [](const auto& info) { return std::string(LanguageNames[info.param]); });
+                         [](const auto& info) { return LanguageCaseName(info.param); });
 
 }  // namespace

@@ -130,6 +130,7 @@ TEST_F(BenchCommands, MismatchedChipIsRefusedUnlessForced)
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(Contains(refused.err, "reports the ID EF4018, but the selected chip A25L512 has the ID 373010"))
         << refused.err;
+    EXPECT_TRUE(Contains(refused.err, "error: the seated chip was left as it was; --force changes it anyway"));
     const CliResult forced = runScenario(scenario, {"--chip", "A25L512", "--force", "erase"});
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
 }

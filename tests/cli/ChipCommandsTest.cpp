@@ -130,8 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliTest, ChipOptionTakesANameOrATitleAndRefusesAmbiguousNames)
 {
+    // A name that fits several chips is a wrong command line.
     const CliResult ambiguous = runScenario(SmallFlash, {"--chip", "W25Q64", "erase"});
-    EXPECT_EQ(ambiguous.exitCode, 1);
+    EXPECT_EQ(ambiguous.exitCode, 2);
     EXPECT_TRUE(Contains(ambiguous.err, "error: the chip \"W25Q64\" is ambiguous")) << ambiguous.err;
     EXPECT_TRUE(Contains(ambiguous.err, "\n  SPI_FLASH,Winbond,W25Q64JV\n  SPI_FLASH,Winbond,W25Q64BV\n"));
 
@@ -153,7 +154,7 @@ TEST_F(CliTest, ChipOptionFindsEveryChipListFinds)
     const std::string eeprom = "chip class=1 size=256 page=8\n";
     const CliResult listed = run({"list", "24C02"});
     const CliResult several = runScenario(eeprom, {"--chip", "24C02", "erase"});
-    EXPECT_EQ(several.exitCode, 1);
+    EXPECT_EQ(several.exitCode, 2);
     EXPECT_EQ(CountLines(listed.out, "24C02"), 4) << listed.out;
     for (size_t start = 0; start < listed.out.size();) {
         const size_t end = listed.out.find('\n', start);

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "cli/CliTest.h"
+#include "production/JobFile.h"
 #include "production/SqliteLog.h"
 
 namespace {
@@ -49,13 +51,16 @@ TEST_F(ProductionCommands, JobBatchLogsEachChipWithItsSerialAndExports)
     EXPECT_TRUE(Contains(shown.out, "Serial: 0x10:4:dec:41:1")) << shown.out;
     EXPECT_TRUE(Contains(shown.out, "Job: j (locked)"));
 
-    const CliResult result = run(batch("2"));
+    std::vector<std::string> arguments = batch("2");
+    arguments.insert(arguments.end(), {"--operator", "Ann Lee"});
+    const CliResult result = run(arguments);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(CountLines(result.out, "Chip 2: pass, serial 0042"), 1) << result.out;
     EXPECT_EQ(CountLines(result.out, "Job j: 2 passed, 0 failed, yield 100.0%"), 1) << result.out;
     const std::vector<LogRecord> logged = records();
     ASSERT_EQ(logged.size(), 2u);
     EXPECT_EQ(logged[0].programmer, "BU2SIM0000042");
+    EXPECT_EQ(logged[1].operatorName, "Ann Lee");
 
     const CliResult exported = run({"log", "export", "--csv", path("log.csv"), "--log-db", path("log.sqlite"),
                                     "--job", "j"});
@@ -124,6 +129,68 @@ TEST_F(ProductionCommands, JobRefusesAnImageThatIsNoRegularFile)
         EXPECT_EQ(made.exitCode, 1);
         EXPECT_TRUE(Contains(made.err, image + " is not a regular file")) << made.err;
     }
+}
+
+struct PinFileCase {
+    const char* name;
+    std::optional<std::string> contents;  // none: no such file
+    int exitCode;
+    const char* complaint;
+};
+
+class PinFile : public ProductionCommands, public testing::WithParamInterface<PinFileCase> {};
+
+// The PIN is the file's first line without its line end, and the job keeps
+// only its salted hash.
+TEST_P(PinFile, GivesTheJobItsHashedFirstLine)
+{
+    if (GetParam().contents)
+        writeFile("pin.txt", Bytes(*GetParam().contents));
+    const CliResult made = run({"job", "create", path("j.belcorjob"), "--chip", "A25L512", "--image",
+                                path("image.bin"), "--pin-file", path("pin.txt")});
+    EXPECT_EQ(made.exitCode, GetParam().exitCode) << made.err;
+    EXPECT_TRUE(Contains(made.err, GetParam().complaint)) << made.err;
+    if (GetParam().exitCode != 0)
+        return;
+    const std::vector<uint8_t> written = readFile("j.belcorjob");
+    EXPECT_FALSE(Contains(std::string(written.begin(), written.end()), "2468"));
+    const JobFileRead read = JobFile::read(path("j.belcorjob"));
+    ASSERT_TRUE(read.job && read.job->pin) << read.error;
+    EXPECT_TRUE(read.job->pin->matches("2468"));
+    EXPECT_FALSE(read.job->pin->matches("2468\r"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PinFile,
+    testing::Values(PinFileCase{"FirstLineWithCrLf", "2468\r\nsecond line\n", 0, ""},
+                    PinFileCase{"TooShort", "246\n", 1, "pin.txt: an engineer PIN has 4 to 64 characters"},
+                    PinFileCase{"Missing", std::nullopt, 1, "cannot read the PIN file"}),
+    [](const testing::TestParamInfo<PinFileCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ProductionCommands, JobThatRequiresTheOperatorRefusesABatchWithoutOne)
+{
+    ASSERT_EQ(run({"job", "create", path("j.belcorjob"), "--chip", "A25L512", "--image", path("image.bin"),
+                   "--operator-required"})
+                  .exitCode,
+              0);
+    const CliResult refused = run(batch("1"));
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(Contains(refused.err, "asks every run to name its operator: add --operator NAME")) << refused.err;
+    EXPECT_TRUE(records().empty());
+}
+
+// The target counts good chips: the run ends there, before its count, and
+// that is a success.
+TEST_F(ProductionCommands, BatchEndsWhenTheJobHasItsTargetOfGoodChips)
+{
+    ASSERT_EQ(run({"job", "create", path("j.belcorjob"), "--chip", "A25L512", "--image", path("image.bin"),
+                   "--target", "2"})
+                  .exitCode,
+              0);
+    const CliResult result = run(batch("5"));
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out, "\nTarget reached: 2 good chips\n")) << result.out;
+    EXPECT_EQ(records().size(), 2u);
 }
 
 struct SinceCase {

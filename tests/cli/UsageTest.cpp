@@ -44,6 +44,13 @@ INSTANTIATE_TEST_SUITE_P(
                               "--since: \"yesterday\" is no ISO 8601 time"},
                     UsageCase{"SinceNoSuchDay", {"log", "export", "--csv", "a.csv", "--since", "2026-02-30"},
                               "is no ISO 8601 time"},
+                    UsageCase{"BadSerialRule",
+                              {"job", "create", "j", "--chip", "X", "--image", "a.bin", "--serial", "0:4:xx:1"},
+                              "--serial: the serial number's form \"xx\" is none of"},
+                    UsageCase{"OperatorWithoutJob", {"batch", "a.bin", "--operator", "Ann"},
+                              "--operator applies only to batch --job"},
+                    UsageCase{"PinFileOnBatch", {"batch", "--job", "j", "--pin-file", "pin.txt"},
+                              "--pin-file and --operator-required apply only to job create"},
                     UsageCase{"SinceHalfAZone", {"log", "export", "--csv", "a.csv", "--since", "2026-12-07T10:00+1"},
                               "is no ISO 8601 time"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
@@ -55,7 +62,8 @@ TEST_F(CliTest, HelpNamesEveryCommandAndOption)
     for (const char* word : {"status", "detect", "read FILE", "blank", "erase", "write FILE", "verify FILE",
                              "auto FILE", "batch FILE", "convert IN OUT", "info", "upgrade FILE.fwpk", "list [TEXT]",
                              "--chip TYPE,MANUFACTURER,NAME", "--start ADDR", "--no-erase", "--no-verify", "--count N",
-                             "--capacity BYTES", "--simulator[=FILE]", "--verbose", "overwritten without asking"})
+                             "--capacity BYTES", "--simulator[=FILE]", "--verbose", "overwritten without asking",
+                             "3 for an unexpected error"})
         EXPECT_TRUE(Contains(result.out, word)) << word;
 }
 

@@ -5,7 +5,13 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollArea>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -48,6 +54,11 @@ namespace {
 
 class ProductionWindowTest : public ProductionFixture {
 protected:
+    // The log table's columns that tests read beside time, chip, result and serial.
+    static constexpr int ProgrammerColumn = 5;
+    static constexpr int OperatorColumn = 6;
+    static constexpr int MessageColumn = 7;
+
     void SetUp() override
     {
         ProductionFixture::SetUp();
@@ -99,7 +110,7 @@ protected:
 
     // A job for the A25L512 with a serial number at 0x10, made on the test's
     // own workbench so the window starts without it.
-    void writeJob(bool locked, const char* pin = nullptr)
+    void writeJob(bool locked, const char* pin = nullptr, const std::string& note = "Board rev B")
     {
         writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
         selectChipAndLoad("image.bin");
@@ -108,7 +119,7 @@ protected:
         choices.serial = ParseSerialRule("10:8:dec:1", error);
         choices.serial->prefix = "SN";
         choices.locked = locked;
-        choices.note = "Board rev B";
+        choices.note = note;
         if (pin)
             choices.pin = EngineerPin::of(pin, EngineerPin::LeastIterations);
         const std::optional<ProductionJob> job = CreateJob(workbench, path("line.belcorjob"), path("image.bin"),
@@ -128,8 +139,12 @@ protected:
     void screenshot(const std::string& name)
     {
         const char* folder = std::getenv("BELCOR_SCREENSHOT_DIR");
-        if (folder && *folder)
-            menu->view()->grab().save(QString::fromStdString(std::string(folder) + "/" + name));
+        if (folder && *folder) {
+            QApplication::processEvents();
+            const QString file = QString::fromStdString(std::string(folder) + "/" + name);
+            QDir().mkpath(QFileInfo(file).path());
+            menu->view()->grab().save(file);
+        }
     }
 
     // The job open in the view, on a bus of `programmers`, with the tiles of
@@ -146,8 +161,25 @@ protected:
         EXPECT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
         ProductionView* view = menu->view();
         view->show();
-        QTest::mouseClick(find<QPushButton>(view, "AddProgrammers"), Qt::LeftButton);
+        addProgrammers(view);
         return view;
+    }
+
+    // Add attached programmers, with OK on its list as offered (every one ticked)
+    // or with only the first `keep` ticked.
+    void addProgrammers(ProductionView* view, int keep = -1)
+    {
+        QTimer::singleShot(0, [keep] {
+            auto* choice = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(choice, nullptr);
+            auto* list = choice->findChild<QListWidget*>("ProgrammerList");
+            for (int row = keep < 0 ? list->count() : keep; row < list->count(); ++row) {
+                const QRect box = list->visualItemRect(list->item(row));
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(box.left() + 10, box.center().y()));
+            }
+            QTest::keyClick(choice, Qt::Key_Return);
+        });
+        QTest::mouseClick(find<QPushButton>(view, "AddProgrammers"), Qt::LeftButton);
     }
 
     static int64_t countOf(ProgrammerTile* tile)
@@ -249,8 +281,11 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
     QTableWidget* rows = find<QTableWidget>(view, "LogRows");
     ASSERT_EQ(rows->rowCount(), 4);
     EXPECT_EQ(rows->item(3, 3)->text(), "SN000001");
-    EXPECT_EQ(rows->item(3, 6)->text(), "BU2SIM0000013");
-    EXPECT_EQ(rows->item(1, 2)->text(), "fail");
+    EXPECT_EQ(rows->item(3, ProgrammerColumn)->text(), "BU2SIM0000013");
+    EXPECT_EQ(rows->item(1, 2)->text(), "FAIL");
+    // One line a record; the message, last, cut short if need be, whole in its tooltip.
+    EXPECT_LT(rows->rowHeight(1), 2 * rows->fontMetrics().height());
+    EXPECT_EQ(rows->item(1, MessageColumn)->toolTip(), failedDetail);
     EXPECT_EQ(failedIndication, "FAIL");
     EXPECT_TRUE(failedDetail.contains("100")) << failedDetail.toStdString();
     EXPECT_TRUE(find<QLabel>(view, "Counters")->text().startsWith("Passed 3    Failed 1    Total 4"))
@@ -312,7 +347,7 @@ TEST_F(ProductionWindowTest, ViewRunsBesideTheWindowAndStopsAfterTheChipInHand)
     EXPECT_TRUE(start->isEnabled());
     EXPECT_EQ(rows->rowCount(), 2);
     for (int row = 0; row < rows->rowCount(); ++row)
-        EXPECT_EQ(rows->item(row, 2)->text(), "pass") << rows->item(row, 5)->text().toStdString();
+        EXPECT_EQ(rows->item(row, 2)->text(), "PASS") << rows->item(row, MessageColumn)->text().toStdString();
 }
 
 // BULK's STOP enables the window at once while the Auto run under way goes on
@@ -372,7 +407,7 @@ TEST_F(ProductionWindowTest, InterruptedChipAppearsInTheViewAndItsCounters)
     view->show();
     QTableWidget* rows = find<QTableWidget>(view, "LogRows");
     ASSERT_EQ(rows->rowCount(), 1);
-    EXPECT_EQ(rows->item(0, 2)->text(), "interrupted");
+    EXPECT_EQ(rows->item(0, 2)->text(), "Interrupted");
     EXPECT_EQ(rows->item(0, 3)->text(), "SN000001");
     EXPECT_TRUE(find<QLabel>(view, "Counters")->text().contains("Interrupted 1    Total 1"))
         << find<QLabel>(view, "Counters")->text().toStdString();
@@ -436,9 +471,9 @@ TEST_F(ProductionWindowTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials
     std::set<QString> serials;
     std::set<QString> programmers;
     for (int row = 0; row < rows->rowCount(); ++row) {
-        EXPECT_EQ(rows->item(row, 2)->text(), "pass") << rows->item(row, 5)->text().toStdString();
+        EXPECT_EQ(rows->item(row, 2)->text(), "PASS") << rows->item(row, MessageColumn)->text().toStdString();
         serials.insert(rows->item(row, 3)->text());
-        programmers.insert(rows->item(row, 6)->text());
+        programmers.insert(rows->item(row, ProgrammerColumn)->text());
     }
     EXPECT_EQ(serials.size(), 8u);
     EXPECT_EQ(programmers.size(), 4u);
@@ -473,7 +508,8 @@ TEST_F(ProductionWindowTest, WindowGoneMidGangLeavesNoChipUnlogged)
     // Mid-chip: a tile shows an erase, write or verify under way.
     const auto midChip = [view] {
         for (ProgrammerTile* tile : view->programmers()->tiles()) {
-            if (tile->findChild<QLabel*>("TileState")->text().contains("Flash"))
+            const QString state = tile->findChild<QLabel*>("TileState")->text();
+            if (state == "Erasing" || state.startsWith("Programming") || state == "Verifying")
                 return true;
         }
         return false;
@@ -512,7 +548,7 @@ TEST_F(ProductionWindowTest, TilesFollowProgrammersThatGoAndCome)
     ASSERT_TRUE(QTest::qWaitFor([&] { return countOf(tiles[0]) >= before + 2; }, 30000));
 
     belcor_sim_set_plugged_at(3, 1);
-    QTest::mouseClick(find<QPushButton>(view, "AddProgrammers"), Qt::LeftButton);
+    addProgrammers(view);
     tiles = view->programmers()->tiles();
     ASSERT_EQ(tiles.size(), 3u);
     EXPECT_EQ(tiles[2]->programmer(), "BU2SIM0000003");
@@ -622,7 +658,7 @@ TEST_F(ProductionWindowTest, TargetOfGoodChipsEndsTheRunAndStartOffersToRaiseIt)
     EXPECT_EQ(reached->text(), "Target reached: 2 good chips");
     QTableWidget* rows = find<QTableWidget>(view, "LogRows");
     ASSERT_EQ(rows->rowCount(), 2);
-    EXPECT_EQ(rows->item(0, 7)->text(), "Ann");
+    EXPECT_EQ(rows->item(0, OperatorColumn)->text(), "Ann");
     EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d$)")
                     .match(rows->item(0, 0)->text())
                     .hasMatch())
@@ -678,6 +714,162 @@ TEST_F(ProductionWindowTest, LockedJobTakesTheEngineerPinToCloseEditOrReset)
     menu->CloseJobClick();
     EXPECT_EQ(pinsAsked, 4);
     EXPECT_EQ(menu->job(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Inside the view, shown and not cut off by its edges.
+bool inSight(QWidget* view, QWidget* widget)
+{
+    return widget->isVisible() &&
+           view->rect().contains(QRect(widget->mapTo(view, QPoint(0, 0)), widget->size()));
+}
+
+const char* const LanguageSuffix[] = {"zh_CN", "zh_TW", "en"};
+
+class ProductionViewFitTest : public ProductionWindowTest, public testing::WithParamInterface<int> {
+protected:
+    // The three languages in turn, each photographed under `name` and its language.
+    void inEachLanguage(const std::string& name)
+    {
+        window->ChinaClick();
+        screenshot(name + "-" + LanguageSuffix[SimplifiedChinese] + ".png");
+        window->fantiClick();
+        screenshot(name + "-" + LanguageSuffix[TraditionalChinese] + ".png");
+        window->EnlishClick();
+        screenshot(name + "-" + LanguageSuffix[English] + ".png");
+    }
+};
+
+// At a station's usual screen sizes the buttons, the counters and the last
+// log rows stay in sight however many tiles there are; the tiles share the
+// width equally and a long failure wraps inside its tile. The operator's full
+// screen keeps the counters, the next serial and the tiles beside a mark of
+// at least a quarter of the height.
+TEST_P(ProductionViewFitTest, FitsTheStationScreen)
+{
+    const int programmers = GetParam();
+    ProductionView* view = gangView(programmers);
+    const std::vector<ProgrammerTile*> tiles = view->programmers()->tiles();
+    ASSERT_EQ(int(tiles.size()), programmers);
+    QApplication::setActiveWindow(view);
+    tiles.front()->count(false, "Verify failed at address 0x00000100: the chip read 0x5B where the image has 0x5A; "
+                                "check that the chip sits straight in the socket.");
+    view->programmers()->refreshTiles();
+    QTableWidget* rows = find<QTableWidget>(view, "LogRows");
+    for (const QSize size : {QSize(1024, 768), QSize(1280, 800), QSize(1920, 1080)}) {
+        const std::string name = std::to_string(programmers) + "-" + std::to_string(size.width()) + "x" +
+                                 std::to_string(size.height());
+        SCOPED_TRACE(name);
+        view->resize(size);
+        QApplication::processEvents();
+        ASSERT_EQ(view->size(), size);
+        for (const char* control : {"Start", "Stop", "Counters", "NextSerial", "LogRows", "AddProgrammers"})
+            EXPECT_TRUE(inSight(view, find<QWidget>(view, control))) << control;
+        EXPECT_GE(rows->viewport()->height(), ProductionViewDesign::RowsAlwaysShown * rows->rowHeight(0));
+        QWidget* tileArea = find<QScrollArea>(view, "TileArea")->viewport();
+        for (ProgrammerTile* tile : tiles) {
+            EXPECT_NEAR(tile->width(), tiles.front()->width(), 1);
+            EXPECT_LE(tile->mapTo(tileArea, QPoint(tile->width(), 0)).x(), tileArea->width());
+        }
+        auto* failure = tiles.front()->findChild<QLabel*>("TileMessage");
+        EXPECT_LE(failure->mapTo(tiles.front(), QPoint(failure->width(), 0)).x(), tiles.front()->width());
+        inEachLanguage("production/view-" + name);
+
+        QTest::keyClick(view, Qt::Key_F11);
+        ASSERT_TRUE(view->operatorMode());
+        // The test's screen is smaller: the full screen is taken at this size.
+        view->setWindowState(Qt::WindowNoState);
+        view->resize(size);
+        QApplication::processEvents();
+        EXPECT_GE(find<QLabel>(view, "Indication")->height(), size.height() / 4);
+        EXPECT_FALSE(find<QWidget>(view, "JobDetails")->isVisible());
+        for (const char* control : {"Indication", "Counters", "NextSerial", "Start", "Stop"})
+            EXPECT_TRUE(inSight(view, find<QWidget>(view, control))) << control;
+        inEachLanguage("production/fullscreen-" + name);
+        QTest::keyClick(view, Qt::Key_F11);
+        ASSERT_FALSE(view->operatorMode());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Programmers, ProductionViewFitTest, testing::Values(1, 4, 8),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::to_string(info.param) + "Programmers";
+                         });
+
+// F11 fills the screen with the mark; F11 again, or closing the view, leaves
+// only with the job's engineer PIN.
+TEST_F(ProductionWindowTest, F11EntersTheOperatorsFullScreenAndLeavesItWithTheEngineerPin)
+{
+    writeJob(true, "4711");
+    ProductionView* view = gangView(2);
+    QApplication::setActiveWindow(view);
+    QTest::keyClick(view, Qt::Key_F11);
+    ASSERT_TRUE(view->isFullScreen());
+    QApplication::processEvents();
+    EXPECT_GE(find<QLabel>(view, "Indication")->height(), view->screen()->geometry().height() / 4);
+    QTest::keyClick(view, Qt::Key_F11);
+    view->close();
+    EXPECT_EQ(pinsAsked, 2);
+    EXPECT_TRUE(view->isFullScreen());
+    EXPECT_TRUE(view->isVisible());
+    pinAnswer = "4711";
+    QTest::mouseClick(find<QPushButton>(view, "FullScreen"), Qt::LeftButton);
+    EXPECT_EQ(pinsAsked, 3);
+    EXPECT_FALSE(view->isFullScreen());
+    EXPECT_TRUE(find<QWidget>(view, "JobDetails")->isVisible());
+}
+
+// Only the programmers left ticked get tiles; the others stay free.
+TEST_F(ProductionWindowTest, AddsOnlyTheTickedProgrammers)
+{
+    const std::string scenario = path("three.scenario");
+    std::ofstream(scenario) << "chip class=0 id=0x373010 size=65536 page=256\nprogrammers 3\n";
+    std::string error;
+    ASSERT_TRUE(simulator->loadScenario(scenario, error)) << error;
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    ProductionView* view = menu->view();
+    view->show();
+    addProgrammers(view, 1);
+    ASSERT_EQ(view->programmers()->tiles().size(), 1u);
+    addProgrammers(view);
+    std::vector<std::string> shown;
+    for (ProgrammerTile* tile : view->programmers()->tiles())
+        shown.push_back(tile->programmer());
+    EXPECT_EQ(shown, (std::vector<std::string>{"BU2SIM0000001", "BU2SIM0000002", "BU2SIM0000003"}));
+}
+
+// The view comes back where it was left, from Belcor's own file; the
+// settings file beside the executable does not learn of it.
+TEST_F(ProductionWindowTest, RemembersItsPlacementInItsOwnFile)
+{
+    const std::vector<uint8_t> settingsBefore = readFile("belcor.ini");
+    ProductionView* view = menu->view();
+    view->show();
+    view->resize(1111, 777);
+    view->hide();
+    window.reset();
+    window = std::make_unique<TForm1>(path("belcor.ini"),
+                                      (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString(),
+                                      simulator.get());
+    menu = window->Production();
+    menu->view()->show();
+    EXPECT_EQ(menu->view()->size(), QSize(1111, 777));
+    EXPECT_EQ(readFile("belcor.ini"), settingsBefore);
+}
+
+// A job's note is shown as the words it holds, never as markup.
+TEST_F(ProductionWindowTest, NoteIsShownAsPlainText)
+{
+    writeJob(false, nullptr, "<h1>Rev B</h1><br><br><br><img src=\"/etc/passwd\">");
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    ProductionView* view = menu->view();
+    view->show();
+    auto* job = find<QLabel>(view, "JobText");
+    EXPECT_TRUE(job->text().contains("<h1>Rev B</h1>"));
+    EXPECT_LT(job->heightForWidth(2000), 2 * job->fontMetrics().height());
 }
 
 }  // namespace

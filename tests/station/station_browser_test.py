@@ -1,8 +1,8 @@
 """The station page in Debian's chromium, headless, driven by chromedriver:
 four tiles, a chip's record on the page within a second of its end, Start and
-Stop with the token, the Chinese page. With BELCOR_STATION_SCREENSHOTS set to
-a folder, the page's screenshots go there (1920x1080, 1280x800 and a phone, in
-the three languages)."""
+Stop with the token, the Chinese page. With BELCOR_SCREENSHOT_DIR naming the
+documentation's pictures folder, the page's screenshots go to its station/
+folder (1920x1080, 1280x800 and a phone, in the three languages)."""
 import os
 import pathlib
 import shutil
@@ -24,10 +24,10 @@ SIZES = {"1920x1080": (1920, 1080), "1280x800": (1280, 800), "phone": (390, 844)
 
 def screenshot_folder():
     """Where screenshots go, made when asked for; nothing when none are."""
-    folder = os.environ.get("BELCOR_STATION_SCREENSHOTS")
+    folder = os.environ.get("BELCOR_SCREENSHOT_DIR")
     if not folder:
         return None
-    folder = pathlib.Path(folder)
+    folder = pathlib.Path(folder) / "station"
     folder.mkdir(parents=True, exist_ok=True)
     return folder
 

@@ -4,6 +4,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -12,6 +15,7 @@
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 #include "link/ProgrammerIdentity.h"
+#include "production/ui/ProgrammerChoiceDialog.h"
 #include "production/ui/ProgrammerTile.h"
 
 namespace {
@@ -20,6 +24,33 @@ constexpr int TilesPerRow = 4;
 constexpr int RefreshMs = 150;
 // A look at the bus lists every programmer; once a second is enough to see one go.
 constexpr int LookMs = 1000;
+
+// Asks for the whole height of its tiles at its width, so that the view gives
+// them all the room it can spare and scrolls only what it cannot.
+class TileScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+    QSize sizeHint() const override
+    {
+        const QWidget* content = widget();
+        // Measured as if the scroll bar were there: room enough never calls it up.
+        const int width = viewport()->width() -
+                          (verticalScrollBar()->isVisible() ? 0 : verticalScrollBar()->sizeHint().width());
+        const int height = content->hasHeightForWidth() && width > 0 ? content->heightForWidth(width)
+                                                                     : content->sizeHint().height();
+        return QSize(content->sizeHint().width(), height + 2 * frameWidth());
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        const bool newWidth = event->size().width() != event->oldSize().width();
+        QScrollArea::resizeEvent(event);
+        if (newWidth)
+            updateGeometry();
+    }
+};
 
 std::string nameOf(const TUsbBulk::Port& port)
 {
@@ -39,10 +70,25 @@ GangPanel::GangPanel(Workbench& workbench, OperationHost& host, GangMaker makeGa
     auto* header = new QHBoxLayout;
     header->addWidget(add_);
     header->addWidget(hint_, 1);
-    grid_ = new QGridLayout;
+    // Tiles of equal width, four to a row; more rows than the view has room
+    // for scroll, so that the view's buttons and log stay in sight.
+    auto* tilesArea = new QWidget;
+    grid_ = new QGridLayout(tilesArea);
+    grid_->setContentsMargins(0, 0, 0, 0);
+    grid_->setAlignment(Qt::AlignTop);
+    scroll_ = new TileScrollArea(this);
+    scroll_->setObjectName("TileArea");
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setWidget(tilesArea);
+    for (int column = 0; column < TilesPerRow; ++column)
+        grid_->setColumnStretch(column, 1);
+    // The group takes the room its tiles need, the log what is left.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(header);
-    layout->addLayout(grid_);
+    layout->addWidget(scroll_, 1);
     connect(add_, &QPushButton::clicked, this, &GangPanel::AddProgrammersClick);
     timer_ = new QTimer(this);
     timer_->setInterval(RefreshMs);
@@ -50,6 +96,7 @@ GangPanel::GangPanel(Workbench& workbench, OperationHost& host, GangMaker makeGa
     lookTimer_ = new QTimer(this);
     lookTimer_->setInterval(LookMs);
     connect(lookTimer_, &QTimer::timeout, this, &GangPanel::lookForProgrammers);
+    placeTiles();
 }
 
 // Chips in flight finish before the window goes: nothing is left half written.
@@ -94,19 +141,24 @@ void GangPanel::AddProgrammersClick()
     using namespace ProgrammerIdentity;
     const std::vector<TUsbBulk::Port> ports = TUsbBulk::findPorts(VendorId, Manufacturer, ProductId, Product);
     attachedFound(ports);
-    size_t added = 0;
+    std::vector<std::string> free;
     for (const TUsbBulk::Port& port : ports) {
         const std::string name = nameOf(port);
         const bool shown = std::any_of(tiles_.begin(), tiles_.end(),
                                        [&](const Entry& entry) { return entry.tile->programmer() == name; });
-        if (port.claimable && !shown) {
-            addProgrammer(name);
-            ++added;
+        if (port.claimable && !shown)
+            free.push_back(name);
+    }
+    hint_->setText(free.empty() ? QString::fromStdString(
+                                      MessageCatalogue::text(Msg::NoOtherProgrammer, workbench_.languageIndex))
+                                : QString());
+    if (!free.empty()) {
+        ProgrammerChoiceDialog choice(free, workbench_.languageIndex, this);
+        if (choice.exec() == QDialog::Accepted) {
+            for (const std::string& programmer : choice.chosen())
+                addProgrammer(programmer);
         }
     }
-    hint_->setText(added > 0 ? QString()
-                             : QString::fromStdString(
-                                   MessageCatalogue::text(Msg::NoOtherProgrammer, workbench_.languageIndex)));
     refreshTiles();
 }
 
@@ -309,7 +361,8 @@ void GangPanel::placeTiles()
         grid_->removeWidget(entry.tile);
     for (size_t index = 0; index < tiles_.size(); ++index)
         grid_->addWidget(tiles_[index].tile, static_cast<int>(index / TilesPerRow),
-                         static_cast<int>(index % TilesPerRow));
+                         static_cast<int>(index % TilesPerRow), Qt::AlignTop);
+    scroll_->setVisible(!tiles_.empty());
 }
 
 void GangPanel::refreshTiles()

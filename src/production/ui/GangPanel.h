@@ -18,6 +18,7 @@ class ProgrammerTile;
 class QGridLayout;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QTimer;
 struct Workbench;
 
@@ -47,7 +48,8 @@ public:
     std::vector<ProgrammerTile*> tiles() const;
     void ApplyLanguage(int language);
 
-    // Every attached programmer that no tile shows yet and no other program holds.
+    // Offers every attached programmer that no tile shows yet and no other
+    // program holds, each with a check box; the ticked ones get tiles.
     void AddProgrammersClick();
     void addProgrammer(const std::string& programmer);
     void startAll();
@@ -111,6 +113,7 @@ private:
     QPushButton* add_;
     QLabel* hint_;
     QGridLayout* grid_;
+    QScrollArea* scroll_;
     QTimer* timer_;
     QTimer* lookTimer_;
 };

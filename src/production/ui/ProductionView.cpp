@@ -2,24 +2,20 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
-#include <QFont>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "chips/ChipCatalogue.h"
 #include "core/BusyScope.h"
-#include "core/OwnSettings.h"
 #include "core/OperationHost.h"
+#include "core/OwnSettings.h"
 #include "core/Workbench.h"
 #include "maint/HardwareInfo.h"
 #include "production/GangRun.h"
@@ -27,6 +23,7 @@
 #include "production/JobSetup.h"
 #include "production/LineServerText.h"
 #include "production/ProductionLog.h"
+#include "production/ProductionSummary.h"
 #include "production/ProductionText.h"
 #include "production/ui/EngineerPinPrompt.h"
 #include "production/ui/GangPanel.h"
@@ -39,14 +36,9 @@ QString qText(const std::string& text)
     return QString::fromStdString(text);
 }
 
-QLabel* boldLabel(QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
+// Belcor's own settings file, never the settings beside the executable.
+constexpr const char* PlacementSection = "ProductionView";
+constexpr const char* PlacementKey = "geometry";
 
 }  // namespace
 
@@ -54,126 +46,20 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     : QWidget(window, Qt::Window), workbench_(workbench), host_(host), window_(window),
       logPath_(SqliteLog::defaultPath())
 {
-    setObjectName("ProductionView");
-    resize(760, 720);
-
-    indication_ = new QLabel(this);
-    indication_->setObjectName("Indication");
-    indication_->setAlignment(Qt::AlignCenter);
-    indication_->setMinimumHeight(120);
-    QFont big = indication_->font();
-    big.setPointSize(54);
-    big.setBold(true);
-    indication_->setFont(big);
-    detail_ = new QLabel(this);
-    detail_->setObjectName("FailureText");
-    detail_->setWordWrap(true);
-    detail_->setAlignment(Qt::AlignCenter);
-    QFont larger = detail_->font();
-    larger.setPointSize(larger.pointSize() + 4);
-    detail_->setFont(larger);
-
-    auto* grid = new QGridLayout;
-    int row = 0;
-    const auto addRow = [&](QLabel*& label, QWidget* value) {
-        label = boldLabel(this);
-        grid->addWidget(label, row, 0, Qt::AlignTop);
-        grid->addWidget(value, row++, 1);
-    };
-    jobText_ = new QLabel(this);
-    jobText_->setWordWrap(true);
-    addRow(jobLabel_, jobText_);
-    lockText_ = new QLabel(this);
-    lockText_->setObjectName("LockState");
-    grid->addWidget(lockText_, row++, 1);
-    countersText_ = new QLabel(this);
-    countersText_->setObjectName("Counters");
-    countersText_->setFont(larger);
-    grid->addWidget(countersText_, row++, 0, 1, 2);
-    throughputText_ = new QLabel(this);
-    throughputText_->setObjectName("Throughput");
-    grid->addWidget(throughputText_, row++, 0, 1, 2);
-    target_ = new QSpinBox(this);
-    target_->setObjectName("TargetCount");
-    target_->setRange(0, 100000000);
-    target_->setSpecialValueText("-");
-    target_->setMinimumWidth(120);
-    auto* targetRow = new QWidget(this);
-    auto* targetLayout = new QHBoxLayout(targetRow);
-    targetLayout->setContentsMargins(0, 0, 0, 0);
-    targetLayout->addWidget(target_);
-    targetLayout->addStretch();
-    addRow(targetLabel_, targetRow);
-    serialText_ = new QLabel(this);
-    serialText_->setObjectName("NextSerial");
-    serialText_->setFont(larger);
-    addRow(serialLabel_, serialText_);
-    checksumText_ = new QLabel(this);
-    checksumText_->setObjectName("Checksums");
-    checksumText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    grid->addWidget(checksumText_, row++, 0, 1, 2);
-    databaseText_ = new QLabel(this);
-    databaseText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    addRow(databaseLabel_, databaseText_);
-    server_ = new QLineEdit(this);
-    server_->setObjectName("ServerAddress");
-    server_->setPlaceholderText("postgresql://user@host/database");
-    addRow(serverLabel_, server_);
-    serverState_ = new QLabel(this);
-    serverState_->setObjectName("ServerState");
-    serverState_->setWordWrap(true);
-    grid->addWidget(serverState_, row++, 1);
-    grid->setColumnStretch(1, 1);
-
-    programmers_ = new GangPanel(
-        workbench_, host_, [this](const std::vector<std::string>& programmers) { return makeGang(programmers); },
-        this);
-    connect(programmers_, &GangPanel::recorded, this, &ProductionView::showResult);
-    connect(programmers_, &GangPanel::runningChanged, this, &ProductionView::gangRunningChanged);
-    connect(programmers_, &GangPanel::aloneStopped, this,
+    auto* programmers = new GangPanel(
+        workbench_, host_, [this](const std::vector<std::string>& names) { return makeGang(names); }, this);
+    ui_.setupUi(this, programmers);
+    connect(programmers, &GangPanel::recorded, this, &ProductionView::showResult);
+    connect(programmers, &GangPanel::runningChanged, this, &ProductionView::gangRunningChanged);
+    connect(programmers, &GangPanel::aloneStopped, this,
             [this](const QString& reason) { showIndication(Msg::FailIndication, "#c00000", reason); });
-    // Tiles take room from the log table; the view grows instead, as far as it needs.
-    connect(programmers_, &GangPanel::tilesChanged, this, [this] { resize(size().expandedTo(sizeHint())); });
-
-    rows_ = new QTableWidget(0, 8, this);
-    rows_->setObjectName("LogRows");
-    rows_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    rows_->verticalHeader()->hide();
-    rows_->horizontalHeader()->setStretchLastSection(true);
-    // A handful of rows stay in sight however many tiles the view holds.
-    rows_->setMinimumHeight(rows_->horizontalHeader()->sizeHint().height() +
-                            5 * rows_->verticalHeader()->defaultSectionSize());
-
-    start_ = new QPushButton(this);
-    start_->setObjectName("Start");
-    stop_ = new QPushButton(this);
-    stop_->setObjectName("Stop");
-    reset_ = new QPushButton(this);
-    reset_->setObjectName("ResetCounters");
-    for (QPushButton* button : {start_, stop_}) {
-        QFont font = button->font();
-        font.setPointSize(font.pointSize() + 6);
-        button->setFont(font);
-        button->setMinimumHeight(48);
-    }
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(start_);
-    buttons->addWidget(stop_);
-    buttons->addStretch();
-    buttons->addWidget(reset_);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(indication_);
-    layout->addWidget(detail_);
-    layout->addLayout(grid);
-    layout->addWidget(programmers_);
-    layout->addWidget(rows_, 1);
-    layout->addLayout(buttons);
-
-    connect(start_, &QPushButton::clicked, this, &ProductionView::StartClick);
-    connect(stop_, &QPushButton::clicked, this, &ProductionView::StopClick);
-    connect(reset_, &QPushButton::clicked, this, &ProductionView::ResetCountersClick);
-    connect(target_, &QSpinBox::valueChanged, this, &ProductionView::targetChanged);
+    connect(ui_.start, &QPushButton::clicked, this, &ProductionView::StartClick);
+    connect(ui_.stop, &QPushButton::clicked, this, &ProductionView::StopClick);
+    connect(ui_.reset, &QPushButton::clicked, this, &ProductionView::ResetCountersClick);
+    connect(ui_.fullScreen, &QPushButton::clicked, this, &ProductionView::FullScreenClick);
+    connect(new QShortcut(QKeySequence(Qt::Key_F11), this), &QShortcut::activated, this,
+            &ProductionView::FullScreenClick);
+    connect(ui_.target, &QSpinBox::valueChanged, this, &ProductionView::targetChanged);
     serverTimer_ = new QTimer(this);
     serverTimer_->setInterval(1000);
     connect(serverTimer_, &QTimer::timeout, this, &ProductionView::refreshServerState);
@@ -186,12 +72,14 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
 // children would only be deleted after the members.
 ProductionView::~ProductionView()
 {
-    delete programmers_;
+    if (isVisible())
+        rememberPlacement();
+    delete ui_.programmers;
 }
 
 bool ProductionView::running() const
 {
-    return programmers_->running();
+    return ui_.programmers->running();
 }
 
 std::unique_ptr<GangRun> ProductionView::makeGang(const std::vector<std::string>& programmers)
@@ -240,9 +128,9 @@ void ProductionView::offerMoreChips(const GangRun::Settings& settings)
     box.addButton(qText(MessageCatalogue::text(Msg::EngineerPinCancel, language)), QMessageBox::RejectRole);
     box.exec();
     if (box.clickedButton() == raise) {
-        target_->setValue(static_cast<int>(settings.goodBefore + 1));
-        target_->setFocus();
-        target_->selectAll();
+        ui_.target->setValue(static_cast<int>(settings.goodBefore + 1));
+        ui_.target->setFocus();
+        ui_.target->selectAll();
     } else if (box.clickedButton() == reset) {
         ResetCountersClick();
     }
@@ -251,17 +139,18 @@ void ProductionView::offerMoreChips(const GangRun::Settings& settings)
 // A target changed during a run counts from the next chip on.
 void ProductionView::targetChanged()
 {
-    if (running() && programmers_->gang())
-        programmers_->gang()->setGoodTarget(runTarget() > 0 ? std::optional<int64_t>(runTarget()) : std::nullopt);
+    if (running() && ui_.programmers->gang())
+        ui_.programmers->gang()->setGoodTarget(runTarget() > 0 ? std::optional<int64_t>(runTarget()) : std::nullopt);
     refresh();
 }
 
 void ProductionView::setJob(const OpenedJob* job)
 {
     job_ = job;
-    target_->setValue(job_ && job_->job.target ? static_cast<int>(std::min<int64_t>(*job_->job.target, target_->maximum()))
-                                               : 0);
-    rows_->setRowCount(0);
+    ui_.target->setValue(job_ && job_->job.target
+                             ? static_cast<int>(std::min<int64_t>(*job_->job.target, ui_.target->maximum()))
+                             : 0);
+    ui_.rows->setRowCount(0);
     if (job_ && openLog()) {
         LogFilter filter;
         filter.job = job_->job.name;
@@ -277,28 +166,18 @@ void ProductionView::setJob(const OpenedJob* job)
 void ProductionView::ApplyLanguage(int language)
 {
     setWindowTitle(qText(MessageCatalogue::text(Msg::ProductionViewTitle, language)));
-    jobLabel_->setText(qText(MessageCatalogue::text(Msg::JobLabel, language)));
-    targetLabel_->setText(qText(MessageCatalogue::text(Msg::TargetLabel, language)));
-    serialLabel_->setText(qText(MessageCatalogue::text(Msg::NextSerialLabel, language)));
-    databaseLabel_->setText(qText(MessageCatalogue::text(Msg::LogDatabaseLabel, language)));
-    serverLabel_->setText(qText(MessageCatalogue::text(Msg::PostgresLabel, language)));
-    start_->setText(qText(MessageCatalogue::text(Msg::StartButton, language)));
-    // Wide enough for "Stopping…" too (refresh() sets the text it shows).
-    stop_->setText(qText(MessageCatalogue::text(Msg::StoppingButton, language)));
-    stop_->setMinimumWidth(stop_->sizeHint().width());
-    reset_->setText(qText(MessageCatalogue::text(Msg::ResetCountersButton, language)));
-    programmers_->ApplyLanguage(language);
-    rows_->setHorizontalHeaderLabels(qText(MessageCatalogue::text(Msg::LogColumns, language)).split('|'));
-    if (!running() && indication_->property("message").isValid())
-        showIndication(static_cast<Msg>(indication_->property("message").toInt()),
-                       indication_->property("colour").toString(), detail_->text());
+    ui_.applyLanguage(language);
+    ui_.programmers->ApplyLanguage(language);
+    if (!running() && ui_.indication->property("message").isValid())
+        showIndication(static_cast<Msg>(ui_.indication->property("message").toInt()),
+                       ui_.indication->property("colour").toString(), ui_.detail->text());
     refresh();
 }
 
 bool ProductionView::openLog()
 {
     std::vector<std::string> targets{logPath_};
-    if (const std::string server = server_->text().trimmed().toStdString(); !server.empty())
+    if (const std::string server = ui_.server->text().trimmed().toStdString(); !server.empty())
         targets.push_back(server);
     if (log_ && log_->local().path() == logPath_ && log_->serverAddress() == (targets.size() > 1 ? targets[1] : ""))
         return true;
@@ -311,112 +190,111 @@ bool ProductionView::openLog()
 
 int64_t ProductionView::runTarget() const
 {
-    return target_->value();
+    return ui_.target->value();
 }
 
 void ProductionView::refresh()
 {
     const int language = workbench_.languageIndex;
     const bool locked = job_ && job_->job.locked;
-    jobText_->setText(job_ ? qText(job_->job.name + (job_->job.note.empty() ? "" : " — " + job_->job.note))
-                           : qText(MessageCatalogue::text(Msg::NoJob, language)));
-    lockText_->setText(job_ ? qText(MessageCatalogue::text(locked ? Msg::JobLockedState : Msg::JobUnlockedState,
-                                                           language))
-                            : QString());
-    lockText_->setStyleSheet(locked ? "color: #b06000; font-weight: bold" : QString());
-    databaseText_->setText(qText(logPath_));
-    start_->setEnabled(job_ && !running());
-    stop_->setEnabled(running() && !programmers_->stopping());
-    stop_->setText(qText(MessageCatalogue::text(programmers_->stopping() ? Msg::StoppingButton : Msg::StopButton,
-                                                language)));
-    reset_->setEnabled(job_ && !running());
-    server_->setEnabled(!running());
+    const GangPanel& programmers = *ui_.programmers;
+    ui_.jobText->setText(job_ ? qText(job_->job.name + (job_->job.note.empty() ? "" : " — " + job_->job.note))
+                              : qText(MessageCatalogue::text(Msg::NoJob, language)));
+    ui_.lockText->setText(job_ ? qText(MessageCatalogue::text(locked ? Msg::JobLockedState : Msg::JobUnlockedState,
+                                                              language))
+                               : QString());
+    ui_.lockText->setStyleSheet(locked ? "color: #b06000; font-weight: bold" : QString());
+    ui_.databaseText->setText(qText(logPath_));
+    ui_.start->setEnabled(job_ && !running());
+    ui_.stop->setEnabled(running() && !programmers.stopping());
+    ui_.stop->setText(qText(
+        MessageCatalogue::text(programmers.stopping() ? Msg::StoppingButton : Msg::StopButton, language)));
+    ui_.reset->setEnabled(job_ && !running());
+    ui_.server->setEnabled(!running());
+    ui_.fullScreen->setText(
+        qText(MessageCatalogue::text(operatorMode_ ? Msg::LeaveFullScreenButton : Msg::FullScreenButton, language)));
     if (!job_ || !log_) {
-        countersText_->clear();
-        throughputText_->clear();
-        serialText_->clear();
-        checksumText_->clear();
+        ui_.countersText->clear();
+        ui_.throughputText->clear();
+        ui_.serialText->clear();
+        ui_.checksumText->clear();
         return;
     }
     const ProductionCounters counters = log_->local().counters(job_->job.name);
-    const auto label = [language](Msg message) { return MessageCatalogue::text(message, language); };
-    char yield[32] = "-";
-    if (const std::optional<double> percent = counters.yieldPercent())
-        std::snprintf(yield, sizeof yield, "%.1f%%", *percent);
-    countersText_->setText(qText(label(Msg::PassedLabel) + " " + std::to_string(counters.passed) + "    " +
-                                 label(Msg::FailedLabel) + " " + std::to_string(counters.failed) + "    " +
-                                 (counters.interrupted ? label(Msg::InterruptedLabel) + " " +
-                                                             std::to_string(counters.interrupted) + "    "
-                                                       : std::string()) +
-                                 label(Msg::TotalLabel) + " " + std::to_string(counters.total()) + "    " +
-                                 label(Msg::YieldLabel) + " " + yield));
-    // Each programmer of the station does a chip per average cycle, so the
-    // station's rate and time left are those of one times and over N.
-    const int64_t stationSize = std::max<int64_t>(1, static_cast<int64_t>(programmers_->tiles().size()));
-    const std::optional<int64_t> cycle = counters.averageCycleMs();
-    std::optional<double> rate = counters.chipsPerHour();
-    std::optional<int64_t> left = runTarget() > 0 ? counters.timeLeftMs(runTarget()) : std::nullopt;
-    if (rate)
-        *rate *= static_cast<double>(stationSize);
-    if (left)
-        *left /= stationSize;
-    char cycleText[32] = "-";
-    if (cycle)
-        std::snprintf(cycleText, sizeof cycleText, "%.1f s", static_cast<double>(*cycle) / 1000.0);
-    throughputText_->setText(qText(label(Msg::CycleLabel) + " " + cycleText + "    " + label(Msg::ChipsPerHourLabel) +
-                                   " " + (rate ? std::to_string(static_cast<int64_t>(*rate)) : "-") + "    " +
-                                   label(Msg::TimeLeftLabel) + " " + (left ? DurationText(*left) : "-")));
+    ui_.countersText->setText(qText(ProductionSummary::counters(counters, language)));
+    ui_.throughputText->setText(qText(ProductionSummary::throughput(
+        counters, static_cast<int64_t>(programmers.tiles().size()), runTarget(), language)));
     const ProductionJob& job = job_->job;
     if (job.serial) {
         const std::optional<uint64_t> next = log_->local().peekSerial(job.name, *job.serial);
-        serialText_->setText(qText(next ? job.serial->text(*next) : "-"));
+        ui_.serialText->setText(qText(next ? job.serial->text(*next) : "-"));
     } else {
-        serialText_->setText(qText(label(Msg::NoSerial)));
+        ui_.serialText->setText(qText(MessageCatalogue::text(Msg::NoSerial, language)));
     }
-    if (checksumText_->text().isEmpty())
-        checksumText_->setText(qText("CRC-32 " + job.expected.crc32Text() + "    SHA-256 " + job.expected.sha256));
+    if (ui_.checksumText->text().isEmpty())
+        ui_.checksumText->setText(qText(ProductionSummary::checksums(job.expected.crc32Text(), job.expected.sha256)));
 }
 
 void ProductionView::showIndication(Msg text, const QString& colour, const QString& detail)
 {
-    indication_->setText(qText(MessageCatalogue::text(text, workbench_.languageIndex)));
-    indication_->setProperty("message", static_cast<int>(text));
-    indication_->setProperty("colour", colour);
-    indication_->setStyleSheet("color: white; background-color: " + colour + "; border-radius: 8px");
-    detail_->setText(detail);
-    detail_->setStyleSheet(detail.isEmpty() ? QString() : "color: #c00000");
+    ui_.indication->setText(qText(MessageCatalogue::text(text, workbench_.languageIndex)));
+    ui_.indication->setProperty("message", static_cast<int>(text));
+    ui_.indication->setProperty("colour", colour);
+    ui_.indication->setStyleSheet("color: white; background-color: " + colour + "; border-radius: 8px");
+    ui_.detail->setText(detail);
+    ui_.detail->setStyleSheet(detail.isEmpty() ? QString() : "color: #c00000");
 }
 
 void ProductionView::showRecord(const LogRecord& record)
 {
-    rows_->insertRow(0);
-    const QStringList cells = {qText(IsoTime::localText(record.time)), qText(record.chip), qText(record.result),
-                               qText(record.serial), qText(record.crc32), qText(record.message),
-                               qText(record.programmer), qText(record.operatorName)};
+    const int language = workbench_.languageIndex;
+    const auto resultText = [&]() -> QString {
+        if (record.result == "pass")
+            return qText(MessageCatalogue::text(Msg::PassIndication, language));
+        if (record.result == "fail")
+            return qText(MessageCatalogue::text(Msg::FailIndication, language));
+        if (record.result == "interrupted")
+            return qText(MessageCatalogue::text(Msg::InterruptedLabel, language));
+        return qText(record.result);
+    };
+    QTableWidget* rows = ui_.rows;
+    rows->insertRow(0);
+    const QStringList cells = {qText(IsoTime::localText(record.time)),
+                               qText(record.chip),
+                               resultText(),
+                               qText(record.serial),
+                               qText(record.crc32),
+                               qText(record.programmer),
+                               qText(record.operatorName),
+                               qText(record.message)};
     for (int column = 0; column < cells.size(); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
         if (record.result != "pass")
             item->setForeground(QColor("#c00000"));
-        rows_->setItem(0, column, item);
+        // The message may be cut short in its column; the whole of it is a hover away.
+        if (column == cells.size() - 1)
+            item->setToolTip(cells[column]);
+        rows->setItem(0, column, item);
     }
-    while (rows_->rowCount() > ShownRows)
-        rows_->removeRow(rows_->rowCount() - 1);
-    rows_->resizeColumnsToContents();
+    while (rows->rowCount() > ShownRows)
+        rows->removeRow(rows->rowCount() - 1);
+    for (int column = 0; column + 1 < cells.size(); ++column)
+        rows->resizeColumnToContents(column);
 }
 
 void ProductionView::refreshServerState()
 {
     if (!log_ || !log_->forwarder()) {
-        serverState_->clear();
+        ui_.serverState->clear();
         return;
     }
-    serverState_->setText(qText(LineServerText(log_->forwarder()->status(), workbench_.languageIndex)));
+    ui_.serverState->setText(qText(LineServerText(log_->forwarder()->status(), workbench_.languageIndex)));
 }
 
 void ProductionView::showResult(const LogRecord& record)
 {
     showRecord(record);
-    checksumText_->setText(qText("CRC-32 " + record.crc32 + "    SHA-256 " + record.sha256));
+    ui_.checksumText->setText(qText(ProductionSummary::checksums(record.crc32, record.sha256)));
     if (record.result == "pass")
         showIndication(Msg::PassIndication, "#1a9a1a", {});
     else
@@ -432,8 +310,8 @@ void ProductionView::gangRunningChanged(bool running)
     if (auto* main = qobject_cast<QMainWindow*>(window_); main && main->centralWidget())
         main->centralWidget()->setEnabled(!running);
     refresh();
-    if (!running && programmers_->gang() && programmers_->gang()->goodTargetReached())
-        showTargetReached(programmers_->gang()->goodChips());
+    if (!running && ui_.programmers->gang() && ui_.programmers->gang()->goodTargetReached())
+        showTargetReached(ui_.programmers->gang()->goodChips());
     if (!running && closeWindowAfterRun_)
         QTimer::singleShot(0, window_, &QWidget::close);
 }
@@ -443,7 +321,7 @@ void ProductionView::showTargetReached(int64_t goodChips)
 {
     const QString text = qText(ProductionText(Msg::GoodTargetReached, workbench_.languageIndex, {std::to_string(goodChips)}));
     showIndication(Msg::PassIndication, "#1a9a1a", text);
-    detail_->setStyleSheet(QString());
+    ui_.detail->setStyleSheet(QString());
     auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
     box->setObjectName("TargetReached");
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -457,8 +335,8 @@ void ProductionView::StartClick()
         host_.beep();
         return;
     }
-    if (!programmers_->empty()) {
-        programmers_->startAll();
+    if (!ui_.programmers->empty()) {
+        ui_.programmers->startAll();
     } else {
         // Busy while it asks: an activation of the window meanwhile would
         // check the connection on the same link and take the reply.
@@ -467,14 +345,14 @@ void ProductionView::StartClick()
             const BusyScope busy(workbench_);
             HardwareInfo::query(workbench_.link, programmer);
         }
-        programmers_->startAlone(programmer.serial);
+        ui_.programmers->startAlone(programmer.serial);
     }
     refresh();
 }
 
 void ProductionView::StopClick()
 {
-    programmers_->stopAll();
+    ui_.programmers->stopAll();
     refresh();
 }
 
@@ -492,11 +370,88 @@ void ProductionView::ResetCountersClick()
     refresh();
 }
 
-// The run goes on while the view is hidden; closing only hides it.
+// The operator's full screen: the mark grows with the screen; the job's
+// details and the log give way to it, the tiles stay. Leaving it may need an
+// engineer's word.
+void ProductionView::FullScreenClick()
+{
+    if (operatorMode_ && job_ && !EngineerPinPrompt::confirm(job_->job, workbench_.languageIndex, this))
+        return;
+    setOperatorMode(!operatorMode_);
+}
+
+void ProductionView::setOperatorMode(bool on)
+{
+    if (on == operatorMode_)
+        return;
+    if (on)
+        rememberPlacement();
+    operatorMode_ = on;
+    ui_.jobDetails->setVisible(!on);
+    ui_.rows->setVisible(!on);
+    ui_.reset->setVisible(!on);
+    // Without the log the tiles take what room the mark leaves.
+    ui_.programmers->setSizePolicy(QSizePolicy::Preferred, on ? QSizePolicy::Expanding : QSizePolicy::Maximum);
+    if (on)
+        showFullScreen();
+    else
+        showNormal();
+    fitMark();
+    refresh();
+}
+
+void ProductionView::fitMark()
+{
+    const int height = operatorMode_ ? static_cast<int>(this->height() * ProductionViewDesign::FullScreenMarkShare)
+                                     : ProductionViewDesign::MarkHeight;
+    ui_.indication->setFixedHeight(height);
+    QFont font = ui_.indication->font();
+    font.setPixelSize(height * 2 / 3);
+    ui_.indication->setFont(font);
+}
+
+void ProductionView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (operatorMode_)
+        fitMark();
+}
+
+void ProductionView::rememberPlacement() const
+{
+    if (operatorMode_ || !placed_)
+        return;
+    OwnSettings().setValue(PlacementSection, PlacementKey, saveGeometry().toBase64().toStdString());
+}
+
+// Where the user left it, the first time it is shown in a run of Belcor.
+void ProductionView::showEvent(QShowEvent* event)
+{
+    if (!placed_) {
+        placed_ = true;
+        if (const std::optional<std::string> saved = OwnSettings().value(PlacementSection, PlacementKey))
+            restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(*saved)));
+    }
+    QWidget::showEvent(event);
+}
+
+void ProductionView::hideEvent(QHideEvent* event)
+{
+    rememberPlacement();
+    QWidget::hideEvent(event);
+}
+
+// The run goes on while the view is hidden; closing only hides it, and
+// leaves the full screen first as F11 would.
 void ProductionView::closeEvent(QCloseEvent* event)
 {
-    hide();
     event->ignore();
+    if (operatorMode_) {
+        FullScreenClick();
+        if (operatorMode_)
+            return;
+    }
+    hide();
 }
 
 // Closing the main window during a run ends the run after the chip in hand,

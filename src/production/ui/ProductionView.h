@@ -10,15 +10,11 @@
 #include "production/GangRun.h"
 #include "production/LogRecord.h"
 #include "production/ProductionJob.h"
+#include "production/ui/ProductionViewDesign.h"
 
 class GangPanel;
 class OperationHost;
 class ProductionLog;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QSpinBox;
-class QTableWidget;
 class QTimer;
 struct Workbench;
 
@@ -37,6 +33,10 @@ struct OpenedJob {
 // serial number per chip). Every run is a gang: of the window's own programmer
 // alone, or, with programmers added as tiles, of them all, each tile also on
 // its own. After Stop the controls rest until the chips in the sockets are done.
+// F11 (or its button) turns it into the operator's full screen: the mark grows
+// with the screen, beside the counters, the next serial number and the tiles;
+// leaving it takes the job's engineer PIN, when it has one;
+// the view remembers its placement in Belcor's own settings file.
 class ProductionView : public QWidget {
     Q_OBJECT
 public:
@@ -47,11 +47,13 @@ public:
     void setJob(const OpenedJob* job);
     void ApplyLanguage(int language);
     bool running() const;
-    GangPanel* programmers() const { return programmers_; }
+    GangPanel* programmers() const { return ui_.programmers; }
 
     void StartClick();
     void StopClick();
     void ResetCountersClick();
+    void FullScreenClick();
+    bool operatorMode() const { return operatorMode_; }
 
     // The station's log database file (the default file unless a test sets another).
     void setLogPath(const std::string& path) { logPath_ = path; }
@@ -61,6 +63,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -76,6 +81,9 @@ private:
     void showTargetReached(int64_t goodChips);
     void showResult(const LogRecord& record);
     void gangRunningChanged(bool running);
+    void setOperatorMode(bool on);
+    void fitMark();
+    void rememberPlacement() const;
 
     Workbench& workbench_;
     OperationHost& host_;
@@ -85,27 +93,8 @@ private:
     std::unique_ptr<ProductionLog> log_;
     bool closeWindowAfterRun_ = false;
 
-    QLabel* indication_;
-    QLabel* detail_;
-    QLabel* jobLabel_;
-    QLabel* jobText_;
-    QLabel* lockText_;
-    QLabel* countersText_;
-    QLabel* throughputText_;
-    QLabel* targetLabel_;
-    QSpinBox* target_;
-    QLabel* serialLabel_;
-    QLabel* serialText_;
-    QLabel* checksumText_;
-    QLabel* databaseLabel_;
-    QLabel* databaseText_;
-    QLabel* serverLabel_;
-    QLineEdit* server_;
-    QLabel* serverState_;
-    GangPanel* programmers_;
-    QTableWidget* rows_;
-    QPushButton* start_;
-    QPushButton* stop_;
-    QPushButton* reset_;
+    ProductionViewDesign ui_;
+    bool operatorMode_ = false;
+    bool placed_ = false;
     QTimer* serverTimer_;
 };

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "core/MessageCatalogue.h"
+#include "production/TileState.h"
 
 namespace {
 
@@ -28,42 +29,67 @@ QString qText(const std::string& text)
 const char* const Green = "#1a9a1a";
 const char* const Red = "#c00000";
 
+QString toneStyle(TileState::Tone tone)
+{
+    switch (tone) {
+    case TileState::Tone::Bad:
+        return QString("color: ") + Red + "; font-weight: bold";
+    case TileState::Tone::Good:
+        return QString("color: ") + Green + "; font-weight: bold";
+    case TileState::Tone::Busy:
+        return "font-weight: bold";
+    case TileState::Tone::Quiet:
+        break;
+    }
+    return {};
+}
+
 }  // namespace
 
 ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
     : QFrame(parent), programmer_(programmer)
 {
     setObjectName("ProgrammerTile");
+    // Equal shares of the row, whatever their texts say.
     setMinimumWidth(170);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Maximum);
 
     name_ = new QLabel(qText(programmer), this);
+    name_->setTextFormat(Qt::PlainText);
     QFont bold = name_->font();
     bold.setBold(true);
     name_->setFont(bold);
     state_ = new QLabel(this);
     state_->setObjectName("TileState");
+    state_->setTextFormat(Qt::PlainText);
+    state_->setWordWrap(true);
     progress_ = new QProgressBar(this);
     progress_->setTextVisible(false);
-    progress_->setMaximumHeight(10);
+    progress_->setMaximumHeight(8);
     result_ = new QLabel(this);
     result_->setObjectName("TileResult");
     result_->setAlignment(Qt::AlignCenter);
-    result_->setMinimumHeight(36);
+    result_->setMinimumSize(72, 30);
     QFont big = result_->font();
-    big.setPointSize(big.pointSize() + 8);
+    big.setPointSize(big.pointSize() + 6);
     big.setBold(true);
     result_->setFont(big);
-    message_ = new QLabel(this);
-    message_->setObjectName("TileMessage");
-    message_->setWordWrap(true);
-    message_->setStyleSheet(QString("color: ") + Red);
     counts_ = new QLabel(this);
     counts_->setObjectName("TileCounts");
+    counts_->setWordWrap(true);
+    message_ = new QLabel(this);
+    message_->setObjectName("TileMessage");
+    message_->setTextFormat(Qt::PlainText);
+    message_->setWordWrap(true);
+    message_->setStyleSheet(QString("color: ") + Red);
 
     start_ = new QPushButton(this);
     start_->setObjectName("TileStart");
     stop_ = new QPushButton(this);
     stop_->setObjectName("TileStop");
+    // The buttons share the tile's width, whichever text they show.
+    for (QPushButton* button : {start_, stop_})
+        button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     remove_ = new QToolButton(this);
     remove_->setObjectName("TileRemove");
     remove_->setText(QString::fromUtf8("✕"));
@@ -71,18 +97,21 @@ ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
     auto* header = new QHBoxLayout;
     header->addWidget(name_, 1);
     header->addWidget(remove_);
+    auto* outcome = new QHBoxLayout;
+    outcome->addWidget(result_);
+    outcome->addWidget(counts_, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(start_);
     buttons->addWidget(stop_);
 
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 4, 6, 6);
+    layout->setSpacing(3);
     layout->addLayout(header);
     layout->addWidget(state_);
     layout->addWidget(progress_);
-    layout->addWidget(result_);
+    layout->addLayout(outcome);
     layout->addWidget(message_);
-    layout->addWidget(counts_);
-    layout->addStretch();
     layout->addLayout(buttons);
 
     connect(start_, &QPushButton::clicked, this, &ProgrammerTile::startClicked);
@@ -104,19 +133,17 @@ void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, bool
     const auto text = [language](Msg message) { return qText(MessageCatalogue::text(message, language)); };
     const bool running = seat && seat->running;
     const bool lost = !attached;
-    if (lost)
-        state_->setText(text(Msg::NotConnected));
-    else if (running)
-        state_->setText(seat->state.empty() ? text(Msg::Connected) : qText(seat->state));
-    else
-        state_->setText(text(Msg::TileIdle));
-    restyle(state_, lost ? QString("color: ") + Red + "; font-weight: bold" : QString());
+    const TileState shown = TileState::of(seat, attached, language);
+    state_->setText(qText(shown.text));
+    restyle(state_, toneStyle(shown.tone));
     restyle(this, QString("QFrame#ProgrammerTile { border-radius: 6px; border: ") +
                   (lost ? QString("3px solid ") + Red : QString("1px solid #a0a0a0")) + " }");
     progress_->setMaximum(running && seat->maximum > 0 ? static_cast<int>(seat->maximum) : 1);
     progress_->setValue(running && seat->maximum > 0 ? static_cast<int>(seat->position) : 0);
     if (seat && !seat->running && !seat->stopReason.empty())
         message_->setText(qText(seat->stopReason));
+    // The failure of the chip in hand is in the state line already.
+    message_->setVisible(!message_->text().isEmpty() && !state_->text().contains(message_->text()));
 
     if (anyResult_) {
         result_->setText(text(lastPassed_ ? Msg::PassIndication : Msg::FailIndication));
@@ -126,7 +153,7 @@ void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, bool
         result_->setText("—");
         restyle(result_, "color: #808080");
     }
-    counts_->setText(text(Msg::PassedLabel) + " " + QString::number(passed_) + "    " + text(Msg::FailedLabel) + " " +
+    counts_->setText(text(Msg::PassedLabel) + " " + QString::number(passed_) + "  " + text(Msg::FailedLabel) + " " +
                      QString::number(failed_));
     // A stop ends the loop after the chip in the socket; until then the tile says so.
     const bool stopping = running && seat->stopping;
@@ -139,8 +166,5 @@ void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, bool
 void ProgrammerTile::ApplyLanguage(int language)
 {
     start_->setText(qText(MessageCatalogue::text(Msg::StartButton, language)));
-    // Wide enough for "Stopping…" too (showSeat() sets the text it shows).
-    stop_->setText(qText(MessageCatalogue::text(Msg::StoppingButton, language)));
-    stop_->setMinimumWidth(stop_->sizeHint().width());
     remove_->setToolTip(qText(MessageCatalogue::text(Msg::RemoveButton, language)));
 }

@@ -1,0 +1,203 @@
+#include "cli/ChipCommands.h"
+
+#include <array>
+#include <vector>
+
+#include "buffers/BufferFiles.h"
+#include "cli/BatchInterrupt.h"
+#include "cli/ChipChoice.h"
+#include "cli/ExitStatus.h"
+#include "ops/OperationFrame.h"
+#include "ops/UpdateOperations.h"
+
+using namespace ExitStatus;
+using Command = CommandLine::Command;
+
+namespace {
+
+// After the question about a chip whose identification differs, answered no.
+constexpr const char* ForceRemedy = "--force changes it anyway";
+
+Operation operationOf(Command command)
+{
+    switch (command) {
+    case Command::Blank:
+        return Operation::BlankCheck;
+    case Command::Erase:
+        return Operation::Erase;
+    case Command::Write:
+        return Operation::Write;
+    case Command::Verify:
+        return Operation::Verify;
+    case Command::Auto:
+        return Operation::Auto;
+    default:
+        return Operation::Read;
+    }
+}
+
+}  // namespace
+
+int ChipCommands::run()
+{
+    if (!context_.loadDatabase())
+        return Failure;
+    if (line_.command == Command::List)
+        return list();
+    if (!line_.chip.empty()) {
+        if (const int chosen = context_.chooseChip(); chosen != Success)
+            return chosen;
+    }
+    if (line_.command == Command::Detect)
+        return detect();
+    if (line_.chip.empty() && !context_.detectChip())
+        return Failure;
+    // Which chip the command works on is context; detect's own result is the chip.
+    host_.printNote(context_.chipText());
+    if (line_.rangeGiven() && !context_.applyRange())
+        return Failure;
+    switch (line_.command) {
+    case Command::Read:
+        return readToFile();
+    case Command::Batch:
+        return batch();
+    case Command::Write:
+    case Command::Verify:
+    case Command::Auto:
+        if (!context_.loadFlashFile(line_.files.front()))
+            return Failure;
+        return operate(operationOf(line_.command));
+    case Command::Update:
+        if (!context_.loadFlashFile(line_.files.front()))
+            return Failure;
+        return update();
+    case Command::Unprotect:
+        return RunRemoveProtection(workbench_, host_) ? Success : Failure;
+    default:
+        return operate(operationOf(line_.command));
+    }
+}
+
+int ChipCommands::detect()
+{
+    if (DetectChip(workbench_, host_) != DetectionOutcome::SerialFlashFound)
+        return Failure;
+    host_.printLine(context_.chipText());
+    return Success;
+}
+
+int ChipCommands::operate(Operation operation)
+{
+    // The only question an operation asks: change a chip whose identification differs.
+    host_.setQuestionAnswer(line_.force);
+    const int declinedBefore = host_.declinedQuestions();
+    if (RunOperation(workbench_, host_, operation, context_.autoOptions()))
+        return Success;
+    if (host_.declinedQuestions() != declinedBefore)
+        host_.printError(std::string("the seated chip was left as it was; ") + ForceRemedy);
+    return Failure;
+}
+
+// The counts of sectors (pages) skipped, programmed and erased are the
+// command's result, for a script as much as for a person.
+int ChipCommands::update()
+{
+    std::string summary;
+    if (!RunUpdate(workbench_, host_, UpdateOptions{line_.verifyAll}, &summary))
+        return Failure;
+    host_.printLine(summary);
+    return Success;
+}
+
+int ChipCommands::readToFile()
+{
+    if (!RunOperation(workbench_, host_, Operation::Read))
+        return Failure;
+    const std::string& path = line_.files.front();
+    const uint32_t size = workbench_.catalogue.currentRecord().flashSize;
+    host_.setQuestionAnswer(true);
+    if (!SaveBufferFile(path, workbench_.buffers.flash(size), size, host_, English))
+        return Failure;
+    host_.printLine("Saved " + path + " (" + std::to_string(size) + " bytes)");
+    return Success;
+}
+
+namespace {
+
+// A chip refused by the question about its ID stays in the socket, and the
+// batch loop would wait for it to be taken out for ever: the batch ends there.
+class RefusedChipStop : public BatchChipHooks {
+public:
+    explicit RefusedChipStop(const TerminalHost& host) : host_(host) {}
+    bool refused() const { return refused_; }
+
+private:
+    bool beforeChip(const std::array<uint8_t, 4>&) override
+    {
+        declinedBefore_ = host_.declinedQuestions();
+        return true;
+    }
+    bool afterChip(bool passed) override
+    {
+        refused_ = !passed && host_.declinedQuestions() != declinedBefore_;
+        return !refused_;
+    }
+
+    const TerminalHost& host_;
+    int declinedBefore_ = 0;
+    bool refused_ = false;
+};
+
+}  // namespace
+
+int ChipCommands::batch()
+{
+    if (!context_.loadFlashFile(line_.files.front()))
+        return Failure;
+    // A range past the chip refuses every chip alike: refused before the first.
+    if (const std::string refusal = RefusalOf(workbench_, workbench_.catalogue.currentRecord(), Operation::Auto,
+                                              context_.autoOptions());
+        !refusal.empty()) {
+        host_.printError(refusal);
+        return Failure;
+    }
+    const int64_t runsBefore = host_.timedOperations();
+    const int errorsBefore = host_.errorCount();
+    const auto chipsDone = [&] { return int64_t{host_.timedOperations()} - runsBefore; };
+    context_.printBatchStart();
+    host_.setQuestionAnswer(line_.force);
+    RefusedChipStop refusals(host_);
+    {
+        const BatchInterrupt interrupt;
+        RunBatch(workbench_, host_, context_.autoOptions(), [&] {
+            return !BatchInterrupt::requested() && (!line_.batchCount || chipsDone() < *line_.batchCount);
+        }, &refusals);
+    }
+    if (refusals.refused())
+        host_.printError(std::string("the seated chip was refused; the batch stops rather than wait for it to be "
+                                     "taken out; ") +
+                         ForceRemedy);
+    const int failed = host_.errorCount() - errorsBefore;
+    context_.printBatchEnd(chipsDone(), failed);
+    const bool countReached = !line_.batchCount || chipsDone() >= *line_.batchCount;
+    return failed == 0 && countReached && !refusals.refused() ? Success : Failure;
+}
+
+int ChipCommands::list()
+{
+    const ChipCatalogue& catalogue = workbench_.catalogue;
+    std::vector<int32_t> slots;
+    if (line_.files.empty()) {
+        for (int32_t slot = 0; slot < catalogue.recordCount(); ++slot)
+            slots.push_back(slot);
+    } else {
+        for (const ChipSearchRow& row : FindChips(catalogue, line_.files.front()))
+            slots.push_back(row.slot);
+    }
+    for (const int32_t slot : slots) {
+        const ChipRecord& chip = catalogue.ChipDatabase[static_cast<size_t>(slot)];
+        host_.printLine(ChipTitleText(ChipRowOf(catalogue, slot)) + "," + std::to_string(chip.flashSize) + "," +
+                        std::to_string(chip.flashPage));
+    }
+    return slots.empty() ? Failure : Success;
+}

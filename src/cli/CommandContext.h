@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cli/CommandLine.h"
+#include "cli/TerminalHost.h"
+#include "ops/ChipOperations.h"
+#include "ops/OwnedWorkbench.h"
+
+// What every command family works with: the parsed line, the terminal, a
+// workbench of its own, and the steps several families share (the chip
+// database, the chip, the range, the image).
+class CommandContext {
+public:
+    CommandContext(const CommandLine& line, TerminalHost& host, std::string executablePath);
+
+    const CommandLine& line;
+    TerminalHost& host;
+    const std::string executablePath;
+    OwnedWorkbench workbench;
+
+    bool loadDatabase();
+    // The chip --chip names, as an exit status: a name that fits several
+    // chips is a wrong command line.
+    int chooseChip();
+    // The seated chip, when detection tells it exactly.
+    bool detectChip();
+    // "Chip: TITLE (SIZE bytes, page PAGE)" of the selected chip.
+    std::string chipText() const;
+    bool applyRange();
+    bool loadFlashFile(const std::string& path);
+    AutoOptions autoOptions() const;
+
+    // The lines that open and close every batch.
+    void printBatchStart();
+    void printBatchEnd(int64_t done, int64_t failed);
+};
+
+// "0x" and the value's hexadecimal digits.
+std::string HexNumberText(uint32_t value);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/CommandContext.h"
+#include "production/ProductionJob.h"
+
+class ProductionLog;
+
+// batch --job: a production run of a job file, on one programmer or, with
+// --programmers, on several at once, shown line by line as the chips pass.
+class JobBatch {
+public:
+    explicit JobBatch(CommandContext& context)
+        : context_(context), line_(context.line), host_(context.host), workbench_(context.workbench)
+    {
+    }
+
+    int run();
+
+private:
+    int singleBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log);
+    int gangBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log);
+    std::vector<std::string> gangProgrammers();
+    // "Target reached: N good chips" once the job has them.
+    void reportTarget(bool reached, int64_t good);
+    void reportForwarding(ProductionLog& log);
+    int exitStatus(bool ranToItsEnd, int64_t failed, int64_t done, bool targetReached) const;
+
+    CommandContext& context_;
+    const CommandLine& line_;
+    TerminalHost& host_;
+    OwnedWorkbench& workbench_;
+};

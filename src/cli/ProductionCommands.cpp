@@ -1,0 +1,212 @@
+#include "cli/ProductionCommands.h"
+
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "cli/ExitStatus.h"
+#include "cli/JobBatch.h"
+#include "core/MessageCatalogue.h"
+#include "production/CsvExport.h"
+#include "production/EngineerPin.h"
+#include "production/JobFile.h"
+#include "production/JobHistory.h"
+#include "production/JobSetup.h"
+#include "production/ProductionLog.h"
+#include "production/SqliteLog.h"
+
+using namespace ExitStatus;
+using Command = CommandLine::Command;
+
+int ProductionCommands::run()
+{
+    switch (line_.command) {
+    case Command::Job:
+        return job();
+    case Command::Log:
+        return exportLog();
+    default:
+        return context_.loadDatabase() ? JobBatch(context_).run() : Failure;
+    }
+}
+
+int ProductionCommands::job()
+{
+    if (line_.files[0] == "show")
+        return showJob();
+    if (!context_.loadDatabase())
+        return Failure;
+    if (const int chosen = context_.chooseChip(); chosen != Success)
+        return chosen;
+    if (line_.rangeGiven() && !context_.applyRange())
+        return Failure;
+    return createJob();
+}
+
+namespace {
+
+// The PIN comes from a file, so that it never shows in the process list or a
+// shell's history; only its first line counts (a trailing CR included).
+std::optional<EngineerPin> pinOfFile(const std::string& path, std::string& error)
+{
+    std::ifstream file(path, std::ios::binary);
+    // One character more than a PIN may have, and its line end, tell a
+    // longer first line without reading the whole file.
+    char start[EngineerPin::LongestPin + 3];
+    if (file.is_open())
+        file.read(start, sizeof start);
+    if (!file.is_open() || file.bad()) {
+        error = "cannot read the PIN file " + path;
+        return std::nullopt;
+    }
+    std::string pin(start, size_t(file.gcount()));
+    pin = pin.substr(0, pin.find('\n'));
+    if (pin.ends_with('\r'))
+        pin.pop_back();
+    if (const std::string problem = EngineerPin::problemOf(pin); !problem.empty()) {
+        error = "the PIN file " + path + ": " + problem;
+        return std::nullopt;
+    }
+    std::optional<EngineerPin> hashed = EngineerPin::of(pin);
+    if (!hashed)
+        error = "the PIN's hash cannot be made: the system's random source failed";
+    return hashed;
+}
+
+}  // namespace
+
+int ProductionCommands::createJob()
+{
+    if (const std::string problem = ImageProblem(line_.image, English); !problem.empty()) {
+        host_.printError(problem);
+        return Failure;
+    }
+    if (!context_.loadFlashFile(line_.image))
+        return Failure;
+    JobChoices choices;
+    choices.options = context_.autoOptions();
+    choices.locked = line_.locked;
+    choices.note = line_.note;
+    if (line_.target)
+        choices.target = *line_.target;
+    choices.serial = line_.serialRule;
+    choices.operatorRequired = line_.operatorRequired;
+    std::string error;
+    if (!line_.pinFile.empty()) {
+        choices.pin = pinOfFile(line_.pinFile, error);
+        if (!choices.pin) {
+            host_.printError(error);
+            return Failure;
+        }
+    }
+    const std::string& path = line_.files[1];
+    const std::optional<ProductionJob> made = CreateJob(workbench_, path, line_.image, choices, error);
+    if (!made) {
+        host_.printError(error);
+        return Failure;
+    }
+    if (error = JobFile::write(path, *made); !error.empty()) {
+        host_.printError(error);
+        return Failure;
+    }
+    host_.printLine("Job written: " + path);
+    return Success;
+}
+
+namespace {
+
+// Texts of a job file go to a terminal: control characters (C0, DEL and the
+// C1 range, which terminals also obey) are shown escaped, never sent.
+std::string printable(const std::string& text)
+{
+    std::string shown;
+    char escaped[8];
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (byte == '\n') {
+            shown += "\\n";
+        } else if (byte == '\t') {
+            shown += "\\t";
+        } else if (byte == '\\') {
+            shown += "\\\\";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        } else if (c1) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned char>(text[++i]));
+            shown += escaped;
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
+int ProductionCommands::showJob()
+{
+    const JobFileRead read = JobFile::read(line_.files[1]);
+    if (!read.job) {
+        host_.printError(printable(read.error));
+        return Failure;
+    }
+    const ProductionJob& job = *read.job;
+    const ChipRow& chip = job.chip;
+    host_.printLine("Job: " + printable(job.name) + (job.locked ? " (locked)" : ""));
+    host_.printLine("Job SHA-256: " + read.sha256);
+    host_.printLine(printable("Chip: " + chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," +
+                              chip.cells[ChipRow::Name] + " (" + chip.cells[ChipRow::FlashSize] + " bytes, page " +
+                              chip.cells[ChipRow::FlashPage] + ")"));
+    host_.printLine(printable("Image: " + job.image + " (SHA-256 " + job.imageSha256 + ")"));
+    host_.printLine("Range: " + (job.range ? HexNumberText(job.range->start) + " to " + HexNumberText(job.range->end)
+                                           : std::string("the image's length")));
+    host_.printLine(std::string("Steps: ") + (job.options.erase ? "erase " : "") +
+                    (job.options.program ? "program " : "") + (job.options.verify ? "verify" : ""));
+    host_.printLine("Serial: " + (job.serial ? printable(job.serial->describe()) +
+                                                   (job.serial->reuseFailed ? ", reused" : "") +
+                                                   "; without a line server the job runs on one station only"
+                                             : std::string("none")));
+    if (job.serial) {
+        if (const std::optional<JobHistory> history = JobHistory::read(JobHistory::pathFor(line_.files[1])))
+            host_.printLine(printable("Issued: " + std::to_string(history->chips) + " chips on station " +
+                                      history->station + " (log " + history->log + "), next serial " +
+                                      (history->next ? job.serial->text(*history->next) : std::string("none"))));
+    }
+    host_.printLine("Expected: CRC-32 " + job.expected.crc32Text() + ", SHA-256 " + printable(job.expected.sha256));
+    if (job.target)
+        host_.printLine("Target: " + std::to_string(*job.target) + " good chips");
+    if (job.pin)
+        host_.printLine("Engineer PIN: set");
+    if (job.operatorRequired)
+        host_.printLine("Operator: required");
+    if (!job.note.empty())
+        host_.printLine("Note: " + printable(job.note));
+    return Success;
+}
+
+int ProductionCommands::exportLog()
+{
+    std::vector<std::string> files;
+    for (const std::string& target : line_.logDb) {
+        if (!ProductionLog::isServerAddress(target))
+            files.push_back(target);
+    }
+    std::string error;
+    const std::unique_ptr<SqliteLog> log = SqliteLog::open(files.empty() ? SqliteLog::defaultPath() : files.front(),
+                                                           error);
+    if (!log) {
+        host_.printError(error);
+        return Failure;
+    }
+    int64_t count = 0;
+    if (error = ExportCsv(*log, LogFilter{line_.job, line_.since, 0}, line_.csv, count); !error.empty()) {
+        host_.printError(error);
+        return Failure;
+    }
+    host_.printLine("Exported " + std::to_string(count) + " records to " + line_.csv);
+    return Success;
+}

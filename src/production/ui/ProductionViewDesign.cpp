@@ -1,0 +1,193 @@
+#include "production/ui/ProductionViewDesign.h"
+
+#include <QFont>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "core/MessageCatalogue.h"
+#include "production/ui/GangPanel.h"
+
+namespace {
+
+QString caption(Msg message, int language)
+{
+    return QString::fromStdString(MessageCatalogue::text(message, language));
+}
+
+// Job names, notes, failure texts and paths come from files and chips: shown
+// as they are, never read as markup.
+QLabel* plainLabel(QWidget* parent, const char* name = nullptr)
+{
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    if (name)
+        label->setObjectName(name);
+    return label;
+}
+
+QLabel* boldLabel(QWidget* parent)
+{
+    QLabel* label = plainLabel(parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+void enlarge(QWidget* widget, int points)
+{
+    QFont font = widget->font();
+    font.setPointSize(font.pointSize() + points);
+    widget->setFont(font);
+}
+
+}  // namespace
+
+void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
+{
+    view->setObjectName("ProductionView");
+    view->resize(980, 720);
+
+    indication = plainLabel(view, "Indication");
+    indication->setAlignment(Qt::AlignCenter);
+    indication->setFixedHeight(MarkHeight);
+    QFont big = indication->font();
+    big.setPixelSize(MarkHeight * 2 / 3);
+    big.setBold(true);
+    indication->setFont(big);
+    detail = plainLabel(view, "FailureText");
+    detail->setWordWrap(true);
+    detail->setAlignment(Qt::AlignCenter);
+    enlarge(detail, 2);
+    countersText = plainLabel(view, "Counters");
+    enlarge(countersText, 3);
+    throughputText = plainLabel(view, "Throughput");
+    serialLabel = boldLabel(view);
+    serialText = plainLabel(view, "NextSerial");
+    enlarge(serialText, 3);
+    auto* serialRow = new QHBoxLayout;
+    serialRow->addWidget(serialLabel);
+    serialRow->addWidget(serialText, 1);
+    auto* watched = new QVBoxLayout;
+    watched->addWidget(indication);
+    watched->addWidget(detail);
+    watched->addWidget(countersText);
+    watched->addWidget(throughputText);
+    watched->addLayout(serialRow);
+    watched->addStretch();
+
+    jobDetails = new QWidget(view);
+    jobDetails->setObjectName("JobDetails");
+    auto* grid = new QGridLayout(jobDetails);
+    grid->setContentsMargins(0, 0, 0, 0);
+    int row = 0;
+    const auto addRow = [&](QLabel*& label, QWidget* value) {
+        label = boldLabel(jobDetails);
+        grid->addWidget(label, row, 0, Qt::AlignTop);
+        grid->addWidget(value, row++, 1);
+    };
+    jobText = plainLabel(jobDetails, "JobText");
+    jobText->setWordWrap(true);
+    addRow(jobLabel, jobText);
+    lockText = plainLabel(jobDetails, "LockState");
+    grid->addWidget(lockText, row++, 1);
+    target = new QSpinBox(jobDetails);
+    target->setObjectName("TargetCount");
+    target->setRange(0, 100000000);
+    target->setSpecialValueText("-");
+    target->setMinimumWidth(120);
+    auto* targetRow = new QHBoxLayout;
+    targetRow->addWidget(target);
+    targetRow->addStretch();
+    targetLabel = boldLabel(jobDetails);
+    grid->addWidget(targetLabel, row, 0);
+    grid->addLayout(targetRow, row++, 1);
+    checksumText = plainLabel(jobDetails, "Checksums");
+    checksumText->setWordWrap(true);
+    checksumText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(checksumText, row++, 0, 1, 2);
+    databaseText = plainLabel(jobDetails);
+    databaseText->setWordWrap(true);
+    databaseText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    addRow(databaseLabel, databaseText);
+    server = new QLineEdit(jobDetails);
+    server->setObjectName("ServerAddress");
+    server->setPlaceholderText("postgresql://user@host/database");
+    addRow(serverLabel, server);
+    serverState = plainLabel(jobDetails, "ServerState");
+    serverState->setWordWrap(true);
+    grid->addWidget(serverState, row++, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+
+    auto* top = new QHBoxLayout;
+    top->addLayout(watched, 1);
+    top->addWidget(jobDetails, 1);
+
+    programmers = programmersPanel;
+
+    rows = new QTableWidget(0, 8, view);
+    rows->setObjectName("LogRows");
+    rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    rows->setWordWrap(false);
+    rows->setTextElideMode(Qt::ElideRight);
+    rows->verticalHeader()->hide();
+    // One line per record, however long its message.
+    rows->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    rows->verticalHeader()->setDefaultSectionSize(rows->fontMetrics().height() + 6);
+    rows->horizontalHeader()->setStretchLastSection(true);
+    rows->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    rows->setMinimumHeight(rows->horizontalHeader()->sizeHint().height() +
+                           RowsAlwaysShown * rows->verticalHeader()->defaultSectionSize() + 2 * rows->frameWidth());
+
+    start = new QPushButton(view);
+    start->setObjectName("Start");
+    stop = new QPushButton(view);
+    stop->setObjectName("Stop");
+    for (QPushButton* button : {start, stop}) {
+        enlarge(button, 6);
+        button->setMinimumHeight(44);
+    }
+    fullScreen = new QPushButton(view);
+    fullScreen->setObjectName("FullScreen");
+    reset = new QPushButton(view);
+    reset->setObjectName("ResetCounters");
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(start);
+    buttons->addWidget(stop);
+    buttons->addStretch();
+    buttons->addWidget(fullScreen);
+    buttons->addWidget(reset);
+
+    layout = new QVBoxLayout(view);
+    layout->addLayout(top);
+    layout->addWidget(programmers);
+    layout->addWidget(rows, 1);
+    layout->addLayout(buttons);
+}
+
+void ProductionViewDesign::applyLanguage(int language)
+{
+    jobLabel->setText(caption(Msg::JobLabel, language));
+    targetLabel->setText(caption(Msg::TargetLabel, language));
+    serialLabel->setText(caption(Msg::NextSerialLabel, language));
+    databaseLabel->setText(caption(Msg::LogDatabaseLabel, language));
+    serverLabel->setText(caption(Msg::PostgresLabel, language));
+    start->setText(caption(Msg::StartButton, language));
+    // Wide enough for "Stopping…" too (the view sets the text it shows).
+    stop->setText(caption(Msg::StoppingButton, language));
+    stop->setMinimumWidth(stop->sizeHint().width());
+    reset->setText(caption(Msg::ResetCountersButton, language));
+    // The catalogue's columns (shared with the station page) with the message,
+    // its sixth, moved last, where it may be cut short.
+    QStringList columns = caption(Msg::LogColumns, language).split('|');
+    columns.move(5, columns.size() - 1);
+    rows->setHorizontalHeaderLabels(columns);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+class GangPanel;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+class QVBoxLayout;
+class QWidget;
+
+// The production view's controls as laid out, before any behaviour is
+// attached. Top left the last chip's mark (PASS/FAIL), its failure text, the
+// counters, the throughput and the next serial number: what an operator
+// watches, and all the full screen keeps beside the tiles. Top right what an
+// engineer checks: the job and its lock, the target, the checksums, the log
+// database and the line server. Below them the programmers' tiles take what
+// room is left, in a grid that scrolls; the last log rows and the buttons
+// stay in sight at any size down to 1024×768.
+struct ProductionViewDesign {
+    // `programmers` is built by the view (it needs the run) and placed here.
+    void setupUi(QWidget* view, GangPanel* programmers);
+    void applyLanguage(int language);
+
+    QLabel* indication;
+    QLabel* detail;
+    QLabel* countersText;
+    QLabel* throughputText;
+    QLabel* serialLabel;
+    QLabel* serialText;
+
+    QWidget* jobDetails;
+    QLabel* jobLabel;
+    QLabel* jobText;
+    QLabel* lockText;
+    QLabel* targetLabel;
+    QSpinBox* target;
+    QLabel* checksumText;
+    QLabel* databaseLabel;
+    QLabel* databaseText;
+    QLabel* serverLabel;
+    QLineEdit* server;
+    QLabel* serverState;
+
+    GangPanel* programmers;
+    QTableWidget* rows;
+    QPushButton* start;
+    QPushButton* stop;
+    QPushButton* fullScreen;
+    QPushButton* reset;
+    QVBoxLayout* layout;
+
+    // Log rows shown at least, however many tiles the view holds.
+    static constexpr int RowsAlwaysShown = 4;
+    // The mark's height in the window; in full screen it takes this share of the height.
+    static constexpr int MarkHeight = 84;
+    static constexpr double FullScreenMarkShare = 0.3;
+};
