@@ -1,7 +1,8 @@
 #include "production/LineServerSchema.h"
 
 // Stations that connect at once race to create the same things: the loser
-// finds them made (duplicate_table, or unique_violation in the catalogue).
+// finds them made (duplicate_table, or duplicate_object or unique_violation
+// for the table's row type in the catalogue).
 // A log that already holds doubled serials cannot take the index whole; it
 // then guards the records that come after them.
 const char* const LineServerSchema = R"(DO $$
@@ -14,13 +15,13 @@ BEGIN
         station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT, jedec_id TEXT, operations TEXT,
         result TEXT, message TEXT, serial TEXT, serial_status TEXT, crc32 TEXT, sha256 TEXT,
         duration_ms BIGINT, cycle_ms BIGINT, station_id BIGINT);
-    EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THEN NULL;
+    EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
     END;
   END IF;
   IF to_regclass('belcor_serial_leases') IS NULL THEN
     BEGIN
       CREATE TABLE belcor_serial_leases (job_hash TEXT PRIMARY KEY, next NUMERIC NOT NULL);
-    EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THEN NULL;
+    EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
     END;
   END IF;
   IF to_regclass('belcor_production_log') IS NOT NULL AND to_regclass('belcor_production_log_serial') IS NULL THEN
@@ -33,7 +34,7 @@ BEGIN
         EXECUTE format('CREATE UNIQUE INDEX belcor_production_log_serial ON belcor_production_log '
                        '(job_hash, serial) WHERE serial <> '''' AND serial_status <> ''returned'' AND seq > %s',
                        newest);
-      WHEN duplicate_table OR insufficient_privilege THEN NULL;
+      WHEN duplicate_table OR duplicate_object OR insufficient_privilege THEN NULL;
     END;
   END IF;
   -- Records name their operator; a log made before gains the column.
@@ -49,7 +50,7 @@ BEGIN
      AND to_regclass('belcor_production_log_station_time') IS NULL THEN
     BEGIN
       CREATE INDEX belcor_production_log_station_time ON belcor_production_log (station, time) INCLUDE (result);
-    EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THEN NULL;
+    EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
     END;
   END IF;
 END $$)";

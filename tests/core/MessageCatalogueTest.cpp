@@ -3,6 +3,7 @@
 #include <set>
 #include <string>
 
+#include "core/CatalogueRow.h"
 #include "core/MessageCatalogue.h"
 
 namespace {
@@ -27,6 +28,23 @@ TEST(MessageCatalogue, EveryTextExistsInEachLanguageWithTheSamePlaceholders)
             EXPECT_EQ(placeholders(text), placeholders(english)) << "message " << id << " in language " << language;
         }
     }
+}
+
+// Rows carry their message, so two swapped rows are caught, not shown as each
+// other's text: the catalogue itself is checked the same way as it is built.
+TEST(MessageCatalogue, RowsAwayFromTheirMessagesPlaceAreCaught)
+{
+    constexpr std::array<CatalogueRow, 3> inPlace = {{{Msg::ConfigDestroyed, {"a", "a", "a"}},
+                                                      {Msg::FileExists, {"b", "b", "b"}},
+                                                      {Msg::FileWriteError, {"c", "c", "c"}}}};
+    constexpr std::array<CatalogueRow, 3> swapped = {{{Msg::FileExists, {"b", "b", "b"}},
+                                                      {Msg::ConfigDestroyed, {"a", "a", "a"}},
+                                                      {Msg::FileWriteError, {"c", "c", "c"}}}};
+    constexpr std::array<CatalogueRow, 3> leftOut = {{{Msg::ConfigDestroyed, {"a", "a", "a"}},
+                                                      {Msg::FileWriteError, {"c", "c", "c"}}}};
+    EXPECT_TRUE(RowsFollowTheirKeys(inPlace));
+    EXPECT_FALSE(RowsFollowTheirKeys(swapped));
+    EXPECT_FALSE(RowsFollowTheirKeys(leftOut));
 }
 
 TEST(MessageCatalogue, FormatPutsEachArgumentInOnce)
