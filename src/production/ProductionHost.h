@@ -54,10 +54,8 @@ public:
     void flashBufferChanged(uint32_t count) override { inner_.flashBufferChanged(count); }
     void eepromBufferChanged(uint32_t count) override { inner_.eepromBufferChanged(count); }
     void showSocketPicture(SocketPicture picture) override { inner_.showSocketPicture(picture); }
-    bool flashViewModified() const override { return false; }
-    uint32_t flashViewByteCount() const override { return 0; }
-    void copyFlashViewOut(uint8_t*, uint32_t) const override {}
-    void clearFlashViewModified() override {}
+    // Bytes typed into the window's view are not the job's image: the hooks
+    // that take them over keep their do-nothing defaults here.
 
 private:
     OperationHost& inner_;

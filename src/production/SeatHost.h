@@ -36,14 +36,6 @@ public:
     void sleepMs(uint32_t milliseconds) override;
     std::string longTimeText() const override;
     int64_t nowMs() const override;
-    void chipSelectionChanged() override {}
-    void flashBufferChanged(uint32_t) override {}
-    void eepromBufferChanged(uint32_t) override {}
-    void showSocketPicture(SocketPicture) override {}
-    bool flashViewModified() const override { return false; }
-    uint32_t flashViewByteCount() const override { return 0; }
-    void copyFlashViewOut(uint8_t*, uint32_t) const override {}
-    void clearFlashViewModified() override {}
 
 private:
     mutable std::mutex mutex_;
