@@ -1,11 +1,14 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Hexadecimal digits, either case, for every parser of hexadecimal text: the
 // chip database's cells, the record files, the search and address fields. The
 // record readers look up each character of 64 MiB images, so it is a table.
+// Bytes written out as hexadecimal text take their digits here too.
 
 inline constexpr uint8_t NotAHexDigit = 0x80;
 
@@ -27,4 +30,17 @@ inline int HexDigitValue(char c)
 {
     const uint8_t value = HexDigitValues[static_cast<uint8_t>(c)];
     return value & NotAHexDigit ? -1 : value;
+}
+
+// `count` bytes as pairs of hexadecimal digits, in upper or lower case.
+inline std::string HexBytesText(const uint8_t* bytes, size_t count, bool upperCase = true)
+{
+    const char* digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
+    std::string text;
+    text.reserve(count * 2);
+    for (size_t i = 0; i < count; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0F];
+    }
+    return text;
 }

@@ -4,24 +4,14 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
-#include <cstdio>
 #include <vector>
+
+#include "chips/HexDigits.h"
 
 namespace {
 
 constexpr size_t SaltBytes = 16;
 constexpr size_t HashBytes = 32;
-
-std::string hexOf(const uint8_t* bytes, size_t count)
-{
-    std::string text;
-    char pair[3];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
 
 std::optional<std::vector<uint8_t>> bytesOf(const std::string& hex, size_t count)
 {
@@ -64,7 +54,8 @@ std::optional<EngineerPin> EngineerPin::of(const std::string& pin, uint32_t iter
     const std::optional<std::vector<uint8_t>> key = derive(pin, salt, iterations);
     if (!key)
         return std::nullopt;
-    return EngineerPin{iterations, hexOf(salt.data(), salt.size()), hexOf(key->data(), key->size())};
+    return EngineerPin{iterations, HexBytesText(salt.data(), salt.size(), false),
+                       HexBytesText(key->data(), key->size(), false)};
 }
 
 std::string EngineerPin::problemOf(const std::string& pin)

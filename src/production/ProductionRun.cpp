@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdio>
 
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
+#include "chips/HexDigits.h"
 #include "core/Workbench.h"
 #include "ops/StreamSpans.h"
 #include "production/GoodChipTarget.h"
@@ -20,23 +20,12 @@
 
 namespace {
 
-std::string hexBytes(const uint8_t* bytes, size_t count)
-{
-    std::string text;
-    char pair[4];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
-
 // Unique beyond the station: its name plus 128 random bits.
 std::string newUid(const std::string& station)
 {
     uint8_t random[16] = {};
     RAND_bytes(random, sizeof random);
-    return station + "-" + hexBytes(random, sizeof random);
+    return station + "-" + HexBytesText(random, sizeof random);
 }
 
 }  // namespace
@@ -191,7 +180,7 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
     reserved_.chip = chipTitle_;
     reserved_.operations = operationsText();
     const ChipRecord& chip = workbench_.catalogue.currentRecord();
-    reserved_.jedecId = chip.chipClass == SpiFlash25 ? hexBytes(reply.data() + 1, 3) : std::string();
+    reserved_.jedecId = chip.chipClass == SpiFlash25 ? HexBytesText(reply.data() + 1, 3) : std::string();
     const SerialRule* rule = job_.serial ? &*job_.serial : nullptr;
     const Reservation reservation = log_.reserve(reserved_, rule);
     if (reservation.outcome != Reservation::Outcome::Reserved)
