@@ -67,13 +67,24 @@ void WindowHost::tick()
     // work with progress bars (a firmware upgrade) leaves the panel alone.
     if (workbench_.startMs > workbench_.endMs)
         setElapsedText(ElapsedText(now - workbench_.startMs));
+    if (allowanceTickMs_ > 0) {
+        const uint32_t ticksLeft = progressMaximum_ - std::min(pendingProgress_, progressMaximum_);
+        showTimeLeft(QString::fromStdString(MessageCatalogue::format(
+            Msg::EraseAllowanceLeft, workbench_.languageIndex,
+            {ElapsedText(int64_t{ticksLeft} * allowanceTickMs_)})));
+        return;
+    }
     const int64_t running = now - progressShownMs_;
     if (running < RateAfterMs || pendingProgress_ == 0 || pendingProgress_ >= progressMaximum_)
         return;
     const double msPerUnit = double(running) / pendingProgress_;
     const auto left = static_cast<int64_t>(msPerUnit * (progressMaximum_ - pendingProgress_));
-    const QString text = QString::fromStdString(MessageCatalogue::text(Msg::TimeLeft, workbench_.languageIndex))
-                             .arg(QString::fromStdString(ElapsedText(left + 999)));
+    showTimeLeft(QString::fromStdString(MessageCatalogue::text(Msg::TimeLeft, workbench_.languageIndex))
+                     .arg(QString::fromStdString(ElapsedText(left + 999))));
+}
+
+void WindowHost::showTimeLeft(const QString& text)
+{
     for (QProgressBar* bar : {ui_.Progress, ui_.Progress2}) {
         bar->setFormat(text);
         bar->setTextVisible(bar == ui_.Progress);
@@ -90,15 +101,24 @@ void WindowHost::setElapsedText(const std::string& text)
     ui_.StatusBar1->setPanelText(3, fromUtf8(text));
 }
 
+void WindowHost::showAllowance(uint32_t ticks, uint32_t tickMs)
+{
+    showProgress(ticks);
+    allowanceTickMs_ = tickMs;
+}
+
 void WindowHost::showProgress(uint32_t maximum)
 {
     pendingProgress_ = 0;
+    allowanceTickMs_ = 0;
     progressMaximum_ = maximum;
     progressShownMs_ = nowMs();
     ticker_->start();
     for (QProgressBar* bar : {ui_.Progress, ui_.Progress2}) {
         bar->setRange(0, progressValue(maximum));
         bar->setValue(0);
+        // The last step's time left means nothing for this one.
+        bar->setTextVisible(false);
         bar->setVisible(true);
     }
 }

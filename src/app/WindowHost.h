@@ -20,6 +20,7 @@ public:
     void setElapsedText(const std::string& text) override;
 
     void showProgress(uint32_t maximum) override;
+    void showAllowance(uint32_t ticks, uint32_t tickMs) override;
     void setProgress(uint32_t position) override;
     void hideProgress() override;
 
@@ -62,6 +63,7 @@ public:
 private:
     void showPendingProgress();
     void tick();
+    void showTimeLeft(const QString& text);
 
     QWidget* window_;
     MainWindowDesign& ui_;
@@ -70,5 +72,6 @@ private:
     uint32_t pendingProgress_ = 0;
     uint32_t progressMaximum_ = 0;
     int64_t progressShownMs_ = 0;
+    uint32_t allowanceTickMs_ = 0;  // 0: the bars count work, not time
     QTimer* ticker_;
 };

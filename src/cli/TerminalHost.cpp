@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/MessageCatalogue.h"
 #include "core/SystemClock.h"
 
 TerminalHost::TerminalHost(std::FILE* out, std::FILE* err, ProgressDisplay::Style progressStyle)
@@ -45,9 +44,13 @@ void TerminalHost::setElapsedText(const std::string&)
 
 void TerminalHost::showProgress(uint32_t maximum)
 {
-    // The class 0 erase counts status polls, not bytes.
-    const bool countsBytes = stateText_ != MessageCatalogue::text(Msg::Erasing, English);
-    progress_.start(stateText_, maximum, countsBytes, nowMs());
+    progress_.start(stateText_, maximum, true, nowMs());
+}
+
+// Counted in status polls, not bytes: no rate to show.
+void TerminalHost::showAllowance(uint32_t ticks, uint32_t)
+{
+    progress_.start(stateText_, ticks, false, nowMs());
 }
 
 void TerminalHost::setProgress(uint32_t position)

@@ -38,6 +38,7 @@ public:
     void setElapsedText(const std::string& text) override;
 
     void showProgress(uint32_t maximum) override;
+    void showAllowance(uint32_t ticks, uint32_t tickMs) override;
     void setProgress(uint32_t position) override;
     void hideProgress() override;
 

@@ -614,6 +614,7 @@ constexpr std::array<CatalogueRow, static_cast<size_t>(Msg::Count)> Rows = {{
       "芯片已寫保護（狀態寄存器 %1）。請先執行 belcor-cli unprotect。",
       "The chip is write-protected (status register %1). Run belcor-cli unprotect first."}},
     {Msg::TargetReached, {"已达到目标：%1 个良品芯片", "已達到目標：%1 個良品芯片", "Target reached: %1 good chips"}},
+    {Msg::EraseAllowanceLeft, {"擦除时限剩余 %1", "擦除時限剩餘 %1", "Erase allowance: %1 left"}},
 }};
 static_assert(RowsFollowTheirKeys(Rows), "a catalogue row stands at another message's place");
 

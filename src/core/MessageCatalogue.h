@@ -342,6 +342,8 @@ enum class Msg {
     // The command line's own remedies and results.
     ChipWriteProtectedRunUnprotect,
     TargetReached,
+    // A polled erase's bars: what remains of the time the chip is allowed.
+    EraseAllowanceLeft,
     Count
 };
 

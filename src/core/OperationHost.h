@@ -23,6 +23,10 @@ public:
     virtual void showProgress(uint32_t maximum) = 0;
     virtual void setProgress(uint32_t position) = 0;
     virtual void hideProgress() = 0;   // position 0, hidden
+    // A step bounded by time rather than by work (a polled erase), counted in
+    // ticks of `tickMs`. No rate predicts when the chip finishes, so a host that
+    // tells the time left tells what remains of the allowance instead.
+    virtual void showAllowance(uint32_t ticks, [[maybe_unused]] uint32_t tickMs) { showProgress(ticks); }
 
     // Lets the window repaint and handle clicks during a long loop.
     virtual void pumpEvents() = 0;

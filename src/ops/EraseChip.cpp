@@ -18,7 +18,7 @@ Outcome eraseWholeChipPolled(Workbench& workbench, OperationHost& host, const Ch
     constexpr uint16_t WholeChip = 0x8000;
     constexpr uint32_t PollIntervalMs = 50;
 
-    host.showProgress(chip.delay);
+    host.showAllowance(chip.delay, PollIntervalMs);
     CommandBlock block = CommandBlock::erase(WholeChip, order);
     if (!CommandDone(sendCommand(workbench.link, block, 0)))
         return FailedAt(workbench, Msg::EraseFailedAt, 0);

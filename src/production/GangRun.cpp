@@ -191,6 +191,7 @@ std::vector<GangRun::SeatView> GangRun::views() const
         view.state = shown.state;
         view.position = shown.position;
         view.maximum = shown.maximum;
+        view.allowanceTickMs = shown.allowanceTickMs;
         const std::lock_guard lock(seat->mutex);
         view.passed = seat->passed;
         view.failed = seat->failed;

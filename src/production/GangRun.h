@@ -49,6 +49,7 @@ public:
         std::string state;
         uint32_t position = 0;
         uint32_t maximum = 0;
+        uint32_t allowanceTickMs = 0;  // the progress counts ticks of a time allowance
         int64_t passed = 0;
         int64_t failed = 0;
         std::string lastResult;  // "pass", "fail" or empty before the first chip

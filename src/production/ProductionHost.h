@@ -26,6 +26,7 @@ public:
     void setStateText(const std::string& text) override { inner_.setStateText(text); }
     void setElapsedText(const std::string& text) override { inner_.setElapsedText(text); }
     void showProgress(uint32_t maximum) override { inner_.showProgress(maximum); }
+    void showAllowance(uint32_t ticks, uint32_t tickMs) override { inner_.showAllowance(ticks, tickMs); }
     void setProgress(uint32_t position) override { inner_.setProgress(position); }
     void hideProgress() override { inner_.hideProgress(); }
     void pumpEvents() override { inner_.pumpEvents(); }

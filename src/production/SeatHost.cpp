@@ -19,6 +19,15 @@ void SeatHost::showProgress(uint32_t maximum)
     const std::lock_guard lock(mutex_);
     shown_.maximum = maximum;
     shown_.position = 0;
+    shown_.allowanceTickMs = 0;
+}
+
+void SeatHost::showAllowance(uint32_t ticks, uint32_t tickMs)
+{
+    const std::lock_guard lock(mutex_);
+    shown_.maximum = ticks;
+    shown_.position = 0;
+    shown_.allowanceTickMs = tickMs;
 }
 
 void SeatHost::setProgress(uint32_t position)
@@ -32,6 +41,7 @@ void SeatHost::hideProgress()
     const std::lock_guard lock(mutex_);
     shown_.position = 0;
     shown_.maximum = 0;
+    shown_.allowanceTickMs = 0;
 }
 
 void SeatHost::errorBox(const std::string& text)

@@ -16,6 +16,7 @@ public:
         std::string state;
         uint32_t position = 0;
         uint32_t maximum = 0;
+        uint32_t allowanceTickMs = 0;  // 0: the progress counts work, not time
         std::string lastError;
     };
 
@@ -24,6 +25,7 @@ public:
     void setStateText(const std::string& text) override;
     void setElapsedText(const std::string&) override {}
     void showProgress(uint32_t maximum) override;
+    void showAllowance(uint32_t ticks, uint32_t tickMs) override;
     void setProgress(uint32_t position) override;
     void hideProgress() override;
     void pumpEvents() override {}

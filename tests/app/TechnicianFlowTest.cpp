@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -24,6 +25,7 @@
 #include "maint/SimulatorLibrary.h"
 
 #include "BenchWindow.h"
+#include "Screenshots.h"
 
 namespace {
 
@@ -215,6 +217,36 @@ TEST_F(TechnicianFlowTest, VerifyMismatchLeavesTheBarsAtTheLastBlockThatMatched)
     EXPECT_EQ(form.ui.Progress->value(), 0xFF00);
     EXPECT_EQ(form.ui.Progress2->value(), 0xFF00);
 }
+
+// A polled erase ends when the chip says so; its bars tell what remains of
+// the time the chip is allowed, from the start, not an estimate from a rate.
+class EraseAllowanceTest : public TechnicianFlowTest, public testing::WithParamInterface<int> {};
+
+TEST_P(EraseAllowanceTest, BarsShowTheAllowanceLeft)
+{
+    TForm1& form = *window;
+    void (TForm1::*const languages[])() = {&TForm1::ChinaClick, &TForm1::fantiClick, &TForm1::EnlishClick};
+    (form.*languages[GetParam()])();
+    belcor_sim_set_erase_time_ms(1500);
+    const int64_t allowanceMs = int64_t{form.workbench().catalogue.currentRecord().delay} * 50;
+    QString shown;
+    QTimer::singleShot(600, &form, [&] {
+        if (form.ui.Progress->isTextVisible())
+            shown = form.ui.Progress->format();
+        if (const QString folder = screenshotFolder(); !folder.isEmpty())
+            form.grab().save(folder + "/erase-allowance" + languageSuffix(GetParam()) + ".png");
+    });
+    form.ui.ToolErase->click();
+    const QString pattern = QString::fromStdString(
+        MessageCatalogue::format(Msg::EraseAllowanceLeft, GetParam(), {"(\\d\\d):(\\d\\d):(\\d\\d)"}));
+    const QRegularExpressionMatch time = QRegularExpression("^" + pattern + "$").match(shown);
+    ASSERT_TRUE(time.hasMatch()) << shown.toStdString();
+    const int64_t leftMs = (time.captured(1).toInt() * 3600 + time.captured(2).toInt() * 60 + time.captured(3).toInt()) * 1000;
+    EXPECT_LE(leftMs, allowanceMs);
+    EXPECT_GE(leftMs, allowanceMs - 1500);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, EraseAllowanceTest, testing::Values(0, 1, 2));
 
 TEST_F(TechnicianFlowTest, ProgrammerReplugDuringAReadIsShownOnceTheReadEnds)
 {

@@ -13,6 +13,7 @@
 #include <QScrollArea>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -311,7 +312,7 @@ TEST_F(ProductionWindowTest, ViewRunsBesideTheWindowAndStopsAfterTheChipInHand)
 {
     writeJob(false);
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
-    belcor_sim_set_erase_time_ms(1000);
+    belcor_sim_set_erase_time_ms(1500);
     ProductionView* view = menu->view();
     view->show();
     auto* start = find<QPushButton>(view, "Start");
@@ -333,6 +334,8 @@ TEST_F(ProductionWindowTest, ViewRunsBesideTheWindowAndStopsAfterTheChipInHand)
 
     const QString erasing = QString::fromStdString(MessageCatalogue::text(Msg::Erasing, English));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->ui.StatusBar1->panelText(1) == erasing; }, 30000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->ui.Progress->format().startsWith("Erase allowance: "); }, 1200))
+        << "the erase's bars tell what remains of its allowance, not a rate's estimate";
     QTest::mouseClick(stop, Qt::LeftButton);
     EXPECT_FALSE(stop->isEnabled());
     EXPECT_FALSE(start->isEnabled());

@@ -261,7 +261,7 @@ void GangPanel::startAlone(const std::string& programmer)
         return;
     adopt(std::move(gang));
     alone_ = true;
-    aloneMaximum_ = 0;
+    aloneMaximum_ = aloneTickMs_ = 0;
     gang_->startSeat(0);
     setActive(true);
     refreshTiles();
@@ -360,12 +360,15 @@ void GangPanel::showAlone(const GangRun::SeatView& seat)
     if (!seat.state.empty())
         host_.setStateText(seat.state);
     const uint32_t maximum = seat.running ? seat.maximum : 0;
-    if (maximum != aloneMaximum_) {
-        if (maximum > 0)
-            host_.showProgress(maximum);
-        else
+    if (maximum != aloneMaximum_ || seat.allowanceTickMs != aloneTickMs_) {
+        if (maximum == 0)
             host_.hideProgress();
+        else if (seat.allowanceTickMs > 0)
+            host_.showAllowance(maximum, seat.allowanceTickMs);
+        else
+            host_.showProgress(maximum);
         aloneMaximum_ = maximum;
+        aloneTickMs_ = seat.allowanceTickMs;
     }
     if (maximum > 0)
         host_.setProgress(seat.position);

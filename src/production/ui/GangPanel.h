@@ -101,6 +101,7 @@ private:
     bool alone_ = false;
     bool stopping_ = false;
     uint32_t aloneMaximum_ = 0;
+    uint32_t aloneTickMs_ = 0;
     std::set<std::string> attached_;
     // The seats' threads and the bus look hand their findings over under a
     // lock of their own; the window takes them at its next refresh.
