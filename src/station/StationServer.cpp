@@ -79,7 +79,8 @@ std::string pageTexts()
         {"silent", Msg::LineSilent},              {"lastRecord", Msg::LineLastRecord},
         {"chipsLastHour", Msg::LineChipsLastHour}, {"yieldLastHour", Msg::LineYieldLastHour},
         {"failures", Msg::LineFailures},          {"ago", Msg::LineAgo},
-        {"noStations", Msg::LineNoStations},      {"noLineServer", Msg::StationNoLineServer}};
+        {"noStations", Msg::LineNoStations},      {"noLineServer", Msg::StationNoLineServer},
+        {"interrupted", Msg::InterruptedLabel}};
     static const std::pair<const char*, int> languages[] = {
         {"zh-CN", SimplifiedChinese}, {"zh-TW", TraditionalChinese}, {"en", English}};
     json out = json::object();

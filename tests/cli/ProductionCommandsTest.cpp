@@ -191,6 +191,12 @@ TEST_F(ProductionCommands, BatchEndsWhenTheJobHasItsTargetOfGoodChips)
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(Contains(result.out, "\nTarget reached: 2 good chips\n")) << result.out;
     EXPECT_EQ(records().size(), 2u);
+
+    const CliResult again = run(batch("5"));
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_TRUE(Contains(again.out, "Target reached: 2 good chips\n")) << again.out;
+    EXPECT_FALSE(Contains(again.out, "Batch: waiting")) << "no chip is waited for";
+    EXPECT_EQ(records().size(), 2u);
 }
 
 struct SinceCase {

@@ -13,6 +13,7 @@
 #include <QScrollArea>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QFontInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -810,10 +811,14 @@ TEST_F(ProductionWindowTest, F11EntersTheOperatorsFullScreenAndLeavesItWithTheEn
     writeJob(true, "4711");
     ProductionView* view = gangView(2);
     QApplication::setActiveWindow(view);
+    const int windowCounters = QFontInfo(find<QLabel>(view, "Counters")->font()).pixelSize();
     QTest::keyClick(view, Qt::Key_F11);
     ASSERT_TRUE(view->isFullScreen());
     QApplication::processEvents();
-    EXPECT_GE(find<QLabel>(view, "Indication")->height(), view->screen()->geometry().height() / 4);
+    const int screenHeight = view->screen()->geometry().height();
+    EXPECT_GE(find<QLabel>(view, "Indication")->height(), screenHeight / 4);
+    EXPECT_GE(QFontInfo(find<QLabel>(view, "Counters")->font()).pixelSize(), screenHeight / 25)
+        << "the counters are read from across the line too";
     QTest::keyClick(view, Qt::Key_F11);
     view->close();
     EXPECT_EQ(pinsAsked, 2);
@@ -824,6 +829,7 @@ TEST_F(ProductionWindowTest, F11EntersTheOperatorsFullScreenAndLeavesItWithTheEn
     EXPECT_EQ(pinsAsked, 3);
     EXPECT_FALSE(view->isFullScreen());
     EXPECT_TRUE(find<QWidget>(view, "JobDetails")->isVisible());
+    EXPECT_EQ(QFontInfo(find<QLabel>(view, "Counters")->font()).pixelSize(), windowCounters);
 }
 
 // Only the programmers left ticked get tiles; the others stay free.

@@ -15,7 +15,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-from station_harness import EventStream, PostgresServer, Station
+from station_harness import GANG, EventStream, PostgresServer, Station
 
 CHROMIUM = shutil.which("chromium") or "/usr/bin/chromium"
 DRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
@@ -130,6 +130,30 @@ class BrowserPage(unittest.TestCase):
         finally:
             shutil.rmtree(self.profile + "-tw", ignore_errors=True)
 
+
+    def test_a_chip_cut_off_by_a_killed_station_shows_as_interrupted(self):
+        self.station.close()
+        self.station = s = Station(scenario=GANG.replace("erase_time_ms 50", "erase_time_ms 5000")).start()
+        s.api("PUT", "/job", {"file": s.make_job()})
+        stream = EventStream(s)
+        s.api("POST", "/run", {"programmers": ["BU2SIM0000001"]}, expect=202)
+        stream.until("chip-started")
+        stream.close()
+        s.process.kill()
+        s.process.wait()
+        s.process.stdout.close()
+        s.process.stderr.close()
+        s.process = None
+        s.start()
+        self.open_with_token()
+        self.wait.until(lambda d: len(self.rows()) == 1)
+        self.assertIn("Interrupted", self.rows()[0])
+        self.assertEqual(self.driver.find_element(By.ID, "verdict").text, "Interrupted")
+        folder = screenshot_folder()
+        for language in ("zh-CN", "zh-TW", "en") if folder else ():
+            Select(self.driver.find_element(By.ID, "language")).select_by_value(language)
+            time.sleep(0.3)
+            self.driver.save_screenshot(str(folder / f"station-interrupted-{language}.png"))
 
 @unittest.skipUnless(os.path.exists(CHROMIUM) and os.path.exists(DRIVER), "chromium and chromium-driver are needed")
 class BrowserLine(unittest.TestCase):

@@ -412,12 +412,7 @@ void ProductionView::setOperatorMode(bool on)
 
 void ProductionView::fitMark()
 {
-    const int height = operatorMode_ ? static_cast<int>(this->height() * ProductionViewDesign::FullScreenMarkShare)
-                                     : ProductionViewDesign::MarkHeight;
-    ui_.indication->setFixedHeight(height);
-    QFont font = ui_.indication->font();
-    font.setPixelSize(height * 2 / 3);
-    ui_.indication->setFont(font);
+    ui_.fitWatched(operatorMode_ ? height() : 0);
 }
 
 void ProductionView::resizeEvent(QResizeEvent* event)

@@ -50,6 +50,32 @@ void enlarge(QWidget* widget, int points)
 
 }  // namespace
 
+void ProductionViewDesign::fitWatched(int screenHeight)
+{
+    const int mark = screenHeight > 0 ? static_cast<int>(screenHeight * FullScreenMarkShare) : MarkHeight;
+    indication->setFixedHeight(mark);
+    QFont markFont = indication->font();
+    markFont.setPixelSize(mark * 2 / 3);
+    indication->setFont(markFont);
+    // In full screen the counters and the next serial stand at a sixth of the
+    // mark, the rest at a twelfth; in the window they keep their own sizes.
+    const struct {
+        QLabel* label;
+        const QFont& windowFont;
+        int markShare;
+    } watched[] = {{detail, detailFont_, 12},
+                   {countersText, countersFont_, 6},
+                   {throughputText, throughputFont_, 12},
+                   {serialLabel, serialLabelFont_, 6},
+                   {serialText, serialFont_, 6}};
+    for (const auto& [label, windowFont, markShare] : watched) {
+        QFont font = windowFont;
+        if (screenHeight > 0)
+            font.setPixelSize(mark / markShare);
+        label->setFont(font);
+    }
+}
+
 void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
 {
     view->setObjectName("ProductionView");
@@ -82,6 +108,11 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     watched->addWidget(throughputText);
     watched->addLayout(serialRow);
     watched->addStretch();
+    detailFont_ = detail->font();
+    countersFont_ = countersText->font();
+    throughputFont_ = throughputText->font();
+    serialLabelFont_ = serialLabel->font();
+    serialFont_ = serialText->font();
 
     jobDetails = new QWidget(view);
     jobDetails->setObjectName("JobDetails");

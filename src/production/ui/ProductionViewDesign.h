@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFont>
+
 class GangPanel;
 class QLabel;
 class QLineEdit;
@@ -21,6 +23,10 @@ struct ProductionViewDesign {
     // `programmers` is built by the view (it needs the run) and placed here.
     void setupUi(QWidget* view, GangPanel* programmers);
     void applyLanguage(int language);
+    // The mark and what an operator watches beside it, sized for the window
+    // (0) or for a full screen `screenHeight` pixels high, where they must be
+    // read from across a line.
+    void fitWatched(int screenHeight);
 
     QLabel* indication;
     QLabel* detail;
@@ -55,4 +61,7 @@ struct ProductionViewDesign {
     // The mark's height in the window; in full screen it takes this share of the height.
     static constexpr int MarkHeight = 84;
     static constexpr double FullScreenMarkShare = 0.3;
+
+private:
+    QFont detailFont_, countersFont_, throughputFont_, serialLabelFont_, serialFont_;
 };

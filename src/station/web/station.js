@@ -20,7 +20,8 @@
   }
 
   function resultText(result) {
-    return result === "pass" ? t("pass") : result === "fail" ? t("fail") : t("ready");
+    // A chip cut off by a stop of the station itself is neither good nor bad.
+    return result === "pass" || result === "fail" || result === "interrupted" ? t(result) : t("ready");
   }
 
   function renderTiles() {
