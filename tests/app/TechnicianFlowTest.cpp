@@ -229,13 +229,17 @@ TEST_P(EraseAllowanceTest, BarsShowTheAllowanceLeft)
     (form.*languages[GetParam()])();
     belcor_sim_set_erase_time_ms(1500);
     const int64_t allowanceMs = int64_t{form.workbench().catalogue.currentRecord().delay} * 50;
+    // The first text the bar shows during the erase.
     QString shown;
-    QTimer::singleShot(600, &form, [&] {
-        if (form.ui.Progress->isTextVisible())
-            shown = form.ui.Progress->format();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &form, [&] {
+        if (!shown.isEmpty() || !form.ui.Progress->isTextVisible())
+            return;
+        shown = form.ui.Progress->format();
         if (const QString folder = screenshotFolder(); !folder.isEmpty())
             form.grab().save(folder + "/erase-allowance" + languageSuffix(GetParam()) + ".png");
     });
+    watch.start(20);
     form.ui.ToolErase->click();
     const QString pattern = QString::fromStdString(
         MessageCatalogue::format(Msg::EraseAllowanceLeft, GetParam(), {"(\\d\\d):(\\d\\d):(\\d\\d)"}));
