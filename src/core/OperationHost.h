@@ -38,6 +38,9 @@ public:
     // The log pane holds completion lines, newest first.
     virtual void insertLogLine(const std::string& line) = 0;
     virtual std::string firstLogLine() const = 0;
+    // The likely cause of the failure errorBox has just shown (a serial
+    // flash's block protection), kept in the log beside it.
+    virtual void failureCause(const std::string& text) { insertLogLine(text + " (" + longTimeText() + ")"); }
 
     virtual void beep() = 0;
     virtual void sleepMs(uint32_t milliseconds) = 0;

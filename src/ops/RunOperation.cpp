@@ -133,7 +133,7 @@ void reportFailure(Workbench& workbench, OperationHost& host, const ChipRecord& 
         host.errorBox(outcome.message());
         const bool wrote = operation == Operation::Write || (operation == Operation::Auto && options.program);
         if (const std::string hint = wrote ? ProtectionHint(workbench, chip) : std::string(); !hint.empty())
-            host.insertLogLine(hint + " (" + host.longTimeText() + ")");
+            host.failureCause(hint);
         return;
     }
     const std::string& message = FrameText(workbench, disconnectionOf(operation));

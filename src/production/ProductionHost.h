@@ -46,6 +46,12 @@ public:
         return yes;
     }
     void insertLogLine(const std::string& line) override { inner_.insertLogLine(line); }
+    // A cause belongs to the chip's record too, after the failure it explains.
+    void failureCause(const std::string& text) override
+    {
+        chipError_ += (chipError_.empty() ? "" : " ") + text;
+        inner_.failureCause(text);
+    }
     std::string firstLogLine() const override { return inner_.firstLogLine(); }
     void beep() override { inner_.beep(); }
     void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }

@@ -55,6 +55,8 @@ StationService::StationService(StationSettings settings, std::string executableP
     : settings_(std::move(settings)), executablePath_(std::move(executablePath)), events_(EventRingCapacity)
 {
     workbench_.languageIndex = English;
+    // A station has no window whose menu a remedy could name.
+    workbench_.commandLineRemedies = true;
     lineServer_ = json{{"configured", false}, {"reachable", false}, {"backlog", 0}, {"error", ""}};
 }
 

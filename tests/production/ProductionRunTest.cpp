@@ -234,8 +234,8 @@ INSTANTIATE_TEST_SUITE_P(Rules, SerialSequenceEndInRun,
 
 struct FailureCase {
     const char* name;
-    bool replaceImage;  // else seat a chip with another ID
-    const char* text;   // in the second chip's failure text
+    enum class Second { AnotherId, ImageReplaced, Protected } second;
+    const char* text;  // in the second chip's failure text
 };
 
 class FailureText : public ProductionRunTest, public testing::WithParamInterface<FailureCase> {};
@@ -251,13 +251,21 @@ TEST_P(FailureText, EveryFailedChipSaysWhy)
         belcor_sim_remove_chip();
         runHost.laterSleeps = 2;
         runHost.later = [this] {
-            if (!GetParam().replaceImage) {
+            switch (GetParam().second) {
+            case FailureCase::Second::AnotherId:
                 seatChip({0, 0xEF4014, 65536, 256});
-                return;
+                break;
+            case FailureCase::Second::ImageReplaced:
+                // The window's Read of a blank chip, as a locked job's F4 could do.
+                seatChip(Chip);
+                RunOperation(workbench, host, Operation::Read);
+                break;
+            case FailureCase::Second::Protected:
+                // Its program and erase do nothing: only the verify sees it.
+                seatChip(Chip);
+                belcor_sim_chip_set_status(0x1C);
+                break;
             }
-            // The window's Read of a blank chip, as a locked job's F4 could do.
-            seatChip(Chip);
-            RunOperation(workbench, host, Operation::Read);
         };
     };
     run(2);
@@ -269,8 +277,11 @@ TEST_P(FailureText, EveryFailedChipSaysWhy)
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, FailureText,
-    testing::Values(FailureCase{"ChipWithAnotherId", false, "reports the ID EF4014"},
-                    FailureCase{"ImageReplacedByARead", true, "no longer holds the job's image"}),
+    testing::Values(FailureCase{"ChipWithAnotherId", FailureCase::Second::AnotherId, "reports the ID EF4014"},
+                    FailureCase{"ImageReplacedByARead", FailureCase::Second::ImageReplaced,
+                                "no longer holds the job's image"},
+                    FailureCase{"WriteProtectedChip", FailureCase::Second::Protected,
+                                "write-protected (status register 1Ch)"}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 // The log was held by another program for a while after the chip's
