@@ -89,8 +89,8 @@ int JobBatch::run()
         return Failure;
     }
     // A job with its good chips made waits for no chip: it says so and is done.
-    if (const int64_t good = log->local().counters(job.name).passed; job.target && good >= *job.target) {
-        reportTarget(true, good);
+    if (const GoodChipTarget made(job.target, log->local().counters(job.name).passed); made.reached()) {
+        reportTarget(true, made.good());
         return Success;
     }
     return line_.programmers.empty() ? singleBatch(job, read.sha256, *log) : gangBatch(job, read.sha256, *log);

@@ -83,9 +83,7 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
 
     indication = plainLabel(view, "Indication");
     indication->setAlignment(Qt::AlignCenter);
-    indication->setFixedHeight(MarkHeight);
     QFont big = indication->font();
-    big.setPixelSize(MarkHeight * 2 / 3);
     big.setBold(true);
     indication->setFont(big);
     detail = plainLabel(view, "FailureText");
@@ -113,6 +111,7 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     throughputFont_ = throughputText->font();
     serialLabelFont_ = serialLabel->font();
     serialFont_ = serialText->font();
+    fitWatched(0);
 
     jobDetails = new QWidget(view);
     jobDetails->setObjectName("JobDetails");
