@@ -13,23 +13,23 @@ namespace {
 constexpr size_t SaltBytes = 16;
 constexpr size_t HashBytes = 32;
 
+// Stored in lower case only, so that each salt and hash has one spelling.
+int lowerCaseDigit(char c)
+{
+    return c >= 'A' && c <= 'F' ? -1 : HexDigitValue(c);
+}
+
 std::optional<std::vector<uint8_t>> bytesOf(const std::string& hex, size_t count)
 {
     if (hex.size() != 2 * count)
         return std::nullopt;
     std::vector<uint8_t> bytes(count);
     for (size_t i = 0; i < count; ++i) {
-        unsigned value = 0;
-        for (const char digit : hex.substr(2 * i, 2)) {
-            value <<= 4;
-            if (digit >= '0' && digit <= '9')
-                value |= unsigned(digit - '0');
-            else if (digit >= 'a' && digit <= 'f')
-                value |= unsigned(digit - 'a' + 10);
-            else
-                return std::nullopt;
-        }
-        bytes[i] = static_cast<uint8_t>(value);
+        const int high = lowerCaseDigit(hex[2 * i]);
+        const int low = lowerCaseDigit(hex[2 * i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes[i] = static_cast<uint8_t>(high << 4 | low);
     }
     return bytes;
 }
