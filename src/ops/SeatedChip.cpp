@@ -37,7 +37,7 @@ std::string idText(uint32_t id)
 // answers no ID, so the bus reads as if nothing were on it.
 bool hasNoIdentification(const ChipRecord& chip)
 {
-    return chip.chipClass == SpiFlash25 && (chip.chipId & 0xFFFFFF) == 0;
+    return chip.chipClass == SpiFlash25 && chip.chipId == 0;
 }
 
 bool silentBus(uint32_t id)
