@@ -53,7 +53,9 @@ bool openIntoFlash(Workbench& workbench, OperationHost& host, const std::string&
     const FileLoad result = load(workbench, host, path, destination, capacity);
     if (result.notOpened)
         return false;
-    if (result.readFailed) {
+    // A record file failing part-way has stored some records: the buffer would
+    // be neither the old image nor the file's.
+    if (!result.ok()) {
         std::memcpy(destination, previous.data(), capacity);
         return false;
     }
@@ -82,8 +84,9 @@ bool openIntoEeprom(Workbench& workbench, OperationHost& host, const std::string
     std::memset(buffers.eeprom(), 0xFF, BufferSet::EepromCapacity);
 
     const FileLoad result = load(workbench, host, path, buffers.eeprom(), BufferSet::EepromCapacity);
-    // An unreadable file leaves the buffer as the unchanged view still shows it.
-    if (result.notOpened || result.readFailed ||
+    // A file that is unreadable or fails part-way leaves the buffer as the
+    // unchanged view still shows it.
+    if (result.notOpened || !result.ok() ||
         (static_cast<uint32_t>(result.count) > eepromSize &&
          !host.question(MessageCatalogue::text(Msg::FileTooLong, workbench.languageIndex)))) {
         std::memcpy(buffers.eeprom(), previous.data(), previous.size());

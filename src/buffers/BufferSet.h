@@ -60,7 +60,8 @@ public:
     // to a chip or saved: they exist nowhere else, so replacing the buffer now
     // would lose them. A loaded file or a fill can be had again.
     bool unsaved = false;
-    // The file the FLASH buffer was last loaded from or saved to.
+    // The file the FLASH buffer was last loaded from or saved to; none once a
+    // chip read has written into it.
     std::string sourceFile;
 
 private:

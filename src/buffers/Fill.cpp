@@ -62,13 +62,12 @@ bool FillFlashBuffer(BufferSet& buffers, OperationHost& host, const FillRequest&
         std::memset(flash + start, static_cast<uint8_t>(values[0]), count);
         break;
     case FillMode::Word: {
-        // From the even address at or below the start; an odd count leaves
-        // the range's last byte alone.
-        uint8_t* out = flash + (start & ~1);
-        for (uint32_t i = 0; i < count / 2; ++i) {
-            *out++ = static_cast<uint8_t>(values[1]);
-            *out++ = static_cast<uint8_t>(values[1] >> 8);
-        }
+        // The words lie at even addresses, low byte first, and the fill covers
+        // exactly the range: an odd start begins with a word's high byte, an
+        // odd end finishes with a low byte. Nothing outside the range changes.
+        const uint8_t halves[2] = {static_cast<uint8_t>(values[1]), static_cast<uint8_t>(values[1] >> 8)};
+        for (uint32_t i = 0; i < count; ++i)
+            flash[start + i] = halves[(start + i) & 1];
         break;
     }
     case FillMode::Random: {

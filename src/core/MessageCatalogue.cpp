@@ -615,6 +615,14 @@ constexpr std::array<CatalogueRow, static_cast<size_t>(Msg::Count)> Rows = {{
       "The chip is write-protected (status register %1). Run belcor-cli unprotect first."}},
     {Msg::TargetReached, {"已达到目标：%1 个良品芯片", "已達到目標：%1 個良品芯片", "Target reached: %1 good chips"}},
     {Msg::EraseAllowanceLeft, {"擦除时限剩余 %1", "擦除時限剩餘 %1", "Erase allowance: %1 left"}},
+    {Msg::RangeCoversNoPage,
+     {"地址范围不含任何页：起始地址大于结束地址，或结束地址正好是一页的开头。没有可写入或校验的数据。",
+      "位址範圍不含任何頁：起始位址大於結束位址，或結束位址正好是一頁的開頭。沒有可寫入或校驗的資料。",
+      "The address range covers no page: its start lies above its end, or it ends where a page begins. There is nothing to write or verify."}},
+    {Msg::FamilyHasNoErase,
+     {"此芯片系列没有擦除命令：写入会直接替换其中的字节，无需擦除。",
+      "此晶片系列沒有擦除命令：寫入會直接取代其中的位元組，無需擦除。",
+      "This chip family has no erase command: Write replaces its bytes directly, so there is nothing to erase."}},
 }};
 static_assert(RowsFollowTheirKeys(Rows), "a catalogue row stands at another message's place");
 

@@ -344,6 +344,9 @@ enum class Msg {
     TargetReached,
     // A polled erase's bars: what remains of the time the chip is allowed.
     EraseAllowanceLeft,
+    // Operations that would do nothing and still report success.
+    RangeCoversNoPage,
+    FamilyHasNoErase,
     Count
 };
 

@@ -26,7 +26,8 @@ struct StreamSpan {
 Outcome ReadChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip);
 // Whole chip, every byte must read 0xFF.
 Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip);
-// The family's own erase, always the whole chip.
+// The family's own erase, always the whole chip: for a family without an erase
+// command whose writes replace bytes, 0xFF written over it and read back.
 Outcome EraseChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip);
 // The FLASH buffer over `span` into the chip. Without the range the data
 // length is first rounded up to whole pages and stored.
@@ -42,10 +43,10 @@ Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& 
 // Reads the chip over `span` into `image` (whole blocks: the last may pass the span).
 Outcome ReadBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
                    uint8_t* image);
-// Programs `image` over `span`, in whole blocks.
+// Programs `image` over `span`, in whole blocks but the last, which ends with the span.
 Outcome WriteBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
                     const uint8_t* image);
-// Compares the chip over `span` with `image`; a difference is reported as
+// Compares the chip over `span` with `image`, in blocks as written; a difference is reported as
 // "Flash check error address:" with its address.
 Outcome VerifyBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
                      const uint8_t* image);

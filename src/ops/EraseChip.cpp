@@ -1,3 +1,5 @@
+#include <vector>
+
 #include "chips/ChipRecord.h"
 #include "link/CommandBlock.h"
 #include "link/DeviceSession.h"
@@ -65,6 +67,18 @@ Outcome eraseWithSingleCommand(Workbench& workbench, const ChipRecord& chip, Byt
     return Outcome::success();
 }
 
+// A family without an erase command whose writes replace bytes: 0xFF
+// programmed over the whole chip and read back, as Write and Verify do.
+Outcome programBlank(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
+{
+    const std::vector<uint8_t> blank(chip.flashSize, 0xFF);
+    const StreamSpan wholeChip{0, chip.flashSize};
+    host.showProgress(chip.flashSize);
+    if (Outcome written = WriteBlocks(workbench, host, chip, wholeChip, blank.data()); !written.ok())
+        return written;
+    return VerifyBlocks(workbench, host, chip, wholeChip, blank.data());
+}
+
 }  // namespace
 
 Outcome EraseChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
@@ -83,7 +97,12 @@ Outcome EraseChip(Workbench& workbench, OperationHost& host, const ChipRecord& c
     case EraseMethod::SingleCommand:
         outcome = eraseWithSingleCommand(workbench, chip, order);
         break;
+    case EraseMethod::ProgramBlank:
+        outcome = programBlank(workbench, host, chip);
+        break;
     case EraseMethod::None:
+        // Refused before the session when Erase is asked for; an Auto run
+        // goes straight on to its write.
         break;
     }
     if (outcome.ok())

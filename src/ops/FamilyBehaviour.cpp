@@ -13,7 +13,9 @@ FamilyBehaviour BehaviourOfClass(uint8_t chipClass)
         return {EraseMethod::PageByPage, 100};
     case MicrowireEeprom93:
         return {EraseMethod::SingleCommand, 0};
-    default:  // 95-series and AVR: writes replace bytes, no erase needed
+    case SpiEeprom95:
+        return {EraseMethod::ProgramBlank, 0};
+    default:  // AVR: writes replace bytes, and the programmer offers no erase
         return {EraseMethod::None, 0};
     }
 }

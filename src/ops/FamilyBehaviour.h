@@ -7,7 +7,8 @@ enum class EraseMethod {
     WholeChipPolled,  // one Erase, then PollStatus until the chip is ready
     PageByPage,       // one Erase per page, nothing to poll
     SingleCommand,    // one Erase carrying the record's delay
-    None,             // the family has no erase command
+    ProgramBlank,     // no erase command, but writes replace bytes: 0xFF written and read back
+    None,             // the family has no erase command, nor a way to blank it
 };
 
 // Everything the operations do differently per chip class, decided in one place.

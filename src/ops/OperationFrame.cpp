@@ -47,13 +47,18 @@ std::string RefusalOf(const Workbench& workbench, const ChipRecord& chip, Operat
     if (chip.flashPage == 0 || chip.flashPage > LargestBlock)
         return pageRefusal(workbench, chip);
     const bool erases = operation == Operation::Erase || (operation == Operation::Auto && options.erase);
-    if (erases && BehaviourOfClass(chip.chipClass).erase == EraseMethod::PageByPage &&
-        chip.flashSize % chip.flashPage != 0)
+    const EraseMethod eraseMethod = BehaviourOfClass(chip.chipClass).erase;
+    if (erases && eraseMethod == EraseMethod::PageByPage && chip.flashSize % chip.flashPage != 0)
         return erasePageRefusal(workbench, chip);
+    // An Erase that sends nothing would only claim a blank chip.
+    if (operation == Operation::Erase && eraseMethod == EraseMethod::None)
+        return FrameText(workbench, Msg::FamilyHasNoErase);
     const bool writes = operation == Operation::Write || (operation == Operation::Auto && options.program);
     const bool verifies = operation == Operation::Verify || (operation == Operation::Auto && options.verify);
     std::optional<Msg> refusal;
-    if (operation == Operation::Read && chip.flashSize > BufferSet::FlashCapacity)
+    // A blank written from a buffer-sized stream would leave the rest of the chip as it was.
+    const bool blanksThroughBuffer = erases && eraseMethod == EraseMethod::ProgramBlank;
+    if ((operation == Operation::Read || blanksThroughBuffer) && chip.flashSize > BufferSet::FlashCapacity)
         refusal = Msg::ChipOutsideBuffer;
     if (!refusal && writes)
         refusal = WriteSpan(workbench.buffers, chip).refusal;

@@ -44,6 +44,9 @@ Outcome ReadChip(Workbench& workbench, OperationHost& host, const ChipRecord& ch
     host.setStateText(MessageCatalogue::text(Msg::Reading, workbench.languageIndex));
     host.showProgress(chip.flashSize);
     uint8_t* flash = workbench.buffers.flash(chip.flashSize);
+    // From the first block on the buffer holds the chip's bytes, not the
+    // file's, even when the read stops part-way.
+    workbench.buffers.sourceFile.clear();
     if (Outcome read = ReadBlocks(workbench, host, chip, {0, chip.flashSize}, flash); !read.ok()) {
         // The blocks that did arrive are in the buffer; let the view show them.
         host.flashBufferChanged(chip.flashSize);

@@ -51,18 +51,15 @@ std::vector<uint8_t> chipImage(const ChipRecord& chip)
     return std::vector<uint8_t>(size_t(chip.flashSize) + BlockSize(chip), 0xFF);
 }
 
-// What Auto leaves on the chip: the buffer over the blocks the write span
-// covers, blank everywhere else.
+// What Auto leaves on the chip: the buffer over the write span, blank
+// everywhere else.
 std::vector<uint8_t> targetImage(const Workbench& workbench, const ChipRecord& chip, const StreamSpan& span)
 {
     std::vector<uint8_t> target = chipImage(chip);
-    if (span.start < span.end) {
-        const uint64_t block = BlockSize(chip);
-        const uint64_t written = (uint64_t(span.end - span.start) + block - 1) / block * block;
-        const uint64_t end = std::min<uint64_t>({span.start + written, chip.flashSize, BufferSet::FlashCapacity});
+    const uint64_t end = SpanStreamEnd(chip, span);
+    if (span.start < end)
         std::copy(workbench.buffers.flash() + span.start, workbench.buffers.flash() + end,
                   target.begin() + span.start);
-    }
     return target;
 }
 

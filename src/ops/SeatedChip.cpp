@@ -33,15 +33,26 @@ std::string idText(uint32_t id)
     return formatted;
 }
 
+// A serial flash record without an identification, picked by hand: its chip
+// answers no ID, so the bus reads as if nothing were on it.
+bool hasNoIdentification(const ChipRecord& chip)
+{
+    return chip.chipClass == SpiFlash25 && chip.chipId == 0;
+}
+
+bool silentBus(uint32_t id)
+{
+    return id == 0 || id == 0xFFFFFF;
+}
+
 // The family a detection code names, or -1 for no chip. A serial flash bus
-// with nothing on it reads all ones or all zeros.
-int seatedFamily(const std::array<uint8_t, 4>& reply)
+// with nothing on it reads all ones or all zeros; that is an empty socket
+// unless the selected chip is one that answers nothing else.
+int seatedFamily(const std::array<uint8_t, 4>& reply, const ChipRecord& chip)
 {
     switch (reply[0]) {
-    case CommandBlock::SerialFlashAnswered: {
-        const uint32_t id = serialFlashId(reply);
-        return id == 0 || id == 0xFFFFFF ? -1 : SpiFlash25;
-    }
+    case CommandBlock::SerialFlashAnswered:
+        return silentBus(serialFlashId(reply)) && !hasNoIdentification(chip) ? -1 : SpiFlash25;
     case CommandBlock::I2cEepromPresent:
         return I2cEeprom24;
     case CommandBlock::MicrowireEepromPresent:
@@ -91,7 +102,7 @@ bool SeatedChipAccepted(Workbench& workbench, OperationHost& host, const ChipRec
         host.errorBox(text(workbench, Msg::CommunicationFailed));
         return false;
     }
-    const int family = seatedFamily(reply);
+    const int family = seatedFamily(reply, chip);
     if (family < 0) {
         host.showSocketPicture(SocketPicture::Empty);
         host.errorBox(text(workbench, Msg::NoChipInSocket));
@@ -103,8 +114,10 @@ bool SeatedChipAccepted(Workbench& workbench, OperationHost& host, const ChipRec
                                                 familyName(workbench, chip.chipClass)}));
         return false;
     }
-    const bool otherId = family == SpiFlash25 && serialFlashId(reply) != (chip.chipId & 0xFFFFFF);
+    const uint32_t seatedId = serialFlashId(reply);
+    const bool otherId = family == SpiFlash25 && seatedId != (chip.chipId & 0xFFFFFF) &&
+                         !(hasNoIdentification(chip) && silentBus(seatedId));
     if (!changesChip || !otherId || workbench.acceptsOtherIdentification)
         return true;
-    return host.question(mismatchQuestion(workbench, chip, serialFlashId(reply)));
+    return host.question(mismatchQuestion(workbench, chip, seatedId));
 }

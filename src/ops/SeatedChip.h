@@ -7,7 +7,9 @@ class OperationHost;
 // One Identify exchange before an operation opens its session, for the
 // families that answer it (serial flash, 24- and 93-series EEPROM); 95-series
 // and AVR chips tell nothing through it and go on without one. An empty
-// socket is refused with "No chip in the socket", a chip of another family
+// socket is refused with "No chip in the socket" (except for a serial flash
+// record without an identification, whose chip answers as an empty bus does),
+// a chip of another family
 // with a message naming both families: reading or writing it with the
 // selected record's parameters would report a result that belongs to no chip.
 // A serial flash whose identification differs from the selected record's is

@@ -15,8 +15,8 @@ struct Workbench;
 // What sets one stream apart from another in the loop they share.
 struct StreamShape {
     StreamSpan span;
-    // No block passes it: the chip's end, or the FLASH buffer's for the
-    // streams to and from the buffer.
+    // No block passes it: the chip's end for a read, the span's end (inside
+    // the chip and the FLASH buffer) for a write or a verify.
     uint64_t end = 0;
     // 1 where the programmer answers the start address (the streams it sends).
     int replyFlag = 0;

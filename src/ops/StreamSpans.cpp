@@ -21,12 +21,10 @@ SpanChoice rangeSpan(const AddressRange& range, const ChipRecord& chip)
     if (range.start < 0 || range.end < 0)
         return refused(Msg::RangeOutsideChip);
     const RangeSpan span = ComputeRangeSpan(range.start, range.end, chip.flashPage);
-    if (span.first >= span.limit) {
-        // Start above end: nothing to stream. Keep the start only where the
-        // programmer can be pointed at it.
-        const uint32_t start = span.first <= int64_t{chip.flashSize} ? uint32_t(span.first) : 0;
-        return {{start, start}, std::nullopt};
-    }
+    // Start above end, or a one-byte range on a page boundary: an operation
+    // over it would do nothing and still report itself complete.
+    if (span.first >= span.limit)
+        return refused(Msg::RangeCoversNoPage);
     // A chip whose size is no whole number of pages ends inside its last page;
     // a range up to that end is inside the chip all the same.
     const RangeSpan inside{span.first, range.end <= int64_t{chip.flashSize}
@@ -63,6 +61,11 @@ uint32_t BlockAt(const ChipRecord& chip, uint64_t address, uint64_t end)
 uint64_t BufferStreamEnd(const ChipRecord& chip)
 {
     return std::min(chip.flashSize, BufferSet::FlashCapacity);
+}
+
+uint64_t SpanStreamEnd(const ChipRecord& chip, const StreamSpan& span)
+{
+    return std::min<uint64_t>(span.end, BufferStreamEnd(chip));
 }
 
 int32_t PageRoundedLength(int32_t dataLength, uint16_t flashPage)

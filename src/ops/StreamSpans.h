@@ -10,8 +10,8 @@ class BufferSet;
 struct ChipRecord;
 
 // The span a Write or Verify streams, or the reason it is refused before any
-// block is sent: a range with a negative address or reaching past the chip,
-// or a chip larger than the FLASH buffer.
+// block is sent: a range with a negative address, reaching past the chip or
+// covering no page, or a chip larger than the FLASH buffer.
 struct SpanChoice {
     StreamSpan span;
     std::optional<Msg> refusal;
@@ -47,3 +47,8 @@ uint32_t BlockAt(const ChipRecord& chip, uint64_t address, uint64_t end);
 // Where Write and Verify blocks must stop: the chip's end, or the FLASH
 // buffer's when the chip is larger.
 uint64_t BufferStreamEnd(const ChipRecord& chip);
+
+// Where the blocks of a stream over `span` to or from the buffer stop: the
+// span's end, so that a block larger than the chip's pages writes or compares
+// nothing past the range; never past BufferStreamEnd.
+uint64_t SpanStreamEnd(const ChipRecord& chip, const StreamSpan& span);

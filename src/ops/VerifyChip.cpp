@@ -16,7 +16,7 @@ Outcome VerifyBlocks(Workbench& workbench, OperationHost& host, const ChipRecord
 {
     std::array<uint8_t, LargestBlock> received;
     return StreamBlocks(
-        workbench, host, chip, {span, BufferStreamEnd(chip), 1, Msg::VerifyFailedAt},
+        workbench, host, chip, {span, SpanStreamEnd(chip, span), 1, Msg::VerifyFailedAt},
         [&](uint32_t, uint32_t block) {
             return workbench.link.USB_bulk_read(received.data(), int(block)) == int(block);
         },

@@ -11,9 +11,9 @@
 Outcome WriteBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span,
                     const uint8_t* image)
 {
-    // The last block may pass the span's end, never the chip's or the buffer's;
-    // it carries the image's bytes from there.
-    return StreamBlocks(workbench, host, chip, {span, BufferStreamEnd(chip), 0, Msg::WriteFailedAt},
+    // The last block ends with the span: the bytes after it, up to the next
+    // 64-byte boundary, are outside the range and stay as the chip holds them.
+    return StreamBlocks(workbench, host, chip, {span, SpanStreamEnd(chip, span), 0, Msg::WriteFailedAt},
                         [&](uint32_t address, uint32_t block) {
                             return workbench.link.USB_bulk_write(image + address, int(block)) == int(block);
                         });

@@ -93,18 +93,6 @@ TEST_F(BufferCommands, OpenLongerThanTheChipDeclined)
     EXPECT_TRUE(host.log.empty());
 }
 
-TEST_F(BufferCommands, OpenRecordFileFailingPartWay)
-{
-    workbench->buffers.range = {0x20, 0xFFFF, true};
-    writeFile(folder.file("bad.hex"), ":0100000011EE\r\n:01000100");
-    open(BufferTab::Flash, folder.file("bad.hex"));
-    EXPECT_EQ(host.errorBoxes, std::vector<std::string>{"Illegal Char in File"});
-    EXPECT_EQ(flash()[0x20], 0x11);  // stored before the fault
-    EXPECT_EQ(workbench->buffers.dataLength, 0x20);
-    EXPECT_EQ(host.flashBufferChanges.size(), 1u);
-    EXPECT_EQ(host.log.size(), 1u);
-}
-
 TEST_F(BufferCommands, OpenUnreadableFileEndsTheCommand)
 {
     open(BufferTab::Flash, folder.file("missing.bin"));

@@ -42,9 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FillCase{"ByteOverAPage", {FillMode::Byte, "00", "FFFF", "0", "FF"}, std::vector<uint8_t>(256, 0x00), 0x100},
         FillCase{"ByteFromAnOffset", {FillMode::Byte, "7", "FFFF", "2", "3"}, {0xC3, 0xC3, 0x07, 0x07, 0xC3}, 4},
-        FillCase{"WordOddStartMovesDown", {FillMode::Word, "FF", "ABCD", "1", "4"}, {0xCD, 0xAB, 0xCD, 0xAB, 0xC3}, 5},
         FillCase{"WordLowByteFirst", {FillMode::Word, "FF", "1234", "0", "3"}, {0x34, 0x12, 0x34, 0x12, 0xC3}, 4},
-        FillCase{"WordOddCountLeavesTheLastByte", {FillMode::Word, "FF", "1234", "0", "2"}, {0x34, 0x12, 0xC3}, 3},
         FillCase{"LengthRunsToTheEnd", {FillMode::Byte, "1", "FFFF", "100", "1FF"},
                  {0xC3, 0xC3}, 0x200},  // bytes below the start keep their contents
         FillCase{"RandomSeedZero", {FillMode::Random, "FF", "FFFF", "0", "2", 0}, {0x5A, 0x82, 0xE6, 0xC3}, 3}),

@@ -77,7 +77,7 @@ TEST_F(FillDialog, OkFillsAndStaysOpen)
     child<QPushButton>("BitBtn1")->click();
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(host.flashBufferChanges, (std::vector<uint32_t>{5, 5}));
-    const uint8_t expected[] = {0xCD, 0xAB, 0xCD, 0xAB, 0xFF};
+    const uint8_t expected[] = {0xFF, 0xAB, 0xCD, 0xAB, 0xCD};
     EXPECT_EQ(std::memcmp(workbench->buffers.flash(), expected, 5), 0);
     child<QPushButton>("BitBtn2")->click();
     EXPECT_FALSE(dialog.isVisible());

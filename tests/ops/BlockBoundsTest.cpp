@@ -77,10 +77,12 @@ TEST_P(BlockBounds, EveryOperationStaysInsideChipAndBuffer)
     ASSERT_TRUE(run(Operation::Verify)) << lastError();
     EXPECT_EQ(chipContents(c.size), image);
 
-    // A range up to the chip's last byte.
+    // A range up to the chip's last byte. On a one-byte chip that range is
+    // 0..0, whose end on a page boundary leaves no page to cover: refused.
     workbench.buffers.range = {int32_t(c.size / 2), int32_t(c.size - 1), true};
-    ASSERT_TRUE(run(Operation::Write)) << lastError();
-    ASSERT_TRUE(run(Operation::Verify)) << lastError();
+    const bool coversAPage = c.size > 1;
+    EXPECT_EQ(run(Operation::Write), coversAPage) << lastError();
+    EXPECT_EQ(run(Operation::Verify), coversAPage) << lastError();
 }
 
 INSTANTIATE_TEST_SUITE_P(
