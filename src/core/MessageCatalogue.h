@@ -344,6 +344,21 @@ enum class Msg {
     TargetReached,
     // A polled erase's bars: what remains of the time the chip is allowed.
     EraseAllowanceLeft,
+    // The station's watching token, its guard against slow clients, its
+    // target and counters from the API.
+    StationViewTokenOnly,
+    StationImageOutsideFolder,
+    StationBodyUnreadable,
+    StationRequestMalformed,
+    StationRequestTimeout,
+    StationBusy,
+    StationTargetField,
+    StationPinField,
+    StationPinNeeded,
+    StationTargetChanged,
+    StationCountersReset,
+    StationControlTokenNeeded,
+    StationNewTargetPrompt,
     Count
 };
 

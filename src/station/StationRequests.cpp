@@ -24,6 +24,11 @@ std::optional<RequestProblem> objectOf(const std::string& body, std::initializer
     return std::nullopt;
 }
 
+bool isBlank(const std::string& body)
+{
+    return body.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
 bool hasControlCharacter(const std::string& text)
 {
     return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
@@ -64,7 +69,7 @@ std::optional<RequestProblem> ParseRunRequest(const std::string& body, RunReques
 {
     json object;
     // An empty body asks for the defaults.
-    if (body.find_first_not_of(" \t\r\n") == std::string::npos)
+    if (isBlank(body))
         return std::nullopt;
     if (auto problem = objectOf(body, {"count", "programmers", "operator"}, object))
         return problem;
@@ -102,6 +107,14 @@ std::optional<RequestProblem> ParseRunRequest(const std::string& body, RunReques
         request.operatorName = name->get<std::string>();
     }
     return std::nullopt;
+}
+
+std::optional<RequestProblem> ParseEmptyRequest(const std::string& body)
+{
+    if (isBlank(body))
+        return std::nullopt;
+    json object;
+    return objectOf(body, {}, object);
 }
 
 std::optional<RequestProblem> ParseRecordsQuery(const std::optional<std::string>& since,

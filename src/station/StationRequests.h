@@ -37,6 +37,8 @@ struct RecordsQuery {
 // The request bodies, JSON objects of the fields named; nothing else is taken.
 std::optional<RequestProblem> ParseJobRequest(const std::string& body, JobRequest& request);
 std::optional<RequestProblem> ParseRunRequest(const std::string& body, RunRequest& request);
+// The body of a call that takes nothing: empty, or an empty JSON object.
+std::optional<RequestProblem> ParseEmptyRequest(const std::string& body);
 // GET /records' query parameters, as they came (nothing when absent).
 std::optional<RequestProblem> ParseRecordsQuery(const std::optional<std::string>& since,
                                                 const std::optional<std::string>& limit, RecordsQuery& query);

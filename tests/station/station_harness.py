@@ -28,6 +28,8 @@ GANG = ("chip class=0 id=0x373010 size=65536 page=256\n"
         "erase_time_ms 50\nfeeder on 100\nprogrammers 4\n")
 
 _API = yaml.safe_load((SOURCE / "docs" / "station-api.yaml").read_text(encoding="utf-8"))
+# Every path of the API under /api/v1 with its methods, as the OpenAPI file lists them.
+API_PATHS = {path: set(methods) for path, methods in _API["paths"].items()}
 
 
 def check_schema(instance, schema_name=None, path=None, method=None, status=None):
