@@ -33,9 +33,9 @@ bool headComplete(const std::string& taken)
 
 }  // namespace
 
-ConnectionGate::ConnectionGate(Limits limits, bool readsHeads, Ready ready, Refusal refusal)
+ConnectionGate::ConnectionGate(Limits limits, bool readsHeads, Ready ready, Refusal refusal, Closing closing)
     : limits_(limits), readsHeads_(readsHeads), ready_(std::move(ready)), refusal_(std::move(refusal)),
-      wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+      closing_(std::move(closing)), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
     thread_ = std::thread([this] { run(); });
 }
@@ -110,6 +110,7 @@ void ConnectionGate::closeLocked(int fd)
             openPer_.erase(found->second);
         addressOf_.erase(found);
     }
+    closing_(fd);
     ::close(fd);
 }
 

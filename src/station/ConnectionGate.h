@@ -28,8 +28,10 @@ public:
     using Ready = std::function<void(int fd, std::string taken)>;
     // What to send before closing a connection whose head came too slowly (408) or grew too large (431).
     using Refusal = std::function<std::string(int status)>;
+    // Told of every connection closed, before its descriptor is.
+    using Closing = std::function<void(int fd)>;
 
-    ConnectionGate(Limits limits, bool readsHeads, Ready ready, Refusal refusal);
+    ConnectionGate(Limits limits, bool readsHeads, Ready ready, Refusal refusal, Closing closing);
     ~ConnectionGate();
     ConnectionGate(const ConnectionGate&) = delete;
     ConnectionGate& operator=(const ConnectionGate&) = delete;
@@ -61,6 +63,7 @@ private:
     bool readsHeads_;
     Ready ready_;
     Refusal refusal_;
+    Closing closing_;
     int wakeFd_ = -1;
 
     std::mutex mutex_;

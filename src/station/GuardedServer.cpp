@@ -41,6 +41,14 @@ GuardedServer::GuardedServer(Limits limits, ssl_ctx_st* tls, std::function<bool(
             return "HTTP/1.1 " + std::to_string(status) + (status == 408 ? " Request Timeout" : " Request Header Fields Too Large") +
                    "\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: " +
                    std::to_string(body.size()) + "\r\n\r\n" + body;
+        },
+        [this](int fd) {
+            // A TLS connection closed while it waited: its session goes with it.
+            const std::lock_guard lock(sessionsMutex_);
+            if (const auto found = sessions_.find(fd); found != sessions_.end()) {
+                SSL_free(found->second);
+                sessions_.erase(found);
+            }
         });
 }
 
@@ -112,8 +120,9 @@ void GuardedServer::serve(int fd, std::string taken)
     ssl_st* session = nullptr;
     if (tls_) {
         session = sessionOf(fd, deadline);
+        // A client that speaks no TLS reads the end of the connection, not a reset.
         if (!session)
-            return close(fd, false);
+            return close(fd, true);
     }
     ConnectionStream stream(fd, session, std::move(taken), limits_.writeTimeout);
     for (;;) {

@@ -160,7 +160,10 @@ std::string pageTexts()
         {"chipsLastHour", Msg::LineChipsLastHour}, {"yieldLastHour", Msg::LineYieldLastHour},
         {"failures", Msg::LineFailures},          {"ago", Msg::LineAgo},
         {"noStations", Msg::LineNoStations},      {"noLineServer", Msg::StationNoLineServer},
-        {"interrupted", Msg::InterruptedLabel}};
+        {"interrupted", Msg::InterruptedLabel},   {"raiseTarget", Msg::RaiseTargetButton},
+        {"resetCounters", Msg::ResetCountersButton}, {"resetQuestion", Msg::ResetCountersQuestion},
+        {"newTarget", Msg::StationNewTargetPrompt}, {"pinQuestion", Msg::EngineerPinQuestion},
+        {"controlTokenNeeded", Msg::StationControlTokenNeeded}};
     static const std::pair<const char*, int> languages[] = {
         {"zh-CN", SimplifiedChinese}, {"zh-TW", TraditionalChinese}, {"en", English}};
     json out = json::object();
@@ -372,6 +375,20 @@ void StationServer::route()
         if (const auto problem = ParseEmptyRequest(body))
             return refuse(response, 400, *problem, languageOf(request));
         answer(response, service_.stop(languageOf(request)));
+    }));
+    server.Post("/api/v1/target", withBody([this](const httplib::Request& request, httplib::Response& response,
+                                                  const std::string& body) {
+        ChangeRequest change;
+        if (const auto problem = ParseTargetRequest(body, change))
+            return refuse(response, 400, *problem, languageOf(request));
+        answer(response, service_.setTarget(change, request.remote_addr, languageOf(request)));
+    }));
+    server.Post("/api/v1/counters/reset", withBody([this](const httplib::Request& request,
+                                                          httplib::Response& response, const std::string& body) {
+        ChangeRequest change;
+        if (const auto problem = ParseResetRequest(body, change))
+            return refuse(response, 400, *problem, languageOf(request));
+        answer(response, service_.resetCounters(change, request.remote_addr, languageOf(request)));
     }));
     server.Get("/api/v1/records", [this](const httplib::Request& request, httplib::Response& response) {
         RecordsQuery query;

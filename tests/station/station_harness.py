@@ -141,7 +141,7 @@ class Station:
         check_schema(document, path=path.split("?")[0], method=method.lower(), status=expect)
         return document
 
-    def make_job(self, name="job", serial=True, target=None):
+    def make_job(self, name="job", serial=True, target=None, pin=None):
         image = self.jobs / (name + ".bin")
         image.write_bytes(bytes(range(256)) * 16)
         arguments = [str(BIN / "belcor-cli"), "job", "create", str(self.jobs / (name + ".belcorjob")),
@@ -150,6 +150,9 @@ class Station:
             arguments += ["--serial", "0x10:4:dec:1"]
         if target:
             arguments += ["--target", str(target)]
+        if pin:
+            (self.folder / "pin").write_text(pin + "\n")
+            arguments += ["--locked", "--pin-file", str(self.folder / "pin")]
         subprocess.run(arguments, check=True, capture_output=True)
         return name + ".belcorjob"
 
