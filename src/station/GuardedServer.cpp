@@ -4,7 +4,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
 
 #include "station/ConnectionStream.h"
 
@@ -68,6 +67,12 @@ void GuardedServer::shutdown()
     for (const auto& [fd, session] : sessions_)
         SSL_free(session);
     sessions_.clear();
+}
+
+void GuardedServer::setBacklog(int connections)
+{
+    // A second listen() on a listening socket only changes its backlog.
+    ::listen(svr_sock_, connections);
 }
 
 void GuardedServer::closeAfterAnswer()

@@ -38,6 +38,10 @@ public:
                   std::function<std::string(int status)> refusal);
     ~GuardedServer() override;
 
+    // After a bind: lets the system queue this many connections not yet
+    // accepted (the library asks for 5), so that a burst of clients does not
+    // see its connections dropped and retried a second later.
+    void setBacklog(int connections);
     // After listen_after_bind() returned: closes what waits, ends the threads.
     void shutdown();
 

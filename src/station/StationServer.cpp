@@ -5,6 +5,7 @@
 #include <openssl/ssl.h>
 #include <sys/socket.h>
 
+#include <cctype>
 #include <chrono>
 
 #include "core/MessageCatalogue.h"
@@ -249,6 +250,7 @@ bool StationServer::bind(std::string& error)
                 ": the address is taken or not this machine's.";
         return false;
     }
+    server_->setBacklog(SOMAXCONN);
     return true;
 }
 

@@ -38,6 +38,16 @@ def content_length(answer):
     return 0
 
 
+def closed_by_peer(connection):
+    connection.setblocking(False)
+    try:
+        return connection.recv(1) == b""
+    except BlockingIOError:
+        return False
+    except OSError:
+        return True
+
+
 def resident_kib(station):
     with open(f"/proc/{station.process.pid}/status") as status:
         for line in status:
@@ -278,6 +288,8 @@ class Guard(unittest.TestCase):
             self.assertLess(max(times), 1.0, times)
             self.assertEqual(s.request("GET", "/metrics", token=False).status, 200)
             self.assertEqual(s.api("GET", "/station")["name"], "test-station")
+            # One address keeps at most 64 connections: the longest waiting went.
+            self.assertGreaterEqual(sum(closed_by_peer(connection) for connection in slow), 100 - 64)
         finally:
             stopping.set()
             feeder.join()
