@@ -343,8 +343,11 @@ void StationServer::route()
             refuse(response, 404, {Msg::StationNotFound, request.method + " " + request.path, {}, {}}, language);
         else if (response.status == 413)
             refuse(response, 413, {Msg::StationBodyTooLarge, std::to_string(BodyLimit), {}, {}}, language);
-        else if (response.status == 400)
+        else if (response.status == 400) {
+            // What follows a request that is no HTTP cannot be read as the next one.
+            GuardedServer::closeAfterAnswer();
             refuse(response, 400, {Msg::StationRequestMalformed, {}, {}, {}}, language);
+        }
         else
             refuse(response, response.status, {Msg::StationRequestRefused, std::to_string(response.status), {}, {}},
                    language);
