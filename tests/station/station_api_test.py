@@ -121,6 +121,17 @@ class Security(unittest.TestCase):
         finally:
             (s.jobs / "linked.belcorjob").unlink()
             outside.replace(s.jobs / "job.belcorjob")
+        # The job file lies in the folder, its image does not: the refusal names the image.
+        (s.jobs / "job.bin").replace(s.folder / "job.bin")
+        (s.jobs / "job.bin").symlink_to(s.folder / "job.bin")
+        try:
+            refusal = s.request("PUT", "/api/v1/job", {"file": "job.belcorjob"})
+            self.assertEqual(refusal.status, 403)
+            self.assertIn("image", refusal.json()["error"])
+            self.assertNotIn("job file", refusal.json()["error"])
+        finally:
+            (s.jobs / "job.bin").unlink()
+            (s.folder / "job.bin").replace(s.jobs / "job.bin")
 
     def test_event_streams_are_limited(self):
         streams = [EventStream(self.station) for _ in range(16)]
