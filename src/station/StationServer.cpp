@@ -230,6 +230,7 @@ bool StationServer::bind(std::string& error)
         line_ = std::make_unique<LineCache>(std::make_unique<LineOverview>(settings_.lineDb));
     server_->set_payload_max_length(BodyLimit);
     server_->set_keep_alive_timeout(std::chrono::seconds(IdleTimeout).count());
+    server_->set_keep_alive_max_count(1000);
     server_->set_tcp_nodelay(true);
     // Only SO_REUSEADDR: a restart finds the port free at once, but a second
     // station on a port already taken fails rather than sharing it.
