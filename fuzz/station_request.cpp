@@ -1,4 +1,5 @@
-// The station's request parsing: JSON bodies of PUT /job and POST /run,
+// The station's request parsing: JSON bodies of PUT /job, POST /run,
+// POST /target, POST /counters/reset and POST /stop,
 // GET /records' query values, the Last-Event-ID and Accept-Language headers,
 // and the settings file. The first byte picks the parser; the rest is its
 // input (for the records query, "since" and "limit" split at the first line
@@ -15,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-    switch (data[0] % 6) {
+    switch (data[0] % 9) {
     case 0: {
         JobRequest request;
         ParseJobRequest(text, request);
@@ -39,12 +40,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     case 4:
         LanguageOfAcceptLanguage(text);
         break;
-    default: {
+    case 5: {
         StationSettings settings;
         if (ApplyStationSettingsText(settings, text).empty())
             settings.refusal();
         break;
     }
+    case 6: {
+        ChangeRequest request;
+        ParseTargetRequest(text, request);
+        break;
+    }
+    case 7: {
+        ChangeRequest request;
+        ParseResetRequest(text, request);
+        break;
+    }
+    default:
+        ParseEmptyRequest(text);
+        break;
     }
     return 0;
 }

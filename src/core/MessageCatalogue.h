@@ -347,6 +347,21 @@ enum class Msg {
     // Operations that would do nothing and still report success.
     RangeCoversNoPage,
     FamilyHasNoErase,
+    // The station's watching token, its guard against slow clients, its
+    // target and counters from the API.
+    StationViewTokenOnly,
+    StationImageOutsideFolder,
+    StationBodyUnreadable,
+    StationRequestMalformed,
+    StationRequestTimeout,
+    StationBusy,
+    StationTargetField,
+    StationPinField,
+    StationPinNeeded,
+    StationTargetChanged,
+    StationCountersReset,
+    StationControlTokenNeeded,
+    StationNewTargetPrompt,
     Count
 };
 

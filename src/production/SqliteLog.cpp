@@ -41,6 +41,9 @@ CREATE TABLE IF NOT EXISTS reservations (
 CREATE TABLE IF NOT EXISTS set_aside (id INTEGER PRIMARY KEY REFERENCES records(id), reason TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS leased_serials (job TEXT NOT NULL, job_hash TEXT NOT NULL, next TEXT NOT NULL,
     left INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS job_changes (
+    id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, station TEXT, job TEXT NOT NULL, who TEXT NOT NULL,
+    what TEXT NOT NULL, before TEXT NOT NULL, after TEXT NOT NULL);
 )";
 
 // A prepared statement that finalises itself.
@@ -556,6 +559,19 @@ bool SqliteLog::resetCounters(const std::string& job, std::string& error)
     Statement reset(db_, "UPDATE counters SET passed = 0, failed = 0, cycle_ms_total = 0, interrupted = 0 "
                          "WHERE job = ?1");
     if (reset.bind(1, job).step() != SQLITE_DONE) {
+        error = lastError();
+        return false;
+    }
+    return true;
+}
+
+bool SqliteLog::recordChange(const JobChange& change, std::string& error)
+{
+    std::lock_guard lock(mutex_);
+    Statement insert(db_, "INSERT INTO job_changes(time, station, job, who, what, before, after) "
+                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    insert.bind(1, change.time).bind(2, change.station).bind(3, change.job).bind(4, change.who);
+    if (insert.bind(5, change.what).bind(6, change.before).bind(7, change.after).step() != SQLITE_DONE) {
         error = lastError();
         return false;
     }

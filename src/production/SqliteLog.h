@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "production/JobChange.h"
 #include "production/LogRecord.h"
 #include "production/PendingRecord.h"
 #include "production/ProductionCounters.h"
@@ -112,6 +113,8 @@ public:
 
     ProductionCounters counters(const std::string& job);
     bool resetCounters(const std::string& job, std::string& error);
+    // Keeps a change of a job's target or counters.
+    bool recordChange(const JobChange& change, std::string& error);
 
     // Records matching `filter`, handed one at a time.
     bool forEachRecord(const LogFilter& filter, const std::function<void(const LogRecord&)>& visit, std::string& error);

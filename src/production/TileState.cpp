@@ -27,23 +27,26 @@ std::string percentOf(const GangRun::SeatView& seat)
 
 TileState underWay(const GangRun::SeatView& seat, int language)
 {
-    const auto busy = [language](Msg message) {
-        return TileState{MessageCatalogue::text(message, language), TileState::Tone::Busy};
+    using Step = TileState::Step;
+    const auto busy = [language](Msg message, Step step) {
+        return TileState{MessageCatalogue::text(message, language), TileState::Tone::Busy, step};
     };
     switch (stepOf(seat.state).value_or(Msg::Count)) {
     case Msg::Erasing:
-        return busy(Msg::ErasingState);
+        return busy(Msg::ErasingState, Step::Erasing);
     case Msg::BlankChecking:
-        return busy(Msg::BlankCheckingState);
+        return busy(Msg::BlankCheckingState, Step::BlankChecking);
     case Msg::Writing:
-        return {MessageCatalogue::format(Msg::ProgrammingState, language, {percentOf(seat)}), TileState::Tone::Busy};
+        return {MessageCatalogue::format(Msg::ProgrammingState, language, {percentOf(seat)}), TileState::Tone::Busy,
+                Step::Programming};
     case Msg::Verifying:
-        return busy(Msg::VerifyingState);
+        return busy(Msg::VerifyingState, Step::Verifying);
     case Msg::NotConnected:
-        return {MessageCatalogue::text(Msg::NotConnected, language), TileState::Tone::Bad};
+        return {MessageCatalogue::text(Msg::NotConnected, language), TileState::Tone::Bad, Step::NotConnected};
     default:
         // Between the steps (the chip's identity, its protection) nothing is written yet.
-        return {MessageCatalogue::format(Msg::ProgrammingState, language, {"0"}), TileState::Tone::Busy};
+        return {MessageCatalogue::format(Msg::ProgrammingState, language, {"0"}), TileState::Tone::Busy,
+                Step::Programming};
     }
 }
 
@@ -52,18 +55,18 @@ TileState underWay(const GangRun::SeatView& seat, int language)
 TileState TileState::of(const GangRun::SeatView* seat, bool attached, int language)
 {
     if (!attached)
-        return {MessageCatalogue::text(Msg::NotConnected, language), Tone::Bad};
+        return {MessageCatalogue::text(Msg::NotConnected, language), Tone::Bad, Step::NotConnected};
     if (!seat || !seat->running)
-        return {MessageCatalogue::text(Msg::TileIdle, language), Tone::Quiet};
+        return {MessageCatalogue::text(Msg::TileIdle, language), Tone::Quiet, Step::Idle};
     switch (seat->chip) {
     case GangRun::SeatView::Chip::UnderWay:
         return underWay(*seat, language);
     case GangRun::SeatView::Chip::Done:
         if (seat->lastResult == "pass")
-            return {MessageCatalogue::text(Msg::PassedState, language), Tone::Good};
-        return {MessageCatalogue::format(Msg::FailedState, language, {seat->lastMessage}), Tone::Bad};
+            return {MessageCatalogue::text(Msg::PassedState, language), Tone::Good, Step::Passed};
+        return {MessageCatalogue::format(Msg::FailedState, language, {seat->lastMessage}), Tone::Bad, Step::Failed};
     case GangRun::SeatView::Chip::None:
         break;
     }
-    return {MessageCatalogue::text(Msg::WaitingForChipState, language), Tone::Quiet};
+    return {MessageCatalogue::text(Msg::WaitingForChipState, language), Tone::Quiet, Step::Waiting};
 }

@@ -9,9 +9,12 @@
 // chip in hand passed or failed, or not connected.
 struct TileState {
     enum class Tone { Quiet, Busy, Good, Bad };
+    // What the text says, for a front end that keeps its own words or colours.
+    enum class Step { NotConnected, Idle, Waiting, Erasing, BlankChecking, Programming, Verifying, Passed, Failed };
 
     std::string text;
     Tone tone = Tone::Quiet;
+    Step step = Step::Idle;
 
     // `seat`: the programmer's seat while a gang holds it (nothing before the
     // first start); `attached`: found on the bus at the last look.

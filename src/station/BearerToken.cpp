@@ -33,12 +33,12 @@ std::optional<BearerToken> BearerToken::readFile(const std::string& path, std::s
     std::ifstream file(path);
     std::string line;
     if (!file || !std::getline(file, line)) {
-        error = "cannot read the token file " + path;
+        error = "cannot read the token file " + path + ".";
         return std::nullopt;
     }
     const std::string_view token = trimmed(line);
     if (token.size() < MinimumLength) {
-        error = "the token in " + path + " is shorter than " + std::to_string(MinimumLength) + " characters";
+        error = "the token in " + path + " is shorter than " + std::to_string(MinimumLength) + " characters.";
         return std::nullopt;
     }
     return BearerToken(std::string(token));

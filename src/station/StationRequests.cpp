@@ -24,6 +24,11 @@ std::optional<RequestProblem> objectOf(const std::string& body, std::initializer
     return std::nullopt;
 }
 
+bool isBlank(const std::string& body)
+{
+    return body.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
 bool hasControlCharacter(const std::string& text)
 {
     return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
@@ -45,7 +50,53 @@ std::optional<int64_t> wholeNumber(const std::string& text)
     return value;
 }
 
+// The "operator" field, when there is one.
+std::optional<RequestProblem> operatorOf(const json& object, std::string& operatorName)
+{
+    if (const auto name = object.find("operator"); name != object.end()) {
+        if (!name->is_string() || characterCount(name->get<std::string>()) > OperatorNameMaximum ||
+            hasControlCharacter(name->get<std::string>()))
+            return RequestProblem{Msg::StationOperatorField, {}, {}, {}};
+        operatorName = name->get<std::string>();
+    }
+    return std::nullopt;
+}
+
+// "pin" and "operator" of a change.
+std::optional<RequestProblem> changeFields(const json& object, ChangeRequest& request)
+{
+    if (const auto pin = object.find("pin"); pin != object.end()) {
+        if (!pin->is_string() || pin->get_ref<const std::string&>().size() > 256)
+            return RequestProblem{Msg::StationPinField, {}, {}, {}};
+        request.pin = pin->get<std::string>();
+    }
+    return operatorOf(object, request.operatorName);
+}
+
 }  // namespace
+
+std::optional<RequestProblem> ParseTargetRequest(const std::string& body, ChangeRequest& request)
+{
+    json object;
+    if (auto problem = objectOf(body, {"target", "pin", "operator"}, object))
+        return problem;
+    const auto target = object.find("target");
+    if (target == object.end() || !target->is_number_integer() || target->get<int64_t>() < 1 ||
+        target->get<int64_t>() > TargetMaximum)
+        return RequestProblem{Msg::StationTargetField, std::to_string(TargetMaximum), {}, {}};
+    request.target = target->get<int64_t>();
+    return changeFields(object, request);
+}
+
+std::optional<RequestProblem> ParseResetRequest(const std::string& body, ChangeRequest& request)
+{
+    if (isBlank(body))
+        return std::nullopt;
+    json object;
+    if (auto problem = objectOf(body, {"pin", "operator"}, object))
+        return problem;
+    return changeFields(object, request);
+}
 
 std::optional<RequestProblem> ParseJobRequest(const std::string& body, JobRequest& request)
 {
@@ -64,7 +115,7 @@ std::optional<RequestProblem> ParseRunRequest(const std::string& body, RunReques
 {
     json object;
     // An empty body asks for the defaults.
-    if (body.find_first_not_of(" \t\r\n") == std::string::npos)
+    if (isBlank(body))
         return std::nullopt;
     if (auto problem = objectOf(body, {"count", "programmers", "operator"}, object))
         return problem;
@@ -95,13 +146,15 @@ std::optional<RequestProblem> ParseRunRequest(const std::string& body, RunReques
             return wrong;
         }
     }
-    if (const auto name = object.find("operator"); name != object.end()) {
-        if (!name->is_string() || characterCount(name->get<std::string>()) > OperatorNameMaximum ||
-            hasControlCharacter(name->get<std::string>()))
-            return RequestProblem{Msg::StationOperatorField, {}, {}, {}};
-        request.operatorName = name->get<std::string>();
-    }
-    return std::nullopt;
+    return operatorOf(object, request.operatorName);
+}
+
+std::optional<RequestProblem> ParseEmptyRequest(const std::string& body)
+{
+    if (isBlank(body))
+        return std::nullopt;
+    json object;
+    return objectOf(body, {}, object);
 }
 
 std::optional<RequestProblem> ParseRecordsQuery(const std::optional<std::string>& since,

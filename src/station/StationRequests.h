@@ -29,6 +29,14 @@ struct RunRequest {
     std::string operatorName;
 };
 
+// A change of the job's target or counters: the engineer PIN when the job
+// has one, and who asks.
+struct ChangeRequest {
+    std::optional<int64_t> target;
+    std::string pin;
+    std::string operatorName;
+};
+
 struct RecordsQuery {
     int64_t afterId = 0;  // only records after this id, oldest first; else the newest
     int64_t limit = 100;
@@ -37,6 +45,12 @@ struct RecordsQuery {
 // The request bodies, JSON objects of the fields named; nothing else is taken.
 std::optional<RequestProblem> ParseJobRequest(const std::string& body, JobRequest& request);
 std::optional<RequestProblem> ParseRunRequest(const std::string& body, RunRequest& request);
+// POST /target's body: the new target, with "pin" and "operator" as they apply.
+std::optional<RequestProblem> ParseTargetRequest(const std::string& body, ChangeRequest& request);
+// POST /counters/reset's body: nothing, or "pin" and "operator".
+std::optional<RequestProblem> ParseResetRequest(const std::string& body, ChangeRequest& request);
+// The body of a call that takes nothing: empty, or an empty JSON object.
+std::optional<RequestProblem> ParseEmptyRequest(const std::string& body);
 // GET /records' query parameters, as they came (nothing when absent).
 std::optional<RequestProblem> ParseRecordsQuery(const std::optional<std::string>& since,
                                                 const std::optional<std::string>& limit, RecordsQuery& query);
@@ -51,3 +65,4 @@ int LanguageOfAcceptLanguage(const std::string& header);
 constexpr int64_t RecordsLimitMaximum = 1000;
 constexpr size_t OperatorNameMaximum = 100;
 constexpr size_t ProgrammersMaximum = 64;
+constexpr int64_t TargetMaximum = 1000000000;

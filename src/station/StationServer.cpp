@@ -2,13 +2,18 @@
 
 #include <httplib.h>
 
+#include <openssl/ssl.h>
+#include <sys/socket.h>
+
+#include <cctype>
 #include <chrono>
-#include <mutex>
 
 #include "core/MessageCatalogue.h"
 #include "core/UnexpectedError.h"
 #include "production/LineOverview.h"
 #include "station/ApiReply.h"
+#include "station/GuardedServer.h"
+#include "station/LineCache.h"
 #include "station/StationService.h"
 #include "station/WebAssets.h"
 
@@ -22,12 +27,10 @@ constexpr const char* JsonType = "application/json";
 // write after the peer closed fails).
 constexpr auto KeepAliveInterval = std::chrono::seconds(5);
 constexpr size_t EventsPerWrite = 256;
-// Threads of the server: the event streams plus room for the other calls.
-constexpr size_t ServerThreads = StationServer::StreamLimit + 8;
-// One line overview serves every monitor that asks within this time.
-constexpr auto LineCacheTime = std::chrono::seconds(1);
-// A station whose newest record is older than this shows as silent.
-constexpr double SilentAfterSeconds = 300;
+// A kept-alive connection may stay silent this long between two requests.
+constexpr auto IdleTimeout = std::chrono::seconds(30);
+// A request head larger than this is refused.
+constexpr size_t HeadMaximum = 32 * 1024;
 
 int languageOf(const httplib::Request& request)
 {
@@ -50,6 +53,84 @@ std::optional<std::string> parameter(const httplib::Request& request, const char
     if (!request.has_param(name))
         return std::nullopt;
     return request.get_param_value(name);
+}
+
+bool isWrite(const httplib::Request& request)
+{
+    return request.method != "GET" && request.method != "HEAD";
+}
+
+// Whether a request brings a body that nobody may have read.
+bool bringsBody(const httplib::Request& request)
+{
+    return request.has_header("Transfer-Encoding") ||
+           request.get_header_value<uint64_t>("Content-Length") > 0;
+}
+
+enum class BodyRead { Whole, TooLarge, Unreadable };
+
+// The body in whatever transfer encoding it came, never more than the cap:
+// a larger one is refused with the connection, not read to its end. A
+// request with neither a length nor chunks has no body.
+BodyRead readBody(const httplib::Request& request, const httplib::ContentReader& reader, std::string& body)
+{
+    if (!request.has_header("Transfer-Encoding") && !request.has_header("Content-Length"))
+        return BodyRead::Whole;
+    if (request.get_header_value<uint64_t>("Content-Length") > StationServer::BodyLimit) {
+        GuardedServer::closeAfterAnswer();
+        return BodyRead::TooLarge;
+    }
+    bool tooLarge = false;
+    const bool read = reader([&](const char* data, size_t size) {
+        if (body.size() + size > StationServer::BodyLimit) {
+            tooLarge = true;
+            return false;
+        }
+        body.append(data, size);
+        return true;
+    });
+    if (read && !tooLarge)
+        return BodyRead::Whole;
+    GuardedServer::closeAfterAnswer();
+    return tooLarge ? BodyRead::TooLarge : BodyRead::Unreadable;
+}
+
+using BodyHandler = std::function<void(const httplib::Request&, httplib::Response&, const std::string& body)>;
+
+// A handler of a request with a body, which it gets read and checked.
+httplib::Server::HandlerWithContentReader withBody(BodyHandler handle)
+{
+    return [handle = std::move(handle)](const httplib::Request& request, httplib::Response& response,
+                                        const httplib::ContentReader& reader) {
+        std::string body;
+        switch (readBody(request, reader, body)) {
+        case BodyRead::TooLarge:
+            return refuse(response, 413, {Msg::StationBodyTooLarge, std::to_string(StationServer::BodyLimit), {}, {}},
+                          languageOf(request));
+        case BodyRead::Unreadable:
+            return refuse(response, 400, {Msg::StationBodyUnreadable, {}, {}, {}}, languageOf(request));
+        case BodyRead::Whole:
+            break;
+        }
+        handle(request, response, body);
+    };
+}
+
+// The TLS context of a certificate and its key; nothing when they do not fit.
+ssl_ctx_st* tlsContext(const StationSettings& settings)
+{
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    if (!context)
+        return nullptr;
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    SSL_CTX_set_options(context, SSL_OP_NO_COMPRESSION | SSL_OP_NO_SESSION_RESUMPTION_ON_RENEGOTIATION);
+    if (SSL_CTX_use_certificate_chain_file(context, settings.tlsCert.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(context, settings.tlsKey.c_str(), SSL_FILETYPE_PEM) != 1 ||
+        SSL_CTX_check_private_key(context) != 1) {
+        SSL_CTX_free(context);
+        return nullptr;
+    }
+    return context;
 }
 
 // The page's texts in the three languages, from the message catalogue.
@@ -80,7 +161,10 @@ std::string pageTexts()
         {"chipsLastHour", Msg::LineChipsLastHour}, {"yieldLastHour", Msg::LineYieldLastHour},
         {"failures", Msg::LineFailures},          {"ago", Msg::LineAgo},
         {"noStations", Msg::LineNoStations},      {"noLineServer", Msg::StationNoLineServer},
-        {"interrupted", Msg::InterruptedLabel}};
+        {"interrupted", Msg::InterruptedLabel},   {"raiseTarget", Msg::RaiseTargetButton},
+        {"resetCounters", Msg::ResetCountersButton}, {"resetQuestion", Msg::ResetCountersQuestion},
+        {"newTarget", Msg::StationNewTargetPrompt}, {"pinQuestion", Msg::EngineerPinQuestion},
+        {"controlTokenNeeded", Msg::StationControlTokenNeeded}};
     static const std::pair<const char*, int> languages[] = {
         {"zh-CN", SimplifiedChinese}, {"zh-TW", TraditionalChinese}, {"en", English}};
     json out = json::object();
@@ -99,7 +183,14 @@ StationServer::StationServer(StationService& service, const StationSettings& set
 {
 }
 
-StationServer::~StationServer() = default;
+StationServer::~StationServer()
+{
+    if (server_)
+        server_->shutdown();
+    server_.reset();
+    if (tls_)
+        SSL_CTX_free(tls_);
+}
 
 bool StationServer::bind(std::string& error)
 {
@@ -108,22 +199,45 @@ bool StationServer::bind(std::string& error)
         if (!token_)
             return false;
     }
+    if (!settings_.viewTokenFile.empty()) {
+        viewToken_ = BearerToken::readFile(settings_.viewTokenFile, error);
+        if (!viewToken_)
+            return false;
+    }
     if (settings_.tls()) {
-        auto secure = std::make_unique<httplib::SSLServer>(settings_.tlsCert.c_str(), settings_.tlsKey.c_str());
-        if (!secure->is_valid()) {
-            error = "cannot use the TLS certificate " + settings_.tlsCert + " with the key " + settings_.tlsKey;
+        tls_ = tlsContext(settings_);
+        if (!tls_) {
+            error = "cannot use the TLS certificate " + settings_.tlsCert + " with the key " + settings_.tlsKey + ".";
             return false;
         }
-        server_ = std::move(secure);
-    } else {
-        server_ = std::make_unique<httplib::Server>();
     }
+    GuardedServer::Limits limits;
+    limits.gate.headTimeout = RequestTimeout;
+    limits.gate.idleTimeout = IdleTimeout;
+    limits.gate.perAddress = ConnectionsPerAddress;
+    limits.gate.headMaximum = HeadMaximum;
+    limits.writeTimeout = std::chrono::seconds(5);
+    limits.threads = ServerThreads;
+    limits.reserve = ControlThreads;
+    server_ = std::make_unique<GuardedServer>(
+        limits, tls_, [this](std::string_view head) { return isControl(head); },
+        [](int status) {
+            const Msg message = status == 408 ? Msg::StationRequestTimeout : Msg::StationRequestMalformed;
+            const std::string seconds = std::to_string(std::chrono::seconds(RequestTimeout).count());
+            return JsonText(ApiReply::refusal(status, message, English, seconds).body);
+        });
     if (!settings_.lineDb.empty())
-        line_ = std::make_unique<LineOverview>(settings_.lineDb);
-    server_->new_task_queue = [] { return new httplib::ThreadPool(ServerThreads); };
+        line_ = std::make_unique<LineCache>(std::make_unique<LineOverview>(settings_.lineDb));
     server_->set_payload_max_length(BodyLimit);
+    server_->set_keep_alive_timeout(std::chrono::seconds(IdleTimeout).count());
     server_->set_keep_alive_max_count(1000);
     server_->set_tcp_nodelay(true);
+    // Only SO_REUSEADDR: a restart finds the port free at once, but a second
+    // station on a port already taken fails rather than sharing it.
+    server_->set_socket_options([](int socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server_->set_default_headers({{"X-Content-Type-Options", "nosniff"},
                                   {"Referrer-Policy", "no-referrer"},
                                   {"X-Frame-Options", "DENY"}});
@@ -133,15 +247,18 @@ bool StationServer::bind(std::string& error)
                                              ? settings_.listenPort
                                              : -1);
     if (port_ <= 0) {
-        error = "cannot listen on " + settings_.listenHost + ":" + std::to_string(settings_.listenPort);
+        error = "cannot listen on " + settings_.listenHost + ":" + std::to_string(settings_.listenPort) +
+                ": the address is taken or not this machine's.";
         return false;
     }
+    server_->setBacklog(SOMAXCONN);
     return true;
 }
 
 void StationServer::serve()
 {
     server_->listen_after_bind();
+    server_->shutdown();
 }
 
 void StationServer::stop()
@@ -150,38 +267,74 @@ void StationServer::stop()
         server_->stop();
 }
 
+// For the threads kept for control calls: a POST or PUT with the control
+// token (any, when the station has no token).
+bool StationServer::isControl(std::string_view head) const
+{
+    if (!head.starts_with("POST ") && !head.starts_with("PUT "))
+        return false;
+    if (!token_)
+        return true;
+    constexpr std::string_view Name = "\nauthorization:";
+    for (size_t at = head.find('\n'); at != std::string_view::npos; at = head.find('\n', at + 1)) {
+        if (head.size() - at < Name.size())
+            break;
+        bool same = true;
+        for (size_t i = 0; i < Name.size() && same; ++i)
+            same = std::tolower(static_cast<unsigned char>(head[at + i])) == Name[i];
+        if (!same)
+            continue;
+        std::string_view value = head.substr(at + Name.size());
+        value = value.substr(0, value.find_first_of("\r\n"));
+        const size_t first = value.find_first_not_of(' ');
+        return first != std::string_view::npos && token_->check(value.substr(first)) == BearerToken::Check::Right;
+    }
+    return false;
+}
+
 bool StationServer::authorised(const httplib::Request& request, httplib::Response& response) const
 {
     if (!token_)
         return true;
-    switch (token_->check(request.get_header_value("Authorization"))) {
+    const std::string authorization = request.get_header_value("Authorization");
+    const int language = languageOf(request);
+    switch (token_->check(authorization)) {
     case BearerToken::Check::Right:
         return true;
     case BearerToken::Check::Missing:
         response.set_header("WWW-Authenticate", "Bearer");
-        refuse(response, 401, {Msg::StationTokenMissing, {}, {}, {}}, languageOf(request));
+        refuse(response, 401, {Msg::StationTokenMissing, {}, {}, {}}, language);
         return false;
     case BearerToken::Check::Wrong:
-        refuse(response, 403, {Msg::StationTokenWrong, {}, {}, {}}, languageOf(request));
+        break;
+    }
+    if (viewToken_ && viewToken_->check(authorization) == BearerToken::Check::Right) {
+        if (!isWrite(request))
+            return true;
+        refuse(response, 403, {Msg::StationViewTokenOnly, {}, {}, {}}, language);
         return false;
     }
+    refuse(response, 403, {Msg::StationTokenWrong, {}, {}, {}}, language);
     return false;
 }
 
 void StationServer::route()
 {
     httplib::Server& server = *server_;
-    // The token is checked before a body is read.
+    // The token is checked before a body is read; a refused body is never read.
     server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
         if (request.path.starts_with("/api/")) {
             response.set_header("Cache-Control", "no-store");
-            if (!authorised(request, response))
+            if (!authorised(request, response)) {
+                if (bringsBody(request))
+                    GuardedServer::closeAfterAnswer();
                 return httplib::Server::HandlerResponse::Handled;
+            }
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    // Errors that no handler answered (no route, a body too large) in the
-    // same JSON form as the API's own refusals.
+    // Errors that no handler answered (no route, a request that is no HTTP)
+    // in the same JSON form as the API's own refusals.
     server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& request,
                                                                       httplib::Response& response) {
         if (!response.body.empty())
@@ -191,6 +344,11 @@ void StationServer::route()
             refuse(response, 404, {Msg::StationNotFound, request.method + " " + request.path, {}, {}}, language);
         else if (response.status == 413)
             refuse(response, 413, {Msg::StationBodyTooLarge, std::to_string(BodyLimit), {}, {}}, language);
+        else if (response.status == 400) {
+            // What follows a request that is no HTTP cannot be read as the next one.
+            GuardedServer::closeAfterAnswer();
+            refuse(response, 400, {Msg::StationRequestMalformed, {}, {}, {}}, language);
+        }
         else
             refuse(response, response.status, {Msg::StationRequestRefused, std::to_string(response.status), {}, {}},
                    language);
@@ -204,21 +362,40 @@ void StationServer::route()
     server.Get("/api/v1/station", [this](const httplib::Request& request, httplib::Response& response) {
         answer(response, ApiReply{200, service_.station(languageOf(request))});
     });
-    server.Put("/api/v1/job", [this](const httplib::Request& request, httplib::Response& response) {
+    server.Put("/api/v1/job", withBody([this](const httplib::Request& request, httplib::Response& response,
+                                              const std::string& body) {
         JobRequest job;
-        if (const auto problem = ParseJobRequest(request.body, job))
+        if (const auto problem = ParseJobRequest(body, job))
             return refuse(response, 400, *problem, languageOf(request));
         answer(response, service_.loadJob(job, languageOf(request)));
-    });
-    server.Post("/api/v1/run", [this](const httplib::Request& request, httplib::Response& response) {
+    }));
+    server.Post("/api/v1/run", withBody([this](const httplib::Request& request, httplib::Response& response,
+                                               const std::string& body) {
         RunRequest run;
-        if (const auto problem = ParseRunRequest(request.body, run))
+        if (const auto problem = ParseRunRequest(body, run))
             return refuse(response, 400, *problem, languageOf(request));
         answer(response, service_.run(run, languageOf(request)));
-    });
-    server.Post("/api/v1/stop", [this](const httplib::Request& request, httplib::Response& response) {
+    }));
+    server.Post("/api/v1/stop", withBody([this](const httplib::Request& request, httplib::Response& response,
+                                                const std::string& body) {
+        if (const auto problem = ParseEmptyRequest(body))
+            return refuse(response, 400, *problem, languageOf(request));
         answer(response, service_.stop(languageOf(request)));
-    });
+    }));
+    server.Post("/api/v1/target", withBody([this](const httplib::Request& request, httplib::Response& response,
+                                                  const std::string& body) {
+        ChangeRequest change;
+        if (const auto problem = ParseTargetRequest(body, change))
+            return refuse(response, 400, *problem, languageOf(request));
+        answer(response, service_.setTarget(change, request.remote_addr, languageOf(request)));
+    }));
+    server.Post("/api/v1/counters/reset", withBody([this](const httplib::Request& request,
+                                                          httplib::Response& response, const std::string& body) {
+        ChangeRequest change;
+        if (const auto problem = ParseResetRequest(body, change))
+            return refuse(response, 400, *problem, languageOf(request));
+        answer(response, service_.resetCounters(change, request.remote_addr, languageOf(request)));
+    }));
     server.Get("/api/v1/records", [this](const httplib::Request& request, httplib::Response& response) {
         RecordsQuery query;
         if (const auto problem = ParseRecordsQuery(parameter(request, "since"), parameter(request, "limit"), query))
@@ -231,6 +408,15 @@ void StationServer::route()
     server.Get("/api/v1/line", [this](const httplib::Request& request, httplib::Response& response) {
         lineOverview(request, response);
     });
+    // Every other call with a body: the body is bounded there too.
+    const auto nothingThere = withBody([](const httplib::Request& request, httplib::Response& response,
+                                          const std::string&) {
+        refuse(response, 404, {Msg::StationNotFound, request.method + " " + request.path, {}, {}}, languageOf(request));
+    });
+    server.Post(".*", nothingThere);
+    server.Put(".*", nothingThere);
+    server.Patch(".*", nothingThere);
+    server.Delete(".*", nothingThere);
     server.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
         response.set_content(service_.metrics(), "text/plain; version=0.0.4; charset=utf-8");
     });
@@ -302,28 +488,8 @@ void StationServer::lineOverview(const httplib::Request& request, httplib::Respo
     const int language = languageOf(request);
     if (!line_)
         return refuse(response, 404, {Msg::StationNoLineServer, {}, {}, {}}, language);
-    const std::lock_guard lock(lineMutex_);
-    const auto now = std::chrono::steady_clock::now();
-    if (lineAnswer_.empty() || now - lineQueried_ >= LineCacheTime) {
-        std::vector<LineStation> stations;
-        std::string error;
-        if (!line_->query(stations, error))
-            return refuse(response, 502, {Msg::StationLineQueryFailed, error, {}, {}}, language);
-        json list = json::array();
-        for (const LineStation& station : stations) {
-            json failures = json::array();
-            for (const auto& [text, count] : station.failures)
-                failures.push_back({{"message", text}, {"count", count}});
-            list.push_back({{"station", station.station},
-                            {"last_time", station.lastTime},
-                            {"last_age_seconds", station.lastAgeSeconds},
-                            {"alive", station.lastAgeSeconds < SilentAfterSeconds},
-                            {"chips_last_hour", station.chipsLastHour},
-                            {"passed_last_hour", station.passedLastHour},
-                            {"failures", failures}});
-        }
-        lineAnswer_ = JsonText(json{{"stations", list}, {"silent_after_seconds", SilentAfterSeconds}});
-        lineQueried_ = now;
-    }
-    response.set_content(lineAnswer_, JsonType);
+    const LineCache::Answer cached = line_->get();
+    if (!cached.answered)
+        return refuse(response, 502, {Msg::StationLineQueryFailed, cached.text, {}, {}}, language);
+    response.set_content(cached.text, JsonType);
 }

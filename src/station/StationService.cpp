@@ -17,6 +17,7 @@
 #include "production/JobSetup.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
+#include "production/TileState.h"
 #include "station/RecordJson.h"
 
 namespace fs = std::filesystem;
@@ -33,7 +34,10 @@ constexpr auto ScanInterval = std::chrono::seconds(5);
 
 json countersJson(const ProductionCounters& counters)
 {
-    json out{{"passed", counters.passed}, {"failed", counters.failed}, {"total", counters.total()},
+    json out{{"passed", counters.passed},
+             {"failed", counters.failed},
+             {"interrupted", counters.interrupted},
+             {"total", counters.total()},
              {"yield_percent", nullptr}, {"average_cycle_ms", nullptr}, {"chips_per_hour", nullptr}};
     if (const auto yield = counters.yieldPercent())
         out["yield_percent"] = *yield;
@@ -49,10 +53,33 @@ std::string englishText(Msg message)
     return MessageCatalogue::text(message, English);
 }
 
+// The tile's state as a word that stays when the texts change.
+const char* stepCode(TileState::Step step)
+{
+    switch (step) {
+    case TileState::Step::NotConnected: return "not_connected";
+    case TileState::Step::Idle: return "idle";
+    case TileState::Step::Waiting: return "waiting";
+    case TileState::Step::Erasing: return "erasing";
+    case TileState::Step::BlankChecking: return "blank_checking";
+    case TileState::Step::Programming: return "programming";
+    case TileState::Step::Verifying: return "verifying";
+    case TileState::Step::Passed: return "passed";
+    case TileState::Step::Failed: return "failed";
+    }
+    return "idle";
+}
+
 }  // namespace
 
 StationService::StationService(StationSettings settings, std::string executablePath)
-    : settings_(std::move(settings)), executablePath_(std::move(executablePath)), events_(EventRingCapacity)
+    : settings_(std::move(settings)), executablePath_(std::move(executablePath)),
+      pinThrottle_([] {
+          return std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now().time_since_epoch())
+              .count();
+      }),
+      events_(EventRingCapacity)
 {
     workbench_.languageIndex = English;
     // A station has no window whose menu a remedy could name.
@@ -146,10 +173,6 @@ void StationService::scanProgrammers()
         Programmer& programmer = programmerNamed(port.serial.empty() ? port.position : port.serial);
         programmer.up = port.claimable;
     }
-    for (Programmer& programmer : programmers_) {
-        if (!programmer.running)
-            programmer.state = englishText(programmer.up ? Msg::TileIdle : Msg::NotConnected);
-    }
 }
 
 void StationService::chipStarted(const std::string& programmer, const std::string& job, const std::string& serial)
@@ -167,11 +190,14 @@ void StationService::chipFinished(const LogRecord& record)
     {
         const std::lock_guard lock(state_);
         Programmer& programmer = programmerNamed(record.programmer);
-        (passed ? programmer.passed : programmer.failed)++;
+        // A chip cut off by the station's own end is neither good nor bad.
+        const bool interrupted = record.result == "interrupted";
+        if (!interrupted)
+            (passed ? programmer.passed : programmer.failed)++;
         programmer.lastResult = record.result;
         programmer.lastMessage = record.message;
         programmer.lastSerial = record.serial;
-        (passed ? counters_.passed : counters_.failed)++;
+        (passed ? counters_.passed : interrupted ? counters_.interrupted : counters_.failed)++;
         counters_.cycleMsTotal += record.cycleMs;
         ++runDone_;
         data["counters"] = countersJson(counters_);
@@ -229,7 +255,7 @@ void StationService::followRun()
         const std::lock_guard lock(state_);
         for (const GangRun::SeatView& view : views) {
             Programmer& programmer = programmerNamed(view.programmer);
-            programmer.state = view.state;
+            programmer.seat = view;
             programmer.progress = view.maximum ? static_cast<double>(view.position) / view.maximum : 0.0;
             programmer.running = view.running;
             programmer.stopReason = view.stopReason;
@@ -261,7 +287,7 @@ void StationService::endRun()
             programmer.running = false;
             programmer.progress = 0;
             programmer.stopReason = view.stopReason;
-            programmer.state = englishText(Msg::TileIdle);
+            programmer.seat.reset();
         }
         running_ = false;
         stopping_ = false;
@@ -308,9 +334,11 @@ json StationService::stateJson() const
 {
     const std::lock_guard lock(state_);
     json programmers = json::array();
-    for (const Programmer& programmer : programmers_)
-        programmers.push_back({{"serial", programmer.serial}, {"state", programmer.state},
+    for (const Programmer& programmer : programmers_) {
+        const TileState tile = TileState::of(programmer.seat ? &*programmer.seat : nullptr, programmer.up, English);
+        programmers.push_back({{"serial", programmer.serial}, {"state", tile.text}, {"state_code", stepCode(tile.step)},
                                {"running", programmer.running}, {"up", programmer.up}});
+    }
     return {{"running", running_}, {"stopping", stopping_}, {"operator", operator_},
             {"job", job_ ? json(job_->job.name) : json(nullptr)}, {"programmers", programmers}};
 }
@@ -320,11 +348,11 @@ json StationService::station(int language) const
     const std::lock_guard lock(state_);
     json programmers = json::array();
     for (const Programmer& programmer : programmers_) {
-        // The seats speak English; a state the catalogue knows is shown in
-        // the caller's language.
-        const std::optional<Msg> state = MessageCatalogue::find(programmer.state, English);
+        // In the window's words for its tiles, in the caller's language.
+        const TileState tile = TileState::of(programmer.seat ? &*programmer.seat : nullptr, programmer.up, language);
         programmers.push_back({{"serial", programmer.serial},
-                               {"state", state ? MessageCatalogue::text(*state, language) : programmer.state},
+                               {"state", tile.text},
+                               {"state_code", stepCode(tile.step)},
                                {"running", programmer.running},
                                {"up", programmer.up},
                                {"progress", programmer.progress},
@@ -385,7 +413,7 @@ ApiReply StationService::loadJob(const JobRequest& request, int language)
     // wherever a job file's path leads.
     resolveInJobs(JobImagePath(*read.job, path), outside);
     if (outside)
-        return ApiReply::refusal(403, Msg::StationJobOutsideFolder, language, read.job->image);
+        return ApiReply::refusal(403, Msg::StationImageOutsideFolder, language, read.job->image);
 
     {
         const std::lock_guard lock(state_);
@@ -406,6 +434,7 @@ ApiReply StationService::loadJob(const JobRequest& request, int language)
                  {"file", request.file},
                  {"hash", read.sha256},
                  {"locked", job.locked},
+                 {"pin_required", job.pin.has_value()},
                  {"note", job.note},
                  {"chip", chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," +
                               chip.cells[ChipRow::Name]},
@@ -502,6 +531,92 @@ ApiReply StationService::stop(int language)
     }
     watcherWake_.notify_one();
     return ApiReply{202, station(language)};
+}
+
+std::optional<ApiReply> StationService::pinRefusal(const ChangeRequest& request, int language)
+{
+    const ProductionJob& job = job_->job;
+    if (!job.pin)
+        return std::nullopt;
+    if (const int64_t waitMs = pinThrottle_.waitLeftMs(); waitMs > 0)
+        return ApiReply::refusal(429, Msg::EngineerPinWait, language, std::to_string((waitMs + 999) / 1000));
+    if (request.pin.empty())
+        return ApiReply::refusal(422, Msg::StationPinNeeded, language, job.name);
+    if (!job.pin->matches(request.pin)) {
+        pinThrottle_.missed();
+        return ApiReply::refusal(422, Msg::EngineerPinWrong, language);
+    }
+    pinThrottle_.passed();
+    return std::nullopt;
+}
+
+bool StationService::recordChange(const ChangeRequest& request, const std::string& caller, const std::string& what,
+                                  const std::string& before, const std::string& after, std::string& error)
+{
+    JobChange change;
+    change.time = IsoTime::now();
+    change.station = name_;
+    change.job = job_->job.name;
+    change.who = request.operatorName.empty() ? caller : request.operatorName + " (" + caller + ")";
+    change.what = what;
+    change.before = before;
+    change.after = after;
+    return log_->local().recordChange(change, error);
+}
+
+ApiReply StationService::setTarget(const ChangeRequest& request, const std::string& caller, int language)
+{
+    const std::lock_guard control(control_);
+    if (!job_)
+        return ApiReply::refusal(409, Msg::StationNoJobLoaded, language);
+    if (auto refusal = pinRefusal(request, language))
+        return *refusal;
+    const std::optional<int64_t> before = job_->job.target;
+    std::string error;
+    if (!recordChange(request, caller, "target", before ? std::to_string(*before) : "", std::to_string(*request.target),
+                      error))
+        return ApiReply{500, json{{"error", error}}};
+    job_->job.target = request.target;
+    // A run going to the job's target goes to the new one.
+    if (gang_ && !runTarget_)
+        gang_->setGoodTarget(request.target);
+    {
+        const std::lock_guard lock(state_);
+        jobSummary_["target"] = *request.target;
+    }
+    events_.publish("job-changed", JsonText(json{{"what", "target"},
+                                                 {"text", MessageCatalogue::format(Msg::StationTargetChanged, English,
+                                                                                   {before ? std::to_string(*before) : "–",
+                                                                                    std::to_string(*request.target)})}}));
+    return ApiReply{200, station(language)};
+}
+
+ApiReply StationService::resetCounters(const ChangeRequest& request, const std::string& caller, int language)
+{
+    const std::lock_guard control(control_);
+    if (gang_)
+        return ApiReply::refusal(409, Msg::StationRunGoing, language);
+    if (!job_)
+        return ApiReply::refusal(409, Msg::StationNoJobLoaded, language);
+    if (auto refusal = pinRefusal(request, language))
+        return *refusal;
+    const ProductionCounters before = log_->local().counters(job_->job.name);
+    std::string error;
+    if (!log_->local().resetCounters(job_->job.name, error) ||
+        !recordChange(request, caller, "counters",
+                      "passed " + std::to_string(before.passed) + ", failed " + std::to_string(before.failed) +
+                          ", interrupted " + std::to_string(before.interrupted),
+                      "passed 0, failed 0, interrupted 0", error))
+        return ApiReply{500, json{{"error", error}}};
+    {
+        const std::lock_guard lock(state_);
+        counters_ = log_->local().counters(job_->job.name);
+    }
+    events_.publish("job-changed", JsonText(json{{"what", "counters"},
+                                                 {"text", MessageCatalogue::format(Msg::StationCountersReset, English,
+                                                                                   {std::to_string(before.passed),
+                                                                                    std::to_string(before.failed)})}}));
+    return ApiReply{200, station(language)};
 }
 
 ApiReply StationService::records(const RecordsQuery& query, int)

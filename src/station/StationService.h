@@ -13,7 +13,9 @@
 #include <nlohmann/json.hpp>
 
 #include "ops/OwnedWorkbench.h"
+#include "production/GangRun.h"
 #include "production/ProductionCounters.h"
+#include "production/PinThrottle.h"
 #include "production/ProductionJob.h"
 #include "production/SeatHost.h"
 #include "station/ApiReply.h"
@@ -22,7 +24,6 @@
 #include "station/StationRequests.h"
 #include "station/StationSettings.h"
 
-class GangRun;
 class ProductionLog;
 class SimulatorLibrary;
 struct LogRecord;
@@ -50,6 +51,12 @@ public:
     ApiReply loadJob(const JobRequest& request, int language);
     ApiReply run(const RunRequest& request, int language);
     ApiReply stop(int language);
+    // The loaded job's target of good chips, and its counters set to zero,
+    // as the window's view changes them: with the engineer PIN when the job
+    // has one, and a record of the change in the log. `caller`: the client's
+    // address, kept with the name given.
+    ApiReply setTarget(const ChangeRequest& request, const std::string& caller, int language);
+    ApiReply resetCounters(const ChangeRequest& request, const std::string& caller, int language);
     ApiReply records(const RecordsQuery& query, int language);
     std::string metrics() const;
     EventRing& events() { return events_; }
@@ -60,7 +67,8 @@ private:
     // What the API shows of one programmer; counts are since the service started.
     struct Programmer {
         std::string serial;
-        std::string state;
+        // Its seat as the run last showed it; nothing between runs.
+        std::optional<GangRun::SeatView> seat;
         double progress = 0;
         int64_t passed = 0;
         int64_t failed = 0;
@@ -94,6 +102,9 @@ private:
     nlohmann::json stateJson() const;
     void publishState();
     std::string resolveInJobs(const std::string& name, bool& outside) const;
+    std::optional<ApiReply> pinRefusal(const ChangeRequest& request, int language);
+    bool recordChange(const ChangeRequest& request, const std::string& caller, const std::string& what,
+                      const std::string& before, const std::string& after, std::string& error);
 
     StationSettings settings_;
     std::string executablePath_;
@@ -110,6 +121,8 @@ private:
     std::optional<LoadedJob> job_;
     std::unique_ptr<GangRun> gang_;
     std::atomic<bool> stopRequested_{false};
+    // Wrong PINs make the next try wait, for every client alike.
+    PinThrottle pinThrottle_;
 
     // What GET /station shows; taken briefly, also by the seats.
     mutable std::mutex state_;

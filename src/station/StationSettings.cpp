@@ -25,6 +25,7 @@ std::string apply(StationSettings& settings, const std::string& key, const std::
     };
     static const TextKey keys[] = {
         {"station", &StationSettings::station}, {"token-file", &StationSettings::tokenFile},
+        {"view-token-file", &StationSettings::viewTokenFile},
         {"tls-cert", &StationSettings::tlsCert}, {"tls-key", &StationSettings::tlsKey},
         {"jobs", &StationSettings::jobs},       {"log-db", &StationSettings::logDb},
         {"line-db", &StationSettings::lineDb}};
@@ -98,6 +99,8 @@ std::string StationSettings::refusal() const
 {
     if (tlsCert.empty() != tlsKey.empty())
         return "give --tls-cert and --tls-key together";
+    if (!viewTokenFile.empty() && tokenFile.empty())
+        return "a --view-token-file needs a --token-file for the control calls";
     if (!loopbackOnly() && (tokenFile.empty() || !tls()))
         return "listening on " + listenHost +
                " reaches beyond this machine: give a --token-file and --tls-cert with --tls-key, or listen on "
@@ -186,7 +189,8 @@ ParsedStationSettings ParseStationArguments(const std::vector<std::string>& argu
 std::string StationUsageText()
 {
     return "usage: belcor-station [--config FILE] [--listen ADDRESS:PORT] [--station NAME]\n"
-           "                      [--token-file FILE] [--tls-cert FILE --tls-key FILE] [--jobs DIR]\n"
+           "                      [--token-file FILE] [--view-token-file FILE]\n"
+           "                      [--tls-cert FILE --tls-key FILE] [--jobs DIR]\n"
            "                      [--log-db PATH] [--line-db postgresql://...] [--simulator[=SCENARIO]]\n"
            "\n"
            "Runs the station's programmers for a line controller: an HTTP API under /api/v1,\n"
@@ -194,5 +198,6 @@ std::string StationUsageText()
            "The settings file holds the same settings as \"key = value\" lines, e.g.\n"
            "  listen = 0.0.0.0:8470\n"
            "  jobs = /var/lib/belcor/jobs\n"
-           "Listening beyond 127.0.0.1 needs --token-file and TLS.\n";
+           "Listening beyond 127.0.0.1 needs --token-file and TLS. The token of --view-token-file\n"
+           "may only read: the page, the GET calls and the events.\n";
 }

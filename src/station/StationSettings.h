@@ -12,6 +12,7 @@ struct StationSettings {
     int listenPort = 8470;
     std::string station;    // the name the records carry; the host name when empty
     std::string tokenFile;
+    std::string viewTokenFile;  // a second token that may only read
     std::string tlsCert;
     std::string tlsKey;
     std::string jobs;       // the only folder jobs are loaded from

@@ -50,7 +50,9 @@ int main(int argc, char** argv)
         StationService service(settings, RunningExecutable::path(argv[0]));
         StationServer server(service, settings);
         std::string error;
-        if (!service.open(error) || !server.bind(error)) {
+        // The address and the tokens first: a station that cannot serve
+        // says so before it opens programmers and logs.
+        if (!server.bind(error) || !service.open(error)) {
             std::fprintf(stderr, "belcor-station: %s\n", error.c_str());
             return StartFailure;
         }

@@ -1,12 +1,59 @@
 """The station's API over real HTTP against four simulated programmers."""
 import json
+import os
+import signal
 import socket
+import sqlite3
 import ssl
 import subprocess
+import threading
 import time
 import unittest
 
-from station_harness import EventStream, PostgresServer, Station, check_schema
+from station_harness import API_PATHS, GANG, EventStream, PostgresServer, Station, check_schema
+
+
+def exchange(port, request):
+    """One raw request on a connection of its own; everything answered until the station closes or pauses."""
+    connection = socket.create_connection(("127.0.0.1", port))
+    connection.sendall(request.encode())
+    connection.settimeout(10)
+    answer = b""
+    try:
+        while b"\r\n\r\n" not in answer or len(answer.split(b"\r\n\r\n", 1)[1]) < content_length(answer):
+            piece = connection.recv(65536)
+            if not piece:
+                break
+            answer += piece
+    finally:
+        connection.close()
+    return answer
+
+
+def content_length(answer):
+    for line in answer.split(b"\r\n\r\n", 1)[0].split(b"\r\n"):
+        name, _, value = line.partition(b":")
+        if name.lower() == b"content-length":
+            return int(value)
+    return 0
+
+
+def closed_by_peer(connection):
+    connection.setblocking(False)
+    try:
+        return connection.recv(1) == b""
+    except BlockingIOError:
+        return False
+    except OSError:
+        return True
+
+
+def resident_kib(station):
+    with open(f"/proc/{station.process.pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
 
 
 class Security(unittest.TestCase):
@@ -74,6 +121,17 @@ class Security(unittest.TestCase):
         finally:
             (s.jobs / "linked.belcorjob").unlink()
             outside.replace(s.jobs / "job.belcorjob")
+        # The job file lies in the folder, its image does not: the refusal names the image.
+        (s.jobs / "job.bin").replace(s.folder / "job.bin")
+        (s.jobs / "job.bin").symlink_to(s.folder / "job.bin")
+        try:
+            refusal = s.request("PUT", "/api/v1/job", {"file": "job.belcorjob"})
+            self.assertEqual(refusal.status, 403)
+            self.assertIn("image", refusal.json()["error"])
+            self.assertNotIn("job file", refusal.json()["error"])
+        finally:
+            (s.jobs / "job.bin").unlink()
+            (s.folder / "job.bin").replace(s.jobs / "job.bin")
 
     def test_event_streams_are_limited(self):
         streams = [EventStream(self.station) for _ in range(16)]
@@ -91,6 +149,208 @@ class Security(unittest.TestCase):
         self.assertEqual(reply.status, 413)
         check_schema(reply.json(), "Error")
         self.assertIn("16384", reply.json()["error"])
+
+    def test_a_chunked_body_over_the_cap_is_refused_and_never_kept(self):
+        s = self.station
+        before = resident_kib(s)
+        for path in ("/api/v1/job", "/api/v1/nothing"):
+            with self.subTest(path=path):
+                connection = socket.create_connection(("127.0.0.1", s.port))
+                connection.sendall(f"PUT {path} HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer {s.token}\r\n"
+                                   "Transfer-Encoding: chunked\r\n\r\n".encode())
+                chunk = b"%x\r\n" % 65536 + b"x" * 65536 + b"\r\n"
+                sent = 0
+                try:
+                    # 64 MiB offered; the station stops taking it soon after the cap.
+                    while sent < 64 << 20:
+                        connection.sendall(chunk)
+                        sent += len(chunk)
+                except OSError:
+                    pass
+                self.assertLess(sent, 64 << 20)
+                connection.settimeout(10)
+                answer = connection.recv(65536)
+                connection.close()
+                self.assertTrue(answer.startswith(b"HTTP/1.1 413"), answer[:200])
+                self.assertIn(b"16384", answer)
+        self.assertLess(resident_kib(s) - before, 16 * 1024)
+
+    def test_post_calls_take_an_empty_body_and_every_400_says_why(self):
+        s = self.station
+        # As curl -X POST sends it: no body, no length.
+        raw = exchange(s.port, f"POST /api/v1/stop HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer {s.token}\r\n\r\n")
+        self.assertTrue(raw.startswith(b"HTTP/1.1 202"), raw[:200])
+        self.assertEqual(s.request("POST", "/api/v1/stop", "").status, 202)
+        self.assertEqual(s.request("POST", "/api/v1/stop", "{}").status, 202)
+        cases = [
+            ("POST", "/api/v1/stop", "junk", "JSON"),
+            ("POST", "/api/v1/stop", '{"now": true}', "now"),
+            ("PUT", "/api/v1/job", "", "JSON"),
+            ("GARBAGE", "", None, "HTTP"),
+        ]
+        for method, path, body, words in cases:
+            with self.subTest(method=method, path=path, body=body):
+                if method == "GARBAGE":
+                    raw = exchange(s.port, "this is no request\r\n\r\n")
+                    self.assertTrue(raw.startswith(b"HTTP/1.1 400"), raw[:200])
+                    error = json.loads(raw.split(b"\r\n\r\n", 1)[1][:content_length(raw)])["error"]
+                else:
+                    reply = s.request(method, path, body)
+                    self.assertEqual(reply.status, 400, reply.body)
+                    error = reply.json()["error"]
+                self.assertIn(words, error)
+                self.assertNotIn("could not be served", error)
+        # A chunked body cut off mid-chunk.
+        raw = exchange(s.port, f"POST /api/v1/run HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer {s.token}\r\n"
+                               "Transfer-Encoding: chunked\r\n\r\nzz\r\n{}\r\n0\r\n\r\n")
+        self.assertTrue(raw.startswith(b"HTTP/1.1 400"), raw[:200])
+        self.assertIn(b"body could not be read", raw)
+
+
+class Roles(unittest.TestCase):
+    """The view token reads everything a GET gives and changes nothing."""
+    VIEW = "a-view-token-9876543210"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.station = Station()
+        (cls.station.folder / "view-token").write_text(cls.VIEW + "\n")
+        cls.station.arguments += ["--view-token-file", str(cls.station.folder / "view-token")]
+        cls.station.start()
+        cls.station.make_job()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.station.close()
+
+    def test_the_view_token_reads_and_changes_nothing(self):
+        s = self.station
+        view = {"Authorization": "Bearer " + self.VIEW}
+        for path in ("/api/v1/station", "/api/v1/records", "/metrics", "/"):
+            with self.subTest(path=path):
+                self.assertEqual(s.request("GET", path, token=False, headers=view).status, 200)
+        stream = s.connection()
+        stream.request("GET", "/api/v1/events", headers=view)
+        self.assertEqual(stream.getresponse().status, 200)
+        stream.close()
+        writes = [(method, path) for path, methods in API_PATHS.items() for method in methods
+                  if method in ("post", "put")]
+        self.assertGreaterEqual(len(writes), 5)
+        for method, path in writes:
+            with self.subTest(method=method, path=path):
+                reply = s.request(method.upper(), "/api/v1" + path, {}, token=False, headers=view)
+                self.assertEqual(reply.status, 403, reply.body)
+                check_schema(reply.json(), "Error")
+                self.assertIn("control token", reply.json()["error"])
+        self.assertIsNone(s.api("GET", "/station")["job"])
+        self.assertEqual(s.api("PUT", "/job", {"file": "job.belcorjob"})["job"]["name"], "job")
+
+    def test_a_view_token_needs_a_control_token(self):
+        station = Station(token=False)
+        (station.folder / "view-token").write_text(self.VIEW + "\n")
+        station.arguments += ["--view-token-file", str(station.folder / "view-token")]
+        result = subprocess.run(station.arguments, capture_output=True, text=True, timeout=60)
+        station.close()
+        self.assertEqual(result.returncode, 2, result.stderr)
+        self.assertIn("--token-file", result.stderr)
+
+
+class Guard(unittest.TestCase):
+    """Slow and idle clients cost the station no thread: control calls go on."""
+
+    def setUp(self):
+        self.station = Station().start()
+        self.station.make_job()
+
+    def tearDown(self):
+        self.station.close()
+
+    def stop_takes(self):
+        started = time.monotonic()
+        connection = self.station.connection(timeout=10)
+        connection.request("POST", "/api/v1/stop", headers=self.station.headers())
+        status = connection.getresponse().status
+        connection.close()
+        self.assertEqual(status, 202)
+        return time.monotonic() - started
+
+    def test_slow_clients_leave_stop_answering(self):
+        s = self.station
+        slow = []
+        stopping = threading.Event()
+
+        def trickle():
+            # One header line every 3 s, as a slowloris client does.
+            while not stopping.wait(3):
+                for connection in list(slow):
+                    try:
+                        connection.sendall(b"X-Slow: 1\r\n")
+                    except OSError:
+                        pass
+
+        for _ in range(100):
+            connection = socket.create_connection(("127.0.0.1", s.port))
+            connection.sendall(b"GET /api/v1/station HTTP/1.1\r\nHost: x\r\n")
+            slow.append(connection)
+        feeder = threading.Thread(target=trickle)
+        feeder.start()
+        try:
+            times = [self.stop_takes() for _ in range(10)]
+            self.assertLess(max(times), 1.0, times)
+            self.assertEqual(s.request("GET", "/metrics", token=False).status, 200)
+            self.assertEqual(s.api("GET", "/station")["name"], "test-station")
+            # One address keeps at most 64 connections: the longest waiting went.
+            self.assertGreaterEqual(sum(closed_by_peer(connection) for connection in slow), 100 - 64)
+        finally:
+            stopping.set()
+            feeder.join()
+            for connection in slow:
+                connection.close()
+
+    def test_streams_refused_and_kept_open_leave_the_api_answering(self):
+        s = self.station
+        streams = [EventStream(s) for _ in range(16)]
+        refused = []
+        try:
+            for _ in range(200):
+                connection = s.connection()
+                connection.request("GET", "/api/v1/events", headers=s.headers())
+                response = connection.getresponse()
+                self.assertEqual(response.status, 503)
+                response.read()
+                refused.append(connection)  # kept open after the refusal
+            times = [self.stop_takes() for _ in range(10)]
+            self.assertLess(max(times), 1.0, times)
+            started = time.monotonic()
+            self.assertEqual(s.api("GET", "/station")["name"], "test-station")
+            self.assertLess(time.monotonic() - started, 1.0)
+        finally:
+            for connection in refused + streams:
+                connection.close()
+
+    def test_a_head_that_never_ends_is_cut_off(self):
+        s = self.station
+        connection = socket.create_connection(("127.0.0.1", s.port))
+        connection.sendall(b"GET /api/v1/station HTTP/1.1\r\n")
+        connection.settimeout(30)
+        started = time.monotonic()
+        deadline = started + 30
+        answer = b""
+        while time.monotonic() < deadline:
+            connection.sendall(b"X-Slow: 1\r\n")
+            try:
+                connection.settimeout(1)
+                piece = connection.recv(4096)
+                if not piece:
+                    break
+                answer += piece
+            except socket.timeout:
+                continue
+            except OSError:
+                break
+        connection.close()
+        self.assertTrue(answer.startswith(b"HTTP/1.1 408"), answer[:200])
+        self.assertLess(time.monotonic() - started, 15)
 
 
 class Runs(unittest.TestCase):
@@ -161,6 +421,24 @@ class Runs(unittest.TestCase):
         resumed.close()
         self.assertEqual(again, events[3:8])
 
+    def test_programmer_states_are_the_tiles_words_in_every_language(self):
+        self.station.close()
+        self.station = s = Station(scenario=GANG.replace("erase_time_ms 50", "erase_time_ms 4000")).start()
+        s.api("PUT", "/job", {"file": s.make_job()})
+        s.api("POST", "/run", {"programmers": ["BU2SIM0000001"], "count": 1}, expect=202)
+        deadline = time.monotonic() + 60
+        codes = []
+        while "erasing" not in codes:
+            self.assertLess(time.monotonic(), deadline, codes)
+            codes.append(s.api("GET", "/station")["programmers"][0]["state_code"])
+            time.sleep(0.05)
+        for language, words in (("en", "Erasing"), ("zh-CN", "正在擦除"), ("zh-TW", "正在擦除")):
+            with self.subTest(language=language):
+                programmer = s.api("GET", "/station", headers={"Accept-Language": language})["programmers"][0]
+                self.assertEqual((programmer["state_code"], programmer["state"]), ("erasing", words))
+        station = s.wait_idle()
+        self.assertEqual({(p["state_code"], p["state"]) for p in station["programmers"]}, {("idle", "Idle")})
+
     def test_stop_ends_after_the_chips_in_hand_and_the_job_is_kept_meanwhile(self):
         s = self.station
         s.api("PUT", "/job", {"file": s.make_job()})
@@ -198,6 +476,78 @@ class Runs(unittest.TestCase):
         self.assertEqual(s.request("POST", "/api/v1/run", {}).status, 409)
 
 
+class Changes(unittest.TestCase):
+    """The job's target and counters from the API, with the engineer PIN, each change in the log."""
+
+    def setUp(self):
+        self.station = Station().start()
+
+    def tearDown(self):
+        self.station.close()
+
+    def changes(self):
+        with sqlite3.connect(self.station.folder / "log.sqlite") as log:
+            return log.execute("SELECT time, station, job, who, what, before, after FROM job_changes ORDER BY id").fetchall()
+
+    def test_target_and_counters_change_with_the_pin_and_are_logged(self):
+        s = self.station
+        s.api("PUT", "/job", {"file": s.make_job(target=2, pin="4711")})
+        self.assertTrue(s.api("GET", "/station")["job"]["pin_required"])
+        s.api("POST", "/run", {}, expect=202)
+        self.assertEqual(s.wait_idle()["job"]["counters"]["passed"], 2)
+        refusals = [
+            ("/target", {"target": 5}, 422, "PIN"),
+            ("/target", {"target": 5, "pin": "0000"}, 422, "Wrong PIN"),
+            ("/target", {"target": 0, "pin": "4711"}, 400, "target"),
+            ("/target", {"target": "5", "pin": "4711"}, 400, "target"),
+            ("/target", {"pin": "4711"}, 400, "target"),
+            ("/target", {"target": 5, "pin": 4711}, 400, "pin"),
+            ("/counters/reset", "", 422, "PIN"),
+            ("/counters/reset", {"pin": "4711", "extra": 1}, 400, "extra"),
+        ]
+        for path, body, status, words in refusals:
+            with self.subTest(path=path, body=body):
+                reply = s.request("POST", "/api/v1" + path, body)
+                self.assertEqual(reply.status, status, reply.body)
+                check_schema(reply.json(), "Error")
+                self.assertIn(words, reply.json()["error"])
+        self.assertEqual(self.changes(), [])
+
+        raised = s.api("POST", "/target", {"target": 5, "pin": "4711", "operator": "Eve"})
+        self.assertEqual(raised["job"]["target"], 5)
+        s.api("POST", "/run", {}, expect=202)
+        self.assertEqual(s.wait_idle()["job"]["counters"]["passed"], 5)
+        reset = s.api("POST", "/counters/reset", {"pin": "4711"})
+        self.assertEqual(reset["job"]["counters"]["total"], 0)
+        self.assertEqual(s.api("GET", "/station")["job"]["counters"]["passed"], 0)
+        changes = self.changes()
+        self.assertEqual([change[1:] for change in changes], [
+            ("test-station", "job", "Eve (127.0.0.1)", "target", "2", "5"),
+            ("test-station", "job", "127.0.0.1", "counters", "passed 5, failed 0, interrupted 0",
+             "passed 0, failed 0, interrupted 0")])
+        self.assertRegex(changes[0][0], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$")
+
+        # Three wrong PINs make the next try wait, the right one too.
+        for _ in range(3):
+            self.assertEqual(s.request("POST", "/api/v1/counters/reset", {"pin": "1111"}).status, 422)
+        waiting = s.request("POST", "/api/v1/counters/reset", {"pin": "4711"})
+        self.assertEqual(waiting.status, 429)
+        self.assertIn("Try again", waiting.json()["error"])
+
+    def test_without_a_pin_no_pin_is_asked_and_a_run_refuses_a_reset(self):
+        s = self.station
+        s.api("PUT", "/job", {"file": s.make_job(target=1)})
+        self.assertEqual(s.api("POST", "/target", {"target": 3})["job"]["target"], 3)
+        stream = EventStream(s)
+        s.api("POST", "/run", {"programmers": ["BU2SIM0000001"]}, expect=202)
+        stream.until("chip-started")
+        stream.close()
+        self.assertEqual(s.request("POST", "/api/v1/counters/reset").status, 409)
+        s.wait_idle()
+        self.assertEqual(s.api("POST", "/counters/reset")["job"]["counters"]["total"], 0)
+        self.assertEqual([change[4] for change in self.changes()], ["target", "counters"])
+
+
 class Transport(unittest.TestCase):
     def test_tls_with_a_test_certificate(self):
         station = Station(tls=True).start()
@@ -217,6 +567,30 @@ class Transport(unittest.TestCase):
                     station.context = saved
         finally:
             station.close()
+
+    def test_a_taken_address_ends_a_second_station_at_once(self):
+        first = Station().start()
+        try:
+            second = Station(extra=["--listen", f"127.0.0.1:{first.port}"])
+            started = time.monotonic()
+            result = subprocess.run(second.arguments, capture_output=True, text=True, timeout=60)
+            second.close()
+            self.assertEqual(result.returncode, 1, result.stderr)
+            self.assertIn(f"127.0.0.1:{first.port}", result.stderr)
+            self.assertLess(time.monotonic() - started, 20)
+            self.assertEqual(first.api("GET", "/station")["name"], "test-station")
+        finally:
+            first.close()
+
+    def test_a_short_token_is_refused_in_one_whole_line(self):
+        station = Station(token=False, extra=["--token-file"])
+        (station.folder / "short").write_text("abc\n")
+        station.arguments.append(str(station.folder / "short"))
+        result = subprocess.run(station.arguments, capture_output=True, text=True, timeout=60)
+        station.close()
+        self.assertEqual(result.returncode, 1)
+        self.assertRegex(result.stderr, r"^belcor-station: the token in .*short is shorter than 16 characters\.\n$")
+        self.assertEqual(result.stdout, "")
 
     def test_listening_beyond_loopback_needs_a_token_and_tls(self):
         cases = [(["--listen", "0.0.0.0:0"], 2, "token"),
@@ -276,7 +650,13 @@ class LineServer(unittest.TestCase):
                         " FROM generate_series(1, 8) n")
             server.psql("INSERT INTO belcor_production_log (uid, time, station, result) VALUES"
                         " ('ancient', now() - interval '2 hours', 'other', 'fail')")
+            # The overview comes from a cache of a second: it shows the rows soon.
+            deadline = time.monotonic() + 30
             line = station.api("GET", "/line")
+            while len(line["stations"]) < 2 or line["stations"][0]["chips_last_hour"] < 8:
+                self.assertLess(time.monotonic(), deadline, "the overview kept the old rows")
+                time.sleep(0.2)
+                line = station.api("GET", "/line")
             self.assertEqual([s["station"] for s in line["stations"]], ["other", "test-station"])
             other, ours = line["stations"]
             self.assertEqual((ours["alive"], ours["chips_last_hour"], ours["passed_last_hour"]), (True, 4, 4))
@@ -284,6 +664,63 @@ class LineServer(unittest.TestCase):
             self.assertEqual(other["failures"], [{"message": "No chip", "count": 2}, {"message": "Verify failed", "count": 2}])
             self.assertGreater(other["last_age_seconds"], 2990)
         finally:
+            station.close()
+            server.close()
+
+    def test_a_frozen_line_server_never_holds_a_call(self):
+        server = PostgresServer()
+        station = Station(extra=["--line-db", server.url]).start()
+        frozen = []
+        try:
+            deadline = time.monotonic() + 30
+            while station.request("GET", "/api/v1/line").status != 200:
+                self.assertLess(time.monotonic(), deadline, "the line server never answered")
+                time.sleep(0.1)
+            # The postmaster and every backend, the station's among them.
+            postmaster = int((server.folder / "data" / "postmaster.pid").read_text().split()[0])
+            children = subprocess.run(["ps", "-o", "pid=", "--ppid", str(postmaster)], capture_output=True,
+                                      text=True).stdout.split()
+            frozen = [postmaster] + [int(pid) for pid in children]
+            for pid in frozen:
+                os.kill(pid, signal.SIGSTOP)
+            slowest = [0.0]
+            statuses = set()
+            stopping = threading.Event()
+
+            def monitor():
+                while not stopping.is_set():
+                    started = time.monotonic()
+                    reply = station.request("GET", "/api/v1/line")
+                    slowest[0] = max(slowest[0], time.monotonic() - started)
+                    statuses.add(reply.status)
+                    if reply.status == 502:
+                        self.assertIn("line server did not answer", reply.json()["error"])
+                    stopping.wait(0.2)
+
+            monitors = [threading.Thread(target=monitor) for _ in range(30)]
+            for thread in monitors:
+                thread.start()
+            try:
+                deadline = time.monotonic() + 20
+                while 502 not in statuses:
+                    self.assertLess(time.monotonic(), deadline, "the frozen server was never reported")
+                    for call in (lambda: station.api("GET", "/station"),
+                                 lambda: station.api("POST", "/stop", expect=202),
+                                 lambda: station.request("GET", "/metrics", token=False)):
+                        started = time.monotonic()
+                        call()
+                        self.assertLess(time.monotonic() - started, 1.0)
+                    time.sleep(0.2)
+            finally:
+                stopping.set()
+                for thread in monitors:
+                    thread.join()
+            # Thirty Python clients on a busy machine: well under the seconds a
+            # wait on the frozen server would take.
+            self.assertLess(slowest[0], 2.0)
+        finally:
+            for pid in frozen:
+                os.kill(pid, signal.SIGCONT)
             station.close()
             server.close()
 

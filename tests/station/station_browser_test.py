@@ -13,6 +13,7 @@ import unittest
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from station_harness import GANG, EventStream, PostgresServer, Station
@@ -148,12 +149,80 @@ class BrowserPage(unittest.TestCase):
         self.open_with_token()
         self.wait.until(lambda d: len(self.rows()) == 1)
         self.assertIn("Interrupted", self.rows()[0])
+        counters = s.api("PUT", "/job", {"file": "job.belcorjob"})["job"]["counters"]
+        self.assertEqual((counters["interrupted"], counters["total"]), (1, 1))
         self.assertEqual(self.driver.find_element(By.ID, "verdict").text, "Interrupted")
         folder = screenshot_folder()
         for language in ("zh-CN", "zh-TW", "en") if folder else ():
             Select(self.driver.find_element(By.ID, "language")).select_by_value(language)
             time.sleep(0.3)
             self.driver.save_screenshot(str(folder / f"station-interrupted-{language}.png"))
+
+@unittest.skipUnless(os.path.exists(CHROMIUM) and os.path.exists(DRIVER), "chromium and chromium-driver are needed")
+class BrowserRoles(unittest.TestCase):
+    """A monitor watches with the view token; an action asks for the control token."""
+    VIEW = "a-view-token-9876543210"
+
+    def setUp(self):
+        self.station = Station()
+        (self.station.folder / "view-token").write_text(self.VIEW + "\n")
+        self.station.arguments += ["--view-token-file", str(self.station.folder / "view-token")]
+        self.station.start()
+        self.station.api("PUT", "/job", {"file": self.station.make_job(target=2, pin="4711")})
+        self.profile = tempfile.mkdtemp(prefix="belcor-chromium-")
+        self.driver = browser(self.profile)
+        self.wait = WebDriverWait(self.driver, 30)
+
+    def tearDown(self):
+        self.driver.quit()
+        shutil.rmtree(self.profile, ignore_errors=True)
+        self.station.close()
+
+    def give_token(self, token, words):
+        form = self.driver.find_element(By.ID, "token-form")
+        self.wait.until(lambda d: form.is_displayed())
+        self.assertIn(words, form.text)
+        self.driver.find_element(By.ID, "token").send_keys(token)
+        self.driver.find_element(By.CSS_SELECTOR, "#token-form button").click()
+
+    def answer(self, text=None):
+        alert = self.wait.until(expected_conditions.alert_is_present())
+        if text is not None:
+            alert.send_keys(text)
+        alert.accept()
+
+    def test_the_view_token_watches_and_actions_ask_for_the_control_token(self):
+        d = self.driver
+        d.get(f"http://127.0.0.1:{self.station.port}/")
+        self.give_token(self.VIEW, "see and run")
+        self.wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#tiles .tile")) == 4)
+        self.assertFalse(d.find_element(By.ID, "token-form").is_displayed())
+        self.assertEqual({t.get_attribute("data-state") for t in d.find_elements(By.CSS_SELECTOR, "#tiles .tile")},
+                         {"idle"})
+        self.assertEqual(d.find_element(By.CSS_SELECTOR, "#tiles .tile .tile-state").text, "Idle")
+
+        d.find_element(By.ID, "start").click()
+        self.give_token(self.station.token, "control token")
+        # The action goes on with the control token: the job's two good chips.
+        self.wait.until(lambda d: d.find_element(By.ID, "passed").text == "2")
+        self.wait.until(lambda d: d.find_element(By.ID, "start").is_enabled())
+
+        d.find_element(By.ID, "raise-target").click()
+        self.answer("5")
+        self.answer("4711")
+        self.wait.until(lambda d: d.find_element(By.ID, "target").text.endswith("/ 5"))
+        self.assertEqual(self.station.api("GET", "/station")["job"]["target"], 5)
+
+        d.find_element(By.ID, "reset-counters").click()
+        self.answer()
+        self.answer("0000")
+        self.wait.until(lambda d: "Wrong PIN" in d.find_element(By.ID, "error").text)
+        d.find_element(By.ID, "reset-counters").click()
+        self.answer()
+        self.answer("4711")
+        self.wait.until(lambda d: d.find_element(By.ID, "passed").text == "0")
+        self.assertFalse(d.find_element(By.ID, "error").is_displayed())
+
 
 @unittest.skipUnless(os.path.exists(CHROMIUM) and os.path.exists(DRIVER), "chromium and chromium-driver are needed")
 class BrowserLine(unittest.TestCase):

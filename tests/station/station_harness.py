@@ -28,6 +28,8 @@ GANG = ("chip class=0 id=0x373010 size=65536 page=256\n"
         "erase_time_ms 50\nfeeder on 100\nprogrammers 4\n")
 
 _API = yaml.safe_load((SOURCE / "docs" / "station-api.yaml").read_text(encoding="utf-8"))
+# Every path of the API under /api/v1 with its methods, as the OpenAPI file lists them.
+API_PATHS = {path: set(methods) for path, methods in _API["paths"].items()}
 
 
 def check_schema(instance, schema_name=None, path=None, method=None, status=None):
@@ -139,7 +141,7 @@ class Station:
         check_schema(document, path=path.split("?")[0], method=method.lower(), status=expect)
         return document
 
-    def make_job(self, name="job", serial=True, target=None):
+    def make_job(self, name="job", serial=True, target=None, pin=None):
         image = self.jobs / (name + ".bin")
         image.write_bytes(bytes(range(256)) * 16)
         arguments = [str(BIN / "belcor-cli"), "job", "create", str(self.jobs / (name + ".belcorjob")),
@@ -148,6 +150,9 @@ class Station:
             arguments += ["--serial", "0x10:4:dec:1"]
         if target:
             arguments += ["--target", str(target)]
+        if pin:
+            (self.folder / "pin").write_text(pin + "\n")
+            arguments += ["--locked", "--pin-file", str(self.folder / "pin")]
         subprocess.run(arguments, check=True, capture_output=True)
         return name + ".belcorjob"
 

@@ -1,7 +1,8 @@
 "use strict";
-// What both pages share: the texts in the chosen language, the token, calls
+// What both pages share: the texts in the chosen language, the tokens, calls
 // to the API and the event stream (read through fetch, which, unlike
-// EventSource, can send the token in a header).
+// EventSource, can send the token in a header). A watching token serves the
+// reads; the control token is asked for only when an action needs it.
 const Belcor = (() => {
   const stored = (key) => { try { return localStorage.getItem(key) || ""; } catch (e) { return ""; } };
   const store = (key, value) => { try { localStorage.setItem(key, value); } catch (e) { /* private mode */ } };
@@ -9,6 +10,8 @@ const Belcor = (() => {
   let texts = {};
   let language = "en";
   let token = stored("belcor.token");
+  let controlToken = stored("belcor.control");
+  let askingControl = false;
   let onTokenNeeded = () => {};
 
   class AuthError extends Error {}
@@ -53,27 +56,42 @@ const Belcor = (() => {
     const form = document.getElementById("token-form");
     form.addEventListener("submit", (event) => {
       event.preventDefault();
-      token = document.getElementById("token").value.trim();
-      store("belcor.token", token);
+      const entry = document.getElementById("token");
+      const given = entry.value.trim();
+      entry.value = "";
+      if (askingControl) {
+        controlToken = given;
+        store("belcor.control", controlToken);
+      } else {
+        token = given;
+        store("belcor.token", token);
+      }
       form.hidden = true;
       onTokenNeeded();
     });
   }
 
-  function headers(extra) {
+  function headers(extra, control) {
     const all = Object.assign({ "Accept-Language": language }, extra || {});
-    if (token) all.Authorization = "Bearer " + token;
+    const chosen = control ? controlToken || token : token || controlToken;
+    if (chosen) all.Authorization = "Bearer " + chosen;
     return all;
   }
 
-  function askToken(retry) {
+  // `control`: an action was refused, so the control token is asked for.
+  function askToken(retry, control) {
     onTokenNeeded = retry;
+    askingControl = Boolean(control);
+    const label = document.querySelector("#token-form [data-text]");
+    label.dataset.text = askingControl ? "controlTokenNeeded" : "tokenNeeded";
+    label.textContent = t(label.dataset.text);
     document.getElementById("token-form").hidden = false;
+    document.getElementById("token").focus();
   }
 
   async function api(method, path, body) {
-    const init = { method, headers: headers(body === undefined ? {} : { "Content-Type": "application/json" }),
-                   cache: "no-store" };
+    const extra = body === undefined ? {} : { "Content-Type": "application/json" };
+    const init = { method, headers: headers(extra, method !== "GET"), cache: "no-store" };
     if (body !== undefined) init.body = JSON.stringify(body);
     const response = await fetch("/api/v1" + path, init);
     if (response.status === 401 || response.status === 403) throw new AuthError();

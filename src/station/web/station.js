@@ -30,6 +30,7 @@
     for (const programmer of station.programmers) {
       const tile = element("article", "tile " + (programmer.last_result || "ready") + (programmer.up ? "" : " down"));
       tile.dataset.programmer = programmer.serial;
+      tile.dataset.state = programmer.state_code;
       tile.append(element("h3", "serial", programmer.serial));
       tile.append(element("div", "tile-verdict", resultText(programmer.last_result)));
       tile.append(element("div", "tile-state", programmer.up ? programmer.state : t("notConnected")));
@@ -84,6 +85,8 @@
     verdict.className = "verdict " + (lastVerdict || "ready");
     verdict.textContent = resultText(lastVerdict);
     $("start").disabled = station.running || !job;
+    $("raise-target").disabled = !job;
+    $("reset-counters").disabled = !job || station.running;
     $("stop").disabled = !station.running || station.stopping;
     $("run-state").textContent = station.stopping ? t("stopping") : station.running ? t("running") : "";
     if (station.operator && !$("operator").value) $("operator").value = station.operator;
@@ -143,9 +146,39 @@
       station = await api("POST", path, body);
       render();
     } catch (error) {
-      if (error instanceof Belcor.AuthError) Belcor.askToken(begin);
+      // The token that reads may not act: the control token is asked for,
+      // and the action goes on with it.
+      if (error instanceof Belcor.AuthError) Belcor.askToken(() => command(path, body), true);
       else showError(error.message);
     }
+  }
+
+  // Who asks, and the engineer PIN when the job has one; false when the PIN was not given.
+  function changeBody(job, body) {
+    const name = $("operator").value.trim();
+    if (name) body.operator = name;
+    if (!job.pin_required) return true;
+    const pin = window.prompt(t("pinQuestion", job.name));
+    if (pin === null) return false;
+    body.pin = pin;
+    return true;
+  }
+
+  function raiseTarget() {
+    const job = station && station.job;
+    if (!job) return;
+    const value = window.prompt(t("newTarget", job.name), job.target !== null ? String(job.target) : "");
+    if (value === null) return;
+    // Anything but a whole number is refused by the station, in words.
+    const body = { target: /^\s*\d+\s*$/.test(value) ? Number(value) : value };
+    if (changeBody(job, body)) command("/target", body);
+  }
+
+  function resetCounters() {
+    const job = station && station.job;
+    if (!job || !window.confirm(t("resetQuestion", job.name))) return;
+    const body = {};
+    if (changeBody(job, body)) command("/counters/reset", body);
   }
 
   async function begin() {
@@ -183,6 +216,8 @@
     command("/run", body);
   });
   $("stop").addEventListener("click", () => command("/stop"));
+  $("raise-target").addEventListener("click", raiseTarget);
+  $("reset-counters").addEventListener("click", resetCounters);
   // The programmers' states come in the page's language.
   Belcor.start(() => { render(); refreshSoon(); }).then(begin);
 })();
