@@ -62,11 +62,17 @@ WindowHost::WindowHost(QWidget* window, MainWindowDesign& ui, Workbench& workben
 
 void WindowHost::tick()
 {
+    // The work has ended with the bars still up (a failed verify, a firmware
+    // upgrade): they keep their place, but tell no more time.
+    if (!workbench_.busy) {
+        stopTicking();
+        return;
+    }
     const int64_t now = nowMs();
     // A chip operation under way has started after the last one ended; other
     // work with progress bars (a firmware upgrade) leaves the panel alone.
     if (workbench_.startMs > workbench_.endMs)
-        setElapsedText(ElapsedText(now - workbench_.startMs));
+        showElapsed(ElapsedText(now - workbench_.startMs));
     if (allowanceTickMs_ > 0) {
         const uint32_t ticksLeft = progressMaximum_ - std::min(pendingProgress_, progressMaximum_);
         showTimeLeft(QString::fromStdString(MessageCatalogue::format(
@@ -96,9 +102,25 @@ void WindowHost::setStateText(const std::string& text)
     ui_.StatusBar1->setPanelText(1, fromUtf8(text));
 }
 
-void WindowHost::setElapsedText(const std::string& text)
+void WindowHost::stopTicking()
+{
+    ticker_->stop();
+    showPendingProgress();
+    for (QProgressBar* bar : {ui_.Progress, ui_.Progress2})
+        bar->setTextVisible(false);
+}
+
+void WindowHost::showElapsed(const std::string& text)
 {
     ui_.StatusBar1->setPanelText(3, fromUtf8(text));
+}
+
+// The operation's own time, at its end: the panel keeps it until the next
+// operation, and the bars stay as the operation left them.
+void WindowHost::setElapsedText(const std::string& text)
+{
+    stopTicking();
+    showElapsed(text);
 }
 
 void WindowHost::showAllowance(uint32_t ticks, uint32_t tickMs)
@@ -140,9 +162,8 @@ void WindowHost::showPendingProgress()
 void WindowHost::hideProgress()
 {
     pendingProgress_ = 0;
-    ticker_->stop();
+    stopTicking();
     for (QProgressBar* bar : {ui_.Progress, ui_.Progress2}) {
-        bar->setTextVisible(false);
         bar->setValue(0);
         bar->setVisible(false);
     }
@@ -168,6 +189,13 @@ void WindowHost::informationBox(const std::string& text)
 {
     showPendingProgress();
     QMessageBox box(QMessageBox::Information, "Information", fromUtf8(text), QMessageBox::Ok, window_);
+    box.exec();
+}
+
+void WindowHost::messageBox(const std::string& text)
+{
+    showPendingProgress();
+    QMessageBox box(QMessageBox::NoIcon, QString(), fromUtf8(text), QMessageBox::Ok, window_);
     box.exec();
 }
 

@@ -28,6 +28,7 @@ public:
 
     void errorBox(const std::string& text) override;
     void informationBox(const std::string& text) override;
+    void messageBox(const std::string& text) override;
     bool question(const std::string& text) override;
 
     void insertLogLine(const std::string& line) override;
@@ -63,6 +64,8 @@ public:
 private:
     void showPendingProgress();
     void tick();
+    void stopTicking();
+    void showElapsed(const std::string& text);
     void showTimeLeft(const QString& text);
 
     QWidget* window_;

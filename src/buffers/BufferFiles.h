@@ -10,15 +10,12 @@
 class OperationHost;
 
 // Texts of the Open and Save file dialogs, shown as they stand in every
-// language; S-records, which Belcor also reads and writes, come after the
-// dialogs' own entries. Every dialog starts at its first filter, and a name
-// typed without extension is saved with the default extension.
+// language. S-record files, named however, load through "All files" by their
+// first character. Every dialog starts at its first filter, and a name typed
+// without extension is saved with the default extension.
 inline constexpr const char* OpenDialogFilter =
-    "Binary (*.bin);;Intel Hex(*.hex);;Bios Rom (*.rom);;Asus Rom (*.cap);;All files (*.*);;"
-    "S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot)";
-inline constexpr const char* SaveDialogFilter =
-    "Binary (*.bin);;Intel Hex(*.hex);;Bios Rom (*.rom);;All files (*.*);;"
-    "S-record (*.src *.s19 *.srec *.s28 *.s37 *.mot)";
+    "Binary (*.bin);;Intel Hex(*.hex);;Bios Rom (*.rom);;Asus Rom (*.cap);;All files (*.*)";
+inline constexpr const char* SaveDialogFilter = "Binary (*.bin);;Intel Hex(*.hex);;Bios Rom (*.rom);;All files (*.*)";
 inline constexpr const char* SaveDefaultExtension = "hex";
 
 // Reads a file of any supported form into the target, the form chosen by the

@@ -154,7 +154,7 @@ void ChipEditorModel::reload(ChipCatalogue& catalogue, OperationHost& host, cons
     const ChipDatabaseFile::ReadResult result = ChipDatabaseFile::read(
         catalogue, path, MessageCatalogue::text(Msg::ConfigDestroyed, SimplifiedChinese), language);
     if (result.outcome == ChipDatabaseFile::ReadResult::Refused)
-        host.informationBox(result.message);
+        host.messageBox(result.message);
     fill(catalogue);
 }
 

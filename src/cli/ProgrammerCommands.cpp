@@ -49,7 +49,10 @@ int ProgrammerCommands::info()
 int ProgrammerCommands::upgrade()
 {
     host_.setStateText("Upgrade firmware");
-    return UpgradeFirmware(workbench_, host_, line_.files.front()) ? Success : Failure;
+    if (!UpgradeFirmware(workbench_, host_, line_.files.front()))
+        return Failure;
+    host_.insertLogLine(MessageCatalogue::text(Msg::UpgradeDone, English) + " (" + host_.longTimeText() + ")");
+    return Success;
 }
 
 // One line per programmer. The serial number and firmware come from the

@@ -16,7 +16,6 @@ TerminalHost::~TerminalHost()
 
 void TerminalHost::printLine(const std::string& line)
 {
-    lastPrintedLogLine_.clear();
     progress_.stop();
     std::fprintf(out_, "%s\n", line.c_str());
     std::fflush(out_);
@@ -24,7 +23,6 @@ void TerminalHost::printLine(const std::string& line)
 
 void TerminalHost::printError(const std::string& text)
 {
-    lastPrintedLogLine_.clear();
     progress_.stop();
     // Both streams may be one terminal; what came before must show first.
     std::fflush(out_);
@@ -74,7 +72,6 @@ void TerminalHost::errorBox(const std::string& text)
 
 void TerminalHost::printNote(const std::string& text)
 {
-    lastPrintedLogLine_.clear();
     progress_.stop();
     std::fflush(out_);
     size_t start = 0;
@@ -89,18 +86,13 @@ void TerminalHost::printNote(const std::string& text)
 
 void TerminalHost::informationBox(const std::string& text)
 {
-    const std::string& log = lastPrintedLogLine_;
-    const bool repeatsCompletion = log.size() > text.size() + 3 && log.starts_with(text) &&
-                                   log.compare(text.size(), 2, " (") == 0 && log.ends_with(')');
-    if (!repeatsCompletion)
-        printNote(text);
+    printNote(text);
 }
 
 bool TerminalHost::question(const std::string& text)
 {
     if (!answer_)
         ++declinedQuestions_;
-    lastPrintedLogLine_.clear();
     progress_.stop();
     std::fflush(out_);
     std::fprintf(err_, "%s %s\n", text.c_str(), answer_ ? "yes" : "no");
@@ -112,7 +104,6 @@ void TerminalHost::insertLogLine(const std::string& line)
 {
     firstLogLine_ = line;
     printNote(line);
-    lastPrintedLogLine_ = line;
 }
 
 std::string TerminalHost::firstLogLine() const

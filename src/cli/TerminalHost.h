@@ -45,14 +45,13 @@ public:
     void pumpEvents() override;
 
     void errorBox(const std::string& text) override;
-    // A box that only repeats the completion line just printed ("Firmware
-    // upgrade complete! (10:00:00)", then "Firmware upgrade complete!") is
-    // left out: on a terminal both would read as one line twice.
     void informationBox(const std::string& text) override;
     bool question(const std::string& text) override;
 
     void insertLogLine(const std::string& line) override;
     std::string firstLogLine() const override;
+    // A transcript names why a write failed, as far as the chip tells.
+    bool wantsFailureCause() const override { return true; }
 
     void beep() override;
     void sleepMs(uint32_t milliseconds) override;
@@ -69,5 +68,4 @@ private:
     int timedOperations_ = 0;
     std::string stateText_;
     std::string firstLogLine_;
-    std::string lastPrintedLogLine_;  // empty once anything else was printed
 };

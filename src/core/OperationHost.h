@@ -33,13 +33,20 @@ public:
 
     virtual void errorBox(const std::string& text) = 0;        // caption "Error", stop icon
     virtual void informationBox(const std::string& text) = 0;  // caption "Information"
+    // The text and OK alone: no icon, no caption of its own. A host without
+    // such a box tells it as it tells information.
+    virtual void messageBox(const std::string& text) { informationBox(text); }
     virtual bool question(const std::string& text) = 0;        // caption "Info", Yes = true
 
     // The log pane holds completion lines, newest first.
     virtual void insertLogLine(const std::string& line) = 0;
     virtual std::string firstLogLine() const = 0;
     // The likely cause of the failure errorBox has just shown (a serial
-    // flash's block protection), kept in the log beside it.
+    // flash's block protection), kept in the log beside it. Finding it costs
+    // the chip a status poll after the failure, so only a host that keeps a
+    // record or a transcript of each failure asks for it: the window's own
+    // flow ends with the failure's box.
+    virtual bool wantsFailureCause() const { return false; }
     virtual void failureCause(const std::string& text) { insertLogLine(text + " (" + longTimeText() + ")"); }
 
     virtual void beep() = 0;

@@ -51,14 +51,10 @@ bool FirmwareUpgrade::upgrade(const std::string& path)
     host_.showProgress(length_);
     const bool sent = sendImage();
     bench_.hid.hid_close();
+    // The bars stay, at 0, until the next operation hides them; a good
+    // upgrade says nothing more.
     host_.setProgress(0);
-    if (!sent)
-        return false;
-
-    const std::string& done = MessageCatalogue::text(Msg::UpgradeDone, bench_.languageIndex);
-    host_.insertLogLine(done + " (" + host_.longTimeText() + ")");
-    host_.informationBox(done);
-    return true;
+    return sent;
 }
 
 bool FirmwareUpgrade::loadImage(const std::string& path)

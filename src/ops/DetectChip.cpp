@@ -38,8 +38,10 @@ int32_t slotWithId(const ChipCatalogue& catalogue, uint32_t id)
 }
 
 // Three selection runs, each finding its text in the list the previous run
-// rebuilt; the positions found are remembered for the next start. False when
-// the user kept the buffer and with it the previous chip.
+// rebuilt; the positions found are remembered for the next start. False only
+// when the user kept the buffer and with it the previous chip: a text missing
+// from its list leaves that list without selection, and the detection still
+// tells what the lists show.
 bool selectDetectedRecord(Workbench& workbench, OperationHost& host, const ChipRecord& record)
 {
     const std::vector<std::string> items = SplitTitle(ChipText::titleBytes(record));
@@ -50,9 +52,11 @@ bool selectDetectedRecord(Workbench& workbench, OperationHost& host, const ChipR
         catalogue.selectInLists(catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
         catalogue.INDEX3 = catalogue.nameList.find(titleItem(items, 2));
         return catalogue.selectInLists(catalogue.INDEX1, catalogue.INDEX2, catalogue.INDEX3);
-    }) >= 0;
+    }) != SelectionKept;
 }
 
+// A type position the lists lack still makes its run: the lists then show no
+// type, manufacturer or chip, and the previous record stays current.
 int32_t selectType(Workbench& workbench, OperationHost& host, int32_t typePosition)
 {
     return ChangeSelection(workbench, host, [&](ChipCatalogue& catalogue) {
@@ -85,7 +89,7 @@ DetectionOutcome serialFlashAnswered(Workbench& workbench, OperationHost& host, 
 DetectionOutcome familyPresent(Workbench& workbench, OperationHost& host, int32_t typePosition)
 {
     ChipCatalogue& catalogue = workbench.catalogue;
-    if (catalogue.typeList.position != typePosition && selectType(workbench, host, typePosition) < 0)
+    if (catalogue.typeList.position != typePosition && selectType(workbench, host, typePosition) == SelectionKept)
         return DetectionOutcome::Refused;
     host.showSocketPicture(SocketPicture::ChipSeated);
     host.informationBox(text(workbench, Msg::ChipTypeDetected) + catalogue.typeList.selectedText() +

@@ -124,14 +124,15 @@ Msg disconnectionOf(Operation operation)
 // 0 and the log keeps a line of it: the address of the failed transfer would
 // only suggest a faulty chip. Other failures leave the bars where they stopped.
 // A serial flash under block protection ignores program and erase, which
-// shows only as a verify mismatch: after a failed write, one status poll
-// adds a log line naming the protection when it is set.
+// shows only as a verify mismatch: after a failed write, a host that keeps
+// the causes of failures gets one status poll and the protection it finds.
 void reportFailure(Workbench& workbench, OperationHost& host, const ChipRecord& chip, Operation operation,
                    const AutoOptions& options, const Outcome& outcome)
 {
     if (!workbench.link.deviceLost()) {
         host.errorBox(outcome.message());
-        const bool wrote = operation == Operation::Write || (operation == Operation::Auto && options.program);
+        const bool wrote = host.wantsFailureCause()
+            && (operation == Operation::Write || (operation == Operation::Auto && options.program));
         if (const std::string hint = wrote ? ProtectionHint(workbench, chip) : std::string(); !hint.empty())
             host.failureCause(hint);
         return;

@@ -93,7 +93,7 @@ int32_t ChangeSelection(Workbench& workbench, OperationHost& host,
         workbench.buffers.ResetBuffers(catalogue.currentRecord().flashSize);
     } else {
         before.restore(catalogue);
-        found = -1;
+        found = SelectionKept;
     }
     host.chipSelectionChanged();
     return found;
@@ -106,7 +106,7 @@ int LoadChipDatabase(Workbench& workbench, OperationHost& host, const std::strin
                                MessageCatalogue::text(Msg::ConfigDestroyed, workbench.languageIndex),
                                workbench.languageIndex);
     if (result.outcome == ChipDatabaseFile::ReadResult::Refused)
-        host.informationBox(result.message);
+        host.messageBox(result.message);
     if (result.outcome != ChipDatabaseFile::ReadResult::Loaded)
         return 0;
     const ChipCatalogue& catalogue = workbench.catalogue;

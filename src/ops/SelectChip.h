@@ -19,12 +19,16 @@ class OperationHost;
 int32_t SelectChip(Workbench& workbench, OperationHost& host, int32_t typeIndex, int32_t manufacturerIndex,
                    int32_t nameIndex);
 
+// What ChangeSelection returns when the user kept the buffer, and with it
+// the previous selection; -1 means the runs found no record.
+inline constexpr int32_t SelectionKept = -2;
+
 // A selection the user asked for: `selectionRuns` makes one or more list
 // selection runs on the catalogue and returns the slot found. Every selection
 // resets the FLASH buffer, the record already current included; only bytes
 // typed into the FLASH view and neither written nor saved make it ask first.
-// Declining puts the previous selection back and returns -1. The window is
-// refreshed either way.
+// Declining puts the previous selection back and returns SelectionKept. The
+// window is refreshed either way.
 int32_t ChangeSelection(Workbench& workbench, OperationHost& host,
                         const std::function<int32_t(ChipCatalogue&)>& selectionRuns);
 

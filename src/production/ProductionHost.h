@@ -47,6 +47,7 @@ public:
     }
     void insertLogLine(const std::string& line) override { inner_.insertLogLine(line); }
     // A cause belongs to the chip's record too, after the failure it explains.
+    bool wantsFailureCause() const override { return true; }
     void failureCause(const std::string& text) override
     {
         chipError_ += (chipError_.empty() ? "" : " ") + text;

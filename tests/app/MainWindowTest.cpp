@@ -165,6 +165,28 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsFile)
     EXPECT_EQ(readAll(settingsPath), "[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=0\n[DEVICE]\nSPEED=0\nLANGU=0\n");
 }
 
+// A damaged chip database is told in a plain box: the text and OK alone.
+TEST_F(MainWindowTest, DamagedDatabaseIsToldInAPlainBox)
+{
+    const std::string damaged = path("damaged.Dat").toStdString();
+    std::ofstream(damaged, std::ios::binary) << std::string(100, 'x');
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    QString title = "none seen";
+    QString text;
+    QMessageBox::StandardButtons buttons;
+    inNextDialog<QMessageBox>([&](QMessageBox& box) {
+        icon = box.icon();
+        title = box.windowTitle();
+        text = box.text();
+        buttons = box.standardButtons();
+    });
+    openWindow(damaged);
+    EXPECT_EQ(text, QString::fromUtf8("配置文件被破坏！"));
+    EXPECT_EQ(icon, QMessageBox::NoIcon);
+    EXPECT_EQ(title, "");
+    EXPECT_EQ(buttons, QMessageBox::Ok);
+}
+
 // Only the Environment keys place the window: what it looked like at the last
 // close is never stored, and old lines of an earlier version are neither read
 // nor removed.

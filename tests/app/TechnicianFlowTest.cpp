@@ -20,9 +20,11 @@
 #include "core/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
 #include "app/TForm1.h"
+#include "app/WindowHost.h"
 #include "hexview/HexView.h"
 #include "link/CommandBlock.h"
 #include "maint/SimulatorLibrary.h"
+#include "ops/ElapsedText.h"
 
 #include "BenchWindow.h"
 #include "Screenshots.h"
@@ -216,6 +218,36 @@ TEST_F(TechnicianFlowTest, VerifyMismatchLeavesTheBarsAtTheLastBlockThatMatched)
     EXPECT_TRUE(form.ui.Progress->isVisible());
     EXPECT_EQ(form.ui.Progress->value(), 0xFF00);
     EXPECT_EQ(form.ui.Progress2->value(), 0xFF00);
+}
+
+// The bars may tell the time left while the verify runs; once it has failed
+// they stay at the last block that matched, without a time, and the time
+// panel keeps the operation's own time.
+TEST_F(TechnicianFlowTest, FailedVerifyLeavesBarsAndTimePanelStill)
+{
+    TForm1& form = *window;
+    form.ui.ToolRead->click();
+    const uint8_t changed = 0x00;
+    belcor_sim_chip_write(0x1F005, &changed, 1);
+    belcor_sim_set_transfer_rate(64);
+    bool timeLeftShown = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &form, [&] { timeLeftShown |= form.ui.Progress->isTextVisible(); });
+    watch.start(20);
+    MessageBoxCatcher boxes;
+    form.ui.ToolVerify->click();
+    watch.stop();
+
+    ASSERT_EQ(boxes.texts, QStringList{"Flash check error address:1F005h"});
+    EXPECT_TRUE(timeLeftShown);
+    EXPECT_TRUE(form.ui.Progress->isVisible());
+    EXPECT_EQ(form.ui.Progress->value(), 0x1EF00);
+    EXPECT_EQ(form.ui.Progress2->value(), 0x1EF00);
+    EXPECT_FALSE(form.ui.Progress->isTextVisible());
+    const Workbench& bench = form.workbench();
+    EXPECT_EQ(form.ui.StatusBar1->panelText(3).toStdString(), ElapsedText(bench.endMs - bench.startMs));
+    for (const QTimer* timer : form.findChildren<QTimer*>())
+        EXPECT_FALSE(timer->isActive() && timer->interval() == WindowHost::TickIntervalMs);
 }
 
 // A polled erase ends when the chip says so; its bars tell what remains of

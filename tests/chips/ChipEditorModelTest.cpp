@@ -243,7 +243,7 @@ TEST_F(EditorSaveTest, ReloadShowsTheFileAndKeepsTheTableWhenItIsDamaged)
     WriteBytes(path, std::vector<uint8_t>(70, 1));
     model.rows.clear();
     model.reload(*catalogue, host, path.string(), English);
-    EXPECT_EQ(host.informationBoxes, (std::vector<std::string>{"配置文件被破坏！"}));
+    EXPECT_EQ(host.messageBoxes, (std::vector<std::string>{"配置文件被破坏！"}));
     ASSERT_EQ(model.rows.size(), 2u);
     EXPECT_EQ(model.rows[1].cells[ChipRow::Name], "OLD2");
 }

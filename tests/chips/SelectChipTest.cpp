@@ -228,7 +228,7 @@ TEST_F(SelectChipTest, StartUpLoadSelectsTheRememberedChip)
     WriteBytes(folder.file("belcor.Dat"), std::vector<uint8_t>(100));
     workbench->languageIndex = English;
     EXPECT_EQ(LoadChipDatabase(*workbench, host, folder.file("belcor.Dat").string()), 0);
-    EXPECT_EQ(host.informationBoxes, (Items{"The configuration file was destroyed."}));
+    EXPECT_EQ(host.messageBoxes, (Items{"The configuration file was destroyed."}));
     EXPECT_EQ(host.chipSelectionChanges, 1);
 }
 

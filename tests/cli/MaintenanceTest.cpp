@@ -19,7 +19,7 @@ TEST_F(CliTest, UpgradeSendsTheFirmwareWithProgress)
     const CliResult result = runScenario("", {"upgrade", path("new.fwpk")});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "");
-    // The completion line carries the time; the box after it would only repeat it.
+    // The command line tells of the upgrade once, with the time.
     EXPECT_EQ(CountLines(result.err, "Firmware upgrade complete!"), 1) << result.err;
     EXPECT_TRUE(Contains(result.err, "Upgrade firmware 0%\n")) << result.err;
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -115,6 +117,26 @@ TEST_F(TForm6Test, CancelledFileDialogKeepsTheDialogOpen)
     EXPECT_EQ(chooserCalls, 1);
     EXPECT_TRUE(stillShown);
     EXPECT_TRUE(hidReports().empty());
+}
+
+// The firmware dialog's one filter is its own pattern, shown as it stands.
+TEST_F(TForm6Test, FirmwareDialogFiltersFirmwareFilesOnly)
+{
+    QStringList filters;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            watch.stop();
+            filters = dialog->nameFilters();
+            dialog->reject();
+        }
+    });
+    runWith([&] {
+        watch.start(5);
+        button("BitBtn1")->click();
+        button("BitBtn2")->click();
+    });
+    EXPECT_EQ(filters, QStringList{"*.fwpk"});
 }
 
 TEST_F(TForm6Test, PickedFileIsUpgradedAfterTheDialogCloses)

@@ -97,6 +97,37 @@ INSTANTIATE_TEST_SUITE_P(Codes, FamilyDetected,
                                          FamilyCase{"Microwire", MicrowireEeprom93, 2, "93_EEPROM"}),
                          [](const auto& info) { return info.param.name; });
 
+class FamilyWithoutItsType : public DetectChipTest, public testing::WithParamInterface<FamilyCase> {};
+
+// A database that lacks the family's type position: the selection still runs
+// and empties the lists, the chip before stays current, and the picture and
+// the box still come.
+TEST_P(FamilyWithoutItsType, StillRunsTheSelectionAndTells)
+{
+    catalogue().ChipDatabase[0] = chipRecord("SPI_FLASH,GigaDev,GD25Q16", SpiFlash25, 0x200000, 256, 0xC84015);
+    catalogue().ChipDatabase[1] = ChipRecord{};
+    catalogue().typeList = ChoiceList{};
+    select(0, 0, 0);
+    const int selectionsBefore = host.chipSelectionChanges;
+    seatChip({GetParam().chipClass, 0, 128, 8});
+
+    EXPECT_EQ(DetectChip(workbench, host), DetectionOutcome::FamilyDetected);
+    EXPECT_EQ(host.chipSelectionChanges, selectionsBefore + 1);
+    EXPECT_EQ(catalogue().typeList.position, -1);
+    EXPECT_EQ(catalogue().manufacturerList.count(), 0);
+    EXPECT_EQ(catalogue().nameList.count(), 0);
+    EXPECT_EQ(catalogue().currentChip, 0);
+    EXPECT_EQ(host.socketPictures, std::vector<SocketPicture>{SocketPicture::ChipSeated});
+    EXPECT_EQ(host.informationBoxes,
+              std::vector<std::string>{"Chip type is detected:\n\n Please manually select the corresponding type burn."});
+    EXPECT_EQ(remembered(), (std::vector<int32_t>{7, 7, 7}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, FamilyWithoutItsType,
+                         testing::Values(FamilyCase{"I2c", I2cEeprom24, 1, ""},
+                                         FamilyCase{"Microwire", MicrowireEeprom93, 2, ""}),
+                         [](const auto& info) { return info.param.name; });
+
 class NothingDetected : public DetectChipTest, public testing::WithParamInterface<int> {};
 
 // An empty socket answers 0, a 95-series chip 4, an AVR 5.

@@ -50,6 +50,11 @@ void RecordingHost::informationBox(const std::string& text)
     informationBoxes.push_back(text);
 }
 
+void RecordingHost::messageBox(const std::string& text)
+{
+    messageBoxes.push_back(text);
+}
+
 bool RecordingHost::question(const std::string& text)
 {
     questions.push_back(text);

@@ -34,6 +34,7 @@ public:
 
     std::vector<std::string> errorBoxes;
     std::vector<std::string> informationBoxes;
+    std::vector<std::string> messageBoxes;
     // Questions asked, and the answers to give: taken from the front of
     // `answers`, then `defaultAnswer` once the script has run out.
     std::vector<std::string> questions;
@@ -70,6 +71,7 @@ public:
     void pumpEvents() override;
     void errorBox(const std::string& text) override;
     void informationBox(const std::string& text) override;
+    void messageBox(const std::string& text) override;
     bool question(const std::string& text) override;
     void insertLogLine(const std::string& line) override;
     std::string firstLogLine() const override;

@@ -26,9 +26,10 @@ constexpr Captions SerialLabel = {"系列号：  ", "系列號：  ", "Series nu
 constexpr Captions UpgradeButton = {"升级固件", "升級固件", "Upgrade firmware"};
 constexpr Captions CloseButton = {"关闭", "關閉", "Close"};
 
+// A filter without a description shows its pattern as its name: "*.fwpk".
 QString openFirmwareDialog(QWidget* parent)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), QStringLiteral("Firmware (*.fwpk)"));
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), QStringLiteral("*.fwpk"));
 }
 
 }  // namespace
