@@ -92,7 +92,6 @@ private:
     void scanProgrammers();
     SerialOutlook serialOutlook(const ProductionJob& job);
     nlohmann::json stateJson() const;
-    void publishState();
     std::string resolveInJobs(const std::string& name, bool& outside) const;
 
     StationSettings settings_;
