@@ -67,10 +67,12 @@ TEST(MessageCatalogue, PlaceholdersOfEveryRowAreFilledInEachLanguage)
         for (const int language : {SimplifiedChinese, TraditionalChinese, English}) {
             const std::string text =
                 MessageCatalogue::format(message, language, {"<1>", "<2>", "<3>", "<4>", "<5>", "<6>", "<7>", "<8>", "<9>"});
-            for (const std::string& placeholder : placeholders(MessageCatalogue::text(message, English)))
-                if (std::isdigit(static_cast<unsigned char>(placeholder[1])))
+            for (const std::string& placeholder : placeholders(MessageCatalogue::text(message, English))) {
+                if (std::isdigit(static_cast<unsigned char>(placeholder[1]))) {
                     EXPECT_NE(text.find("<" + placeholder.substr(1) + ">"), std::string::npos)
                         << "message " << id << " in language " << language;
+                }
+            }
             for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1))
                 EXPECT_FALSE(at + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[at + 1])))
                     << "message " << id << " in language " << language << ": " << text;

@@ -165,10 +165,12 @@ bool ChecksumDialog::calculate()
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(200);
     progress.setValue(0);
-    connect(&progress, &QProgressDialog::canceled, &progress, [&] { cancelled = true; });
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, &progress, [&] {
-        progress.setValue(int(uint64_t(done) * ProgressSteps / std::max<size_t>(bytes.size(), 1)));
+        if (progress.wasCanceled())
+            cancelled = true;
+        else
+            progress.setValue(int(uint64_t(done) * ProgressSteps / std::max<size_t>(bytes.size(), 1)));
     });
     ticker.start(ProgressTickMs);
     waiting.exec();
