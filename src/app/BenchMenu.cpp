@@ -181,7 +181,7 @@ bool BenchMenu::textCopyAllowed()
     if (count > LargestTextCopy) {
         // Three characters a byte as hex, six as a C array: hundreds of
         // megabytes on the clipboard help nobody.
-        host_.errorBox(benchText(Msg::CopyTooLarge, language_).arg(count).toStdString());
+        host_.errorBox(MessageCatalogue::format(Msg::CopyTooLarge, language_, {std::to_string(count)}));
         return false;
     }
     return count > 0;

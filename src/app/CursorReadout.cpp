@@ -68,12 +68,12 @@ QString CursorReadout::sourceText() const
 void CursorReadout::refresh()
 {
     const uint32_t position = view_.cursorPosition();
-    const QString format = QString::fromStdString(MessageCatalogue::text(Msg::ReadoutText, language_));
-    const QString cursor = format.arg(view_.offsetText(position))
-                               .arg(view_.selectionEnd() - view_.selectionStart())
-                               .arg(valueText(view_, position, 1, false), valueText(view_, position, 2, false),
-                                    valueText(view_, position, 2, true), valueText(view_, position, 4, false),
-                                    valueText(view_, position, 4, true));
+    const QString cursor = QString::fromStdString(MessageCatalogue::format(
+        Msg::ReadoutText, language_,
+        {view_.offsetText(position).toStdString(), std::to_string(view_.selectionEnd() - view_.selectionStart()),
+         valueText(view_, position, 1, false).toStdString(), valueText(view_, position, 2, false).toStdString(),
+         valueText(view_, position, 2, true).toStdString(), valueText(view_, position, 4, false).toStdString(),
+         valueText(view_, position, 4, true).toStdString()}));
     const QString source = sourceText();
     setText(source.isEmpty() ? cursor : source + "   " + cursor);
     setToolTip(QString::fromStdString(buffers_.sourceFile));

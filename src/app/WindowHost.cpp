@@ -85,8 +85,8 @@ void WindowHost::tick()
         return;
     const double msPerUnit = double(running) / pendingProgress_;
     const auto left = static_cast<int64_t>(msPerUnit * (progressMaximum_ - pendingProgress_));
-    showTimeLeft(QString::fromStdString(MessageCatalogue::text(Msg::TimeLeft, workbench_.languageIndex))
-                     .arg(QString::fromStdString(ElapsedText(left + 999))));
+    showTimeLeft(QString::fromStdString(
+        MessageCatalogue::format(Msg::TimeLeft, workbench_.languageIndex, {ElapsedText(left + 999)})));
 }
 
 void WindowHost::showTimeLeft(const QString& text)

@@ -125,9 +125,7 @@ std::vector<std::string> LoadMessages(const FileLoad& load, const std::string& p
 {
     std::vector<std::string> messages = load.errors;
     if (load.readFailed) {
-        std::string text = MessageCatalogue::text(Msg::FileReadError, language);
-        text.replace(text.find("%1"), 2, path);
-        messages.push_back(std::move(text));
+        messages.push_back(MessageCatalogue::format(Msg::FileReadError, language, {path}));
     }
     return messages;
 }

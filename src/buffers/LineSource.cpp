@@ -96,8 +96,6 @@ bool LineSource::ReadLine(std::string_view& line)
 
 std::string LineSource::tooLongMessage(int language) const
 {
-    std::string text = MessageCatalogue::text(Msg::LineTooLong, language);
-    text.replace(text.find("%1"), 2, std::to_string(lineNumber_));
-    text.replace(text.find("%2"), 2, std::to_string(MaxLineLength));
-    return text;
+    return MessageCatalogue::format(Msg::LineTooLong, language,
+                                    {std::to_string(lineNumber_), std::to_string(MaxLineLength)});
 }

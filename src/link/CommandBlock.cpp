@@ -117,12 +117,6 @@ void CommandBlock::setU32(size_t offset, uint32_t value, ByteOrder order)
     }
 }
 
-uint16_t CommandBlock::u16At(size_t offset, ByteOrder order) const
-{
-    return order == ByteOrder::MsbFirst ? uint16_t(bytes_[offset] << 8 | bytes_[offset + 1])
-                                        : uint16_t(bytes_[offset + 1] << 8 | bytes_[offset]);
-}
-
 uint32_t CommandBlock::u32At(size_t offset, ByteOrder order) const
 {
     uint32_t value = 0;

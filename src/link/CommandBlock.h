@@ -82,7 +82,6 @@ public:
     void setByte(size_t offset, uint8_t value) { bytes_[offset] = value; }
     void setU16(size_t offset, uint16_t value, ByteOrder order);
     void setU32(size_t offset, uint32_t value, ByteOrder order);
-    uint16_t u16At(size_t offset, ByteOrder order) const;
     uint32_t u32At(size_t offset, ByteOrder order) const;
 
     // Reply accessors.

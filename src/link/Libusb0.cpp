@@ -1,12 +1,15 @@
 #include "link/Libusb0.h"
 
 #include <cstring>
+#include <mutex>
 
 namespace {
 
 struct Binding {
     RuntimeLibrary library{Libusb0::defaultLibraryPath()};
     LibraryTable table;
+    // Every gang seat opens its link on its own thread: one load at a time.
+    std::mutex loading;
 };
 
 Binding& binding()
@@ -85,6 +88,7 @@ void Libusb0::setEntryFilter(EntryFilter filter)
 bool Libusb0::load()
 {
     Binding& b = binding();
+    const std::lock_guard lock(b.loading);
     if (!b.library.open())
         return false;
     // Other threads may be calling through the table: it is written only when

@@ -1,11 +1,15 @@
 #include "maint/HidApi.h"
 
+#include <mutex>
+
 namespace {
 
 struct Binding {
     RuntimeLibrary library{HidApi::defaultLibraryPath()};
     HidApiTable table;
     bool loaded = false;
+    // Callers on several threads must not open and resolve at once.
+    std::mutex loading;
 };
 
 Binding& binding()
@@ -70,6 +74,7 @@ void HidApi::replaceTable(const HidApiTable& table)
 bool HidApi::load()
 {
     Binding& b = binding();
+    const std::lock_guard lock(b.loading);
     if (!b.loaded) {
         if (!b.library.open())
             return false;

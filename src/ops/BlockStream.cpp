@@ -16,11 +16,7 @@ std::string AddressText(uint32_t address)
 
 Outcome FailedAt(const Workbench& workbench, Msg message, uint32_t address)
 {
-    std::string text = MessageCatalogue::text(message, workbench.languageIndex);
-    const size_t placeholder = text.find("%1");
-    if (placeholder != std::string::npos)
-        text.replace(placeholder, 2, AddressText(address));
-    return Outcome::failure(std::move(text));
+    return Outcome::failure(MessageCatalogue::format(message, workbench.languageIndex, {AddressText(address)}));
 }
 
 bool CommandDone(int result)

@@ -60,10 +60,8 @@ Outcome WaitWhileBusy(Workbench& workbench, OperationHost& host, const BusyWait&
         if (!(status & FlashStatus::Busy))
             return Outcome::success();
         if (host.nowMs() >= deadline) {
-            std::string text = MessageCatalogue::text(wait.timedOut, workbench.languageIndex);
-            if (const size_t placeholder = text.find("%1"); placeholder != std::string::npos)
-                text.replace(placeholder, 2, StatusText(status));
-            return Outcome::failure(std::move(text));
+            return Outcome::failure(
+                MessageCatalogue::format(wait.timedOut, workbench.languageIndex, {StatusText(status)}));
         }
         host.pumpEvents();
     }

@@ -19,19 +19,16 @@ namespace {
 
 std::string pageRefusal(const Workbench& workbench, const ChipRecord& chip)
 {
-    std::string message = FrameText(workbench, Msg::PageSizeUnsupported);
-    message.replace(message.find("%1"), 2, std::to_string(chip.flashPage));
-    return message;
+    return MessageCatalogue::format(Msg::PageSizeUnsupported, workbench.languageIndex,
+                                    {std::to_string(chip.flashPage)});
 }
 
 // An erase page is always whole: on a chip that ends inside a page, the last
 // one would reach past the chip.
 std::string erasePageRefusal(const Workbench& workbench, const ChipRecord& chip)
 {
-    std::string message = FrameText(workbench, Msg::PagesDoNotFillChip);
-    message.replace(message.find("%1"), 2, std::to_string(chip.flashSize));
-    message.replace(message.find("%2"), 2, std::to_string(chip.flashPage));
-    return message;
+    return MessageCatalogue::format(Msg::PagesDoNotFillChip, workbench.languageIndex,
+                                    {std::to_string(chip.flashSize), std::to_string(chip.flashPage)});
 }
 
 }  // namespace

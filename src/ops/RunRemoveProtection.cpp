@@ -27,9 +27,8 @@ Outcome removeProtection(Workbench& workbench, OperationHost& host)
         return ready;
     // A chip whose WP pin is held low keeps its bits whatever was written.
     if (status & FlashStatus::ProtectionBits) {
-        std::string text = FrameText(workbench, Msg::ProtectionStays);
-        text.replace(text.find("%1"), 2, StatusText(status));
-        return Outcome::failure(std::move(text));
+        return Outcome::failure(
+            MessageCatalogue::format(Msg::ProtectionStays, workbench.languageIndex, {StatusText(status)}));
     }
     return Outcome::success();
 }

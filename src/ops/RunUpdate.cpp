@@ -149,13 +149,9 @@ Outcome updateChip(Workbench& workbench, OperationHost& host, const ChipRecord& 
 std::string completionText(const Workbench& workbench, const ChipRecord& chip, const UpdatePlan& plan)
 {
     const bool flash = chip.chipClass == SpiFlash25;
-    std::string text = FrameText(workbench, flash ? Msg::UpdateDoneSectors : Msg::UpdateDonePages);
-    const uint32_t counts[] = {plan.skipped, plan.programmed, plan.erased};
-    for (int i = 0; i < (flash ? 3 : 2); ++i) {
-        const std::string placeholder = "%" + std::to_string(i + 1);
-        text.replace(text.find(placeholder), placeholder.size(), std::to_string(counts[i]));
-    }
-    return text;
+    return MessageCatalogue::format(flash ? Msg::UpdateDoneSectors : Msg::UpdateDonePages, workbench.languageIndex,
+                                    {std::to_string(plan.skipped), std::to_string(plan.programmed),
+                                     std::to_string(plan.erased)});
 }
 
 }  // namespace

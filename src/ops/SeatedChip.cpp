@@ -76,13 +76,8 @@ std::string chipName(const ChipRecord& chip)
 
 std::string mismatchQuestion(const Workbench& workbench, const ChipRecord& chip, uint32_t seatedId)
 {
-    std::string question = text(workbench, Msg::ChipIdMismatch);
-    const std::string values[] = {idText(seatedId), chipName(chip), idText(chip.chipId)};
-    for (int i = 0; i < 3; ++i) {
-        const std::string placeholder = "%" + std::to_string(i + 1);
-        question.replace(question.find(placeholder), placeholder.size(), values[i]);
-    }
-    return question;
+    return MessageCatalogue::format(Msg::ChipIdMismatch, workbench.languageIndex,
+                                    {idText(seatedId), chipName(chip), idText(chip.chipId)});
 }
 
 }  // namespace

@@ -38,9 +38,8 @@ struct SelectionState {
 
 std::string discardQuestion(const Workbench& workbench)
 {
-    std::string question = MessageCatalogue::text(Msg::DiscardUnsavedForChip, workbench.languageIndex);
-    question.replace(question.find("%1"), 2, workbench.catalogue.nameList.selectedText());
-    return question;
+    return MessageCatalogue::format(Msg::DiscardUnsavedForChip, workbench.languageIndex,
+                                    {workbench.catalogue.nameList.selectedText()});
 }
 
 // `pick` sets the list positions the user chose; a selection run follows and

@@ -201,7 +201,7 @@ std::string IsoTime::localText(const std::string& utc)
     if (!localtime_r(&seconds, &local))
         return utc;
     const long offset = local.tm_gmtoff / 60;
-    char text[48];
+    char text[96];  // room for any value the fields could hold, not just real dates
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d %c%02ld:%02ld", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+',
                   std::labs(offset) / 60, std::labs(offset) % 60);

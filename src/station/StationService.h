@@ -100,7 +100,6 @@ private:
     void scanProgrammers();
     SerialOutlook serialOutlook(const ProductionJob& job);
     nlohmann::json stateJson() const;
-    void publishState();
     std::string resolveInJobs(const std::string& name, bool& outside) const;
     std::optional<ApiReply> pinRefusal(const ChangeRequest& request, int language);
     bool recordChange(const ChangeRequest& request, const std::string& caller, const std::string& what,

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -148,6 +149,24 @@ TEST_F(BenchToolsWindowTest, ChecksumsOverTheSelectionAndTheWholeBuffer)
               "15e2b0d3c33891ebb0f1ef609ec419420c20e320ce94c65fbc8c3312448eb225");
     dialog.setSpan(ChecksumDialog::Span::Buffer);
     EXPECT_EQ(dialog.spanText(), "131072 bytes from 0 to 1FFFF");
+}
+
+// The sums run on a worker: the window's events go on meanwhile, and a
+// cancel from them ends the run with no results shown.
+TEST_F(BenchToolsWindowTest, ChecksumsCancelledWhileTheWorkerRunsShowNothing)
+{
+    TForm1& form = open();
+    form.ui.FlashEditor->load(form.workbench().buffers.flash(), 0x2000000);
+    ChecksumDialog& dialog = *form.Bench()->checksumDialog();
+    dialog.setSpan(ChecksumDialog::Span::Buffer);
+    bool eventsRan = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        eventsRan = true;
+        dialog.findChild<QProgressDialog*>()->cancel();
+    });
+    EXPECT_FALSE(dialog.calculate());
+    EXPECT_TRUE(eventsRan);
+    EXPECT_TRUE(dialog.resultText(ChecksumDialog::Crc32).isEmpty());
 }
 
 TEST_F(BenchToolsWindowTest, CompareListsRangesAndDoubleClickSelects)

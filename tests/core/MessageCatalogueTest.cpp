@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 
@@ -55,6 +56,28 @@ TEST(MessageCatalogue, FormatPutsEachArgumentInOnce)
               "结束地址 F 小于开始地址 10。");
     EXPECT_EQ(MessageCatalogue::format(Msg::FillEndBelowStart, English, {"F"}),
               "The end address F lies below the start address %2.");
+}
+
+// Every row, in every language, formatted with arguments enough for any
+// placeholder: each one its English text has lands, and none is left over.
+TEST(MessageCatalogue, PlaceholdersOfEveryRowAreFilledInEachLanguage)
+{
+    for (int id = 0; id < static_cast<int>(Msg::Count); ++id) {
+        const Msg message = static_cast<Msg>(id);
+        for (const int language : {SimplifiedChinese, TraditionalChinese, English}) {
+            const std::string text =
+                MessageCatalogue::format(message, language, {"<1>", "<2>", "<3>", "<4>", "<5>", "<6>", "<7>", "<8>", "<9>"});
+            for (const std::string& placeholder : placeholders(MessageCatalogue::text(message, English))) {
+                if (std::isdigit(static_cast<unsigned char>(placeholder[1]))) {
+                    EXPECT_NE(text.find("<" + placeholder.substr(1) + ">"), std::string::npos)
+                        << "message " << id << " in language " << language;
+                }
+            }
+            for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1))
+                EXPECT_FALSE(at + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[at + 1])))
+                    << "message " << id << " in language " << language << ": " << text;
+        }
+    }
 }
 
 }  // namespace

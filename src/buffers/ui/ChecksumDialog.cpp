@@ -1,6 +1,6 @@
 #include "buffers/ui/ChecksumDialog.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -10,9 +10,13 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "buffers/BufferSet.h"
 #include "buffers/Checksums.h"
@@ -28,6 +32,7 @@ namespace {
 constexpr const char* ResultNames[] = {"CRC-16/CCITT", "CRC-32", "Sum-8", "Sum-16", "Sum-32", "SHA-256"};
 constexpr Msg SpanNames[] = {Msg::OverBuffer, Msg::OverDataLength, Msg::OverRange, Msg::OverSelection};
 constexpr int ProgressSteps = 1000;
+constexpr int ProgressTickMs = 50;
 
 }  // namespace
 
@@ -115,10 +120,9 @@ ChecksumDialog::Extent ChecksumDialog::extent() const
 void ChecksumDialog::showExtent()
 {
     const Extent span = extent();
-    const QString last = QString::fromStdString(HexFieldText(uint32_t(span.end > span.start ? span.end - 1 : span.start)));
-    extentLabel_->setText(benchText(Msg::ChecksumSpan, language_)
-                              .arg(span.end - span.start)
-                              .arg(QString::fromStdString(HexFieldText(uint32_t(span.start))), last));
+    const std::string last = HexFieldText(uint32_t(span.end > span.start ? span.end - 1 : span.start));
+    extentLabel_->setText(benchText(Msg::ChecksumSpan, language_,
+                                    {std::to_string(span.end - span.start), HexFieldText(uint32_t(span.start)), last}));
     for (QLineEdit* result : results_)
         result->clear();
 }
@@ -142,20 +146,37 @@ bool ChecksumDialog::calculate()
     TakeOverFlashViewEdits(workbench_, host_);
     showExtent();
     const Extent span = extent();
-    const size_t count = span.end - span.start;
+    // The worker sums a copy, so that an edit typed meanwhile cannot tear the
+    // bytes under it; the window keeps its own event loop running.
+    const std::vector<uint8_t> bytes(workbench_.buffers.flash() + span.start, workbench_.buffers.flash() + span.end);
+    std::atomic<size_t> done{0};
+    std::atomic<bool> cancelled{false};
+    std::optional<ChecksumSet> sums;
+    QEventLoop waiting;
+    std::thread worker([&] {
+        sums = ChecksumsOf(bytes.data(), bytes.size(), [&](size_t bytesDone) {
+            done = bytesDone;
+            return !cancelled;
+        });
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
     QProgressDialog progress(benchText(Msg::CalculatingProgress, language_), benchText(Msg::CancelButton, language_),
                              0, ProgressSteps, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(200);
     progress.setValue(0);
-    const std::optional<ChecksumSet> sums =
-        ChecksumsOf(workbench_.buffers.flash() + span.start, count, [&](size_t done) {
-            progress.setValue(int(uint64_t(done) * ProgressSteps / std::max<size_t>(count, 1)));
-            QCoreApplication::processEvents();
-            return !progress.wasCanceled();
-        });
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, &progress, [&] {
+        if (progress.wasCanceled())
+            cancelled = true;
+        else
+            progress.setValue(int(uint64_t(done) * ProgressSteps / std::max<size_t>(bytes.size(), 1)));
+    });
+    ticker.start(ProgressTickMs);
+    waiting.exec();
+    worker.join();
     progress.reset();
-    if (!sums)
+    if (!sums || cancelled)
         return false;
     const std::string texts[] = {sums->crc16Text(), sums->crc32Text(), sums->sum8Text(),
                                  sums->sum16Text(), sums->sum32Text(), sums->sha256Text()};

@@ -16,7 +16,7 @@ class QRadioButton;
 // Checksums of the FLASH buffer (as the view shows it) over the whole buffer,
 // the data length, the address range or the view's selection. Long runs show
 // a progress dialog once they take more than 200 ms and can be cancelled;
-// the window keeps repainting meanwhile.
+// the sums are made on a worker thread while the window keeps repainting.
 class ChecksumDialog : public QDialog {
     Q_OBJECT
 public:

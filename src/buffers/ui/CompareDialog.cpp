@@ -76,11 +76,12 @@ bool CompareDialog::compareWith(const std::string& path)
     const QString name = QFileInfo(QString::fromStdString(path)).fileName();
     const Comparison& comparison = result.comparison;
     if (comparison.equal()) {
-        summary_->setText(benchText(Msg::CompareEqual, language_).arg(name).arg(result.compared));
+        summary_->setText(benchText(Msg::CompareEqual, language_, {name.toStdString(), std::to_string(result.compared)}));
         return true;
     }
     summary_->setText(
-        benchText(Msg::CompareSummary, language_).arg(name).arg(comparison.rangeCount).arg(comparison.differingBytes));
+        benchText(Msg::CompareSummary, language_,
+                  {name.toStdString(), std::to_string(comparison.rangeCount), std::to_string(comparison.differingBytes)}));
     QList<QTreeWidgetItem*> items;
     const size_t listed = comparison.ranges.size();
     items.reserve(qsizetype(listed));
@@ -94,7 +95,7 @@ bool CompareDialog::compareWith(const std::string& path)
     }
     list_->addTopLevelItems(items);
     if (comparison.rangeCount > listed)
-        note_->setText(benchText(Msg::CompareListCut, language_).arg(listed));
+        note_->setText(benchText(Msg::CompareListCut, language_, {std::to_string(listed)}));
     return true;
 }
 

@@ -102,7 +102,7 @@ bool FindDialog::find(bool forward)
     const uint32_t from = view_.hasSelection() ? view_.selectionStart() + (forward ? 1 : 0) : view_.cursorPosition();
     const std::optional<size_t> found = forward ? FindForward(data, *bytes, from) : FindBackward(data, *bytes, from);
     if (!found) {
-        host_.informationBox(benchText(Msg::NotFound, language_).arg(field_->text()).toStdString());
+        host_.informationBox(MessageCatalogue::format(Msg::NotFound, language_, {field_->text().toStdString()}));
         return false;
     }
     view_.select(static_cast<uint32_t>(*found), static_cast<uint32_t>(bytes->size()));

@@ -44,16 +44,14 @@ void GoToAddressDialog::accept()
     const QString text = field_->text().trimmed();
     const HexConversion address = ConvertHexText(text.toStdString());
     if (text.isEmpty() || !address.ok()) {
-        host_.errorBox(benchText(Msg::NotHexAddress, language_).arg(text).toStdString());
+        host_.errorBox(MessageCatalogue::format(Msg::NotHexAddress, language_, {text.toStdString()}));
         return;
     }
     const auto position = static_cast<uint32_t>(address.value);
     if (position >= view_.byteCount()) {
         const uint32_t last = view_.byteCount() == 0 ? 0 : view_.byteCount() - 1;
-        host_.errorBox(benchText(Msg::AddressOutside, language_)
-                           .arg(QString::fromStdString(HexFieldText(position)),
-                                QString::fromStdString(HexFieldText(last)))
-                           .toStdString());
+        host_.errorBox(
+            MessageCatalogue::format(Msg::AddressOutside, language_, {HexFieldText(position), HexFieldText(last)}));
         return;
     }
     view_.setCursorPosition(position);

@@ -7,8 +7,8 @@
 #include <QToolButton>
 #include <fstream>
 
-#include "BenchWindow.h"
-#include "Screenshots.h"
+#include "app/BenchWindow.h"
+#include "app/Screenshots.h"
 #include "support/CaseName.h"
 #include "chips/ui/TForm3.h"
 

@@ -15,8 +15,8 @@
 #include <QToolButton>
 #include <fstream>
 
-#include "BenchWindow.h"
-#include "Screenshots.h"
+#include "app/BenchWindow.h"
+#include "app/Screenshots.h"
 #include "support/CaseName.h"
 #include "app/BenchMenu.h"
 #include "buffers/ui/ChecksumDialog.h"
