@@ -50,8 +50,9 @@ TEST_P(OpensTheTarget, OrNothing)
     TUsbBulk link;
     const TargetCase& c = GetParam();
     ASSERT_EQ(open(link, c.target), c.serial ? 1 : 0);
-    if (c.serial)
+    if (c.serial) {
         EXPECT_EQ(serialOf(link), c.serial);
+    }
     link.USB_bulk_close();
 }
 

@@ -54,8 +54,9 @@ TEST_P(BlockBounds, EveryOperationStaysInsideChipAndBuffer)
 
     ASSERT_TRUE(run(Operation::Read)) << lastError();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash()));
-    if (c.size < BufferSet::FlashCapacity)
+    if (c.size < BufferSet::FlashCapacity) {
         EXPECT_EQ(flash()[c.size], 0xFF);
+    }
 
     if (c.chipClass == I2cEeprom24 && !pagesDivideTheChip()) {
         // Erase pages are whole pages: the last one would reach past the chip.

@@ -83,8 +83,9 @@ TEST_P(SelectionResets, AsksOnlyForTypedBytes)
     const SelectionCase& c = GetParam();
     if (c.before == Before::LoadedFile)
         loadFile();
-    if (c.before == Before::Filled)
+    if (c.before == Before::Filled) {
         ASSERT_TRUE(FillBuffer(workbench, host, FillRequest{FillMode::Byte, "12", "0", "0", "FF"}));
+    }
     if (c.before == Before::TypedBytes)
         typeInView(0, 0x12);
     host.answers = {c.answer};
