@@ -344,6 +344,13 @@ enum class Msg {
     TargetReached,
     // A polled erase's bars: what remains of the time the chip is allowed.
     EraseAllowanceLeft,
+    // The production view and job editor on a real screen: a refusal under a
+    // locked job, a run stopped on its own, the prefix in a width error, the
+    // offer to open a job just made.
+    LockedJobRefusal,
+    StoppedIndication,
+    JobEditorSerialPrefixWidth,
+    OpenSavedJobQuestion,
     Count
 };
 

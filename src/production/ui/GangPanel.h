@@ -12,6 +12,7 @@
 
 #include "link/TUsbBulk.h"
 #include "production/GangRun.h"
+#include "production/TileState.h"
 
 class OperationHost;
 class ProgrammerTile;
@@ -69,8 +70,11 @@ signals:
     void runningChanged(bool running);
     // A tile came or went.
     void tilesChanged();
-    // The window's own programmer, run alone, stopped on its own for this reason.
-    void aloneStopped(const QString& reason);
+    // The run ended with a programmer that stopped on its own for this reason
+    // (the first one's, when several did).
+    void stoppedOnItsOwn(const QString& reason);
+    // The state of the window's own programmer run alone, in the tiles' words.
+    void aloneStateShown(const TileState& state);
 
 private:
     struct Entry {

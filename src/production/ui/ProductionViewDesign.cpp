@@ -53,22 +53,30 @@ void enlarge(QWidget* widget, int points)
 void ProductionViewDesign::fitWatched(int screenHeight)
 {
     const int mark = screenHeight > 0 ? static_cast<int>(screenHeight * FullScreenMarkShare) : MarkHeight;
+    watched->removeWidget(figures);
+    if (screenHeight > 0)
+        watched->addWidget(figures, 0, 1, 3, 1);
+    else
+        watched->addWidget(figures, 3, 0);
+    watched->setColumnStretch(1, screenHeight > 0 ? 1 : 0);
     indication->setFixedHeight(mark);
     QFont markFont = indication->font();
     markFont.setPixelSize(mark * 2 / 3);
     indication->setFont(markFont);
-    // In full screen the counters and the next serial stand at a sixth of the
-    // mark, the rest at a twelfth; in the window they keep their own sizes.
+    // In full screen the programmer's state, the counters and the next serial
+    // stand at a sixth of the mark, the rest at a twelfth; in the window they
+    // keep their own sizes.
     const struct {
         QLabel* label;
         const QFont& windowFont;
         int markShare;
-    } watched[] = {{detail, detailFont_, 12},
-                   {countersText, countersFont_, 6},
-                   {throughputText, throughputFont_, 12},
-                   {serialLabel, serialLabelFont_, 6},
-                   {serialText, serialFont_, 6}};
-    for (const auto& [label, windowFont, markShare] : watched) {
+    } sized[] = {{detail, detailFont_, 12},
+                 {programmerState, programmerStateFont_, 6},
+                 {countersText, countersFont_, 6},
+                 {throughputText, throughputFont_, 12},
+                 {serialLabel, serialLabelFont_, 6},
+                 {serialText, serialFont_, 6}};
+    for (const auto& [label, windowFont, markShare] : sized) {
         QFont font = windowFont;
         if (screenHeight > 0)
             font.setPixelSize(mark / markShare);
@@ -81,6 +89,13 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     view->setObjectName("ProductionView");
     view->resize(980, 720);
 
+    serverBanner = plainLabel(view, "LineServerBanner");
+    serverBanner->setWordWrap(true);
+    serverBanner->setAlignment(Qt::AlignCenter);
+    serverBanner->setStyleSheet("color: white; background-color: #b06000; font-weight: bold; padding: 4px; "
+                                "border-radius: 4px");
+    enlarge(serverBanner, 2);
+    serverBanner->hide();
     indication = plainLabel(view, "Indication");
     indication->setAlignment(Qt::AlignCenter);
     QFont big = indication->font();
@@ -90,23 +105,37 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     detail->setWordWrap(true);
     detail->setAlignment(Qt::AlignCenter);
     enlarge(detail, 2);
-    countersText = plainLabel(view, "Counters");
+    programmerState = plainLabel(view, "ProgrammerState");
+    programmerState->setWordWrap(true);
+    enlarge(programmerState, 3);
+    figures = new QWidget(view);
+    figures->setObjectName("Figures");
+    countersText = plainLabel(figures, "Counters");
+    countersText->setWordWrap(true);
     enlarge(countersText, 3);
-    throughputText = plainLabel(view, "Throughput");
-    serialLabel = boldLabel(view);
-    serialText = plainLabel(view, "NextSerial");
+    throughputText = plainLabel(figures, "Throughput");
+    throughputText->setWordWrap(true);
+    serialLabel = boldLabel(figures);
+    serialText = plainLabel(figures, "NextSerial");
     enlarge(serialText, 3);
     auto* serialRow = new QHBoxLayout;
     serialRow->addWidget(serialLabel);
     serialRow->addWidget(serialText, 1);
-    auto* watched = new QVBoxLayout;
-    watched->addWidget(indication);
-    watched->addWidget(detail);
-    watched->addWidget(countersText);
-    watched->addWidget(throughputText);
-    watched->addLayout(serialRow);
-    watched->addStretch();
+    auto* figuresLayout = new QVBoxLayout(figures);
+    figuresLayout->setContentsMargins(0, 0, 0, 0);
+    figuresLayout->addWidget(countersText);
+    figuresLayout->addWidget(throughputText);
+    figuresLayout->addLayout(serialRow);
+    figuresLayout->addStretch();
+    watched = new QGridLayout;
+    watched->addWidget(indication, 0, 0);
+    watched->addWidget(detail, 1, 0);
+    watched->addWidget(programmerState, 2, 0);
+    watched->addWidget(figures, 3, 0);
+    watched->setColumnStretch(0, 1);
+    watched->setRowStretch(4, 1);
     detailFont_ = detail->font();
+    programmerStateFont_ = programmerState->font();
     countersFont_ = countersText->font();
     throughputFont_ = throughputText->font();
     serialLabelFont_ = serialLabel->font();
@@ -197,6 +226,7 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     buttons->addWidget(reset);
 
     layout = new QVBoxLayout(view);
+    layout->addWidget(serverBanner);
     layout->addLayout(top);
     layout->addWidget(programmers);
     layout->addWidget(rows, 1);
