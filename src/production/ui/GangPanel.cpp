@@ -103,6 +103,12 @@ void GangPanel::ApplyLanguage(int language)
     refreshTiles();
 }
 
+void GangPanel::setAddingShown(bool shown)
+{
+    add_->setVisible(shown);
+    hint_->setVisible(shown);
+}
+
 void GangPanel::AddProgrammersClick()
 {
     if (alone_) {

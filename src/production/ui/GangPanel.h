@@ -48,6 +48,9 @@ public:
     bool stopping() const { return stopping_; }
     std::vector<ProgrammerTile*> tiles() const;
     void ApplyLanguage(int language);
+    // The operator's full screen leaves adding programmers to the window,
+    // so that two rows of four tiles fit a 1024×768 screen.
+    void setAddingShown(bool shown);
 
     // Offers every attached programmer that no tile shows yet and no other
     // program holds, each with a check box; the ticked ones get tiles.

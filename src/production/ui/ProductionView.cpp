@@ -94,6 +94,7 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     connect(serverTimer_, &QTimer::timeout, this, &ProductionView::refreshServerState);
     serverTimer_->start();
     window_->installEventFilter(this);
+    ui_.indication->installEventFilter(this);
     showIndication(Msg::ReadyIndication, "#808080", {});
 }
 
@@ -268,6 +269,7 @@ void ProductionView::refresh()
                                : QString());
     ui_.lockText->setStyleSheet(locked ? "color: #b06000; font-weight: bold" : QString());
     ui_.databaseText->setText(qText(logPath_));
+    ui_.databaseText->setToolTip(ui_.databaseText->text());
     ui_.start->setEnabled(job_ && !running());
     ui_.stop->setEnabled(running() && !programmers.stopping());
     ui_.stop->setText(qText(
@@ -305,6 +307,7 @@ void ProductionView::refresh()
 void ProductionView::showIndication(Msg text, const QString& colour, const QString& detail)
 {
     ui_.indication->setText(qText(MessageCatalogue::text(text, workbench_.languageIndex)));
+    ui_.fitMarkText();
     ui_.indication->setProperty("message", static_cast<int>(text));
     ui_.indication->setProperty("colour", colour);
     ui_.indication->setStyleSheet("color: white; background-color: " + colour + "; border-radius: 8px");
@@ -464,6 +467,7 @@ void ProductionView::setOperatorMode(bool on)
     ui_.jobDetails->setVisible(!on);
     ui_.rows->setVisible(!on);
     ui_.reset->setVisible(!on);
+    ui_.programmers->setAddingShown(!on);
     // Without the log the tiles take what room the mark leaves.
     ui_.programmers->setSizePolicy(QSizePolicy::Preferred, on ? QSizePolicy::Expanding : QSizePolicy::Maximum);
     // The window's fonts come back before the window does: measured with the
@@ -552,9 +556,11 @@ void ProductionView::closeEvent(QCloseEvent* event)
 }
 
 // Closing the main window during a run ends the run after the chip in hand,
-// then closes.
+// then closes. The mark's text follows the mark's width.
 bool ProductionView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui_.indication && event->type() == QEvent::Resize)
+        ui_.fitMarkText();
     if (watched == window_ && event->type() == QEvent::Close && running()) {
         StopClick();
         closeWindowAfterRun_ = true;

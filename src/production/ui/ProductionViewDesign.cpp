@@ -1,6 +1,7 @@
 #include "production/ui/ProductionViewDesign.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -10,6 +11,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/MessageCatalogue.h"
 #include "production/ui/GangPanel.h"
@@ -60,9 +62,8 @@ void ProductionViewDesign::fitWatched(int screenHeight)
         watched->addWidget(figures, 3, 0);
     watched->setColumnStretch(1, screenHeight > 0 ? 1 : 0);
     indication->setFixedHeight(mark);
-    QFont markFont = indication->font();
-    markFont.setPixelSize(mark * 2 / 3);
-    indication->setFont(markFont);
+    markPixels_ = mark * 2 / 3;
+    fitMarkText();
     // In full screen the programmer's state, the counters and the next serial
     // stand at a sixth of the mark, the rest at a twelfth; in the window they
     // keep their own sizes.
@@ -84,6 +85,19 @@ void ProductionViewDesign::fitWatched(int screenHeight)
     }
 }
 
+void ProductionViewDesign::fitMarkText()
+{
+    QFont font = indication->font();
+    font.setPixelSize(markPixels_);
+    // Room for the words with a margin of half a letter each side.
+    const int room = indication->width() - markPixels_ / 2;
+    const int needed = QFontMetrics(font).horizontalAdvance(indication->text());
+    if (room > 0 && needed > room)
+        font.setPixelSize(std::max(1, markPixels_ * room / needed));
+    if (font != indication->font())
+        indication->setFont(font);
+}
+
 void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
 {
     view->setObjectName("ProductionView");
@@ -98,6 +112,8 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     serverBanner->hide();
     indication = plainLabel(view, "Indication");
     indication->setAlignment(Qt::AlignCenter);
+    // The mark takes the width it is given; its text is fitted to it.
+    indication->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     QFont big = indication->font();
     big.setBold(true);
     indication->setFont(big);
@@ -116,6 +132,7 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     throughputText = plainLabel(figures, "Throughput");
     throughputText->setWordWrap(true);
     serialLabel = boldLabel(figures);
+    serialLabel->setWordWrap(true);
     serialText = plainLabel(figures, "NextSerial");
     enlarge(serialText, 3);
     auto* serialRow = new QHBoxLayout;
@@ -172,8 +189,10 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     checksumText->setWordWrap(true);
     checksumText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(checksumText, row++, 0, 1, 2);
-    databaseText = plainLabel(jobDetails);
+    databaseText = plainLabel(jobDetails, "LogDatabase");
     databaseText->setWordWrap(true);
+    // A long path without spaces must not widen the view: cut, and whole in its tooltip.
+    databaseText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     databaseText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     addRow(databaseLabel, databaseText);
     server = new QLineEdit(jobDetails);

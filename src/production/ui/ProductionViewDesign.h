@@ -30,6 +30,9 @@ struct ProductionViewDesign {
     // (0) or for a full screen `screenHeight` pixels high, where they must be
     // read from across a line.
     void fitWatched(int screenHeight);
+    // The mark's text at the size fitWatched chose, or smaller where its
+    // words would be wider than the mark ("STOPPED" beside the counters).
+    void fitMarkText();
 
     // Across the top while the line server fails: its state and backlog.
     QLabel* serverBanner;
@@ -74,5 +77,6 @@ struct ProductionViewDesign {
     static constexpr double FullScreenMarkShare = 0.3;
 
 private:
+    int markPixels_ = 0;
     QFont detailFont_, programmerStateFont_, countersFont_, throughputFont_, serialLabelFont_, serialFont_;
 };

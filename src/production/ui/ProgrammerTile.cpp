@@ -89,7 +89,8 @@ ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
     // each for the state and the failure, the whole text a hover away.
     for (QLabel* label : {state_, message_}) {
         label->setFixedHeight(2 * label->fontMetrics().lineSpacing());
-        QSizePolicy kept = label->sizePolicy();
+        // Nor does a long text make its tile wider than the others.
+        QSizePolicy kept(QSizePolicy::Ignored, QSizePolicy::Fixed);
         kept.setRetainSizeWhenHidden(true);
         label->setSizePolicy(kept);
     }
