@@ -222,6 +222,26 @@ protected:
     ProductionMenu* menu = nullptr;
 };
 
+// The window on a station's screen: the test runs again in a process of its
+// own whose screen has that size; only there it goes on (onScreen).
+class ProductionScreenTest : public ProductionWindowTest {
+protected:
+    virtual QSize stationScreen() const { return {1280, 800}; }
+    void SetUp() override
+    {
+        onScreen = OnScreenOfSize(stationScreen());
+        if (onScreen)
+            ProductionWindowTest::SetUp();
+    }
+    void TearDown() override
+    {
+        if (onScreen)
+            ProductionWindowTest::TearDown();
+    }
+
+    bool onScreen = false;
+};
+
 TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgrammed)
 {
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
@@ -263,8 +283,10 @@ TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgr
     EXPECT_FALSE(window->Bench()->readout()->text().contains("Job"));
 }
 
-TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
+TEST_F(ProductionScreenTest, ViewRunsTheJobAndShowsEachResult)
 {
+    if (!onScreen)
+        return;
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
     window->activateWindow();
     QApplication::setActiveWindow(window.get());
@@ -325,8 +347,10 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
 // Start hands the run to a thread of its own and returns; meanwhile the window
 // refuses what would change the image and shows the chip's progress, and after
 // Stop the controls rest, saying so, until the chip in the socket is done.
-TEST_F(ProductionWindowTest, ViewRunsBesideTheWindowAndStopsAfterTheChipInHand)
+TEST_F(ProductionScreenTest, ViewRunsBesideTheWindowAndStopsAfterTheChipInHand)
 {
+    if (!onScreen)
+        return;
     writeJob(false);
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
     belcor_sim_set_erase_time_ms(1500);
@@ -405,8 +429,10 @@ TEST_F(ProductionWindowTest, RangeStaysWhileBulksLastAutoRunEnds)
 
 // A station killed while a chip was programmed: the next look at the log
 // shows that chip, with the serial it may carry, and counts it.
-TEST_F(ProductionWindowTest, InterruptedChipAppearsInTheViewAndItsCounters)
+TEST_F(ProductionScreenTest, InterruptedChipAppearsInTheViewAndItsCounters)
 {
+    if (!onScreen)
+        return;
     const pid_t station = fork();
     if (station == 0) {
         std::string error;
@@ -473,8 +499,10 @@ TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
 
 namespace {
 
-TEST_F(ProductionWindowTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials)
+TEST_F(ProductionScreenTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials)
 {
+    if (!onScreen)
+        return;
     ProductionView* view = gangView(4);
     const std::vector<ProgrammerTile*> tiles = view->programmers()->tiles();
     ASSERT_EQ(tiles.size(), 4u);
@@ -558,8 +586,10 @@ TEST_F(ProductionWindowTest, WindowGoneMidGangLeavesNoChipUnlogged)
 
 // Programmer 2 goes mid-run and its tile says so while 1 goes on; 3, plugged
 // in meanwhile, joins when added; each stops on its own.
-TEST_F(ProductionWindowTest, TilesFollowProgrammersThatGoAndCome)
+TEST_F(ProductionScreenTest, TilesFollowProgrammersThatGoAndCome)
 {
+    if (!onScreen)
+        return;
     ProductionView* view = gangView(3, 3);
     std::vector<ProgrammerTile*> tiles = view->programmers()->tiles();
     ASSERT_EQ(tiles.size(), 2u);
@@ -617,8 +647,10 @@ namespace {
 // The view's server line says in sentences what the line server did: one
 // record refused for a constraint, then no answer at all; closing the window
 // meanwhile does not wait for the frozen server.
-TEST_F(ProductionWindowTest, ServerLineTellsTheLineServersStateAndClosingNeverWaitsForIt)
+TEST_F(ProductionScreenTest, ServerLineTellsTheLineServersStateAndClosingNeverWaitsForIt)
 {
+    if (!onScreen)
+        return;
     if (!PostgresServer::available())
         GTEST_SKIP() << PostgresServer::missingMessage();
     PostgresServer server;
@@ -758,26 +790,6 @@ const char* const LanguageSuffix[] = {"zh_CN", "zh_TW", "en"};
 struct StationScreen {
     int programmers;
     QSize screen;
-};
-
-// The window on a station's screen: the test runs again in a process of its
-// own whose screen has that size; only there it goes on (onScreen).
-class ProductionScreenTest : public ProductionWindowTest {
-protected:
-    virtual QSize stationScreen() const { return {1280, 800}; }
-    void SetUp() override
-    {
-        onScreen = OnScreenOfSize(stationScreen());
-        if (onScreen)
-            ProductionWindowTest::SetUp();
-    }
-    void TearDown() override
-    {
-        if (onScreen)
-            ProductionWindowTest::TearDown();
-    }
-
-    bool onScreen = false;
 };
 
 class ProductionViewFitTest : public ProductionScreenTest, public testing::WithParamInterface<StationScreen> {
@@ -985,8 +997,10 @@ namespace {
 // A line server that fails stops the gang before its next chips: one banner
 // across the view names its state and the records that wait, the tiles keep
 // their size, and the mark no longer shows the last chip's PASS.
-TEST_F(ProductionWindowTest, LineServerDownShowsOneBannerAndTheTilesKeepTheirSize)
+TEST_F(ProductionScreenTest, LineServerDownShowsOneBannerAndTheTilesKeepTheirSize)
 {
+    if (!onScreen)
+        return;
     ProductionView* view = gangView(8);
     auto* target = find<QSpinBox>(view, "TargetCount");
     target->setValue(1);
