@@ -625,7 +625,8 @@ constexpr std::array<CatalogueRow, static_cast<size_t>(Msg::Count)> Rows = {{
       "序列號規則無法使用：%1（前綴「%2」佔用其中 %3 字節）",
       "The serial-number rule cannot be used: %1 (the prefix \"%2\" takes %3 of them)"}},
     {Msg::OpenSavedJobQuestion,
-     {"任务已保存到 %1。现在打开它？", "任務已儲存到 %1。現在開啟它？", "The job is saved as %1. Open it now?"}},
+     {"任务已保存到 %1。现在打开它？", "任務已儲存到 %1。現在開啟它？",
+      "The job is saved as %1. Open it now?"}},
 }};
 static_assert(RowsFollowTheirKeys(Rows), "a catalogue row stands at another message's place");
 

@@ -75,8 +75,10 @@ protected:
         std::ofstream(scenario) << "chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\n"
                                    "feeder on 100\nversions H2.0 V3.10 BU2SIM0000013\n";
         std::ofstream(path("belcor.ini")) << "[DEVICE]\nLANGU=2\n";
-        // What Belcor remembers for itself (the last job, the line server) is the test's own.
-        qputenv("XDG_CONFIG_HOME", path("config").c_str());
+        // What Belcor remembers for itself (the last job, the line server) is
+        // the test's own: nothing from an earlier test. (The folder stays:
+        // fontconfig reads its own files below it and would load them anew.)
+        std::filesystem::remove(OwnSettings::defaultPath());
         std::string error;
         simulator = SimulatorLibrary::open(simulatorPath(), error);
         ASSERT_TRUE(simulator) << error;
@@ -265,7 +267,8 @@ TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgr
     QTest::keyClick(window.get(), Qt::Key_F4);
     EXPECT_EQ(imageShown(), jobImage());
     // The state panel says why, in the window's language.
-    EXPECT_EQ(window->ui.StatusBar1->panelText(1).toStdString(), MessageCatalogue::text(Msg::LockedJobRefusal, English));
+    EXPECT_EQ(window->ui.StatusBar1->panelText(1).toStdString(),
+              MessageCatalogue::text(Msg::LockedJobRefusal, English));
     window->fantiClick();
     QTest::keyClick(window.get(), Qt::Key_F4);
     EXPECT_EQ(window->ui.StatusBar1->panelText(1).toStdString(),

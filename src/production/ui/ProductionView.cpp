@@ -177,7 +177,9 @@ void ProductionView::targetChanged()
         const bool own = job_->job.target ? runTarget() == *job_->job.target : runTarget() == 0;
         OwnSettings().setValue(TargetSection, targetKey(), own ? std::string() : std::to_string(runTarget()));
     }
-    if (targetReached_ && job_ && log_ && (runTarget() == 0 || runTarget() > log_->local().counters(job_->job.name).passed)) {
+    const bool stillWanted =
+        runTarget() == 0 || (job_ && log_ && runTarget() > log_->local().counters(job_->job.name).passed);
+    if (targetReached_ && stillWanted) {
         targetReached_->close();
         showIndication(static_cast<Msg>(ui_.indication->property("message").toInt()),
                        ui_.indication->property("colour").toString(), {});
