@@ -310,6 +310,16 @@ BELCOR_EXPORT uint32_t belcor_sim_feeder_done_count(void)
     return belcor_sim_feeder_done_count_at(1);
 }
 
+BELCOR_EXPORT int belcor_sim_is_feeder_on_at(int programmer)
+{
+    return onProgrammer(programmer, 0, [](SimDevice& device) { return device.feeder.isEnabled() ? 1 : 0; });
+}
+
+BELCOR_EXPORT int belcor_sim_is_feeder_on(void)
+{
+    return belcor_sim_is_feeder_on_at(1);
+}
+
 BELCOR_EXPORT size_t belcor_sim_transcript_size(void)
 {
     return simulator().transcript().size();

@@ -120,6 +120,9 @@ void belcor_sim_set_feeder(int enabled, uint32_t pause_ms);
 uint32_t belcor_sim_feeder_done_count(void);
 void belcor_sim_set_feeder_at(int programmer, int enabled, uint32_t pause_ms);
 uint32_t belcor_sim_feeder_done_count_at(int programmer);
+/* 1 while the feeder is on, whether a scenario or a call switched it on. */
+int belcor_sim_is_feeder_on(void);
+int belcor_sim_is_feeder_on_at(int programmer);
 
 /* Transcript of everything the firmware received or sent. */
 enum belcor_sim_event_kind {

@@ -19,6 +19,7 @@
 #include "buffers/BufferSet.h"
 #include "buffers/ui/BenchText.h"
 #include "chips/ChipCatalogue.h"
+#include "core/HeldImage.h"
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
 
@@ -155,9 +156,7 @@ void FileCommands::rebuildRecentMenu()
         const QString path = QString::fromStdString(file);
         QAction* item = recent_->addAction(QString("&%1 %2").arg(number++).arg(path));
         connect(item, &QAction::triggered, this, [this, path] {
-            if (workbench_.holdsImage())
-                host_.beep();
-            else
+            if (!RefusedWhileHeld(workbench_, host_))
                 openPath(path);
         });
     }

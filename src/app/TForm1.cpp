@@ -27,6 +27,7 @@
 #include "app/DeviceWatcher.h"
 #include "app/FileCommands.h"
 #include "app/MainCaptions.h"
+#include "core/HeldImage.h"
 #include "core/MessageCatalogue.h"
 #include "app/PanelStatusBar.h"
 #include "app/Settings.h"
@@ -208,6 +209,8 @@ void TForm1::FormShow()
 {
     LoadChipDatabase(workbench_, host_, databasePath_);
     ApplyLanguage();
+    // Over the chip database: the job names its chip there.
+    productionMenu_->reopenLastJob();
     // Centred at the size read: the stored position never shows.
     if (!isMaximized() && screen()) {
         QRect placement = frameGeometry();
@@ -549,8 +552,7 @@ void TForm1::rangeFieldChanged(QLineEdit* field, const QString& text, int32_t& s
 {
     // The range is part of what a running operation or a production run
     // writes, and of a locked job: the field goes back to the range in use.
-    if (workbench_.holdsImage()) {
-        host_.beep();
+    if (RefusedWhileHeld(workbench_, host_)) {
         const QSignalBlocker quiet(field);
         field->setText(QString::fromStdString(HexFieldText(static_cast<uint32_t>(stored))));
         return;
@@ -572,8 +574,7 @@ void TForm1::Edit4Change(const QString& text)
 
 void TForm1::CheckBox5Click(bool checked)
 {
-    if (workbench_.holdsImage()) {
-        host_.beep();
+    if (RefusedWhileHeld(workbench_, host_)) {
         ui.CheckBox5->setChecked(workbench_.buffers.range.enabled);
         return;
     }

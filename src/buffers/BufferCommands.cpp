@@ -8,6 +8,7 @@
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
 #include "chips/ChipRecord.h"
+#include "core/HeldImage.h"
 #include "core/MessageCatalogue.h"
 #include "buffers/BufferFiles.h"
 #include "buffers/FlashViewEdits.h"
@@ -100,10 +101,8 @@ bool openIntoEeprom(Workbench& workbench, OperationHost& host, const std::string
 
 bool OpenBufferFile(Workbench& workbench, OperationHost& host, BufferTab tab, const std::string& path)
 {
-    if (workbench.holdsImage()) {
-        host.beep();
+    if (RefusedWhileHeld(workbench, host))
         return false;
-    }
     bool loaded = true;
     if (tab == BufferTab::Flash) {
         // A file loaded at the range start keeps the bytes around it, edits included.
@@ -136,10 +135,8 @@ bool SaveFlashBuffer(Workbench& workbench, OperationHost& host, const std::strin
 
 bool FillBuffer(Workbench& workbench, OperationHost& host, const FillRequest& request)
 {
-    if (workbench.holdsImage()) {
-        host.beep();
+    if (RefusedWhileHeld(workbench, host))
         return false;
-    }
     TakeOverFlashViewEdits(workbench, host);
     return FillFlashBuffer(workbench.buffers, host, request, workbench.languageIndex);
 }

@@ -259,13 +259,12 @@ int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, Pr
         }
     }
     context_.printBatchEnd(gang.done(), gang.failed());
-    // The job's counters average each programmer's own cycle; the station
-    // as a whole does the chips of all its programmers in that time.
-    const double hours = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() / 3600.0;
-    if (gang.done() > 0 && hours > 0)
-        host_.printLine("Station: " + std::to_string(static_cast<int64_t>(double(gang.done()) / hours)) +
-                        " chips/h on " + std::to_string(programmers.size()) + " programmers");
-    host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
+    // The station's rate is the log's, by the rule every front end shows.
+    const ProductionCounters counters = log.local().counters(job.name);
+    if (const std::optional<double> rate = counters.chipsPerHour())
+        host_.printLine("Station: " + std::to_string(static_cast<int64_t>(*rate)) + " chips/h on " +
+                        std::to_string(programmers.size()) + " programmers");
+    host_.printLine("Job " + job.name + ": " + countersText(counters, std::nullopt));
     reportTarget(gang.goodTargetReached(), settings.goodBefore + gang.passed());
     reportForwarding(log);
     return exitStatus(!stoppedByItself, gang.failed(), gang.done(), gang.goodTargetReached());

@@ -675,6 +675,18 @@ constexpr std::array<CatalogueRow, static_cast<size_t>(Msg::Count)> Rows = {{
      {"任务 %1 的新良品目标：",
       "任務 %1 的新良品目標：",
       "New target of good chips for job %1:"}},
+    {Msg::LockedJobRefusal,
+     {"已拒绝：打开的任务已锁定，芯片、映像和地址范围保持任务的设置。",
+      "已拒絕：開啟的任務已鎖定，芯片、映像和地址範圍保持任務的設定。",
+      "Refused: the open job is locked; its chip, image and range stay as the job set them."}},
+    {Msg::StoppedIndication, {"已停止", "已停止", "STOPPED"}},
+    {Msg::JobEditorSerialPrefixWidth,
+     {"序列号规则无法使用：%1（前缀“%2”占用其中 %3 字节）",
+      "序列號規則無法使用：%1（前綴「%2」佔用其中 %3 字節）",
+      "The serial-number rule cannot be used: %1 (the prefix \"%2\" takes %3 of them)"}},
+    {Msg::OpenSavedJobQuestion,
+     {"任务已保存到 %1。现在打开它？", "任務已儲存到 %1。現在開啟它？",
+      "The job is saved as %1. Open it now?"}},
 }};
 static_assert(RowsFollowTheirKeys(Rows), "a catalogue row stands at another message's place");
 

@@ -362,6 +362,13 @@ enum class Msg {
     StationCountersReset,
     StationControlTokenNeeded,
     StationNewTargetPrompt,
+    // The production view and job editor on a real screen: a refusal under a
+    // locked job, a run stopped on its own, the prefix in a width error, the
+    // offer to open a job just made.
+    LockedJobRefusal,
+    StoppedIndication,
+    JobEditorSerialPrefixWidth,
+    OpenSavedJobQuestion,
     Count
 };
 

@@ -44,7 +44,8 @@ std::unique_ptr<SimulatorLibrary> SimulatorLibrary::open(const std::string& path
         || !resolve(library, "belcor_sim_remove_chip", control->removeChip_, error)
         || !resolve(library, "belcor_sim_set_plugged", control->setPlugged_, error)
         || !resolve(library, "belcor_sim_is_plugged", control->isPlugged_, error)
-        || !resolve(library, "belcor_sim_set_feeder", control->setFeeder_, error))
+        || !resolve(library, "belcor_sim_set_feeder", control->setFeeder_, error)
+        || !resolve(library, "belcor_sim_is_feeder_on", control->isFeederOn_, error))
         return nullptr;
     return control;
 }
@@ -108,5 +109,10 @@ bool SimulatorLibrary::isPlugged() const
 void SimulatorLibrary::setFeeder(bool enabled)
 {
     setFeeder_(enabled ? 1 : 0, FeederPauseMs);
-    feederOn_ = enabled;
+}
+
+// Asked of the simulator: a scenario may have switched the feeder on.
+bool SimulatorLibrary::isFeederOn() const
+{
+    return isFeederOn_() != 0;
 }

@@ -42,7 +42,7 @@ public:
     void setPlugged(bool plugged);
     bool isPlugged() const;
     void setFeeder(bool enabled);
-    bool isFeederOn() const { return feederOn_; }
+    bool isFeederOn() const;
 
     // Pause the feeder takes to take a finished chip out and to seat the next.
     static constexpr uint32_t FeederPauseMs = 1000;
@@ -59,5 +59,5 @@ private:
     decltype(&belcor_sim_set_plugged) setPlugged_ = nullptr;
     decltype(&belcor_sim_is_plugged) isPlugged_ = nullptr;
     decltype(&belcor_sim_set_feeder) setFeeder_ = nullptr;
-    bool feederOn_ = false;
+    decltype(&belcor_sim_is_feeder_on) isFeederOn_ = nullptr;
 };

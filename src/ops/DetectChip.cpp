@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "core/HeldImage.h"
 #include "core/MessageCatalogue.h"
 #include "chips/ChipText.h"
 #include "chips/SplitTitle.h"
@@ -102,10 +103,8 @@ DetectionOutcome familyPresent(Workbench& workbench, OperationHost& host, int32_
 DetectionOutcome DetectChip(Workbench& workbench, OperationHost& host)
 {
     // Detection selects the chip it finds.
-    if (workbench.holdsImage()) {
-        host.beep();
+    if (RefusedWhileHeld(workbench, host))
         return DetectionOutcome::Refused;
-    }
     std::array<uint8_t, 4> reply{};
     const int result = QuerySocket(workbench, host, reply);
     if (result == 0) {

@@ -11,6 +11,7 @@
 #include "ops/ElapsedText.h"
 #include "ops/FamilyBehaviour.h"
 #include "ops/SeatedChip.h"
+#include "core/HeldImage.h"
 #include "core/OperationHost.h"
 #include "ops/FlashInstructions.h"
 #include "ops/OperationFrame.h"
@@ -156,10 +157,12 @@ bool RunOperation(Workbench& workbench, OperationHost& host, Operation operation
     // One link, one session: a command arriving while another runs (a click
     // handled during a block loop) would interleave its blocks. A Read would
     // replace an image that a production run or a locked job holds.
-    if (workbench.busy || (operation == Operation::Read && workbench.holdsImage())) {
+    if (workbench.busy) {
         host.beep();
         return false;
     }
+    if (operation == Operation::Read && RefusedWhileHeld(workbench, host))
+        return false;
     // A copy, so that nothing done to the table meanwhile changes the chip under way.
     const ChipRecord chip = workbench.catalogue.currentRecord();
     if (operation == Operation::Write || operation == Operation::Verify || operation == Operation::Auto)

@@ -4,6 +4,7 @@
 
 #include "buffers/BufferSet.h"
 #include "buffers/FlashViewEdits.h"
+#include "core/HeldImage.h"
 #include "core/MessageCatalogue.h"
 #include "chips/ChipDatabaseFile.h"
 #include "core/OperationHost.h"
@@ -64,9 +65,7 @@ int32_t firstPosition(const ChoiceList& list)
 
 bool refusedWhileHeld(Workbench& workbench, OperationHost& host)
 {
-    if (workbench.holdsImage())
-        host.beep();
-    return workbench.holdsImage();
+    return RefusedWhileHeld(workbench, host);
 }
 
 }  // namespace

@@ -17,14 +17,6 @@ std::optional<int64_t> ProductionCounters::averageCycleMs() const
     return cycleMsTotal / timed;
 }
 
-std::optional<double> ProductionCounters::chipsPerHour() const
-{
-    const std::optional<int64_t> cycle = averageCycleMs();
-    if (!cycle || *cycle <= 0)
-        return std::nullopt;
-    return 3600000.0 / static_cast<double>(*cycle);
-}
-
 std::optional<int64_t> ProductionCounters::timeLeftMs(int64_t target) const
 {
     if (passed == 0)

@@ -15,12 +15,15 @@ struct ProductionCounters {
     int64_t failed = 0;
     int64_t interrupted = 0;
     int64_t cycleMsTotal = 0;
+    // Good chips an hour as ChipRate measures them in the log's records.
+    std::optional<double> goodPerHour;
 
     int64_t total() const { return passed + failed + interrupted; }
     // Percent passed; nothing before the first chip.
     std::optional<double> yieldPercent() const;
     std::optional<int64_t> averageCycleMs() const;
-    std::optional<double> chipsPerHour() const;
+    // The station's good chips an hour (ChipRate's rule); nothing before the first chip.
+    std::optional<double> chipsPerHour() const { return goodPerHour; }
     // Until the job has `target` good chips, at the rate good chips have
     // come so far (every chip's cycle counts: failed ones cost time too);
     // nothing before the first good chip.

@@ -40,9 +40,7 @@ std::string ProductionSummary::throughput(const ProductionCounters& counters, in
     const std::optional<double> rate = counters.chipsPerHour();
     const std::optional<int64_t> left = target > 0 ? counters.timeLeftMs(target) : std::nullopt;
     return labelled(Msg::CycleLabel, cycle, language) + Gap +
-           labelled(Msg::ChipsPerHourLabel,
-                    rate ? std::to_string(static_cast<int64_t>(*rate * static_cast<double>(stationSize))) : "-",
-                    language) +
+           labelled(Msg::ChipsPerHourLabel, rate ? std::to_string(static_cast<int64_t>(*rate)) : "-", language) +
            Gap + labelled(Msg::TimeLeftLabel, left ? DurationText(*left / stationSize) : "-", language);
 }
 

@@ -9,6 +9,8 @@
 
 #include "core/AtomicFile.h"
 #include "core/SmallFile.h"
+#include "production/ChipRate.h"
+#include "production/IsoTime.h"
 #include "production/ProcessIdentity.h"
 #include "production/SerialRule.h"
 
@@ -541,16 +543,29 @@ void SqliteLog::interruptAbandonedReservations()
 
 ProductionCounters SqliteLog::counters(const std::string& job)
 {
-    std::lock_guard lock(mutex_);
     ProductionCounters counters;
-    Statement row(db_, "SELECT passed, failed, cycle_ms_total, interrupted FROM counters WHERE job = ?1");
-    if (row.bind(1, job).step() == SQLITE_ROW) {
-        counters.passed = row.integer(0);
-        counters.failed = row.integer(1);
-        counters.cycleMsTotal = row.integer(2);
-        counters.interrupted = row.integer(3);
+    {
+        std::lock_guard lock(mutex_);
+        Statement row(db_, "SELECT passed, failed, cycle_ms_total, interrupted FROM counters WHERE job = ?1");
+        if (row.bind(1, job).step() == SQLITE_ROW) {
+            counters.passed = row.integer(0);
+            counters.failed = row.integer(1);
+            counters.cycleMsTotal = row.integer(2);
+            counters.interrupted = row.integer(3);
+        }
     }
+    counters.goodPerHour = ChipRate::goodPerHour(lastHourOfWork(job));
     return counters;
+}
+
+std::vector<LogRecord> SqliteLog::lastHourOfWork(const std::string& job)
+{
+    const std::vector<LogRecord> newest = records(LogFilter{job, {}, 1, 0});
+    std::string error;
+    const std::optional<int64_t> endMs = newest.empty() ? std::nullopt : IsoTime::parse(newest.front().time, error);
+    if (!endMs)
+        return {};
+    return records(LogFilter{job, IsoTime::utcText(*endMs - ChipRate::HourMs), 0, 0});
 }
 
 bool SqliteLog::resetCounters(const std::string& job, std::string& error)

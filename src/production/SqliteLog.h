@@ -130,6 +130,8 @@ public:
     SetAsideRecords setAsideRecords();
 
 private:
+    // The job's records from an hour before its newest on: what ChipRate reads.
+    std::vector<LogRecord> lastHourOfWork(const std::string& job);
     SqliteLog() = default;
     bool execute(const char* sql, std::string& error);
     bool addColumn(const char* table, const char* column, const char* definition, std::string& error);

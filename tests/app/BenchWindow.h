@@ -16,27 +16,8 @@
 #include "app/PanelStatusBar.h"
 #include "app/TForm1.h"
 #include "maint/SimulatorLibrary.h"
+#include "support/NextDialog.h"
 #include "support/SimulatorFixture.h"
-
-// Runs `step` on the next dialog of type T that opens modally, then closes it
-// if the step left it open.
-template <typename T>
-void inNextDialog(const std::function<void(T&)>& step)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, step] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            // A nested event loop would keep a merely deleted-later timer firing.
-            timer->stop();
-            timer->deleteLater();
-            step(*dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        }
-    });
-    timer->start();
-}
 
 // The main window over the shipped database, built by each test the way it
 // needs: `open` puts it in simulation mode with its first record (A25L010, a

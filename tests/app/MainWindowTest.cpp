@@ -429,6 +429,27 @@ TEST_F(MainWindowTest, SimulatorMenuSeatsTheSelectedChip)
     EXPECT_FALSE(belcor_sim_chip_is_seated());
 }
 
+// The feeder's check mark is the simulator's state, however it was switched:
+// by the scenario, by the menu, or by a call behind the window's back.
+TEST_F(MainWindowTest, SimulatorMenuShowsTheFeedersState)
+{
+    loadSimulator("chip class=0 id=0x373011 size=131072 page=256\nfeeder on 100\n");
+    TForm1& form = openWindow();
+    auto* menu = form.findChild<QMenu*>("SimulatorMenu");
+    auto* feeder = form.findChild<QAction*>("SimFeeder");
+    ASSERT_TRUE(menu && feeder);
+    const auto shownChecked = [&] {
+        emit menu->aboutToShow();
+        return feeder->isChecked();
+    };
+    EXPECT_TRUE(shownChecked());
+    feeder->trigger();
+    EXPECT_EQ(belcor_sim_is_feeder_on(), 0);
+    EXPECT_FALSE(shownChecked());
+    belcor_sim_set_feeder(1, 100);
+    EXPECT_TRUE(shownChecked());
+}
+
 ChipRecord record(const char* title, uint32_t flashSize, uint16_t eepromSize, uint16_t xmlLink, uint8_t voltage)
 {
     ChipRecord chip{};

@@ -112,7 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "RangeProblem", "The start lies after the end."},
         Invalid{"SerialBeyondTheImage", {{"SerialGroup", ""}, {"SerialAddress", "0x2000"}}, "SerialProblem", ""},
         Invalid{"SerialStepNotANumber", {{"SerialGroup", ""}, {"SerialAddress", "10"}, {"SerialStep", "two"}},
-                "SerialProblem", "Not a number: two"},
+                "SerialProblem", "Not a number: Step"},
+        Invalid{"SerialFirstEmpty", {{"SerialGroup", ""}, {"SerialAddress", "10"}, {"SerialFirst", " "}},
+                "SerialProblem", "Not a number: First"},
         Invalid{"PinTooShort", {{"Pin", "12"}}, "PinProblem", "An engineer PIN has 4 to 64 characters"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -129,6 +131,40 @@ TEST_F(JobEditorTest, PreviewShowsTheNextThreeNumbersAsTheirBytes)
     type("SerialPrefix", "SERIAL01");
     EXPECT_TRUE(field<QLabel>("SerialProblem")->text().startsWith("The serial-number rule cannot be used"));
     EXPECT_FALSE(save()->isEnabled());
+}
+
+// Only the field at fault is framed, and the reason names it; the others of
+// the group stay as they were.
+TEST_F(JobEditorTest, MarksOnlyTheSerialFieldAtFault)
+{
+    tick("SerialGroup");
+    EXPECT_EQ(field<QLabel>("SerialProblem")->text(), "Not a number: Address");
+    EXPECT_FALSE(field<QLineEdit>("SerialAddress")->styleSheet().isEmpty());
+    for (const char* other : {"SerialGroup", "SerialFirst", "SerialStep", "SerialPrefix", "SerialWidth"})
+        EXPECT_TRUE(field<QWidget>(other)->styleSheet().isEmpty()) << other;
+    type("SerialAddress", "10");
+    EXPECT_TRUE(field<QLineEdit>("SerialAddress")->styleSheet().isEmpty());
+}
+
+// A text form's prefix takes bytes of the width: an error of width says so.
+TEST_F(JobEditorTest, WidthErrorCountsThePrefix)
+{
+    serialRule();
+    type("SerialFirst", "1234567");
+    const QString problem = field<QLabel>("SerialProblem")->text();
+    EXPECT_TRUE(problem.contains("does not fit in 8 bytes")) << problem.toStdString();
+    EXPECT_TRUE(problem.endsWith("(the prefix \"SN\" takes 2 of them)")) << problem.toStdString();
+    EXPECT_FALSE(field<QSpinBox>("SerialWidth")->styleSheet().isEmpty());
+}
+
+// A range not chosen is the chip's whole, also after the chip changes.
+TEST_F(JobEditorTest, RangeNotChosenFollowsTheChip)
+{
+    EXPECT_EQ(field<QLineEdit>("RangeEnd")->text(), "0x00FFFF");
+    QTest::keyClicks(field<QLineEdit>("ChipFind"), "A25L010");
+    ASSERT_TRUE(field<QComboBox>("ChipList")->currentText().endsWith("A25L010"));
+    EXPECT_EQ(field<QLineEdit>("RangeEnd")->text(), "0x01FFFF");
+    EXPECT_FALSE(field<QLineEdit>("RangeEnd")->isEnabled());
 }
 
 // Saved as `job create` writes it; Edit job shows the same job again, its

@@ -6,11 +6,14 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QFontInfo>
@@ -38,6 +41,7 @@
 #include "app/TForm1.h"
 #include "buffers/BufferSet.h"
 #include "core/MessageCatalogue.h"
+#include "core/OwnSettings.h"
 #include "maint/SimulatorLibrary.h"
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
@@ -46,11 +50,14 @@
 #include "production/EngineerPin.h"
 #include "production/ui/EngineerPinPrompt.h"
 #include "production/ui/GangPanel.h"
+#include "production/ui/JobEditor.h"
 #include "production/ui/OperatorPrompt.h"
 #include "production/ui/ProductionMenu.h"
 #include "production/ui/ProgrammerTile.h"
 #include "support/MessageBoxCatcher.h"
+#include "support/NextDialog.h"
 #include "support/PostgresServer.h"
+#include "support/ScreenOfSize.h"
 
 namespace {
 
@@ -68,6 +75,10 @@ protected:
         std::ofstream(scenario) << "chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\n"
                                    "feeder on 100\nversions H2.0 V3.10 BU2SIM0000013\n";
         std::ofstream(path("belcor.ini")) << "[DEVICE]\nLANGU=2\n";
+        // What Belcor remembers for itself (the last job, the line server) is
+        // the test's own: nothing from an earlier test. (The folder stays:
+        // fontconfig reads its own files below it and would load them anew.)
+        std::filesystem::remove(OwnSettings::defaultPath());
         std::string error;
         simulator = SimulatorLibrary::open(simulatorPath(), error);
         ASSERT_TRUE(simulator) << error;
@@ -213,6 +224,26 @@ protected:
     ProductionMenu* menu = nullptr;
 };
 
+// The window on a station's screen: the test runs again in a process of its
+// own whose screen has that size; only there it goes on (onScreen).
+class ProductionScreenTest : public ProductionWindowTest {
+protected:
+    virtual QSize stationScreen() const { return {1280, 800}; }
+    void SetUp() override
+    {
+        onScreen = OnScreenOfSize(stationScreen());
+        if (onScreen)
+            ProductionWindowTest::SetUp();
+    }
+    void TearDown() override
+    {
+        if (onScreen)
+            ProductionWindowTest::TearDown();
+    }
+
+    bool onScreen = false;
+};
+
 TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgrammed)
 {
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
@@ -235,6 +266,14 @@ TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgr
     QApplication::setActiveWindow(window.get());
     QTest::keyClick(window.get(), Qt::Key_F4);
     EXPECT_EQ(imageShown(), jobImage());
+    // The state panel says why, in the window's language.
+    EXPECT_EQ(window->ui.StatusBar1->panelText(1).toStdString(),
+              MessageCatalogue::text(Msg::LockedJobRefusal, English));
+    window->fantiClick();
+    QTest::keyClick(window.get(), Qt::Key_F4);
+    EXPECT_EQ(window->ui.StatusBar1->panelText(1).toStdString(),
+              MessageCatalogue::text(Msg::LockedJobRefusal, TraditionalChinese));
+    window->EnlishClick();
     // A BULK run enables the tool bar when it stops; the lock holds.
     QTimer::singleShot(300, [this] { window->ui.ToolBulk->click(); });
     QTest::mouseClick(window->ui.ToolBulk, Qt::LeftButton);
@@ -247,8 +286,10 @@ TEST_F(ProductionWindowTest, LockedJobDisablesEveryControlThatChangesWhatIsProgr
     EXPECT_FALSE(window->Bench()->readout()->text().contains("Job"));
 }
 
-TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
+TEST_F(ProductionScreenTest, ViewRunsTheJobAndShowsEachResult)
 {
+    if (!onScreen)
+        return;
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
     window->activateWindow();
     QApplication::setActiveWindow(window.get());
@@ -309,8 +350,10 @@ TEST_F(ProductionWindowTest, ViewRunsTheJobAndShowsEachResult)
 // Start hands the run to a thread of its own and returns; meanwhile the window
 // refuses what would change the image and shows the chip's progress, and after
 // Stop the controls rest, saying so, until the chip in the socket is done.
-TEST_F(ProductionWindowTest, ViewRunsBesideTheWindowAndStopsAfterTheChipInHand)
+TEST_F(ProductionScreenTest, ViewRunsBesideTheWindowAndStopsAfterTheChipInHand)
 {
+    if (!onScreen)
+        return;
     writeJob(false);
     ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
     belcor_sim_set_erase_time_ms(1500);
@@ -389,8 +432,10 @@ TEST_F(ProductionWindowTest, RangeStaysWhileBulksLastAutoRunEnds)
 
 // A station killed while a chip was programmed: the next look at the log
 // shows that chip, with the serial it may carry, and counts it.
-TEST_F(ProductionWindowTest, InterruptedChipAppearsInTheViewAndItsCounters)
+TEST_F(ProductionScreenTest, InterruptedChipAppearsInTheViewAndItsCounters)
 {
+    if (!onScreen)
+        return;
     const pid_t station = fork();
     if (station == 0) {
         std::string error;
@@ -457,8 +502,10 @@ TEST_F(ProductionWindowTest, SavesTheWindowStateAsAJobAndExportsTheLog)
 
 namespace {
 
-TEST_F(ProductionWindowTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials)
+TEST_F(ProductionScreenTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials)
 {
+    if (!onScreen)
+        return;
     ProductionView* view = gangView(4);
     const std::vector<ProgrammerTile*> tiles = view->programmers()->tiles();
     ASSERT_EQ(tiles.size(), 4u);
@@ -488,11 +535,16 @@ TEST_F(ProductionWindowTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials
         EXPECT_TRUE(button(tile, "TileStart")->isEnabled());
     }
     EXPECT_EQ(counted, 8);
-    // The station's rate: four programmers, each a chip per average cycle.
+    // The station's rate as the log measures it, the same in the full screen.
     std::string error;
-    const std::optional<double> one = SqliteLog::open(path("station.sqlite"), error)->counters("line").chipsPerHour();
-    ASSERT_TRUE(one);
-    EXPECT_TRUE(find<QLabel>(view, "Throughput")->text().contains(QString::number(int64_t(*one * 4))));
+    const std::optional<double> rate = SqliteLog::open(path("station.sqlite"), error)->counters("line").chipsPerHour();
+    ASSERT_TRUE(rate);
+    const QString throughput = find<QLabel>(view, "Throughput")->text();
+    EXPECT_TRUE(throughput.contains("Chips per hour " + QString::number(int64_t(*rate)) + " "))
+        << throughput.toStdString() << " " << *rate;
+    view->FullScreenClick();
+    EXPECT_EQ(find<QLabel>(view, "Throughput")->text(), throughput);
+    view->FullScreenClick();
     EXPECT_TRUE(find<QPushButton>(view, "Start")->isEnabled());
     EXPECT_TRUE(window->centralWidget()->isEnabled());
 
@@ -537,8 +589,10 @@ TEST_F(ProductionWindowTest, WindowGoneMidGangLeavesNoChipUnlogged)
 
 // Programmer 2 goes mid-run and its tile says so while 1 goes on; 3, plugged
 // in meanwhile, joins when added; each stops on its own.
-TEST_F(ProductionWindowTest, TilesFollowProgrammersThatGoAndCome)
+TEST_F(ProductionScreenTest, TilesFollowProgrammersThatGoAndCome)
 {
+    if (!onScreen)
+        return;
     ProductionView* view = gangView(3, 3);
     std::vector<ProgrammerTile*> tiles = view->programmers()->tiles();
     ASSERT_EQ(tiles.size(), 2u);
@@ -596,8 +650,10 @@ namespace {
 // The view's server line says in sentences what the line server did: one
 // record refused for a constraint, then no answer at all; closing the window
 // meanwhile does not wait for the frozen server.
-TEST_F(ProductionWindowTest, ServerLineTellsTheLineServersStateAndClosingNeverWaitsForIt)
+TEST_F(ProductionScreenTest, ServerLineTellsTheLineServersStateAndClosingNeverWaitsForIt)
 {
+    if (!onScreen)
+        return;
     if (!PostgresServer::available())
         GTEST_SKIP() << PostgresServer::missingMessage();
     PostgresServer server;
@@ -734,8 +790,14 @@ bool inSight(QWidget* view, QWidget* widget)
 
 const char* const LanguageSuffix[] = {"zh_CN", "zh_TW", "en"};
 
-class ProductionViewFitTest : public ProductionWindowTest, public testing::WithParamInterface<int> {
+struct StationScreen {
+    int programmers;
+    QSize screen;
+};
+
+class ProductionViewFitTest : public ProductionScreenTest, public testing::WithParamInterface<StationScreen> {
 protected:
+    QSize stationScreen() const override { return GetParam().screen; }
     // The three languages in turn, each photographed under `name` and its language.
     void inEachLanguage(const std::string& name)
     {
@@ -748,14 +810,17 @@ protected:
     }
 };
 
-// At a station's usual screen sizes the buttons, the counters and the last
-// log rows stay in sight however many tiles there are; the tiles share the
-// width equally and a long failure wraps inside its tile. The operator's full
-// screen keeps the counters, the next serial and the tiles beside a mark of
-// at least a quarter of the height.
+// On a station's usual screens the view keeps the buttons, the counters, the
+// last log rows and every tile column in sight however many tiles there are;
+// the tiles share the width equally and a long failure stays inside its
+// tile. The operator's full screen keeps the counters, the next serial and
+// every tile, unscrolled, beside a mark of at least a quarter of the height;
+// leaving it gives back a window no larger than the screen.
 TEST_P(ProductionViewFitTest, FitsTheStationScreen)
 {
-    const int programmers = GetParam();
+    if (!onScreen)
+        return;
+    const auto [programmers, size] = GetParam();
     ProductionView* view = gangView(programmers);
     const std::vector<ProgrammerTile*> tiles = view->programmers()->tiles();
     ASSERT_EQ(int(tiles.size()), programmers);
@@ -764,45 +829,75 @@ TEST_P(ProductionViewFitTest, FitsTheStationScreen)
                                 "check that the chip sits straight in the socket.");
     view->programmers()->refreshTiles();
     QTableWidget* rows = find<QTableWidget>(view, "LogRows");
-    for (const QSize size : {QSize(1024, 768), QSize(1280, 800), QSize(1920, 1080)}) {
-        const std::string name = std::to_string(programmers) + "-" + std::to_string(size.width()) + "x" +
-                                 std::to_string(size.height());
-        SCOPED_TRACE(name);
-        view->resize(size);
-        QApplication::processEvents();
-        ASSERT_EQ(view->size(), size);
-        for (const char* control : {"Start", "Stop", "Counters", "NextSerial", "LogRows", "AddProgrammers"})
+    QScrollArea* tileArea = find<QScrollArea>(view, "TileArea");
+    const auto tilesInSight = [&] {
+        for (ProgrammerTile* tile : tiles) {
+            if (!inSight(view, tile) || tile->mapTo(tileArea->viewport(), QPoint(0, tile->height())).y() >
+                                            tileArea->viewport()->height())
+                return false;
+        }
+        return true;
+    };
+    const auto checkWindow = [&] {
+        EXPECT_LE(view->frameGeometry().width(), size.width());
+        EXPECT_LE(view->frameGeometry().height(), size.height());
+        for (const char* control : {"Start", "Stop", "Counters", "NextSerial", "LogRows", "AddProgrammers",
+                                    "FullScreen", "ResetCounters"})
             EXPECT_TRUE(inSight(view, find<QWidget>(view, control))) << control;
         EXPECT_GE(rows->viewport()->height(), ProductionViewDesign::RowsAlwaysShown * rows->rowHeight(0));
-        QWidget* tileArea = find<QScrollArea>(view, "TileArea")->viewport();
         for (ProgrammerTile* tile : tiles) {
             EXPECT_NEAR(tile->width(), tiles.front()->width(), 1);
-            EXPECT_LE(tile->mapTo(tileArea, QPoint(tile->width(), 0)).x(), tileArea->width());
+            EXPECT_LE(tile->mapTo(tileArea->viewport(), QPoint(tile->width(), 0)).x(), tileArea->viewport()->width());
         }
         auto* failure = tiles.front()->findChild<QLabel*>("TileMessage");
         EXPECT_LE(failure->mapTo(tiles.front(), QPoint(failure->width(), 0)).x(), tiles.front()->width());
-        inEachLanguage("production/view-" + name);
+    };
+    const std::string name = std::to_string(programmers) + "-" + std::to_string(size.width()) + "x" +
+                             std::to_string(size.height());
+    // The tiles are laid out again once the scroll area has its new width.
+    const auto tilesSettled = [&] {
+        return QTest::qWaitFor(
+            [&] {
+                return std::abs(tiles.back()->width() - tiles.front()->width()) <= 1 &&
+                       tiles.back()->mapTo(tileArea->viewport(), QPoint(tiles.back()->width(), 0)).x() <=
+                           tileArea->viewport()->width();
+            },
+            2000);
+    };
+    view->resize(size);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isVisible() && view->width() <= size.width(); }, 5000));
+    tilesSettled();
+    checkWindow();
 
-        QTest::keyClick(view, Qt::Key_F11);
-        ASSERT_TRUE(view->operatorMode());
-        // The test's screen is smaller: the full screen is taken at this size.
-        view->setWindowState(Qt::WindowNoState);
-        view->resize(size);
-        QApplication::processEvents();
-        EXPECT_GE(find<QLabel>(view, "Indication")->height(), size.height() / 4);
-        EXPECT_FALSE(find<QWidget>(view, "JobDetails")->isVisible());
-        for (const char* control : {"Indication", "Counters", "NextSerial", "Start", "Stop"})
-            EXPECT_TRUE(inSight(view, find<QWidget>(view, control))) << control;
-        inEachLanguage("production/fullscreen-" + name);
-        QTest::keyClick(view, Qt::Key_F11);
-        ASSERT_FALSE(view->operatorMode());
-    }
+    QTest::keyClick(view, Qt::Key_F11);
+    ASSERT_TRUE(view->operatorMode());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->size() == size; }, 5000))
+        << view->width() << "x" << view->height() << ", at least " << view->minimumSizeHint().width() << "x"
+        << view->minimumSizeHint().height();
+    QApplication::processEvents();
+    EXPECT_GE(find<QLabel>(view, "Indication")->height(), size.height() / 4);
+    EXPECT_FALSE(find<QWidget>(view, "JobDetails")->isVisible());
+    for (const char* control : {"Indication", "Counters", "NextSerial", "Start", "Stop", "FullScreen"})
+        EXPECT_TRUE(inSight(view, find<QWidget>(view, control))) << control;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !tileArea->verticalScrollBar()->isVisible() && tilesInSight(); }, 2000));
+    inEachLanguage("production/fullscreen-" + name);
+
+    QTest::keyClick(view, Qt::Key_F11);
+    ASSERT_FALSE(view->operatorMode());
+    tilesSettled();
+    checkWindow();
+    inEachLanguage("production/view-" + name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Programmers, ProductionViewFitTest, testing::Values(1, 4, 8),
-                         [](const testing::TestParamInfo<int>& info) {
-                             return std::to_string(info.param) + "Programmers";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Screens, ProductionViewFitTest,
+    testing::Values(StationScreen{1, {1024, 768}}, StationScreen{4, {1024, 768}}, StationScreen{8, {1024, 768}},
+                    StationScreen{1, {1280, 800}}, StationScreen{4, {1280, 800}}, StationScreen{8, {1280, 800}},
+                    StationScreen{1, {1920, 1080}}, StationScreen{4, {1920, 1080}}, StationScreen{8, {1920, 1080}}),
+    [](const testing::TestParamInfo<StationScreen>& info) {
+        return std::to_string(info.param.programmers) + "ProgrammersOn" + std::to_string(info.param.screen.width()) +
+               "x" + std::to_string(info.param.screen.height());
+    });
 
 // F11 fills the screen with the mark; F11 again, or closing the view, leaves
 // only with the job's engineer PIN.
@@ -852,9 +947,12 @@ TEST_F(ProductionWindowTest, AddsOnlyTheTickedProgrammers)
 }
 
 // The view comes back where it was left, from Belcor's own file; the
-// settings file beside the executable does not learn of it.
-TEST_F(ProductionWindowTest, RemembersItsPlacementInItsOwnFile)
+// settings file beside the executable does not learn of it. A placement
+// larger than the screen is not taken.
+TEST_F(ProductionScreenTest, RemembersItsPlacementInItsOwnFile)
 {
+    if (!onScreen)
+        return;
     const std::vector<uint8_t> settingsBefore = readFile("belcor.ini");
     ProductionView* view = menu->view();
     view->show();
@@ -868,6 +966,19 @@ TEST_F(ProductionWindowTest, RemembersItsPlacementInItsOwnFile)
     menu->view()->show();
     EXPECT_EQ(menu->view()->size(), QSize(1111, 777));
     EXPECT_EQ(readFile("belcor.ini"), settingsBefore);
+
+    // As a full screen left on a 1024 px screen once stored it, 1478 px wide.
+    QWidget wide;
+    wide.resize(1478, 780);
+    OwnSettings().setValue("ProductionView", "geometry", wide.saveGeometry().toBase64().toStdString());
+    window.reset();
+    window = std::make_unique<TForm1>(path("belcor.ini"),
+                                      (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString(),
+                                      simulator.get());
+    menu = window->Production();
+    menu->view()->show();
+    EXPECT_LE(menu->view()->frameGeometry().width(), 1280);
+    EXPECT_LE(menu->view()->frameGeometry().height(), 800);
 }
 
 // A job's note is shown as the words it holds, never as markup.
@@ -880,6 +991,184 @@ TEST_F(ProductionWindowTest, NoteIsShownAsPlainText)
     auto* job = find<QLabel>(view, "JobText");
     EXPECT_TRUE(job->text().contains("<h1>Rev B</h1>"));
     EXPECT_LT(job->heightForWidth(2000), 2 * job->fontMetrics().height());
+}
+
+}  // namespace
+
+namespace {
+
+// A line server that fails stops the gang before its next chips: one banner
+// across the view names its state and the records that wait, the tiles keep
+// their size, and the mark no longer shows the last chip's PASS.
+TEST_F(ProductionScreenTest, LineServerDownShowsOneBannerAndTheTilesKeepTheirSize)
+{
+    if (!onScreen)
+        return;
+    ProductionView* view = gangView(8);
+    auto* target = find<QSpinBox>(view, "TargetCount");
+    target->setValue(1);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 60000));
+    QLabel* mark = find<QLabel>(view, "Indication");
+    ASSERT_EQ(mark->text(), "PASS");
+    QLabel* banner = find<QLabel>(view, "LineServerBanner");
+    EXPECT_FALSE(banner->isVisible());
+    std::vector<int> heights;
+    for (ProgrammerTile* tile : view->programmers()->tiles())
+        heights.push_back(tile->height());
+
+    auto* server = find<QLineEdit>(view, "ServerAddress");
+    QTest::keyClicks(server, "postgresql://belcor@127.0.0.1:1/line?connect_timeout=2");
+    QTest::keyClick(server, Qt::Key_Return);
+    target->setValue(9);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([banner] { return banner->isVisible(); }, 15000));
+    EXPECT_TRUE(banner->text().contains("records wait")) << banner->text().toStdString();
+    EXPECT_NE(mark->text(), "PASS");
+    QApplication::processEvents();
+    std::vector<int> after;
+    for (ProgrammerTile* tile : view->programmers()->tiles())
+        after.push_back(tile->height());
+    EXPECT_EQ(after, heights);
+    screenshot("production-server-down-en.png");
+}
+
+// "Target reached" stands only while it is true: a raised target takes it back.
+TEST_F(ProductionWindowTest, TargetReachedGoesWhenTheTargetIsRaised)
+{
+    writeJob(false);
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    ProductionView* view = menu->view();
+    view->show();
+    auto* target = find<QSpinBox>(view, "TargetCount");
+    target->setValue(1);
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 60000));
+    QLabel* detail = find<QLabel>(view, "FailureText");
+    ASSERT_EQ(detail->text(), "Target reached: 1 good chips");
+    ASSERT_NE(view->findChild<QMessageBox*>("TargetReached"), nullptr);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Up);
+    EXPECT_EQ(target->value(), 2);
+    EXPECT_EQ(detail->text(), "");
+    EXPECT_TRUE(QTest::qWaitFor([view] { return !view->findChild<QMessageBox*>("TargetReached"); }, 5000));
+}
+
+// Belcor's own file keeps the line server's address, the open job and a
+// target raised for it; at the next start the job is open again, locked as
+// it was, and belcor.ini has learnt nothing.
+TEST_F(ProductionWindowTest, RemembersTheLineServerTheJobAndItsRaisedTarget)
+{
+    const std::vector<uint8_t> settingsBefore = readFile("belcor.ini");
+    ProductionView* view = menu->view();
+    view->show();
+    const QString address = "postgresql://belcor@127.0.0.1:1/line?connect_timeout=1";
+    auto* server = find<QLineEdit>(view, "ServerAddress");
+    QTest::keyClicks(server, address);
+    QTest::keyClick(server, Qt::Key_Return);
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    auto* target = find<QSpinBox>(view, "TargetCount");
+    target->setFocus();
+    target->selectAll();
+    QTest::keyClicks(target, "250");
+    ASSERT_EQ(target->value(), 250);
+
+    window.reset();
+    window = std::make_unique<TForm1>(path("belcor.ini"),
+                                      (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString(),
+                                      simulator.get());
+    window->show();
+    menu = window->Production();
+    ASSERT_NE(menu->job(), nullptr) << boxes.texts.join("\n").toStdString();
+    EXPECT_EQ(menu->job()->path, path("line.belcorjob"));
+    EXPECT_TRUE(window->workbench().jobLocked);
+    EXPECT_EQ(find<QLineEdit>(menu->view(), "ServerAddress")->text(), address);
+    EXPECT_EQ(find<QSpinBox>(menu->view(), "TargetCount")->value(), 250);
+    EXPECT_EQ(readFile("belcor.ini"), settingsBefore);
+
+    // Closed by the user, the job is not opened again.
+    menu->CloseJobClick();
+    window.reset();
+    window = std::make_unique<TForm1>(path("belcor.ini"),
+                                      (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString(),
+                                      simulator.get());
+    window->show();
+    EXPECT_EQ(window->Production()->job(), nullptr);
+}
+
+// Quitting is no way out of a locked job: closing the window takes the
+// engineer PIN, and the job is open again at the next start.
+TEST_F(ProductionWindowTest, ClosingTheWindowWithALockedJobTakesThePin)
+{
+    writeJob(true, "4711");
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    window->close();
+    EXPECT_EQ(pinsAsked, 1);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_NE(menu->job(), nullptr);
+    pinAnswer = "4711";
+    window->close();
+    EXPECT_EQ(pinsAsked, 2);
+    EXPECT_FALSE(window->isVisible());
+
+    window = std::make_unique<TForm1>(path("belcor.ini"),
+                                      (QCoreApplication::applicationDirPath() + "/belcor.Dat").toStdString(),
+                                      simulator.get());
+    window->show();
+    ASSERT_NE(window->Production()->job(), nullptr) << boxes.texts.join("\n").toStdString();
+    EXPECT_TRUE(window->workbench().jobLocked);
+}
+
+// The window's own programmer run alone has no tile: the full screen shows
+// its state as a tile would, as large as the counters.
+TEST_F(ProductionWindowTest, SingleProgrammerFullScreenShowsItsState)
+{
+    writeJob(false);
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    ProductionView* view = menu->view();
+    view->show();
+    QApplication::setActiveWindow(view);
+    QTest::keyClick(view, Qt::Key_F11);
+    ASSERT_TRUE(view->operatorMode());
+    QLabel* state = find<QLabel>(view, "ProgrammerState");
+    QTest::mouseClick(find<QPushButton>(view, "Start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([state] { return state->text() == "Waiting for a chip"; }, 30000))
+        << state->text().toStdString();
+    EXPECT_TRUE(inSight(view, state));
+    EXPECT_EQ(QFontInfo(state->font()).pixelSize(), QFontInfo(find<QLabel>(view, "Counters")->font()).pixelSize());
+    view->StopClick();
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 30000));
+    QTest::keyClick(view, Qt::Key_F11);
+}
+
+// A new job is saved beside its image, named after it, and opened when the
+// engineer says so.
+TEST_F(ProductionWindowTest, NewJobIsSavedBesideItsImageAndOpenedOnRequest)
+{
+    ASSERT_TRUE(menu->openJob(path("line.belcorjob"))) << boxes.texts.join("\n").toStdString();
+    menu->closeJob();
+    QString startFolder;
+    QString startName;
+    inNextDialog<JobEditor>([&](JobEditor& editor) {
+        QTest::keyClicks(editor.findChild<QLineEdit*>("ImagePath"), QString::fromStdString(path("image.bin")));
+        inNextDialog<QFileDialog>([&](QFileDialog& dialog) {
+            startFolder = dialog.directory().absolutePath();
+            auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+            startName = name->text();
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        QTest::mouseClick(editor.findChild<QDialogButtonBox*>("Buttons")->button(QDialogButtonBox::Save),
+                          Qt::LeftButton);
+    });
+    boxes.choose = [](QMessageBox* box) { return box->button(QMessageBox::Yes); };
+    menu->NewJobClick();
+    EXPECT_EQ(startFolder.toStdString(), folder.string());
+    EXPECT_EQ(startName, "image.belcorjob");
+    ASSERT_FALSE(boxes.texts.isEmpty());
+    EXPECT_EQ(boxes.texts.last().toStdString(), "The job is saved as " + path("image.belcorjob") + ". Open it now?");
+    ASSERT_NE(menu->job(), nullptr);
+    EXPECT_EQ(menu->job()->path, path("image.belcorjob"));
 }
 
 }  // namespace

@@ -86,15 +86,19 @@ TEST_F(SqliteLogTest, ALogWithoutTheOperatorColumnGainsIt)
 
 TEST_F(SqliteLogTest, CountersSurviveARestartAndResetOnlyOnRequest)
 {
-    commit(record("a", "pass"));
-    commit(record("b", "pass"));
-    commit(record("c", "fail", "Verify failed at address 10."));
+    // Three chips a second apart: two good ones in three seconds of work.
+    const char* const ends[] = {"2026-12-07T10:00:01.000Z", "2026-12-07T10:00:02.000Z", "2026-12-07T10:00:03.000Z"};
+    LogRecord chips[] = {record("a", "pass"), record("b", "pass"), record("c", "fail", "Verify failed at address 10.")};
+    for (int chip = 0; chip < 3; ++chip) {
+        chips[chip].time = ends[chip];
+        commit(chips[chip]);
+    }
     log = open();
     ProductionCounters counters = log->counters("job");
     EXPECT_EQ(counters.passed, 2);
     EXPECT_EQ(counters.failed, 1);
     EXPECT_EQ(counters.averageCycleMs(), 1000);
-    EXPECT_DOUBLE_EQ(*counters.chipsPerHour(), 3600.0);
+    EXPECT_DOUBLE_EQ(*counters.chipsPerHour(), 2400.0);
     // Eight good chips still wanted, at 1.5 s a good chip.
     EXPECT_EQ(counters.timeLeftMs(10), 12000);
     std::string error;

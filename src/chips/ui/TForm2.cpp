@@ -3,6 +3,7 @@
 #include <QHeaderView>
 
 #include "chips/ChipDatabaseFile.h"
+#include "core/HeldImage.h"
 #include "core/RunningExecutable.h"
 #include "core/OperationHost.h"
 #include "core/Workbench.h"
@@ -245,9 +246,7 @@ void TForm2::BtnSaveClick()
 {
     // The records are what a running operation or a production run reads,
     // and a locked job's chip.
-    if (workbench_.holdsImage()) {
-        host_.beep();
+    if (RefusedWhileHeld(workbench_, host_))
         return;
-    }
     model_.save(workbench_.catalogue, host_, databasePath_, workbench_.languageIndex);
 }

@@ -103,6 +103,12 @@ void GangPanel::ApplyLanguage(int language)
     refreshTiles();
 }
 
+void GangPanel::setAddingShown(bool shown)
+{
+    add_->setVisible(shown);
+    hint_->setVisible(shown);
+}
+
 void GangPanel::AddProgrammersClick()
 {
     if (alone_) {
@@ -346,8 +352,10 @@ void GangPanel::refreshTiles()
         entry.tile->showSeat(seat, attached_.count(entry.tile->programmer()) > 0, !stopping_,
                              workbench_.languageIndex);
     }
-    if (alone_ && !views.empty())
+    if (alone_ && !views.empty()) {
         showAlone(views.front());
+        emit aloneStateShown(TileState::of(&views.front(), true, workbench_.languageIndex));
+    }
     const bool running = std::any_of(views.begin(), views.end(), [](const GangRun::SeatView& view) { return view.running; });
     if (active_ && !running) {
         gang_->wait();
@@ -388,11 +396,15 @@ void GangPanel::setActive(bool active)
         if (alone_) {
             alone_ = false;
             add_->setEnabled(true);
-            const std::vector<GangRun::SeatView> views = gang_->views();
-            if (!views.empty() && !views.front().stopReason.empty())
-                emit aloneStopped(QString::fromStdString(views.front().stopReason));
+            emit aloneStateShown(TileState::of(nullptr, true, workbench_.languageIndex));
         }
         refreshTiles();
+        for (const GangRun::SeatView& seat : gang_->views()) {
+            if (!seat.stopReason.empty()) {
+                emit stoppedOnItsOwn(QString::fromStdString(seat.stopReason));
+                break;
+            }
+        }
     }
     emit runningChanged(active);
 }

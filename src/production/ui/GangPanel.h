@@ -12,6 +12,7 @@
 
 #include "link/TUsbBulk.h"
 #include "production/GangRun.h"
+#include "production/TileState.h"
 
 class OperationHost;
 class ProgrammerTile;
@@ -47,6 +48,9 @@ public:
     bool stopping() const { return stopping_; }
     std::vector<ProgrammerTile*> tiles() const;
     void ApplyLanguage(int language);
+    // The operator's full screen leaves adding programmers to the window,
+    // so that two rows of four tiles fit a 1024×768 screen.
+    void setAddingShown(bool shown);
 
     // Offers every attached programmer that no tile shows yet and no other
     // program holds, each with a check box; the ticked ones get tiles.
@@ -69,8 +73,11 @@ signals:
     void runningChanged(bool running);
     // A tile came or went.
     void tilesChanged();
-    // The window's own programmer, run alone, stopped on its own for this reason.
-    void aloneStopped(const QString& reason);
+    // The run ended with a programmer that stopped on its own for this reason
+    // (the first one's, when several did).
+    void stoppedOnItsOwn(const QString& reason);
+    // The state of the window's own programmer run alone, in the tiles' words.
+    void aloneStateShown(const TileState& state);
 
 private:
     struct Entry {

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPushButton>
 #include <limits>
 
@@ -59,8 +60,6 @@ JobEditor::JobEditor(const ChipCatalogue& catalogue, const AutoOptions& steps, i
     ui->StepErase->setChecked(steps.erase);
     ui->StepProgram->setChecked(steps.program);
     ui->StepVerify->setChecked(steps.verify);
-    ui->RangeStart->setText("0x000000");
-    ui->RangeEnd->setText(hexAddress(catalogue.currentRecord().flashSize ? catalogue.currentRecord().flashSize - 1 : 0));
     applyLanguage();
 
     connect(ui->ChipFind, &QLineEdit::textChanged, this, &JobEditor::findChips);
@@ -162,6 +161,18 @@ void JobEditor::editJob(const ProductionJob& job, const std::string& path)
         mark(ui->ChipList, ui->ChipProblem, qText(error));
 }
 
+void JobEditor::showWholeChip(int slot)
+{
+    if (ui->RangeEnabled->isChecked())
+        return;
+    const bool known = slot >= 0 && slot < catalogue_.recordCount();
+    const uint32_t size = known ? catalogue_.ChipDatabase[static_cast<size_t>(slot)].flashSize : 0;
+    const QSignalBlocker quietStart(ui->RangeStart);
+    const QSignalBlocker quietEnd(ui->RangeEnd);
+    ui->RangeStart->setText("0x000000");
+    ui->RangeEnd->setText(hexAddress(size ? size - 1 : 0));
+}
+
 // The window's own search: every record whose title holds the typed text.
 void JobEditor::findChips()
 {
@@ -205,20 +216,22 @@ std::optional<ProductionJob::Range> JobEditor::range(QString& problem) const
     return ProductionJob::Range{static_cast<uint32_t>(start), static_cast<uint32_t>(end)};
 }
 
-std::optional<SerialRule> JobEditor::serialRule(QString& problem) const
+std::optional<SerialRule> JobEditor::serialRule(QString& problem, QWidget*& culprit) const
 {
     SerialRule rule;
     uint64_t address = 0;
-    const auto number = [&](QLineEdit* field, int base, uint64_t limit, uint64_t& value) {
+    // Named by its caption: an empty field has no typed text to show.
+    const auto number = [&](QLineEdit* field, const QLabel* caption, int base, uint64_t limit, uint64_t& value) {
         const std::string typed = field->text().trimmed().toStdString();
         if (ParseRuleNumber(typed, base, value) && value <= limit)
             return true;
-        problem = qText(ProductionText(Msg::JobEditorBadNumber, language_, {typed}));
+        problem = qText(ProductionText(Msg::JobEditorBadNumber, language_, {caption->text().toStdString()}));
+        culprit = field;
         return false;
     };
-    if (!number(ui->SerialAddress, 16, std::numeric_limits<uint32_t>::max(), address) ||
-        !number(ui->SerialFirst, 10, std::numeric_limits<uint64_t>::max(), rule.first) ||
-        !number(ui->SerialStep, 10, std::numeric_limits<uint64_t>::max(), rule.step))
+    if (!number(ui->SerialAddress, ui->SerialAddressLabel, 16, std::numeric_limits<uint32_t>::max(), address) ||
+        !number(ui->SerialFirst, ui->SerialFirstLabel, 10, std::numeric_limits<uint64_t>::max(), rule.first) ||
+        !number(ui->SerialStep, ui->SerialStepLabel, 10, std::numeric_limits<uint64_t>::max(), rule.step))
         return std::nullopt;
     rule.address = static_cast<uint32_t>(address);
     rule.width = static_cast<uint32_t>(ui->SerialWidth->value());
@@ -226,7 +239,18 @@ std::optional<SerialRule> JobEditor::serialRule(QString& problem) const
     rule.prefix = ui->SerialPrefix->text().toStdString();
     rule.reuseFailed = ui->SerialReuse->isChecked();
     if (const std::string why = rule.problem(); !why.empty()) {
-        problem = qText(ProductionText(Msg::JobEditorSerialTooLarge, language_, {why}));
+        // A text form's prefix takes bytes of the width: a width error says how many.
+        const bool textForm = rule.form == SerialForm::Decimal || rule.form == SerialForm::Hexadecimal;
+        const bool prefixTakesRoom = !rule.prefix.empty() && textForm;
+        problem = prefixTakesRoom ? qText(ProductionText(Msg::JobEditorSerialPrefixWidth, language_,
+                                                         {why, rule.prefix, std::to_string(rule.prefix.size())}))
+                                  : qText(ProductionText(Msg::JobEditorSerialTooLarge, language_, {why}));
+        if (!rule.prefix.empty() && !textForm)
+            culprit = ui->SerialPrefix;
+        else if (rule.step == 0)
+            culprit = ui->SerialStep;
+        else
+            culprit = ui->SerialWidth;
         return std::nullopt;
     }
     return rule;
@@ -248,12 +272,17 @@ void JobEditor::showPreview(const std::optional<SerialRule>& rule)
     ui->SerialPreview->setText(qText(ProductionText(Msg::JobEditorPreview, language_, {""})) + "\n" + lines.join('\n'));
 }
 
+// Only the field at fault is framed; a frame on a group would frame every field in it.
 void JobEditor::mark(QWidget* field, QLabel* reason, const QString& problem)
 {
-    field->setStyleSheet(problem.isEmpty() ? QString() : QString("border: 1px solid #c00000"));
-    field->setToolTip(problem);
-    reason->setText(problem);
-    reason->setVisible(!problem.isEmpty());
+    if (field) {
+        field->setStyleSheet(problem.isEmpty() ? QString() : QString("border: 1px solid #c00000"));
+        field->setToolTip(problem);
+    }
+    if (reason) {
+        reason->setText(problem);
+        reason->setVisible(!problem.isEmpty());
+    }
 }
 
 void JobEditor::validate()
@@ -261,6 +290,7 @@ void JobEditor::validate()
     valid_.reset();
     const int slot = ui->ChipList->currentIndex() >= 0 ? ui->ChipList->currentData().toInt() : -1;
     mark(ui->ChipList, ui->ChipProblem, slot < 0 ? text(Msg::JobEditorNoChip) : QString());
+    showWholeChip(slot);
 
     QString rangeProblem;
     const std::optional<ProductionJob::Range> chosenRange = range(rangeProblem);
@@ -293,11 +323,16 @@ void JobEditor::validate()
              hexAddress(span.span.end ? span.span.end - 1 : 0).toStdString(), draft_.checksums().crc32Text()})));
 
     QString serialProblem;
+    QWidget* serialCulprit = nullptr;
     std::optional<SerialRule> rule;
     if (ui->SerialGroup->isChecked())
-        rule = serialRule(serialProblem);
+        rule = serialRule(serialProblem, serialCulprit);
     showPreview(rule);
-    mark(ui->SerialGroup, ui->SerialProblem, serialProblem);
+    for (QWidget* field : {static_cast<QWidget*>(ui->SerialAddress), static_cast<QWidget*>(ui->SerialWidth),
+                           static_cast<QWidget*>(ui->SerialFirst), static_cast<QWidget*>(ui->SerialStep),
+                           static_cast<QWidget*>(ui->SerialPrefix)})
+        mark(field, nullptr, QString());
+    mark(serialCulprit, ui->SerialProblem, serialProblem);
 
     const std::string pin = ui->Pin->text().toStdString();
     const QString pinProblem = !pin.empty() && !EngineerPin::problemOf(pin).empty()
@@ -325,7 +360,7 @@ void JobEditor::validate()
         // A serial number outside what the job programs is the serial
         // fields' fault: it is shown there.
         if (!valid_ && rule && error == ProductionText(Msg::JobSerialOutsideSpan, language_, {rule->describe()}))
-            mark(ui->SerialGroup, ui->SerialProblem, qText(error));
+            mark(ui->SerialAddress, ui->SerialProblem, qText(error));
         else if (!valid_)
             jobProblem = qText(error);
     }
@@ -347,7 +382,11 @@ bool JobEditor::save()
     if (!valid_)
         return false;
     if (jobPath_.empty()) {
-        QString path = QFileDialog::getSaveFileName(this, windowTitle(), QString(), text(Msg::JobFileFilter));
+        // Beside the image, named after it: where a job and its image belong together.
+        const QFileInfo image(ui->ImagePath->text().trimmed());
+        QString path = QFileDialog::getSaveFileName(
+            this, windowTitle(), image.absoluteDir().filePath(image.completeBaseName() + JobFile::Extension),
+            text(Msg::JobFileFilter));
         if (path.isEmpty())
             return false;
         if (!path.endsWith(JobFile::Extension))

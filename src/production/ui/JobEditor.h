@@ -47,8 +47,11 @@ private:
     void findChips();
     void chooseImage();
     void validate();
-    // The rule of the serial fields; nothing with the reason set.
-    std::optional<SerialRule> serialRule(QString& problem) const;
+    // The rule of the serial fields; nothing with the reason set and the
+    // field at fault (the group itself when no one field is).
+    std::optional<SerialRule> serialRule(QString& problem, QWidget*& culprit) const;
+    // A range not chosen is the chip's whole: it follows the chip.
+    void showWholeChip(int slot);
     std::optional<ProductionJob::Range> range(QString& problem) const;
     void showPreview(const std::optional<SerialRule>& rule);
     void mark(QWidget* field, QLabel* reason, const QString& problem);

@@ -2,13 +2,16 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QWidget>
+#include <filesystem>
 
 #include "buffers/BufferSet.h"
 #include "core/OperationHost.h"
+#include "core/OwnSettings.h"
 #include "core/Workbench.h"
 #include "production/CsvExport.h"
 #include "production/JobFile.h"
@@ -23,6 +26,10 @@ QString qText(const std::string& text)
 {
     return QString::fromStdString(text);
 }
+
+// In Belcor's own settings file: the job open when it ended.
+constexpr const char* JobSection = "Production";
+constexpr const char* LastJobKey = "lastJob";
 
 }  // namespace
 
@@ -64,7 +71,27 @@ ProductionMenu::ProductionMenu(Workbench& workbench, OperationHost& host, QWidge
         if (QWidget* control = window_->findChild<QWidget*>(name))
             control->installEventFilter(this);
     }
+    // After the view's own filter, so that it is asked first.
+    window_->installEventFilter(this);
     ApplyLanguage(workbench_.languageIndex);
+}
+
+void ProductionMenu::rememberJob(const std::string& path) const
+{
+    OwnSettings().setValue(JobSection, LastJobKey, path);
+}
+
+// A job whose file has gone since is forgotten quietly: there is nothing to run.
+void ProductionMenu::reopenLastJob()
+{
+    const std::optional<std::string> path = OwnSettings().value(JobSection, LastJobKey);
+    if (!path || path->empty())
+        return;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(*path, error))
+        openJob(*path, false);
+    else
+        rememberJob({});
 }
 
 // The view is the window's child, but the menu's to end, so that the window
@@ -157,8 +184,12 @@ void ProductionMenu::NewJobClick()
         return;
     }
     JobEditor editor(workbench_.catalogue, windowOptions(), workbench_.languageIndex, window_);
-    if (editor.exec() == QDialog::Accepted)
-        host_.insertLogLine(ProductionText(Msg::JobSaved, workbench_.languageIndex, {editor.jobPath()}));
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    host_.insertLogLine(ProductionText(Msg::JobSaved, workbench_.languageIndex, {editor.jobPath()}));
+    if (!workbench_.busy &&
+        host_.question(ProductionText(Msg::OpenSavedJobQuestion, workbench_.languageIndex, {editor.jobPath()})))
+        openJob(editor.jobPath());
 }
 
 // The open job, changed and opened again; a locked one asks for its PIN first.
@@ -212,6 +243,7 @@ bool ProductionMenu::openJob(const std::string& path, bool askPin)
         return false;
     }
     job_ = OpenedJob{*read.job, path, read.sha256};
+    rememberJob(path);
     closeJob_->setEnabled(true);
     editJob_->setEnabled(true);
     applyLock();
@@ -233,6 +265,8 @@ void ProductionMenu::CloseJobClick()
 void ProductionMenu::closeJob()
 {
     job_.reset();
+    rememberJob({});
+    closeConfirmed_ = false;
     closeJob_->setEnabled(false);
     editJob_->setEnabled(false);
     applyLock();
@@ -300,6 +334,13 @@ void ProductionMenu::applyLock()
 // stay off all the same.
 bool ProductionMenu::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == window_ && event->type() == QEvent::Close && job_ && job_->job.locked && !closeConfirmed_) {
+        if (!EngineerPinPrompt::confirm(job_->job, workbench_.languageIndex, window_)) {
+            event->ignore();
+            return true;
+        }
+        closeConfirmed_ = true;
+    }
     if (event->type() == QEvent::EnabledChange && job_ && job_->job.locked) {
         auto* control = qobject_cast<QWidget*>(watched);
         if (control && !control->testAttribute(Qt::WA_ForceDisabled))

@@ -20,7 +20,9 @@ struct Workbench;
 // locked job is open the workbench refuses every command that could change
 // what is programmed, the controls of those commands are disabled (found by
 // object name, so the main window needs no list of them) and the line under
-// the FLASH view says so.
+// the FLASH view says so. The job open when Belcor ends is opened again at
+// its next start, and closing the window with a locked job that has an
+// engineer PIN takes the PIN, so that quitting is no way out of the lock.
 class ProductionMenu : public QMenu {
     Q_OBJECT
 public:
@@ -43,6 +45,8 @@ public:
     bool openJob(const std::string& path, bool askPin = true);
     void closeJob();
     bool exportLog(const std::string& path);
+    // The job that was open when Belcor last ended, if its file is still there.
+    void reopenLastJob();
 
     ProductionView* view() const { return view_; }
     const OpenedJob* job() const { return job_ ? &*job_ : nullptr; }
@@ -60,6 +64,7 @@ protected:
 private:
     void applyLock();
     bool mayLeaveJob();
+    void rememberJob(const std::string& path) const;
     AutoOptions windowOptions() const;
 
     Workbench& workbench_;
@@ -68,6 +73,7 @@ private:
     ProductionView* view_;
     std::optional<OpenedJob> job_;
     std::map<std::string, bool> enabledBeforeLock_;  // filled while a locked job is open
+    bool closeConfirmed_ = false;  // the engineer let the window close
     QAction* newJob_;
     QAction* editJob_;
     QAction* saveJob_;

@@ -7,10 +7,13 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
+#include <algorithm>
+#include <cstdlib>
 
 #include "chips/ChipCatalogue.h"
 #include "core/BusyScope.h"
@@ -28,6 +31,7 @@
 #include "production/ui/EngineerPinPrompt.h"
 #include "production/ui/GangPanel.h"
 #include "production/ui/OperatorPrompt.h"
+#include "production/ui/ProgrammerTile.h"
 
 namespace {
 
@@ -39,6 +43,12 @@ QString qText(const std::string& text)
 // Belcor's own settings file, never the settings beside the executable.
 constexpr const char* PlacementSection = "ProductionView";
 constexpr const char* PlacementKey = "geometry";
+constexpr const char* ServerKey = "lineServer";
+// Targets changed in the view, by the job's SHA-256: an edited job starts
+// from its own target again.
+constexpr const char* TargetSection = "ProductionTargets";
+// The mark's colour for a run that stopped on its own: neither pass nor fail.
+constexpr const char* StoppedColour = "#b06000";
 
 constexpr int ResultColumn = 2;
 
@@ -65,8 +75,10 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     ui_.setupUi(this, programmers);
     connect(programmers, &GangPanel::recorded, this, &ProductionView::showResult);
     connect(programmers, &GangPanel::runningChanged, this, &ProductionView::gangRunningChanged);
-    connect(programmers, &GangPanel::aloneStopped, this,
-            [this](const QString& reason) { showIndication(Msg::FailIndication, "#c00000", reason); });
+    connect(programmers, &GangPanel::stoppedOnItsOwn, this,
+            [this](const QString& reason) { showIndication(Msg::StoppedIndication, StoppedColour, reason); });
+    connect(programmers, &GangPanel::aloneStateShown, this, &ProductionView::showProgrammerState);
+    connect(programmers, &GangPanel::tilesChanged, this, &ProductionView::refresh);
     connect(ui_.start, &QPushButton::clicked, this, &ProductionView::StartClick);
     connect(ui_.stop, &QPushButton::clicked, this, &ProductionView::StopClick);
     connect(ui_.reset, &QPushButton::clicked, this, &ProductionView::ResetCountersClick);
@@ -74,11 +86,15 @@ ProductionView::ProductionView(Workbench& workbench, OperationHost& host, QWidge
     connect(new QShortcut(QKeySequence(Qt::Key_F11), this), &QShortcut::activated, this,
             &ProductionView::FullScreenClick);
     connect(ui_.target, &QSpinBox::valueChanged, this, &ProductionView::targetChanged);
+    if (const std::optional<std::string> server = OwnSettings().value(PlacementSection, ServerKey))
+        ui_.server->setText(qText(*server));
+    connect(ui_.server, &QLineEdit::editingFinished, this, &ProductionView::rememberServer);
     serverTimer_ = new QTimer(this);
     serverTimer_->setInterval(1000);
     connect(serverTimer_, &QTimer::timeout, this, &ProductionView::refreshServerState);
     serverTimer_->start();
     window_->installEventFilter(this);
+    ui_.indication->installEventFilter(this);
     showIndication(Msg::ReadyIndication, "#808080", {});
 }
 
@@ -150,20 +166,46 @@ void ProductionView::offerMoreChips(const GangRun::Settings& settings)
     }
 }
 
-// A target changed during a run counts from the next chip on.
+// A target changed during a run counts from the next chip on. One changed
+// from the job's is remembered for the job; one raised past the good chips
+// takes back the word that the target was reached.
 void ProductionView::targetChanged()
 {
     if (running() && ui_.programmers->gang())
         ui_.programmers->gang()->setGoodTarget(runTarget() > 0 ? std::optional<int64_t>(runTarget()) : std::nullopt);
+    if (job_ && !applyingJob_) {
+        const bool own = job_->job.target ? runTarget() == *job_->job.target : runTarget() == 0;
+        OwnSettings().setValue(TargetSection, targetKey(), own ? std::string() : std::to_string(runTarget()));
+    }
+    const bool stillWanted =
+        runTarget() == 0 || (job_ && log_ && runTarget() > log_->local().counters(job_->job.name).passed);
+    if (targetReached_ && stillWanted) {
+        targetReached_->close();
+        showIndication(static_cast<Msg>(ui_.indication->property("message").toInt()),
+                       ui_.indication->property("colour").toString(), {});
+    }
     refresh();
+}
+
+std::string ProductionView::targetKey() const
+{
+    return job_ ? job_->sha256 : std::string();
 }
 
 void ProductionView::setJob(const OpenedJob* job)
 {
     job_ = job;
-    ui_.target->setValue(job_ && job_->job.target
-                             ? static_cast<int>(std::min<int64_t>(*job_->job.target, ui_.target->maximum()))
-                             : 0);
+    if (targetReached_)
+        targetReached_->close();
+    std::optional<int64_t> target = job_ ? job_->job.target : std::nullopt;
+    if (job_) {
+        if (const std::optional<std::string> kept = OwnSettings().value(TargetSection, targetKey());
+            kept && !kept->empty())
+            target = std::strtoll(kept->c_str(), nullptr, 10);
+    }
+    applyingJob_ = true;
+    ui_.target->setValue(target ? static_cast<int>(std::clamp<int64_t>(*target, 0, ui_.target->maximum())) : 0);
+    applyingJob_ = false;
     ui_.rows->setRowCount(0);
     if (job_ && openLog()) {
         LogFilter filter;
@@ -203,7 +245,13 @@ bool ProductionView::openLog()
     log_ = ProductionLog::open(targets, error);
     if (!log_)
         showIndication(Msg::FailIndication, "#c00000", qText(error));
+    rememberServer();
     return log_ != nullptr;
+}
+
+void ProductionView::rememberServer() const
+{
+    OwnSettings().setValue(PlacementSection, ServerKey, ui_.server->text().trimmed().toStdString());
 }
 
 int64_t ProductionView::runTarget() const
@@ -223,6 +271,7 @@ void ProductionView::refresh()
                                : QString());
     ui_.lockText->setStyleSheet(locked ? "color: #b06000; font-weight: bold" : QString());
     ui_.databaseText->setText(qText(logPath_));
+    ui_.databaseText->setToolTip(ui_.databaseText->text());
     ui_.start->setEnabled(job_ && !running());
     ui_.stop->setEnabled(running() && !programmers.stopping());
     ui_.stop->setText(qText(
@@ -231,6 +280,10 @@ void ProductionView::refresh()
     ui_.server->setEnabled(!running());
     ui_.fullScreen->setText(
         qText(MessageCatalogue::text(operatorMode_ ? Msg::LeaveFullScreenButton : Msg::FullScreenButton, language)));
+    // The window's own programmer, run alone, has no tile: its state stands here.
+    ui_.programmerState->setVisible(programmers.empty());
+    if (!running())
+        showProgrammerState(TileState::of(nullptr, true, language));
     if (!job_ || !log_) {
         ui_.countersText->clear();
         ui_.throughputText->clear();
@@ -256,6 +309,7 @@ void ProductionView::refresh()
 void ProductionView::showIndication(Msg text, const QString& colour, const QString& detail)
 {
     ui_.indication->setText(qText(MessageCatalogue::text(text, workbench_.languageIndex)));
+    ui_.fitMarkText();
     ui_.indication->setProperty("message", static_cast<int>(text));
     ui_.indication->setProperty("colour", colour);
     ui_.indication->setStyleSheet("color: white; background-color: " + colour + "; border-radius: 8px");
@@ -292,13 +346,26 @@ void ProductionView::showRecord(const LogRecord& record)
         rows->resizeColumnToContents(column);
 }
 
+void ProductionView::showProgrammerState(const TileState& state)
+{
+    ui_.programmerState->setText(qText(state.text));
+    ui_.programmerState->setStyleSheet(ProgrammerTile::toneStyle(state.tone));
+}
+
+// A line server that fails is news for the whole view, full screen too: one
+// banner says so with the records that wait, above everything else.
 void ProductionView::refreshServerState()
 {
     if (!log_ || !log_->forwarder()) {
         ui_.serverState->clear();
+        ui_.serverBanner->hide();
         return;
     }
-    ui_.serverState->setText(qText(LineServerText(log_->forwarder()->status(), workbench_.languageIndex)));
+    const LogForwarder::Status status = log_->forwarder()->status();
+    const QString text = qText(LineServerText(status, workbench_.languageIndex));
+    ui_.serverState->setText(text);
+    ui_.serverBanner->setText(text);
+    ui_.serverBanner->setVisible(status.timedOut || (!status.reachable && !status.error.empty()));
 }
 
 void ProductionView::showResult(const LogRecord& record)
@@ -326,17 +393,19 @@ void ProductionView::gangRunningChanged(bool running)
         QTimer::singleShot(0, window_, &QWidget::close);
 }
 
-// Stays until the operator acknowledges it, while the view goes on.
+// Stays until the operator acknowledges it or raises the target, while the view goes on.
 void ProductionView::showTargetReached(int64_t goodChips)
 {
     const QString text = qText(ProductionText(Msg::GoodTargetReached, workbench_.languageIndex, {std::to_string(goodChips)}));
     showIndication(Msg::PassIndication, "#1a9a1a", text);
     ui_.detail->setStyleSheet(QString());
-    auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
-    box->setObjectName("TargetReached");
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->show();
+    if (targetReached_)
+        targetReached_->close();
+    targetReached_ = new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
+    targetReached_->setObjectName("TargetReached");
+    targetReached_->setAttribute(Qt::WA_DeleteOnClose);
+    targetReached_->setModal(false);
+    targetReached_->show();
 }
 
 void ProductionView::StartClick()
@@ -400,14 +469,36 @@ void ProductionView::setOperatorMode(bool on)
     ui_.jobDetails->setVisible(!on);
     ui_.rows->setVisible(!on);
     ui_.reset->setVisible(!on);
+    ui_.programmers->setAddingShown(!on);
     // Without the log the tiles take what room the mark leaves.
     ui_.programmers->setSizePolicy(QSizePolicy::Preferred, on ? QSizePolicy::Expanding : QSizePolicy::Maximum);
-    if (on)
+    // The window's fonts come back before the window does: measured with the
+    // full screen's, it would come back wider than the screen.
+    if (on) {
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         showFullScreen();
-    else
+        fitMark();
+    } else {
+        fitMark();
         showNormal();
-    fitMark();
+        keepOnScreen();
+    }
     refresh();
+}
+
+void ProductionView::keepOnScreen()
+{
+    if (operatorMode_ || !screen())
+        return;
+    const QRect area = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QSize margins = frame.size() - size();
+    setMaximumSize(area.size() - margins);
+    if (!area.contains(frame)) {
+        resize(size().boundedTo(area.size() - margins));
+        move(std::clamp(frame.x(), area.left(), std::max(area.left(), area.right() + 1 - frameGeometry().width())),
+             std::clamp(frame.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frameGeometry().height())));
+    }
 }
 
 void ProductionView::fitMark()
@@ -434,9 +525,16 @@ void ProductionView::showEvent(QShowEvent* event)
 {
     if (!placed_) {
         placed_ = true;
-        if (const std::optional<std::string> saved = OwnSettings().value(PlacementSection, PlacementKey))
-            restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(*saved)));
+        const QSize fresh = size();
+        // A placement from a larger screen is no place on this one.
+        const std::optional<std::string> saved = OwnSettings().value(PlacementSection, PlacementKey);
+        if (saved && restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(*saved))) && screen()) {
+            const QSize area = screen()->availableGeometry().size();
+            if (size().width() > area.width() || size().height() > area.height())
+                resize(fresh);
+        }
     }
+    keepOnScreen();
     QWidget::showEvent(event);
 }
 
@@ -460,9 +558,11 @@ void ProductionView::closeEvent(QCloseEvent* event)
 }
 
 // Closing the main window during a run ends the run after the chip in hand,
-// then closes.
+// then closes. The mark's text follows the mark's width.
 bool ProductionView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui_.indication && event->type() == QEvent::Resize)
+        ui_.fitMarkText();
     if (watched == window_ && event->type() == QEvent::Close && running()) {
         StopClick();
         closeWindowAfterRun_ = true;

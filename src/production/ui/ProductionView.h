@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -15,7 +16,9 @@
 class GangPanel;
 class OperationHost;
 class ProductionLog;
+class QMessageBox;
 class QTimer;
+struct TileState;
 struct Workbench;
 
 // A job as the window has it open: its contents, file and identity.
@@ -36,7 +39,9 @@ struct OpenedJob {
 // F11 (or its button) turns it into the operator's full screen: the mark grows
 // with the screen, beside the counters, the next serial number and the tiles;
 // leaving it takes the job's engineer PIN, when it has one;
-// the view remembers its placement in Belcor's own settings file.
+// the view remembers its placement, the line server's address and a target
+// changed from the job's in Belcor's own settings file, and never grows past
+// the screen's available area.
 class ProductionView : public QWidget {
     Q_OBJECT
 public:
@@ -84,6 +89,12 @@ private:
     void setOperatorMode(bool on);
     void fitMark();
     void rememberPlacement() const;
+    // Bounds the window to the screen's available area, outside full screen.
+    void keepOnScreen();
+    void rememberServer() const;
+    // The key under which a target changed from the job's is remembered.
+    std::string targetKey() const;
+    void showProgrammerState(const TileState& state);
 
     Workbench& workbench_;
     OperationHost& host_;
@@ -96,5 +107,7 @@ private:
     ProductionViewDesign ui_;
     bool operatorMode_ = false;
     bool placed_ = false;
+    bool applyingJob_ = false;
+    QPointer<QMessageBox> targetReached_;
     QTimer* serverTimer_;
 };

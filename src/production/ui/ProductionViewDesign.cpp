@@ -1,6 +1,7 @@
 #include "production/ui/ProductionViewDesign.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -10,6 +11,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/MessageCatalogue.h"
 #include "production/ui/GangPanel.h"
@@ -53,22 +55,29 @@ void enlarge(QWidget* widget, int points)
 void ProductionViewDesign::fitWatched(int screenHeight)
 {
     const int mark = screenHeight > 0 ? static_cast<int>(screenHeight * FullScreenMarkShare) : MarkHeight;
+    watched->removeWidget(figures);
+    if (screenHeight > 0)
+        watched->addWidget(figures, 0, 1, 3, 1);
+    else
+        watched->addWidget(figures, 3, 0);
+    watched->setColumnStretch(1, screenHeight > 0 ? 1 : 0);
     indication->setFixedHeight(mark);
-    QFont markFont = indication->font();
-    markFont.setPixelSize(mark * 2 / 3);
-    indication->setFont(markFont);
-    // In full screen the counters and the next serial stand at a sixth of the
-    // mark, the rest at a twelfth; in the window they keep their own sizes.
+    markPixels_ = mark * 2 / 3;
+    fitMarkText();
+    // In full screen the programmer's state, the counters and the next serial
+    // stand at a sixth of the mark, the rest at a twelfth; in the window they
+    // keep their own sizes.
     const struct {
         QLabel* label;
         const QFont& windowFont;
         int markShare;
-    } watched[] = {{detail, detailFont_, 12},
-                   {countersText, countersFont_, 6},
-                   {throughputText, throughputFont_, 12},
-                   {serialLabel, serialLabelFont_, 6},
-                   {serialText, serialFont_, 6}};
-    for (const auto& [label, windowFont, markShare] : watched) {
+    } sized[] = {{detail, detailFont_, 12},
+                 {programmerState, programmerStateFont_, 6},
+                 {countersText, countersFont_, 6},
+                 {throughputText, throughputFont_, 12},
+                 {serialLabel, serialLabelFont_, 6},
+                 {serialText, serialFont_, 6}};
+    for (const auto& [label, windowFont, markShare] : sized) {
         QFont font = windowFont;
         if (screenHeight > 0)
             font.setPixelSize(mark / markShare);
@@ -76,13 +85,35 @@ void ProductionViewDesign::fitWatched(int screenHeight)
     }
 }
 
+void ProductionViewDesign::fitMarkText()
+{
+    QFont font = indication->font();
+    font.setPixelSize(markPixels_);
+    // Room for the words with a margin of half a letter each side.
+    const int room = indication->width() - markPixels_ / 2;
+    const int needed = QFontMetrics(font).horizontalAdvance(indication->text());
+    if (room > 0 && needed > room)
+        font.setPixelSize(std::max(1, markPixels_ * room / needed));
+    if (font != indication->font())
+        indication->setFont(font);
+}
+
 void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
 {
     view->setObjectName("ProductionView");
     view->resize(980, 720);
 
+    serverBanner = plainLabel(view, "LineServerBanner");
+    serverBanner->setWordWrap(true);
+    serverBanner->setAlignment(Qt::AlignCenter);
+    serverBanner->setStyleSheet("color: white; background-color: #b06000; font-weight: bold; padding: 4px; "
+                                "border-radius: 4px");
+    enlarge(serverBanner, 2);
+    serverBanner->hide();
     indication = plainLabel(view, "Indication");
     indication->setAlignment(Qt::AlignCenter);
+    // The mark takes the width it is given; its text is fitted to it.
+    indication->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     QFont big = indication->font();
     big.setBold(true);
     indication->setFont(big);
@@ -90,23 +121,38 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     detail->setWordWrap(true);
     detail->setAlignment(Qt::AlignCenter);
     enlarge(detail, 2);
-    countersText = plainLabel(view, "Counters");
+    programmerState = plainLabel(view, "ProgrammerState");
+    programmerState->setWordWrap(true);
+    enlarge(programmerState, 3);
+    figures = new QWidget(view);
+    figures->setObjectName("Figures");
+    countersText = plainLabel(figures, "Counters");
+    countersText->setWordWrap(true);
     enlarge(countersText, 3);
-    throughputText = plainLabel(view, "Throughput");
-    serialLabel = boldLabel(view);
-    serialText = plainLabel(view, "NextSerial");
+    throughputText = plainLabel(figures, "Throughput");
+    throughputText->setWordWrap(true);
+    serialLabel = boldLabel(figures);
+    serialLabel->setWordWrap(true);
+    serialText = plainLabel(figures, "NextSerial");
     enlarge(serialText, 3);
     auto* serialRow = new QHBoxLayout;
     serialRow->addWidget(serialLabel);
     serialRow->addWidget(serialText, 1);
-    auto* watched = new QVBoxLayout;
-    watched->addWidget(indication);
-    watched->addWidget(detail);
-    watched->addWidget(countersText);
-    watched->addWidget(throughputText);
-    watched->addLayout(serialRow);
-    watched->addStretch();
+    auto* figuresLayout = new QVBoxLayout(figures);
+    figuresLayout->setContentsMargins(0, 0, 0, 0);
+    figuresLayout->addWidget(countersText);
+    figuresLayout->addWidget(throughputText);
+    figuresLayout->addLayout(serialRow);
+    figuresLayout->addStretch();
+    watched = new QGridLayout;
+    watched->addWidget(indication, 0, 0);
+    watched->addWidget(detail, 1, 0);
+    watched->addWidget(programmerState, 2, 0);
+    watched->addWidget(figures, 3, 0);
+    watched->setColumnStretch(0, 1);
+    watched->setRowStretch(4, 1);
     detailFont_ = detail->font();
+    programmerStateFont_ = programmerState->font();
     countersFont_ = countersText->font();
     throughputFont_ = throughputText->font();
     serialLabelFont_ = serialLabel->font();
@@ -143,8 +189,10 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     checksumText->setWordWrap(true);
     checksumText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(checksumText, row++, 0, 1, 2);
-    databaseText = plainLabel(jobDetails);
+    databaseText = plainLabel(jobDetails, "LogDatabase");
     databaseText->setWordWrap(true);
+    // A long path without spaces must not widen the view: cut, and whole in its tooltip.
+    databaseText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     databaseText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     addRow(databaseLabel, databaseText);
     server = new QLineEdit(jobDetails);
@@ -197,6 +245,7 @@ void ProductionViewDesign::setupUi(QWidget* view, GangPanel* programmersPanel)
     buttons->addWidget(reset);
 
     layout = new QVBoxLayout(view);
+    layout->addWidget(serverBanner);
     layout->addLayout(top);
     layout->addWidget(programmers);
     layout->addWidget(rows, 1);

@@ -3,6 +3,7 @@
 #include <QFont>
 
 class GangPanel;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,7 +17,9 @@ class QWidget;
 // counters, the throughput and the next serial number: what an operator
 // watches, and all the full screen keeps beside the tiles. Top right what an
 // engineer checks: the job and its lock, the target, the checksums, the log
-// database and the line server. Below them the programmers' tiles take what
+// database and the line server (in full screen the counters, throughput and
+// next serial take their place, beside the mark), with a banner above all
+// while the line server fails. Below them the programmers' tiles take what
 // room is left, in a grid that scrolls; the last log rows and the buttons
 // stay in sight at any size down to 1024×768.
 struct ProductionViewDesign {
@@ -27,13 +30,24 @@ struct ProductionViewDesign {
     // (0) or for a full screen `screenHeight` pixels high, where they must be
     // read from across a line.
     void fitWatched(int screenHeight);
+    // The mark's text at the size fitWatched chose, or smaller where its
+    // words would be wider than the mark ("STOPPED" beside the counters).
+    void fitMarkText();
 
+    // Across the top while the line server fails: its state and backlog.
+    QLabel* serverBanner;
     QLabel* indication;
     QLabel* detail;
+    // The state of the window's own programmer when no tile shows one.
+    QLabel* programmerState;
     QLabel* countersText;
     QLabel* throughputText;
     QLabel* serialLabel;
     QLabel* serialText;
+    // The counters, throughput and next serial: under the mark in the window,
+    // beside it in full screen, where the job's details leave their room.
+    QWidget* figures;
+    QGridLayout* watched;
 
     QWidget* jobDetails;
     QLabel* jobLabel;
@@ -63,5 +77,6 @@ struct ProductionViewDesign {
     static constexpr double FullScreenMarkShare = 0.3;
 
 private:
-    QFont detailFont_, countersFont_, throughputFont_, serialLabelFont_, serialFont_;
+    int markPixels_ = 0;
+    QFont detailFont_, programmerStateFont_, countersFont_, throughputFont_, serialLabelFont_, serialFont_;
 };

@@ -29,7 +29,9 @@ QString qText(const std::string& text)
 const char* const Green = "#1a9a1a";
 const char* const Red = "#c00000";
 
-QString toneStyle(TileState::Tone tone)
+}  // namespace
+
+QString ProgrammerTile::toneStyle(TileState::Tone tone)
 {
     switch (tone) {
     case TileState::Tone::Bad:
@@ -43,8 +45,6 @@ QString toneStyle(TileState::Tone tone)
     }
     return {};
 }
-
-}  // namespace
 
 ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
     : QFrame(parent), programmer_(programmer)
@@ -63,6 +63,7 @@ ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
     state_->setObjectName("TileState");
     state_->setTextFormat(Qt::PlainText);
     state_->setWordWrap(true);
+    state_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     progress_ = new QProgressBar(this);
     progress_->setTextVisible(false);
     progress_->setMaximumHeight(8);
@@ -82,6 +83,17 @@ ProgrammerTile::ProgrammerTile(const std::string& programmer, QWidget* parent)
     message_->setTextFormat(Qt::PlainText);
     message_->setWordWrap(true);
     message_->setStyleSheet(QString("color: ") + Red);
+    message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A tile keeps its size whatever it says, so that a failure on every tile
+    // (a line server gone) never pushes a row of them out of sight: two lines
+    // each for the state and the failure, the whole text a hover away.
+    for (QLabel* label : {state_, message_}) {
+        label->setFixedHeight(2 * label->fontMetrics().lineSpacing());
+        // Nor does a long text make its tile wider than the others.
+        QSizePolicy kept(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        kept.setRetainSizeWhenHidden(true);
+        label->setSizePolicy(kept);
+    }
 
     start_ = new QPushButton(this);
     start_->setObjectName("TileStart");
@@ -135,6 +147,7 @@ void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, bool
     const bool lost = !attached;
     const TileState shown = TileState::of(seat, attached, language);
     state_->setText(qText(shown.text));
+    state_->setToolTip(state_->text());
     restyle(state_, toneStyle(shown.tone));
     restyle(this, QString("QFrame#ProgrammerTile { border-radius: 6px; border: ") +
                   (lost ? QString("3px solid ") + Red : QString("1px solid #a0a0a0")) + " }");
@@ -144,6 +157,7 @@ void ProgrammerTile::showSeat(const GangRun::SeatView* seat, bool attached, bool
         message_->setText(qText(seat->stopReason));
     // The failure of the chip in hand is in the state line already.
     message_->setVisible(!message_->text().isEmpty() && !state_->text().contains(message_->text()));
+    message_->setToolTip(message_->text());
 
     if (anyResult_) {
         result_->setText(text(lastPassed_ ? Msg::PassIndication : Msg::FailIndication));

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "production/GangRun.h"
+#include "production/TileState.h"
 
 class QLabel;
 class QProgressBar;
@@ -29,6 +30,9 @@ public:
     // A chip's result, counted here so that the counts outlive the gang.
     void count(bool passed, const std::string& message);
     void ApplyLanguage(int language);
+
+    // How a state line of `tone` looks, on a tile or in the view.
+    static QString toneStyle(TileState::Tone tone);
 
 signals:
     void startClicked();
