@@ -50,8 +50,10 @@ std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string
     for (const char* column : LogColumns) {
         out += first ? "" : ",";
         out += CsvField(column);
-        if (std::string_view(column) == "time")
-            out += "," + CsvField("local_time");
+        if (std::string_view(column) == "time") {
+            out += ',';
+            out += CsvField("local_time");
+        }
         first = false;
     }
     out += "\r\n";

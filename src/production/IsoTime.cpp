@@ -175,7 +175,7 @@ std::string IsoTime::utcText(int64_t milliseconds)
     }
     int64_t year = 0, month = 0, day = 0;
     civilFromDays(days, year, month, day);
-    char text[48];
+    char text[96];  // room for any value the fields could hold, not just real dates
     std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03lldZ", static_cast<long long>(year),
                   static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(within / 3600),
                   static_cast<long long>(within / 60 % 60), static_cast<long long>(within % 60),
