@@ -344,6 +344,16 @@ enum class Msg {
     TargetReached,
     // A polled erase's bars: what remains of the time the chip is allowed.
     EraseAllowanceLeft,
+    // Production records, serial leases and the line server's summary.
+    ChipRemovedDuringRun,
+    JobProgramsNothing,
+    SerialsOfflineNoLease,
+    RunRecordsSetAside,
+    PostgresNoneWaiting,
+    ProgrammerLeftWhileIdle,
+    InterruptedRecordMessage,
+    OneByte,
+    SeveralBytes,
     Count
 };
 

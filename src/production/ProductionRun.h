@@ -44,6 +44,10 @@ public:
         // How long a chip's record may wait for the log (another writer, a
         // disk being cleared) before the run stops.
         int64_t commitRetryMs = 30000;
+        // A programmer that stops answering while no chip is under way ends
+        // the run (a gang's seat) instead of being waited for (the window's
+        // batch mode, which carries on when it is plugged in again).
+        bool stopWhenProgrammerLeaves = false;
     };
 
     ProductionRun(Workbench& workbench, OperationHost& host, ProductionLog& log, const ProductionJob& job,
@@ -69,8 +73,16 @@ public:
     // The station's host name.
     static std::string stationName();
 
-    // Pause between two attempts to commit a chip's record.
+    // Pause between two attempts to commit a chip's record; the socket is
+    // watched meanwhile.
     static constexpr uint32_t CommitRetryPauseMs = 500;
+    // How long one attempt waits for another writer of the log: short, so
+    // that a chip swapped meanwhile is seen.
+    static constexpr int CommitAttemptWaitMs = 100;
+    // Between two looks at the socket while a record waits, as the batch loop's.
+    static constexpr uint32_t SocketWatchMs = 150;
+    // Queries in a row that found no programmer before a seat's run ends.
+    static constexpr int SilentQueriesBeforeStop = 3;
     // Pause between two looks whether chips under way made the target.
     static constexpr uint32_t TargetWaitMs = 150;
 
@@ -78,9 +90,14 @@ private:
     bool beforeChip(const std::array<uint8_t, 4>& reply) override;
     bool afterChip(bool passed) override;
     void socketEmpty() override;
+    bool chipTakenOutMeanwhile() override { return chipTakenOut_; }
+    bool queried(bool answered) override;
+    // One query of the socket between two steps of the loop; true when it
+    // found the socket empty (the hooks are told so).
+    bool socketFoundEmpty();
+    void watchSocket(uint32_t milliseconds);
     bool claimGoodChip();
     void releaseGoodChip();
-    std::string operationsText() const;
     bool commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error);
     void stopKeeping(const LogRecord& record, std::optional<uint64_t> returned, const std::string& error);
     void refuseUsedUpSerials(const Reservation& reservation);
@@ -107,4 +124,6 @@ private:
     std::string stopReason_;
     const std::function<bool()>* keepRunning_ = nullptr;
     bool goodChipClaimed_ = false;
+    bool chipTakenOut_ = false;
+    int silentQueries_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "buffers/BufferSet.h"
+#include "core/MessageCatalogue.h"
 #include "production/JobSetup.h"
 #include "production/ProductionFixture.h"
 #include "production/ProductionLog.h"
@@ -142,7 +144,9 @@ protected:
             if (afterEachChip)
                 afterEachChip();
         };
-        production->run([] { return true; });
+        // A loop that hangs fails the test instead of holding it for ever.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        production->run([until] { return std::chrono::steady_clock::now() < until; });
         return *production;
     }
 
@@ -298,6 +302,35 @@ TEST_F(ProductionRunTest, ChipRecordWaitsForAnotherWriter)
     EXPECT_EQ(production.stopReason(), "");
     EXPECT_EQ(records.size(), 2u);
     EXPECT_EQ(log->local().counters(job.name).passed, 2);
+}
+
+// The record waited on the log longer than the feeder's swap, which the loop
+// never saw: the next chip passed for the one done, and the batch hung.
+TEST_F(ProductionRunTest, SlowRecordWhileTheFeederSwapsTheChipGoesOn)
+{
+    prepare("10:4:le:1");
+    belcor_sim_set_feeder(1, 300);
+    std::unique_ptr<LogHolder> holder;
+    runHost.duringChip = [&] { holder = std::make_unique<LogHolder>(path("log.sqlite"), 2500); };
+    ProductionRun& production = run(3);
+    ASSERT_TRUE(holder && holder->held());
+    EXPECT_EQ(production.stopReason(), "");
+    EXPECT_EQ(records.size(), 3u);
+    EXPECT_EQ(log->local().counters(job.name).passed, 3);
+}
+
+// It was logged as "Flash check error address:0h".
+TEST_F(ProductionRunTest, ChipPulledOutDuringItsRunIsRecordedAsRemoved)
+{
+    prepare("10:4:le:1");
+    belcor_sim_set_feeder(0, 0);
+    runHost.duringChip = [] { belcor_sim_remove_chip(); };
+    // The programmer goes on writing into the empty socket, as a real one does.
+    expectNoProtocolErrors = false;
+    run(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].result, "fail");
+    EXPECT_EQ(records[0].message, MessageCatalogue::text(Msg::ChipRemovedDuringRun, English));
 }
 
 // A record that still cannot go in stops the run naming the chip, waits in a

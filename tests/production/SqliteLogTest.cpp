@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/MessageCatalogue.h"
 #include "production/CsvExport.h"
 #include "production/SerialRule.h"
 #include "production/SqliteLog.h"
@@ -192,6 +193,7 @@ TEST_F(SqliteLogTest, OnlyReservationsOfEndedProgramsBecomeInterruptedRecords)
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].uid, "killed");
     EXPECT_EQ(records[0].result, "interrupted");
+    EXPECT_EQ(records[0].message, MessageCatalogue::text(Msg::InterruptedRecordMessage, English));
     EXPECT_EQ(records[0].serial, "7");
     EXPECT_EQ(records[0].programmer, "BU2SIM");
     EXPECT_EQ(log->counters("job").interrupted, 1);
