@@ -103,7 +103,9 @@ protected:
         ProductionFixture::SetUp();
         writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
         belcor_sim_set_erase_time_ms(50);
-        belcor_sim_set_feeder(1, 100);
+        // The socket stays empty longer than the batch loop's period, as the
+        // loop must see it empty to take the next chip for a new one.
+        belcor_sim_set_feeder(1, 300);
         seatChip(Chip);
     }
 
