@@ -214,6 +214,7 @@ struct SequenceEndCase {
     const char* name;
     const char* rule;
     const char* lastSerial;
+    const char* width;  // as the reason names it
 };
 
 class SerialSequenceEndInRun : public ProductionRunTest, public testing::WithParamInterface<SequenceEndCase> {};
@@ -227,15 +228,16 @@ TEST_P(SerialSequenceEndInRun, StopsBeforeTheChipNamingTheLastValue)
     ASSERT_EQ(records.size(), 2u);
     EXPECT_NE(records[0].serial, records[1].serial);
     EXPECT_EQ(records[1].serial, GetParam().lastSerial);
-    EXPECT_NE(production.stopReason().find(std::string("No serial number follows ") + GetParam().lastSerial),
+    EXPECT_NE(production.stopReason().find(std::string("No serial number follows ") + GetParam().lastSerial +
+                                           ": the next would not fit in " + GetParam().width + " as le"),
               std::string::npos)
         << production.stopReason();
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, SerialSequenceEndInRun,
-                         testing::Values(SequenceEndCase{"PastTheWidth", "10:1:le:254", "255"},
+                         testing::Values(SequenceEndCase{"PastTheWidth", "10:1:le:254", "255", "1 byte"},
                                          SequenceEndCase{"Past64Bits", "0x1F0:8:le:18446744073709551614",
-                                                         "18446744073709551615"}),
+                                                         "18446744073709551615", "8 bytes"}),
                          [](const testing::TestParamInfo<SequenceEndCase>& info) { return std::string(info.param.name); });
 
 struct FailureCase {
