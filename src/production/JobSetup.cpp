@@ -196,8 +196,12 @@ std::optional<ProductionJob> SaveJob(const Workbench& workbench, const std::stri
     const uint8_t* image = buffers.flash() + offset;
     const size_t size = buffers.dataLength > offset ? static_cast<size_t>(buffers.dataLength - offset) : 0;
     const std::string imagePath = fs::path(jobPath).replace_extension(".bin").string();
+    // Saved over a job, it goes on with the serial numbers that job issued.
+    JobChoices kept = choices;
+    if (const JobFileRead before = JobFile::read(jobPath); before.job && kept.serialSequence.empty())
+        kept.serialSequence = SerialSequenceOf(*before.job);
     const std::optional<ProductionJob> job =
-        makeJob(workbench, jobPath, imagePath, Sha256Hex(image, size), choices, error);
+        makeJob(workbench, jobPath, imagePath, Sha256Hex(image, size), kept, error);
     if (!job)
         return std::nullopt;
     // Both files are complete on disk before either replaces its old copy.

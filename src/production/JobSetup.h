@@ -41,7 +41,8 @@ std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::st
 // range start to the data length, edits included), with that image written
 // beside the job file as JOB.bin. Validated before anything is written; the
 // image and the job file then each replace their old copies whole, so a
-// refusal or a failed write leaves both as they were.
+// refusal or a failed write leaves both as they were. Saved over a job file,
+// the job keeps that job's serial sequence.
 std::optional<ProductionJob> SaveJob(const Workbench& workbench, const std::string& jobPath, const JobChoices& choices,
                                      std::string& error);
 

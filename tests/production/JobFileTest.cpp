@@ -202,6 +202,11 @@ TEST_F(JobFileTest, EditsAndLineEndsKeepTheSerialSequence)
         CreateJob(workbench, path("job.belcorjob"), path("image.bin"), choices, error);
     ASSERT_TRUE(rewritten) << error;
     EXPECT_EQ(SerialSequenceOf(*rewritten), before);
+    // The window's Save job over the job file keeps the file's sequence.
+    choices.serialSequence.clear();
+    const std::optional<ProductionJob> saved = SaveJob(workbench, path("job.belcorjob"), choices, error);
+    ASSERT_TRUE(saved) << error;
+    EXPECT_EQ(saved->serialSequence, sequence);
 }
 
 class JobSteps : public JobFileTest, public testing::WithParamInterface<std::pair<const char*, AutoOptions>> {};
