@@ -647,6 +647,11 @@ constexpr std::array<CatalogueRow, static_cast<size_t>(Msg::Count)> Rows = {{
       "chip was programmed is unknown."}},
     {Msg::OneByte, {"1 字节", "1 字節", "1 byte"}},
     {Msg::SeveralBytes, {"%1 字节", "%1 字節", "%1 bytes"}},
+    {Msg::SocketUnseenWhileRecordWaited,
+     {"芯片的记录等待生产记录 %1 秒，期间未见插座为空：插座中的芯片可能就是刚完成的那片。请取出芯片后重新开始；生产已停止。",
+      "芯片的記錄等待生產記錄 %1 秒，期間未見插座為空：插座中的芯片可能就是剛完成的那片。請取出芯片後重新開始；生產已停止。",
+      "The chip's record waited %1 s for the production log, and the socket was not seen empty meanwhile: the chip "
+      "in it may be the one just done, or a new one. Take it out and start again; production stopped."}},
 }};
 static_assert(RowsFollowTheirKeys(Rows), "a catalogue row stands at another message's place");
 

@@ -354,6 +354,7 @@ enum class Msg {
     InterruptedRecordMessage,
     OneByte,
     SeveralBytes,
+    SocketUnseenWhileRecordWaited,
     Count
 };
 

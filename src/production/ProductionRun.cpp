@@ -306,18 +306,29 @@ bool ProductionRun::afterChip(bool passed)
         settings_.goodChips->finished(passed);
     }
     std::string error;
-    if (!commitWithinRetryTime(record, returned, error)) {
+    const int64_t commitStartMs = host_.nowMs();
+    bool waited = false;
+    if (!commitWithinRetryTime(record, returned, error, waited)) {
         stopKeeping(record, returned, error);
         return false;
     }
     if (recorded)
         recorded(record);
+    // A swap between two looks at the socket (a quick feeder) leaves a chip
+    // that cannot be told from the one just done: programming it would give
+    // a chip a second serial, waiting for it empty could wait for ever.
+    if (waited && !chipTakenOut_) {
+        stopReason_ = ProductionText(Msg::SocketUnseenWhileRecordWaited, workbench_.languageIndex,
+                                     {std::to_string((host_.nowMs() - commitStartMs + 500) / 1000)});
+        return false;
+    }
     return true;
 }
 
 // Another writer holding the log, or a disk being cleared, passes; the chip
 // in the socket is programmed already, so its record is worth a wait.
-bool ProductionRun::commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error)
+bool ProductionRun::commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error,
+                                          bool& waited)
 {
     const int64_t deadline = host_.nowMs() + settings_.commitRetryMs;
     for (;;) {
@@ -325,6 +336,7 @@ bool ProductionRun::commitWithinRetryTime(LogRecord& record, std::optional<uint6
             return true;
         if (host_.nowMs() >= deadline)
             return false;
+        waited = true;
         watchSocket(CommitRetryPauseMs);
     }
 }

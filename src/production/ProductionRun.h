@@ -26,7 +26,9 @@ struct Workbench;
 // cannot be written or the rule has no further serial number. A chip whose
 // record the log does not take within `commitRetryMs` stops the run with the
 // record kept pending (SqliteLog::keepPending); no chip starts before it is
-// written.
+// written. While a record waits, the socket is watched: a chip taken out
+// meanwhile lets the loop go on, and when none was seen taken out, the run
+// stops with a message, since the chip in the socket may be the one done.
 class ProductionRun : private BatchChipHooks {
 public:
     struct Settings {
@@ -98,7 +100,9 @@ private:
     void watchSocket(uint32_t milliseconds);
     bool claimGoodChip();
     void releaseGoodChip();
-    bool commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error);
+    // `waited`: the first attempt failed, and the socket was watched.
+    bool commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error,
+                               bool& waited);
     void stopKeeping(const LogRecord& record, std::optional<uint64_t> returned, const std::string& error);
     void refuseUsedUpSerials(const Reservation& reservation);
     void compareWithHistory();

@@ -323,6 +323,21 @@ TEST_F(ProductionRunTest, SlowRecordWhileTheFeederSwapsTheChipGoesOn)
     EXPECT_EQ(log->local().counters(job.name).passed, 3);
 }
 
+// A swap the watch missed, or a chip left in the socket: it cannot be told
+// from the one done, so the run says so and stops instead of waiting.
+TEST_F(ProductionRunTest, SlowRecordWithTheSocketNeverSeenEmptyStopsWithAMessage)
+{
+    prepare("10:4:le:1");
+    belcor_sim_set_feeder(0, 0);
+    std::unique_ptr<LogHolder> holder;
+    runHost.duringChip = [&] { holder = std::make_unique<LogHolder>(path("log.sqlite"), 1500); };
+    ProductionRun& production = run(3);
+    ASSERT_TRUE(holder && holder->held());
+    EXPECT_EQ(records.size(), 1u);
+    EXPECT_NE(production.stopReason().find("the socket was not seen empty meanwhile"), std::string::npos)
+        << production.stopReason();
+}
+
 // It was logged as "Flash check error address:0h".
 TEST_F(ProductionRunTest, ChipPulledOutDuringItsRunIsRecordedAsRemoved)
 {
