@@ -67,8 +67,8 @@ class Station:
         return [self.cli, "--simulator=" + self.scenario, "batch", "--job", self.job, "--count", str(count),
                 "--log-db", log or self.log] + (["--log-db", server] if server else [])
 
-    def start(self, count):
-        return subprocess.Popen(self.batch(count), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def start(self, count, errors=subprocess.DEVNULL):
+        return subprocess.Popen(self.batch(count), stdout=subprocess.DEVNULL, stderr=errors)
 
     def run(self, count, server=None, log=None):
         """The exit status of a whole batch."""
@@ -162,8 +162,11 @@ def writer_attack(bin_dir, trials):
         station.reopen()
         stopped = 0
         hung = 0
-        for _ in range(trials):
-            run = station.start(4)
+        reasons = {}
+        for trial in range(trials):
+            errors_path = os.path.join(folder, f"errors-{trial}.txt")
+            errors = open(errors_path, "w")
+            run = station.start(4, errors)
             time.sleep(random.uniform(0.3, 2.5))
             hold = random.uniform(1.0, 40.0)
             holder = subprocess.Popen(
@@ -175,12 +178,29 @@ def writer_attack(bin_dir, trials):
                  "db.execute('ROLLBACK')\n", station.log, str(hold)])
             holder.wait()
             status, hang = station.finish(run)
+            errors.close()
             stopped += status != 0
             hung += hang
+            if status != 0 and not hang:
+                with open(errors_path) as text:
+                    reason = why_stopped(text.read())
+                reasons[reason] = reasons.get(reason, 0) + 1
         result = station.tally()
         result["runs stopped"] = stopped
         result["hung"] = hung
+        print("writer attack, why runs stopped: " + (", ".join(f"{count} {reason}" for reason, count in
+                                                           sorted(reasons.items())) or "none"), file=sys.stderr)
         return result
+
+
+def why_stopped(errors):
+    for words, reason in (("socket was not seen empty", "socket unseen during the wait"),
+                          ("cannot be written to the production log", "record kept after 30 s"),
+                          ("The production log cannot be written", "log unwritable before a chip"),
+                          ("still cannot be written", "earlier record still pending")):
+        if words in errors:
+            return reason
+    return "other: " + (errors.strip().splitlines() or ["-"])[-1][:80]
 
 
 class LineServer:

@@ -312,11 +312,18 @@ bool ProductionRun::afterChip(bool passed)
         stopKeeping(record, returned, error);
         return false;
     }
+    waited = waited || host_.nowMs() - commitStartMs > SlowCommitMs;
     if (recorded)
         recorded(record);
-    // A swap between two looks at the socket (a quick feeder) leaves a chip
-    // that cannot be told from the one just done: programming it would give
-    // a chip a second serial, waiting for it empty could wait for ever.
+    // The loop's own looks at the socket came late: a feeder may be taking
+    // the chip out only now. A swap between two looks (a quick feeder) leaves
+    // a chip that cannot be told from the one just done: programming it would
+    // give a chip a second serial, waiting for it empty could wait for ever.
+    if (waited) {
+        const int64_t graceEnd = host_.nowMs() + ChipSwapGraceMs;
+        while (!chipTakenOut_ && host_.nowMs() < graceEnd)
+            watchSocket(SocketWatchMs);
+    }
     if (waited && !chipTakenOut_) {
         stopReason_ = ProductionText(Msg::SocketUnseenWhileRecordWaited, workbench_.languageIndex,
                                      {std::to_string((host_.nowMs() - commitStartMs + 500) / 1000)});

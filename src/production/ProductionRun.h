@@ -77,12 +77,19 @@ public:
 
     // Pause between two attempts to commit a chip's record; the socket is
     // watched meanwhile.
-    static constexpr uint32_t CommitRetryPauseMs = 500;
-    // How long one attempt waits for another writer of the log: short, so
-    // that a chip swapped meanwhile is seen.
-    static constexpr int CommitAttemptWaitMs = 100;
-    // Between two looks at the socket while a record waits, as the batch loop's.
-    static constexpr uint32_t SocketWatchMs = 150;
+    static constexpr uint32_t CommitRetryPauseMs = 150;
+    // How long one attempt waits for another writer of the log: briefly, as
+    // the socket is not watched meanwhile.
+    static constexpr int CommitAttemptWaitMs = 50;
+    // A commit slower than this delays the loop's next look at the socket
+    // past a quick feeder's swap: the socket is watched as after a wait.
+    static constexpr int64_t SlowCommitMs = 40;
+    // After a record that waited, how long the socket is watched for the
+    // chip to leave (a feeder's swap) before the run stops.
+    static constexpr uint32_t ChipSwapGraceMs = 2000;
+    // Between two looks at the socket while a record waits; with the reply's
+    // own 50 ms, a look every 100 ms, quicker than a feeder's swap.
+    static constexpr uint32_t SocketWatchMs = 50;
     // Queries in a row that found no programmer before a seat's run ends.
     static constexpr int SilentQueriesBeforeStop = 3;
     // Pause between two looks whether chips under way made the target.
