@@ -1,14 +1,21 @@
 #!/usr/bin/env python3
 """Attacks a production run as a line would and counts what the log promises.
 
-    bench/production_attacks.py [BIN_DIR] [--kill N] [--disk N] [--writer N]
+    bench/production_attacks.py [BIN_DIR] [--kill N] [--disk N] [--writer N] [--edit N] [--offline N]
 
 Runs belcor-cli (from BIN_DIR, default build/test/bin) against the simulator's
 feeder with a job that issues serial numbers 1, 2, 3, ... and attacks it:
 
   kill    kill -9 at a random moment of a run, N times in a row on one log
   disk    the log on a small tmpfs that fills up during a run (needs root)
-  writer  another program holding the log (BEGIN EXCLUSIVE) for 1 to 40 s
+  writer  another program holding the log (BEGIN EXCLUSIVE) for 1 to 40 s,
+          while the feeder swaps chips; a run that neither goes on nor stops
+          within a minute counts as hung
+  edit    two stations on one line server (a PostgreSQL of its own): the
+          second runs the job after its note and target were edited, or as a
+          CRLF copy
+  offline a station runs the job online, then without the line server, then
+          a second station and the first again run it online
 
 After each attack the log is opened once more (as the next run would) and
 every serial number the log has issued is looked for among the records:
@@ -20,10 +27,17 @@ every serial number the log has issued is looked for among the records:
   interrupted     records of chips whose program ended during the chip (the
                   serial is named; the chip's result is not known)
 
+The line-server attacks count serial numbers that more than one chip of
+the stations' logs carries, and runs that exit 0 although the server refused
+records of theirs.
+
 Prints one table row per attack.
 """
+import json
 import os
+import pwd
 import random
+import socket
 import sqlite3
 import subprocess
 import sys
@@ -49,23 +63,26 @@ class Station:
                         os.path.join(folder, "image.bin"), "--serial", "0x10:4:le:1"],
                        check=True, capture_output=True)
 
-    def batch(self, count):
+    def batch(self, count, server=None, log=None):
         return [self.cli, "--simulator=" + self.scenario, "batch", "--job", self.job, "--count", str(count),
-                "--log-db", self.log]
+                "--log-db", log or self.log] + (["--log-db", server] if server else [])
 
-    def start(self, count):
-        return subprocess.Popen(self.batch(count), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def start(self, count, errors=subprocess.DEVNULL):
+        return subprocess.Popen(self.batch(count), stdout=subprocess.DEVNULL, stderr=errors)
+
+    def run(self, count, server=None, log=None):
+        """The exit status of a whole batch."""
+        return subprocess.run(self.batch(count, server, log), capture_output=True).returncode
 
     @staticmethod
     def finish(run):
-        """The run's exit status. A chip the feeder swapped while a record
-        waited for the log is never seen arriving (batch mode waits to see the
-        socket empty first): such a run is ended with Ctrl-C after a minute."""
+        """The run's exit status and whether it hung: a run that neither goes
+        on nor stops within a minute is ended with Ctrl-C."""
         try:
-            return run.wait(timeout=60)
+            return run.wait(timeout=60), False
         except subprocess.TimeoutExpired:
             run.send_signal(2)
-            return run.wait()
+            return run.wait(), True
 
     def reopen(self):
         # Any program opening the log finishes what a killed one left.
@@ -129,7 +146,7 @@ def disk_attack(bin_dir, trials):
                 if trial % 2 == 0:
                     time.sleep(random.uniform(1.0, 10.0))
                     os.remove(filler)
-                stopped += station.finish(run) != 0
+                stopped += station.finish(run)[0] != 0
                 if os.path.exists(filler):
                     os.remove(filler)
             result = station.tally()
@@ -144,8 +161,12 @@ def writer_attack(bin_dir, trials):
         station = Station(bin_dir, folder, os.path.join(folder, "log.sqlite"))
         station.reopen()
         stopped = 0
-        for _ in range(trials):
-            run = station.start(4)
+        hung = 0
+        reasons = {}
+        for trial in range(trials):
+            errors_path = os.path.join(folder, f"errors-{trial}.txt")
+            errors = open(errors_path, "w")
+            run = station.start(4, errors)
             time.sleep(random.uniform(0.3, 2.5))
             hold = random.uniform(1.0, 40.0)
             holder = subprocess.Popen(
@@ -156,33 +177,169 @@ def writer_attack(bin_dir, trials):
                  "time.sleep(float(sys.argv[2]))\n"
                  "db.execute('ROLLBACK')\n", station.log, str(hold)])
             holder.wait()
-            stopped += station.finish(run) != 0
+            status, hang = station.finish(run)
+            errors.close()
+            stopped += status != 0
+            hung += hang
+            if status != 0 and not hang:
+                with open(errors_path) as text:
+                    reason = why_stopped(text.read())
+                reasons[reason] = reasons.get(reason, 0) + 1
         result = station.tally()
         result["runs stopped"] = stopped
+        result["hung"] = hung
+        print("writer attack, why runs stopped: " + (", ".join(f"{count} {reason}" for reason, count in
+                                                           sorted(reasons.items())) or "none"), file=sys.stderr)
         return result
+
+
+def why_stopped(errors):
+    for words, reason in (("socket was not seen empty", "socket unseen during the wait"),
+                          ("cannot be written to the production log", "record kept after 30 s"),
+                          ("The production log cannot be written", "log unwritable before a chip"),
+                          ("still cannot be written", "earlier record still pending")):
+        if words in errors:
+            return reason
+    return "other: " + (errors.strip().splitlines() or ["-"])[-1][:80]
+
+
+class LineServer:
+    """A PostgreSQL of the attack's own, as the tests start one: initdb into
+    a temporary folder, run as an unprivileged user, on a free port."""
+
+    def __init__(self, folder):
+        versions = sorted(os.listdir("/usr/lib/postgresql")) if os.path.isdir("/usr/lib/postgresql") else []
+        self.bin = os.path.join("/usr/lib/postgresql", versions[-1], "bin") if versions else None
+        self.folder = os.path.join(folder, "pg")
+        self.port = None
+
+    def _as_server(self, command):
+        user = "postgres" if os.getuid() == 0 and self._has_user("postgres") else "nobody"
+        return (["runuser", "-u", user, "--"] if os.getuid() == 0 else []) + command
+
+    @staticmethod
+    def _has_user(name):
+        try:
+            pwd.getpwnam(name)
+            return True
+        except KeyError:
+            return False
+
+    def start(self):
+        if not self.bin:
+            return False
+        os.mkdir(self.folder)
+        if os.getuid() == 0:
+            user = pwd.getpwnam("postgres" if self._has_user("postgres") else "nobody")
+            os.chown(self.folder, user.pw_uid, user.pw_gid)
+            os.chmod(os.path.dirname(self.folder), 0o755)
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            self.port = probe.getsockname()[1]
+        data = os.path.join(self.folder, "data")
+        subprocess.run(self._as_server([os.path.join(self.bin, "initdb"), "-D", data, "-U", "belcor",
+                                        "--auth=trust", "-E", "UTF8", "--no-sync"]), check=True, capture_output=True)
+        options = f"-p {self.port} -k {self.folder} -c listen_addresses=127.0.0.1 -c fsync=off"
+        subprocess.run(self._as_server([os.path.join(self.bin, "pg_ctl"), "-D", data, "-o", options, "-l",
+                                        os.path.join(self.folder, "server.log"), "-w", "start"]),
+                       check=True, capture_output=True)
+        return True
+
+    def stop(self):
+        subprocess.run(self._as_server([os.path.join(self.bin, "pg_ctl"), "-D", os.path.join(self.folder, "data"),
+                                        "-m", "fast", "-w", "stop"]), capture_output=True)
+
+    def url(self):
+        return f"postgresql://belcor@127.0.0.1:{self.port}/postgres"
+
+
+def serials_on_chips(logs):
+    """Serial numbers that more than one chip of these logs carries."""
+    count = {}
+    for log in logs:
+        if not os.path.exists(log):
+            continue
+        db = sqlite3.connect(log)
+        for (serial,) in db.execute("SELECT serial FROM records WHERE serial <> ''"):
+            count[serial] = count.get(serial, 0) + 1
+        db.close()
+    return sum(1 for chips in count.values() if chips > 1), sum(count.values())
+
+
+def line_attack(bin_dir, trials, trial):
+    """Runs `trial(station, server, folder)` on a fresh line `trials` times;
+    it returns the logs and whether a run exited 0 beside a refused record."""
+    doubled = issued = silent = 0
+    for number in range(trials):
+        with tempfile.TemporaryDirectory() as folder:
+            server = LineServer(folder)
+            if not server.start():
+                return None
+            try:
+                station = Station(bin_dir, folder, os.path.join(folder, "a.sqlite"))
+                logs, quiet = trial(station, server.url(), folder, number)
+                twice, named = serials_on_chips(logs)
+                doubled += twice
+                issued += named
+                silent += quiet
+            finally:
+                server.stop()
+    return {"issued": issued, "lost": "-", "doubled": "-", "serials doubled": doubled, "interrupted": "-",
+            "runs stopped": "-", "hung": "-", "silent": silent}
+
+
+def edit_trial(station, server, folder, number):
+    first = station.run(20, server)
+    with open(station.job, "rb") as text:
+        job = text.read()
+    if number % 2:
+        job = job.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+    else:
+        fields = json.loads(job)
+        fields["note"] = f"edited {number}"
+        fields["target"] = 100000
+        job = json.dumps(fields, indent=2).encode()
+    with open(station.job, "wb") as out:
+        out.write(job)
+    second_log = os.path.join(folder, "b.sqlite")
+    second = station.run(20, server, second_log)
+    logs = [station.log, second_log]
+    return logs, (first == 0 or second == 0) and serials_on_chips(logs)[0] > 0
+
+
+def offline_trial(station, server, folder, number):
+    second_log = os.path.join(folder, "b.sqlite")
+    statuses = [station.run(5, server), station.run(30), station.run(10, server, second_log),
+                station.run(5, server)]
+    logs = [station.log, second_log]
+    return logs, statuses.count(0) == len(statuses) and serials_on_chips(logs)[0] > 0
 
 
 def main():
     args = sys.argv[1:]
     bin_dir = args.pop(0) if args and not args[0].startswith("--") else "build/test/bin"
-    counts = {"--kill": 60, "--disk": 16, "--writer": 9}
+    counts = {"--kill": 60, "--disk": 16, "--writer": 9, "--edit": 4, "--offline": 3}
     while len(args) >= 2:
         name = args.pop(0)
         counts[name] = int(args.pop(0))
-    print("| attack | trials | issued | lost | doubled | serials doubled | interrupted | runs stopped |")
-    print("|---|---|---|---|---|---|---|---|")
-    for name, attack, trials in (("kill -9 mid-run", kill_attack, counts["--kill"]),
-                                 ("full disk (tmpfs)", disk_attack, counts["--disk"]),
-                                 ("log held by another writer", writer_attack, counts["--writer"])):
+    print("| attack | trials | issued | lost | doubled | serials doubled | interrupted | runs stopped | hung | "
+          "exit 0 beside doubles |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    for name, attack, trials in (
+            ("kill -9 mid-run", kill_attack, counts["--kill"]),
+            ("full disk (tmpfs)", disk_attack, counts["--disk"]),
+            ("log held by another writer", writer_attack, counts["--writer"]),
+            ("job edited or CRLF between stations", lambda b, t: line_attack(b, t, edit_trial), counts["--edit"]),
+            ("offline run of a leased job", lambda b, t: line_attack(b, t, offline_trial), counts["--offline"])):
         if trials <= 0:
             continue
         result = attack(bin_dir, trials)
         if result is None:
-            print(f"| {name} | - | skipped: no tmpfs could be mounted (needs root) |")
+            print(f"| {name} | - | skipped: no tmpfs or no PostgreSQL here |")
             continue
         print(f"| {name} | {trials} | {result['issued']} | {result['lost']} | {result['doubled']} | "
-              f"{result['serials doubled']} | {result['interrupted']} | {result.get('runs stopped', '-')} |",
-              flush=True)
+              f"{result['serials doubled']} | {result['interrupted']} | {result.get('runs stopped', '-')} | "
+              f"{result.get('hung', '-')} | {result.get('silent', '-')} |", flush=True)
 
 
 if __name__ == "__main__":

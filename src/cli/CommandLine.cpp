@@ -34,10 +34,12 @@ std::string parseAddress(std::string text, uint32_t& value)
     return conversion.error;
 }
 
-// Decimal, or hexadecimal after "0x".
-bool parseCount(std::string_view text, uint64_t& value)
+// Decimal, or hexadecimal after "0x" where `hexadecimal` allows it (a
+// capacity); chips are counted in decimal only, so that "0x10" or "010" is
+// never read as another count than the operator meant.
+bool parseCount(std::string_view text, uint64_t& value, bool hexadecimal)
 {
-    if (text.starts_with("0x") || text.starts_with("0X"))
+    if (hexadecimal && (text.starts_with("0x") || text.starts_with("0X")))
         return parseNumber(text.substr(2), 16, value) && value > 0;
     return parseNumber(text, 10, value) && value > 0;
 }
@@ -125,10 +127,10 @@ std::string misplacedOption(const CommandLine& line)
     if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch && !jobCreate)
         return "--no-erase and --no-verify apply only to auto, batch and job create";
     if ((!line.image.empty() || !line.serial.empty() || line.locked || line.reuseSerials || !line.note.empty() ||
-         !line.pinFile.empty() || line.operatorRequired) &&
+         !line.pinFile.empty() || line.operatorRequired || line.newSequence) &&
         !jobCreate)
-        return "--image, --serial, --reuse-serials, --locked, --note, --pin-file and --operator-required apply only "
-               "to job create";
+        return "--image, --serial, --reuse-serials, --new-sequence, --locked, --note, --pin-file and "
+               "--operator-required apply only to job create";
     if (!line.operatorName.empty() && (command != Command::Batch || line.job.empty()))
         return "--operator applies only to batch --job";
     if (!line.job.empty() && command != Command::Batch && command != Command::Log)
@@ -219,7 +221,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         }
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
                             name == "--no-verify" || name == "--locked" || name == "--reuse-serials" ||
-                            name == "--verify-all" || name == "--force" || name == "--operator-required";
+                            name == "--verify-all" || name == "--force" || name == "--operator-required" ||
+                            name == "--new-sequence";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -232,6 +235,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.verifyAll = line.verifyAll || name == "--verify-all";
             line.force = line.force || name == "--force";
             line.operatorRequired = line.operatorRequired || name == "--operator-required";
+            line.newSequence = line.newSequence || name == "--new-sequence";
             continue;
         }
         if (name == "--range") {
@@ -274,8 +278,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             (name == "--start" ? line.rangeStart : line.rangeEnd) = address;
         } else {
             uint64_t number = 0;
-            if (!parseCount(*value, number))
-                return failure(name + " needs a positive number, not \"" + *value + "\"");
+            const bool capacity = name == "--capacity";
+            if (!parseCount(*value, number, capacity))
+                return failure(name + (capacity ? " needs a positive number" : " needs a positive decimal number") +
+                               ", not \"" + *value + "\"");
             // Loaded lengths are signed 32-bit counts; chips are counted in 64 bits.
             if (name == "--capacity" && number > MaximumCapacity)
                 return failure("--capacity takes at most " + std::to_string(MaximumCapacity) + " bytes");
@@ -354,7 +360,7 @@ std::string HelpText()
            "  --verify-all           update: verify the whole span, not only what was changed.\n"
            "  --force                erase, write, auto, batch: change a seated serial flash even when its\n"
            "                         identification differs from the chosen chip's (refused otherwise).\n"
-           "  --count N              batch: stop after N chips (up to 9223372036854775807).\n"
+           "  --count N              batch: stop after N chips (decimal, up to 9223372036854775807).\n"
            "  --programmer SERIAL, --programmer BUS/DEVICE\n"
            "                         Use the programmer with this serial number, or at this place on\n"
            "                         the bus (see 'programmers'); default: the first one found.\n"

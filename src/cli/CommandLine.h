@@ -44,6 +44,7 @@ struct CommandLine {
     std::optional<SerialRule> serialRule;  // parsed from `serial`
     bool locked = false;
     bool reuseSerials = false;
+    bool newSequence = false;  // job create: a new serial sequence even where JOB had one
     std::string note;
     std::string pinFile;
     bool operatorRequired = false;

@@ -47,13 +47,15 @@ constexpr std::array ProgrammersForms{
                                "(ready, or in use when another program holds it; exit 1 when none)."}};
 constexpr std::array JobForms{
     CommandForm{"job create JOB --chip NAME --image FILE [--range START END] [--no-erase] [--no-verify]\n"
-                "           [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--locked] [--note TEXT]\n"
-                "           [--target N] [--pin-file FILE] [--operator-required]",
+                "           [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--new-sequence]\n"
+                "           [--locked] [--note TEXT] [--target N] [--pin-file FILE] [--operator-required]",
                 "Write a production job file (*.belcorjob). FORM: le, be (binary),\n"
                 "bcd, dec, hex (ASCII); ADDRESS hexadecimal. --target: the good chips\n"
                 "the job makes; its runs end when it has them. --pin-file: the engineer\n"
                 "PIN, the first line of FILE (the job keeps only a salted hash of it).\n"
-                "--operator-required: every run must name its operator."},
+                "--operator-required: every run must name its operator. A JOB written\n"
+                "again keeps its serial sequence (its numbers go on) unless\n"
+                "--new-sequence starts a new one."},
     CommandForm{"job show JOB", "Print a job file's contents."},
 };
 constexpr std::array LogForms{

@@ -23,6 +23,7 @@
 #include "production/LineServerText.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
+#include "production/ProductionText.h"
 
 using namespace ExitStatus;
 
@@ -110,6 +111,7 @@ int JobBatch::singleBatch(const ProductionJob& job, const std::string& jobHash, 
     GoodChipTarget goodChips(job.target, log.local().counters(job.name).passed);
     settings.goodChips = &goodChips;
     ProductionRun production(workbench_, host_, log, job, settings);
+    const int64_t setAsideBefore = log.local().setAsideRecords().count;
     const auto shownCounters = [&] {
         const ProductionCounters counters = log.local().counters(job.name);
         const std::optional<int64_t> chipsLeft =
@@ -133,8 +135,9 @@ int JobBatch::singleBatch(const ProductionJob& job, const std::string& jobHash, 
     context_.printBatchEnd(production.done(), production.failed());
     host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
     reportTarget(goodChips.reached(), goodChips.good());
-    reportForwarding(log);
-    return exitStatus(production.stopReason().empty(), production.failed(), production.done(), goodChips.reached());
+    const bool stored = reportForwarding(log, setAsideBefore);
+    return exitStatus(production.stopReason().empty() && stored, production.failed(), production.done(),
+                      goodChips.reached());
 }
 
 // With the job's good chips made, the run did its work whatever chips failed
@@ -155,15 +158,23 @@ void JobBatch::reportTarget(bool reached, int64_t good)
         host_.printLine(MessageCatalogue::format(Msg::TargetReached, workbench_.languageIndex, {std::to_string(good)}));
 }
 
-void JobBatch::reportForwarding(ProductionLog& log)
+// A record the server refused during the run (a serial it holds already,
+// above all) means the run did not do what it was asked: it fails.
+bool JobBatch::reportForwarding(ProductionLog& log, int64_t setAsideBefore)
 {
     LogForwarder* forwarder = log.forwarder();
     if (!forwarder)
-        return;
+        return true;
     // A moment for the last records; what the server has not taken waits
     // in the station's log for the next run.
     forwarder->drain(ForwardWaitMs);
-    host_.printLine("Log server: " + LineServerText(forwarder->status(), workbench_.languageIndex));
+    const LogForwarder::Status status = forwarder->status();
+    host_.printLine("Log server: " + LineServerText(status, workbench_.languageIndex));
+    const int64_t refused = status.setAside.count - setAsideBefore;
+    if (refused <= 0)
+        return true;
+    host_.printError(ProductionText(Msg::RunRecordsSetAside, workbench_.languageIndex, {std::to_string(refused)}));
+    return false;
 }
 
 // "all": every programmer no other program holds, by serial number (by bus
@@ -209,6 +220,7 @@ int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, Pr
     settings.goodTarget = job.target;
     settings.goodBefore = log.local().counters(job.name).passed;
     GangRun gang(workbench_, log, job, settings, programmers);
+    const int64_t setAsideBefore = log.local().setAsideRecords().count;
     const bool terminal = isatty(STDOUT_FILENO) != 0;
     std::mutex printing;
     if (!terminal) {
@@ -266,6 +278,6 @@ int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, Pr
                         std::to_string(programmers.size()) + " programmers");
     host_.printLine("Job " + job.name + ": " + countersText(counters, std::nullopt));
     reportTarget(gang.goodTargetReached(), settings.goodBefore + gang.passed());
-    reportForwarding(log);
-    return exitStatus(!stoppedByItself, gang.failed(), gang.done(), gang.goodTargetReached());
+    const bool stored = reportForwarding(log, setAsideBefore);
+    return exitStatus(!stoppedByItself && stored, gang.failed(), gang.done(), gang.goodTargetReached());
 }

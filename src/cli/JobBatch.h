@@ -26,7 +26,8 @@ private:
     std::vector<std::string> gangProgrammers();
     // "Target reached: N good chips" once the job has them.
     void reportTarget(bool reached, int64_t good);
-    void reportForwarding(ProductionLog& log);
+    // The line server's state; false when it refused records of this run.
+    bool reportForwarding(ProductionLog& log, int64_t setAsideBefore);
     int exitStatus(bool ranToItsEnd, int64_t failed, int64_t done, bool targetReached) const;
 
     CommandContext& context_;

@@ -14,6 +14,7 @@
 #include "production/JobHistory.h"
 #include "production/JobSetup.h"
 #include "production/ProductionLog.h"
+#include "production/SerialSequence.h"
 #include "production/SqliteLog.h"
 
 using namespace ExitStatus;
@@ -101,6 +102,9 @@ int ProductionCommands::createJob()
         }
     }
     const std::string& path = line_.files[1];
+    // A job written again goes on with the serial numbers it issued.
+    if (const JobFileRead before = JobFile::read(path); before.job && !line_.newSequence)
+        choices.serialSequence = SerialSequenceOf(*before.job);
     const std::optional<ProductionJob> made = CreateJob(workbench_, path, line_.image, choices, error);
     if (!made) {
         host_.printError(error);

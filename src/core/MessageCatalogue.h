@@ -369,6 +369,17 @@ enum class Msg {
     StoppedIndication,
     JobEditorSerialPrefixWidth,
     OpenSavedJobQuestion,
+    // Production records, serial leases and the line server's summary.
+    ChipRemovedDuringRun,
+    JobProgramsNothing,
+    SerialsOfflineNoLease,
+    RunRecordsSetAside,
+    PostgresNoneWaiting,
+    ProgrammerLeftWhileIdle,
+    InterruptedRecordMessage,
+    OneByte,
+    SeveralBytes,
+    SocketUnseenWhileRecordWaited,
     Count
 };
 

@@ -53,6 +53,12 @@ public:
     virtual bool afterChip(bool passed) = 0;
     // A query found the socket empty: the last chip, if any, was taken out.
     virtual void socketEmpty() {}
+    // After afterChip: the hooks watched the socket while they held the loop
+    // (a record waiting for its log) and saw it empty, so the chip in it now
+    // is a new one and is counted afresh.
+    virtual bool chipTakenOutMeanwhile() { return false; }
+    // Each query, answered by the programmer or not. False stops the loop.
+    virtual bool queried(bool) { return true; }
 };
 
 // Batch mode: queries the socket every 150 ms while buttonDown() holds and runs

@@ -27,6 +27,8 @@ void RunBatch(Workbench& workbench, OperationHost& host, const AutoOptions& opti
         std::array<uint8_t, 4> reply{};
         // A query that found no programmer changes nothing.
         const bool answered = QuerySocket(workbench, host, reply) == SocketAnswered;
+        if (hooks && !hooks->queried(answered))
+            return;
         const bool chipSeated = answered && counter.query(reply[0]);
         if (answered && hooks && counter.sightings() == 0)
             hooks->socketEmpty();
@@ -36,6 +38,8 @@ void RunBatch(Workbench& workbench, OperationHost& host, const AutoOptions& opti
             const bool passed = RunOperation(workbench, host, Operation::Auto, options);
             if (hooks && !hooks->afterChip(passed))
                 return;
+            if (hooks && hooks->chipTakenOutMeanwhile())
+                counter = BatchCounter();
         }
         // Menu commands and the STOP click are handled here, between two queries.
         host.pumpEvents();

@@ -120,6 +120,7 @@ void GangRun::runSeat(Seat& seat)
         settings.station = settings_.station;
         settings.operatorName = settings_.operatorName;
         settings.showErrorBoxes = false;
+        settings.stopWhenProgrammerLeaves = true;
         settings.claimChip = [this] { return claimChip(); };
         settings.goodChips = &goodChips_;
         ProductionRun production(*seat.bench, seat.host, log_, job_, settings);

@@ -1,10 +1,14 @@
 #include "production/JobFile.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <sstream>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -18,6 +22,7 @@ using nlohmann::json;
 constexpr const char* Format = "belcor-job";
 constexpr int Version = 1;
 constexpr const char* PinAlgorithm = "pbkdf2-sha256";
+constexpr size_t LongestSequence = 64;
 
 std::string hexText(uint32_t value)
 {
@@ -135,6 +140,19 @@ SerialRule serialOf(const json& root)
     return rule;
 }
 
+// Made by Belcor, but carried and edited by hand like the rest: a short text
+// of letters, digits and dashes, as it becomes a key on the line server.
+std::string sequenceOf(const json& serial)
+{
+    const std::string sequence = textOf(serial, "serial", "sequence", false, LongestSequence);
+    const bool plain = std::all_of(sequence.begin(), sequence.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+    });
+    if (serial.contains("sequence") && (sequence.empty() || !plain))
+        refuse("serial.sequence", "must be letters, digits, - and _ only, not \"" + sequence + "\"");
+    return sequence;
+}
+
 EngineerPin pinOf(const json& root)
 {
     const std::string path = "engineer_pin";
@@ -177,8 +195,10 @@ ProductionJob jobOf(const json& root, const std::string& name)
     job.options.erase = flagOf(steps, "auto", "erase", true);
     job.options.program = flagOf(steps, "auto", "program", true);
     job.options.verify = flagOf(steps, "auto", "verify", true);
-    if (root.contains("serial"))
+    if (root.contains("serial")) {
         job.serial = serialOf(root);
+        job.serialSequence = sequenceOf(root["serial"]);
+    }
     const json& expected = *find(root, "", "expected", true);
     job.expected.crc32 = addressOf(expected, "expected", "crc32");
     job.expected.sha256 = textOf(expected, "expected", "sha256", true);
@@ -192,6 +212,55 @@ ProductionJob jobOf(const json& root, const std::string& name)
     return job;
 }
 
+// JSON's parsers take the last of two equal keys, or stop reading at a NUL:
+// a file with either says two things, and a job must say one.
+class DuplicateKeys : public nlohmann::json_sax<json> {
+public:
+    std::string duplicate;
+
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override
+    {
+        keys_.emplace_back();
+        return true;
+    }
+    bool key(string_t& key) override
+    {
+        if (!keys_.back().insert(key).second) {
+            duplicate = key;
+            return false;
+        }
+        return true;
+    }
+    bool end_object() override
+    {
+        keys_.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+private:
+    std::vector<std::set<std::string>> keys_;
+};
+
+void refuseTwoReadings(const std::string& text)
+{
+    if (text.find('\0') != std::string::npos)
+        throw std::invalid_argument("the job file holds a NUL byte");
+    DuplicateKeys keys;
+    json::sax_parse(text, &keys);
+    if (!keys.duplicate.empty())
+        throw std::invalid_argument("the job file names \"" + keys.duplicate + "\" twice in one object");
+}
+
 }  // namespace
 
 JobFileRead JobFile::parse(const std::string& text, const std::string& name)
@@ -199,6 +268,7 @@ JobFileRead JobFile::parse(const std::string& text, const std::string& name)
     JobFileRead result;
     result.sha256 = Sha256Hex(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     try {
+        refuseTwoReadings(text);
         result.job = jobOf(json::parse(text), name);
     } catch (const std::exception& error) {
         result.error = error.what();
@@ -242,8 +312,11 @@ std::string JobFile::text(const ProductionJob& job)
                  {"expected", {{"crc32", hexText(job.expected.crc32)}, {"sha256", job.expected.sha256}}}};
     if (job.range)
         root["range"] = {{"start", hexText(job.range->start)}, {"end", hexText(job.range->end)}};
-    if (job.serial)
+    if (job.serial) {
         root["serial"] = serialJson(*job.serial);
+        if (!job.serialSequence.empty())
+            root["serial"]["sequence"] = job.serialSequence;
+    }
     if (job.target)
         root["target"] = *job.target;
     if (job.pin)

@@ -14,6 +14,7 @@
 #include "ops/StreamSpans.h"
 #include "production/JobFile.h"
 #include "production/ProductionText.h"
+#include "production/SerialSequence.h"
 
 namespace fs = std::filesystem;
 
@@ -88,6 +89,27 @@ Checksums ProgrammedChecksums(const BufferSet& buffers, const ChipRecord& chip, 
     return Checksums::of(buffers.flash() + span.start, span.end - span.start);
 }
 
+std::string AutoStepsText(const AutoOptions& options)
+{
+    std::string text;
+    const auto add = [&text](bool on, const char* name) {
+        if (on)
+            text += (text.empty() ? "" : ",") + std::string(name);
+    };
+    add(options.erase, "erase");
+    add(options.program, "program");
+    add(options.verify, "verify");
+    return text;
+}
+
+std::string StepsProblem(const std::string& jobName, const AutoOptions& options, int language)
+{
+    if (options.program)
+        return {};
+    const std::string steps = AutoStepsText(options);
+    return ProductionText(Msg::JobProgramsNothing, language, {jobName, steps.empty() ? "-" : steps});
+}
+
 std::string JobImagePath(const ProductionJob& job, const std::string& jobPath)
 {
     return (fs::path(jobPath).parent_path() / job.image).string();
@@ -115,6 +137,9 @@ std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::stri
                 " bytes without NUL characters";
         return std::nullopt;
     }
+    if (error = StepsProblem(fs::path(jobPath).stem().string(), choices.options, workbench.languageIndex);
+        !error.empty())
+        return std::nullopt;
     const SpanChoice span = WriteSpan(workbench.buffers, chip);
     if (span.refusal) {
         error = MessageCatalogue::text(*span.refusal, workbench.languageIndex);
@@ -137,6 +162,8 @@ std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::stri
         job.range = ProductionJob::Range{static_cast<uint32_t>(range.start), static_cast<uint32_t>(range.end)};
     job.options = choices.options;
     job.serial = choices.serial;
+    if (job.serial)
+        job.serialSequence = choices.serialSequence.empty() ? NewSerialSequence() : choices.serialSequence;
     job.expected = ProgrammedChecksums(workbench.buffers, chip, false);
     job.note = choices.note;
     job.locked = choices.locked;
@@ -169,8 +196,12 @@ std::optional<ProductionJob> SaveJob(const Workbench& workbench, const std::stri
     const uint8_t* image = buffers.flash() + offset;
     const size_t size = buffers.dataLength > offset ? static_cast<size_t>(buffers.dataLength - offset) : 0;
     const std::string imagePath = fs::path(jobPath).replace_extension(".bin").string();
+    // Saved over a job, it goes on with the serial numbers that job issued.
+    JobChoices kept = choices;
+    if (const JobFileRead before = JobFile::read(jobPath); before.job && kept.serialSequence.empty())
+        kept.serialSequence = SerialSequenceOf(*before.job);
     const std::optional<ProductionJob> job =
-        makeJob(workbench, jobPath, imagePath, Sha256Hex(image, size), choices, error);
+        makeJob(workbench, jobPath, imagePath, Sha256Hex(image, size), kept, error);
     if (!job)
         return std::nullopt;
     // Both files are complete on disk before either replaces its old copy.
@@ -188,6 +219,8 @@ std::optional<ProductionJob> SaveJob(const Workbench& workbench, const std::stri
 std::string ApplyJob(Workbench& workbench, OperationHost& host, const ProductionJob& job, const std::string& jobPath)
 {
     const int language = workbench.languageIndex;
+    if (std::string problem = StepsProblem(job.name, job.options, language); !problem.empty())
+        return problem;
     std::string error;
     const int32_t slot = FindJobChip(workbench.catalogue, job.chip, language, error);
     if (slot < 0)

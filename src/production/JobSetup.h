@@ -16,6 +16,9 @@ struct Workbench;
 struct JobChoices {
     AutoOptions options;
     std::optional<SerialRule> serial;
+    // The job's serial-number sequence (SerialSequenceOf) when an existing
+    // job is written again; empty: a new one.
+    std::string serialSequence;
     std::string note;
     bool locked = false;
     std::optional<int64_t> target;
@@ -38,7 +41,8 @@ std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::st
 // range start to the data length, edits included), with that image written
 // beside the job file as JOB.bin. Validated before anything is written; the
 // image and the job file then each replace their old copies whole, so a
-// refusal or a failed write leaves both as they were.
+// refusal or a failed write leaves both as they were. Saved over a job file,
+// the job keeps that job's serial sequence.
 std::optional<ProductionJob> SaveJob(const Workbench& workbench, const std::string& jobPath, const JobChoices& choices,
                                      std::string& error);
 
@@ -61,6 +65,13 @@ std::string LoadJobImage(Workbench& workbench, const std::string& path);
 // success, else the one message that says why not; the workbench may then
 // hold the chip but no image.
 std::string ApplyJob(Workbench& workbench, OperationHost& host, const ProductionJob& job, const std::string& jobPath);
+
+// The Auto steps as a record names them: "erase,program,verify".
+std::string AutoStepsText(const AutoOptions& options);
+
+// Why a job with `options` is no job: one that does not program would log
+// every chip as passed with nothing on it. Empty when it programs.
+std::string StepsProblem(const std::string& jobName, const AutoOptions& options, int language);
 
 // The image's path as the job names it, relative to the job file's folder.
 std::string JobImagePath(const ProductionJob& job, const std::string& jobPath);

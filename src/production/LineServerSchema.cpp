@@ -44,6 +44,23 @@ BEGIN
     EXCEPTION WHEN duplicate_column OR insufficient_privilege THEN NULL;
     END;
   END IF;
+  -- Serials are unique within the job's serial sequence, whatever edits its
+  -- job file had; records from before sequences have none and keep the index
+  -- on the file's hash above.
+  IF to_regclass('belcor_production_log') IS NOT NULL THEN
+    BEGIN
+      ALTER TABLE belcor_production_log ADD COLUMN IF NOT EXISTS serial_sequence TEXT;
+    EXCEPTION WHEN duplicate_column OR insufficient_privilege THEN NULL;
+    END;
+  END IF;
+  IF to_regclass('belcor_production_log') IS NOT NULL
+     AND to_regclass('belcor_production_log_sequence_serial') IS NULL THEN
+    BEGIN
+      CREATE UNIQUE INDEX belcor_production_log_sequence_serial ON belcor_production_log (serial_sequence, serial)
+        WHERE serial <> '' AND serial_status <> 'returned' AND serial_sequence <> '';
+    EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+    END;
+  END IF;
   -- The line's overview reads each station's newest record and its last hour
   -- from this index alone.
   IF to_regclass('belcor_production_log') IS NOT NULL

@@ -11,7 +11,9 @@ std::string LineServerText(const LogForwarder::Status& status, int language)
     else if (!status.reachable && !status.error.empty())
         text = MessageCatalogue::format(Msg::LineServerFailed, language, {status.error, waiting});
     else if (status.waiting == 0 && status.reachable)
-        text = MessageCatalogue::text(Msg::PostgresReachable, language);
+        // Records set aside are not stored: "every record" would be untrue.
+        text = MessageCatalogue::text(status.setAside.count > 0 ? Msg::PostgresNoneWaiting : Msg::PostgresReachable,
+                                      language);
     else
         text = MessageCatalogue::format(Msg::PostgresPending, language, {waiting});
     if (status.setAside.count > 0) {

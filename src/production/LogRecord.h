@@ -24,6 +24,9 @@ struct LogRecord {
     int64_t durationMs = 0;   // the chip's Auto run
     int64_t cycleMs = 0;      // since the previous chip's end: what throughput counts
     std::string operatorName; // who ran the chip, when a front end was told
+    // The job's serial-number sequence (SerialSequenceOf): what the line
+    // server keeps serials unique within. Not one of the exported columns.
+    std::string serialSequence;
 };
 
 // The log's columns, in the order of LogRecord's fields after id.

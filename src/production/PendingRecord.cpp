@@ -85,6 +85,8 @@ std::string PendingRecord::text() const
         root[name] = record.*field;
     if (!record.operatorName.empty())
         root["operator"] = textValue(record.operatorName);
+    if (!record.serialSequence.empty())
+        root["serial_sequence"] = textValue(record.serialSequence);
     if (returnedSerial)
         root["returned_serial"] = std::to_string(*returnedSerial);
     return root.dump(2) + "\n";
@@ -125,6 +127,15 @@ std::optional<PendingRecord> PendingRecord::parse(const std::string& text, std::
             return std::nullopt;
         }
         pending.record.operatorName = *name;
+    }
+    // Records kept before jobs carried a serial sequence have none.
+    if (const auto found = root.find("serial_sequence"); found != root.end()) {
+        const std::optional<std::string> sequence = textOf(*found);
+        if (!sequence) {
+            error = "the pending record's field serial_sequence is not a text";
+            return std::nullopt;
+        }
+        pending.record.serialSequence = *sequence;
     }
     if (pending.record.uid.empty()) {
         error = "the pending record has no uid";

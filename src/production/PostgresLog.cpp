@@ -7,17 +7,18 @@ namespace {
 
 const char* const Insert =
     "INSERT INTO belcor_production_log (uid, time, station, programmer, job, job_hash, chip, jedec_id, operations,"
-    " result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, station_id, operator)"
-    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19)"
+    " result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, station_id, operator,"
+    " serial_sequence)"
+    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20)"
     " ON CONFLICT (uid) DO NOTHING";
 
-// The server's codes for a fault of the record itself rather than of the
-// server or the way to it: bad data or text (22), a constraint (23), a value
-// past a limit (54), no right to insert it (42501).
+// The server's codes for a fault of the record itself: bad data or text
+// (22), a constraint (23), a value past a limit (54). Everything else is the
+// server's or its setup's (a right revoked, no room, a shutdown, a conflict
+// with another session) and passes: the record is sent again.
 bool faultOfRecord(const std::string& sqlState)
 {
-    return sqlState.starts_with("22") || sqlState.starts_with("23") || sqlState.starts_with("54") ||
-           sqlState == "42501";
+    return sqlState.starts_with("22") || sqlState.starts_with("23") || sqlState.starts_with("54");
 }
 
 std::vector<std::string> valuesOf(const LogRecord& record)
@@ -32,6 +33,7 @@ std::vector<std::string> valuesOf(const LogRecord& record)
     values.push_back(std::to_string(record.cycleMs));
     values.push_back(std::to_string(record.id));
     values.push_back(ValidUtf8(record.operatorName));
+    values.push_back(ValidUtf8(record.serialSequence));
     return values;
 }
 

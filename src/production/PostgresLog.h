@@ -15,8 +15,9 @@ public:
 
     // Stores the records in one transaction, in their order; connects (and
     // creates the table) first when needed. When the server refuses one of
-    // them for a fault of its own (its text, a constraint, no right to insert
-    // it), `rejected` names it: sending it again would change nothing.
+    // them for a fault of its own (its text, a constraint), `rejected` names
+    // it: sending it again would change nothing. A refusal of the server's
+    // own (no right to insert, no room) names none: it passes.
     PostgresSession::Reply store(const std::vector<LogRecord>& records, std::optional<size_t>& rejected);
 
     // From any thread: ends a store under way at once.

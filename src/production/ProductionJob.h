@@ -39,6 +39,7 @@ struct ProductionJob {
     std::optional<Range> range;
     AutoOptions options;
     std::optional<SerialRule> serial;
+    std::string serialSequence;  // see SerialSequenceOf; empty in files written before jobs carried one
     Checksums expected;
     std::string note;
     bool locked = false;

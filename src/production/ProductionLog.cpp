@@ -37,6 +37,10 @@ Reservation ProductionLog::reserve(LogRecord& chip, const SerialRule* rule)
     Reservation reservation = local_->reserve(chip, rule);
     if (reservation.outcome != Reservation::Outcome::LeaseNeeded)
         return reservation;
+    if (!lease_) {
+        reservation.outcome = Reservation::Outcome::LeaseUnreachable;
+        return reservation;
+    }
     std::lock_guard lock(leasing_);
     // Another programmer of the station may have leased a block meanwhile, and
     // the others may use up a new block before this one takes from it.
@@ -47,7 +51,8 @@ Reservation ProductionLog::reserve(LogRecord& chip, const SerialRule* rule)
         const uint64_t floor = local_->peekSerial(chip.job, *rule).value_or(rule->first);
         PostgresSession::Reply failure;
         const std::optional<SerialLease::Block> block =
-            lease_->lease(chip.jobHash, floor, SerialLease::BlockSize, rule->step, failure);
+            lease_->lease(SqliteLog::sequenceKey(chip), chip.jobHash, floor, SerialLease::BlockSize, rule->step,
+                          failure);
         if (!block) {
             reservation.outcome = Reservation::Outcome::LeaseFailed;
             reservation.error = failure.message;
@@ -57,7 +62,8 @@ Reservation ProductionLog::reserve(LogRecord& chip, const SerialRule* rule)
             reservation.outcome = Reservation::Outcome::SerialsUsedUp;
             return reservation;
         }
-        if (!local_->addLease(chip.job, chip.jobHash, block->first, block->count, reservation.error)) {
+        if (!local_->addLease(chip.job, SqliteLog::sequenceKey(chip), block->first, block->count,
+                              reservation.error)) {
             reservation.outcome = Reservation::Outcome::Failed;
             return reservation;
         }
@@ -66,9 +72,10 @@ Reservation ProductionLog::reserve(LogRecord& chip, const SerialRule* rule)
     return reservation;
 }
 
-bool ProductionLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error)
+bool ProductionLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error,
+                           int busyWaitMs)
 {
-    if (!local_->commit(record, returnedSerial, error))
+    if (!local_->commit(record, returnedSerial, error, busyWaitMs))
         return false;
     if (forwarder_)
         forwarder_->notify();

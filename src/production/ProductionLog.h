@@ -28,11 +28,16 @@ public:
     // The chip's reservation in the station's log (SqliteLog::reserve). With a
     // line server, a station that has no serial number of the job left first
     // leases a block of them from the server; when it cannot, the outcome is
-    // LeaseFailed and no chip starts.
+    // LeaseFailed and no chip starts. Without a line server, a job whose
+    // serials this log leased before takes only what is left of its leased
+    // blocks, then LeaseUnreachable: a value of its own could be one the
+    // server gave another station.
     Reservation reserve(LogRecord& chip, const SerialRule* rule);
 
-    // Commits to the station's log and queues the record for the server.
-    bool commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error);
+    // Commits to the station's log and queues the record for the server;
+    // `busyWaitMs` as SqliteLog::commit takes it.
+    bool commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error,
+                int busyWaitMs = -1);
 
 private:
     std::unique_ptr<SqliteLog> local_;

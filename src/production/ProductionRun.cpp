@@ -9,6 +9,7 @@
 #include "chips/ChipCatalogue.h"
 #include "chips/HexDigits.h"
 #include "core/Workbench.h"
+#include "ops/QuerySocket.h"
 #include "ops/StreamSpans.h"
 #include "production/GoodChipTarget.h"
 #include "production/IsoTime.h"
@@ -17,6 +18,7 @@
 #include "production/ProductionLog.h"
 #include "production/ProductionText.h"
 #include "production/SerialPatch.h"
+#include "production/SerialSequence.h"
 
 namespace {
 
@@ -84,19 +86,6 @@ void ProductionRun::run(const std::function<bool()>& keepRunning)
     writeHistory();
 }
 
-std::string ProductionRun::operationsText() const
-{
-    std::string text;
-    const auto add = [&text](bool on, const char* name) {
-        if (on)
-            text += (text.empty() ? "" : ",") + std::string(name);
-    };
-    add(job_.options.erase, "erase");
-    add(job_.options.program, "program");
-    add(job_.options.verify, "verify");
-    return text;
-}
-
 // Without a line server the log alone knows which serial numbers are gone; a
 // log that has issued none of a job which the history beside the job file
 // says was made elsewhere (or in a log since replaced) would issue them again.
@@ -140,6 +129,37 @@ void ProductionRun::socketEmpty()
         socketEmptied();
 }
 
+bool ProductionRun::socketFoundEmpty()
+{
+    std::array<uint8_t, 4> reply{};
+    if (QuerySocket(workbench_, host_, reply) != SocketAnswered || reply[0] != 0)
+        return false;
+    chipTakenOut_ = true;
+    socketEmpty();
+    return true;
+}
+
+// The batch loop does not look at the socket while a record waits, and a
+// feeder may swap the chip meanwhile: unseen, the new chip would pass for the
+// one just done and never be programmed.
+void ProductionRun::watchSocket(uint32_t milliseconds)
+{
+    const int64_t end = host_.nowMs() + milliseconds;
+    do {
+        socketFoundEmpty();
+        host_.sleepMs(SocketWatchMs);
+    } while (host_.nowMs() < end);
+}
+
+bool ProductionRun::queried(bool answered)
+{
+    silentQueries_ = answered ? 0 : silentQueries_ + 1;
+    if (!settings_.stopWhenProgrammerLeaves || silentQueries_ < SilentQueriesBeforeStop)
+        return true;
+    stopReason_ = ProductionText(Msg::ProgrammerLeftWhileIdle, workbench_.languageIndex, {settings_.programmer});
+    return false;
+}
+
 // While other programmers' chips may still make the target, this one waits
 // with its chip in the socket: should one of them fail, this chip is wanted.
 bool ProductionRun::claimGoodChip()
@@ -170,6 +190,7 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
         releaseGoodChip();
         return false;
     }
+    chipTakenOut_ = false;
     reserved_ = LogRecord{};
     reserved_.uid = newUid(station_);
     reserved_.time = IsoTime::now();
@@ -177,8 +198,9 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
     reserved_.programmer = settings_.programmer;
     reserved_.job = job_.name;
     reserved_.jobHash = settings_.jobHash;
+    reserved_.serialSequence = SerialSequenceOf(job_);
     reserved_.chip = chipTitle_;
-    reserved_.operations = operationsText();
+    reserved_.operations = AutoStepsText(job_.options);
     const ChipRecord& chip = workbench_.catalogue.currentRecord();
     reserved_.jedecId = chip.chipClass == SpiFlash25 ? HexBytesText(reply.data() + 1, 3) : std::string();
     const SerialRule* rule = job_.serial ? &*job_.serial : nullptr;
@@ -187,6 +209,10 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
         releaseGoodChip();
     if (reservation.outcome == Reservation::Outcome::Failed) {
         stopReason_ = ProductionText(Msg::LogWriteFailed, workbench_.languageIndex, {reservation.error});
+        return false;
+    }
+    if (reservation.outcome == Reservation::Outcome::LeaseUnreachable) {
+        stopReason_ = ProductionText(Msg::SerialsOfflineNoLease, workbench_.languageIndex, {job_.name});
         return false;
     }
     if (reservation.outcome == Reservation::Outcome::LeaseFailed) {
@@ -217,7 +243,9 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
 void ProductionRun::refuseUsedUpSerials(const Reservation& reservation)
 {
     const SerialRule& rule = *job_.serial;
-    const std::string width = std::to_string(rule.width);
+    const int language = workbench_.languageIndex;
+    const std::string width = rule.width == 1 ? MessageCatalogue::text(Msg::OneByte, language)
+                                              : ProductionText(Msg::SeveralBytes, language, {std::to_string(rule.width)});
     if (reservation.last)
         stopReason_ = ProductionText(Msg::SerialsUsedUp, workbench_.languageIndex,
                                      {rule.text(*reservation.last), width, SerialFormName(rule.form)});
@@ -234,6 +262,10 @@ void ProductionRun::refuseUsedUpSerials(const Reservation& reservation)
 std::string ProductionRun::failureText()
 {
     const int language = workbench_.languageIndex;
+    // A chip pulled out fails on whatever step it was at: its record says
+    // what happened rather than what the step saw.
+    if (socketFoundEmpty())
+        return MessageCatalogue::text(Msg::ChipRemovedDuringRun, language);
     if (!host_.chipError().empty())
         return host_.chipError();
     if (!host_.declinedQuestion().empty())
@@ -274,26 +306,45 @@ bool ProductionRun::afterChip(bool passed)
         settings_.goodChips->finished(passed);
     }
     std::string error;
-    if (!commitWithinRetryTime(record, returned, error)) {
+    const int64_t commitStartMs = host_.nowMs();
+    bool waited = false;
+    if (!commitWithinRetryTime(record, returned, error, waited)) {
         stopKeeping(record, returned, error);
         return false;
     }
+    waited = waited || host_.nowMs() - commitStartMs > SlowCommitMs;
     if (recorded)
         recorded(record);
+    // The loop's own looks at the socket came late: a feeder may be taking
+    // the chip out only now. A swap between two looks (a quick feeder) leaves
+    // a chip that cannot be told from the one just done: programming it would
+    // give a chip a second serial, waiting for it empty could wait for ever.
+    if (waited) {
+        const int64_t graceEnd = host_.nowMs() + ChipSwapGraceMs;
+        while (!chipTakenOut_ && host_.nowMs() < graceEnd)
+            watchSocket(SocketWatchMs);
+    }
+    if (waited && !chipTakenOut_) {
+        stopReason_ = ProductionText(Msg::SocketUnseenWhileRecordWaited, workbench_.languageIndex,
+                                     {std::to_string((host_.nowMs() - commitStartMs + 500) / 1000)});
+        return false;
+    }
     return true;
 }
 
 // Another writer holding the log, or a disk being cleared, passes; the chip
 // in the socket is programmed already, so its record is worth a wait.
-bool ProductionRun::commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error)
+bool ProductionRun::commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error,
+                                          bool& waited)
 {
     const int64_t deadline = host_.nowMs() + settings_.commitRetryMs;
     for (;;) {
-        if (log_.commit(record, returned, error))
+        if (log_.commit(record, returned, error, CommitAttemptWaitMs))
             return true;
         if (host_.nowMs() >= deadline)
             return false;
-        host_.sleepMs(CommitRetryPauseMs);
+        waited = true;
+        watchSocket(CommitRetryPauseMs);
     }
 }
 

@@ -26,7 +26,9 @@ struct Workbench;
 // cannot be written or the rule has no further serial number. A chip whose
 // record the log does not take within `commitRetryMs` stops the run with the
 // record kept pending (SqliteLog::keepPending); no chip starts before it is
-// written.
+// written. While a record waits, the socket is watched: a chip taken out
+// meanwhile lets the loop go on, and when none was seen taken out, the run
+// stops with a message, since the chip in the socket may be the one done.
 class ProductionRun : private BatchChipHooks {
 public:
     struct Settings {
@@ -44,6 +46,10 @@ public:
         // How long a chip's record may wait for the log (another writer, a
         // disk being cleared) before the run stops.
         int64_t commitRetryMs = 30000;
+        // A programmer that stops answering while no chip is under way ends
+        // the run (a gang's seat) instead of being waited for (the window's
+        // batch mode, which carries on when it is plugged in again).
+        bool stopWhenProgrammerLeaves = false;
     };
 
     ProductionRun(Workbench& workbench, OperationHost& host, ProductionLog& log, const ProductionJob& job,
@@ -69,8 +75,23 @@ public:
     // The station's host name.
     static std::string stationName();
 
-    // Pause between two attempts to commit a chip's record.
-    static constexpr uint32_t CommitRetryPauseMs = 500;
+    // Pause between two attempts to commit a chip's record; the socket is
+    // watched meanwhile.
+    static constexpr uint32_t CommitRetryPauseMs = 150;
+    // How long one attempt waits for another writer of the log: briefly, as
+    // the socket is not watched meanwhile.
+    static constexpr int CommitAttemptWaitMs = 50;
+    // A commit slower than this delays the loop's next look at the socket
+    // past a quick feeder's swap: the socket is watched as after a wait.
+    static constexpr int64_t SlowCommitMs = 40;
+    // After a record that waited, how long the socket is watched for the
+    // chip to leave (a feeder's swap) before the run stops.
+    static constexpr uint32_t ChipSwapGraceMs = 2000;
+    // Between two looks at the socket while a record waits; with the reply's
+    // own 50 ms, a look every 100 ms, quicker than a feeder's swap.
+    static constexpr uint32_t SocketWatchMs = 50;
+    // Queries in a row that found no programmer before a seat's run ends.
+    static constexpr int SilentQueriesBeforeStop = 3;
     // Pause between two looks whether chips under way made the target.
     static constexpr uint32_t TargetWaitMs = 150;
 
@@ -78,10 +99,17 @@ private:
     bool beforeChip(const std::array<uint8_t, 4>& reply) override;
     bool afterChip(bool passed) override;
     void socketEmpty() override;
+    bool chipTakenOutMeanwhile() override { return chipTakenOut_; }
+    bool queried(bool answered) override;
+    // One query of the socket between two steps of the loop; true when it
+    // found the socket empty (the hooks are told so).
+    bool socketFoundEmpty();
+    void watchSocket(uint32_t milliseconds);
     bool claimGoodChip();
     void releaseGoodChip();
-    std::string operationsText() const;
-    bool commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error);
+    // `waited`: the first attempt failed, and the socket was watched.
+    bool commitWithinRetryTime(LogRecord& record, std::optional<uint64_t> returned, std::string& error,
+                               bool& waited);
     void stopKeeping(const LogRecord& record, std::optional<uint64_t> returned, const std::string& error);
     void refuseUsedUpSerials(const Reservation& reservation);
     void compareWithHistory();
@@ -107,4 +135,6 @@ private:
     std::string stopReason_;
     const std::function<bool()>* keepRunning_ = nullptr;
     bool goodChipClaimed_ = false;
+    bool chipTakenOut_ = false;
+    int silentQueries_ = 0;
 };

@@ -18,13 +18,15 @@ public:
         uint64_t first = 0;
         uint64_t count = 0;
     };
-    // `count` values `step` apart for the job with hash `jobHash`. The first
+    // `count` values `step` apart of the serial sequence `sequence`. The first
     // is at least `floor`: a station's own next value, so a line that starts
-    // leasing goes on after the serials its stations issued alone. A block
+    // leasing goes on after the serials its stations issued alone, and past
+    // what was leased under `jobHash`, the job file's hash that named the
+    // sequence before jobs carried one. A block
     // that would start past 64 bits comes back empty. Nothing, with
     // `failure` saying why, when the server leased none.
-    std::optional<Block> lease(const std::string& jobHash, uint64_t floor, uint64_t count, uint64_t step,
-                               PostgresSession::Reply& failure);
+    std::optional<Block> lease(const std::string& sequence, const std::string& jobHash, uint64_t floor,
+                               uint64_t count, uint64_t step, PostgresSession::Reply& failure);
 
     // From any thread: ends a lease under way at once.
     void stop() { session_.stop(); }

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "core/AtomicFile.h"
+#include "core/MessageCatalogue.h"
 #include "core/SmallFile.h"
 #include "production/ChipRate.h"
 #include "production/IsoTime.h"
@@ -46,7 +47,14 @@ CREATE TABLE IF NOT EXISTS leased_serials (job TEXT NOT NULL, job_hash TEXT NOT 
 CREATE TABLE IF NOT EXISTS job_changes (
     id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, station TEXT, job TEXT NOT NULL, who TEXT NOT NULL,
     what TEXT NOT NULL, before TEXT NOT NULL, after TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS leased_jobs (job TEXT PRIMARY KEY);
 )";
+
+// Jobs whose serials a log leased before it kept leased_jobs: those with a
+// block left, and those whose serial numbers went to a line server.
+const char* const KnownLeasedJobs =
+    "INSERT OR IGNORE INTO leased_jobs(job) SELECT job FROM leased_serials "
+    "UNION SELECT job FROM records WHERE forwarded <> 0 AND serial <> ''";
 
 // A prepared statement that finalises itself.
 class Statement {
@@ -103,13 +111,14 @@ LogRecord recordOf(const Statement& row)
         *text = row.text(column++);
     record.durationMs = row.integer(column++);
     record.cycleMs = row.integer(column++);
-    record.operatorName = row.text(column);
+    record.operatorName = row.text(column++);
+    record.serialSequence = row.text(column);
     return record;
 }
 
 const char* const SelectRecord =
     "SELECT id, uid, time, station, programmer, job, job_hash, chip, jedec_id, operations, result, message, "
-    "serial, serial_status, crc32, sha256, duration_ms, cycle_ms, operator FROM records ";
+    "serial, serial_status, crc32, sha256, duration_ms, cycle_ms, operator, serial_sequence FROM records ";
 
 // A reservation's transaction is synced to disk at its commit (WAL and all),
 // which NORMAL leaves to the next checkpoint: a power cut must not take back
@@ -191,12 +200,19 @@ std::unique_ptr<SqliteLog> SqliteLog::open(const std::string& path, std::string&
     // fsync per record; a power cut can lose the last records before a
     // checkpoint, never corrupt the file, and their reservations, which are
     // synced, then name their chips as interrupted.
+    const bool keptLeasedJobs = [&] {
+        Statement table(log->db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'leased_jobs'");
+        return table.step() == SQLITE_ROW;
+    }();
     if (!log->execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) ||
         !log->execute(Schema, error) ||
         !log->addColumn("counters", "interrupted", "INTEGER NOT NULL DEFAULT 0", error) ||
         !log->addColumn("serials", "last", "TEXT", error) ||
         !log->addColumn("reservations", "jedec_id", "TEXT", error) ||
-        !log->addColumn("records", "operator", "TEXT", error)) {
+        !log->addColumn("records", "operator", "TEXT", error) ||
+        !log->addColumn("records", "serial_sequence", "TEXT NOT NULL DEFAULT ''", error) ||
+        !log->addColumn("reservations", "serial_sequence", "TEXT NOT NULL DEFAULT ''", error) ||
+        (!keptLeasedJobs && !log->execute(KnownLeasedJobs, error))) {
         error = path + ": " + error;
         return nullptr;
     }
@@ -230,8 +246,9 @@ std::string SqliteLog::lastError() const
     return db_ ? sqlite3_errmsg(db_) : "out of memory";
 }
 
-Reservation SqliteLog::takeSerial(const std::string& job, const std::string& jobHash, const SerialRule& rule)
+Reservation SqliteLog::takeSerial(const LogRecord& chip, const SerialRule& rule)
 {
+    const std::string& job = chip.job;
     Reservation taken;
     Statement returned(db_, "SELECT rowid, value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
     if (returned.bind(1, job).step() == SQLITE_ROW) {
@@ -255,9 +272,12 @@ Reservation SqliteLog::takeSerial(const std::string& job, const std::string& job
         due = next ? std::max(*next, rule.first) : taken.last ? rule.after(*taken.last) : std::nullopt;
     }
     std::optional<int64_t> lease;
-    if (leased_) {
-        Statement block(db_, "SELECT rowid, next FROM leased_serials WHERE job_hash = ?1 ORDER BY rowid LIMIT 1");
-        if (block.bind(1, jobHash).step() != SQLITE_ROW) {
+    Statement leasedBefore(db_, "SELECT 1 FROM leased_jobs WHERE job = ?1");
+    if (leased_ || leasedBefore.bind(1, job).step() == SQLITE_ROW) {
+        // Blocks leased before serial sequences were kept under the job
+        // file's hash go first.
+        Statement block(db_, "SELECT rowid, next FROM leased_serials WHERE job_hash IN (?1, ?2) ORDER BY rowid LIMIT 1");
+        if (block.bind(1, sequenceKey(chip)).bind(2, chip.jobHash).step() != SQLITE_ROW) {
             taken.outcome = Reservation::Outcome::LeaseNeeded;
             return taken;
         }
@@ -310,7 +330,7 @@ Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule)
     Reservation reservation;
     reservation.outcome = Reservation::Outcome::Reserved;
     if (rule) {
-        reservation = takeSerial(chip.job, chip.jobHash, *rule);
+        reservation = takeSerial(chip, *rule);
         if (reservation.outcome != Reservation::Outcome::Reserved)
             return reservation;
     }
@@ -318,10 +338,11 @@ Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule)
     Statement touch(db_, "INSERT INTO counters(job, reservations) VALUES(?1, 1) "
                          "ON CONFLICT(job) DO UPDATE SET reservations = reservations + 1");
     Statement hold(db_, "INSERT INTO reservations(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
-                        "operations, serial, owner) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+                        "operations, serial, owner, serial_sequence) "
+                        "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
     hold.bind(1, chip.uid).bind(2, chip.time).bind(3, chip.station).bind(4, chip.programmer).bind(5, chip.job);
     hold.bind(6, chip.jobHash).bind(7, chip.chip).bind(8, chip.jedecId).bind(9, chip.operations);
-    hold.bind(10, chip.serial).bind(11, ProcessIdentity::current());
+    hold.bind(10, chip.serial).bind(11, ProcessIdentity::current()).bind(12, chip.serialSequence);
     if (touch.bind(1, chip.job).step() != SQLITE_DONE || hold.step() != SQLITE_DONE || !transaction.commit()) {
         failed.error = lastError();
         return failed;
@@ -329,13 +350,17 @@ Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule)
     return reservation;
 }
 
-bool SqliteLog::addLease(const std::string& job, const std::string& jobHash, uint64_t first, uint64_t count,
+bool SqliteLog::addLease(const std::string& job, const std::string& sequence, uint64_t first, uint64_t count,
                          std::string& error)
 {
     std::lock_guard lock(mutex_);
+    Transaction transaction(db_);
     Statement add(db_, "INSERT INTO leased_serials(job, job_hash, next, left) VALUES(?1, ?2, ?3, ?4)");
-    if (add.bind(1, job).bind(2, jobHash).bind(3, std::to_string(first)).bind(4, static_cast<int64_t>(count)).step() !=
-        SQLITE_DONE) {
+    Statement mark(db_, "INSERT OR IGNORE INTO leased_jobs(job) VALUES(?1)");
+    if (!transaction.begin() ||
+        add.bind(1, job).bind(2, sequence).bind(3, std::to_string(first)).bind(4, static_cast<int64_t>(count)).step() !=
+            SQLITE_DONE ||
+        mark.bind(1, job).step() != SQLITE_DONE || !transaction.commit()) {
         error = lastError();
         return false;
     }
@@ -369,10 +394,16 @@ std::optional<uint64_t> SqliteLog::peekSerial(const std::string& job, const Seri
     return last ? rule.after(*last) : std::nullopt;
 }
 
-bool SqliteLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error)
+bool SqliteLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error,
+                       int busyWaitMs)
 {
     std::lock_guard lock(mutex_);
-    if (!commitLocked(record, returnedSerial, error))
+    if (busyWaitMs >= 0)
+        sqlite3_busy_timeout(db_, busyWaitMs);
+    const bool committed = commitLocked(record, returnedSerial, error);
+    if (busyWaitMs >= 0)
+        sqlite3_busy_timeout(db_, BusyTimeoutMs);
+    if (!committed)
         return false;
     Statement stored(db_, "SELECT id FROM records WHERE uid = ?1");
     if (stored.bind(1, record.uid).step() == SQLITE_ROW)
@@ -403,8 +434,8 @@ bool SqliteLog::commitLocked(const LogRecord& record, std::optional<uint64_t> re
     }
     Statement insert(db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
                           "operations, result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, "
-                          "operator) "
-                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)");
+                          "operator, serial_sequence) "
+                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
     const std::string* texts[] = {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
                                   &record.jobHash, &record.chip, &record.jedecId, &record.operations,
                                   &record.result, &record.message, &record.serial, &record.serialStatus,
@@ -415,6 +446,7 @@ bool SqliteLog::commitLocked(const LogRecord& record, std::optional<uint64_t> re
     insert.bind(index, record.durationMs);
     insert.bind(index + 1, record.cycleMs);
     insert.bind(index + 2, record.operatorName);
+    insert.bind(index + 3, record.serialSequence);
     const bool passed = record.result == "pass";
     Statement count(db_, passed ? "INSERT INTO counters(job, passed, cycle_ms_total) VALUES(?1, 1, ?2) "
                                   "ON CONFLICT(job) DO UPDATE SET passed = passed + 1, "
@@ -528,12 +560,17 @@ void SqliteLog::interruptAbandonedReservations()
     }
     for (const auto& [uid, job] : abandoned) {
         Statement record(db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
-                              "operations, result, message, serial, serial_status, duration_ms, cycle_ms) "
+                              "operations, result, message, serial, serial_status, duration_ms, cycle_ms, "
+                              "serial_sequence) "
                               "SELECT uid, time, station, programmer, job, job_hash, chip, jedec_id, operations, "
-                              "'interrupted', '', serial, 'interrupted', 0, 0 FROM reservations WHERE uid = ?1");
+                              "'interrupted', ?2, serial, 'interrupted', 0, 0, serial_sequence FROM reservations "
+                              "WHERE uid = ?1");
         Statement release(db_, "DELETE FROM reservations WHERE uid = ?1");
         Statement count(db_, "INSERT INTO counters(job, interrupted) VALUES(?1, 1) "
                              "ON CONFLICT(job) DO UPDATE SET interrupted = interrupted + 1");
+        // Written by whichever program opens the log next, whose language
+        // the log does not know.
+        record.bind(2, MessageCatalogue::text(Msg::InterruptedRecordMessage, English));
         if (record.bind(1, uid).step() != SQLITE_DONE || release.bind(1, uid).step() != SQLITE_DONE ||
             count.bind(1, job).step() != SQLITE_DONE)
             return;

@@ -32,6 +32,7 @@ struct Reservation {
         Failed,         // the log cannot be written
         LeaseNeeded,    // serials come from the line server and none is leased
         LeaseFailed,    // the line server leased none: `error` in its words, empty without an answer
+        LeaseUnreachable,  // serials come from a line server, none is left leased and there is none
     };
     Outcome outcome = Outcome::Failed;
     // Reserved: the chip's serial number (with a rule). SerialsUsedUp: the
@@ -73,12 +74,21 @@ public:
     const std::string& path() const { return path_; }
 
     // With a line server, serial numbers come only from the blocks it leased
-    // to this station, by job hash: a reservation with none left says
+    // to this station, by serial sequence: a reservation with none left says
     // LeaseNeeded, and a returned value still goes to this station's next chip.
+    // A job this log ever leased for takes its serials from leased blocks
+    // alone, with a line server or without.
     void takeSerialsFromLeases() { leased_ = true; }
-    // `count` values of the job, `rule`'s step apart from `first`, leased to this station.
-    bool addLease(const std::string& job, const std::string& jobHash, uint64_t first, uint64_t count,
+    // `count` values of the job's sequence `sequence`, `rule`'s step apart
+    // from `first`, leased to this station.
+    bool addLease(const std::string& job, const std::string& sequence, uint64_t first, uint64_t count,
                   std::string& error);
+    // What a chip's leases are kept under: its serial sequence, or for a
+    // caller that names none, its job file's hash.
+    static const std::string& sequenceKey(const LogRecord& chip)
+    {
+        return chip.serialSequence.empty() ? chip.jobHash : chip.serialSequence;
+    }
 
     // Before a chip is programmed: writes first the records kept pending,
     // then takes the next serial number of `chip.job` (a returned one first)
@@ -94,7 +104,10 @@ public:
     // chip's reservation, or the interrupted record one became. A record whose
     // uid is stored already is not stored again (true). `returnedSerial` goes
     // back for the next chip (a failed chip whose job reuses serials).
-    bool commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error);
+    // `busyWaitMs`, when not negative, bounds the wait for another writer of
+    // the file in place of the usual 2 s.
+    bool commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error,
+                int busyWaitMs = -1);
 
     // A record commit() could not take: kept in memory and written first by
     // the next reserve() or flushPending(), and, when the disk allows, in a
@@ -141,7 +154,7 @@ private:
     // Takes the serial number of a reservation, inside its transaction: one a
     // failed chip returned, else the job's next value, which it advances. The
     // one place that decides which value a chip gets.
-    Reservation takeSerial(const std::string& job, const std::string& jobHash, const SerialRule& rule);
+    Reservation takeSerial(const LogRecord& chip, const SerialRule& rule);
     std::string pendingFilePrefix() const;
     void writePendingFilesIn();
     void interruptAbandonedReservations();

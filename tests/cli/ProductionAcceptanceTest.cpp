@@ -126,4 +126,22 @@ TEST_F(LineServerCliTest, StationsOnOneServerIssueEachSerialOnce)
     EXPECT_TRUE(Contains(away.out, "Batch: 0 chips done")) << away.out;
 }
 
+// A server whose leases went back (restored from a backup) leases values
+// again that chips carry already; its index refuses them. The run that made
+// those chips exited 0.
+TEST_F(LineServerCliTest, RunWhoseSerialsTheServerFindsDoubledFails)
+{
+    createJob({"--serial", "0x20:4:le:1"});
+    const auto batch = [&](const std::string& log) {
+        return run({"--simulator=" + path("fed.scenario"), "batch", "--job", path("line.belcorjob"), "--count", "2",
+                    "--log-db", path(log), "--log-db", server.url()});
+    };
+    ASSERT_EQ(batch("a.sqlite").exitCode, 0);
+    ASSERT_EQ(server.query("UPDATE belcor_serial_leases SET next = 0"), "");
+    const CliResult doubled = batch("b.sqlite");
+    EXPECT_EQ(doubled.exitCode, 1) << doubled.out;
+    EXPECT_TRUE(Contains(doubled.err, "The line server refused 2 records of this run")) << doubled.err;
+    EXPECT_FALSE(Contains(doubled.out, "every record is stored")) << doubled.out;
+}
+
 }  // namespace

@@ -27,7 +27,10 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"MissingValue", {"read", "a.bin", "--chip"}, "--chip needs a value"},
                     UsageCase{"AddressTooLong", {"--end=0x123456789", "write", "a.bin"},
                               "--end: '0x123456789' is not a valid integer value"},
-                    UsageCase{"ZeroCount", {"batch", "a.bin", "--count", "0"}, "--count needs a positive number"},
+                    UsageCase{"ZeroCount", {"batch", "a.bin", "--count", "0"}, "--count needs a positive decimal number"},
+                    // Read as 16 before; chips are counted in decimal.
+                    UsageCase{"HexadecimalCount", {"batch", "a.bin", "--count", "0x10"},
+                              "--count needs a positive decimal number, not \"0x10\""},
                     UsageCase{"CapacityPastCounts", {"convert", "a", "b", "--capacity=0x80000000"},
                               "--capacity takes at most 2147483647 bytes"},
                     UsageCase{"RangeOnRead", {"--start", "100", "read", "a.bin"}, "--start, --end and --range apply only"},

@@ -154,6 +154,26 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultOnOne,
                                          FaultCase{"StuckBit", BELCOR_SIM_STUCK_BIT, 0x20}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// It went unmentioned: the seat polled for ever and the run ended as if all
+// were well.
+TEST_F(GangRunTest, ProgrammerUnpluggedWhileWaitingStopsItsSeatWithAMessage)
+{
+    prepare(2);
+    belcor_sim_set_feeder_at(2, 0, 0);
+    belcor_sim_remove_chip_at(2);
+    afterRecord = [](GangRun&, size_t recorded) {
+        if (recorded == 1)
+            belcor_sim_set_plugged_at(2, 0);
+    };
+    GangRun& done = run(4);
+    EXPECT_EQ(records.size(), 4u);
+    const std::vector<GangRun::SeatView> views = done.views();
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[0].stopReason, "");
+    EXPECT_NE(views[1].stopReason.find("BU2SIM0000002 left the bus while waiting for a chip"), std::string::npos)
+        << views[1].stopReason;
+}
+
 TEST_F(GangRunTest, StopLetsChipsInFlightFinish)
 {
     prepare(4);

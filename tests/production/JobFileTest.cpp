@@ -11,6 +11,7 @@
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/ProductionText.h"
+#include "production/SerialSequence.h"
 #include "production/ProductionFixture.h"
 
 namespace {
@@ -136,6 +137,101 @@ TEST(JobFileText, RefusesWhatIsNoJob)
     EXPECT_NE(JobFile::read("/nonexistent/job.belcorjob").error, "");
     EXPECT_NE(JobFile::read("/dev/zero").error.find("is not a regular file"), std::string::npos);
 }
+
+struct TwoReadings {
+    const char* name;
+    std::string text;
+    const char* problem;
+};
+
+class JobFileTwoReadings : public testing::TestWithParam<TwoReadings> {};
+
+// These were read as the last of the two keys, or as the text before the NULs.
+TEST_P(JobFileTwoReadings, AreRefused)
+{
+    const JobFileRead read = JobFile::parse(GetParam().text, "x");
+    EXPECT_FALSE(read.job);
+    EXPECT_NE(read.error.find(GetParam().problem), std::string::npos) << read.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, JobFileTwoReadings,
+    testing::Values(TwoReadings{"TrailingNuls", R"({"format": "belcor-job"})" + std::string(3, '\0'), "NUL byte"},
+                    TwoReadings{"DuplicateTopKey", R"({"format": "belcor-job", "note": "a", "note": "b"})",
+                                "\"note\" twice"},
+                    TwoReadings{"DuplicateNestedKey",
+                                R"({"format": "belcor-job", "auto": {"program": true, "program": false}})",
+                                "\"program\" twice"}),
+    [](const testing::TestParamInfo<TwoReadings>& info) { return std::string(info.param.name); });
+
+// A CRLF copy of the job and an edit of its note or target gave the line
+// server another sequence (it went by the file's hash), which issued the
+// same serials again.
+TEST_F(JobFileTest, EditsAndLineEndsKeepTheSerialSequence)
+{
+    const ProductionJob job = makeJob();
+    const std::string sequence = SerialSequenceOf(job);
+    EXPECT_EQ(sequence.size(), 32u);
+    std::string crlf;
+    for (const char c : JobFile::text(job))
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    ProductionJob edited = job;
+    edited.note = "another note";
+    edited.target = 500;
+    for (const std::string& text : {crlf, JobFile::text(edited)}) {
+        const JobFileRead read = JobFile::parse(text, job.name);
+        ASSERT_TRUE(read.job) << read.error;
+        EXPECT_EQ(SerialSequenceOf(*read.job), sequence);
+    }
+    // A file from before jobs carried one: its name and rule name it, so its
+    // note and line ends still do not, and an edit of the rule does.
+    nlohmann::json legacy = nlohmann::json::parse(JobFile::text(job));
+    legacy["serial"].erase("sequence");
+    const std::string before = SerialSequenceOf(*JobFile::parse(legacy.dump(), job.name).job);
+    legacy["note"] = "edited";
+    EXPECT_EQ(SerialSequenceOf(*JobFile::parse(legacy.dump(4), job.name).job), before);
+    legacy["serial"]["first"] = 1000;
+    EXPECT_NE(SerialSequenceOf(*JobFile::parse(legacy.dump(), job.name).job), before);
+    // Written again (by the editor, or job create), it keeps what it had.
+    JobChoices choices;
+    choices.serial = job.serial;
+    choices.serialSequence = before;
+    selectChipAndLoad("image.bin");
+    std::string error;
+    const std::optional<ProductionJob> rewritten =
+        CreateJob(workbench, path("job.belcorjob"), path("image.bin"), choices, error);
+    ASSERT_TRUE(rewritten) << error;
+    EXPECT_EQ(SerialSequenceOf(*rewritten), before);
+    // The window's Save job over the job file keeps the file's sequence.
+    choices.serialSequence.clear();
+    const std::optional<ProductionJob> saved = SaveJob(workbench, path("job.belcorjob"), choices, error);
+    ASSERT_TRUE(saved) << error;
+    EXPECT_EQ(saved->serialSequence, sequence);
+}
+
+class JobSteps : public JobFileTest, public testing::WithParamInterface<std::pair<const char*, AutoOptions>> {};
+
+// Such a job logged every chip as passed, with a serial and the image's CRC,
+// and nothing on the chip.
+TEST_P(JobSteps, WithoutProgramIsRefusedWhenMadeAndWhenOpened)
+{
+    ProductionJob job = makeJob();
+    job.options = GetParam().second;
+    EXPECT_NE(ApplyJob(workbench, host, job, path("job.belcorjob")).find("does not program the chip"),
+              std::string::npos);
+    selectChipAndLoad("image.bin");
+    JobChoices choices;
+    choices.options = GetParam().second;
+    std::string error;
+    EXPECT_FALSE(CreateJob(workbench, path("other.belcorjob"), path("image.bin"), choices, error));
+    EXPECT_NE(error.find("does not program the chip"), std::string::npos) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, JobSteps,
+                         testing::Values(std::pair{"AllOff", AutoOptions{false, false, false}},
+                                         std::pair{"EraseOnly", AutoOptions{true, false, false}},
+                                         std::pair{"VerifyOnly", AutoOptions{false, false, true}}),
+                         [](const auto& info) { return std::string(info.param.first); });
 
 // A job as a station writes it, with a serial rule and a range.
 nlohmann::json sampleJob()

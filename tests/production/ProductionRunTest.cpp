@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "buffers/BufferSet.h"
+#include "core/MessageCatalogue.h"
 #include "production/JobSetup.h"
 #include "production/ProductionFixture.h"
 #include "production/ProductionLog.h"
@@ -101,7 +103,9 @@ protected:
         ProductionFixture::SetUp();
         writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
         belcor_sim_set_erase_time_ms(50);
-        belcor_sim_set_feeder(1, 100);
+        // The socket stays empty longer than the batch loop's period, as the
+        // loop must see it empty to take the next chip for a new one.
+        belcor_sim_set_feeder(1, 300);
         seatChip(Chip);
     }
 
@@ -142,7 +146,9 @@ protected:
             if (afterEachChip)
                 afterEachChip();
         };
-        production->run([] { return true; });
+        // A loop that hangs fails the test instead of holding it for ever.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        production->run([until] { return std::chrono::steady_clock::now() < until; });
         return *production;
     }
 
@@ -208,6 +214,7 @@ struct SequenceEndCase {
     const char* name;
     const char* rule;
     const char* lastSerial;
+    const char* width;  // as the reason names it
 };
 
 class SerialSequenceEndInRun : public ProductionRunTest, public testing::WithParamInterface<SequenceEndCase> {};
@@ -221,15 +228,16 @@ TEST_P(SerialSequenceEndInRun, StopsBeforeTheChipNamingTheLastValue)
     ASSERT_EQ(records.size(), 2u);
     EXPECT_NE(records[0].serial, records[1].serial);
     EXPECT_EQ(records[1].serial, GetParam().lastSerial);
-    EXPECT_NE(production.stopReason().find(std::string("No serial number follows ") + GetParam().lastSerial),
+    EXPECT_NE(production.stopReason().find(std::string("No serial number follows ") + GetParam().lastSerial +
+                                           ": the next would not fit in " + GetParam().width + " as le"),
               std::string::npos)
         << production.stopReason();
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, SerialSequenceEndInRun,
-                         testing::Values(SequenceEndCase{"PastTheWidth", "10:1:le:254", "255"},
+                         testing::Values(SequenceEndCase{"PastTheWidth", "10:1:le:254", "255", "1 byte"},
                                          SequenceEndCase{"Past64Bits", "0x1F0:8:le:18446744073709551614",
-                                                         "18446744073709551615"}),
+                                                         "18446744073709551615", "8 bytes"}),
                          [](const testing::TestParamInfo<SequenceEndCase>& info) { return std::string(info.param.name); });
 
 struct FailureCase {
@@ -298,6 +306,50 @@ TEST_F(ProductionRunTest, ChipRecordWaitsForAnotherWriter)
     EXPECT_EQ(production.stopReason(), "");
     EXPECT_EQ(records.size(), 2u);
     EXPECT_EQ(log->local().counters(job.name).passed, 2);
+}
+
+// The record waited on the log longer than the feeder's swap, which the loop
+// never saw: the next chip passed for the one done, and the batch hung.
+TEST_F(ProductionRunTest, SlowRecordWhileTheFeederSwapsTheChipGoesOn)
+{
+    prepare("10:4:le:1");
+    belcor_sim_set_feeder(1, 300);
+    std::unique_ptr<LogHolder> holder;
+    runHost.duringChip = [&] { holder = std::make_unique<LogHolder>(path("log.sqlite"), 2500); };
+    ProductionRun& production = run(3);
+    ASSERT_TRUE(holder && holder->held());
+    EXPECT_EQ(production.stopReason(), "");
+    EXPECT_EQ(records.size(), 3u);
+    EXPECT_EQ(log->local().counters(job.name).passed, 3);
+}
+
+// A swap the watch missed, or a chip left in the socket: it cannot be told
+// from the one done, so the run says so and stops instead of waiting.
+TEST_F(ProductionRunTest, SlowRecordWithTheSocketNeverSeenEmptyStopsWithAMessage)
+{
+    prepare("10:4:le:1");
+    belcor_sim_set_feeder(0, 0);
+    std::unique_ptr<LogHolder> holder;
+    runHost.duringChip = [&] { holder = std::make_unique<LogHolder>(path("log.sqlite"), 1500); };
+    ProductionRun& production = run(3);
+    ASSERT_TRUE(holder && holder->held());
+    EXPECT_EQ(records.size(), 1u);
+    EXPECT_NE(production.stopReason().find("the socket was not seen empty meanwhile"), std::string::npos)
+        << production.stopReason();
+}
+
+// It was logged as "Flash check error address:0h".
+TEST_F(ProductionRunTest, ChipPulledOutDuringItsRunIsRecordedAsRemoved)
+{
+    prepare("10:4:le:1");
+    belcor_sim_set_feeder(0, 0);
+    runHost.duringChip = [] { belcor_sim_remove_chip(); };
+    // The programmer goes on writing into the empty socket, as a real one does.
+    expectNoProtocolErrors = false;
+    run(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].result, "fail");
+    EXPECT_EQ(records[0].message, MessageCatalogue::text(Msg::ChipRemovedDuringRun, English));
 }
 
 // A record that still cannot go in stops the run naming the chip, waits in a

@@ -72,8 +72,10 @@ protected:
     {
         ProductionFixture::SetUp();
         const std::string scenario = path("fed.scenario");
+        // The socket stays empty longer than the batch loop's look at it after
+        // a failed chip (a query of its own, whether the chip was pulled out).
         std::ofstream(scenario) << "chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 50\n"
-                                   "feeder on 100\nversions H2.0 V3.10 BU2SIM0000013\n";
+                                   "feeder on 300\nversions H2.0 V3.10 BU2SIM0000013\n";
         std::ofstream(path("belcor.ini")) << "[DEVICE]\nLANGU=2\n";
         // What Belcor remembers for itself (the last job, the line server) is
         // the test's own: nothing from an earlier test. (The folder stays:

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/MessageCatalogue.h"
 #include "production/CsvExport.h"
 #include "production/SerialRule.h"
 #include "production/SqliteLog.h"
@@ -82,6 +83,44 @@ TEST_F(SqliteLogTest, ALogWithoutTheOperatorColumnGainsIt)
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].operatorName, "");
     EXPECT_EQ(records[1].operatorName, "Ann");
+}
+
+// A log from before it kept which jobs leased serials: the block left, under
+// the job file's hash, still serves a run without the line server (a record
+// sent to one marks its job too), and no value of the station's own follows.
+TEST_F(SqliteLogTest, ALogThatLeasedBeforeTakesOnlyItsLeasedBlockOffline)
+{
+    LogRecord sent = record("sent", "pass");
+    sent.job = "sent";
+    sent.serial = "5";
+    commit(sent);
+    std::string error;
+    ASSERT_TRUE(log->markForwarded(1, error)) << error;
+    log.reset();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "log.sqlite").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "DROP TABLE leased_jobs; INSERT INTO leased_serials VALUES('job', 'hash', '1000', 2)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    log = open();
+    SerialRule rule;
+    std::vector<Reservation::Outcome> outcomes;
+    std::vector<uint64_t> serials;
+    for (const char* job : {"job", "job", "job", "sent"}) {
+        LogRecord chip = record(std::string("chip-") + std::to_string(outcomes.size()), "");
+        chip.job = job;
+        chip.jobHash = "hash";
+        chip.serialSequence = "sequence";
+        const Reservation reservation = log->reserve(chip, &rule);
+        outcomes.push_back(reservation.outcome);
+        serials.push_back(reservation.serial.value_or(0));
+    }
+    using Outcome = Reservation::Outcome;
+    EXPECT_EQ(outcomes, (std::vector<Outcome>{Outcome::Reserved, Outcome::Reserved, Outcome::LeaseNeeded,
+                                              Outcome::LeaseNeeded}));
+    EXPECT_EQ(serials[0], 1000u);
+    EXPECT_EQ(serials[1], 1001u);
 }
 
 TEST_F(SqliteLogTest, CountersSurviveARestartAndResetOnlyOnRequest)
@@ -196,6 +235,7 @@ TEST_F(SqliteLogTest, OnlyReservationsOfEndedProgramsBecomeInterruptedRecords)
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].uid, "killed");
     EXPECT_EQ(records[0].result, "interrupted");
+    EXPECT_EQ(records[0].message, MessageCatalogue::text(Msg::InterruptedRecordMessage, English));
     EXPECT_EQ(records[0].serial, "7");
     EXPECT_EQ(records[0].programmer, "BU2SIM");
     EXPECT_EQ(log->counters("job").interrupted, 1);

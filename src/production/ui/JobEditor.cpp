@@ -13,6 +13,7 @@
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/ProductionText.h"
+#include "production/SerialSequence.h"
 #include "ui_JobEditor.h"
 
 namespace {
@@ -125,6 +126,7 @@ void JobEditor::editJob(const ProductionJob& job, const std::string& path)
 {
     jobPath_ = path;
     keptPin_ = job.pin;
+    keptSequence_ = SerialSequenceOf(job);
     setWindowTitle(qText(ProductionText(Msg::JobEditorEditTitle, language_, {job.name})));
     std::string error;
     const int32_t slot = FindJobChip(catalogue_, job.chip, language_, error);
@@ -354,6 +356,7 @@ void JobEditor::validate()
         if (ui->Target->value() > 0)
             choices.target = ui->Target->value();
         choices.pin = keptPin_;
+        choices.serialSequence = keptSequence_;
         choices.operatorRequired = ui->OperatorRequired->isChecked();
         std::string error;
         valid_ = draft_.job(jobPath_.empty() ? std::string("job") + JobFile::Extension : jobPath_, choices, error);

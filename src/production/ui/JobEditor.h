@@ -66,5 +66,6 @@ private:
     std::string loadProblem_;
     std::string jobPath_;
     std::optional<EngineerPin> keptPin_;
+    std::string keptSequence_;  // the edited job's serial sequence: its numbers go on
     std::optional<ProductionJob> valid_;
 };
