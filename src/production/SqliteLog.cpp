@@ -12,8 +12,12 @@
 #include "core/SmallFile.h"
 #include "production/ChipRate.h"
 #include "production/IsoTime.h"
+#include "production/LogSchema.h"
 #include "production/ProcessIdentity.h"
+#include "production/ProductionText.h"
 #include "production/SerialRule.h"
+#include "production/SqliteStatement.h"
+#include "production/SqliteTransaction.h"
 
 namespace {
 
@@ -22,71 +26,6 @@ constexpr int BusyTimeoutMs = 2000;
 constexpr const char* PendingSuffix = ".json";
 // A record with its longest failure text stays far below this.
 constexpr size_t LargestPendingFile = 1 << 20;
-
-const char* const Schema = R"(
-CREATE TABLE IF NOT EXISTS records (
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    uid TEXT NOT NULL UNIQUE,
-    time TEXT NOT NULL, station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT, jedec_id TEXT,
-    operations TEXT, result TEXT, message TEXT, serial TEXT, serial_status TEXT, crc32 TEXT, sha256 TEXT,
-    duration_ms INTEGER, cycle_ms INTEGER,
-    forwarded INTEGER NOT NULL DEFAULT 0);
-CREATE INDEX IF NOT EXISTS records_job_time ON records(job, time);
-CREATE INDEX IF NOT EXISTS records_unforwarded ON records(forwarded, id);
-CREATE TABLE IF NOT EXISTS counters (
-    job TEXT PRIMARY KEY, passed INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0,
-    cycle_ms_total INTEGER NOT NULL DEFAULT 0, reservations INTEGER NOT NULL DEFAULT 0);
-CREATE TABLE IF NOT EXISTS serials (job TEXT PRIMARY KEY, next TEXT NOT NULL);
-CREATE TABLE IF NOT EXISTS returned_serials (job TEXT NOT NULL, value TEXT NOT NULL);
-CREATE TABLE IF NOT EXISTS reservations (
-    uid TEXT PRIMARY KEY, time TEXT NOT NULL, station TEXT, programmer TEXT, job TEXT, job_hash TEXT, chip TEXT,
-    jedec_id TEXT, operations TEXT, serial TEXT, owner TEXT NOT NULL);
-CREATE TABLE IF NOT EXISTS set_aside (id INTEGER PRIMARY KEY REFERENCES records(id), reason TEXT NOT NULL);
-CREATE TABLE IF NOT EXISTS leased_serials (job TEXT NOT NULL, job_hash TEXT NOT NULL, next TEXT NOT NULL,
-    left INTEGER NOT NULL);
-CREATE TABLE IF NOT EXISTS job_changes (
-    id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, station TEXT, job TEXT NOT NULL, who TEXT NOT NULL,
-    what TEXT NOT NULL, before TEXT NOT NULL, after TEXT NOT NULL);
-CREATE TABLE IF NOT EXISTS leased_jobs (job TEXT PRIMARY KEY);
-)";
-
-// Jobs whose serials a log leased before it kept leased_jobs: those with a
-// block left, and those whose serial numbers went to a line server.
-const char* const KnownLeasedJobs =
-    "INSERT OR IGNORE INTO leased_jobs(job) SELECT job FROM leased_serials "
-    "UNION SELECT job FROM records WHERE forwarded <> 0 AND serial <> ''";
-
-// A prepared statement that finalises itself.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
-    ~Statement() { sqlite3_finalize(statement_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool ok() const { return statement_ != nullptr; }
-    Statement& bind(int index, const std::string& text)
-    {
-        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    Statement& bind(int index, int64_t value)
-    {
-        sqlite3_bind_int64(statement_, index, value);
-        return *this;
-    }
-    // SQLITE_ROW, SQLITE_DONE or an error code.
-    int step() { return statement_ ? sqlite3_step(statement_) : SQLITE_ERROR; }
-    std::string text(int column) const
-    {
-        const auto* value = sqlite3_column_text(statement_, column);
-        return value ? reinterpret_cast<const char*>(value) : std::string();
-    }
-    int64_t integer(int column) const { return sqlite3_column_int64(statement_, column); }
-
-private:
-    sqlite3_stmt* statement_ = nullptr;
-};
 
 // Serial values are kept as decimal text: SQLite's integers are signed and a
 // 64-bit serial may not fit. Nothing for an empty text: a sequence used up.
@@ -99,7 +38,7 @@ std::optional<uint64_t> valueOf(const std::string& text)
     return value;
 }
 
-LogRecord recordOf(const Statement& row)
+LogRecord recordOf(const SqliteStatement& row)
 {
     LogRecord record;
     record.id = row.integer(0);
@@ -134,29 +73,6 @@ private:
     sqlite3* db_;
 };
 
-// Rolls back on every path that does not reach commit.
-class Transaction {
-public:
-    explicit Transaction(sqlite3* db) : db_(db) {}
-    ~Transaction()
-    {
-        if (open_)
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    bool begin() { return open_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK; }
-    bool commit()
-    {
-        if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-            return false;
-        open_ = false;
-        return true;
-    }
-
-private:
-    sqlite3* db_;
-    bool open_ = false;
-};
-
 }  // namespace
 
 SqliteLog::~SqliteLog()
@@ -181,7 +97,7 @@ std::string SqliteLog::defaultPath()
     return (folder / "belcor" / "production.sqlite").string();
 }
 
-std::unique_ptr<SqliteLog> SqliteLog::open(const std::string& path, std::string& error)
+std::unique_ptr<SqliteLog> SqliteLog::open(const std::string& path, std::string& error, int language)
 {
     std::error_code ignored;
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
@@ -195,24 +111,25 @@ std::unique_ptr<SqliteLog> SqliteLog::open(const std::string& path, std::string&
         return nullptr;
     }
     sqlite3_busy_timeout(log->db_, BusyTimeoutMs);
+    // A log of a newer layout is left as it is: this program could neither
+    // read it right nor write it without harm.
+    const std::optional<int> version = LogSchema::version(log->db_, error);
+    if (!version) {
+        error = path + ": " + error;
+        return nullptr;
+    }
+    if (*version > LogSchema::newest()) {
+        error = ProductionText(Msg::LogSchemaTooNew, language,
+                               {path, std::to_string(*version), std::to_string(LogSchema::newest())});
+        return nullptr;
+    }
     // WAL: readers (an export, the sqlite3 shell) never block the station.
     // NORMAL: a commit is safe from a killed or crashed process without an
     // fsync per record; a power cut can lose the last records before a
     // checkpoint, never corrupt the file, and their reservations, which are
     // synced, then name their chips as interrupted.
-    const bool keptLeasedJobs = [&] {
-        Statement table(log->db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'leased_jobs'");
-        return table.step() == SQLITE_ROW;
-    }();
     if (!log->execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) ||
-        !log->execute(Schema, error) ||
-        !log->addColumn("counters", "interrupted", "INTEGER NOT NULL DEFAULT 0", error) ||
-        !log->addColumn("serials", "last", "TEXT", error) ||
-        !log->addColumn("reservations", "jedec_id", "TEXT", error) ||
-        !log->addColumn("records", "operator", "TEXT", error) ||
-        !log->addColumn("records", "serial_sequence", "TEXT NOT NULL DEFAULT ''", error) ||
-        !log->addColumn("reservations", "serial_sequence", "TEXT NOT NULL DEFAULT ''", error) ||
-        (!keptLeasedJobs && !log->execute(KnownLeasedJobs, error))) {
+        !LogSchema::upgrade(log->db_, error)) {
         error = path + ": " + error;
         return nullptr;
     }
@@ -231,16 +148,6 @@ bool SqliteLog::execute(const char* sql, std::string& error)
     return false;
 }
 
-// Logs written by earlier versions lack the column.
-bool SqliteLog::addColumn(const char* table, const char* column, const char* definition, std::string& error)
-{
-    Statement columns(db_, (std::string("SELECT 1 FROM pragma_table_info('") + table + "') WHERE name = ?1").c_str());
-    if (columns.bind(1, std::string(column)).step() == SQLITE_ROW)
-        return true;
-    const std::string sql = std::string("ALTER TABLE ") + table + " ADD COLUMN " + column + " " + definition;
-    return execute(sql.c_str(), error);
-}
-
 std::string SqliteLog::lastError() const
 {
     return db_ ? sqlite3_errmsg(db_) : "out of memory";
@@ -250,9 +157,9 @@ Reservation SqliteLog::takeSerial(const LogRecord& chip, const SerialRule& rule)
 {
     const std::string& job = chip.job;
     Reservation taken;
-    Statement returned(db_, "SELECT rowid, value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
+    SqliteStatement returned(db_, "SELECT rowid, value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
     if (returned.bind(1, job).step() == SQLITE_ROW) {
-        Statement take(db_, "DELETE FROM returned_serials WHERE rowid = ?1");
+        SqliteStatement take(db_, "DELETE FROM returned_serials WHERE rowid = ?1");
         if (take.bind(1, returned.integer(0)).step() != SQLITE_DONE) {
             taken.error = lastError();
             return taken;
@@ -263,7 +170,7 @@ Reservation SqliteLog::takeSerial(const LogRecord& chip, const SerialRule& rule)
         return taken;
     }
     std::optional<uint64_t> due = rule.first;
-    Statement state(db_, "SELECT next, last FROM serials WHERE job = ?1");
+    SqliteStatement state(db_, "SELECT next, last FROM serials WHERE job = ?1");
     if (state.bind(1, job).step() == SQLITE_ROW) {
         taken.last = valueOf(state.text(1));
         const std::optional<uint64_t> next = valueOf(state.text(0));
@@ -272,11 +179,12 @@ Reservation SqliteLog::takeSerial(const LogRecord& chip, const SerialRule& rule)
         due = next ? std::max(*next, rule.first) : taken.last ? rule.after(*taken.last) : std::nullopt;
     }
     std::optional<int64_t> lease;
-    Statement leasedBefore(db_, "SELECT 1 FROM leased_jobs WHERE job = ?1");
+    SqliteStatement leasedBefore(db_, "SELECT 1 FROM leased_jobs WHERE job = ?1");
     if (leased_ || leasedBefore.bind(1, job).step() == SQLITE_ROW) {
         // Blocks leased before serial sequences were kept under the job
         // file's hash go first.
-        Statement block(db_, "SELECT rowid, next FROM leased_serials WHERE job_hash IN (?1, ?2) ORDER BY rowid LIMIT 1");
+        SqliteStatement block(
+            db_, "SELECT rowid, next FROM leased_serials WHERE job_hash IN (?1, ?2) ORDER BY rowid LIMIT 1");
         if (block.bind(1, sequenceKey(chip)).bind(2, chip.jobHash).step() != SQLITE_ROW) {
             taken.outcome = Reservation::Outcome::LeaseNeeded;
             return taken;
@@ -292,8 +200,8 @@ Reservation SqliteLog::takeSerial(const LogRecord& chip, const SerialRule& rule)
     const std::optional<uint64_t> following = rule.after(*due);
     if (lease) {
         // A block past the 64-bit end is done with as well.
-        Statement advance(db_, "UPDATE leased_serials SET next = ?2, left = left - 1 WHERE rowid = ?1");
-        Statement done(db_, "DELETE FROM leased_serials WHERE left <= 0 OR next = ''");
+        SqliteStatement advance(db_, "UPDATE leased_serials SET next = ?2, left = left - 1 WHERE rowid = ?1");
+        SqliteStatement done(db_, "DELETE FROM leased_serials WHERE left <= 0 OR next = ''");
         if (advance.bind(1, *lease).bind(2, following ? std::to_string(*following) : std::string()).step() !=
                 SQLITE_DONE ||
             done.step() != SQLITE_DONE) {
@@ -301,8 +209,8 @@ Reservation SqliteLog::takeSerial(const LogRecord& chip, const SerialRule& rule)
             return taken;
         }
     }
-    Statement store(db_, "INSERT INTO serials(job, next, last) VALUES(?1, ?2, ?3) "
-                         "ON CONFLICT(job) DO UPDATE SET next = excluded.next, last = excluded.last");
+    SqliteStatement store(db_, "INSERT INTO serials(job, next, last) VALUES(?1, ?2, ?3) "
+                               "ON CONFLICT(job) DO UPDATE SET next = excluded.next, last = excluded.last");
     if (store.bind(1, job).bind(2, following ? std::to_string(*following) : std::string())
             .bind(3, std::to_string(*due))
             .step() != SQLITE_DONE) {
@@ -322,7 +230,7 @@ Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule)
     if (!flushPendingLocked(failed.error))
         return failed;
     const FullSync sync(db_);
-    Transaction transaction(db_);
+    SqliteTransaction transaction(db_);
     if (!transaction.begin()) {
         failed.error = lastError();
         return failed;
@@ -335,11 +243,11 @@ Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule)
             return reservation;
     }
     chip.serial = reservation.serial ? rule->text(*reservation.serial) : std::string();
-    Statement touch(db_, "INSERT INTO counters(job, reservations) VALUES(?1, 1) "
-                         "ON CONFLICT(job) DO UPDATE SET reservations = reservations + 1");
-    Statement hold(db_, "INSERT INTO reservations(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
-                        "operations, serial, owner, serial_sequence) "
-                        "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
+    SqliteStatement touch(db_, "INSERT INTO counters(job, reservations) VALUES(?1, 1) "
+                               "ON CONFLICT(job) DO UPDATE SET reservations = reservations + 1");
+    SqliteStatement hold(db_, "INSERT INTO reservations(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
+                              "operations, serial, owner, serial_sequence) "
+                              "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
     hold.bind(1, chip.uid).bind(2, chip.time).bind(3, chip.station).bind(4, chip.programmer).bind(5, chip.job);
     hold.bind(6, chip.jobHash).bind(7, chip.chip).bind(8, chip.jedecId).bind(9, chip.operations);
     hold.bind(10, chip.serial).bind(11, ProcessIdentity::current()).bind(12, chip.serialSequence);
@@ -354,9 +262,9 @@ bool SqliteLog::addLease(const std::string& job, const std::string& sequence, ui
                          std::string& error)
 {
     std::lock_guard lock(mutex_);
-    Transaction transaction(db_);
-    Statement add(db_, "INSERT INTO leased_serials(job, job_hash, next, left) VALUES(?1, ?2, ?3, ?4)");
-    Statement mark(db_, "INSERT OR IGNORE INTO leased_jobs(job) VALUES(?1)");
+    SqliteTransaction transaction(db_);
+    SqliteStatement add(db_, "INSERT INTO leased_serials(job, job_hash, next, left) VALUES(?1, ?2, ?3, ?4)");
+    SqliteStatement mark(db_, "INSERT OR IGNORE INTO leased_jobs(job) VALUES(?1)");
     if (!transaction.begin() ||
         add.bind(1, job).bind(2, sequence).bind(3, std::to_string(first)).bind(4, static_cast<int64_t>(count)).step() !=
             SQLITE_DONE ||
@@ -370,22 +278,22 @@ bool SqliteLog::addLease(const std::string& job, const std::string& sequence, ui
 bool SqliteLog::hasIssued(const std::string& job)
 {
     std::lock_guard lock(mutex_);
-    Statement state(db_, "SELECT 1 FROM serials WHERE job = ?1");
+    SqliteStatement state(db_, "SELECT 1 FROM serials WHERE job = ?1");
     return state.bind(1, job).step() == SQLITE_ROW;
 }
 
 std::optional<uint64_t> SqliteLog::peekSerial(const std::string& job, const SerialRule& rule)
 {
     std::lock_guard lock(mutex_);
-    Statement returned(db_, "SELECT value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
+    SqliteStatement returned(db_, "SELECT value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
     if (returned.bind(1, job).step() == SQLITE_ROW)
         return valueOf(returned.text(0));
     // With none leased, the station's own next value is the least the line
     // server will give.
-    Statement leased(db_, "SELECT next FROM leased_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
+    SqliteStatement leased(db_, "SELECT next FROM leased_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
     if (leased_ && leased.bind(1, job).step() == SQLITE_ROW)
         return valueOf(leased.text(0));
-    Statement state(db_, "SELECT next, last FROM serials WHERE job = ?1");
+    SqliteStatement state(db_, "SELECT next, last FROM serials WHERE job = ?1");
     if (state.bind(1, job).step() != SQLITE_ROW)
         return rule.first;
     if (const std::optional<uint64_t> next = valueOf(state.text(0)))
@@ -405,7 +313,7 @@ bool SqliteLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial
         sqlite3_busy_timeout(db_, BusyTimeoutMs);
     if (!committed)
         return false;
-    Statement stored(db_, "SELECT id FROM records WHERE uid = ?1");
+    SqliteStatement stored(db_, "SELECT id FROM records WHERE uid = ?1");
     if (stored.bind(1, record.uid).step() == SQLITE_ROW)
         record.id = stored.integer(0);
     return true;
@@ -413,29 +321,30 @@ bool SqliteLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial
 
 bool SqliteLog::commitLocked(const LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error)
 {
-    Transaction transaction(db_);
+    SqliteTransaction transaction(db_);
     if (!transaction.begin()) {
         error = lastError();
         return false;
     }
-    Statement existing(db_, "SELECT result FROM records WHERE uid = ?1");
+    SqliteStatement existing(db_, "SELECT result FROM records WHERE uid = ?1");
     if (existing.bind(1, record.uid).step() == SQLITE_ROW) {
         if (existing.text(0) != "interrupted")
             return true;
         // The chip's program was taken for dead, but its record turned up
         // after all: it replaces the interrupted one, as a new record so that
         // a line server is sent it too.
-        Statement drop(db_, "DELETE FROM records WHERE uid = ?1");
-        Statement uncount(db_, "UPDATE counters SET interrupted = interrupted - 1 WHERE job = ?1");
+        SqliteStatement drop(db_, "DELETE FROM records WHERE uid = ?1");
+        SqliteStatement uncount(db_, "UPDATE counters SET interrupted = interrupted - 1 WHERE job = ?1");
         if (drop.bind(1, record.uid).step() != SQLITE_DONE || uncount.bind(1, record.job).step() != SQLITE_DONE) {
             error = lastError();
             return false;
         }
     }
-    Statement insert(db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
-                          "operations, result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, "
-                          "operator, serial_sequence) "
-                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
+    SqliteStatement insert(
+        db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
+             "operations, result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, "
+             "operator, serial_sequence) "
+             "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
     const std::string* texts[] = {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
                                   &record.jobHash, &record.chip, &record.jedecId, &record.operations,
                                   &record.result, &record.message, &record.serial, &record.serialStatus,
@@ -448,20 +357,20 @@ bool SqliteLog::commitLocked(const LogRecord& record, std::optional<uint64_t> re
     insert.bind(index + 2, record.operatorName);
     insert.bind(index + 3, record.serialSequence);
     const bool passed = record.result == "pass";
-    Statement count(db_, passed ? "INSERT INTO counters(job, passed, cycle_ms_total) VALUES(?1, 1, ?2) "
-                                  "ON CONFLICT(job) DO UPDATE SET passed = passed + 1, "
-                                  "cycle_ms_total = cycle_ms_total + excluded.cycle_ms_total"
-                                : "INSERT INTO counters(job, failed, cycle_ms_total) VALUES(?1, 1, ?2) "
-                                  "ON CONFLICT(job) DO UPDATE SET failed = failed + 1, "
-                                  "cycle_ms_total = cycle_ms_total + excluded.cycle_ms_total");
-    Statement release(db_, "DELETE FROM reservations WHERE uid = ?1");
+    SqliteStatement count(db_, passed ? "INSERT INTO counters(job, passed, cycle_ms_total) VALUES(?1, 1, ?2) "
+                                        "ON CONFLICT(job) DO UPDATE SET passed = passed + 1, "
+                                        "cycle_ms_total = cycle_ms_total + excluded.cycle_ms_total"
+                                      : "INSERT INTO counters(job, failed, cycle_ms_total) VALUES(?1, 1, ?2) "
+                                        "ON CONFLICT(job) DO UPDATE SET failed = failed + 1, "
+                                        "cycle_ms_total = cycle_ms_total + excluded.cycle_ms_total");
+    SqliteStatement release(db_, "DELETE FROM reservations WHERE uid = ?1");
     if (insert.step() != SQLITE_DONE || count.bind(1, record.job).bind(2, record.cycleMs).step() != SQLITE_DONE ||
         release.bind(1, record.uid).step() != SQLITE_DONE) {
         error = lastError();
         return false;
     }
     if (returnedSerial) {
-        Statement give(db_, "INSERT INTO returned_serials(job, value) VALUES(?1, ?2)");
+        SqliteStatement give(db_, "INSERT INTO returned_serials(job, value) VALUES(?1, ?2)");
         if (give.bind(1, record.job).bind(2, std::to_string(*returnedSerial)).step() != SQLITE_DONE) {
             error = lastError();
             return false;
@@ -549,25 +458,26 @@ void SqliteLog::writePendingFilesIn()
 
 void SqliteLog::interruptAbandonedReservations()
 {
-    Transaction transaction(db_);
+    SqliteTransaction transaction(db_);
     if (!transaction.begin())
         return;
-    Statement held(db_, "SELECT uid, owner, job FROM reservations");
+    SqliteStatement held(db_, "SELECT uid, owner, job FROM reservations");
     std::vector<std::pair<std::string, std::string>> abandoned;  // uid, job
     while (held.step() == SQLITE_ROW) {
         if (!ProcessIdentity::alive(held.text(1)))
             abandoned.emplace_back(held.text(0), held.text(2));
     }
     for (const auto& [uid, job] : abandoned) {
-        Statement record(db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
-                              "operations, result, message, serial, serial_status, duration_ms, cycle_ms, "
-                              "serial_sequence) "
-                              "SELECT uid, time, station, programmer, job, job_hash, chip, jedec_id, operations, "
-                              "'interrupted', ?2, serial, 'interrupted', 0, 0, serial_sequence FROM reservations "
-                              "WHERE uid = ?1");
-        Statement release(db_, "DELETE FROM reservations WHERE uid = ?1");
-        Statement count(db_, "INSERT INTO counters(job, interrupted) VALUES(?1, 1) "
-                             "ON CONFLICT(job) DO UPDATE SET interrupted = interrupted + 1");
+        SqliteStatement record(
+            db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
+                 "operations, result, message, serial, serial_status, duration_ms, cycle_ms, "
+                 "serial_sequence) "
+                 "SELECT uid, time, station, programmer, job, job_hash, chip, jedec_id, operations, "
+                 "'interrupted', ?2, serial, 'interrupted', 0, 0, serial_sequence FROM reservations "
+                 "WHERE uid = ?1");
+        SqliteStatement release(db_, "DELETE FROM reservations WHERE uid = ?1");
+        SqliteStatement count(db_, "INSERT INTO counters(job, interrupted) VALUES(?1, 1) "
+                                   "ON CONFLICT(job) DO UPDATE SET interrupted = interrupted + 1");
         // Written by whichever program opens the log next, whose language
         // the log does not know.
         record.bind(2, MessageCatalogue::text(Msg::InterruptedRecordMessage, English));
@@ -583,7 +493,7 @@ ProductionCounters SqliteLog::counters(const std::string& job)
     ProductionCounters counters;
     {
         std::lock_guard lock(mutex_);
-        Statement row(db_, "SELECT passed, failed, cycle_ms_total, interrupted FROM counters WHERE job = ?1");
+        SqliteStatement row(db_, "SELECT passed, failed, cycle_ms_total, interrupted FROM counters WHERE job = ?1");
         if (row.bind(1, job).step() == SQLITE_ROW) {
             counters.passed = row.integer(0);
             counters.failed = row.integer(1);
@@ -608,8 +518,8 @@ std::vector<LogRecord> SqliteLog::lastHourOfWork(const std::string& job)
 bool SqliteLog::resetCounters(const std::string& job, std::string& error)
 {
     std::lock_guard lock(mutex_);
-    Statement reset(db_, "UPDATE counters SET passed = 0, failed = 0, cycle_ms_total = 0, interrupted = 0 "
-                         "WHERE job = ?1");
+    SqliteStatement reset(db_, "UPDATE counters SET passed = 0, failed = 0, cycle_ms_total = 0, interrupted = 0 "
+                               "WHERE job = ?1");
     if (reset.bind(1, job).step() != SQLITE_DONE) {
         error = lastError();
         return false;
@@ -620,8 +530,8 @@ bool SqliteLog::resetCounters(const std::string& job, std::string& error)
 bool SqliteLog::recordChange(const JobChange& change, std::string& error)
 {
     std::lock_guard lock(mutex_);
-    Statement insert(db_, "INSERT INTO job_changes(time, station, job, who, what, before, after) "
-                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    SqliteStatement insert(db_, "INSERT INTO job_changes(time, station, job, who, what, before, after) "
+                                "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
     insert.bind(1, change.time).bind(2, change.station).bind(3, change.job).bind(4, change.who);
     if (insert.bind(5, change.what).bind(6, change.before).bind(7, change.after).step() != SQLITE_DONE) {
         error = lastError();
@@ -638,7 +548,7 @@ bool SqliteLog::forEachRecord(const LogFilter& filter, const std::function<void(
                       "WHERE (?1 = '' OR job = ?1) AND (?2 = '' OR time >= ?2) AND id > ?4 ORDER BY id";
     if (filter.limit > 0)
         sql += filter.afterId > 0 ? " LIMIT ?3" : " DESC LIMIT ?3";
-    Statement rows(db_, sql.c_str());
+    SqliteStatement rows(db_, sql.c_str());
     rows.bind(1, filter.job).bind(2, filter.since).bind(4, filter.afterId);
     if (filter.limit > 0)
         rows.bind(3, filter.limit);
@@ -664,7 +574,7 @@ std::vector<LogRecord> SqliteLog::unforwarded(int64_t limit)
 {
     std::lock_guard lock(mutex_);
     std::vector<LogRecord> found;
-    Statement rows(db_, (std::string(SelectRecord) + "WHERE forwarded = 0 ORDER BY id LIMIT ?1").c_str());
+    SqliteStatement rows(db_, (std::string(SelectRecord) + "WHERE forwarded = 0 ORDER BY id LIMIT ?1").c_str());
     rows.bind(1, limit);
     while (rows.step() == SQLITE_ROW)
         found.push_back(recordOf(rows));
@@ -674,7 +584,7 @@ std::vector<LogRecord> SqliteLog::unforwarded(int64_t limit)
 bool SqliteLog::markForwarded(int64_t throughId, std::string& error)
 {
     std::lock_guard lock(mutex_);
-    Statement mark(db_, "UPDATE records SET forwarded = 1 WHERE forwarded = 0 AND id <= ?1");
+    SqliteStatement mark(db_, "UPDATE records SET forwarded = 1 WHERE forwarded = 0 AND id <= ?1");
     if (mark.bind(1, throughId).step() != SQLITE_DONE) {
         error = lastError();
         return false;
@@ -685,16 +595,16 @@ bool SqliteLog::markForwarded(int64_t throughId, std::string& error)
 int64_t SqliteLog::unforwardedCount()
 {
     std::lock_guard lock(mutex_);
-    Statement count(db_, "SELECT COUNT(*) FROM records WHERE forwarded = 0");
+    SqliteStatement count(db_, "SELECT COUNT(*) FROM records WHERE forwarded = 0");
     return count.step() == SQLITE_ROW ? count.integer(0) : 0;
 }
 
 bool SqliteLog::setAside(int64_t id, const std::string& reason, std::string& error)
 {
     std::lock_guard lock(mutex_);
-    Transaction transaction(db_);
-    Statement mark(db_, "UPDATE records SET forwarded = 2 WHERE id = ?1");
-    Statement keep(db_, "INSERT OR REPLACE INTO set_aside(id, reason) VALUES(?1, ?2)");
+    SqliteTransaction transaction(db_);
+    SqliteStatement mark(db_, "UPDATE records SET forwarded = 2 WHERE id = ?1");
+    SqliteStatement keep(db_, "INSERT OR REPLACE INTO set_aside(id, reason) VALUES(?1, ?2)");
     if (!transaction.begin() || mark.bind(1, id).step() != SQLITE_DONE ||
         keep.bind(1, id).bind(2, reason).step() != SQLITE_DONE || !transaction.commit()) {
         error = lastError();
@@ -707,7 +617,8 @@ SetAsideRecords SqliteLog::setAsideRecords()
 {
     std::lock_guard lock(mutex_);
     SetAsideRecords found;
-    Statement count(db_, "SELECT COUNT(*), (SELECT reason FROM set_aside ORDER BY id DESC LIMIT 1) FROM set_aside");
+    SqliteStatement count(
+        db_, "SELECT COUNT(*), (SELECT reason FROM set_aside ORDER BY id DESC LIMIT 1) FROM set_aside");
     if (count.step() == SQLITE_ROW) {
         found.count = count.integer(0);
         found.lastReason = count.text(1);

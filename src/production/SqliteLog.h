@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/MessageCatalogue.h"
 #include "production/JobChange.h"
 #include "production/LogRecord.h"
 #include "production/PendingRecord.h"
@@ -65,9 +66,11 @@ public:
     SqliteLog(const SqliteLog&) = delete;
     SqliteLog& operator=(const SqliteLog&) = delete;
 
-    // Opens or creates the database (and its folder). Nothing, with `error`
-    // set, when that fails.
-    static std::unique_ptr<SqliteLog> open(const std::string& path, std::string& error);
+    // Opens or creates the database (and its folder), bringing a log of an
+    // earlier layout to this program's. Nothing, with `error` set (in
+    // `language` where it is the program's own text), when that fails; a log
+    // of a newer layout is refused and left untouched.
+    static std::unique_ptr<SqliteLog> open(const std::string& path, std::string& error, int language = English);
     // The default file: belcor/production.sqlite in the user's data folder.
     static std::string defaultPath();
 
@@ -147,7 +150,6 @@ private:
     std::vector<LogRecord> lastHourOfWork(const std::string& job);
     SqliteLog() = default;
     bool execute(const char* sql, std::string& error);
-    bool addColumn(const char* table, const char* column, const char* definition, std::string& error);
     std::string lastError() const;
     bool commitLocked(const LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error);
     bool flushPendingLocked(std::string& error);
