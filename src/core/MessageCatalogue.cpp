@@ -724,6 +724,12 @@ constexpr std::array<CatalogueRow, static_cast<size_t>(Msg::Count)> Rows = {{
       "芯片的記錄等待生產記錄 %1 秒，期間未見插座為空：插座中的芯片可能就是剛完成的那片。請取出芯片後重新開始；生產已停止。",
       "The chip's record waited %1 s for the production log, and the socket was not seen empty meanwhile: the chip "
       "in it may be the one just done, or a new one. Take it out and start again; production stopped."}},
+    // The production log's schema.
+    {Msg::LogSchemaTooNew,
+     {"%1 由较新版本的 Belcor 写入（日志结构版本 %2，本版本最高只认识版本 %3）。文件未作任何改动；请用写入它的版本或更新的版本打开。",
+      "%1 由較新版本的 Belcor 寫入（日誌結構版本 %2，本版本最高只認識版本 %3）。檔案未作任何改動；請用寫入它的版本或更新的版本開啟。",
+      "%1 was written by a newer Belcor (log schema %2; this version knows schemas up to %3). It was left "
+      "unchanged: open it with the version that wrote it or a newer one."}},
 }};
 static_assert(RowsFollowTheirKeys(Rows), "a catalogue row stands at another message's place");
 

@@ -380,6 +380,8 @@ enum class Msg {
     OneByte,
     SeveralBytes,
     SocketUnseenWhileRecordWaited,
+    // The production log's schema.
+    LogSchemaTooNew,
     Count
 };
 

@@ -8,46 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "core/MessageCatalogue.h"
+#include "production/ForwardingOutbox.h"
 #include "production/JobChange.h"
+#include "production/LogFilter.h"
+#include "production/LogQueries.h"
 #include "production/LogRecord.h"
-#include "production/PendingRecord.h"
 #include "production/ProductionCounters.h"
+#include "production/RecordJournal.h"
+#include "production/Reservation.h"
+#include "production/SerialLedger.h"
 
 struct sqlite3;
 struct SerialRule;
-
-// Which records an export or a view wants.
-struct LogFilter {
-    std::string job;    // empty: every job
-    std::string since;  // as IsoTime::utcText writes it; empty: from the start
-    int64_t limit = 0;  // newest first when set; 0: all, oldest first
-    int64_t afterId = 0;  // only records after this id, oldest first (a limit then counts from it)
-};
-
-// What a reservation before a chip gave.
-struct Reservation {
-    enum class Outcome {
-        Reserved,       // the chip may be programmed
-        SerialsUsedUp,  // the rule has no further value: production ends here
-        Failed,         // the log cannot be written
-        LeaseNeeded,    // serials come from the line server and none is leased
-        LeaseFailed,    // the line server leased none: `error` in its words, empty without an answer
-        LeaseUnreachable,  // serials come from a line server, none is left leased and there is none
-    };
-    Outcome outcome = Outcome::Failed;
-    // Reserved: the chip's serial number (with a rule). SerialsUsedUp: the
-    // value that was due but does not fit the rule, when there is one.
-    std::optional<uint64_t> serial;
-    // SerialsUsedUp: the last value issued, when the log knows it.
-    std::optional<uint64_t> last;
-    std::string error;  // Failed: why
-};
-
-// Records the line server refused, kept in the station's log.
-struct SetAsideRecords {
-    int64_t count = 0;
-    std::string lastReason;  // the server's reason for the newest of them
-};
 
 // The station's traceability log: one SQLite database file (WAL) holding the
 // records, each job's counters and serial-number state, the chips under way
@@ -58,16 +31,19 @@ struct SetAsideRecords {
 // reservation whose program died (killed, crashed, a power cut) becomes an
 // "interrupted" record at the next open, so every serial number that may sit
 // on a chip is named by a record. Calls are serialised by a lock of its own,
-// so programmers on several threads can share one log.
+// so programmers on several threads can share one log. Its parts, one per
+// responsibility, share the database handle and that lock.
 class SqliteLog {
 public:
     ~SqliteLog();
     SqliteLog(const SqliteLog&) = delete;
     SqliteLog& operator=(const SqliteLog&) = delete;
 
-    // Opens or creates the database (and its folder). Nothing, with `error`
-    // set, when that fails.
-    static std::unique_ptr<SqliteLog> open(const std::string& path, std::string& error);
+    // Opens or creates the database (and its folder), bringing a log of an
+    // earlier layout to this program's. Nothing, with `error` set (in
+    // `language` where it is the program's own text), when that fails; a log
+    // of a newer layout is refused and left untouched.
+    static std::unique_ptr<SqliteLog> open(const std::string& path, std::string& error, int language = English);
     // The default file: belcor/production.sqlite in the user's data folder.
     static std::string defaultPath();
 
@@ -78,17 +54,14 @@ public:
     // LeaseNeeded, and a returned value still goes to this station's next chip.
     // A job this log ever leased for takes its serials from leased blocks
     // alone, with a line server or without.
-    void takeSerialsFromLeases() { leased_ = true; }
+    void takeSerialsFromLeases();
     // `count` values of the job's sequence `sequence`, `rule`'s step apart
     // from `first`, leased to this station.
     bool addLease(const std::string& job, const std::string& sequence, uint64_t first, uint64_t count,
                   std::string& error);
     // What a chip's leases are kept under: its serial sequence, or for a
     // caller that names none, its job file's hash.
-    static const std::string& sequenceKey(const LogRecord& chip)
-    {
-        return chip.serialSequence.empty() ? chip.jobHash : chip.serialSequence;
-    }
+    static const std::string& sequenceKey(const LogRecord& chip) { return SerialLedger::sequenceKey(chip); }
 
     // Before a chip is programmed: writes first the records kept pending,
     // then takes the next serial number of `chip.job` (a returned one first)
@@ -143,29 +116,16 @@ public:
     SetAsideRecords setAsideRecords();
 
 private:
-    // The job's records from an hour before its newest on: what ChipRate reads.
-    std::vector<LogRecord> lastHourOfWork(const std::string& job);
-    SqliteLog() = default;
+    SqliteLog(sqlite3* db, const std::string& path);
     bool execute(const char* sql, std::string& error);
-    bool addColumn(const char* table, const char* column, const char* definition, std::string& error);
     std::string lastError() const;
-    bool commitLocked(const LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error);
-    bool flushPendingLocked(std::string& error);
-    // Takes the serial number of a reservation, inside its transaction: one a
-    // failed chip returned, else the job's next value, which it advances. The
-    // one place that decides which value a chip gets.
-    Reservation takeSerial(const LogRecord& chip, const SerialRule& rule);
-    std::string pendingFilePrefix() const;
-    void writePendingFilesIn();
-    void interruptAbandonedReservations();
 
     std::mutex mutex_;
-    sqlite3* db_ = nullptr;
+    sqlite3* db_;
     std::string path_;
-    struct Kept {
-        PendingRecord pending;
-        std::string file;  // empty: in memory only
-    };
-    std::vector<Kept> pending_;
-    bool leased_ = false;
+    // The parts take no lock of their own: every call into them holds mutex_.
+    SerialLedger serials_;
+    RecordJournal journal_;
+    LogQueries queries_;
+    ForwardingOutbox outbox_;
 };

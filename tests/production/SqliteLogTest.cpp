@@ -65,15 +65,17 @@ protected:
     std::unique_ptr<SqliteLog> log;
 };
 
-// A log from before records named their operator keeps its records and
-// takes the new ones with their operator.
+// A log from before records named their operator (and before logs kept a
+// schema version) keeps its records and takes the new ones with their operator.
 TEST_F(SqliteLogTest, ALogWithoutTheOperatorColumnGainsIt)
 {
     commit(record("old", "pass"));
     log.reset();
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open((folder / "log.sqlite").c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "ALTER TABLE records DROP COLUMN operator", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "ALTER TABLE records DROP COLUMN operator; PRAGMA user_version = 0", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
     sqlite3_close(db);
     log = open();
     LogRecord made = record("new", "pass");
@@ -99,7 +101,8 @@ TEST_F(SqliteLogTest, ALogThatLeasedBeforeTakesOnlyItsLeasedBlockOffline)
     log.reset();
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open((folder / "log.sqlite").c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "DROP TABLE leased_jobs; INSERT INTO leased_serials VALUES('job', 'hash', '1000', 2)",
+    EXPECT_EQ(sqlite3_exec(db, "DROP TABLE leased_jobs; INSERT INTO leased_serials VALUES('job', 'hash', '1000', 2); "
+                           "PRAGMA user_version = 0",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);

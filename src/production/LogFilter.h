@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Which records an export or a view wants.
+struct LogFilter {
+    std::string job;    // empty: every job
+    std::string since;  // as IsoTime::utcText writes it; empty: from the start
+    int64_t limit = 0;  // newest first when set; 0: all, oldest first
+    int64_t afterId = 0;  // only records after this id, oldest first (a limit then counts from it)
+};
