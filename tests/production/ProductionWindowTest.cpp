@@ -518,10 +518,9 @@ TEST_F(ProductionScreenTest, GangOfFourTilesProgramsTheTargetWithDistinctSerials
     // The window leaves the shared chip, image and range alone meanwhile.
     EXPECT_FALSE(window->centralWidget()->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([view] { return !view->running(); }, 60000));
-    QTest::qWait(50);
 
     QTableWidget* rows = find<QTableWidget>(view, "LogRows");
-    ASSERT_EQ(rows->rowCount(), 8);
+    ASSERT_TRUE(QTest::qWaitFor([rows] { return rows->rowCount() == 8; }, 5000)) << rows->rowCount();
     std::set<QString> serials;
     std::set<QString> programmers;
     for (int row = 0; row < rows->rowCount(); ++row) {
@@ -686,14 +685,15 @@ TEST_F(ProductionScreenTest, ServerLineTellsTheLineServersStateAndClosingNeverWa
     EXPECT_TRUE(state->text().contains("1 records wait")) << state->text().toStdString();
     EXPECT_TRUE(state->text().contains("violates check constraint")) << state->text().toStdString();
 
-    QTest::qWait(50);  // the line's new height
+    QCoreApplication::processEvents();  // the line's new height, before the picture
     screenshot("production-server-en.png");
     window->ChinaClick();
-    QTest::qWait(1100);
-    EXPECT_TRUE(state->text().contains(QString::fromUtf8("拒收了 1 条记录"))) << state->text().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state->text().contains(QString::fromUtf8("拒收了 1 条记录")); }, 5000))
+        << state->text().toStdString();
     screenshot("production-server-zh_CN.png");
     window->fantiClick();
-    QTest::qWait(1100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state->text().contains(QString::fromUtf8("拒收了 1 條記錄")); }, 5000))
+        << state->text().toStdString();
     screenshot("production-server-zh_TW.png");
     window->EnlishClick();
 
