@@ -28,9 +28,13 @@ std::string GangDisplay::lineOf(const GangRun::SeatView& view, std::optional<int
 {
     std::string line = view.programmer + "  ";
     std::string state = view.running ? view.state : "stopped";
-    if (view.running && view.maximum > 0)
-        state += " " + std::to_string(uint64_t(view.position) * 100 / view.maximum) + "%";
-    line += state + std::string(state.size() < 18 ? 18 - state.size() : 1, ' ');
+    if (view.running && view.maximum > 0) {
+        state += ' ';
+        state += std::to_string(uint64_t(view.position) * 100 / view.maximum);
+        state += '%';
+    }
+    line += state;
+    line.append(state.size() < 18 ? 18 - state.size() : 1, ' ');
     line += std::to_string(view.passed) + " passed, " + std::to_string(view.failed) + " failed";
     if (timeLeftMs)
         line += ", time left " + DurationText(*timeLeftMs);

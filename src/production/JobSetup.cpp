@@ -93,8 +93,11 @@ std::string AutoStepsText(const AutoOptions& options)
 {
     std::string text;
     const auto add = [&text](bool on, const char* name) {
-        if (on)
-            text += (text.empty() ? "" : ",") + std::string(name);
+        if (!on)
+            return;
+        if (!text.empty())
+            text += ',';
+        text += name;
     };
     add(options.erase, "erase");
     add(options.program, "program");
