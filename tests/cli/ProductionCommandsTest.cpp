@@ -124,7 +124,7 @@ TEST_F(ProductionCommands, JobShowEscapesControlCharactersAndNamesTheOneStationR
 TEST_F(ProductionCommands, JobRefusesAnImageThatIsNoRegularFile)
 {
     mkfifo(path("fifo.bin").c_str(), 0600);
-    for (const std::string image : {std::string("/dev/zero"), path("fifo.bin")}) {
+    for (const std::string& image : {std::string("/dev/zero"), path("fifo.bin")}) {
         const CliResult made = run({"job", "create", path("j.belcorjob"), "--chip", "A25L512", "--image", image});
         EXPECT_EQ(made.exitCode, 1);
         EXPECT_TRUE(Contains(made.err, image + " is not a regular file")) << made.err;

@@ -39,8 +39,9 @@ TEST_P(ChipRateRule, CountsGoodChipsOverTheLastHourOfWorkOrTheRunSoFar)
         records.push_back(recordOf(chip));
     const std::optional<double> rate = ChipRate::goodPerHour(records);
     ASSERT_EQ(rate.has_value(), GetParam().expected.has_value());
-    if (rate)
+    if (rate) {
         EXPECT_NEAR(*rate, *GetParam().expected, 1e-6);
+    }
 }
 
 // Two programmers side by side, 10 s a chip each, for `minutes`; the newest last.

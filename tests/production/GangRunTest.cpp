@@ -215,7 +215,10 @@ TEST_F(GangRunTest, SeatsLeaveTheStationsBuffersAsTheyWere)
 TEST_F(GangRunTest, AnExceptionEndsItsProgrammerOnly)
 {
     prepare(2);
-    gang = std::make_unique<GangRun>(workbench, *log, job, GangRun::Settings{"hash", 4}, serials);
+    GangRun::Settings settings;
+    settings.jobHash = "hash";
+    settings.target = 4;
+    gang = std::make_unique<GangRun>(workbench, *log, job, settings, serials);
     gang->recorded = [this](size_t seat, const LogRecord& record) {
         {
             const std::lock_guard lock(recordsMutex);
