@@ -7,16 +7,18 @@
 # Debian packages first.
 set -euo pipefail
 cd "$(dirname "$0")"
+# A warning fails the run: every build below, the fuzz build too, is warning-free.
+export BELCOR_WERROR=ON
 ./scripts/install-deps.sh
 build=build/test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBELCOR_SANITIZE=ON -DBELCOR_BENCH=OFF
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBELCOR_SANITIZE=ON -DBELCOR_BENCH=OFF -DBELCOR_WERROR=ON
 cmake --build "$build" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
 # Only what the threaded tests need, at -O1 with line tables only: a third
 # quicker to build than -O2 -g, and the reports still name file and line.
 tsan=build/tsan
-cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBELCOR_TSAN=ON -DBELCOR_BENCH=OFF \
+cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBELCOR_TSAN=ON -DBELCOR_BENCH=OFF -DBELCOR_WERROR=ON \
       -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
 cmake --build "$tsan" -j "$(nproc)" --target test_ops test_production test_sim belcor-station belcor-cli
 ctest --test-dir "$tsan" --output-on-failure -j "$(nproc)" -L '^(ops|production|sim)$'

@@ -166,7 +166,7 @@ void BM_SerialLeaseOf16(benchmark::State& state)
     SerialLease lease(server->url());
     PostgresSession::Reply failure;
     for (auto _ : state) {
-        if (!lease.lease(std::string(64, 'a'), 1, SerialLease::BlockSize, 1, failure))
+        if (!lease.lease("bench", std::string(64, 'a'), 1, SerialLease::BlockSize, 1, failure))
             state.SkipWithError(failure.message.c_str());
     }
 }

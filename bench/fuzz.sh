@@ -24,7 +24,8 @@ fi
 
 if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBELCOR_FUZZ=ON -DBELCOR_TESTS=OFF -DBELCOR_BENCH=OFF >/dev/null
+    -DBELCOR_FUZZ=ON -DBELCOR_TESTS=OFF -DBELCOR_BENCH=OFF \
+    -DBELCOR_WERROR="${BELCOR_WERROR:-OFF}" >/dev/null
 fi
 cmake --build "$build" --target "${targets[@]/#/fuzz_}" -- -j "$(nproc)"
 
