@@ -96,6 +96,37 @@ if(TARGET belcor-station)
   install(FILES ${belcor_packaging}/systemd/station.conf DESTINATION /etc/belcor)
 endif()
 
+# Manual pages, made from the programs' --help and --version with help2man.
+# Not part of "all": they are made when the tree is installed or packaged, or
+# by the target belcor_man_pages.
+find_program(BELCOR_HELP2MAN help2man)
+find_program(BELCOR_GZIP gzip)
+if(BELCOR_HELP2MAN AND BELCOR_GZIP AND TARGET belcor AND TARGET belcor-cli AND TARGET belcor-station)
+  # Without OUTPUT_DIR, which each caller adds.
+  set(BELCOR_MAN_PAGE_COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${BELCOR_HELP2MAN} -DGZIP=${BELCOR_GZIP}
+    -DBIN_DIR=${BELCOR_BIN_DIR} -DINCLUDE_DIR=${CMAKE_SOURCE_DIR}/docs/man -DRELEASE_DATE=${BELCOR_RELEASE_DATE})
+  set(belcor_man_dir ${CMAKE_BINARY_DIR}/packaging/man)
+  add_custom_target(belcor_man_pages
+    COMMAND ${BELCOR_MAN_PAGE_COMMAND} -DOUTPUT_DIR=${belcor_man_dir} -P ${CMAKE_SOURCE_DIR}/cmake/BelcorManPages.cmake
+    DEPENDS belcor belcor-cli belcor-station
+    COMMENT "Making the manual pages" VERBATIM)
+  list(JOIN BELCOR_MAN_PAGE_COMMAND "\" \"" belcor_man_quoted)
+  install(CODE "
+    execute_process(COMMAND \"${belcor_man_quoted}\" -DOUTPUT_DIR=${belcor_man_dir}
+                            -P ${CMAKE_SOURCE_DIR}/cmake/BelcorManPages.cmake RESULT_VARIABLE status)
+    if(status)
+      message(FATAL_ERROR \"the manual pages could not be made\")
+    endif()
+  ")
+  install(FILES ${belcor_man_dir}/belcor.1.gz ${belcor_man_dir}/belcor-cli.1.gz DESTINATION share/man/man1)
+  install(FILES ${belcor_man_dir}/belcor-station.8.gz DESTINATION share/man/man8)
+else()
+  message(STATUS "help2man or gzip not found: the install has no manual pages")
+endif()
+
+# Completion of belcor-cli's commands, options and chip names in bash.
+install(FILES ${belcor_packaging}/bash-completion/belcor-cli DESTINATION share/bash-completion/completions)
+
 # Documentation.
 foreach(doc README.md sim/README.md docs/station-api.md docs/station-api.yaml)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${doc})
