@@ -94,6 +94,7 @@ install(FILES ${belcor_packaging}/udev/70-belcor.rules DESTINATION ${BELCOR_INST
 if(TARGET belcor-station)
   install(FILES ${belcor_packaging}/systemd/belcor-station.service DESTINATION lib/systemd/system)
   install(FILES ${belcor_packaging}/systemd/station.conf DESTINATION /etc/belcor)
+  install(FILES ${belcor_packaging}/systemd/belcor.sysusers DESTINATION lib/sysusers.d RENAME belcor.conf)
 endif()
 
 # Manual pages, made from the programs' --help and --version with help2man.
@@ -175,5 +176,18 @@ configure_file(${belcor_packaging}/debian/conffiles.in ${belcor_control}/conffil
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${belcor_packaging}/debian/postinst ${belcor_control}/postrm ${belcor_control}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+# What Debian wants of every package: its copyright, its changelog (dated by
+# the release, compressed without a time stamp) and, for the deliberate
+# departures from its layout, the lintian overrides that give their reasons.
+execute_process(COMMAND date -u -R -d ${BELCOR_RELEASE_DATE}
+  OUTPUT_VARIABLE BELCOR_CHANGELOG_DATE OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+configure_file(${belcor_packaging}/debian/changelog.in ${belcor_control}/changelog @ONLY)
+if(BELCOR_GZIP)
+  execute_process(COMMAND ${BELCOR_GZIP} -9nc ${belcor_control}/changelog
+    OUTPUT_FILE ${belcor_control}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES ${belcor_control}/changelog.gz DESTINATION share/doc/belcor)
+endif()
+install(FILES ${belcor_packaging}/debian/copyright DESTINATION share/doc/belcor)
+install(FILES ${belcor_packaging}/debian/lintian-overrides DESTINATION share/lintian/overrides RENAME belcor)
 set(CPACK_STRIP_FILES ON)
 include(CPack)
