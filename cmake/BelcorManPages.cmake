@@ -22,9 +22,11 @@ set(ENV{SOURCE_DATE_EPOCH} ${epoch})
 # English pages, whatever the builder's language.
 set(ENV{LC_ALL} C.UTF-8)
 set(ENV{LANGUAGE} "")
-# A page is made without a display: belcor answers --help before it needs one.
+# A page is made without a display: belcor answers --help before it needs one
+# (and would fail at once here, rather than open a window, if it did not).
 unset(ENV{DISPLAY})
 unset(ENV{WAYLAND_DISPLAY})
+unset(ENV{QT_QPA_PLATFORM})
 
 file(MAKE_DIRECTORY ${OUTPUT_DIR})
 foreach(page belcor:1 belcor-cli:1 belcor-station:8)
