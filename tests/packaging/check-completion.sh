@@ -3,6 +3,7 @@
 # as bash does on Tab, against the built program.
 # usage: check-completion.sh COMPLETION_FILE BELCOR_CLI
 set -uo pipefail
+# shellcheck source=/dev/null
 source "$1"
 cli=$2
 chip=$("$cli" list | head -n 1 | cut -d, -f3)
