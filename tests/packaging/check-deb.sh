@@ -149,6 +149,16 @@ unit=$root/usr/lib/systemd/system/belcor-station.service
 grep -q '^ProtectSystem=strict$' "$unit" || fail "the unit lacks ProtectSystem=strict"
 grep -q '^SupplementaryGroups=plugdev$' "$unit" || fail "the unit's user is not in the udev rule's group"
 grep -q 'GROUP="plugdev"' "$root/usr/lib/udev/rules.d/70-belcor.rules" || fail "the udev rule grants another group"
+# The sysusers.d entry makes the unit's user, in the udev rule's group.
+if command -v systemd-sysusers >/dev/null; then
+  mkdir -p "$work/sysroot/etc"
+  systemd-sysusers --root="$work/sysroot" "$root/usr/lib/sysusers.d/belcor.conf" >/dev/null 2>&1 \
+    || fail "systemd-sysusers does not take the package's entry"
+  grep -q '^belcor:x:[0-9]*:[0-9]*:[^:]*:/var/lib/belcor:' "$work/sysroot/etc/passwd" 2>/dev/null \
+    || fail "sysusers.d makes no user belcor at home in /var/lib/belcor"
+  grep -q '^plugdev:x:[0-9]*:\(.*,\)\?belcor\(,.*\)\?$' "$work/sysroot/etc/group" 2>/dev/null \
+    || fail "sysusers.d does not put belcor in plugdev"
+fi
 if command -v systemd-analyze >/dev/null; then
   # Only the executable may be missing: this machine has not installed the package.
   problems=$(systemd-analyze verify "$unit" 2>&1 | grep -v 'is not executable' || true)
