@@ -94,7 +94,39 @@ install(FILES ${belcor_packaging}/udev/70-belcor.rules DESTINATION ${BELCOR_INST
 if(TARGET belcor-station)
   install(FILES ${belcor_packaging}/systemd/belcor-station.service DESTINATION lib/systemd/system)
   install(FILES ${belcor_packaging}/systemd/station.conf DESTINATION /etc/belcor)
+  install(FILES ${belcor_packaging}/systemd/belcor.sysusers DESTINATION lib/sysusers.d RENAME belcor.conf)
 endif()
+
+# Manual pages, made from the programs' --help and --version with help2man.
+# Not part of "all": they are made when the tree is installed or packaged, or
+# by the target belcor_man_pages.
+find_program(BELCOR_HELP2MAN help2man)
+find_program(BELCOR_GZIP gzip)
+if(BELCOR_HELP2MAN AND BELCOR_GZIP AND TARGET belcor AND TARGET belcor-cli AND TARGET belcor-station)
+  # Without OUTPUT_DIR, which each caller adds.
+  set(BELCOR_MAN_PAGE_COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${BELCOR_HELP2MAN} -DGZIP=${BELCOR_GZIP}
+    -DBIN_DIR=${BELCOR_BIN_DIR} -DINCLUDE_DIR=${CMAKE_SOURCE_DIR}/docs/man -DRELEASE_DATE=${BELCOR_RELEASE_DATE})
+  set(belcor_man_dir ${CMAKE_BINARY_DIR}/packaging/man)
+  add_custom_target(belcor_man_pages
+    COMMAND ${BELCOR_MAN_PAGE_COMMAND} -DOUTPUT_DIR=${belcor_man_dir} -P ${CMAKE_SOURCE_DIR}/cmake/BelcorManPages.cmake
+    DEPENDS belcor belcor-cli belcor-station
+    COMMENT "Making the manual pages" VERBATIM)
+  list(JOIN BELCOR_MAN_PAGE_COMMAND "\" \"" belcor_man_quoted)
+  install(CODE "
+    execute_process(COMMAND \"${belcor_man_quoted}\" -DOUTPUT_DIR=${belcor_man_dir}
+                            -P ${CMAKE_SOURCE_DIR}/cmake/BelcorManPages.cmake RESULT_VARIABLE status)
+    if(status)
+      message(FATAL_ERROR \"the manual pages could not be made\")
+    endif()
+  ")
+  install(FILES ${belcor_man_dir}/belcor.1.gz ${belcor_man_dir}/belcor-cli.1.gz DESTINATION share/man/man1)
+  install(FILES ${belcor_man_dir}/belcor-station.8.gz DESTINATION share/man/man8)
+else()
+  message(STATUS "help2man or gzip not found: the install has no manual pages")
+endif()
+
+# Completion of belcor-cli's commands, options and chip names in bash.
+install(FILES ${belcor_packaging}/bash-completion/belcor-cli DESTINATION share/bash-completion/completions)
 
 # Documentation.
 foreach(doc README.md sim/README.md docs/station-api.md docs/station-api.yaml)
@@ -144,5 +176,18 @@ configure_file(${belcor_packaging}/debian/conffiles.in ${belcor_control}/conffil
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${belcor_packaging}/debian/postinst ${belcor_control}/postrm ${belcor_control}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+# What Debian wants of every package: its copyright, its changelog (dated by
+# the release, compressed without a time stamp) and, for the deliberate
+# departures from its layout, the lintian overrides that give their reasons.
+execute_process(COMMAND date -u -R -d ${BELCOR_RELEASE_DATE}
+  OUTPUT_VARIABLE BELCOR_CHANGELOG_DATE OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+configure_file(${belcor_packaging}/debian/changelog.in ${belcor_control}/changelog @ONLY)
+if(BELCOR_GZIP)
+  execute_process(COMMAND ${BELCOR_GZIP} -9nc ${belcor_control}/changelog
+    OUTPUT_FILE ${belcor_control}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES ${belcor_control}/changelog.gz DESTINATION share/doc/belcor)
+endif()
+install(FILES ${belcor_packaging}/debian/copyright DESTINATION share/doc/belcor)
+install(FILES ${belcor_packaging}/debian/lintian-overrides DESTINATION share/lintian/overrides RENAME belcor)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

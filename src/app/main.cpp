@@ -8,11 +8,31 @@
 #include "app/GuardedApplication.h"
 #include "app/Settings.h"
 #include "app/TForm1.h"
+#include "core/ProgramVersion.h"
 #include "core/RunningExecutable.h"
 #include "maint/SimulatorLibrary.h"
 #include "link/TUsbBulk.h"
 
 namespace {
+
+constexpr const char* UsageLine = "Usage: belcor [--simulator[=FILE]] [--verbose]\n";
+
+// Answered before the application starts, so without a display.
+constexpr const char* HelpText =
+    "Desktop application for the BelcorU2 USB chip programmer: reads, blank checks,\n"
+    "erases, writes and verifies chips, and edits the chip database.\n"
+    "\n"
+    "Options:\n"
+    "  --simulator[=FILE]  Use the programmer simulator beside the executable, set up by\n"
+    "                      the scenario FILE (default: a blank 8 MiB serial flash).\n"
+    "  --verbose           Trace the USB link on stderr.\n"
+    "  -h, --help          Show this help.\n"
+    "  --version           Show the version.\n";
+
+bool asksForHelp(int argc, char** argv)
+{
+    return argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+}
 
 struct Options {
     bool simulator = false;
@@ -32,8 +52,7 @@ Options parseOptions(const QStringList& arguments)
         } else if (argument == "--verbose") {
             options.verbose = true;
         } else {
-            std::fprintf(stderr, "belcor: unknown argument %s\nUsage: belcor [--simulator[=FILE]] [--verbose]\n",
-                         argument.toLocal8Bit().constData());
+            std::fprintf(stderr, "belcor: unknown argument %s\n%s", argument.toLocal8Bit().constData(), UsageLine);
             std::exit(2);
         }
     }
@@ -56,6 +75,14 @@ std::unique_ptr<SimulatorLibrary> startSimulator(const std::string& executable, 
 
 int main(int argc, char** argv)
 {
+    if (asksForHelp(argc, argv)) {
+        std::printf("%s%s", UsageLine, HelpText);
+        return 0;
+    }
+    if (ProgramVersion::isAsked(argc, argv)) {
+        std::fputs(ProgramVersion::text("belcor").c_str(), stdout);
+        return 0;
+    }
     GuardedApplication application(argc, argv);
     try {
         // Lets Wayland desktops match the window to its desktop entry and icon.

@@ -372,6 +372,7 @@ std::string HelpText()
            "                         scenario FILE (default: a blank 8 MiB serial flash).\n"
            "  --verbose              Trace the USB link on stderr.\n"
            "  -h, --help             Show this help.\n"
+           "  --version              Show the version.\n"
            "\n"
            "Files:\n"
            "  The extension chooses the form. Loading: .hex Intel HEX; .src, .s19, .srec, .s28, .s37, .mot\n"

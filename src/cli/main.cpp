@@ -9,12 +9,17 @@
 #include "cli/ExitStatus.h"
 #include "cli/TerminalHost.h"
 #include "core/MessageCatalogue.h"
+#include "core/ProgramVersion.h"
 #include "core/RunningExecutable.h"
 #include "core/UnexpectedError.h"
 
 int main(int argc, char** argv)
 {
     try {
+        if (ProgramVersion::isAsked(argc, argv)) {
+            std::fputs(ProgramVersion::text("belcor-cli").c_str(), stdout);
+            return ExitStatus::Success;
+        }
         const ParsedCommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         if (!parsed.line) {
             std::fprintf(stderr, "belcor-cli: %s\n%s", parsed.error.c_str(), UsageText().c_str());

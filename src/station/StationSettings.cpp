@@ -188,16 +188,27 @@ ParsedStationSettings ParseStationArguments(const std::vector<std::string>& argu
 
 std::string StationUsageText()
 {
-    return "usage: belcor-station [--config FILE] [--listen ADDRESS:PORT] [--station NAME]\n"
-           "                      [--token-file FILE] [--view-token-file FILE]\n"
-           "                      [--tls-cert FILE --tls-key FILE] [--jobs DIR]\n"
-           "                      [--log-db PATH] [--line-db postgresql://...] [--simulator[=SCENARIO]]\n"
-           "\n"
+    return "Usage: belcor-station [OPTION]...\n"
            "Runs the station's programmers for a line controller: an HTTP API under /api/v1,\n"
            "live events, Prometheus metrics at /metrics and a web page at /.\n"
-           "The settings file holds the same settings as \"key = value\" lines, e.g.\n"
-           "  listen = 0.0.0.0:8470\n"
-           "  jobs = /var/lib/belcor/jobs\n"
-           "Listening beyond 127.0.0.1 needs --token-file and TLS. The token of --view-token-file\n"
-           "may only read: the page, the GET calls and the events.\n";
+           "\n"
+           "Options:\n"
+           "  --config FILE           Read the settings from FILE, \"key = value\" lines with the\n"
+           "                          options' names as keys, e.g. \"listen = 0.0.0.0:8470\";\n"
+           "                          every option given wins over the file.\n"
+           "  --listen ADDRESS:PORT   Where to serve (default 127.0.0.1:8470). Beyond 127.0.0.1\n"
+           "                          only with --token-file and TLS.\n"
+           "  --station NAME          The name the records carry (default: the host name).\n"
+           "  --token-file FILE       The key every call must bring (its first line).\n"
+           "  --view-token-file FILE  A second key that may only read: the page, the GET calls\n"
+           "                          and the events.\n"
+           "  --tls-cert FILE, --tls-key FILE\n"
+           "                          Serve HTTPS with this certificate and key.\n"
+           "  --jobs DIR              The only folder jobs and their images are loaded from.\n"
+           "  --log-db PATH           The station's production log (SQLite).\n"
+           "  --line-db postgresql://...\n"
+           "                          The line server the records go to and the line page reads.\n"
+           "  --simulator[=SCENARIO]  Use the programmer simulator beside the executable.\n"
+           "  -h, --help              Show this help.\n"
+           "  --version               Show the version.\n";
 }

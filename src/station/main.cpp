@@ -9,6 +9,7 @@
 #include "core/RunningExecutable.h"
 #include "core/UnexpectedError.h"
 #include "core/MessageCatalogue.h"
+#include "core/ProgramVersion.h"
 #include "station/StationServer.h"
 #include "station/StationService.h"
 #include "station/StationSettings.h"
@@ -34,6 +35,10 @@ extern "C" const char* __tsan_default_suppressions()
 int main(int argc, char** argv)
 {
     try {
+        if (ProgramVersion::isAsked(argc, argv)) {
+            std::fputs(ProgramVersion::text("belcor-station").c_str(), stdout);
+            return 0;
+        }
         const ParsedStationSettings parsed = ParseStationArguments(std::vector<std::string>(argv + 1, argv + argc));
         if (parsed.help) {
             std::fputs(StationUsageText().c_str(), stdout);

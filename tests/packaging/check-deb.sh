@@ -61,10 +61,22 @@ for size in 16 22 24 32 48 64 128 256; do
   expect_file /usr/share/icons/hicolor/${size}x${size}/apps/belcor.png -rw-r--r--
 done
 expect_file /usr/lib/udev/rules.d/70-belcor.rules -rw-r--r--
+expect_file /usr/lib/sysusers.d/belcor.conf -rw-r--r--
+expect_file /usr/share/bash-completion/completions/belcor-cli -rw-r--r--
+expect_file /usr/share/doc/belcor/copyright -rw-r--r--
+expect_file /usr/share/doc/belcor/changelog.gz -rw-r--r--
+expect_file /usr/share/lintian/overrides/belcor -rw-r--r--
+if command -v help2man >/dev/null; then
+  expect_file /usr/share/man/man1/belcor.1.gz -rw-r--r--
+  expect_file /usr/share/man/man1/belcor-cli.1.gz -rw-r--r--
+  expect_file /usr/share/man/man8/belcor-station.8.gz -rw-r--r--
+fi
 # Nothing from the build tree besides the product: no tests, no build tools.
 unexpected=$(awk '$1 !~ /^d/ { print $3 }' "$work/contents" \
   | grep -v -E '^/opt/belcor/(belcor|belcor-cli|belcor-station|belcor\.Dat|belcor-cli\.Dat|belcor-station\.Dat|libbelcor_sim\.so|sim/scenarios/[^/]+)$' \
   | grep -v -E '^(/usr/bin/belcor-station|/usr/lib/systemd/system/belcor-station\.service|/etc/belcor/station\.conf)$' \
+  | grep -v -E '^/usr/(lib/sysusers\.d/belcor\.conf|share/bash-completion/completions/belcor-cli|share/lintian/overrides/belcor)$' \
+  | grep -v -E '^/usr/share/man/man[18]/belcor(-cli|-station)?\.[18]\.gz$' \
   | grep -v -E '^/usr/(bin/belcor|bin/belcor-cli|share/applications/belcor\.desktop|share/metainfo/[^/]+\.metainfo\.xml|share/icons/hicolor/[^/]+/apps/belcor\.(png|svg)|lib/udev/rules\.d/70-belcor\.rules|share/doc/belcor/.*)$' \
   || true)
 [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
@@ -137,10 +149,25 @@ unit=$root/usr/lib/systemd/system/belcor-station.service
 grep -q '^ProtectSystem=strict$' "$unit" || fail "the unit lacks ProtectSystem=strict"
 grep -q '^SupplementaryGroups=plugdev$' "$unit" || fail "the unit's user is not in the udev rule's group"
 grep -q 'GROUP="plugdev"' "$root/usr/lib/udev/rules.d/70-belcor.rules" || fail "the udev rule grants another group"
+# The sysusers.d entry makes the unit's user, in the udev rule's group.
+if command -v systemd-sysusers >/dev/null; then
+  mkdir -p "$work/sysroot/etc"
+  systemd-sysusers --root="$work/sysroot" "$root/usr/lib/sysusers.d/belcor.conf" >/dev/null 2>&1 \
+    || fail "systemd-sysusers does not take the package's entry"
+  grep -q '^belcor:x:[0-9]*:[0-9]*:[^:]*:/var/lib/belcor:' "$work/sysroot/etc/passwd" 2>/dev/null \
+    || fail "sysusers.d makes no user belcor at home in /var/lib/belcor"
+  grep -q '^plugdev:x:[0-9]*:\(.*,\)\?belcor\(,.*\)\?$' "$work/sysroot/etc/group" 2>/dev/null \
+    || fail "sysusers.d does not put belcor in plugdev"
+fi
 if command -v systemd-analyze >/dev/null; then
-  # Only the executable may be missing: this machine has not installed the package.
-  problems=$(systemd-analyze verify "$unit" 2>&1 | grep -v 'is not executable' || true)
+  # Only the executable may be missing, and the manual page it names: this
+  # machine has not installed the package.
+  problems=$(systemd-analyze verify --man=no "$unit" 2>&1 | grep -v 'is not executable' || true)
   [ -z "$problems" ] || fail "systemd does not take the unit: $problems"
+  # The exposure systemd rates the unit at, 0 to 10: at most 3.0 (30 in tenths).
+  score=$(cd "$work" && systemd-analyze security --offline=true --no-pager "$unit" 2>&1 | tail -n 1)
+  (cd "$work" && systemd-analyze security --offline=true --no-pager --threshold=30 "$unit" >/dev/null 2>&1) \
+    || fail "the unit is exposed above 3.0: $score"
 fi
 missing=$(ldd "$root/opt/belcor/belcor" "$root/opt/belcor/belcor-cli" "$root/opt/belcor/belcor-station" 2>&1 \
   | grep 'not found' || true)
