@@ -105,7 +105,7 @@ TEST_P(LogMigration, EveryRecordOfAnEarlierLayoutIsFound)
     const Reservation reservation = log->reserve(chip, &rule);
     ASSERT_EQ(reservation.outcome, Reservation::Outcome::Reserved) << reservation.error;
     EXPECT_EQ(reservation.serial, earlier.nextSerial);
-    chip.result = "pass";
+    chip.result = ChipResult::Pass;
     chip.operatorName = "Bo";
     ASSERT_TRUE(log->commit(chip, std::nullopt, error)) << error;
 
