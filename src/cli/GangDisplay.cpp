@@ -38,8 +38,9 @@ std::string GangDisplay::lineOf(const GangRun::SeatView& view, std::optional<int
     line += std::to_string(view.passed) + " passed, " + std::to_string(view.failed) + " failed";
     if (timeLeftMs)
         line += ", time left " + DurationText(*timeLeftMs);
-    if (!view.lastResult.empty())
-        line += ", last " + view.lastResult + (view.lastMessage.empty() ? "" : ": " + view.lastMessage);
+    if (view.lastResult)
+        line += std::string(", last ") + ChipResultWord(*view.lastResult) +
+                (view.lastMessage.empty() ? "" : ": " + view.lastMessage);
     if (!view.stopReason.empty())
         line += " (" + view.stopReason + ")";
     return line;

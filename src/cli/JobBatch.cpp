@@ -84,7 +84,7 @@ int JobBatch::run()
     }
     host_.printNote(context_.chipText());
     std::string error;
-    const std::unique_ptr<ProductionLog> log = ProductionLog::open(line_.logDb, error);
+    const std::unique_ptr<ProductionLog> log = ProductionLog::open(line_.logDb, error, workbench_.languageIndex);
     if (!log) {
         host_.printError(error);
         return Failure;
@@ -119,7 +119,7 @@ int JobBatch::singleBatch(const ProductionJob& job, const std::string& jobHash, 
         return countersText(counters, goodChipsWanted(counters, job.target, chipsLeft));
     };
     production.recorded = [&](const LogRecord& record) {
-        host_.printLine("Chip " + std::to_string(production.done()) + ": " + record.result +
+        host_.printLine("Chip " + std::to_string(production.done()) + ": " + ChipResultWord(record.result) +
                         (record.serial.empty() ? "" : ", serial " + record.serial) + ", CRC-32 " + record.crc32 +
                         (record.message.empty() ? "" : ", " + record.message) + " | " + shownCounters());
     };
@@ -226,7 +226,7 @@ int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, Pr
     if (!terminal) {
         gang.recorded = [&](size_t, const LogRecord& record) {
             const std::lock_guard lock(printing);
-            host_.printLine("[" + record.programmer + "] chip " + record.result +
+            host_.printLine("[" + record.programmer + "] chip " + ChipResultWord(record.result) +
                             (record.serial.empty() ? "" : ", serial " + record.serial) + ", CRC-32 " + record.crc32 +
                             (record.message.empty() ? "" : ", " + record.message));
         };

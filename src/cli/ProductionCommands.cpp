@@ -201,7 +201,7 @@ int ProductionCommands::exportLog()
     }
     std::string error;
     const std::unique_ptr<SqliteLog> log = SqliteLog::open(files.empty() ? SqliteLog::defaultPath() : files.front(),
-                                                           error);
+                                                           error, workbench_.languageIndex);
     if (!log) {
         host_.printError(error);
         return Failure;

@@ -11,6 +11,6 @@ bool RefusedWhileHeld(const Workbench& workbench, OperationHost& host)
     host.beep();
     // While a device session or a run is under way the panel shows its step.
     if (!workbench.busy)
-        host.setStateText(MessageCatalogue::text(Msg::LockedJobRefusal, workbench.languageIndex));
+        host.setState(Msg::LockedJobRefusal, MessageCatalogue::text(Msg::LockedJobRefusal, workbench.languageIndex));
     return true;
 }

@@ -778,12 +778,3 @@ const std::string& MessageCatalogue::text(Msg id, int language)
 {
     return catalogue()[static_cast<size_t>(id)][static_cast<size_t>(normalisedLanguage(language))];
 }
-
-std::optional<Msg> MessageCatalogue::find(const std::string& text, int language)
-{
-    for (size_t id = 0; id < static_cast<size_t>(Msg::Count); ++id) {
-        if (text == catalogue()[id][static_cast<size_t>(normalisedLanguage(language))])
-            return static_cast<Msg>(id);
-    }
-    return std::nullopt;
-}

@@ -395,10 +395,6 @@ public:
     // The text of `id` with %1, %2, ... replaced by `arguments` in turn.
     static std::string format(Msg id, int language, std::initializer_list<std::string> arguments);
 
-    // The message whose text in `language` is exactly `text`, e.g. to show a
-    // state the core set in one language in another; nothing when none is.
-    static std::optional<Msg> find(const std::string& text, int language);
-
     // A stored language outside 0..2 is taken as Simplified Chinese.
     static int normalisedLanguage(int language);
 };

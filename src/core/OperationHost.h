@@ -7,6 +7,8 @@
 // 8-pin chip seated at the top end.
 enum class SocketPicture { Empty, ChipSeated };
 
+enum class Msg;
+
 // Everything the core needs from whoever shows it to the user: the main window,
 // the command line, or a test recorder. Texts are UTF-8 and already in the
 // current language. Every wait of the core goes through sleepMs, so a test host
@@ -17,6 +19,10 @@ public:
 
     // Status bar panel 1 ("Connected", "Read Flash ...") and panel 3 (elapsed time).
     virtual void setStateText(const std::string& text) = 0;
+    // The same, with the catalogue key the text was made from, for a host that
+    // acts on what the state means: the text is the user's language and may
+    // be anything a translator wrote.
+    virtual void setState([[maybe_unused]] Msg state, const std::string& text) { setStateText(text); }
     virtual void setElapsedText(const std::string& text) = 0;
 
     // Both progress bars move together.

@@ -42,7 +42,8 @@ int endExchange(Workbench& workbench, OperationHost& host)
     // A programmer that left during the session cannot take EndSession; the
     // panel must not claim it is still there.
     const bool gone = wasOpen && result < 0;
-    host.setStateText(MessageCatalogue::text(gone ? Msg::NotConnected : Msg::Connected, workbench.languageIndex));
+    const Msg state = gone ? Msg::NotConnected : Msg::Connected;
+    host.setState(state, MessageCatalogue::text(state, workbench.languageIndex));
     return result;
 }
 
@@ -65,7 +66,7 @@ void ConnectionCheck(Workbench& workbench, OperationHost& host)
         return;
     const int language = workbench.languageIndex;
     if (openProgrammer(workbench.link) == 0) {
-        host.setStateText(MessageCatalogue::text(Msg::NotConnected, language));
+        host.setState(Msg::NotConnected, MessageCatalogue::text(Msg::NotConnected, language));
         return;
     }
     const std::string line =
@@ -73,7 +74,7 @@ void ConnectionCheck(Workbench& workbench, OperationHost& host)
     if (!equalIgnoringCase(host.firstLogLine(), line))
         host.insertLogLine(line);
     workbench.link.USB_bulk_close();
-    host.setStateText(MessageCatalogue::text(Msg::Connected, language));
+    host.setState(Msg::Connected, MessageCatalogue::text(Msg::Connected, language));
 }
 
 int DeviceSessionBegin(Workbench& workbench, OperationHost& host)

@@ -10,7 +10,7 @@
 
 Outcome BlankCheckChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
 {
-    host.setStateText(MessageCatalogue::text(Msg::BlankChecking, workbench.languageIndex));
+    host.setState(Msg::BlankChecking, MessageCatalogue::text(Msg::BlankChecking, workbench.languageIndex));
     host.showProgress(chip.flashSize);
     std::array<uint8_t, LargestBlock> erased;
     erased.fill(0xFF);

@@ -83,7 +83,7 @@ Outcome programBlank(Workbench& workbench, OperationHost& host, const ChipRecord
 
 Outcome EraseChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
 {
-    host.setStateText(MessageCatalogue::text(Msg::Erasing, workbench.languageIndex));
+    host.setState(Msg::Erasing, MessageCatalogue::text(Msg::Erasing, workbench.languageIndex));
     host.showProgress(0);
     const ByteOrder order = CommandBlock::byteOrderFor(workbench.link.replyEndpoint());
     Outcome outcome = Outcome::success();

@@ -69,7 +69,7 @@ bool OpenFramedSession(Workbench& workbench, OperationHost& host)
     const int session = DeviceSessionBegin(workbench, host);
     if (session != 1 && session != 4 && session != 6) {
         DeviceSessionEnd(workbench, host);
-        host.setStateText(FrameText(workbench, Msg::NotConnected));
+        host.setState(Msg::NotConnected, FrameText(workbench, Msg::NotConnected));
         return false;
     }
     workbench.startMs = host.nowMs();

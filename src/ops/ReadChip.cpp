@@ -41,7 +41,7 @@ Outcome ReadBlocks(Workbench& workbench, OperationHost& host, const ChipRecord& 
 
 Outcome ReadChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip)
 {
-    host.setStateText(MessageCatalogue::text(Msg::Reading, workbench.languageIndex));
+    host.setState(Msg::Reading, MessageCatalogue::text(Msg::Reading, workbench.languageIndex));
     host.showProgress(chip.flashSize);
     uint8_t* flash = workbench.buffers.flash(chip.flashSize);
     // From the first block on the buffer holds the chip's bytes, not the

@@ -18,7 +18,7 @@ constexpr BusyWait StatusWriteWait{0, 1000, Msg::CommunicationFailed, Msg::Prote
 
 Outcome removeProtection(Workbench& workbench, OperationHost& host)
 {
-    host.setStateText(FrameText(workbench, Msg::RemovingProtection));
+    host.setState(Msg::RemovingProtection, FrameText(workbench, Msg::RemovingProtection));
     const uint8_t cleared[] = {WriteStatusRegister, 0x00};
     if (!CommandDone(SendWithWriteEnable(workbench, cleared)))
         return Outcome::failure(FrameText(workbench, Msg::CommunicationFailed));

@@ -65,7 +65,7 @@ std::vector<uint8_t> targetImage(const Workbench& workbench, const ChipRecord& c
 
 void startPhase(Workbench& workbench, OperationHost& host, const ChipRecord& chip, Msg text)
 {
-    host.setStateText(FrameText(workbench, text));
+    host.setState(text, FrameText(workbench, text));
     host.showProgress(chip.flashSize);
 }
 

@@ -90,7 +90,7 @@ bool SeatedChipAccepted(Workbench& workbench, OperationHost& host, const ChipRec
     const int result = QuerySocket(workbench, host, reply);
     if (result == 0) {
         host.errorBox(text(workbench, Msg::NotConnected));
-        host.setStateText(text(workbench, Msg::NotConnected));
+        host.setState(Msg::NotConnected, text(workbench, Msg::NotConnected));
         return false;
     }
     if (result != SocketAnswered) {

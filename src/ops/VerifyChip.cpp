@@ -34,7 +34,7 @@ Outcome VerifyBlocks(Workbench& workbench, OperationHost& host, const ChipRecord
 
 Outcome VerifyChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span)
 {
-    host.setStateText(MessageCatalogue::text(Msg::Verifying, workbench.languageIndex));
+    host.setState(Msg::Verifying, MessageCatalogue::text(Msg::Verifying, workbench.languageIndex));
     host.showProgress(static_cast<uint32_t>(workbench.buffers.dataLength));
     const uint8_t* image = workbench.buffers.flash(uint32_t(BufferStreamEnd(chip)));
     if (Outcome verified = VerifyBlocks(workbench, host, chip, span, image); !verified.ok())

@@ -21,7 +21,7 @@ Outcome WriteBlocks(Workbench& workbench, OperationHost& host, const ChipRecord&
 
 Outcome WriteChip(Workbench& workbench, OperationHost& host, const ChipRecord& chip, const StreamSpan& span)
 {
-    host.setStateText(MessageCatalogue::text(Msg::Writing, workbench.languageIndex));
+    host.setState(Msg::Writing, MessageCatalogue::text(Msg::Writing, workbench.languageIndex));
     BufferSet& buffers = workbench.buffers;
     RoundDataLengthToPages(buffers, chip);
 

@@ -20,11 +20,11 @@ std::optional<double> ChipRate::goodPerHour(const std::vector<LogRecord>& record
     std::vector<Chip> chips;
     for (const LogRecord& record : records) {
         // An interrupted chip has no cycle to count.
-        if (record.result != "pass" && record.result != "fail")
+        if (record.result == ChipResult::Interrupted)
             continue;
         std::string error;
         if (const std::optional<int64_t> end = IsoTime::parse(record.time, error))
-            chips.push_back({*end, std::max<int64_t>(record.cycleMs, 0), record.result == "pass"});
+            chips.push_back({*end, std::max<int64_t>(record.cycleMs, 0), record.result == ChipResult::Pass});
     }
     if (chips.empty())
         return std::nullopt;

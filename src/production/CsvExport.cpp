@@ -63,8 +63,9 @@ std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string
         const std::string duration = std::to_string(record.durationMs);
         const std::string cycle = std::to_string(record.cycleMs);
         const std::string localTime = IsoTime::localText(record.time);
+        const std::string result = ChipResultWord(record.result);
         appendRow(out, {&record.uid, &record.time, &localTime, &record.station, &record.programmer, &record.job,
-                        &record.jobHash, &record.chip, &record.jedecId, &record.operations, &record.result,
+                        &record.jobHash, &record.chip, &record.jedecId, &record.operations, &result,
                         &record.message, &record.serial, &record.serialStatus, &record.crc32, &record.sha256,
                         &duration, &cycle, &record.operatorName});
         ++count;

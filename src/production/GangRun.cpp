@@ -28,7 +28,7 @@ struct GangRun::Seat {
     mutable std::mutex mutex;
     int64_t passed = 0;
     int64_t failed = 0;
-    std::string lastResult;
+    std::optional<ChipResult> lastResult;
     std::string lastMessage;
     std::string stopReason;
     bool running = false;
@@ -127,7 +127,7 @@ void GangRun::runSeat(Seat& seat)
         production.recorded = [&](const LogRecord& record) {
             {
                 const std::lock_guard lock(seat.mutex);
-                (record.result == "pass" ? seat.passed : seat.failed)++;
+                (record.result == ChipResult::Pass ? seat.passed : seat.failed)++;
                 seat.lastResult = record.result;
                 seat.lastMessage = record.message;
                 seat.chip = SeatView::Chip::Done;
@@ -190,6 +190,7 @@ std::vector<GangRun::SeatView> GangRun::views() const
         SeatView view;
         view.programmer = seat->programmer;
         view.state = shown.state;
+        view.step = shown.step;
         view.position = shown.position;
         view.maximum = shown.maximum;
         view.allowanceTickMs = shown.allowanceTickMs;

@@ -11,6 +11,7 @@
 #include "production/GoodChipTarget.h"
 #include "production/LogRecord.h"
 #include "production/ProductionJob.h"
+#include "production/SeatStep.h"
 
 class ProductionLog;
 struct Workbench;
@@ -46,13 +47,14 @@ public:
     // What a front end shows of one programmer.
     struct SeatView {
         std::string programmer;  // serial number (or bus position when it has none)
-        std::string state;
+        std::string state;  // as the operation routines said it, in the seat's language
+        SeatStep step = SeatStep::Other;
         uint32_t position = 0;
         uint32_t maximum = 0;
         uint32_t allowanceTickMs = 0;  // the progress counts ticks of a time allowance
         int64_t passed = 0;
         int64_t failed = 0;
-        std::string lastResult;  // "pass", "fail" or empty before the first chip
+        std::optional<ChipResult> lastResult;  // none before the first chip
         std::string lastMessage;
         std::string stopReason;  // why its loop stopped on its own
         bool running = false;

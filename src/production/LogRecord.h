@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "production/ChipResult.h"
+
 // One chip handled in production, as the traceability log keeps it.
 struct LogRecord {
     int64_t id = 0;           // the station's own sequence, set by the log
@@ -15,7 +17,7 @@ struct LogRecord {
     std::string chip;         // TYPE,MANUFACTURER,NAME
     std::string jedecId;      // as the socket query read it, hex
     std::string operations;   // e.g. "erase,program,verify"
-    std::string result;       // "pass", "fail", or "interrupted" (its program ended during the chip)
+    ChipResult result = ChipResult::Interrupted;
     std::string message;      // the failure text
     std::string serial;       // as written; empty without a serial-number rule
     std::string serialStatus; // "used", "scrapped", "returned" (reused by the next chip) or "interrupted"

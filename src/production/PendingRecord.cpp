@@ -14,7 +14,7 @@ using nlohmann::json;
 constexpr const char* Format = "belcor-pending-record";
 
 // The record's texts under the log's column names.
-constexpr std::array<std::pair<const char*, std::string LogRecord::*>, 15> TextFields = {{
+constexpr std::array<std::pair<const char*, std::string LogRecord::*>, 14> TextFields = {{
     {"uid", &LogRecord::uid},
     {"time", &LogRecord::time},
     {"station", &LogRecord::station},
@@ -24,7 +24,6 @@ constexpr std::array<std::pair<const char*, std::string LogRecord::*>, 15> TextF
     {"chip", &LogRecord::chip},
     {"jedec_id", &LogRecord::jedecId},
     {"operations", &LogRecord::operations},
-    {"result", &LogRecord::result},
     {"message", &LogRecord::message},
     {"serial", &LogRecord::serial},
     {"serial_status", &LogRecord::serialStatus},
@@ -81,6 +80,7 @@ std::string PendingRecord::text() const
     json root = {{"format", Format}};
     for (const auto& [name, field] : TextFields)
         root[name] = textValue(record.*field);
+    root["result"] = ChipResultWord(record.result);
     for (const auto& [name, field] : NumberFields)
         root[name] = record.*field;
     if (!record.operatorName.empty())
@@ -109,6 +109,13 @@ std::optional<PendingRecord> PendingRecord::parse(const std::string& text, std::
         }
         pending.record.*field = *text;
     }
+    const auto result = root.find("result");
+    const std::optional<std::string> word = result == root.end() ? std::nullopt : textOf(*result);
+    if (!word) {
+        error = "the pending record's field result is missing or not a text";
+        return std::nullopt;
+    }
+    pending.record.result = ChipResultOf(*word);
     for (const auto& [name, field] : NumberFields) {
         const auto found = root.find(name);
         const bool fits = found != root.end() && found->is_number_integer() &&

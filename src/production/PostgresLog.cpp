@@ -24,9 +24,10 @@ bool faultOfRecord(const std::string& sqlState)
 std::vector<std::string> valuesOf(const LogRecord& record)
 {
     std::vector<std::string> values;
+    const std::string result = ChipResultWord(record.result);
     for (const std::string* text : {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
                                     &record.jobHash, &record.chip, &record.jedecId, &record.operations,
-                                    &record.result, &record.message, &record.serial, &record.serialStatus,
+                                    &result, &record.message, &record.serial, &record.serialStatus,
                                     &record.crc32, &record.sha256})
         values.push_back(ValidUtf8(*text));
     values.push_back(std::to_string(record.durationMs));

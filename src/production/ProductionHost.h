@@ -24,6 +24,7 @@ public:
     }
 
     void setStateText(const std::string& text) override { inner_.setStateText(text); }
+    void setState(Msg state, const std::string& text) override { inner_.setState(state, text); }
     void setElapsedText(const std::string& text) override { inner_.setElapsedText(text); }
     void showProgress(uint32_t maximum) override { inner_.showProgress(maximum); }
     void showAllowance(uint32_t ticks, uint32_t tickMs) override { inner_.showAllowance(ticks, tickMs); }

@@ -7,7 +7,8 @@ bool ProductionLog::isServerAddress(const std::string& target)
     return target.starts_with("postgresql://") || target.starts_with("postgres://");
 }
 
-std::unique_ptr<ProductionLog> ProductionLog::open(const std::vector<std::string>& targets, std::string& error)
+std::unique_ptr<ProductionLog> ProductionLog::open(const std::vector<std::string>& targets, std::string& error,
+                                                   int language)
 {
     std::string file;
     std::string server;
@@ -20,7 +21,7 @@ std::unique_ptr<ProductionLog> ProductionLog::open(const std::vector<std::string
         slot = target;
     }
     auto log = std::make_unique<ProductionLog>();
-    log->local_ = SqliteLog::open(file.empty() ? SqliteLog::defaultPath() : file, error);
+    log->local_ = SqliteLog::open(file.empty() ? SqliteLog::defaultPath() : file, error, language);
     if (!log->local_)
         return nullptr;
     log->server_ = server;

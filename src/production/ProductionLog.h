@@ -16,8 +16,10 @@
 class ProductionLog {
 public:
     // `targets`: at most one database file (the default file when none) and at
-    // most one postgresql:// (or postgres://) address.
-    static std::unique_ptr<ProductionLog> open(const std::vector<std::string>& targets, std::string& error);
+    // most one postgresql:// (or postgres://) address. `language`: that of the
+    // messages opening may give, as SqliteLog::open takes it.
+    static std::unique_ptr<ProductionLog> open(const std::vector<std::string>& targets, std::string& error,
+                                               int language = English);
     static bool isServerAddress(const std::string& target);
 
     SqliteLog& local() { return *local_; }

@@ -285,7 +285,7 @@ bool ProductionRun::afterChip(bool passed)
 
     LogRecord record = reserved_;
     record.time = IsoTime::now();
-    record.result = passed ? "pass" : "fail";
+    record.result = passed ? ChipResult::Pass : ChipResult::Fail;
     record.message = passed ? std::string() : failureText();
     record.crc32 = programmed.crc32Text();
     record.sha256 = programmed.sha256;
@@ -354,8 +354,8 @@ void ProductionRun::stopKeeping(const LogRecord& record, std::optional<uint64_t>
     const std::string serial = record.serial.empty() ? "-" : record.serial;
     if (file.empty())
         stopReason_ = ProductionText(Msg::ChipRecordKeptInMemory, workbench_.languageIndex,
-                                     {record.result, serial, record.crc32, error});
+                                     {ChipResultWord(record.result), serial, record.crc32, error});
     else
         stopReason_ = ProductionText(Msg::ChipRecordKeptInFile, workbench_.languageIndex,
-                                     {record.result, serial, record.crc32, error, file});
+                                     {ChipResultWord(record.result), serial, record.crc32, error, file});
 }

@@ -20,6 +20,18 @@ constexpr const char* PendingSuffix = ".json";
 // A record with its longest failure text stays far below this.
 constexpr size_t LargestPendingFile = 1 << 20;
 
+// The counters column a record of `result` adds to: a chip whose outcome is
+// unknown is neither good nor failed, and has no cycle to time.
+const char* counterOf(ChipResult result)
+{
+    switch (result) {
+    case ChipResult::Pass: return "passed";
+    case ChipResult::Fail: return "failed";
+    case ChipResult::Interrupted: return "interrupted";
+    }
+    return "interrupted";
+}
+
 // A reservation's transaction is synced to disk at its commit (WAL and all),
 // which NORMAL leaves to the next checkpoint: a power cut must not take back
 // a serial number that a chip may already carry.
@@ -89,7 +101,7 @@ bool RecordJournal::write(const LogRecord& record, std::optional<uint64_t> retur
     }
     SqliteStatement existing(db_, "SELECT result FROM records WHERE uid = ?1");
     if (existing.bind(1, record.uid).step() == SQLITE_ROW) {
-        if (existing.text(0) != "interrupted")
+        if (ChipResultOf(existing.text(0)) != ChipResult::Interrupted)
             return true;
         // The chip's program was taken for dead, but its record turned up
         // after all: it replaces the interrupted one, as a new record so that
@@ -106,9 +118,10 @@ bool RecordJournal::write(const LogRecord& record, std::optional<uint64_t> retur
              "operations, result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, "
              "operator, serial_sequence) "
              "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
+    const std::string result = ChipResultWord(record.result);
     const std::string* texts[] = {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
                                   &record.jobHash, &record.chip, &record.jedecId, &record.operations,
-                                  &record.result, &record.message, &record.serial, &record.serialStatus,
+                                  &result, &record.message, &record.serial, &record.serialStatus,
                                   &record.crc32, &record.sha256};
     int index = 1;
     for (const std::string* text : texts)
@@ -117,15 +130,14 @@ bool RecordJournal::write(const LogRecord& record, std::optional<uint64_t> retur
     insert.bind(index + 1, record.cycleMs);
     insert.bind(index + 2, record.operatorName);
     insert.bind(index + 3, record.serialSequence);
-    const bool passed = record.result == "pass";
-    SqliteStatement count(db_, passed ? "INSERT INTO counters(job, passed, cycle_ms_total) VALUES(?1, 1, ?2) "
-                                        "ON CONFLICT(job) DO UPDATE SET passed = passed + 1, "
-                                        "cycle_ms_total = cycle_ms_total + excluded.cycle_ms_total"
-                                      : "INSERT INTO counters(job, failed, cycle_ms_total) VALUES(?1, 1, ?2) "
-                                        "ON CONFLICT(job) DO UPDATE SET failed = failed + 1, "
-                                        "cycle_ms_total = cycle_ms_total + excluded.cycle_ms_total");
+    const std::string counter = counterOf(record.result);
+    const std::string counting = "INSERT INTO counters(job, " + counter + ", cycle_ms_total) VALUES(?1, 1, ?2) "
+                                 "ON CONFLICT(job) DO UPDATE SET " + counter + " = " + counter + " + 1, "
+                                 "cycle_ms_total = cycle_ms_total + excluded.cycle_ms_total";
+    SqliteStatement count(db_, counting.c_str());
+    const int64_t cycleMs = record.result == ChipResult::Interrupted ? 0 : record.cycleMs;
     SqliteStatement release(db_, "DELETE FROM reservations WHERE uid = ?1");
-    if (insert.step() != SQLITE_DONE || count.bind(1, record.job).bind(2, record.cycleMs).step() != SQLITE_DONE ||
+    if (insert.step() != SQLITE_DONE || count.bind(1, record.job).bind(2, cycleMs).step() != SQLITE_DONE ||
         release.bind(1, record.uid).step() != SQLITE_DONE) {
         error = sqlite3_errmsg(db_);
         return false;

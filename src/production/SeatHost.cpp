@@ -1,6 +1,24 @@
 #include "production/SeatHost.h"
 
+#include "core/MessageCatalogue.h"
 #include "core/SystemClock.h"
+
+namespace {
+
+SeatStep stepOf(Msg state)
+{
+    switch (state) {
+    case Msg::NotConnected: return SeatStep::NotConnected;
+    case Msg::Connected: return SeatStep::Connected;
+    case Msg::Erasing: return SeatStep::Erasing;
+    case Msg::BlankChecking: return SeatStep::BlankChecking;
+    case Msg::Writing: return SeatStep::Programming;
+    case Msg::Verifying: return SeatStep::Verifying;
+    default: return SeatStep::Other;
+    }
+}
+
+}  // namespace
 
 SeatHost::Snapshot SeatHost::snapshot() const
 {
@@ -12,6 +30,14 @@ void SeatHost::setStateText(const std::string& text)
 {
     const std::lock_guard lock(mutex_);
     shown_.state = text;
+    shown_.step = SeatStep::Other;
+}
+
+void SeatHost::setState(Msg state, const std::string& text)
+{
+    const std::lock_guard lock(mutex_);
+    shown_.state = text;
+    shown_.step = stepOf(state);
 }
 
 void SeatHost::showProgress(uint32_t maximum)

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/OperationHost.h"
+#include "production/SeatStep.h"
 
 // The host of one programmer in a gang run. It runs on that programmer's
 // thread and keeps what a front end shows of it (state, progress, the last
@@ -14,6 +15,7 @@ class SeatHost : public OperationHost {
 public:
     struct Snapshot {
         std::string state;
+        SeatStep step = SeatStep::Other;
         uint32_t position = 0;
         uint32_t maximum = 0;
         uint32_t allowanceTickMs = 0;  // 0: the progress counts work, not time
@@ -23,6 +25,7 @@ public:
     Snapshot snapshot() const;
 
     void setStateText(const std::string& text) override;
+    void setState(Msg state, const std::string& text) override;
     void setElapsedText(const std::string&) override {}
     void showProgress(uint32_t maximum) override;
     void showAllowance(uint32_t ticks, uint32_t tickMs) override;

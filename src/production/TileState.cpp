@@ -1,22 +1,10 @@
 #include "production/TileState.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "core/MessageCatalogue.h"
 
 namespace {
-
-// The seat's state text is the operation routines' own, in the language the
-// seat started with; the window's language may have changed since.
-std::optional<Msg> stepOf(const std::string& state)
-{
-    for (int language : {SimplifiedChinese, TraditionalChinese, English}) {
-        if (const std::optional<Msg> found = MessageCatalogue::find(state, language))
-            return found;
-    }
-    return std::nullopt;
-}
 
 std::string percentOf(const GangRun::SeatView& seat)
 {
@@ -31,23 +19,24 @@ TileState underWay(const GangRun::SeatView& seat, int language)
     const auto busy = [language](Msg message, Step step) {
         return TileState{MessageCatalogue::text(message, language), TileState::Tone::Busy, step};
     };
-    switch (stepOf(seat.state).value_or(Msg::Count)) {
-    case Msg::Erasing:
+    switch (seat.step) {
+    case SeatStep::Erasing:
         return busy(Msg::ErasingState, Step::Erasing);
-    case Msg::BlankChecking:
+    case SeatStep::BlankChecking:
         return busy(Msg::BlankCheckingState, Step::BlankChecking);
-    case Msg::Writing:
+    case SeatStep::Programming:
         return {MessageCatalogue::format(Msg::ProgrammingState, language, {percentOf(seat)}), TileState::Tone::Busy,
                 Step::Programming};
-    case Msg::Verifying:
+    case SeatStep::Verifying:
         return busy(Msg::VerifyingState, Step::Verifying);
-    case Msg::NotConnected:
+    case SeatStep::NotConnected:
         return {MessageCatalogue::text(Msg::NotConnected, language), TileState::Tone::Bad, Step::NotConnected};
-    default:
-        // Between the steps (the chip's identity, its protection) nothing is written yet.
-        return {MessageCatalogue::format(Msg::ProgrammingState, language, {"0"}), TileState::Tone::Busy,
-                Step::Programming};
+    case SeatStep::Connected:
+    case SeatStep::Other:
+        break;
     }
+    // Between the steps (the chip's identity, its protection) nothing is written yet.
+    return {MessageCatalogue::format(Msg::ProgrammingState, language, {"0"}), TileState::Tone::Busy, Step::Programming};
 }
 
 }  // namespace
@@ -62,7 +51,7 @@ TileState TileState::of(const GangRun::SeatView* seat, bool attached, int langua
     case GangRun::SeatView::Chip::UnderWay:
         return underWay(*seat, language);
     case GangRun::SeatView::Chip::Done:
-        if (seat->lastResult == "pass")
+        if (seat->lastResult == ChipResult::Pass)
             return {MessageCatalogue::text(Msg::PassedState, language), Tone::Good, Step::Passed};
         return {MessageCatalogue::format(Msg::FailedState, language, {seat->lastMessage}), Tone::Bad, Step::Failed};
     case GangRun::SeatView::Chip::None:

@@ -3,9 +3,10 @@
 nlohmann::json RecordJson(const LogRecord& record)
 {
     nlohmann::json json{{"id", record.id}};
+    const std::string result = ChipResultWord(record.result);
     const std::string* texts[] = {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
                                   &record.jobHash, &record.chip, &record.jedecId, &record.operations,
-                                  &record.result, &record.message, &record.serial, &record.serialStatus,
+                                  &result, &record.message, &record.serial, &record.serialStatus,
                                   &record.crc32, &record.sha256};
     size_t column = 0;
     for (const std::string* text : texts)

@@ -32,11 +32,12 @@ std::string StationMetrics::labelValue(const std::string& text)
     return escaped;
 }
 
-void StationMetrics::countChip(const std::string& programmer, const std::string& job, bool passed, int64_t cycleMs)
+void StationMetrics::countChip(const std::string& programmer, const std::string& job, ChipResult result,
+                               int64_t cycleMs)
 {
     const double seconds = static_cast<double>(cycleMs) / 1000.0;
     const std::lock_guard lock(mutex_);
-    ++chips_[{passed ? "pass" : "fail", programmer, job}];
+    ++chips_[{ChipResultWord(result), programmer, job}];
     Histogram& histogram = cycles_[programmer];
     for (size_t i = 0; i < CycleBuckets.size(); ++i) {
         if (seconds <= CycleBuckets[i])

@@ -9,13 +9,15 @@
 #include <tuple>
 #include <vector>
 
+#include "production/ChipResult.h"
+
 // The station's metrics in Prometheus' text format: chips by result,
 // programmer and job, each programmer's cycle times as a histogram, and the
 // gauges the service reads when it is scraped. Counting a chip takes one short
 // lock on the seat's thread.
 class StationMetrics {
 public:
-    void countChip(const std::string& programmer, const std::string& job, bool passed, int64_t cycleMs);
+    void countChip(const std::string& programmer, const std::string& job, ChipResult result, int64_t cycleMs);
 
     // What is read at the moment of the scrape.
     struct Gauges {

@@ -48,11 +48,6 @@ json countersJson(const ProductionCounters& counters)
     return out;
 }
 
-std::string englishText(Msg message)
-{
-    return MessageCatalogue::text(message, English);
-}
-
 // The tile's state as a word that stays when the texts change.
 const char* stepCode(TileState::Step step)
 {
@@ -120,7 +115,7 @@ bool StationService::open(std::string& error)
         targets.push_back(settings_.logDb);
     if (!settings_.lineDb.empty())
         targets.push_back(settings_.lineDb);
-    log_ = ProductionLog::open(targets, error);
+    log_ = ProductionLog::open(targets, error, workbench_.languageIndex);
     if (!log_)
         return false;
     name_ = settings_.station.empty() ? ProductionRun::stationName() : settings_.station;
@@ -184,14 +179,14 @@ void StationService::chipStarted(const std::string& programmer, const std::strin
 
 void StationService::chipFinished(const LogRecord& record)
 {
-    const bool passed = record.result == "pass";
-    metrics_.countChip(record.programmer, record.job, passed, record.cycleMs);
+    const bool passed = record.result == ChipResult::Pass;
+    metrics_.countChip(record.programmer, record.job, record.result, record.cycleMs);
     json data{{"programmer", record.programmer}, {"record", RecordJson(record)}};
     {
         const std::lock_guard lock(state_);
         Programmer& programmer = programmerNamed(record.programmer);
         // A chip cut off by the station's own end is neither good nor bad.
-        const bool interrupted = record.result == "interrupted";
+        const bool interrupted = record.result == ChipResult::Interrupted;
         if (!interrupted)
             (passed ? programmer.passed : programmer.failed)++;
         programmer.lastResult = record.result;
@@ -259,7 +254,7 @@ void StationService::followRun()
             programmer.progress = view.maximum ? static_cast<double>(view.position) / view.maximum : 0.0;
             programmer.running = view.running;
             programmer.stopReason = view.stopReason;
-            programmer.up = view.state != englishText(Msg::NotConnected);
+            programmer.up = view.step != SeatStep::NotConnected;
         }
         if (serials)
             serials_ = *serials;
@@ -358,7 +353,7 @@ json StationService::station(int language) const
                                {"progress", programmer.progress},
                                {"passed", programmer.passed},
                                {"failed", programmer.failed},
-                               {"last_result", programmer.lastResult},
+                               {"last_result", programmer.lastResult ? ChipResultWord(*programmer.lastResult) : ""},
                                {"last_message", programmer.lastMessage},
                                {"last_serial", programmer.lastSerial},
                                {"stop_reason", programmer.stopReason}});

@@ -72,7 +72,7 @@ private:
         double progress = 0;
         int64_t passed = 0;
         int64_t failed = 0;
-        std::string lastResult;
+        std::optional<ChipResult> lastResult;  // none before its first chip
         std::string lastMessage;
         std::string lastSerial;
         std::string stopReason;

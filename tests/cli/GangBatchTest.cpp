@@ -44,7 +44,7 @@ TEST_F(GangBatch, FortyChipsOverFourProgrammers)
     ASSERT_EQ(logged.size(), 40u);
     std::set<std::string> serials, programmers;
     for (const LogRecord& record : logged) {
-        EXPECT_EQ(record.result, "pass") << record.programmer << ": " << record.message;
+        EXPECT_EQ(record.result, ChipResult::Pass) << record.programmer << ": " << record.message;
         serials.insert(record.serial);
         programmers.insert(record.programmer);
     }
@@ -79,7 +79,7 @@ TEST_F(GangBatch, CtrlCLetsTheChipsInFlightFinish)
     const std::vector<LogRecord> logged = records();
     EXPECT_GE(logged.size(), 1u);
     for (const LogRecord& record : logged)
-        EXPECT_EQ(record.result, "pass") << record.programmer << ": " << record.message;
+        EXPECT_EQ(record.result, ChipResult::Pass) << record.programmer << ": " << record.message;
     EXPECT_TRUE(Contains(result.out, "Batch: " + std::to_string(logged.size()))) << result.out;
 }
 

@@ -100,7 +100,7 @@ TEST_F(ProductionCommands, KillDuringBatchLosesNoChipAndLeavesNoSerialUnnamed)
     std::vector<std::string> serials;
     std::set<std::string> uids;
     for (const LogRecord& record : logged) {
-        serials.push_back(record.serial + " " + record.result);
+        serials.push_back(record.serial + " " + ChipResultWord(record.result));
         uids.insert(record.uid);
     }
     EXPECT_EQ(serials, (std::vector<std::string>{"1 pass", "2 pass", "3 pass", "4 interrupted", "5 pass", "6 pass"}));
@@ -220,7 +220,7 @@ TEST_P(ExportSince, ComparesAsTime)
             record.uid = time;
             record.time = time;
             record.job = "j";
-            record.result = "pass";
+            record.result = ChipResult::Pass;
             ASSERT_TRUE(log->commit(record, std::nullopt, error)) << error;
         }
     }

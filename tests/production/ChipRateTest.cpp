@@ -26,7 +26,7 @@ LogRecord recordOf(const Chip& chip)
     LogRecord record;
     record.time = IsoTime::utcText(1796637600000 + chip.endSeconds * 1000);
     record.cycleMs = chip.cycleSeconds * 1000;
-    record.result = chip.result;
+    record.result = ChipResultOf(chip.result);
     return record;
 }
 

@@ -104,7 +104,7 @@ TEST_P(GangSizes, EveryChipHasItsOwnSerialAndOneRecordNamingItsProgrammer)
     EXPECT_EQ(done.passed(), target);
     std::set<std::string> serialNumbers;
     for (const LogRecord& record : records) {
-        EXPECT_EQ(record.result, "pass") << record.programmer << ": " << record.message;
+        EXPECT_EQ(record.result, ChipResult::Pass) << record.programmer << ": " << record.message;
         serialNumbers.insert(record.serial);
     }
     EXPECT_EQ(int64_t(serialNumbers.size()), target);
@@ -137,11 +137,11 @@ TEST_P(FaultOnOne, FailsItsChipAndStopsNoOther)
     ASSERT_EQ(records.size(), 6u);
     int failedOnTwo = 0;
     for (const LogRecord& record : records) {
-        if (record.programmer == "BU2SIM0000002" && record.result == "fail") {
+        if (record.programmer == "BU2SIM0000002" && record.result == ChipResult::Fail) {
             ++failedOnTwo;
             EXPECT_FALSE(record.message.empty());
         } else {
-            EXPECT_EQ(record.result, "pass") << record.programmer << ": " << record.message;
+            EXPECT_EQ(record.result, ChipResult::Pass) << record.programmer << ": " << record.message;
         }
     }
     EXPECT_GE(failedOnTwo, 1);
@@ -183,7 +183,7 @@ TEST_F(GangRunTest, StopLetsChipsInFlightFinish)
     EXPECT_GE(records.size(), 1u);
     EXPECT_LT(records.size(), 100u);
     for (const LogRecord& record : records)
-        EXPECT_EQ(record.result, "pass") << record.programmer << ": " << record.message;
+        EXPECT_EQ(record.result, ChipResult::Pass) << record.programmer << ": " << record.message;
     // Every chip that was written was also logged: no chip left half done.
     uint32_t written = 0;
     for (int number = 1; number <= 4; ++number) {
@@ -205,7 +205,7 @@ TEST_F(GangRunTest, SeatsLeaveTheStationsBuffersAsTheyWere)
     run(4);
     ASSERT_EQ(records.size(), 4u);
     for (const LogRecord& record : records)
-        EXPECT_EQ(record.result, "pass") << record.programmer << ": " << record.message;
+        EXPECT_EQ(record.result, ChipResult::Pass) << record.programmer << ": " << record.message;
     EXPECT_EQ(workbench.buffers.dataLength, 4000);
     EXPECT_TRUE(workbench.buffers.unsaved);
 }

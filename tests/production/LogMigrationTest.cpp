@@ -11,6 +11,7 @@
 #include "core/MessageCatalogue.h"
 #include "production/CsvExport.h"
 #include "production/LogSchema.h"
+#include "production/ProductionLog.h"
 #include "production/ProductionText.h"
 #include "production/SerialRule.h"
 #include "production/SqliteLog.h"
@@ -105,7 +106,7 @@ TEST_P(LogMigration, EveryRecordOfAnEarlierLayoutIsFound)
     const Reservation reservation = log->reserve(chip, &rule);
     ASSERT_EQ(reservation.outcome, Reservation::Outcome::Reserved) << reservation.error;
     EXPECT_EQ(reservation.serial, earlier.nextSerial);
-    chip.result = "pass";
+    chip.result = ChipResult::Pass;
     chip.operatorName = "Bo";
     ASSERT_TRUE(log->commit(chip, std::nullopt, error)) << error;
 
@@ -144,6 +145,9 @@ TEST_F(LogMigration, NewerLayoutIsRefusedAndLeftUntouched)
     std::string error;
     EXPECT_FALSE(SqliteLog::open(file, error, TraditionalChinese));
     EXPECT_EQ(error, ProductionText(Msg::LogSchemaTooNew, TraditionalChinese,
+                                    {file, newer, std::to_string(LogSchema::newest())}));
+    EXPECT_FALSE(ProductionLog::open({file}, error, SimplifiedChinese));
+    EXPECT_EQ(error, ProductionText(Msg::LogSchemaTooNew, SimplifiedChinese,
                                     {file, newer, std::to_string(LogSchema::newest())}));
     EXPECT_EQ(bytesOf(file), before);
     EXPECT_FALSE(std::filesystem::exists(file + "-wal"));

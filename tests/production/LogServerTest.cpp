@@ -41,7 +41,7 @@ protected:
         made.uid = "station-" + std::to_string(number);
         made.time = "2026-12-07T10:00:00.000Z";
         made.job = "job";
-        made.result = "pass";
+        made.result = ChipResult::Pass;
         made.serial = std::to_string(number);
         return made;
     }
@@ -258,7 +258,7 @@ std::vector<std::string> issue(const std::filesystem::path& logFile, const std::
                 *stopped = reservation.outcome;
             break;
         }
-        made.result = "pass";
+        made.result = ChipResult::Pass;
         made.serialStatus = "used";
         EXPECT_TRUE(log->commit(made, std::nullopt, error)) << error;
         serials.push_back(made.serial);

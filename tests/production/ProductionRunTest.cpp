@@ -173,7 +173,7 @@ TEST_F(ProductionRunTest, EachChipGetsItsOwnSerialAndOneRecord)
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(written, (std::vector<std::vector<uint8_t>>{text("0007"), text("0008"), text("0009")}));
     EXPECT_EQ(records[2].serial, "0009");
-    EXPECT_EQ(records[0].result, "pass");
+    EXPECT_EQ(records[0].result, ChipResult::Pass);
     EXPECT_EQ(records[0].jedecId, "373010");
     EXPECT_EQ(records[0].programmer, "BU2SIM");
     EXPECT_EQ(log->local().records({}).size(), 3u);
@@ -199,7 +199,7 @@ TEST_P(SerialReuse, FailedChipsSerialFollowsTheJobsOption)
     afterEachChip = [] { belcor_sim_clear_faults(); };
     run(2);
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].result, "fail");
+    EXPECT_EQ(records[0].result, ChipResult::Fail);
     EXPECT_NE(records[0].message.find("100"), std::string::npos) << records[0].message;
     EXPECT_EQ((std::vector<std::string>{records[0].serial, records[1].serial}), GetParam().serials);
     EXPECT_EQ((std::vector<std::string>{records[0].serialStatus, records[1].serialStatus}), GetParam().statuses);
@@ -278,7 +278,7 @@ TEST_P(FailureText, EveryFailedChipSaysWhy)
     };
     run(2);
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[1].result, "fail");
+    EXPECT_EQ(records[1].result, ChipResult::Fail);
     EXPECT_NE(records[1].message.find(GetParam().text), std::string::npos) << records[1].message;
     EXPECT_EQ(log->local().records({})[1].message, records[1].message);
 }
@@ -348,7 +348,7 @@ TEST_F(ProductionRunTest, ChipPulledOutDuringItsRunIsRecordedAsRemoved)
     expectNoProtocolErrors = false;
     run(1);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].result, "fail");
+    EXPECT_EQ(records[0].result, ChipResult::Fail);
     EXPECT_EQ(records[0].message, MessageCatalogue::text(Msg::ChipRemovedDuringRun, English));
 }
 
@@ -373,7 +373,7 @@ TEST_F(ProductionRunTest, RecordTheLogNeverTakesStopsTheRunAndWaitsForTheNextOpe
     ASSERT_TRUE(reopened) << error;
     const std::vector<LogRecord> logged = reopened->records({});
     ASSERT_EQ(logged.size(), 1u);
-    EXPECT_EQ(logged[0].result, "pass");
+    EXPECT_EQ(logged[0].result, ChipResult::Pass);
     EXPECT_EQ(logged[0].serial, "1");
     EXPECT_NE(reason.find(logged[0].crc32), std::string::npos);
     // The next chip, seated by the feeder, was never started.
@@ -433,7 +433,7 @@ TEST_F(ProductionRunTest, FullDiskKeepsTheChipsRecordUntilThereIsRoom)
     EXPECT_EQ(run(1).stopReason(), "");
     std::vector<std::string> serials;
     for (const LogRecord& record : log->local().records({}))
-        serials.push_back(record.serial + " " + record.result);
+        serials.push_back(record.serial + " " + ChipResultWord(record.result));
     EXPECT_EQ(serials, (std::vector<std::string>{"1 pass", "2 pass", "3 pass"}));
 }
 

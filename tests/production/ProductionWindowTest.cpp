@@ -634,7 +634,7 @@ TEST_F(ProductionScreenTest, TilesFollowProgrammersThatGoAndCome)
     const std::vector<LogRecord> records = log->records(LogFilter{});
     size_t passed = 0;
     for (const LogRecord& record : records) {
-        if (record.result == "pass") {
+        if (record.result == ChipResult::Pass) {
             serials.insert(record.serial);
             ++passed;
         }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/MessageCatalogue.h"
+#include "production/ChipRate.h"
 #include "production/CsvExport.h"
 #include "production/SerialRule.h"
 #include "production/SqliteLog.h"
@@ -42,7 +43,7 @@ protected:
         made.uid = uid;
         made.time = "2026-12-07T10:00:00.000Z";
         made.job = "job";
-        made.result = result;
+        made.result = ChipResultOf(result);
         made.message = message;
         made.cycleMs = 1000;
         return made;
@@ -237,7 +238,7 @@ TEST_F(SqliteLogTest, OnlyReservationsOfEndedProgramsBecomeInterruptedRecords)
     const std::vector<LogRecord> records = log->records({});
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].uid, "killed");
-    EXPECT_EQ(records[0].result, "interrupted");
+    EXPECT_EQ(records[0].result, ChipResult::Interrupted);
     EXPECT_EQ(records[0].message, MessageCatalogue::text(Msg::InterruptedRecordMessage, English));
     EXPECT_EQ(records[0].serial, "7");
     EXPECT_EQ(records[0].programmer, "BU2SIM");
@@ -252,6 +253,22 @@ TEST_F(SqliteLogTest, OnlyReservationsOfEndedProgramsBecomeInterruptedRecords)
     EXPECT_EQ(reserve(*log, "after", rule), 9u);
 }
 
+// A result word no build writes (a damaged row) reads as a chip of unknown
+// outcome: neither a good chip nor a failed one, and no cycle of the rate.
+TEST_F(SqliteLogTest, UnknownResultWordReadsAsInterrupted)
+{
+    commit(record("a", "pass"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "log.sqlite").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE records SET result = 'passed'", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    const std::vector<LogRecord> records = log->records({});
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].result, ChipResult::Interrupted);
+    EXPECT_EQ(ChipRate::goodPerHour(records), std::nullopt);
+}
+
 // A record the log could not take waits in a file beside it; the next
 // program to open the log writes it in, once, in place of its reservation,
 // byte for byte (a job named in Latin-1 included).
@@ -263,7 +280,7 @@ TEST_F(SqliteLogTest, PendingRecordGoesInAtTheNextOpenOnce)
     late.job = job;
     late.operatorName = "Ann";
     ASSERT_EQ(log->reserve(late, &rule).serial, 1u);
-    late.result = "pass";
+    late.result = ChipResult::Pass;
     const std::string file = log->keepPending(late, std::nullopt);
     ASSERT_TRUE(std::filesystem::exists(file)) << file;
 
@@ -274,7 +291,7 @@ TEST_F(SqliteLogTest, PendingRecordGoesInAtTheNextOpenOnce)
     EXPECT_EQ(log->pendingCount(), 0u);
     const std::vector<LogRecord> records = next->records({});
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].result, "pass");
+    EXPECT_EQ(records[0].result, ChipResult::Pass);
     EXPECT_EQ(records[0].serial, "1");
     EXPECT_EQ(records[0].operatorName, "Ann");
     EXPECT_EQ(next->counters(job).passed, 1);

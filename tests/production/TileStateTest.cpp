@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "core/MessageCatalogue.h"
+#include "production/SeatHost.h"
 #include "production/TileState.h"
 
 namespace {
@@ -14,11 +17,10 @@ struct TileCase {
     bool seated;  // a gang holds the programmer
     bool running;
     Chip chip;
-    Msg step;  // the state text the operation routines set, in `stepLanguage`
-    int stepLanguage;
+    SeatStep step;
     uint32_t position;
     uint32_t maximum;
-    const char* lastResult;
+    std::optional<ChipResult> lastResult;
     const char* expected;
     Tone tone;
 };
@@ -36,7 +38,7 @@ TEST_P(TileStateTest, SaysWhatTheProgrammerDoesInWords)
     GangRun::SeatView seat;
     seat.running = c.running;
     seat.chip = c.chip;
-    seat.state = c.step == Msg::Count ? std::string() : MessageCatalogue::text(c.step, c.stepLanguage);
+    seat.step = c.step;
     seat.position = c.position;
     seat.maximum = c.maximum;
     seat.lastResult = c.lastResult;
@@ -46,25 +48,70 @@ TEST_P(TileStateTest, SaysWhatTheProgrammerDoesInWords)
     EXPECT_EQ(state.tone, c.tone);
 }
 
-constexpr int En = English;
-constexpr int Zh = SimplifiedChinese;
+using Step = SeatStep;
+constexpr std::nullopt_t None = std::nullopt;
+constexpr ChipResult Pass = ChipResult::Pass;
+constexpr ChipResult Fail = ChipResult::Fail;
 
 INSTANTIATE_TEST_SUITE_P(
     Tiles, TileStateTest,
     testing::Values(
-        TileCase{"GoneFromTheBus", false, true, true, Chip::UnderWay, Msg::Writing, En, 1, 2, "", "Not connected", Tone::Bad},
-        TileCase{"NeverStarted", true, false, false, Chip::None, Msg::Count, En, 0, 0, "", "Idle", Tone::Quiet},
-        TileCase{"SocketEmpty", true, true, true, Chip::None, Msg::AutoDone, En, 0, 0, "pass", "Waiting for a chip", Tone::Quiet},
-        TileCase{"Erasing", true, true, true, Chip::UnderWay, Msg::Erasing, En, 0, 0, "", "Erasing", Tone::Busy},
-        TileCase{"ProgrammingPercent", true, true, true, Chip::UnderWay, Msg::Writing, En, 43, 100, "", "Programming 43 %", Tone::Busy},
-        TileCase{"ProgressPastItsEnd", true, true, true, Chip::UnderWay, Msg::Writing, En, 9, 8, "", "Programming 100 %", Tone::Busy},
-        TileCase{"ProgressWithoutMaximum", true, true, true, Chip::UnderWay, Msg::Writing, En, 5, 0, "", "Programming 0 %", Tone::Busy},
-        TileCase{"StepInAnotherLanguage", true, true, true, Chip::UnderWay, Msg::Verifying, Zh, 1, 2, "", "Verifying", Tone::Busy},
-        TileCase{"LinkLostMidChip", true, true, true, Chip::UnderWay, Msg::NotConnected, En, 0, 0, "", "Not connected", Tone::Bad},
-        TileCase{"PassedStillSeated", true, true, true, Chip::Done, Msg::AutoDone, En, 0, 0, "pass", "Passed", Tone::Good},
-        TileCase{"FailedStillSeated", true, true, true, Chip::Done, Msg::Verifying, En, 0, 0, "fail",
+        TileCase{"GoneFromTheBus", false, true, true, Chip::UnderWay, Step::Programming, 1, 2, None, "Not connected", Tone::Bad},
+        TileCase{"NeverStarted", true, false, false, Chip::None, Step::Other, 0, 0, None, "Idle", Tone::Quiet},
+        TileCase{"SocketEmpty", true, true, true, Chip::None, Step::Other, 0, 0, Pass, "Waiting for a chip", Tone::Quiet},
+        TileCase{"Erasing", true, true, true, Chip::UnderWay, Step::Erasing, 0, 0, None, "Erasing", Tone::Busy},
+        TileCase{"ProgrammingPercent", true, true, true, Chip::UnderWay, Step::Programming, 43, 100, None, "Programming 43 %", Tone::Busy},
+        TileCase{"ProgressPastItsEnd", true, true, true, Chip::UnderWay, Step::Programming, 9, 8, None, "Programming 100 %", Tone::Busy},
+        TileCase{"ProgressWithoutMaximum", true, true, true, Chip::UnderWay, Step::Programming, 5, 0, None, "Programming 0 %", Tone::Busy},
+        TileCase{"BetweenTheSteps", true, true, true, Chip::UnderWay, Step::Other, 3, 4, None, "Programming 0 %", Tone::Busy},
+        TileCase{"LinkLostMidChip", true, true, true, Chip::UnderWay, Step::NotConnected, 0, 0, None, "Not connected", Tone::Bad},
+        TileCase{"PassedStillSeated", true, true, true, Chip::Done, Step::Other, 0, 0, Pass, "Passed", Tone::Good},
+        TileCase{"FailedStillSeated", true, true, true, Chip::Done, Step::Verifying, 0, 0, Fail,
                  "Failed: Verify failed at address 0x100.", Tone::Bad},
-        TileCase{"Stopped", true, true, false, Chip::Done, Msg::AutoDone, En, 0, 0, "pass", "Idle", Tone::Quiet}),
+        TileCase{"Stopped", true, true, false, Chip::Done, Step::Other, 0, 0, Pass, "Idle", Tone::Quiet}),
     nameOfCase);
+
+struct HostCase {
+    const char* name;
+    std::optional<Msg> key;  // none: the state came as text alone
+    const char* text;        // the words a translator may have written for it
+    TileState::Step expected;
+};
+
+class TileStepFromHost : public testing::TestWithParam<HostCase> {};
+
+// The tile's step follows the key the routines set, whatever words came with it.
+TEST_P(TileStepFromHost, IgnoresTheStateWords)
+{
+    const HostCase& c = GetParam();
+    SeatHost host;
+    if (c.key)
+        host.setState(*c.key, c.text);
+    else
+        host.setStateText(c.text);
+    GangRun::SeatView seat;
+    seat.running = true;
+    seat.chip = Chip::UnderWay;
+    seat.state = host.snapshot().state;
+    seat.step = host.snapshot().step;
+    EXPECT_EQ(seat.state, c.text);
+    EXPECT_EQ(TileState::of(&seat, true, English).step, c.expected);
+}
+
+std::string nameOfHostCase(const testing::TestParamInfo<HostCase>& info)
+{
+    return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, TileStepFromHost,
+    testing::Values(HostCase{"Erasing", Msg::Erasing, "Wipe it all", TileState::Step::Erasing},
+                    HostCase{"BlankChecking", Msg::BlankChecking, "Verifying", TileState::Step::BlankChecking},
+                    HostCase{"Writing", Msg::Writing, "写入中 (edited)", TileState::Step::Programming},
+                    HostCase{"Verifying", Msg::Verifying, "Erase Flash ...", TileState::Step::Verifying},
+                    HostCase{"NotConnected", Msg::NotConnected, "Offline", TileState::Step::NotConnected},
+                    HostCase{"OtherKey", Msg::Reading, "Not connected", TileState::Step::Programming},
+                    HostCase{"TextAlone", std::nullopt, "Not connected", TileState::Step::Programming}),
+    nameOfHostCase);
 
 }  // namespace

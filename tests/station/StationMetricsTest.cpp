@@ -13,9 +13,9 @@ bool contains(const std::string& text, const std::string& part)
 TEST(StationMetrics, CountsByResultAndKeepsCumulativeBuckets)
 {
     StationMetrics metrics;
-    metrics.countChip("P1", "job \"a\"\\b", true, 1500);
-    metrics.countChip("P1", "job \"a\"\\b", false, 400);
-    metrics.countChip("P1", "job \"a\"\\b", true, 200000);
+    metrics.countChip("P1", "job \"a\"\\b", ChipResult::Pass, 1500);
+    metrics.countChip("P1", "job \"a\"\\b", ChipResult::Fail, 400);
+    metrics.countChip("P1", "job \"a\"\\b", ChipResult::Pass, 200000);
     StationMetrics::Gauges gauges;
     gauges.programmersUp = {{"P1", true}, {"P2", false}};
     gauges.serialsLeft = std::make_pair(std::string("line\nbreak"), uint64_t{7});

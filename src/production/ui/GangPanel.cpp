@@ -237,7 +237,7 @@ void GangPanel::showArrivedRecords()
     for (const LogRecord& record : arrived) {
         for (const Entry& entry : tiles_) {
             if (entry.tile->programmer() == record.programmer)
-                entry.tile->count(record.result == "pass", record.message);
+                entry.tile->count(record.result == ChipResult::Pass, record.message);
         }
         emit recorded(record);
     }

@@ -285,7 +285,7 @@ void ProductionMenu::ExportLogClick()
 bool ProductionMenu::exportLog(const std::string& path)
 {
     std::string error;
-    const std::unique_ptr<SqliteLog> log = SqliteLog::open(view_->logPath(), error);
+    const std::unique_ptr<SqliteLog> log = SqliteLog::open(view_->logPath(), error, workbench_.languageIndex);
     int64_t count = 0;
     if (!log || !(error = ExportCsv(*log, LogFilter{job_ ? job_->job.name : std::string(), {}, 0}, path, count))
                      .empty()) {

@@ -52,16 +52,14 @@ constexpr const char* StoppedColour = "#b06000";
 
 constexpr int ResultColumn = 2;
 
-// A record's result as the log keeps it ("pass", "fail", "interrupted"), in words of `language`.
-QString resultText(const std::string& result, int language)
+QString resultText(ChipResult result, int language)
 {
-    if (result == "pass")
-        return qText(MessageCatalogue::text(Msg::PassIndication, language));
-    if (result == "fail")
-        return qText(MessageCatalogue::text(Msg::FailIndication, language));
-    if (result == "interrupted")
-        return qText(MessageCatalogue::text(Msg::InterruptedLabel, language));
-    return qText(result);
+    switch (result) {
+    case ChipResult::Pass: return qText(MessageCatalogue::text(Msg::PassIndication, language));
+    case ChipResult::Fail: return qText(MessageCatalogue::text(Msg::FailIndication, language));
+    case ChipResult::Interrupted: break;
+    }
+    return qText(MessageCatalogue::text(Msg::InterruptedLabel, language));
 }
 
 }  // namespace
@@ -225,7 +223,7 @@ void ProductionView::ApplyLanguage(int language)
     ui_.applyLanguage(language);
     for (int row = 0; row < ui_.rows->rowCount(); ++row) {
         QTableWidgetItem* result = ui_.rows->item(row, ResultColumn);
-        result->setText(resultText(result->data(Qt::UserRole).toString().toStdString(), language));
+        result->setText(resultText(static_cast<ChipResult>(result->data(Qt::UserRole).toInt()), language));
     }
     ui_.programmers->ApplyLanguage(language);
     if (!running() && ui_.indication->property("message").isValid())
@@ -242,7 +240,7 @@ bool ProductionView::openLog()
     if (log_ && log_->local().path() == logPath_ && log_->serverAddress() == (targets.size() > 1 ? targets[1] : ""))
         return true;
     std::string error;
-    log_ = ProductionLog::open(targets, error);
+    log_ = ProductionLog::open(targets, error, workbench_.languageIndex);
     if (!log_)
         showIndication(Msg::FailIndication, "#c00000", qText(error));
     rememberServer();
@@ -331,13 +329,13 @@ void ProductionView::showRecord(const LogRecord& record)
                                qText(record.message)};
     for (int column = 0; column < cells.size(); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
-        if (record.result != "pass")
+        if (record.result != ChipResult::Pass)
             item->setForeground(QColor("#c00000"));
         // The message may be cut short in its column; the whole of it is a hover away.
         if (column == cells.size() - 1)
             item->setToolTip(cells[column]);
         if (column == ResultColumn)
-            item->setData(Qt::UserRole, qText(record.result));
+            item->setData(Qt::UserRole, static_cast<int>(record.result));
         rows->setItem(0, column, item);
     }
     while (rows->rowCount() > ShownRows)
@@ -372,7 +370,7 @@ void ProductionView::showResult(const LogRecord& record)
 {
     showRecord(record);
     ui_.checksumText->setText(qText(ProductionSummary::checksums(record.crc32, record.sha256)));
-    if (record.result == "pass")
+    if (record.result == ChipResult::Pass)
         showIndication(Msg::PassIndication, "#1a9a1a", {});
     else
         showIndication(Msg::FailIndication, "#c00000", qText(record.message));

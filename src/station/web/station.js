@@ -127,7 +127,9 @@
         programmer.last_result = data.record.result;
         programmer.last_message = data.record.message;
         programmer.last_serial = data.record.serial;
-        programmer[data.record.result === "pass" ? "passed" : "failed"] += 1;
+        // As the service counts: an interrupted chip is neither good nor bad.
+        if (data.record.result === "pass") programmer.passed += 1;
+        else if (data.record.result === "fail") programmer.failed += 1;
       }
       if (station) station.run.done = data.run_done;
       render();
