@@ -29,6 +29,7 @@ struct CommandLine {
     std::optional<uint32_t> rangeEnd;
 
     bool force = false;                  // erase, write, auto, batch: a different seated chip is changed anyway
+    bool yes = false;                    // chip commands: the operation's questions are answered yes
     bool noErase = false;                // auto, batch
     bool noVerify = false;               // auto, batch
     bool verifyAll = false;              // update
@@ -53,6 +54,7 @@ struct CommandLine {
     std::vector<std::string> logDb;
     std::string csv;
     std::string since;
+    std::string crc;  // log find: a CRC-32 as the log keeps it (eight upper-case hex digits)
 
     bool rangeGiven() const { return rangeStart || rangeEnd; }
 };
