@@ -37,9 +37,10 @@ struct CommandLine {
     std::optional<uint32_t> target;      // job create: the good chips the job makes
     std::optional<uint32_t> capacity;    // convert: size of the load block
 
-    // Production: job create's image, serial rule, lock, note, engineer PIN
-    // file and whether runs name their operator; batch's job file (or log
-    // export's job name) and operator; the log databases; export's file and start.
+    // Production: job create's image, serial rule (log find's serial number),
+    // lock, note, engineer PIN file and whether runs name their operator;
+    // batch's job file (or the log commands' job name) and operator; the log
+    // databases; export's file and the log commands' start.
     std::string image;
     std::string serial;
     std::optional<SerialRule> serialRule;  // parsed from `serial`
