@@ -58,12 +58,17 @@ bool LogQueries::recordChange(const JobChange& change, std::string& error)
 
 // Only the conditions asked for go into the statement: a condition that is
 // switched off by its parameter would keep the planner from the indexes.
+// The newest few records of a job (what the counters read for every chip)
+// are found walking back from the newest id: the job's index would sort all
+// its records first.
 bool LogQueries::forEachRecord(const LogFilter& filter, const std::function<void(const LogRecord&)>& visit,
                               std::string& error)
 {
+    const bool newestFew = filter.limit > 0 && filter.afterId == 0;
     std::string sql = std::string(LogRecordRow::Select) + "WHERE 1";
     std::vector<const std::string*> texts;
-    for (const auto& [condition, value] : {std::pair{" AND job = ?", &filter.job}, {" AND time >= ?", &filter.since},
+    for (const auto& [condition, value] : {std::pair{newestFew ? " AND +job = ?" : " AND job = ?", &filter.job},
+                                           {" AND time >= ?", &filter.since},
                                            {" AND serial = ?", &filter.serial}, {" AND crc32 = ?", &filter.crc32}}) {
         if (!value->empty()) {
             texts.push_back(value);
