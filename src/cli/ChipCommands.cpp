@@ -7,6 +7,7 @@
 #include "cli/BatchInterrupt.h"
 #include "cli/ChipChoice.h"
 #include "cli/ExitStatus.h"
+#include "core/MessageCatalogue.h"
 #include "ops/OperationFrame.h"
 #include "ops/UpdateOperations.h"
 
@@ -14,9 +15,6 @@ using namespace ExitStatus;
 using Command = CommandLine::Command;
 
 namespace {
-
-// After the question about a chip whose identification differs, answered no.
-constexpr const char* ForceRemedy = "--force changes it anyway";
 
 Operation operationOf(Command command)
 {
@@ -41,7 +39,7 @@ Operation operationOf(Command command)
 int ChipCommands::run()
 {
     if (!context_.loadDatabase())
-        return Failure;
+        return FileError;
     if (line_.command == Command::List)
         return list();
     if (!line_.chip.empty()) {
@@ -64,12 +62,12 @@ int ChipCommands::run()
     case Command::Write:
     case Command::Verify:
     case Command::Auto:
-        if (!context_.loadFlashFile(line_.files.front()))
-            return Failure;
+        if (const int loaded = context_.loadFlashFile(line_.files.front()); loaded != Success)
+            return loaded;
         return operate(operationOf(line_.command));
     case Command::Update:
-        if (!context_.loadFlashFile(line_.files.front()))
-            return Failure;
+        if (const int loaded = context_.loadFlashFile(line_.files.front()); loaded != Success)
+            return loaded;
         return update();
     case Command::Unprotect:
         return RunRemoveProtection(workbench_, host_) ? Success : Failure;
@@ -89,12 +87,12 @@ int ChipCommands::detect()
 int ChipCommands::operate(Operation operation)
 {
     // The only question an operation asks: change a chip whose identification differs.
-    host_.setQuestionAnswer(line_.force);
+    host_.setQuestionAnswer(line_.force || line_.yes);
     const int declinedBefore = host_.declinedQuestions();
     if (RunOperation(workbench_, host_, operation, context_.autoOptions()))
         return Success;
     if (host_.declinedQuestions() != declinedBefore)
-        host_.printError(std::string("the seated chip was left as it was; ") + ForceRemedy);
+        host_.printError(MessageCatalogue::text(Msg::CliSeatedChipKept, English));
     return Failure;
 }
 
@@ -115,9 +113,10 @@ int ChipCommands::readToFile()
         return Failure;
     const std::string& path = line_.files.front();
     const uint32_t size = workbench_.catalogue.currentRecord().flashSize;
+    // Output files are overwritten, as --help says.
     host_.setQuestionAnswer(true);
     if (!SaveBufferFile(path, workbench_.buffers.flash(size), size, host_, English))
-        return Failure;
+        return FileError;
     host_.printLine("Saved " + path + " (" + std::to_string(size) + " bytes)");
     return Success;
 }
@@ -152,8 +151,8 @@ private:
 
 int ChipCommands::batch()
 {
-    if (!context_.loadFlashFile(line_.files.front()))
-        return Failure;
+    if (const int loaded = context_.loadFlashFile(line_.files.front()); loaded != Success)
+        return loaded;
     // A range past the chip refuses every chip alike: refused before the first.
     if (const std::string refusal = RefusalOf(workbench_, workbench_.catalogue.currentRecord(), Operation::Auto,
                                               context_.autoOptions());
@@ -165,7 +164,7 @@ int ChipCommands::batch()
     const int errorsBefore = host_.errorCount();
     const auto chipsDone = [&] { return int64_t{host_.timedOperations()} - runsBefore; };
     context_.printBatchStart();
-    host_.setQuestionAnswer(line_.force);
+    host_.setQuestionAnswer(line_.force || line_.yes);
     RefusedChipStop refusals(host_);
     {
         const BatchInterrupt interrupt;
@@ -174,9 +173,7 @@ int ChipCommands::batch()
         }, &refusals);
     }
     if (refusals.refused())
-        host_.printError(std::string("the seated chip was refused; the batch stops rather than wait for it to be "
-                                     "taken out; ") +
-                         ForceRemedy);
+        host_.printError(MessageCatalogue::text(Msg::CliSeatedChipStopsBatch, English));
     const int failed = host_.errorCount() - errorsBefore;
     context_.printBatchEnd(chipsDone(), failed);
     const bool countReached = !line_.batchCount || chipsDone() >= *line_.batchCount;
@@ -199,5 +196,8 @@ int ChipCommands::list()
         host_.printLine(ChipTitleText(ChipRowOf(catalogue, slot)) + "," + std::to_string(chip.flashSize) + "," +
                         std::to_string(chip.flashPage));
     }
-    return slots.empty() ? Failure : Success;
+    // Nothing found is an answer, not a failure; stdout stays empty for scripts.
+    if (slots.empty() && !line_.files.empty())
+        host_.printNote(MessageCatalogue::format(Msg::CliNoChipMatches, English, {line_.files.front()}));
+    return Success;
 }

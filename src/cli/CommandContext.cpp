@@ -36,7 +36,7 @@ int CommandContext::chooseChip()
     const ChipChoice choice = ChooseChip(workbench.catalogue, line.chip);
     if (!choice.unique()) {
         host.printError(choice.refusal(line.chip));
-        return choice.candidates.empty() ? ExitStatus::Failure : ExitStatus::UsageError;
+        return ExitStatus::UsageError;
     }
     if (SelectSearchResult(workbench, host, choice.candidates.front()) < 0) {
         host.printError("the chip " + ChipTitleText(choice.candidates.front()) + " cannot be selected");
@@ -83,26 +83,27 @@ bool CommandContext::applyRange()
 }
 
 // The file goes where the window's Open puts it: at the range start when a
-// range is given. A file longer than the chip is refused rather than cut.
-bool CommandContext::loadFlashFile(const std::string& path)
+// range is given. A file longer than the chip is refused rather than cut,
+// unless --yes asks for what fits.
+int CommandContext::loadFlashFile(const std::string& path)
 {
     const int errorsBefore = host.errorCount();
     const int declinedBefore = host.declinedQuestions();
-    host.setQuestionAnswer(false);
+    host.setQuestionAnswer(line.yes);
     OpenBufferFile(workbench, host, BufferTab::Flash, path);
     if (host.declinedQuestions() != declinedBefore) {
-        host.printError(path + " is longer than the chip; nothing was done");
-        return false;
+        host.printError(MessageCatalogue::format(Msg::CliFileLongerThanChip, English, {path}));
+        return ExitStatus::Failure;
     }
     if (host.errorCount() != errorsBefore)
-        return false;
+        return ExitStatus::FileError;
     const BufferSet& buffers = workbench.buffers;
     // Write and Verify would end silently with no data: that is no success.
     if (buffers.dataLength == (buffers.range.enabled ? buffers.range.start : 0)) {
         host.printError(path + " holds no data");
-        return false;
+        return ExitStatus::FileError;
     }
-    return true;
+    return ExitStatus::Success;
 }
 
 AutoOptions CommandContext::autoOptions() const

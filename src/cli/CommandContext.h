@@ -20,6 +20,7 @@ public:
     const std::string executablePath;
     OwnedWorkbench workbench;
 
+    // False, the reason shown, when the chip database cannot be read.
     bool loadDatabase();
     // The chip --chip names, as an exit status: a name that fits several
     // chips is a wrong command line.
@@ -29,7 +30,9 @@ public:
     // "Chip: TITLE (SIZE bytes, page PAGE)" of the selected chip.
     std::string chipText() const;
     bool applyRange();
-    bool loadFlashFile(const std::string& path);
+    // An exit status: a file that cannot be read, or one longer than the chip
+    // without --yes, loads nothing.
+    int loadFlashFile(const std::string& path);
     AutoOptions autoOptions() const;
 
     // The lines that open and close every batch.

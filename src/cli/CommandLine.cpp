@@ -6,6 +6,7 @@
 
 #include "buffers/HexText.h"
 #include "cli/CommandTable.h"
+#include "production/Checksums.h"
 #include "production/IsoTime.h"
 
 namespace {
@@ -96,6 +97,8 @@ std::string* textOption(CommandLine& line, const std::string& name)
         return &line.csv;
     if (name == "--since")
         return &line.since;
+    if (name == "--crc")
+        return &line.crc;
     if (name == "--programmer")
         return &line.programmer;
     if (name == "--programmers")
@@ -124,23 +127,33 @@ std::string misplacedOption(const CommandLine& line)
     if (line.rangeGiven() && !takesFile(command))
         return "--start, --end and --range apply only to write, verify, auto, batch, update, checksum and job create";
     const bool jobCreate = command == Command::Job && line.files.front() == "create";
+    const bool logFind = command == Command::Log && line.files.front() == "find";
     if ((line.noErase || line.noVerify) && command != Command::Auto && command != Command::Batch && !jobCreate)
         return "--no-erase and --no-verify apply only to auto, batch and job create";
-    if ((!line.image.empty() || !line.serial.empty() || line.locked || line.reuseSerials || !line.note.empty() ||
+    if (!line.serial.empty() && !jobCreate && !logFind)
+        return "--serial applies only to job create and log find";
+    if (!line.crc.empty() && !logFind)
+        return "--crc applies only to log find";
+    if ((!line.image.empty() || line.locked || line.reuseSerials || !line.note.empty() ||
          !line.pinFile.empty() || line.operatorRequired || line.newSequence) &&
         !jobCreate)
-        return "--image, --serial, --reuse-serials, --new-sequence, --locked, --note, --pin-file and "
+        return "--image, --reuse-serials, --new-sequence, --locked, --note, --pin-file and "
                "--operator-required apply only to job create";
     if (!line.operatorName.empty() && (command != Command::Batch || line.job.empty()))
         return "--operator applies only to batch --job";
     if (!line.job.empty() && command != Command::Batch && command != Command::Log)
-        return "--job applies only to batch and log export";
+        return "--job applies only to batch, log export and log find";
     if (!line.logDb.empty() && command != Command::Batch && command != Command::Log)
-        return "--log-db applies only to batch and log export";
-    if ((!line.csv.empty() || !line.since.empty()) && command != Command::Log)
-        return "--csv and --since apply only to log export";
+        return "--log-db applies only to batch, log export and log find";
+    if (!line.csv.empty() && (command != Command::Log || logFind))
+        return "--csv applies only to log export";
+    if (!line.since.empty() && command != Command::Log)
+        return "--since applies only to log export and log find";
     if (line.verifyAll && command != Command::Update)
         return "--verify-all applies only to update";
+    if (line.yes && command != Command::Erase && command != Command::Write && command != Command::Verify &&
+        command != Command::Auto && (command != Command::Batch || !line.job.empty()) && command != Command::Update)
+        return "--yes applies only to erase, write, verify, auto, batch FILE and update";
     if (line.force && command != Command::Erase && command != Command::Write && command != Command::Auto &&
         command != Command::Batch)
         return "--force applies only to erase, write, auto and batch";
@@ -180,8 +193,19 @@ std::string productionShape(CommandLine& line)
         }
         return {};
     case Command::Log:
+        if (line.files[0] == "find") {
+            if (line.serial.empty() && line.crc.empty() && line.job.empty())
+                return "log find needs --serial VALUE, --crc HEX or --job NAME";
+            if (line.crc.empty())
+                return {};
+            const std::optional<std::string> crc = Checksums::crc32Key(line.crc);
+            if (!crc)
+                return "--crc needs a CRC-32 of up to eight hexadecimal digits, not \"" + line.crc + "\"";
+            line.crc = *crc;
+            return {};
+        }
         if (line.files[0] != "export")
-            return "log takes export, not " + line.files[0];
+            return "log takes export or find, not " + line.files[0];
         if (line.csv.empty())
             return "log export needs --csv FILE";
         return {};
@@ -222,7 +246,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
                             name == "--no-verify" || name == "--locked" || name == "--reuse-serials" ||
                             name == "--verify-all" || name == "--force" || name == "--operator-required" ||
-                            name == "--new-sequence";
+                            name == "--new-sequence" || name == "--yes";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -236,6 +260,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.force = line.force || name == "--force";
             line.operatorRequired = line.operatorRequired || name == "--operator-required";
             line.newSequence = line.newSequence || name == "--new-sequence";
+            line.yes = line.yes || name == "--yes";
             continue;
         }
         if (name == "--range") {
@@ -346,8 +371,8 @@ std::string HelpText()
            CommandHelpText() +
            "\n"
            "Options:\n"
-           "  --chip NAME            Use the chip of this name (see 'list'); a name that is not unique\n"
-           "                         is refused with the candidates (exit 2).\n"
+           "  --chip NAME            Use the chip of this name (see 'list'); a name that no chip has, or\n"
+           "                         that is not unique, is refused (exit 2; the candidates listed).\n"
            "  --chip TYPE,MANUFACTURER,NAME\n"
            "                         Use exactly this chip.\n"
            "                         Without --chip, chip commands detect the seated chip and use it\n"
@@ -360,6 +385,12 @@ std::string HelpText()
            "  --verify-all           update: verify the whole span, not only what was changed.\n"
            "  --force                erase, write, auto, batch: change a seated serial flash even when its\n"
            "                         identification differs from the chosen chip's (refused otherwise).\n"
+           "  --yes                  erase, write, verify, auto, batch FILE, update: answer yes to the\n"
+           "                         questions the operation asks: a FILE longer than the chip is\n"
+           "                         loaded as far as the chip reaches, and a seated serial flash\n"
+           "                         whose identification differs is changed (as --force does).\n"
+           "                         Without it each such question is answered no: the command stops\n"
+           "                         with a message that names --yes (exit 1).\n"
            "  --count N              batch: stop after N chips (decimal, up to 9223372036854775807).\n"
            "  --programmer SERIAL, --programmer BUS/DEVICE\n"
            "                         Use the programmer with this serial number, or at this place on\n"
@@ -379,8 +410,15 @@ std::string HelpText()
            "  S-record; .eep Intel HEX, S-record or raw binary by its first character; .cap raw binary\n"
            "  after a 2048-byte header; anything else raw binary. Saving: .hex Intel HEX; the S-record\n"
            "  extensions S-record; anything else raw binary.\n"
-           "  Existing output files are overwritten without asking. A file longer than the chip is refused.\n"
+           "  Existing output files are overwritten without asking. A file longer than the chip is refused\n"
+           "  (--yes loads as much as fits).\n"
            "\n"
-           "Exit status: 0 on success, 1 when the command failed, 2 for a wrong command line (an ambiguous\n"
-           "--chip included), 3 for an unexpected error (a message on stderr says which).\n";
+           "Exit status:\n"
+           "  0  done.\n"
+           "  1  the operation failed on the chip, a question was answered no for want of --yes, the\n"
+           "     compared files differ, or an unexpected error (a message on stderr says which).\n"
+           "  2  a wrong command line, an unknown or ambiguous --chip included.\n"
+           "  3  no programmer answered, or it was lost during the command.\n"
+           "  4  a file (image, job, PIN, log, output) cannot be read or written.\n"
+           "  5  production refused: the job, its target, the PIN or the line server.\n";
 }

@@ -29,6 +29,7 @@ struct CommandLine {
     std::optional<uint32_t> rangeEnd;
 
     bool force = false;                  // erase, write, auto, batch: a different seated chip is changed anyway
+    bool yes = false;                    // chip commands: the operation's questions are answered yes
     bool noErase = false;                // auto, batch
     bool noVerify = false;               // auto, batch
     bool verifyAll = false;              // update
@@ -36,9 +37,10 @@ struct CommandLine {
     std::optional<uint32_t> target;      // job create: the good chips the job makes
     std::optional<uint32_t> capacity;    // convert: size of the load block
 
-    // Production: job create's image, serial rule, lock, note, engineer PIN
-    // file and whether runs name their operator; batch's job file (or log
-    // export's job name) and operator; the log databases; export's file and start.
+    // Production: job create's image, serial rule (log find's serial number),
+    // lock, note, engineer PIN file and whether runs name their operator;
+    // batch's job file (or the log commands' job name) and operator; the log
+    // databases; export's file and the log commands' start.
     std::string image;
     std::string serial;
     std::optional<SerialRule> serialRule;  // parsed from `serial`
@@ -53,6 +55,7 @@ struct CommandLine {
     std::vector<std::string> logDb;
     std::string csv;
     std::string since;
+    std::string crc;  // log find: a CRC-32 as the log keeps it (eight upper-case hex digits)
 
     bool rangeGiven() const { return rangeStart || rangeEnd; }
 };

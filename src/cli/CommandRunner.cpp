@@ -30,6 +30,16 @@ int CommandRunner::run()
         // chip would only cost time and memory.
         simulator->setTranscriptEnabled(false);
     }
+    const int status = runFamily();
+    // However the command went on to fail, a programmer that was missing or
+    // went away is what the script must hear of.
+    if (status != ExitStatus::Success && status != ExitStatus::UsageError && context_.host.programmerLost())
+        return ExitStatus::NoProgrammer;
+    return status;
+}
+
+int CommandRunner::runFamily()
+{
     switch (FamilyOf(context_.line)) {
     case CommandFamily::Chip:
         return ChipCommands(context_).run();

@@ -14,5 +14,7 @@ public:
     int run();
 
 private:
+    int runFamily();
+
     CommandContext context_;
 };

@@ -10,7 +10,7 @@ using Family = CommandFamily;
 // Where the descriptions begin on a line of --help.
 constexpr size_t DescriptionColumn = 25;
 
-constexpr std::array StatusForms{CommandForm{"status", "Show whether the programmer is connected (exit 1 when not)."}};
+constexpr std::array StatusForms{CommandForm{"status", "Show whether the programmer is connected (exit 3 when not)."}};
 constexpr std::array DetectForms{CommandForm{"detect", "Identify the chip in the socket (exit 0 only when identified)."}};
 constexpr std::array ReadForms{CommandForm{"read FILE", "Read the whole chip and save it as FILE."}};
 constexpr std::array BlankForms{CommandForm{"blank", "Check that the chip is blank."}};
@@ -40,11 +40,12 @@ constexpr std::array InfoForms{
 constexpr std::array UpgradeForms{CommandForm{"upgrade FILE.fwpk", "Upgrade the programmer's firmware."}};
 constexpr std::array ListForms{
     CommandForm{"list [TEXT]", "List the chip database, or the chips whose title contains TEXT, as\n"
-                               "TYPE,MANUFACTURER,NAME,SIZE,PAGE lines (exit 1 when none matches)."}};
+                               "TYPE,MANUFACTURER,NAME,SIZE,PAGE lines; when none matches, stdout\n"
+                               "stays empty and stderr says so (exit 0)."}};
 constexpr std::array ProgrammersForms{
     CommandForm{"programmers", "List every attached programmer: bus/device, serial number and\n"
                                "firmware version from its hardware information, and its state\n"
-                               "(ready, or in use when another program holds it; exit 1 when none)."}};
+                               "(ready, or in use when another program holds it; exit 3 when none)."}};
 constexpr std::array JobForms{
     CommandForm{"job create JOB --chip NAME --image FILE [--range START END] [--no-erase] [--no-verify]\n"
                 "           [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--new-sequence]\n"
@@ -62,7 +63,14 @@ constexpr std::array LogForms{
     CommandForm{"log export --csv FILE [--log-db ...] [--job NAME] [--since TIME]",
                 "Write the production log as CSV (UTF-8 with BOM, header row).\n"
                 "TIME: ISO 8601, e.g. 2026-12-07, 2026-12-07T06:00 (local time),\n"
-                "2026-12-07T06:00:00Z or 2026-12-07T06:00:00+08:00."}};
+                "2026-12-07T06:00:00Z or 2026-12-07T06:00:00+08:00."},
+    CommandForm{"log find --serial VALUE | --crc HEX | --job NAME [--since TIME] [--log-db PATH|postgresql://...]",
+                "Print the records of that serial number, image CRC-32 or job (since\n"
+                "TIME) as CSV lines with the export's header and columns, newest\n"
+                "last. With a postgresql:// --log-db, the line server's records of\n"
+                "every station; else the station's log. None found: stderr says so\n"
+                "(exit 0)."},
+};
 constexpr std::array UpdateForms{
     CommandForm{"update FILE", "Leave the chip as auto would, but erase and program only the sectors\n"
                                "(serial flash) or pages (24-series EEPROM) that differ, and print\n"
@@ -75,7 +83,7 @@ constexpr std::array ChecksumForms{
 constexpr std::array CompareForms{
     CommandForm{"compare A B", "Compare two files as loading reads them (the shorter padded with\n"
                                "0xFF) and list the differing ranges: exit 0 when equal, 1 when\n"
-                               "different, 2 when a file cannot be read."}};
+                               "different, 4 when a file cannot be read."}};
 
 constexpr std::array Commands{
     CommandEntry{"status", Command::Status, Family::Programmers, 0, 0, StatusForms},

@@ -44,11 +44,12 @@ int FileTools::convert()
     for (const std::string& message : LoadMessages(load, input, English))
         host_.printError(message);
     if (!load.ok())
-        return Failure;
+        return FileError;
     const auto extent = static_cast<uint32_t>(load.count);
+    // Output files are overwritten, as --help says.
     host_.setQuestionAnswer(true);
     if (!SaveBufferFile(output, block->reach(extent), extent, host_, English))
-        return Failure;
+        return FileError;
     host_.printLine("Extent: " + std::to_string(extent) + " bytes (" + HexNumberText(extent) + ")");
     return Success;
 }
@@ -73,7 +74,7 @@ int FileTools::checksum()
     for (const std::string& error : LoadMessages(load, path, English))
         host_.printError(error);
     if (!load.ok())
-        return Failure;
+        return FileError;
     const size_t extent = size_t(load.count);
     size_t end = extent;
     if (line_.rangeGiven()) {
@@ -106,13 +107,13 @@ int FileTools::compare()
     for (const std::string& error : first.errors)
         host_.printError(line_.files[0] + ": " + error);
     if (!first.ok())
-        return CompareError;
+        return FileError;
     const FileComparison result =
         CompareWithFile(first.block.reach(first.block.capacity()), first.block.capacity(), first.extent, line_.files[1]);
     for (const std::string& error : result.errors)
         host_.printError(line_.files[1] + ": " + error);
     if (!result.ok())
-        return CompareError;
+        return FileError;
     for (const DifferingRange& range : result.comparison.ranges) {
         host_.printLine(HexNumberText(uint32_t(range.start)) + " to " + HexNumberText(uint32_t(range.start + range.length - 1)) +
                         ": " + std::to_string(range.length) + (range.length == 1 ? " byte" : " bytes"));

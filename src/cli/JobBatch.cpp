@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -71,7 +72,9 @@ int JobBatch::run()
     const JobFileRead read = JobFile::read(line_.job);
     if (!read.job) {
         host_.printError(read.error);
-        return Failure;
+        // A job file that cannot be read is a file's fault; one that reads
+        // but is no sound job refuses production.
+        return std::ifstream(line_.job).is_open() ? ProductionRefused : FileError;
     }
     const ProductionJob& job = *read.job;
     if (job.operatorRequired && line_.operatorName.empty()) {
@@ -80,14 +83,14 @@ int JobBatch::run()
     }
     if (const std::string refusal = ApplyJob(workbench_, host_, job, line_.job); !refusal.empty()) {
         host_.printError(refusal);
-        return Failure;
+        return ProductionRefused;
     }
     host_.printNote(context_.chipText());
     std::string error;
     const std::unique_ptr<ProductionLog> log = ProductionLog::open(line_.logDb, error, workbench_.languageIndex);
     if (!log) {
         host_.printError(error);
-        return Failure;
+        return FileError;
     }
     // A job with its good chips made waits for no chip: it says so and is done.
     if (const GoodChipTarget made(job.target, log->local().counters(job.name).passed); made.reached()) {
@@ -131,7 +134,7 @@ int JobBatch::singleBatch(const ProductionJob& job, const std::string& jobHash, 
         production.run([] { return !BatchInterrupt::requested(); });
     }
     if (!production.stopReason().empty())
-        host_.printError(production.stopReason());
+        reportStop(production.stopReason(), settings.programmer, production.stopReason());
     context_.printBatchEnd(production.done(), production.failed());
     host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
     reportTarget(goodChips.reached(), goodChips.good());
@@ -141,15 +144,23 @@ int JobBatch::singleBatch(const ProductionJob& job, const std::string& jobHash, 
 }
 
 // With the job's good chips made, the run did its work whatever chips failed
-// on the way; otherwise every chip asked for must have passed.
+// on the way; otherwise every chip asked for must have passed. A run that
+// production stopped (its log, its serials, the line server) was refused.
 int JobBatch::exitStatus(bool ranToItsEnd, int64_t failed, int64_t done, bool targetReached) const
 {
     if (!ranToItsEnd)
-        return Failure;
+        return programmerLeft_ ? NoProgrammer : ProductionRefused;
     if (targetReached)
         return Success;
     const bool countReached = !line_.batchCount || done >= *line_.batchCount;
     return failed == 0 && countReached ? Success : Failure;
+}
+
+void JobBatch::reportStop(const std::string& reason, const std::string& programmer, const std::string& shown)
+{
+    programmerLeft_ = programmerLeft_ ||
+                      reason == ProductionText(Msg::ProgrammerLeftWhileIdle, workbench_.languageIndex, {programmer});
+    host_.printError(shown);
 }
 
 void JobBatch::reportTarget(bool reached, int64_t good)
@@ -210,7 +221,7 @@ int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, Pr
     const std::vector<std::string> programmers = gangProgrammers();
     if (programmers.empty()) {
         host_.printError(MessageCatalogue::text(Msg::NotConnected, English));
-        return Failure;
+        return NoProgrammer;
     }
     GangRun::Settings settings;
     settings.jobHash = jobHash;
@@ -266,7 +277,7 @@ int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, Pr
                         " done, " + std::to_string(view.passed) + " passed, " + std::to_string(view.failed) +
                         " failed");
         if (!view.stopReason.empty()) {
-            host_.printError(view.programmer + ": " + view.stopReason);
+            reportStop(view.stopReason, view.programmer, view.programmer + ": " + view.stopReason);
             stoppedByItself = true;
         }
     }

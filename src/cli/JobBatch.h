@@ -29,9 +29,12 @@ private:
     // The line server's state; false when it refused records of this run.
     bool reportForwarding(ProductionLog& log, int64_t setAsideBefore);
     int exitStatus(bool ranToItsEnd, int64_t failed, int64_t done, bool targetReached) const;
+    // Shows why a programmer's loop stopped, noting a programmer that left.
+    void reportStop(const std::string& reason, const std::string& programmer, const std::string& shown);
 
     CommandContext& context_;
     const CommandLine& line_;
     TerminalHost& host_;
     OwnedWorkbench& workbench_;
+    bool programmerLeft_ = false;
 };

@@ -1,6 +1,8 @@
 #include "cli/ProductionCommands.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "production/JobFile.h"
 #include "production/JobHistory.h"
 #include "production/JobSetup.h"
+#include "production/PostgresLog.h"
 #include "production/ProductionLog.h"
 #include "production/SerialSequence.h"
 #include "production/SqliteLog.h"
@@ -26,9 +29,9 @@ int ProductionCommands::run()
     case Command::Job:
         return job();
     case Command::Log:
-        return exportLog();
+        return line_.files[0] == "find" ? findRecords() : exportLog();
     default:
-        return context_.loadDatabase() ? JobBatch(context_).run() : Failure;
+        return context_.loadDatabase() ? JobBatch(context_).run() : FileError;
     }
 }
 
@@ -37,7 +40,7 @@ int ProductionCommands::job()
     if (line_.files[0] == "show")
         return showJob();
     if (!context_.loadDatabase())
-        return Failure;
+        return FileError;
     if (const int chosen = context_.chooseChip(); chosen != Success)
         return chosen;
     if (line_.rangeGiven() && !context_.applyRange())
@@ -49,8 +52,10 @@ namespace {
 
 // The PIN comes from a file, so that it never shows in the process list or a
 // shell's history; only its first line counts (a trailing CR included).
-std::optional<EngineerPin> pinOfFile(const std::string& path, std::string& error)
+// `status` tells a file that cannot be read from a PIN that cannot be used.
+std::optional<EngineerPin> pinOfFile(const std::string& path, std::string& error, int& status)
 {
+    status = FileError;
     std::ifstream file(path, std::ios::binary);
     // One character more than a PIN may have, and its line end, tell a
     // longer first line without reading the whole file.
@@ -61,6 +66,7 @@ std::optional<EngineerPin> pinOfFile(const std::string& path, std::string& error
         error = "cannot read the PIN file " + path;
         return std::nullopt;
     }
+    status = UsageError;
     std::string pin(start, size_t(file.gcount()));
     pin = pin.substr(0, pin.find('\n'));
     if (pin.ends_with('\r'))
@@ -69,6 +75,7 @@ std::optional<EngineerPin> pinOfFile(const std::string& path, std::string& error
         error = "the PIN file " + path + ": " + problem;
         return std::nullopt;
     }
+    status = Failure;
     std::optional<EngineerPin> hashed = EngineerPin::of(pin);
     if (!hashed)
         error = "the PIN's hash cannot be made: the system's random source failed";
@@ -81,10 +88,10 @@ int ProductionCommands::createJob()
 {
     if (const std::string problem = ImageProblem(line_.image, English); !problem.empty()) {
         host_.printError(problem);
-        return Failure;
+        return FileError;
     }
-    if (!context_.loadFlashFile(line_.image))
-        return Failure;
+    if (const int loaded = context_.loadFlashFile(line_.image); loaded != Success)
+        return loaded;
     JobChoices choices;
     choices.options = context_.autoOptions();
     choices.locked = line_.locked;
@@ -95,10 +102,11 @@ int ProductionCommands::createJob()
     choices.operatorRequired = line_.operatorRequired;
     std::string error;
     if (!line_.pinFile.empty()) {
-        choices.pin = pinOfFile(line_.pinFile, error);
+        int status = Failure;
+        choices.pin = pinOfFile(line_.pinFile, error, status);
         if (!choices.pin) {
             host_.printError(error);
-            return Failure;
+            return status;
         }
     }
     const std::string& path = line_.files[1];
@@ -112,7 +120,7 @@ int ProductionCommands::createJob()
     }
     if (error = JobFile::write(path, *made); !error.empty()) {
         host_.printError(error);
-        return Failure;
+        return FileError;
     }
     host_.printLine("Job written: " + path);
     return Success;
@@ -156,7 +164,7 @@ int ProductionCommands::showJob()
     const JobFileRead read = JobFile::read(line_.files[1]);
     if (!read.job) {
         host_.printError(printable(read.error));
-        return Failure;
+        return FileError;
     }
     const ProductionJob& job = *read.job;
     const ChipRow& chip = job.chip;
@@ -192,25 +200,80 @@ int ProductionCommands::showJob()
     return Success;
 }
 
-int ProductionCommands::exportLog()
+// The station's log named by --log-db, else the default one. A log that
+// does not exist is refused before the database would create it: a mistyped
+// path must not pass for an empty log.
+std::unique_ptr<SqliteLog> ProductionCommands::openExistingLog(int& status)
 {
-    std::vector<std::string> files;
+    std::string path = SqliteLog::defaultPath();
     for (const std::string& target : line_.logDb) {
-        if (!ProductionLog::isServerAddress(target))
-            files.push_back(target);
+        if (!ProductionLog::isServerAddress(target)) {
+            path = target;
+            break;
+        }
+    }
+    status = FileError;
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(path, ignored)) {
+        host_.printError(MessageCatalogue::format(Msg::CliLogMissing, English, {path}));
+        return nullptr;
     }
     std::string error;
-    const std::unique_ptr<SqliteLog> log = SqliteLog::open(files.empty() ? SqliteLog::defaultPath() : files.front(),
-                                                           error, workbench_.languageIndex);
-    if (!log) {
+    std::unique_ptr<SqliteLog> log = SqliteLog::open(path, error, workbench_.languageIndex);
+    if (!log)
         host_.printError(error);
-        return Failure;
-    }
+    return log;
+}
+
+int ProductionCommands::exportLog()
+{
+    int status = Success;
+    const std::unique_ptr<SqliteLog> log = openExistingLog(status);
+    if (!log)
+        return status;
     int64_t count = 0;
-    if (error = ExportCsv(*log, LogFilter{line_.job, line_.since, 0}, line_.csv, count); !error.empty()) {
+    if (const std::string error = ExportCsv(*log, LogFilter{line_.job, line_.since, 0}, line_.csv, count);
+        !error.empty()) {
         host_.printError(error);
-        return Failure;
+        return FileError;
     }
     host_.printLine("Exported " + std::to_string(count) + " records to " + line_.csv);
+    return Success;
+}
+
+// With a line server among --log-db, the line's records of every station;
+// else the station's own log.
+int ProductionCommands::findRecords()
+{
+    LogFilter filter{line_.job, line_.since, 0, 0, line_.serial, line_.crc};
+    std::vector<LogRecord> records;
+    std::string searched;
+    const auto server = std::find_if(line_.logDb.begin(), line_.logDb.end(), ProductionLog::isServerAddress);
+    if (server != line_.logDb.end()) {
+        searched = "the line server's log";
+        const PostgresSession::Reply reply = PostgresLog(*server).find(filter, records);
+        if (!reply.ok()) {
+            host_.printError(reply.message);
+            return ProductionRefused;
+        }
+    } else {
+        int status = Success;
+        const std::unique_ptr<SqliteLog> log = openExistingLog(status);
+        if (!log)
+            return status;
+        searched = log->path();
+        std::string error;
+        if (!log->forEachRecord(filter, [&records](const LogRecord& record) { records.push_back(record); }, error)) {
+            host_.printError(error);
+            return FileError;
+        }
+    }
+    if (records.empty()) {
+        host_.printNote(MessageCatalogue::format(Msg::CliNoRecordsMatch, English, {searched}));
+        return Success;
+    }
+    host_.printLine(CsvHeaderRow());
+    for (const LogRecord& record : records)
+        host_.printLine(printable(CsvRecordRow(record)));
     return Success;
 }

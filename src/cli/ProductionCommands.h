@@ -1,8 +1,12 @@
 #pragma once
 
+#include <memory>
+
 #include "cli/CommandContext.h"
 
-// The production commands: job files, batches of a job and the log's export.
+class SqliteLog;
+
+// The production commands: job files, batches of a job, and the log's export and lookup.
 class ProductionCommands {
 public:
     explicit ProductionCommands(CommandContext& context)
@@ -17,6 +21,8 @@ private:
     int createJob();
     int showJob();
     int exportLog();
+    int findRecords();
+    std::unique_ptr<SqliteLog> openExistingLog(int& status);
 
     CommandContext& context_;
     const CommandLine& line_;

@@ -38,7 +38,7 @@ int ProgrammerCommands::info()
     HardwareInfo info;
     if (!HardwareInfo::query(workbench_.link, info)) {
         host_.printError(MessageCatalogue::text(Msg::NotConnected, English));
-        return Failure;
+        return NoProgrammer;
     }
     host_.printLine("Hardware version: " + info.hardware);
     host_.printLine("Firmware version: " + info.firmware);
@@ -64,7 +64,7 @@ int ProgrammerCommands::programmers()
     const std::vector<TUsbBulk::Port> ports = TUsbBulk::findPorts(VendorId, Manufacturer, ProductId, Product);
     if (ports.empty()) {
         host_.printError(MessageCatalogue::text(Msg::NotConnected, English));
-        return Failure;
+        return NoProgrammer;
     }
     host_.printLine("BUS/DEVICE  SERIAL         FIRMWARE  STATE");
     for (const TUsbBulk::Port& port : ports) {

@@ -2,7 +2,32 @@
 
 #include <algorithm>
 
+#include "core/MessageCatalogue.h"
 #include "core/SystemClock.h"
+
+namespace {
+
+// The texts the core shows when no programmer answers or one goes away.
+bool tellsProgrammerLost(const std::string& text)
+{
+    const std::optional<Msg> message = MessageCatalogue::find(text, English);
+    if (!message)
+        return false;
+    switch (*message) {
+    case Msg::NotConnected:
+    case Msg::DisconnectedDuringRead:
+    case Msg::DisconnectedDuringErase:
+    case Msg::DisconnectedDuringWrite:
+    case Msg::DisconnectedDuringVerify:
+    case Msg::DisconnectedDuringBlankCheck:
+    case Msg::DisconnectedDuringAuto:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
 
 TerminalHost::TerminalHost(std::FILE* out, std::FILE* err, ProgressDisplay::Style progressStyle)
     : out_(out), err_(err), progress_(err, progressStyle)
@@ -32,6 +57,7 @@ void TerminalHost::printError(const std::string& text)
 
 void TerminalHost::setStateText(const std::string& text)
 {
+    programmerLost_ = programmerLost_ || tellsProgrammerLost(text);
     stateText_ = text;
 }
 
@@ -67,6 +93,7 @@ void TerminalHost::pumpEvents() {}
 void TerminalHost::errorBox(const std::string& text)
 {
     ++errorCount_;
+    programmerLost_ = programmerLost_ || tellsProgrammerLost(text);
     printError(text);
 }
 
@@ -89,14 +116,15 @@ void TerminalHost::informationBox(const std::string& text)
     printNote(text);
 }
 
+// The window's wording asks a person: only what it states before it asks
+// ("File already exists.") is shown, as a note. A command whose question was
+// declined says so in its own words, naming the flag that answers yes.
 bool TerminalHost::question(const std::string& text)
 {
     if (!answer_)
         ++declinedQuestions_;
-    progress_.stop();
-    std::fflush(out_);
-    std::fprintf(err_, "%s %s\n", text.c_str(), answer_ ? "yes" : "no");
-    std::fflush(err_);
+    if (const size_t end = text.rfind(". "); end != std::string::npos)
+        printNote(text.substr(0, end + 1));
     return answer_;
 }
 

@@ -10,10 +10,12 @@
 // The command line's side of OperationHost. Standard output carries only
 // what a script wants: the command's results, the saved file and the summary.
 // The window's log lines and information boxes go to stderr without their
-// blank lines, as do errors ("error: ...") and progress; questions get
-// the answer the running command implies; waits really sleep. It also counts
-// what happened, so that a command can tell success from failure: the core's
-// routines report failures only through the host.
+// blank lines, as do errors ("error: ...") and progress; questions are never
+// shown: they get the answer the command line implies (--yes, --force, or no),
+// and a command whose question was declined says which flag answers it; waits
+// really sleep. It also counts what happened, so that a command can tell
+// success from failure: the core's routines report failures only through the
+// host.
 class TerminalHost : public OperationHost {
 public:
     TerminalHost(std::FILE* out, std::FILE* err, ProgressDisplay::Style progressStyle);
@@ -24,6 +26,9 @@ public:
 
     int errorCount() const { return errorCount_; }
     int declinedQuestions() const { return declinedQuestions_; }
+    // Whether the programmer was missing or went away at any time: what a
+    // failed command's exit status tells first.
+    bool programmerLost() const { return programmerLost_; }
     // Operations that ran in a device session: each shows its elapsed time once.
     int timedOperations() const { return timedOperations_; }
     const std::string& stateText() const { return stateText_; }
@@ -66,6 +71,7 @@ private:
     int errorCount_ = 0;
     int declinedQuestions_ = 0;
     int timedOperations_ = 0;
+    bool programmerLost_ = false;
     std::string stateText_;
     std::string firstLogLine_;
 };

@@ -36,6 +36,6 @@ int main(int argc, char** argv)
     } catch (...) {
         std::fflush(stdout);
         std::fprintf(stderr, "belcor-cli: error: %s\n", UnexpectedErrorText(std::current_exception(), English).c_str());
-        return ExitStatus::UnexpectedFailure;
+        return ExitStatus::Failure;
     }
 }

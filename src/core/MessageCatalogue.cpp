@@ -730,6 +730,27 @@ constexpr std::array<CatalogueRow, static_cast<size_t>(Msg::Count)> Rows = {{
       "%1 由較新版本的 Belcor 寫入（日誌結構版本 %2，本版本最高只認識版本 %3）。檔案未作任何改動；請用寫入它的版本或更新的版本開啟。",
       "%1 was written by a newer Belcor (log schema %2; this version knows schemas up to %3). It was left "
       "unchanged: open it with the version that wrote it or a newer one."}},
+    // The command line's refusals and empty answers.
+    {Msg::CliNoChipMatches,
+     {"芯片数据库中没有与 \"%1\" 匹配的芯片", "晶片資料庫中沒有與 \"%1\" 相符的晶片",
+      "no chip in the database matches \"%1\""}},
+    {Msg::CliLogMissing,
+     {"生产日志 %1 不存在；未创建任何文件", "生產日誌 %1 不存在；未建立任何檔案",
+      "the production log %1 does not exist; nothing was created"}},
+    {Msg::CliNoRecordsMatch,
+     {"%1 中没有匹配的记录", "%1 中沒有相符的記錄", "no record in %1 matches"}},
+    {Msg::CliFileLongerThanChip,
+     {"%1 比芯片长；未做任何操作（--yes 只装入芯片容得下的部分）",
+      "%1 比晶片長；未做任何操作（--yes 只載入晶片容得下的部分）",
+      "%1 is longer than the chip; nothing was done (--yes loads only what fits)"}},
+    {Msg::CliSeatedChipKept,
+     {"插座上的芯片保持原样；--yes（或 --force）仍会改写它", "插座上的晶片保持原樣；--yes（或 --force）仍會改寫它",
+      "the seated chip was left as it was; --yes (or --force) changes it anyway"}},
+    {Msg::CliSeatedChipStopsBatch,
+     {"插座上的芯片被拒绝；批量处理就此停止，不等待取出；--yes（或 --force）仍会改写它",
+      "插座上的晶片被拒絕；批次處理就此停止，不等待取出；--yes（或 --force）仍會改寫它",
+      "the seated chip was refused; the batch stops rather than wait for it to be taken out; --yes (or --force) "
+      "changes it anyway"}},
 }};
 static_assert(RowsFollowTheirKeys(Rows), "a catalogue row stands at another message's place");
 

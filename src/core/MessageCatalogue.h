@@ -382,6 +382,13 @@ enum class Msg {
     SocketUnseenWhileRecordWaited,
     // The production log's schema.
     LogSchemaTooNew,
+    // The command line's refusals and empty answers.
+    CliNoChipMatches,
+    CliLogMissing,
+    CliNoRecordsMatch,
+    CliFileLongerThanChip,
+    CliSeatedChipKept,
+    CliSeatedChipStopsBatch,
     Count
 };
 

@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "buffers/Checksums.h"
 
@@ -15,4 +17,8 @@ struct Checksums {
     static Checksums of(const uint8_t* data, size_t size);
     // "1A2B3C4D", as the log and the views show it.
     std::string crc32Text() const { return Crc32Text(crc32); }
+    // A CRC-32 as a person types it ("0x" or not, either case, leading zeros
+    // left out) in crc32Text's form, which lookups compare; nothing when the
+    // text is no CRC-32.
+    static std::optional<std::string> crc32Key(std::string_view typed);
 };

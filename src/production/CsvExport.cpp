@@ -3,22 +3,22 @@
 #include <string_view>
 
 #include "core/AtomicFile.h"
+#include "production/ChipResult.h"
 #include "production/IsoTime.h"
 
 namespace {
 
 constexpr const char* ByteOrderMark = "\xEF\xBB\xBF";
 
-void appendRow(std::string& out, std::initializer_list<const std::string*> fields)
+std::string joined(std::initializer_list<const std::string*> fields)
 {
-    bool first = true;
+    std::string row;
     for (const std::string* field : fields) {
-        if (!first)
-            out += ',';
-        first = false;
-        out += CsvField(*field);
+        if (!row.empty())
+            row += ',';
+        row += CsvField(*field);
     }
-    out += "\r\n";
+    return row;
 }
 
 }  // namespace
@@ -38,36 +38,44 @@ std::string CsvField(const std::string& text)
     return field + '"';
 }
 
+// Beside the log's own UTC time, the station's local time as its people
+// read it.
+std::string CsvHeaderRow()
+{
+    std::string row;
+    for (const char* column : LogColumns) {
+        row += row.empty() ? "" : ",";
+        row += CsvField(column);
+        if (std::string_view(column) == "time")
+            row += "," + CsvField("local_time");
+    }
+    return row;
+}
+
+std::string CsvRecordRow(const LogRecord& record)
+{
+    const std::string duration = std::to_string(record.durationMs);
+    const std::string cycle = std::to_string(record.cycleMs);
+    const std::string localTime = IsoTime::localText(record.time);
+    const std::string result = ChipResultWord(record.result);
+    return joined({&record.uid, &record.time, &localTime, &record.station, &record.programmer, &record.job,
+                   &record.jobHash, &record.chip, &record.jedecId, &record.operations, &result, &record.message,
+                   &record.serial, &record.serialStatus, &record.crc32, &record.sha256, &duration, &cycle,
+                   &record.operatorName});
+}
+
 std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string& path, int64_t& count)
 {
     AtomicFile file(path);
     if (!file.open())
         return "cannot create " + path;
-    std::string out = ByteOrderMark;
-    // Beside the log's own UTC time, the station's local time as its people
-    // read it.
-    bool first = true;
-    for (const char* column : LogColumns) {
-        out += first ? "" : ",";
-        out += CsvField(column);
-        if (std::string_view(column) == "time") {
-            out += ',';
-            out += CsvField("local_time");
-        }
-        first = false;
-    }
-    out += "\r\n";
+    std::string out = ByteOrderMark + CsvHeaderRow() + "\r\n";
     count = 0;
     std::string error;
     const bool read = log.forEachRecord(filter, [&](const LogRecord& record) {
-        const std::string duration = std::to_string(record.durationMs);
-        const std::string cycle = std::to_string(record.cycleMs);
-        const std::string localTime = IsoTime::localText(record.time);
-        const std::string result = ChipResultWord(record.result);
-        appendRow(out, {&record.uid, &record.time, &localTime, &record.station, &record.programmer, &record.job,
-                        &record.jobHash, &record.chip, &record.jedecId, &record.operations, &result,
-                        &record.message, &record.serial, &record.serialStatus, &record.crc32, &record.sha256,
-                        &duration, &cycle, &record.operatorName});
+        out += CsvRecordRow(record);
+        out += "
+";
         ++count;
         // Large exports go out in pieces rather than as one string.
         if (out.size() > (1u << 20)) {

@@ -12,5 +12,10 @@
 // success, else why not.
 std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string& path, int64_t& count);
 
+// The header row and a record's row as the export writes them, without their
+// line end.
+std::string CsvHeaderRow();
+std::string CsvRecordRow(const LogRecord& record);
+
 // One field as the export writes it.
 std::string CsvField(const std::string& text);

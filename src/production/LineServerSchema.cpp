@@ -70,4 +70,29 @@ BEGIN
     EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
     END;
   END IF;
+  -- Lookups by serial number, image CRC and job over time. Built here only
+  -- while the log is small enough to index well within the statement's time
+  -- limit: a larger log's administrator builds them (CONCURRENTLY), rather
+  -- than every station's connection waiting on it.
+  IF to_regclass('belcor_production_log') IS NOT NULL
+     AND (SELECT reltuples FROM pg_class WHERE oid = to_regclass('belcor_production_log')) < 100000 THEN
+    IF to_regclass('belcor_production_log_serial_lookup') IS NULL THEN
+      BEGIN
+        CREATE INDEX belcor_production_log_serial_lookup ON belcor_production_log (serial);
+      EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+      END;
+    END IF;
+    IF to_regclass('belcor_production_log_crc32') IS NULL THEN
+      BEGIN
+        CREATE INDEX belcor_production_log_crc32 ON belcor_production_log (crc32);
+      EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+      END;
+    END IF;
+    IF to_regclass('belcor_production_log_job_time') IS NULL THEN
+      BEGIN
+        CREATE INDEX belcor_production_log_job_time ON belcor_production_log (job, time);
+      EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+      END;
+    END IF;
+  END IF;
 END $$)";

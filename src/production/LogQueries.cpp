@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <utility>
+
 #include "production/ChipRate.h"
 #include "production/IsoTime.h"
 #include "production/LogRecordRow.h"
@@ -54,17 +56,39 @@ bool LogQueries::recordChange(const JobChange& change, std::string& error)
     return true;
 }
 
+// Only the conditions asked for go into the statement: a condition that is
+// switched off by its parameter would keep the planner from the indexes.
+// The newest few records of a job (what the counters read for every chip)
+// are found walking back from the newest id: the job's index would sort all
+// its records first.
 bool LogQueries::forEachRecord(const LogFilter& filter, const std::function<void(const LogRecord&)>& visit,
                               std::string& error)
 {
-    std::string sql = std::string(LogRecordRow::Select) +
-                      "WHERE (?1 = '' OR job = ?1) AND (?2 = '' OR time >= ?2) AND id > ?4 ORDER BY id";
+    const bool newestFew = filter.limit > 0 && filter.afterId == 0;
+    std::string sql = std::string(LogRecordRow::Select) + "WHERE 1";
+    std::vector<const std::string*> texts;
+    for (const auto& [condition, value] : {std::pair{newestFew ? " AND +job = ?" : " AND job = ?", &filter.job},
+                                           {" AND time >= ?", &filter.since},
+                                           {" AND serial = ?", &filter.serial}, {" AND crc32 = ?", &filter.crc32}}) {
+        if (!value->empty()) {
+            texts.push_back(value);
+            sql += condition + std::to_string(texts.size());
+        }
+    }
+    const int afterIdIndex = static_cast<int>(texts.size()) + 1;
+    const int limitIndex = afterIdIndex + 1;
+    if (filter.afterId > 0)
+        sql += " AND id > ?" + std::to_string(afterIdIndex);
+    sql += " ORDER BY id";
     if (filter.limit > 0)
-        sql += filter.afterId > 0 ? " LIMIT ?3" : " DESC LIMIT ?3";
+        sql += (filter.afterId > 0 ? " LIMIT ?" : " DESC LIMIT ?") + std::to_string(limitIndex);
     SqliteStatement rows(db_, sql.c_str());
-    rows.bind(1, filter.job).bind(2, filter.since).bind(4, filter.afterId);
+    for (size_t i = 0; i < texts.size(); ++i)
+        rows.bind(static_cast<int>(i) + 1, *texts[i]);
+    if (filter.afterId > 0)
+        rows.bind(afterIdIndex, filter.afterId);
     if (filter.limit > 0)
-        rows.bind(3, filter.limit);
+        rows.bind(limitIndex, filter.limit);
     int result = SQLITE_ROW;
     while ((result = rows.step()) == SQLITE_ROW)
         visit(LogRecordRow::read(rows));

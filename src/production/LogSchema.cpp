@@ -115,13 +115,24 @@ bool serialSequencesAndLeasedJobs(sqlite3* db, std::string& error)
                                       error));
 }
 
+// Lookups by serial number and by image CRC answer from an index, however
+// long the log; by job and time, records_job_time serves.
+bool lookupIndexes(sqlite3* db, std::string& error)
+{
+    return execute(db, R"(
+CREATE INDEX IF NOT EXISTS records_serial ON records(serial);
+CREATE INDEX IF NOT EXISTS records_crc32 ON records(crc32);
+)",
+                   error);
+}
+
 using Step = bool (*)(sqlite3*, std::string&);
 
 // Step i brings a log of version i to version i + 1. Append only: a step
 // that shipped is never changed, since logs out there ran it as it was.
 constexpr Step Steps[] = {
     recordsAndCounters, reservations,   reservationJedecId,           setAsideAndLeases,
-    recordOperator,     jobChanges,     serialSequencesAndLeasedJobs,
+    recordOperator,     jobChanges,     serialSequencesAndLeasedJobs, lookupIndexes,
 };
 
 }  // namespace

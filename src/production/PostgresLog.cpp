@@ -1,5 +1,8 @@
 #include "production/PostgresLog.h"
 
+#include <cstdlib>
+#include <iterator>
+
 #include "core/ValidUtf8.h"
 #include "production/LineServerSchema.h"
 
@@ -38,6 +41,31 @@ std::vector<std::string> valuesOf(const LogRecord& record)
     return values;
 }
 
+// The columns in LogRecord's order after id, the time as the station's log
+// writes it.
+const char* const Select =
+    "SELECT seq, uid, to_char(time AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), station, programmer,"
+    " job, job_hash, chip, jedec_id, operations, result, message, serial, serial_status, crc32, sha256,"
+    " duration_ms, cycle_ms, operator, serial_sequence FROM belcor_production_log WHERE true";
+
+LogRecord recordOf(const std::vector<std::string>& row)
+{
+    LogRecord record;
+    record.id = std::strtoll(row[0].c_str(), nullptr, 10);
+    std::string* texts[] = {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
+                            &record.jobHash, &record.chip, &record.jedecId, &record.operations, &record.result,
+                            &record.message, &record.serial, &record.serialStatus, &record.crc32, &record.sha256};
+    for (size_t i = 0; i < std::size(texts); ++i)
+        *texts[i] = row[i + 1];
+    record.durationMs = std::strtoll(row[16].c_str(), nullptr, 10);
+    record.cycleMs = std::strtoll(row[17].c_str(), nullptr, 10);
+    record.operatorName = row[18];
+    record.serialSequence = row[19];
+    return record;
+}
+
+constexpr size_t SelectedColumns = 20;
+
 }  // namespace
 
 PostgresLog::PostgresLog(const std::string& address) : session_(address, LineServerSchema) {}
@@ -57,5 +85,31 @@ PostgresSession::Reply PostgresLog::store(const std::vector<LogRecord>& records,
         return session_.run("COMMIT");
     if (reply.status == PostgresSession::Reply::Status::Refused)
         session_.run("ROLLBACK");
+    return reply;
+}
+
+PostgresSession::Reply PostgresLog::find(const LogFilter& filter, std::vector<LogRecord>& records)
+{
+    records.clear();
+    std::string sql = Select;
+    std::vector<std::string> parameters;
+    for (const auto& [condition, value] :
+         {std::pair{" AND job = $", &filter.job}, {" AND time >= $", &filter.since},
+          {" AND serial = $", &filter.serial}, {" AND crc32 = $", &filter.crc32}}) {
+        if (!value->empty()) {
+            parameters.push_back(*value);
+            sql += condition + std::to_string(parameters.size());
+        }
+    }
+    sql += " ORDER BY time, seq";
+    PostgresSession::Reply reply = session_.run(sql, parameters);
+    if (reply.status == PostgresSession::Reply::Status::Refused && reply.sqlState == "42P01")
+        return PostgresSession::Reply{};
+    if (reply.ok()) {
+        for (const std::vector<std::string>& row : reply.rows) {
+            if (row.size() == SelectedColumns)
+                records.push_back(recordOf(row));
+        }
+    }
     return reply;
 }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "production/LogFilter.h"
 #include "production/LogRecord.h"
 #include "production/PostgresSession.h"
 
@@ -19,6 +20,11 @@ public:
     // it: sending it again would change nothing. A refusal of the server's
     // own (no right to insert, no room) names none: it passes.
     PostgresSession::Reply store(const std::vector<LogRecord>& records, std::optional<size_t>& rejected);
+
+    // The line's records that match `filter` (its job, since, serial and
+    // CRC; neither limit nor id), oldest first. A line no station has
+    // written to yet has none.
+    PostgresSession::Reply find(const LogFilter& filter, std::vector<LogRecord>& records);
 
     // From any thread: ends a store under way at once.
     void stop() { session_.stop(); }

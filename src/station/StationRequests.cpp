@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "production/Checksums.h"
+
 namespace {
 
 using nlohmann::json;
@@ -172,6 +174,21 @@ std::optional<RequestProblem> ParseRecordsQuery(const std::optional<std::string>
             return RequestProblem{Msg::StationQueryNumber, "limit", "1", std::to_string(RecordsLimitMaximum)};
         query.limit = *value;
     }
+    return std::nullopt;
+}
+
+std::optional<RequestProblem> ParseRecordsLookup(const std::optional<std::string>& serial,
+                                                 const std::optional<std::string>& crc,
+                                                 const std::optional<std::string>& job, RecordsQuery& query)
+{
+    if (crc) {
+        const std::optional<std::string> key = Checksums::crc32Key(*crc);
+        if (!key)
+            return RequestProblem{Msg::StationQueryNumber, "crc", "0x0", "0xFFFFFFFF"};
+        query.crc32 = *key;
+    }
+    query.serial = serial.value_or("");
+    query.job = job.value_or("");
     return std::nullopt;
 }
 

@@ -40,6 +40,10 @@ struct ChangeRequest {
 struct RecordsQuery {
     int64_t afterId = 0;  // only records after this id, oldest first; else the newest
     int64_t limit = 100;
+    // Lookups; empty: any. The CRC-32 in the log's form.
+    std::string serial;
+    std::string crc32;
+    std::string job;
 };
 
 // The request bodies, JSON objects of the fields named; nothing else is taken.
@@ -54,6 +58,12 @@ std::optional<RequestProblem> ParseEmptyRequest(const std::string& body);
 // GET /records' query parameters, as they came (nothing when absent).
 std::optional<RequestProblem> ParseRecordsQuery(const std::optional<std::string>& since,
                                                 const std::optional<std::string>& limit, RecordsQuery& query);
+
+// GET /records' lookup parameters: a serial number, an image CRC-32 (hex,
+// "0x" optional) and a job name, as they came.
+std::optional<RequestProblem> ParseRecordsLookup(const std::optional<std::string>& serial,
+                                                 const std::optional<std::string>& crc,
+                                                 const std::optional<std::string>& job, RecordsQuery& query);
 
 // The event id a reconnecting client sends back; nothing when absent or not a number.
 std::optional<uint64_t> ParseLastEventId(const std::string& header);

@@ -400,6 +400,9 @@ void StationServer::route()
         RecordsQuery query;
         if (const auto problem = ParseRecordsQuery(parameter(request, "since"), parameter(request, "limit"), query))
             return refuse(response, 400, *problem, languageOf(request));
+        if (const auto problem = ParseRecordsLookup(parameter(request, "serial"), parameter(request, "crc"),
+                                                    parameter(request, "job"), query))
+            return refuse(response, 400, *problem, languageOf(request));
         answer(response, service_.records(query, languageOf(request)));
     });
     server.Get("/api/v1/events", [this](const httplib::Request& request, httplib::Response& response) {

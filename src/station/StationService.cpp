@@ -619,6 +619,9 @@ ApiReply StationService::records(const RecordsQuery& query, int)
     LogFilter filter;
     filter.limit = query.limit;
     filter.afterId = query.afterId;
+    filter.serial = query.serial;
+    filter.crc32 = query.crc32;
+    filter.job = query.job;
     json records = json::array();
     std::string error;
     if (!log_->local().forEachRecord(filter, [&](const LogRecord& record) { records.push_back(RecordJson(record)); },

@@ -103,7 +103,7 @@ struct CompareCase {
 
 class Compare : public CliTest, public testing::WithParamInterface<CompareCase> {};
 
-TEST_P(Compare, ExitsZeroOneOrTwo)
+TEST_P(Compare, ExitsZeroOneOrFour)
 {
     writeFile("a.bin", Bytes("ABCDEFGH"));
     if (!GetParam().second.empty())
@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CompareCase{"ErasedTailIsEqual", Bytes("ABCDEFGH\xFF\xFF"), 0, "Equal over 10 bytes\n"},
                     CompareCase{"Different", Bytes("AXCDEFYY"), 1,
                                 "0x1 to 0x1: 1 byte\n0x6 to 0x7: 2 bytes\n2 differing ranges, 3 differing bytes\n"},
-                    CompareCase{"MissingFile", {}, 2, ""}),
+                    CompareCase{"MissingFile", {}, 4, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A25L512 chosen, a W25Q128's identification seated.
@@ -130,7 +130,8 @@ TEST_F(BenchCommands, MismatchedChipIsRefusedUnlessForced)
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(Contains(refused.err, "reports the ID EF4018, but the selected chip A25L512 has the ID 373010"))
         << refused.err;
-    EXPECT_TRUE(Contains(refused.err, "error: the seated chip was left as it was; --force changes it anyway"));
+    EXPECT_TRUE(
+        Contains(refused.err, "error: the seated chip was left as it was; --yes (or --force) changes it anyway"));
     const CliResult forced = runScenario(scenario, {"--chip", "A25L512", "--force", "erase"});
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
 }

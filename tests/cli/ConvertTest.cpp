@@ -64,7 +64,7 @@ TEST_P(ConvertRefusals, PrintTheReadersMessageAndWriteNothing)
     std::vector<std::string> arguments{"convert", path(bad.file), path("out.bin")};
     arguments.insert(arguments.end(), bad.options.begin(), bad.options.end());
     const CliResult result = run(arguments);
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 4);
     EXPECT_TRUE(Contains(result.err, std::string("error: ") + bad.err)) << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_FALSE(std::filesystem::exists(path("out.bin")));

@@ -139,7 +139,7 @@ TEST_F(LineServerCliTest, RunWhoseSerialsTheServerFindsDoubledFails)
     ASSERT_EQ(batch("a.sqlite").exitCode, 0);
     ASSERT_EQ(server.query("UPDATE belcor_serial_leases SET next = 0"), "");
     const CliResult doubled = batch("b.sqlite");
-    EXPECT_EQ(doubled.exitCode, 1) << doubled.out;
+    EXPECT_EQ(doubled.exitCode, 5) << doubled.out;
     EXPECT_TRUE(Contains(doubled.err, "The line server refused 2 records of this run")) << doubled.err;
     EXPECT_FALSE(Contains(doubled.out, "every record is stored")) << doubled.out;
 }

@@ -66,6 +66,20 @@ TEST_F(ProductionCommands, JobBatchLogsEachChipWithItsSerialAndExports)
                                     "--job", "j"});
     EXPECT_EQ(exported.exitCode, 0) << exported.err;
     EXPECT_TRUE(Contains(exported.out, "Exported 2 records"));
+
+    // A lookup prints the export's header and columns, one line per record.
+    const CliResult found = run({"log", "find", "--serial", "0042", "--log-db", path("log.sqlite")});
+    EXPECT_EQ(found.exitCode, 0) << found.err;
+    EXPECT_EQ(CountLines(found.out, "\"uid\",\"time\",\"local_time\""), 1) << found.out;
+    EXPECT_EQ(CountLines(found.out, "\"0042\",\"used\""), 1) << found.out;
+    EXPECT_EQ(CountLines(found.out, "\""), 2) << found.out;
+    const CliResult byCrc = run({"log", "find", "--crc", "0x" + logged[1].crc32, "--job", "j", "--log-db",
+                                 path("log.sqlite")});
+    EXPECT_EQ(CountLines(byCrc.out, "\"" + logged[1].uid + "\""), 1) << byCrc.out << byCrc.err;
+    const CliResult none = run({"log", "find", "--serial", "9999", "--log-db", path("log.sqlite")});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_EQ(none.out, "");
+    EXPECT_TRUE(Contains(none.err, "no record in " + path("log.sqlite") + " matches")) << none.err;
 }
 
 TEST_F(ProductionCommands, ChangedImageIsRefusedNamingBothHashes)
@@ -73,7 +87,7 @@ TEST_F(ProductionCommands, ChangedImageIsRefusedNamingBothHashes)
     ASSERT_EQ(createJob("0x10:4:le:1").exitCode, 0);
     writeFile("image.bin", std::vector<uint8_t>(4096, 0x5B));
     const CliResult result = run(batch("1"));
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 5);
     EXPECT_TRUE(Contains(result.err, "has changed since the job was made: its SHA-256 is ")) << result.err;
     EXPECT_TRUE(Contains(result.err, ", the job expects "));
 }
@@ -126,7 +140,7 @@ TEST_F(ProductionCommands, JobRefusesAnImageThatIsNoRegularFile)
     mkfifo(path("fifo.bin").c_str(), 0600);
     for (const std::string& image : {std::string("/dev/zero"), path("fifo.bin")}) {
         const CliResult made = run({"job", "create", path("j.belcorjob"), "--chip", "A25L512", "--image", image});
-        EXPECT_EQ(made.exitCode, 1);
+        EXPECT_EQ(made.exitCode, 4);
         EXPECT_TRUE(Contains(made.err, image + " is not a regular file")) << made.err;
     }
 }
@@ -163,8 +177,8 @@ TEST_P(PinFile, GivesTheJobItsHashedFirstLine)
 INSTANTIATE_TEST_SUITE_P(
     Files, PinFile,
     testing::Values(PinFileCase{"FirstLineWithCrLf", "2468\r\nsecond line\n", 0, ""},
-                    PinFileCase{"TooShort", "246\n", 1, "pin.txt: an engineer PIN has 4 to 64 characters"},
-                    PinFileCase{"Missing", std::nullopt, 1, "cannot read the PIN file"}),
+                    PinFileCase{"TooShort", "246\n", 2, "pin.txt: an engineer PIN has 4 to 64 characters"},
+                    PinFileCase{"Missing", std::nullopt, 4, "cannot read the PIN file"}),
     [](const testing::TestParamInfo<PinFileCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ProductionCommands, JobThatRequiresTheOperatorRefusesABatchWithoutOne)

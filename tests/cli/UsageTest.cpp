@@ -38,9 +38,15 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"BatchJobWithChip", {"batch", "--job", "j", "--chip", "X"}, "the job fixes the chip"},
                     UsageCase{"JobCreateWithoutImage", {"job", "create", "j", "--chip", "X"}, "needs --chip and --image"},
                     UsageCase{"JobUnknownWord", {"job", "delete", "j"}, "job takes create or show"},
-                    UsageCase{"SerialOnBatch", {"batch", "a.bin", "--serial", "0:4:le:1"}, "apply only to job create"},
+                    UsageCase{"SerialOnBatch", {"batch", "a.bin", "--serial", "0:4:le:1"},
+                              "--serial applies only to job create and log find"},
                     UsageCase{"RangeNeedsTwo", {"job", "create", "j", "--range", "0"}, "--range needs START and END"},
                     UsageCase{"ExportWithoutCsv", {"log", "export"}, "log export needs --csv FILE"},
+                    UsageCase{"FindWithoutKey", {"log", "find", "--since", "2026-12-07"},
+                              "log find needs --serial VALUE, --crc HEX or --job NAME"},
+                    UsageCase{"FindBadCrc", {"log", "find", "--crc", "0x123456789"}, "--crc needs a CRC-32"},
+                    UsageCase{"CrcOnExport", {"log", "export", "--csv", "a.csv", "--crc", "1"},
+                              "--crc applies only to log find"},
                     UsageCase{"CountPast63Bits", {"batch", "a.bin", "--count", "9223372036854775808"},
                               "--count takes at most 9223372036854775807 chips"},
                     UsageCase{"SinceInWords", {"log", "export", "--csv", "a.csv", "--since", "yesterday"},
@@ -66,7 +72,7 @@ TEST_F(CliTest, HelpNamesEveryCommandAndOption)
                              "auto FILE", "batch FILE", "convert IN OUT", "info", "upgrade FILE.fwpk", "list [TEXT]",
                              "--chip TYPE,MANUFACTURER,NAME", "--start ADDR", "--no-erase", "--no-verify", "--count N",
                              "--capacity BYTES", "--simulator[=FILE]", "--verbose", "overwritten without asking",
-                             "3 for an unexpected error"})
+                             "Exit status:", "--yes", "log find --serial VALUE"})
         EXPECT_TRUE(Contains(result.out, word)) << word;
 }
 

@@ -31,7 +31,7 @@ TEST_F(CliCommands, StatusWithoutProgrammerSaysNotConnected)
 
     const ProgramResult result = runCli({"status"});
 
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 3);
     EXPECT_NE(result.out.find("Not connected"), std::string::npos) << result.out;
 }
 

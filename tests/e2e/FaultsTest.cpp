@@ -16,7 +16,7 @@ TEST_F(Faults, LostReplyTimesOutAfterFiveSecondsAndTheLinkRecovers)
     const ProgramResult lost = runCli({"info"});
     const auto elapsed = std::chrono::steady_clock::now() - start;
 
-    EXPECT_EQ(lost.exitCode, 1);
+    EXPECT_EQ(lost.exitCode, 3);
     EXPECT_GE(elapsed, std::chrono::milliseconds(5000));
     // The library gave up on the pending URB and reaped it back.
     EXPECT_EQ(requestCount("DISCARDURB"), 1);
@@ -34,7 +34,7 @@ TEST_F(Faults, UnplugDuringReadFailsTheReadAndRemovesTheNode)
 
     const ProgramResult read = runCli({"--chip", kSmallFlashName, "read", path("read.bin")});
 
-    EXPECT_EQ(read.exitCode, 1);
+    EXPECT_EQ(read.exitCode, 3);
     EXPECT_NE(read.err.find("The programmer was disconnected during the read."), std::string::npos) << read.err;
     EXPECT_FALSE(std::filesystem::exists(path("read.bin")));
     EXPECT_TRUE(bus->nodes().empty());

@@ -132,7 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
                     EarlierLog{"Leases", "log-3-leases.sql", WithInterrupted, 1, 103, ""},
                     EarlierLog{"Operator", "log-4-operator.sql", WithInterrupted, 1, 103, "Ann"},
                     EarlierLog{"JobChanges", "log-5-job_changes.sql", WithInterrupted, 1, 103, "Ann"},
-                    EarlierLog{"SerialSequences", "log-6-serial_sequences.sql", WithInterrupted, 1, 103, "Ann"}),
+                    EarlierLog{"SerialSequences", "log-6-serial_sequences.sql", WithInterrupted, 1, 103, "Ann"},
+                    EarlierLog{"Versioned", "log-7-versioned.sql", WithInterrupted, 1, 103, "Ann"}),
     [](const testing::TestParamInfo<EarlierLog>& info) { return std::string(info.param.name); });
 
 // A log of a layout newer than this program knows is refused in the user's

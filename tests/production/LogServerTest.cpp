@@ -263,8 +263,9 @@ std::vector<std::string> issue(const std::filesystem::path& logFile, const std::
         EXPECT_TRUE(log->commit(made, std::nullopt, error)) << error;
         serials.push_back(made.serial);
     }
-    if (log && log->forwarder())
+    if (log && log->forwarder()) {
         EXPECT_TRUE(log->forwarder()->drain(15000)) << log->forwarder()->status().error;
+    }
     return serials;
 }
 

@@ -99,6 +99,8 @@ class Security(unittest.TestCase):
             ("GET", "/records?limit=0", None, 400),
             ("GET", "/records?since=-1", None, 400),
             ("GET", "/records?limit=x", None, 400),
+            ("GET", "/records?crc=0x123456789", None, 400),
+            ("GET", "/records?crc=xyz", None, 400),
             ("GET", "/nothing", None, 404),
             ("GET", "/line", None, 404),
         ]
@@ -407,6 +409,14 @@ class Runs(unittest.TestCase):
         newest = s.api("GET", "/records?limit=3")["records"]
         self.assertEqual([r["id"] for r in newest], [r["id"] for r in records[-3:]])
         self.assertEqual(s.api("GET", f"/records?since={records[5]['id']}&limit=1")["records"], [records[6]])
+        # Lookups by serial number, image CRC-32 (typed any way) and job.
+        chip = records[4]
+        self.assertEqual(s.api("GET", f"/records?serial={chip['serial']}")["records"], [chip])
+        same_image = s.api("GET", f"/records?crc=0x{chip['crc32'].lower()}")["records"]
+        self.assertIn(chip, same_image)
+        self.assertEqual({r["crc32"] for r in same_image}, {chip["crc32"]})
+        self.assertEqual(s.api("GET", f"/records?job={chip['job']}&since=0")["records"], records)
+        self.assertEqual(s.api("GET", "/records?serial=nonesuch")["records"], [])
 
         metrics = s.request("GET", "/metrics", token=False).body.decode()
         chips = sum(int(line.rsplit(" ", 1)[1]) for line in metrics.splitlines()
