@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/CommandContext.h"
+#include "production/GangRun.h"
 #include "production/ProductionJob.h"
 
 class ProductionLog;
@@ -21,8 +22,10 @@ public:
     int run();
 
 private:
-    int singleBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log);
-    int gangBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log);
+    // The run as this command line asks for it, on whichever programmers.
+    GangRun::Settings runSettings(const ProductionJob& job, const std::string& jobHash, ProductionLog& log) const;
+    int singleBatch(const ProductionJob& job, GangRun::Settings settings, ProductionLog& log);
+    int gangBatch(const ProductionJob& job, const GangRun::Settings& settings, ProductionLog& log);
     std::vector<std::string> gangProgrammers();
     // "Target reached: N good chips" once the job has them.
     void reportTarget(bool reached, int64_t good);

@@ -72,9 +72,6 @@ public:
     // Why the run stopped on its own; empty after a stop from outside or at the target.
     const std::string& stopReason() const { return stopReason_; }
 
-    // The station's host name.
-    static std::string stationName();
-
     // Pause between two attempts to commit a chip's record; the socket is
     // watched meanwhile.
     static constexpr uint32_t CommitRetryPauseMs = 150;
