@@ -19,9 +19,9 @@ struct Workbench;
 // A production run on one programmer or several at once, from every front
 // end: one ProductionRun (the batch loop with its serial numbers and log
 // records) per programmer, each on a SeatWorker's thread with its own link,
-// the station's chip and job, one log
-// and one serial-number sequence for all (the log hands out numbers under its
-// lock, so they rise in the order they are reserved and none comes twice).
+// the station's chip and job, one log and one serial-number sequence for all
+// (the log hands out numbers under its lock, so they rise in the order they
+// are reserved and none comes twice).
 // The job must already be applied to the station's workbench, which the
 // caller keeps unchanged while the gang runs.
 //
