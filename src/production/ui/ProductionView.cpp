@@ -151,7 +151,8 @@ void ProductionView::offerMoreChips(const GangRun::Settings& settings)
 {
     const int language = workbench_.languageIndex;
     QMessageBox box(QMessageBox::Information, windowTitle(),
-                    qText(RunRefusalText(RunRefusal::GoodTargetReached, job_->job, settings, language)), QMessageBox::NoButton, this);
+                    qText(RunRefusalText(RunRefusal::GoodTargetReached, job_->job, settings, language)),
+                    QMessageBox::NoButton, this);
     box.setObjectName("TargetAlreadyReached");
     QPushButton* raise = box.addButton(qText(MessageCatalogue::text(Msg::RaiseTargetButton, language)),
                                        QMessageBox::AcceptRole);
