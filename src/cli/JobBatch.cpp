@@ -13,6 +13,7 @@
 #include "cli/BatchInterrupt.h"
 #include "cli/ExitStatus.h"
 #include "cli/GangDisplay.h"
+#include "core/ForwardingHost.h"
 #include "core/MessageCatalogue.h"
 #include "link/ProgrammerIdentity.h"
 #include "maint/HardwareInfo.h"
@@ -20,7 +21,6 @@
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/LineServerText.h"
-#include "production/ProductionHost.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionText.h"
 #include "production/RunRefusal.h"
@@ -121,8 +121,7 @@ int JobBatch::singleBatch(const ProductionJob& job, GangRun::Settings settings, 
 {
     HardwareInfo programmer;
     HardwareInfo::query(workbench_.link, programmer);
-    // ProductionHost passes everything on: the seat owns it, this command keeps its host.
-    settings.seatHost = [this] { return std::make_unique<ProductionHost>(host_, true); };
+    settings.seatHost = [this] { return std::make_unique<ForwardingHost>(host_); };
     settings.showErrorBoxes = true;
     settings.stopWhenProgrammerLeaves = false;
     GangRun gang(workbench_, log, job, settings, {});
