@@ -36,7 +36,7 @@
 #include "link/TUsbBulk.h"
 #include "ops/ChipOperations.h"
 #include "ops/OwnedWorkbench.h"
-#include "ops/ProgrammerWorkbench.h"
+#include "ops/SeatWorker.h"
 #include "production/GangRun.h"
 #include "production/ProductionLog.h"
 #include "production/SeatHost.h"
@@ -132,20 +132,19 @@ struct StationLog {
 void runGang(OwnedWorkbench& station, int programmers, int chips, std::chrono::steady_clock::time_point until,
              std::vector<std::unique_ptr<ChipCount>>& counts)
 {
-    std::vector<std::thread> threads;
+    std::vector<std::unique_ptr<SeatWorker>> workers;
     for (int number = 1; number <= programmers; ++number) {
         counts.push_back(std::make_unique<ChipCount>());
-        threads.emplace_back([&station, number, chips, until, &count = *counts.back()] {
-            ProgrammerWorkbench bench(station);
-            bench.link.setTarget(serialOf(number));
-            SeatHost host;
-            RunBatch(bench, host, AutoOptions{}, [&] {
+        workers.push_back(std::make_unique<SeatWorker>(station, serialOf(number), std::make_unique<SeatHost>()));
+        SeatWorker& worker = *workers.back();
+        worker.start([&worker, chips, until, &count = *counts.back()] {
+            RunBatch(worker.workbench(), worker.host(), AutoOptions{}, [&] {
                 return count.done < chips && std::chrono::steady_clock::now() < until;
             }, &count);
         });
     }
-    for (std::thread& thread : threads)
-        thread.join();
+    for (const std::unique_ptr<SeatWorker>& worker : workers)
+        worker->join();
 }
 
 void BM_GangChipsPerHour(benchmark::State& state)

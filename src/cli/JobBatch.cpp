@@ -14,17 +14,17 @@
 #include "cli/BatchInterrupt.h"
 #include "cli/ExitStatus.h"
 #include "cli/GangDisplay.h"
+#include "core/ForwardingHost.h"
 #include "core/MessageCatalogue.h"
 #include "link/ProgrammerIdentity.h"
 #include "maint/HardwareInfo.h"
 #include "production/GangRun.h"
-#include "production/GoodChipTarget.h"
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/LineServerText.h"
 #include "production/ProductionLog.h"
-#include "production/ProductionRun.h"
 #include "production/ProductionText.h"
+#include "production/RunRefusal.h"
 
 using namespace ExitStatus;
 
@@ -77,10 +77,6 @@ int JobBatch::run()
         return std::ifstream(line_.job).is_open() ? ProductionRefused : FileError;
     }
     const ProductionJob& job = *read.job;
-    if (job.operatorRequired && line_.operatorName.empty()) {
-        host_.printError("the job " + line_.job + " asks every run to name its operator: add --operator NAME");
-        return UsageError;
-    }
     if (const std::string refusal = ApplyJob(workbench_, host_, job, line_.job); !refusal.empty()) {
         host_.printError(refusal);
         return ProductionRefused;
@@ -92,37 +88,58 @@ int JobBatch::run()
         host_.printError(error);
         return FileError;
     }
-    // A job with its good chips made waits for no chip: it says so and is done.
-    if (const GoodChipTarget made(job.target, log->local().counters(job.name).passed); made.reached()) {
-        reportTarget(true, made.good());
+    const GangRun::Settings settings = runSettings(job, read.sha256, *log);
+    switch (RefusalOfRun(job, settings)) {
+    case RunRefusal::None:
+        break;
+    case RunRefusal::GoodTargetReached:
+        // A job with its good chips made waits for no chip: it says so and is done.
+        reportTarget(true, settings.goodBefore);
         return Success;
+    case RunRefusal::OperatorRequired:
+        host_.printError("the job " + line_.job + " asks every run to name its operator: add --operator NAME");
+        return UsageError;
     }
-    return line_.programmers.empty() ? singleBatch(job, read.sha256, *log) : gangBatch(job, read.sha256, *log);
+    return line_.programmers.empty() ? singleBatch(job, settings, *log) : gangBatch(job, settings, *log);
 }
 
-int JobBatch::singleBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log)
+GangRun::Settings JobBatch::runSettings(const ProductionJob& job, const std::string& jobHash, ProductionLog& log) const
 {
-    HardwareInfo programmer;
-    HardwareInfo::query(workbench_.link, programmer);
-
-    ProductionRun::Settings settings;
+    GangRun::Settings settings;
     settings.jobHash = jobHash;
-    settings.programmer = programmer.serial;
     settings.operatorName = line_.operatorName;
     if (line_.batchCount)
         settings.target = *line_.batchCount;
-    GoodChipTarget goodChips(job.target, log.local().counters(job.name).passed);
-    settings.goodChips = &goodChips;
-    ProductionRun production(workbench_, host_, log, job, settings);
+    settings.goodTarget = job.target;
+    settings.goodBefore = log.local().counters(job.name).passed;
+    return settings;
+}
+
+// The programmer every other command uses (--programmer, else the first one
+// found) as the one seat of a run, which this command's own host shows: its
+// notes, progress and errors as a single chip command's, and an unplugged
+// programmer waited for as batch mode waits. Its records carry the serial
+// number it reports.
+int JobBatch::singleBatch(const ProductionJob& job, GangRun::Settings settings, ProductionLog& log)
+{
+    HardwareInfo programmer;
+    HardwareInfo::query(workbench_.link, programmer);
+    settings.seatHost = [this] { return std::make_unique<ForwardingHost>(host_); };
+    settings.showErrorBoxes = true;
+    settings.stopWhenProgrammerLeaves = false;
+    GangRun gang(workbench_, log, job, settings, {});
+    gang.addSeat(line_.programmer, programmer.serial);
     const int64_t setAsideBefore = log.local().setAsideRecords().count;
+    int64_t chips = 0;  // counted on the seat's thread, the only one that runs meanwhile
     const auto shownCounters = [&] {
         const ProductionCounters counters = log.local().counters(job.name);
         const std::optional<int64_t> chipsLeft =
-            line_.batchCount ? std::optional<int64_t>(*line_.batchCount - production.done()) : std::nullopt;
+            line_.batchCount ? std::optional<int64_t>(*line_.batchCount - chips) : std::nullopt;
         return countersText(counters, goodChipsWanted(counters, job.target, chipsLeft));
     };
-    production.recorded = [&](const LogRecord& record) {
-        host_.printLine("Chip " + std::to_string(production.done()) + ": " + ChipResultWord(record.result) +
+    gang.recorded = [&](size_t, const LogRecord& record) {
+        ++chips;
+        host_.printLine("Chip " + std::to_string(chips) + ": " + ChipResultWord(record.result) +
                         (record.serial.empty() ? "" : ", serial " + record.serial) + ", CRC-32 " + record.crc32 +
                         (record.message.empty() ? "" : ", " + record.message) + " | " + shownCounters());
     };
@@ -131,16 +148,18 @@ int JobBatch::singleBatch(const ProductionJob& job, const std::string& jobHash, 
     context_.printBatchStart();
     {
         const BatchInterrupt interrupt;
-        production.run([] { return !BatchInterrupt::requested(); });
+        gang.start([] { return !BatchInterrupt::requested(); });
+        gang.wait();
     }
-    if (!production.stopReason().empty())
-        reportStop(production.stopReason(), settings.programmer, production.stopReason());
-    context_.printBatchEnd(production.done(), production.failed());
+    const GangRun::SeatView seat = gang.views().front();
+    const std::string& stopReason = seat.stopReason;
+    if (!stopReason.empty())
+        reportStop(seat, stopReason);
+    context_.printBatchEnd(gang.done(), gang.failed());
     host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
-    reportTarget(goodChips.reached(), goodChips.good());
+    reportTarget(gang.goodTargetReached(), gang.goodChips());
     const bool stored = reportForwarding(log, setAsideBefore);
-    return exitStatus(production.stopReason().empty() && stored, production.failed(), production.done(),
-                      goodChips.reached());
+    return exitStatus(stopReason.empty() && stored, gang.failed(), gang.done(), gang.goodTargetReached());
 }
 
 // With the job's good chips made, the run did its work whatever chips failed
@@ -156,10 +175,9 @@ int JobBatch::exitStatus(bool ranToItsEnd, int64_t failed, int64_t done, bool ta
     return failed == 0 && countReached ? Success : Failure;
 }
 
-void JobBatch::reportStop(const std::string& reason, const std::string& programmer, const std::string& shown)
+void JobBatch::reportStop(const GangRun::SeatView& seat, const std::string& shown)
 {
-    programmerLeft_ = programmerLeft_ ||
-                      reason == ProductionText(Msg::ProgrammerLeftWhileIdle, workbench_.languageIndex, {programmer});
+    programmerLeft_ = programmerLeft_ || seat.programmerLeft;
     host_.printError(shown);
 }
 
@@ -216,20 +234,13 @@ std::vector<std::string> JobBatch::gangProgrammers()
 // One batch loop per programmer, each on its own thread; this thread shows
 // them: one line per programmer redrawn in place on a terminal, a plain line
 // per chip otherwise.
-int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log)
+int JobBatch::gangBatch(const ProductionJob& job, const GangRun::Settings& settings, ProductionLog& log)
 {
     const std::vector<std::string> programmers = gangProgrammers();
     if (programmers.empty()) {
         host_.printError(MessageCatalogue::text(Msg::NotConnected, English));
         return NoProgrammer;
     }
-    GangRun::Settings settings;
-    settings.jobHash = jobHash;
-    settings.operatorName = line_.operatorName;
-    if (line_.batchCount)
-        settings.target = *line_.batchCount;
-    settings.goodTarget = job.target;
-    settings.goodBefore = log.local().counters(job.name).passed;
     GangRun gang(workbench_, log, job, settings, programmers);
     const int64_t setAsideBefore = log.local().setAsideRecords().count;
     const bool terminal = isatty(STDOUT_FILENO) != 0;
@@ -277,7 +288,7 @@ int JobBatch::gangBatch(const ProductionJob& job, const std::string& jobHash, Pr
                         " done, " + std::to_string(view.passed) + " passed, " + std::to_string(view.failed) +
                         " failed");
         if (!view.stopReason.empty()) {
-            reportStop(view.stopReason, view.programmer, view.programmer + ": " + view.stopReason);
+            reportStop(view, view.programmer + ": " + view.stopReason);
             stoppedByItself = true;
         }
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/CommandContext.h"
+#include "production/GangRun.h"
 #include "production/ProductionJob.h"
 
 class ProductionLog;
@@ -21,8 +22,10 @@ public:
     int run();
 
 private:
-    int singleBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log);
-    int gangBatch(const ProductionJob& job, const std::string& jobHash, ProductionLog& log);
+    // The run as this command line asks for it, on whichever programmers.
+    GangRun::Settings runSettings(const ProductionJob& job, const std::string& jobHash, ProductionLog& log) const;
+    int singleBatch(const ProductionJob& job, GangRun::Settings settings, ProductionLog& log);
+    int gangBatch(const ProductionJob& job, const GangRun::Settings& settings, ProductionLog& log);
     std::vector<std::string> gangProgrammers();
     // "Target reached: N good chips" once the job has them.
     void reportTarget(bool reached, int64_t good);
@@ -30,7 +33,7 @@ private:
     bool reportForwarding(ProductionLog& log, int64_t setAsideBefore);
     int exitStatus(bool ranToItsEnd, int64_t failed, int64_t done, bool targetReached) const;
     // Shows why a programmer's loop stopped, noting a programmer that left.
-    void reportStop(const std::string& reason, const std::string& programmer, const std::string& shown);
+    void reportStop(const GangRun::SeatView& seat, const std::string& shown);
 
     CommandContext& context_;
     const CommandLine& line_;

@@ -239,7 +239,6 @@ enum class Msg {
     StationNoJobLoaded,
     StationProgrammerUnknown,
     StationNoProgrammers,
-    StationTargetReached,
     StationNotFound,
     StationNoLineServer,
     StationLineQueryFailed,

@@ -74,8 +74,7 @@ std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string
     std::string error;
     const bool read = log.forEachRecord(filter, [&](const LogRecord& record) {
         out += CsvRecordRow(record);
-        out += "
-";
+        out += "\r\n";
         ++count;
         // Large exports go out in pieces rather than as one string.
         if (out.size() > (1u << 20)) {

@@ -1,15 +1,13 @@
 #include "production/GangRun.h"
 
 #include <mutex>
-#include <thread>
 
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
 #include "core/MessageCatalogue.h"
 #include "core/UnexpectedError.h"
 #include "core/Workbench.h"
-#include "link/TUsbBulk.h"
-#include "maint/HidDevice.h"
+#include "ops/SeatWorker.h"
 #include "ops/StreamSpans.h"
 #include "production/ProductionRun.h"
 #include "production/SeatHost.h"
@@ -17,12 +15,8 @@
 struct GangRun::Seat {
     size_t index = 0;
     std::string programmer;
-    std::unique_ptr<BufferSet> buffers;
-    TUsbBulk link;
-    HidDevice hid;
-    std::unique_ptr<Workbench> bench;
-    SeatHost host;
-    std::thread thread;
+    std::unique_ptr<SeatWorker> worker;
+    const SeatHost* shown = nullptr;  // the worker's host when the gang made it
     std::atomic<bool> stopRequested{false};
 
     mutable std::mutex mutex;
@@ -31,19 +25,10 @@ struct GangRun::Seat {
     std::optional<ChipResult> lastResult;
     std::string lastMessage;
     std::string stopReason;
+    bool programmerLeft = false;
     bool running = false;
     SeatView::Chip chip = SeatView::Chip::None;
 };
-
-std::string GangRun::refusal(const ProductionJob& job, const Settings& settings, int language)
-{
-    if (settings.goodTarget && settings.goodBefore >= *settings.goodTarget)
-        return MessageCatalogue::format(Msg::GoodTargetAlreadyReached, language,
-                                        {std::to_string(settings.goodBefore), std::to_string(*settings.goodTarget)});
-    if (job.operatorRequired && settings.operatorName.empty())
-        return MessageCatalogue::format(Msg::OperatorRequired, language, {job.name});
-    return {};
-}
 
 GangRun::GangRun(Workbench& station, ProductionLog& log, const ProductionJob& job, Settings settings,
                  const std::vector<std::string>& programmers)
@@ -55,16 +40,22 @@ GangRun::GangRun(Workbench& station, ProductionLog& log, const ProductionJob& jo
         addSeat(programmer);
 }
 
-size_t GangRun::addSeat(const std::string& programmer)
+size_t GangRun::addSeat(const std::string& programmer, const std::string& name)
 {
     auto seat = std::make_unique<Seat>();
     seat->index = seats_.size();
-    seat->programmer = programmer;
-    seat->link.setTarget(programmer);
+    seat->programmer = name.empty() ? programmer : name;
+    std::unique_ptr<OperationHost> host;
+    if (settings_.seatHost) {
+        host = settings_.seatHost();
+    } else {
+        auto own = std::make_unique<SeatHost>();
+        seat->shown = own.get();
+        host = std::move(own);
+    }
     const BufferSet::Image image = job_.serial ? BufferSet::Image::Copied : BufferSet::Image::Shared;
     const auto span = static_cast<uint32_t>(BufferStreamEnd(station_.catalogue.currentRecord()));
-    seat->buffers = std::make_unique<BufferSet>(station_.buffers, image, span);
-    seat->bench = std::make_unique<Workbench>(station_, *seat->buffers, seat->link, seat->hid);
+    seat->worker = std::make_unique<SeatWorker>(station_, programmer, std::move(host), image, span);
     seats_.push_back(std::move(seat));
     return seats_.size() - 1;
 }
@@ -98,11 +89,11 @@ void GangRun::startSeat(size_t index)
         seat.running = true;
         seat.chip = SeatView::Chip::None;
         seat.stopReason.clear();
+        seat.programmerLeft = false;
     }
-    if (seat.thread.joinable())
-        seat.thread.join();
+    seat.worker->join();
     seat.stopRequested = false;
-    seat.thread = std::thread([this, &seat] { runSeat(seat); });
+    seat.worker->start([this, &seat] { runSeat(seat); });
 }
 
 void GangRun::stopSeat(size_t index)
@@ -113,17 +104,18 @@ void GangRun::stopSeat(size_t index)
 void GangRun::runSeat(Seat& seat)
 {
     std::string stopReason;
+    bool programmerLeft = false;
     try {
         ProductionRun::Settings settings;
         settings.jobHash = settings_.jobHash;
         settings.programmer = seat.programmer;
         settings.station = settings_.station;
         settings.operatorName = settings_.operatorName;
-        settings.showErrorBoxes = false;
-        settings.stopWhenProgrammerLeaves = true;
+        settings.showErrorBoxes = settings_.showErrorBoxes;
+        settings.stopWhenProgrammerLeaves = settings_.stopWhenProgrammerLeaves;
         settings.claimChip = [this] { return claimChip(); };
         settings.goodChips = &goodChips_;
-        ProductionRun production(*seat.bench, seat.host, log_, job_, settings);
+        ProductionRun production(seat.worker->workbench(), seat.worker->host(), log_, job_, settings);
         production.recorded = [&](const LogRecord& record) {
             {
                 const std::lock_guard lock(seat.mutex);
@@ -151,25 +143,26 @@ void GangRun::runSeat(Seat& seat)
             return !seat.stopRequested && keepRunning_() && (!settings_.target || chipsLeft_ > 0);
         });
         stopReason = production.stopReason();
+        programmerLeft = production.programmerLeft();
     } catch (...) {
         // One programmer's fault ends that programmer, not the station; its
         // link is given back and its session state cleared for a new start.
-        stopReason = MessageCatalogue::format(Msg::SeatUnexpectedError, seat.bench->languageIndex,
+        Workbench& bench = seat.worker->workbench();
+        stopReason = MessageCatalogue::format(Msg::SeatUnexpectedError, bench.languageIndex,
                                               {ExceptionWhat(std::current_exception())});
-        seat.link.USB_bulk_close();
-        seat.bench->busy = false;
+        bench.link.USB_bulk_close();
+        bench.busy = false;
     }
     const std::lock_guard lock(seat.mutex);
     seat.stopReason = stopReason;
+    seat.programmerLeft = programmerLeft;
     seat.running = false;
 }
 
 void GangRun::wait()
 {
-    for (const std::unique_ptr<Seat>& seat : seats_) {
-        if (seat->thread.joinable())
-            seat->thread.join();
-    }
+    for (const std::unique_ptr<Seat>& seat : seats_)
+        seat->worker->join();
 }
 
 bool GangRun::running() const
@@ -186,7 +179,7 @@ std::vector<GangRun::SeatView> GangRun::views() const
 {
     std::vector<SeatView> views;
     for (const std::unique_ptr<Seat>& seat : seats_) {
-        const SeatHost::Snapshot shown = seat->host.snapshot();
+        const SeatHost::Snapshot shown = seat->shown ? seat->shown->snapshot() : SeatHost::Snapshot{};
         SeatView view;
         view.programmer = seat->programmer;
         view.state = shown.state;
@@ -200,6 +193,7 @@ std::vector<GangRun::SeatView> GangRun::views() const
         view.lastResult = seat->lastResult;
         view.lastMessage = seat->lastMessage;
         view.stopReason = seat->stopReason;
+        view.programmerLeft = seat->programmerLeft;
         view.running = seat->running;
         view.chip = seat->chip;
         view.stopping = seat->running && seat->stopRequested;

@@ -13,14 +13,16 @@
 #include "production/ProductionJob.h"
 #include "production/SeatStep.h"
 
+class OperationHost;
 class ProductionLog;
 struct Workbench;
 
-// A production run on several programmers at once: one ProductionRun (the
-// batch loop with its serial numbers and log records) per programmer, each on
-// a thread of its own with its own link, the station's chip and job, one log
-// and one serial-number sequence for all (the log hands out numbers under its
-// lock, so they rise in the order they are reserved and none comes twice).
+// A production run on one programmer or several at once, from every front
+// end: one ProductionRun (the batch loop with its serial numbers and log
+// records) per programmer, each on a SeatWorker's thread with its own link,
+// the station's chip and job, one log and one serial-number sequence for all
+// (the log hands out numbers under its lock, so they rise in the order they
+// are reserved and none comes twice).
 // The job must already be applied to the station's workbench, which the
 // caller keeps unchanged while the gang runs.
 //
@@ -42,6 +44,15 @@ public:
         int64_t goodBefore = 0;
         std::string station;            // the name records carry; the host name when empty
         std::string operatorName;       // who runs it, for the records
+        // Each seat's host; none: a SeatHost of its own, which views() reads.
+        // A front end that shows one programmer's operations itself (the
+        // command line) hands in its own.
+        std::function<std::unique_ptr<OperationHost>()> seatHost;
+        // Error boxes reach the seat's host as well as its records.
+        bool showErrorBoxes = false;
+        // A programmer that stops answering between chips ends its seat;
+        // otherwise it is waited for, as batch mode waits for it.
+        bool stopWhenProgrammerLeaves = true;
     };
 
     // What a front end shows of one programmer.
@@ -57,6 +68,7 @@ public:
         std::optional<ChipResult> lastResult;  // none before the first chip
         std::string lastMessage;
         std::string stopReason;  // why its loop stopped on its own
+        bool programmerLeft = false;  // ... because its programmer stopped answering
         bool running = false;
         bool stopping = false;  // asked to stop; finishing the chip in its socket
         // The chip in the socket: none (or not yet seen), under way, or done
@@ -64,11 +76,6 @@ public:
         enum class Chip { None, UnderWay, Done };
         Chip chip = Chip::None;
     };
-
-    // Why a run of `job` with `settings` must not start, the same for every
-    // front end: the job has its good chips already, or it wants its operator
-    // named and none is. Empty when it may start.
-    static std::string refusal(const ProductionJob& job, const Settings& settings, int language);
 
     // `programmers`: link targets (serial numbers or bus positions), one seat each.
     GangRun(Workbench& station, ProductionLog& log, const ProductionJob& job, Settings settings,
@@ -89,8 +96,9 @@ public:
     void start(std::function<bool()> keepRunning);
     // One programmer joins, or starts or ends on its own while the others go
     // on; a stopped seat ends after the chip in its socket. Called from the
-    // thread that made the gang, like views().
-    size_t addSeat(const std::string& programmer);
+    // thread that made the gang, like views(). `name`: what its records and
+    // views call it (the serial number it reports), `programmer` when empty.
+    size_t addSeat(const std::string& programmer, const std::string& name = {});
     void startSeat(size_t seat);
     void stopSeat(size_t seat);
     void wait();

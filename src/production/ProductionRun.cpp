@@ -1,9 +1,6 @@
 #include "production/ProductionRun.h"
 
 #include <openssl/rand.h>
-#include <unistd.h>
-
-#include <climits>
 
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
@@ -19,6 +16,7 @@
 #include "production/ProductionText.h"
 #include "production/SerialPatch.h"
 #include "production/SerialSequence.h"
+#include "production/StationName.h"
 
 namespace {
 
@@ -36,7 +34,7 @@ ProductionRun::ProductionRun(Workbench& workbench, OperationHost& host, Producti
                              Settings settings)
     : workbench_(workbench), host_(host, settings.showErrorBoxes), log_(log), job_(job),
       settings_(std::move(settings)),
-      station_(settings_.station.empty() ? stationName() : settings_.station)
+      station_(settings_.station.empty() ? StationName() : settings_.station)
 {
     const ChipRow& chip = job_.chip;
     chipTitle_ = chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," + chip.cells[ChipRow::Name];
@@ -55,12 +53,6 @@ void ProductionRun::releaseGoodChip()
         return;
     goodChipClaimed_ = false;
     settings_.goodChips->released();
-}
-
-std::string ProductionRun::stationName()
-{
-    char name[HOST_NAME_MAX + 1] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? name : "unknown";
 }
 
 void ProductionRun::run(const std::function<bool()>& keepRunning)
@@ -157,6 +149,7 @@ bool ProductionRun::queried(bool answered)
     if (!settings_.stopWhenProgrammerLeaves || silentQueries_ < SilentQueriesBeforeStop)
         return true;
     stopReason_ = ProductionText(Msg::ProgrammerLeftWhileIdle, workbench_.languageIndex, {settings_.programmer});
+    programmerLeft_ = true;
     return false;
 }
 

@@ -71,9 +71,8 @@ public:
     int64_t done() const { return passed_ + failed_; }
     // Why the run stopped on its own; empty after a stop from outside or at the target.
     const std::string& stopReason() const { return stopReason_; }
-
-    // The station's host name.
-    static std::string stationName();
+    // The run stopped because its programmer stopped answering.
+    bool programmerLeft() const { return programmerLeft_; }
 
     // Pause between two attempts to commit a chip's record; the socket is
     // watched meanwhile.
@@ -133,6 +132,7 @@ private:
     int64_t passed_ = 0;
     int64_t failed_ = 0;
     std::string stopReason_;
+    bool programmerLeft_ = false;
     const std::function<bool()>* keepRunning_ = nullptr;
     bool goodChipClaimed_ = false;
     bool chipTakenOut_ = false;

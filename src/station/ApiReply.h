@@ -14,7 +14,7 @@ inline std::string JsonText(const nlohmann::json& value)
 }
 
 // One answer of the API: its HTTP status and its JSON body. Every refusal is
-// {"error": "a sentence"} in the caller's language.
+// {"error": "a sentence"} in the caller's language, some with a "code".
 struct ApiReply {
     int status = 200;
     nlohmann::json body;
@@ -26,5 +26,11 @@ struct ApiReply {
     static ApiReply refusal(int status, Msg message, int language, const std::string& first = {})
     {
         return refusal(status, RequestProblem{message, first, {}, {}}, language);
+    }
+    // A refusal a client tells apart by `code`, a word that stays when the
+    // texts change.
+    static ApiReply refusal(int status, const std::string& text, const char* code)
+    {
+        return ApiReply{status, nlohmann::json{{"error", text}, {"code", code}}};
     }
 };

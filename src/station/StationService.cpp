@@ -16,7 +16,8 @@
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/ProductionLog.h"
-#include "production/ProductionRun.h"
+#include "production/RunRefusal.h"
+#include "production/StationName.h"
 #include "production/TileState.h"
 #include "station/RecordJson.h"
 
@@ -46,6 +47,20 @@ json countersJson(const ProductionCounters& counters)
     if (const auto rate = counters.chipsPerHour())
         out["chips_per_hour"] = *rate;
     return out;
+}
+
+// The answer to a run refused before it starts: its HTTP status and code.
+ApiReply runRefusal(RunRefusal refusal, const std::string& text)
+{
+    switch (refusal) {
+    case RunRefusal::GoodTargetReached:
+        return ApiReply::refusal(409, text, "good_target_reached");
+    case RunRefusal::OperatorRequired:
+        return ApiReply::refusal(422, text, "operator_required");
+    case RunRefusal::None:
+        break;
+    }
+    return ApiReply{200, json::object()};
 }
 
 // The tile's state as a word that stays when the texts change.
@@ -118,7 +133,7 @@ bool StationService::open(std::string& error)
     log_ = ProductionLog::open(targets, error, workbench_.languageIndex);
     if (!log_)
         return false;
-    name_ = settings_.station.empty() ? ProductionRun::stationName() : settings_.station;
+    name_ = settings_.station.empty() ? StationName() : settings_.station;
     {
         const std::lock_guard control(control_);
         scanProgrammers();
@@ -488,10 +503,8 @@ ApiReply StationService::run(const RunRequest& request, int language)
         settings.goodTarget = job.target;
         settings.goodBefore = counters_.passed;
     }
-    if (job.operatorRequired && request.operatorName.empty())
-        return ApiReply::refusal(422, Msg::OperatorRequired, language, job.name);
-    if (!GangRun::refusal(job, settings, language).empty())
-        return ApiReply::refusal(409, Msg::StationTargetReached, language, std::to_string(*job.target));
+    if (const RunRefusal refusal = RefusalOfRun(job, settings); refusal != RunRefusal::None)
+        return runRefusal(refusal, RunRefusalText(refusal, job, settings, language));
     gang_ = std::make_unique<GangRun>(workbench_, *log_, job, settings, chosen);
     gang_->recorded = [this](size_t, const LogRecord& record) { chipFinished(record); };
     gang_->started = [this, chosen, name = job.name](size_t seat, const std::string& serial) {

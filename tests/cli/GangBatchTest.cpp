@@ -1,5 +1,7 @@
+#include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "cli/CliTest.h"
 #include "production/SqliteLog.h"
@@ -81,6 +83,33 @@ TEST_F(GangBatch, CtrlCLetsTheChipsInFlightFinish)
     for (const LogRecord& record : logged)
         EXPECT_EQ(record.result, ChipResult::Pass) << record.programmer << ": " << record.message;
     EXPECT_TRUE(Contains(result.out, "Batch: " + std::to_string(logged.size()))) << result.out;
+}
+
+// A programmer named with --programmer runs the same engine as a gang of one:
+// its chips get the same records, but for when they were made and their uids.
+TEST_F(GangBatch, OneProgrammerRecordsAsAGangOfOne)
+{
+    const auto recordsOf = [&](std::vector<std::string> choice, const std::string& log) {
+        std::vector<std::string> arguments{"--simulator=" + path("gang.scenario")};
+        arguments.insert(arguments.end(), {"batch", "--job", path("j.belcorjob"), "--count", "3", "--operator", "Ann",
+                                           "--log-db", path(log)});
+        arguments.insert(choice[0] == "--programmer" ? arguments.begin() + 1 : arguments.end(), choice.begin(),
+                         choice.end());
+        const CliResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        std::string error;
+        const std::unique_ptr<SqliteLog> opened = SqliteLog::open(path(log), error);
+        std::vector<std::string> records;
+        for (const LogRecord& r : opened ? opened->records({}) : std::vector<LogRecord>())
+            records.push_back(r.station + "|" + r.programmer + "|" + r.job + "|" + r.jobHash + "|" + r.chip + "|" +
+                              r.jedecId + "|" + r.operations + "|" + r.result + "|" + r.message + "|" + r.serial +
+                              "|" + r.serialStatus + "|" + r.crc32 + "|" + r.sha256 + "|" + r.operatorName + "|" +
+                              r.serialSequence);
+        return records;
+    };
+    const std::vector<std::string> single = recordsOf({"--programmer", "BU2SIM0000003"}, "single.sqlite");
+    ASSERT_EQ(single.size(), 3u);
+    EXPECT_EQ(single, recordsOf({"--programmers", "BU2SIM0000003"}, "gang.sqlite"));
 }
 
 TEST_F(GangBatch, ProgrammersNeedsAJobBatch)

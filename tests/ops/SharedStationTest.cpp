@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "buffers/BufferSet.h"
 #include "ops/OpsFixture.h"
-#include "ops/ProgrammerWorkbench.h"
+#include "ops/SeatWorker.h"
 #include "ops/StreamSpans.h"
 #include "support/RecordingHost.h"
 
@@ -32,22 +31,27 @@ TEST_F(SharedStationTest, AutoOnEveryProgrammerAtOnceReadsTheSharedImageOnly)
     RoundDataLengthToPages(workbench.buffers, chip);
     const std::vector<uint8_t> image(flash(), flash() + kSize);
 
-    std::vector<std::unique_ptr<ProgrammerWorkbench>> benches;
-    std::vector<RecordingHost> hosts(kProgrammers);
+    std::vector<std::unique_ptr<SeatWorker>> workers;
+    std::vector<const RecordingHost*> hosts;
     std::vector<int> results(kProgrammers, 0);
     for (int number = 1; number <= kProgrammers; ++number) {
-        benches.push_back(std::make_unique<ProgrammerWorkbench>(workbench));
-        benches.back()->link.setTarget("BU2SIM000000" + std::to_string(number));
+        auto host = std::make_unique<RecordingHost>();
+        hosts.push_back(host.get());
+        workers.push_back(
+            std::make_unique<SeatWorker>(workbench, "BU2SIM000000" + std::to_string(number), std::move(host)));
     }
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < benches.size(); ++i)
-        threads.emplace_back([&, i] { results[i] = RunOperation(*benches[i], hosts[i], Operation::Auto); });
-    for (std::thread& thread : threads)
-        thread.join();
+    for (size_t i = 0; i < workers.size(); ++i) {
+        SeatWorker& worker = *workers[i];
+        worker.start([&worker, &result = results[i]] {
+            result = RunOperation(worker.workbench(), worker.host(), Operation::Auto);
+        });
+    }
+    for (const std::unique_ptr<SeatWorker>& worker : workers)
+        worker->join();
 
     for (int number = 1; number <= kProgrammers; ++number) {
         EXPECT_TRUE(results[size_t(number - 1)]) << "programmer " << number << ": "
-                                                  << testing::PrintToString(hosts[size_t(number - 1)].errorBoxes);
+                                                  << testing::PrintToString(hosts[size_t(number - 1)]->errorBoxes);
         std::vector<uint8_t> contents(kSize);
         ASSERT_EQ(belcor_sim_chip_read_at(number, 0, contents.data(), kSize), int(kSize));
         EXPECT_EQ(contents, image) << "programmer " << number;

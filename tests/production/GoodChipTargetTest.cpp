@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "core/MessageCatalogue.h"
-#include "production/GangRun.h"
 #include "production/GoodChipTarget.h"
 #include "production/ProductionCounters.h"
 
@@ -27,25 +25,6 @@ TEST(GoodChipTarget, ChipsUnderWayHoldTheirPlaceUntilTheyFail)
     target.setTarget(std::nullopt);
     EXPECT_FALSE(target.reached());
     EXPECT_EQ(target.good(), 10);
-}
-
-// Every front end refuses the same runs: one with the job's good chips made,
-// and one that does not name the operator a job requires.
-TEST(RunRefusal, TargetMadeOrOperatorMissing)
-{
-    ProductionJob job;
-    job.name = "line";
-    job.operatorRequired = true;
-    GangRun::Settings settings;
-    settings.goodTarget = 5;
-    settings.goodBefore = 5;
-    EXPECT_EQ(GangRun::refusal(job, settings, English),
-              "The job already has 5 good chips, its target of 5, so Start does nothing. Raise the target or reset the "
-              "counters.");
-    settings.goodBefore = 4;
-    EXPECT_EQ(GangRun::refusal(job, settings, English), "Job line requires the operator's name or badge.");
-    settings.operatorName = "Ann";
-    EXPECT_EQ(GangRun::refusal(job, settings, English), "");
 }
 
 struct TimeLeftCase {

@@ -473,7 +473,16 @@ class Runs(unittest.TestCase):
         station = s.wait_idle()
         self.assertEqual(station["job"]["counters"]["total"], 3)
         self.assertEqual(station["job"]["target"], 3)
-        self.assertEqual(s.request("POST", "/api/v1/run", {}).status, 409)
+        refused = s.api("POST", "/run", {}, expect=409)
+        self.assertEqual(refused["code"], "good_target_reached")
+
+    def test_a_job_that_requires_its_operator_refuses_a_run_without_one_by_its_code(self):
+        s = self.station
+        s.api("PUT", "/job", {"file": s.make_job(operator_required=True)})
+        refused = s.api("POST", "/run", {}, expect=422)
+        self.assertEqual(refused, {"code": "operator_required", "error": "Job job requires the operator's name or badge."})
+        s.api("POST", "/run", {"count": 1, "operator": "Ann"}, expect=202)
+        s.wait_idle()
 
     def test_a_job_that_does_not_check_out_is_refused_and_unloaded(self):
         s = self.station

@@ -141,7 +141,7 @@ class Station:
         check_schema(document, path=path.split("?")[0], method=method.lower(), status=expect)
         return document
 
-    def make_job(self, name="job", serial=True, target=None, pin=None):
+    def make_job(self, name="job", serial=True, target=None, pin=None, operator_required=False):
         image = self.jobs / (name + ".bin")
         image.write_bytes(bytes(range(256)) * 16)
         arguments = [str(BIN / "belcor-cli"), "job", "create", str(self.jobs / (name + ".belcorjob")),
@@ -150,6 +150,8 @@ class Station:
             arguments += ["--serial", "0x10:4:dec:1"]
         if target:
             arguments += ["--target", str(target)]
+        if operator_required:
+            arguments.append("--operator-required")
         if pin:
             (self.folder / "pin").write_text(pin + "\n")
             arguments += ["--locked", "--pin-file", str(self.folder / "pin")]

@@ -28,6 +28,7 @@
 #include "production/ProductionLog.h"
 #include "production/ProductionSummary.h"
 #include "production/ProductionText.h"
+#include "production/RunRefusal.h"
 #include "production/ui/EngineerPinPrompt.h"
 #include "production/ui/GangPanel.h"
 #include "production/ui/OperatorPrompt.h"
@@ -124,7 +125,8 @@ std::unique_ptr<GangRun> ProductionView::makeGang(const std::vector<std::string>
     if (runTarget() > 0)
         settings.goodTarget = runTarget();
     settings.goodBefore = log_->local().counters(job_->job.name).passed;
-    if (settings.goodTarget && settings.goodBefore >= *settings.goodTarget) {
+    // A job with its good chips made is refused before anyone is asked for a name.
+    if (RefusalOfRun(job_->job, settings) == RunRefusal::GoodTargetReached) {
         offerMoreChips(settings);
         return nullptr;
     }
@@ -134,8 +136,8 @@ std::unique_ptr<GangRun> ProductionView::makeGang(const std::vector<std::string>
     if (!operatorName)
         return nullptr;
     settings.operatorName = *operatorName;
-    if (const std::string refusal = GangRun::refusal(job_->job, settings, workbench_.languageIndex); !refusal.empty()) {
-        host_.errorBox(refusal);
+    if (const RunRefusal refusal = RefusalOfRun(job_->job, settings); refusal != RunRefusal::None) {
+        host_.errorBox(RunRefusalText(refusal, job_->job, settings, workbench_.languageIndex));
         return nullptr;
     }
     showIndication(Msg::ReadyIndication, "#808080", {});
@@ -147,7 +149,8 @@ void ProductionView::offerMoreChips(const GangRun::Settings& settings)
 {
     const int language = workbench_.languageIndex;
     QMessageBox box(QMessageBox::Information, windowTitle(),
-                    qText(GangRun::refusal(job_->job, settings, language)), QMessageBox::NoButton, this);
+                    qText(RunRefusalText(RunRefusal::GoodTargetReached, job_->job, settings, language)),
+                    QMessageBox::NoButton, this);
     box.setObjectName("TargetAlreadyReached");
     QPushButton* raise = box.addButton(qText(MessageCatalogue::text(Msg::RaiseTargetButton, language)),
                                        QMessageBox::AcceptRole);
