@@ -78,7 +78,10 @@ int ChipCommands::run()
 
 int ChipCommands::detect()
 {
-    if (DetectChip(workbench_, host_) != DetectionOutcome::SerialFlashFound)
+    const DetectionOutcome outcome = DetectChip(workbench_, host_);
+    if (outcome == DetectionOutcome::NotConnected)
+        host_.programmerMissing();
+    if (outcome != DetectionOutcome::SerialFlashFound)
         return Failure;
     host_.printLine(context_.chipText());
     return Success;

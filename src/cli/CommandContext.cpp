@@ -51,6 +51,8 @@ int CommandContext::chooseChip()
 bool CommandContext::detectChip()
 {
     const DetectionOutcome outcome = DetectChip(workbench, host);
+    if (outcome == DetectionOutcome::NotConnected)
+        host.programmerMissing();
     if (outcome == DetectionOutcome::FamilyDetected || outcome == DetectionOutcome::SerialFlashUnknown)
         host.printError("the seated chip cannot be told exactly; name it with --chip (see 'belcor-cli list')");
     return outcome == DetectionOutcome::SerialFlashFound;

@@ -5,30 +5,6 @@
 #include "core/MessageCatalogue.h"
 #include "core/SystemClock.h"
 
-namespace {
-
-// The texts the core shows when no programmer answers or one goes away.
-bool tellsProgrammerLost(const std::string& text)
-{
-    const std::optional<Msg> message = MessageCatalogue::find(text, English);
-    if (!message)
-        return false;
-    switch (*message) {
-    case Msg::NotConnected:
-    case Msg::DisconnectedDuringRead:
-    case Msg::DisconnectedDuringErase:
-    case Msg::DisconnectedDuringWrite:
-    case Msg::DisconnectedDuringVerify:
-    case Msg::DisconnectedDuringBlankCheck:
-    case Msg::DisconnectedDuringAuto:
-        return true;
-    default:
-        return false;
-    }
-}
-
-}  // namespace
-
 TerminalHost::TerminalHost(std::FILE* out, std::FILE* err, ProgressDisplay::Style progressStyle)
     : out_(out), err_(err), progress_(err, progressStyle)
 {
@@ -57,8 +33,15 @@ void TerminalHost::printError(const std::string& text)
 
 void TerminalHost::setStateText(const std::string& text)
 {
-    programmerLost_ = programmerLost_ || tellsProgrammerLost(text);
     stateText_ = text;
+}
+
+// The core says by its state, not by its words, that no programmer answers:
+// after a session it could not begin, and after one that lost its programmer.
+void TerminalHost::setState(Msg state, const std::string& text)
+{
+    programmerLost_ = programmerLost_ || state == Msg::NotConnected;
+    setStateText(text);
 }
 
 void TerminalHost::setElapsedText(const std::string&)
@@ -93,7 +76,6 @@ void TerminalHost::pumpEvents() {}
 void TerminalHost::errorBox(const std::string& text)
 {
     ++errorCount_;
-    programmerLost_ = programmerLost_ || tellsProgrammerLost(text);
     printError(text);
 }
 

@@ -29,6 +29,8 @@ public:
     // Whether the programmer was missing or went away at any time: what a
     // failed command's exit status tells first.
     bool programmerLost() const { return programmerLost_; }
+    // Detection tells of a missing programmer by its outcome, not by a state.
+    void programmerMissing() { programmerLost_ = true; }
     // Operations that ran in a device session: each shows its elapsed time once.
     int timedOperations() const { return timedOperations_; }
     const std::string& stateText() const { return stateText_; }
@@ -40,6 +42,7 @@ public:
     void printNote(const std::string& text);
 
     void setStateText(const std::string& text) override;
+    void setState(Msg state, const std::string& text) override;
     void setElapsedText(const std::string& text) override;
 
     void showProgress(uint32_t maximum) override;
