@@ -30,7 +30,7 @@ int ProgrammerCommands::status()
 {
     ConnectionCheck(workbench_, host_);
     host_.printLine(host_.stateText());
-    return host_.stateText() == MessageCatalogue::text(Msg::Connected, English) ? Success : Failure;
+    return host_.programmerLost() ? Failure : Success;
 }
 
 int ProgrammerCommands::info()
