@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "buffers/FlashLayout.h"
 #include "cli/CommandLine.h"
 #include "cli/TerminalHost.h"
 #include "ops/ChipOperations.h"
@@ -31,6 +33,8 @@ public:
     bool applyRange();
     bool loadFlashFile(const std::string& path);
     AutoOptions autoOptions() const;
+    // The --layout file; empty, with its fault printed, when it cannot be read.
+    std::optional<FlashLayout> readLayout();
 
     // The lines that open and close every batch.
     void printBatchStart();

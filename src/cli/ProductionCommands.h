@@ -1,6 +1,9 @@
 #pragma once
 
+#include <vector>
+
 #include "cli/CommandContext.h"
+#include "production/JobSetup.h"
 
 // The production commands: job files, batches of a job and the log's export.
 class ProductionCommands {
@@ -14,6 +17,8 @@ public:
 
 private:
     int job();
+    int imagePlacements(std::vector<ImagePlacement>& images);
+    int loadImages(std::vector<ImagePlacement>& images);
     int createJob();
     int showJob();
     int exportLog();

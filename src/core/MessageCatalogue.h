@@ -382,6 +382,32 @@ enum class Msg {
     SocketUnseenWhileRecordWaited,
     // The production log's schema.
     LogSchemaTooNew,
+    // Several images in one job, and the status register on the bench.
+    JobImagesOverlap,
+    JobImagePastChipEnd,
+    RegionPastChipEnd,
+    RegionsUnsupported,
+    StatusRegisterItem,
+    StatusRegisterTitle,
+    StatusRegisterValue,
+    StatusRegisterReadButton,
+    StatusRegisterWriteButton,
+    StatusRegisterNewValue,
+    StatusRegisterBadValue,
+    StatusRegisterWriteQuestion,
+    StatusRegisterWritten,
+    StatusRegisterWriteFailed,
+    StatusRegisterUnsupported,
+    StatusRegisterBitColumn,
+    StatusRegisterNameColumn,
+    StatusRegisterSetColumn,
+    StatusRegisterMeaningColumn,
+    StatusBitBusy,
+    StatusBitWriteEnable,
+    StatusBitBlockProtect,
+    StatusBitTopBottom,
+    StatusBitSector,
+    StatusBitRegisterProtect,
     Count
 };
 
