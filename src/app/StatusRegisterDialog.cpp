@@ -43,6 +43,7 @@ StatusRegisterDialog::StatusRegisterDialog(Workbench& workbench, OperationHost& 
     value_->setObjectName("NewValue");
     value_->setMaxLength(2);
     value_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    value_->setMaximumWidth(value_->fontMetrics().horizontalAdvance("WWWW"));
     HexFieldFilter::install(value_);
     read_ = new QPushButton(this);
     write_ = new QPushButton(this);
@@ -81,11 +82,11 @@ void StatusRegisterDialog::ApplyLanguage(int language)
     read_->setText(benchText(Msg::StatusRegisterReadButton, language));
     write_->setText(benchText(Msg::StatusRegisterWriteButton, language));
     close_->setText(benchText(Msg::CloseButton, language));
-    show(shown_);
+    showStatus(shown_);
 }
 
 // The highest bit on top, as data sheets draw the register.
-void StatusRegisterDialog::show(std::optional<uint8_t> status)
+void StatusRegisterDialog::showStatus(std::optional<uint8_t> status)
 {
     shown_ = status;
     registerLabel_->setText(benchText(Msg::StatusRegisterValue, language_, {status ? StatusText(*status) : "-"}));
@@ -100,13 +101,18 @@ void StatusRegisterDialog::show(std::optional<uint8_t> status)
             bits_->setItem(int(i), column, new QTableWidgetItem(texts[column]));
     }
     bits_->resizeColumnsToContents();
+    // Eight rows are few: all of them show, without a scroll bar.
+    int height = bits_->horizontalHeader()->sizeHint().height() + 2 * bits_->frameWidth();
+    for (int row = 0; row < bits_->rowCount(); ++row)
+        height += bits_->rowHeight(row);
+    bits_->setMinimumHeight(height);
 }
 
 bool StatusRegisterDialog::readRegister()
 {
     uint8_t status = 0;
     const bool read = RunReadStatusRegister(workbench_, host_, status);
-    show(read ? std::optional<uint8_t>(status) : std::nullopt);
+    showStatus(read ? std::optional<uint8_t>(status) : std::nullopt);
     if (read)
         value_->setText(QString::fromStdString(HexFieldText(status)));
     return read;
@@ -126,6 +132,6 @@ bool StatusRegisterDialog::writeRegister()
     uint8_t status = 0;
     if (!RunWriteStatusRegister(workbench_, host_, value, status))
         return false;
-    show(status);
+    showStatus(status);
     return true;
 }

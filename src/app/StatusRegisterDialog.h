@@ -29,7 +29,7 @@ public:
     QTableWidget* bitTable() const { return bits_; }
 
 private:
-    void show(std::optional<uint8_t> status);
+    void showStatus(std::optional<uint8_t> status);
 
     Workbench& workbench_;
     OperationHost& host_;

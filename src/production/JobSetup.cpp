@@ -69,11 +69,6 @@ std::string serialOutsideSpan(const SerialRule& rule, const StreamSpan& span, in
 
 // Loaded as the window's Open does, but a file longer than the chip is
 // refused: a production run never asks.
-std::string LoadJobImage(Workbench& workbench, const std::string& path)
-{
-    return LoadJobImages(workbench, {{path, std::nullopt}}).error;
-}
-
 ImagesLoad LoadJobImages(Workbench& workbench, const std::vector<ImagePlacement>& images)
 {
     BufferSet& buffers = workbench.buffers;

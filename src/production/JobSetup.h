@@ -73,15 +73,12 @@ std::string ImageProblem(const std::string& path, int language);
 // it cannot be used (missing, or its record changed since).
 int32_t FindJobChip(const ChipCatalogue& catalogue, const ChipRow& wanted, int language, std::string& error);
 
-// Loads the image file at `path` into the FLASH buffer from the range's start
-// (or 0), as a job programs it; a file longer than the selected chip is
-// refused. Empty on success, else why not.
-std::string LoadJobImage(Workbench& workbench, const std::string& path);
-
-// Loads every image into the FLASH buffer at its address, blank (0xFF)
-// between them, and sets the data length to the end of the highest. Images
-// that overlap or pass the chip's end are refused, naming both images or the
-// chip's end; the buffer then holds no usable image.
+// Loads every image into the FLASH buffer at its address (the first, without
+// one, from the range's start or 0), blank (0xFF) between them, and sets the
+// data length to the end of the highest, as a job programs them. Images that
+// overlap or pass the chip's end are refused, naming both images or the
+// chip's end; the buffer then holds no usable image. A job of one image
+// longer than the chip keeps its old refusal.
 ImagesLoad LoadJobImages(Workbench& workbench, const std::vector<ImagePlacement>& images);
 
 // The job's images with their paths beside the job file, the first first.
