@@ -13,6 +13,7 @@
 
 #include "app/CursorReadout.h"
 #include "app/MainWindowDesign.h"
+#include "app/StatusRegisterDialog.h"
 #include "buffers/BufferFiles.h"
 #include "buffers/CArrayText.h"
 #include "buffers/ui/BenchText.h"
@@ -33,6 +34,7 @@ BenchMenu::BenchMenu(MainWindowDesign& ui, Workbench& workbench, OperationHost& 
     find_ = new FindDialog(view, workbench_, host_, window);
     checksums_ = new ChecksumDialog(view, workbench_, host_, window);
     compare_ = new CompareDialog(view, workbench_, host_, window);
+    statusRegister_ = new StatusRegisterDialog(workbench_, host_, window);
 
     goToAction = addAction(QString(), QKeySequence(Qt::CTRL | Qt::Key_G), this, &BenchMenu::GoToAddressClick);
     addSeparator();
@@ -43,6 +45,8 @@ BenchMenu::BenchMenu(MainWindowDesign& ui, Workbench& workbench, OperationHost& 
     addSeparator();
     checksumsAction = addAction(QString(), this, &BenchMenu::ChecksumsClick);
     compareAction = addAction(QString(), this, &BenchMenu::CompareClick);
+    addSeparator();
+    statusRegisterAction = addAction(QString(), this, &BenchMenu::StatusRegisterClick);
 
     contextMenu_ = new QMenu(&view);
     copyHexAction = contextMenu_->addAction(QString(), this, &BenchMenu::CopyHexClick);
@@ -93,6 +97,7 @@ void BenchMenu::ApplyLanguage(int language)
     findPreviousAction->setText(benchText(Msg::FindPreviousItem, language));
     checksumsAction->setText(benchText(Msg::ChecksumsItem, language));
     compareAction->setText(benchText(Msg::CompareItem, language));
+    statusRegisterAction->setText(benchText(Msg::StatusRegisterItem, language));
     detectAction->setText(benchText(Msg::DetectItem, language));
     copyHexAction->setText(benchText(Msg::CopyHexItem, language));
     copyCArrayAction->setText(benchText(Msg::CopyCArrayItem, language));
@@ -101,6 +106,7 @@ void BenchMenu::ApplyLanguage(int language)
     find_->ApplyLanguage(language);
     checksums_->ApplyLanguage(language);
     compare_->ApplyLanguage(language);
+    statusRegister_->ApplyLanguage(language);
     readout_->ApplyLanguage(language);
 }
 
@@ -167,6 +173,14 @@ void BenchMenu::CompareClick()
     if (path.isEmpty() || !compare_->compareWith(path.toStdString()))
         return;
     compare_->exec();
+}
+
+// The register is read as the window opens, so that it never shows a stale value.
+void BenchMenu::StatusRegisterClick()
+{
+    if (refusedWhileBusy() || !statusRegister_->readRegister())
+        return;
+    statusRegister_->exec();
 }
 
 uint32_t BenchMenu::selectionLength() const

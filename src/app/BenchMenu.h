@@ -10,9 +10,11 @@ class CursorReadout;
 class FindDialog;
 class GoToAddressDialog;
 class OperationHost;
+class StatusRegisterDialog;
 
 // The Tools menu of the FLASH view: Go to address (Ctrl+G), Find (Ctrl+F),
-// Find next (F3), Find previous (Shift+F3), Checksums and Compare with file;
+// Find next (F3), Find previous (Shift+F3), Checksums, Compare with file and
+// a serial flash's status register;
 // the view's context menu (copy as hex text or as a C array, selection to a
 // file); the cursor readout under the view; and the shortcuts of the
 // window's own commands (Ctrl+O, Ctrl+S, F2 Detect, F4 Read, F5 Blank check,
@@ -34,6 +36,7 @@ public:
     void FindPreviousClick();
     void ChecksumsClick();
     void CompareClick();
+    void StatusRegisterClick();
     void CopyHexClick();
     void CopyCArrayClick();
     void SaveSelectionClick();
@@ -44,6 +47,7 @@ public:
     FindDialog* findDialog() const { return find_; }
     ChecksumDialog* checksumDialog() const { return checksums_; }
     CompareDialog* compareDialog() const { return compare_; }
+    StatusRegisterDialog* statusRegisterDialog() const { return statusRegister_; }
     CursorReadout* readout() const { return readout_; }
 
     QAction* goToAction;
@@ -52,6 +56,7 @@ public:
     QAction* findPreviousAction;
     QAction* checksumsAction;
     QAction* compareAction;
+    QAction* statusRegisterAction;
     QAction* detectAction;  // in the Operation menu, for its shortcut
     QAction* copyHexAction;
     QAction* copyCArrayAction;
@@ -73,5 +78,6 @@ private:
     FindDialog* find_;
     ChecksumDialog* checksums_;
     CompareDialog* compare_;
+    StatusRegisterDialog* statusRegister_;
     CursorReadout* readout_;
 };

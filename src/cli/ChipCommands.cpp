@@ -1,5 +1,6 @@
 #include "cli/ChipCommands.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -8,7 +9,10 @@
 #include "cli/ChipChoice.h"
 #include "cli/ExitStatus.h"
 #include "core/MessageCatalogue.h"
+#include "ops/BlockStream.h"
+#include "ops/FlashInstructions.h"
 #include "ops/OperationFrame.h"
+#include "ops/StatusRegister.h"
 #include "ops/UpdateOperations.h"
 
 using namespace ExitStatus;
@@ -64,13 +68,15 @@ int ChipCommands::run()
     case Command::Auto:
         if (const int loaded = context_.loadFlashFile(line_.files.front()); loaded != Success)
             return loaded;
-        return operate(operationOf(line_.command));
+        return line_.regions.empty() ? operate(operationOf(line_.command)) : runRegions();
     case Command::Update:
         if (const int loaded = context_.loadFlashFile(line_.files.front()); loaded != Success)
             return loaded;
-        return update();
+        return line_.regions.empty() ? update() : runRegions();
     case Command::Unprotect:
         return RunRemoveProtection(workbench_, host_) ? Success : Failure;
+    case Command::StatusRegister:
+        return statusRegister();
     default:
         return operate(operationOf(line_.command));
     }
@@ -107,6 +113,72 @@ int ChipCommands::update()
     if (!RunUpdate(workbench_, host_, UpdateOptions{line_.verifyAll}, &summary))
         return Failure;
     host_.printLine(summary);
+    return Success;
+}
+
+int ChipCommands::regionSpans(std::vector<StreamSpan>& spans)
+{
+    const std::optional<FlashLayout> layout = context_.readLayout();
+    if (!layout)
+        return UsageError;
+    const uint32_t size = workbench_.catalogue.currentRecord().flashSize;
+    for (const std::string& name : line_.regions) {
+        const LayoutRegion* region = layout->find(name);
+        if (!region) {
+            host_.printError("the layout " + line_.layout + " names no region \"" + name + "\"");
+            return UsageError;
+        }
+        if (region->end >= size) {
+            host_.printError(MessageCatalogue::format(Msg::RegionPastChipEnd, English,
+                                                      {name, AddressText(region->start), AddressText(region->end),
+                                                       AddressText(size)}));
+            return UsageError;
+        }
+        // A region named twice is worked once.
+        const StreamSpan span{region->start, region->end + 1};
+        if (std::none_of(spans.begin(), spans.end(),
+                         [&span](const StreamSpan& s) { return s.start == span.start && s.end == span.end; }))
+            spans.push_back(span);
+    }
+    return Success;
+}
+
+// The regions are worked as Update works a chip, sector by sector, so that
+// the rest of the chip is neither read, erased nor written.
+int ChipCommands::runRegions()
+{
+    UpdateOptions options;
+    if (const int found = regionSpans(options.regions); found != Success)
+        return found;
+    if (line_.command == Command::Verify)
+        return RunVerifyRegions(workbench_, host_, options.regions) ? Success : Failure;
+    options.verifyWholeSpan = line_.command == Command::Auto || line_.verifyAll;
+    options.verify = line_.command != Command::Write;
+    std::string summary;
+    if (!RunUpdate(workbench_, host_, options, &summary))
+        return Failure;
+    host_.printLine(summary);
+    return Success;
+}
+
+// The register, then each bit by name from the highest down; --set writes
+// first, and what is shown is what the chip reads back.
+int ChipCommands::statusRegister()
+{
+    uint8_t status = 0;
+    const bool done = line_.statusValue ? RunWriteStatusRegister(workbench_, host_, *line_.statusValue, status)
+                                        : RunReadStatusRegister(workbench_, host_, status);
+    if (!done)
+        return Failure;
+    const ChipRecord& chip = workbench_.catalogue.currentRecord();
+    host_.printLine(MessageCatalogue::format(Msg::StatusRegisterValue, English, {StatusText(status)}));
+    const std::span<const StatusBit> bits = StatusBitsOf(chip);
+    for (auto bit = bits.rbegin(); bit != bits.rend(); ++bit) {
+        std::string name = bit->name;
+        name.resize(std::max<size_t>(name.size(), 5), ' ');
+        host_.printLine("  bit " + std::to_string(bit->bit) + "  " + name + ((status & bit->mask()) ? "1" : "0") + "  " +
+                        MessageCatalogue::text(bit->meaning, English));
+    }
     return Success;
 }
 

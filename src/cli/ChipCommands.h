@@ -1,6 +1,9 @@
 #pragma once
 
+#include <vector>
+
 #include "cli/CommandContext.h"
+#include "ops/BlockRoutines.h"
 
 // The commands on the chip in the socket, run as the window's Operation menu
 // runs them, and the chip database's list.
@@ -20,6 +23,10 @@ private:
     int readToFile();
     int batch();
     int list();
+    // --region's chip spans, each checked against the chip; an exit status.
+    int regionSpans(std::vector<StreamSpan>& spans);
+    int runRegions();
+    int statusRegister();
 
     CommandContext& context_;
     const CommandLine& line_;

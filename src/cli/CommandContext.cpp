@@ -116,6 +116,14 @@ AutoOptions CommandContext::autoOptions() const
     return options;
 }
 
+std::optional<FlashLayout> CommandContext::readLayout()
+{
+    FlashLayoutRead read = ReadFlashLayout(line.layout);
+    if (!read.layout)
+        host.printError(read.error);
+    return std::move(read.layout);
+}
+
 void CommandContext::printBatchStart()
 {
     host.printLine(line.batchCount ? "Batch: waiting for " + std::to_string(*line.batchCount) + " chips"

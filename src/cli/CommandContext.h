@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "buffers/FlashLayout.h"
 #include "cli/CommandLine.h"
 #include "cli/TerminalHost.h"
 #include "ops/ChipOperations.h"
@@ -34,6 +36,8 @@ public:
     // without --yes, loads nothing.
     int loadFlashFile(const std::string& path);
     AutoOptions autoOptions() const;
+    // The --layout file; empty, with its fault printed, when it cannot be read.
+    std::optional<FlashLayout> readLayout();
 
     // The lines that open and close every batch.
     void printBatchStart();

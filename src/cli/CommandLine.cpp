@@ -24,17 +24,6 @@ bool parseNumber(std::string_view text, int base, Number& value)
     return error == std::errc() && end == text.data() + text.size();
 }
 
-// Addresses are converted as the window's range fields convert them, with
-// or without "0x" in front. Returns the conversion's message, empty on success.
-std::string parseAddress(std::string text, uint32_t& value)
-{
-    if (text.starts_with("0x") || text.starts_with("0X"))
-        text.erase(0, 2);
-    const HexConversion conversion = ConvertHexText(text);
-    value = static_cast<uint32_t>(conversion.value);
-    return conversion.error;
-}
-
 // Decimal, or hexadecimal after "0x" where `hexadecimal` allows it (a
 // capacity); chips are counted in decimal only, so that "0x10" or "010" is
 // never read as another count than the operator meant.
@@ -59,6 +48,7 @@ bool isChipCommand(Command command)
     case Command::Job:
     case Command::Update:
     case Command::Unprotect:
+    case Command::StatusRegister:
         return true;
     default:
         return false;
@@ -81,8 +71,6 @@ bool takesFile(Command command)
 // Options whose value is kept as text; nothing for the others.
 std::string* textOption(CommandLine& line, const std::string& name)
 {
-    if (name == "--image")
-        return &line.image;
     if (name == "--serial")
         return &line.serial;
     if (name == "--note")
@@ -103,6 +91,8 @@ std::string* textOption(CommandLine& line, const std::string& name)
         return &line.programmer;
     if (name == "--programmers")
         return &line.programmers;
+    if (name == "--layout")
+        return &line.layout;
     return nullptr;
 }
 
@@ -134,7 +124,7 @@ std::string misplacedOption(const CommandLine& line)
         return "--serial applies only to job create and log find";
     if (!line.crc.empty() && !logFind)
         return "--crc applies only to log find";
-    if ((!line.image.empty() || line.locked || line.reuseSerials || !line.note.empty() ||
+    if ((!line.images.empty() || line.locked || line.reuseSerials || !line.note.empty() ||
          !line.pinFile.empty() || line.operatorRequired || line.newSequence) &&
         !jobCreate)
         return "--image, --reuse-serials, --new-sequence, --locked, --note, --pin-file and "
@@ -163,6 +153,18 @@ std::string misplacedOption(const CommandLine& line)
         return "--target applies only to job create";
     if (line.capacity && command != Command::Convert)
         return "--capacity applies only to convert";
+    const bool regionCommand = command == Command::Write || command == Command::Verify || command == Command::Auto ||
+                               command == Command::Update;
+    if (!line.regions.empty() && !regionCommand)
+        return "--region applies only to write, verify, auto and update";
+    if (!line.layout.empty() && !regionCommand && !jobCreate)
+        return "--layout applies only to write, verify, auto, update and job create";
+    if (!line.regions.empty() && line.layout.empty())
+        return "--region needs --layout FILE";
+    if (!line.regions.empty() && (line.noErase || line.noVerify))
+        return "--region works whole regions: --no-erase and --no-verify do not apply";
+    if (line.statusValue && command != Command::StatusRegister)
+        return "--set applies only to status-register";
     return {};
 }
 
@@ -182,7 +184,7 @@ std::string productionShape(CommandLine& line)
             return line.chip.empty() && !line.rangeGiven() ? std::string() : "job show takes only the job file";
         if (line.files[0] != "create")
             return "job takes create or show, not " + line.files[0];
-        if (line.chip.empty() || line.image.empty())
+        if (line.chip.empty() || line.images.empty())
             return "job create needs --chip and --image";
         if (!line.serial.empty()) {
             std::string error;
@@ -215,6 +217,17 @@ std::string productionShape(CommandLine& line)
 }
 
 }  // namespace
+
+// Addresses are converted as the window's range fields convert them, with
+// or without "0x" in front.
+std::string ParseAddressArgument(std::string text, uint32_t& value)
+{
+    if (text.starts_with("0x") || text.starts_with("0X"))
+        text.erase(0, 2);
+    const HexConversion conversion = ConvertHexText(text);
+    value = static_cast<uint32_t>(conversion.value);
+    return conversion.error;
+}
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 {
@@ -269,7 +282,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
                 return failure("--range needs START and END");
             for (std::optional<uint32_t>* end : {&line.rangeStart, &line.rangeEnd}) {
                 uint32_t address = 0;
-                if (const std::string error = parseAddress(arguments[++i], address); !error.empty())
+                if (const std::string error = ParseAddressArgument(arguments[++i], address); !error.empty())
                     return failure("--range: " + error);
                 *end = address;
             }
@@ -277,7 +290,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         }
         std::string* text = textOption(line, name);
         if (name != "--chip" && name != "--start" && name != "--end" && name != "--count" && name != "--capacity" &&
-            name != "--target" && name != "--log-db" && text == nullptr)
+            name != "--target" && name != "--log-db" && name != "--image" && name != "--region" && name != "--set" &&
+            text == nullptr)
             return failure("unknown option " + name);
         if (!value) {
             if (i + 1 >= arguments.size())
@@ -289,6 +303,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             if (value->empty())
                 return failure("--log-db needs a file or a postgresql:// address");
             line.logDb.push_back(*value);
+        } else if (name == "--image" || name == "--region") {
+            if (value->empty())
+                return failure(name + " needs a value");
+            (name == "--image" ? line.images : line.regions).push_back(*value);
+        } else if (name == "--set") {
+            if (!ParseAddressArgument(*value, address).empty() || address > 0xFF)
+                return failure("--set needs a hexadecimal value from 00 to FF, not \"" + *value + "\"");
+            line.statusValue = static_cast<uint8_t>(address);
         } else if (text != nullptr) {
             if (value->empty())
                 return failure(name + " needs a value");
@@ -298,7 +320,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
                 return failure("--chip needs a chip name");
             line.chip = *value;
         } else if (name == "--start" || name == "--end") {
-            if (const std::string error = parseAddress(*value, address); !error.empty())
+            if (const std::string error = ParseAddressArgument(*value, address); !error.empty())
                 return failure(name + ": " + error);
             (name == "--start" ? line.rangeStart : line.rangeEnd) = address;
         } else {
@@ -383,6 +405,11 @@ std::string HelpText()
            "  --no-erase, --no-verify\n"
            "                         Leave out the erase or verify step of auto and batch.\n"
            "  --verify-all           update: verify the whole span, not only what was changed.\n"
+           "  --layout FILE          A layout file: one \"START:END NAME\" a line, hexadecimal, END\n"
+           "                         included; for --region and job create's --image FILE@NAME.\n"
+           "  --region NAME          write, verify, auto, update: work only this region of --layout\n"
+           "                         (repeatable). Its sectors are read, erased and programmed as update\n"
+           "                         does; the rest of the chip is left alone. write does not verify.\n"
            "  --force                erase, write, auto, batch: change a seated serial flash even when its\n"
            "                         identification differs from the chosen chip's (refused otherwise).\n"
            "  --yes                  erase, write, verify, auto, batch FILE, update: answer yes to the\n"

@@ -10,7 +10,8 @@
 // What belcor-cli was asked to do, as parsed from its arguments.
 struct CommandLine {
     enum class Command { Help, Status, Detect, Read, Blank, Erase, Write, Verify, Auto, Batch, Convert, Info,
-                         Upgrade, List, Programmers, Job, Log, Update, Unprotect, Checksum, Compare };
+                         Upgrade, List, Programmers, Job, Log, Update, Unprotect, Checksum, Compare,
+                         StatusRegister };
 
     Command command = Command::Help;
     std::vector<std::string> files;  // the command's own arguments, in order
@@ -41,7 +42,8 @@ struct CommandLine {
     // lock, note, engineer PIN file and whether runs name their operator;
     // batch's job file (or the log commands' job name) and operator; the log
     // databases; export's file and the log commands' start.
-    std::string image;
+    // job create's --image FILE[@ADDRESS|@REGION], in order given.
+    std::vector<std::string> images;
     std::string serial;
     std::optional<SerialRule> serialRule;  // parsed from `serial`
     bool locked = false;
@@ -57,6 +59,12 @@ struct CommandLine {
     std::string since;
     std::string crc;  // log find: a CRC-32 as the log keeps it (eight upper-case hex digits)
 
+    // A layout file, and the regions of it that write, verify, auto and update are limited to.
+    std::string layout;
+    std::vector<std::string> regions;
+    // status-register --set: the value to write.
+    std::optional<uint8_t> statusValue;
+
     bool rangeGiven() const { return rangeStart || rangeEnd; }
 };
 
@@ -66,6 +74,10 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// A hexadecimal address argument, with or without "0x": the conversion's
+// message, empty on success.
+std::string ParseAddressArgument(std::string text, uint32_t& value);
 
 // The one-line synopsis, and the full text of --help.
 std::string UsageText();

@@ -47,7 +47,8 @@ constexpr std::array ProgrammersForms{
                                "firmware version from its hardware information, and its state\n"
                                "(ready, or in use when another program holds it; exit 3 when none)."}};
 constexpr std::array JobForms{
-    CommandForm{"job create JOB --chip NAME --image FILE [--range START END] [--no-erase] [--no-verify]\n"
+    CommandForm{"job create JOB --chip NAME --image FILE[@ADDRESS] [--image FILE@ADDRESS ...] [--layout FILE]\n"
+                "           [--range START END] [--no-erase] [--no-verify]\n"
                 "           [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--new-sequence]\n"
                 "           [--locked] [--note TEXT] [--target N] [--pin-file FILE] [--operator-required]",
                 "Write a production job file (*.belcorjob). FORM: le, be (binary),\n"
@@ -56,7 +57,10 @@ constexpr std::array JobForms{
                 "PIN, the first line of FILE (the job keeps only a salted hash of it).\n"
                 "--operator-required: every run must name its operator. A JOB written\n"
                 "again keeps its serial sequence (its numbers go on) unless\n"
-                "--new-sequence starts a new one."},
+                "--new-sequence starts a new one. --image may be repeated: each FILE\n"
+                "at its hexadecimal ADDRESS (or at the start of the region of that\n"
+                "name in --layout); without @, the first lies at the range start or\n"
+                "0. Images that overlap or pass the chip's end are refused (exit 2)."},
     CommandForm{"job show JOB", "Print a job file's contents."},
 };
 constexpr std::array LogForms{
@@ -77,6 +81,10 @@ constexpr std::array UpdateForms{
                                "how many were skipped, programmed and erased."}};
 constexpr std::array UnprotectForms{
     CommandForm{"unprotect", "Clear a serial flash's block protection (its status register)."}};
+constexpr std::array StatusRegisterForms{
+    CommandForm{"status-register [--set HEX]", "Show a serial flash's status register bit by bit (BUSY, WEL, BP0-BP2,\n"
+                                               "TB, SEC, SRP); --set writes HEX into it first and shows what the\n"
+                                               "chip reads back (exit 1 when it keeps other bits)."}};
 constexpr std::array ChecksumForms{
     CommandForm{"checksum FILE", "Print the CRC-32 and SHA-256 of FILE as loading reads it, over its\n"
                                  "extent or over --range START END (hexadecimal, END included)."}};
@@ -104,6 +112,7 @@ constexpr std::array Commands{
     CommandEntry{"log", Command::Log, Family::Production, 1, 1, LogForms},
     CommandEntry{"update", Command::Update, Family::Chip, 1, 1, UpdateForms},
     CommandEntry{"unprotect", Command::Unprotect, Family::Chip, 0, 0, UnprotectForms},
+    CommandEntry{"status-register", Command::StatusRegister, Family::Chip, 0, 0, StatusRegisterForms},
     CommandEntry{"checksum", Command::Checksum, Family::FileTools, 1, 1, ChecksumForms},
     CommandEntry{"compare", Command::Compare, Family::FileTools, 2, 2, CompareForms},
 };

@@ -84,13 +84,62 @@ std::optional<EngineerPin> pinOfFile(const std::string& path, std::string& error
 
 }  // namespace
 
+// --image FILE[@ADDRESS|@REGION]: the text after the last @ is a region of
+// the layout or a hexadecimal address; without @, the image goes where a job
+// of one image always put it.
+int ProductionCommands::imagePlacements(std::vector<ImagePlacement>& images)
+{
+    std::optional<FlashLayout> layout;
+    if (!line_.layout.empty() && !(layout = context_.readLayout()))
+        return UsageError;
+    for (const std::string& given : line_.images) {
+        const size_t at = given.rfind('@');
+        if (at == std::string::npos) {
+            images.push_back({given, std::nullopt});
+            continue;
+        }
+        const std::string place = given.substr(at + 1);
+        ImagePlacement image{given.substr(0, at), std::nullopt};
+        uint32_t address = 0;
+        if (const LayoutRegion* region = layout ? layout->find(place) : nullptr)
+            image.address = region->start;
+        else if (!place.empty() && ParseAddressArgument(place, address).empty())
+            image.address = address;
+        if (image.path.empty() || !image.address) {
+            host_.printError("--image " + given + ": \"" + place + "\" is neither a hexadecimal address nor a " +
+                             "region of the layout");
+            return UsageError;
+        }
+        images.push_back(image);
+    }
+    return Success;
+}
+
+int ProductionCommands::loadImages(std::vector<ImagePlacement>& images)
+{
+    if (const int placed = imagePlacements(images); placed != Success)
+        return placed;
+    for (const ImagePlacement& image : images) {
+        if (const std::string problem = ImageProblem(image.path, English); !problem.empty()) {
+            host_.printError(problem);
+            return FileError;
+        }
+    }
+    // One image at its usual place loads as the window's Open loads it.
+    if (images.size() == 1 && !images.front().address)
+        return context_.loadFlashFile(images.front().path);
+    const ImagesLoad load = LoadJobImages(workbench_, images);
+    if (!load.error.empty()) {
+        host_.printError(load.error);
+        return load.misplaced ? UsageError : FileError;
+    }
+    return Success;
+}
+
 int ProductionCommands::createJob()
 {
-    if (const std::string problem = ImageProblem(line_.image, English); !problem.empty()) {
-        host_.printError(problem);
-        return FileError;
-    }
-    if (const int loaded = context_.loadFlashFile(line_.image); loaded != Success)
+    std::vector<ImagePlacement> images;
+    if (const int loaded = loadImages(images); loaded != Success)
         return loaded;
     JobChoices choices;
     choices.options = context_.autoOptions();
@@ -113,7 +162,7 @@ int ProductionCommands::createJob()
     // A job written again goes on with the serial numbers it issued.
     if (const JobFileRead before = JobFile::read(path); before.job && !line_.newSequence)
         choices.serialSequence = SerialSequenceOf(*before.job);
-    const std::optional<ProductionJob> made = CreateJob(workbench_, path, line_.image, choices, error);
+    const std::optional<ProductionJob> made = CreateJob(workbench_, path, images, choices, error);
     if (!made) {
         host_.printError(error);
         return Failure;
@@ -173,7 +222,11 @@ int ProductionCommands::showJob()
     host_.printLine(printable("Chip: " + chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," +
                               chip.cells[ChipRow::Name] + " (" + chip.cells[ChipRow::FlashSize] + " bytes, page " +
                               chip.cells[ChipRow::FlashPage] + ")"));
-    host_.printLine(printable("Image: " + job.image + " (SHA-256 " + job.imageSha256 + ")"));
+    host_.printLine(printable("Image: " + job.image + (job.imageAddress ? " at " + HexNumberText(*job.imageAddress) : "") +
+                              " (SHA-256 " + job.imageSha256 + ")"));
+    for (const ProductionJob::Image& image : job.moreImages)
+        host_.printLine(printable("Image: " + image.file + " at " + HexNumberText(image.address) + " (SHA-256 " +
+                                  image.sha256 + ")"));
     host_.printLine("Range: " + (job.range ? HexNumberText(job.range->start) + " to " + HexNumberText(job.range->end)
                                            : std::string("the image's length")));
     host_.printLine(std::string("Steps: ") + (job.options.erase ? "erase " : "") +

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "cli/CommandContext.h"
+#include "production/JobSetup.h"
 
 class SqliteLog;
 
@@ -18,6 +20,8 @@ public:
 
 private:
     int job();
+    int imagePlacements(std::vector<ImagePlacement>& images);
+    int loadImages(std::vector<ImagePlacement>& images);
     int createJob();
     int showJob();
     int exportLog();

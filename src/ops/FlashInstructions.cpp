@@ -6,6 +6,7 @@
 #include "link/CommandBlock.h"
 #include "link/DeviceSession.h"
 #include "ops/BlockStream.h"
+#include "ops/StatusRegister.h"
 
 namespace {
 
@@ -13,10 +14,11 @@ constexpr uint8_t WriteEnable = 0x06;
 constexpr uint8_t SectorErase = 0x20;
 constexpr uint8_t BlockErase = 0xD8;
 
-std::string protectedText(const Workbench& workbench, uint8_t status)
+// Names the bits that block the write, so that the remedy is plain.
+std::string protectedText(const Workbench& workbench, const ChipRecord& chip, uint8_t status)
 {
     const Msg message = workbench.commandLineRemedies ? Msg::ChipWriteProtectedRunUnprotect : Msg::ChipWriteProtected;
-    return MessageCatalogue::format(message, workbench.languageIndex, {StatusText(status)});
+    return MessageCatalogue::format(message, workbench.languageIndex, {ProtectionStatusText(chip, status)});
 }
 
 }  // namespace
@@ -76,7 +78,7 @@ Outcome RefuseIfProtected(Workbench& workbench, const ChipRecord& chip)
         return Outcome::failure(MessageCatalogue::text(Msg::CommunicationFailed, workbench.languageIndex));
     if (!(status & FlashStatus::ProtectionBits))
         return Outcome::success();
-    return Outcome::failure(protectedText(workbench, status));
+    return Outcome::failure(protectedText(workbench, chip, status));
 }
 
 std::string ProtectionHint(Workbench& workbench, const ChipRecord& chip)
@@ -85,7 +87,7 @@ std::string ProtectionHint(Workbench& workbench, const ChipRecord& chip)
     if (chip.chipClass != SpiFlash25 || !CommandDone(ReadFlashStatus(workbench, status))
         || !(status & FlashStatus::ProtectionBits))
         return {};
-    return protectedText(workbench, status);
+    return protectedText(workbench, chip, status);
 }
 
 std::string StatusText(uint8_t status)

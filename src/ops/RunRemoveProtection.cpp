@@ -8,27 +8,22 @@
 #include "ops/BlockStream.h"
 #include "ops/FlashInstructions.h"
 #include "ops/OperationFrame.h"
+#include "ops/StatusRegister.h"
 #include "ops/UpdateOperations.h"
 
 namespace {
 
-constexpr uint8_t WriteStatusRegister = 0x01;
-// A status register write takes 10 ms on typical parts, 15 ms at worst.
-constexpr BusyWait StatusWriteWait{0, 1000, Msg::CommunicationFailed, Msg::ProtectionStays};
-
 Outcome removeProtection(Workbench& workbench, OperationHost& host)
 {
     host.setState(Msg::RemovingProtection, FrameText(workbench, Msg::RemovingProtection));
-    const uint8_t cleared[] = {WriteStatusRegister, 0x00};
-    if (!CommandDone(SendWithWriteEnable(workbench, cleared)))
-        return Outcome::failure(FrameText(workbench, Msg::CommunicationFailed));
     uint8_t status = 0;
-    if (Outcome ready = WaitWhileBusy(workbench, host, StatusWriteWait, status); !ready.ok())
-        return ready;
+    if (Outcome written = WriteStatusRegister(workbench, host, 0x00, status); !written.ok())
+        return written;
     // A chip whose WP pin is held low keeps its bits whatever was written.
     if (status & FlashStatus::ProtectionBits) {
         return Outcome::failure(
-            MessageCatalogue::format(Msg::ProtectionStays, workbench.languageIndex, {StatusText(status)}));
+            MessageCatalogue::format(Msg::ProtectionStays, workbench.languageIndex,
+                                     {ProtectionStatusText(workbench.catalogue.currentRecord(), status)}));
     }
     return Outcome::success();
 }

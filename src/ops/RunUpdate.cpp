@@ -34,14 +34,30 @@ bool canUpdate(const ChipRecord& chip)
     return chip.chipClass == SpiFlash25 && SectorBytes % BlockSize(chip) == 0;
 }
 
-std::string refusalOf(const Workbench& workbench, const ChipRecord& chip)
+// A region must lie whole in the chip; the first that does not, counted from 1, named.
+std::string regionOutsideChip(const Workbench& workbench, const ChipRecord& chip,
+                              const std::vector<StreamSpan>& regions)
+{
+    for (size_t i = 0; i < regions.size(); ++i) {
+        const StreamSpan& region = regions[i];
+        if (region.start >= region.end || region.end > chip.flashSize)
+            return MessageCatalogue::format(Msg::RegionPastChipEnd, workbench.languageIndex,
+                                            {std::to_string(i + 1), AddressText(region.start),
+                                             AddressText(region.end - 1), AddressText(chip.flashSize)});
+    }
+    return {};
+}
+
+std::string refusalOf(const Workbench& workbench, const ChipRecord& chip, const std::vector<StreamSpan>& regions)
 {
     // Refused like a Read (the whole chip is read) and like an Auto that programs and verifies.
     std::string refusal = RefusalOf(workbench, chip, Operation::Read, {});
     if (refusal.empty())
         refusal = RefusalOf(workbench, chip, Operation::Auto, {});
     if (refusal.empty() && !canUpdate(chip))
-        refusal = FrameText(workbench, Msg::UpdateUnsupported);
+        refusal = FrameText(workbench, regions.empty() ? Msg::UpdateUnsupported : Msg::RegionsUnsupported);
+    if (refusal.empty())
+        refusal = regionOutsideChip(workbench, chip, regions);
     return refusal;
 }
 
@@ -61,6 +77,40 @@ std::vector<uint8_t> targetImage(const Workbench& workbench, const ChipRecord& c
         std::copy(workbench.buffers.flash() + span.start, workbench.buffers.flash() + end,
                   target.begin() + span.start);
     return target;
+}
+
+// What is read and may be erased: the regions rounded out to sectors (a
+// serial flash) or to whole programming blocks (an EEPROM), joined where they
+// touch. Bytes of those sectors outside the regions are programmed back.
+std::vector<StreamSpan> readSpans(const ChipRecord& chip, const std::vector<StreamSpan>& regions)
+{
+    const uint32_t unit = chip.chipClass == SpiFlash25 ? SectorBytes : BlockSize(chip);
+    std::vector<StreamSpan> spans;
+    for (const StreamSpan& region : regions) {
+        const uint32_t start = region.start / unit * unit;
+        const uint32_t end = uint32_t(std::min<uint64_t>((uint64_t(region.end) + unit - 1) / unit * unit, chip.flashSize));
+        spans.push_back({start, end});
+    }
+    std::sort(spans.begin(), spans.end(), [](const StreamSpan& a, const StreamSpan& b) { return a.start < b.start; });
+    std::vector<StreamSpan> joined;
+    for (const StreamSpan& span : spans) {
+        if (!joined.empty() && span.start <= joined.back().end)
+            joined.back().end = std::max(joined.back().end, span.end);
+        else
+            joined.push_back(span);
+    }
+    return joined;
+}
+
+// Outside the regions the target is what the chip holds (unread bytes stay
+// blank in both images, so the plan leaves them alone).
+void keepOutsideRegions(std::vector<uint8_t>& target, const std::vector<uint8_t>& present,
+                        const std::vector<StreamSpan>& regions)
+{
+    std::vector<uint8_t> kept = present;
+    for (const StreamSpan& region : regions)
+        std::copy(target.begin() + region.start, target.begin() + region.end, kept.begin() + region.start);
+    target.swap(kept);
 }
 
 void startPhase(Workbench& workbench, OperationHost& host, const ChipRecord& chip, Msg text)
@@ -106,8 +156,9 @@ Outcome verifyTouched(Workbench& workbench, OperationHost& host, const ChipRecor
                       const UpdateOptions& options, const uint8_t* target)
 {
     startPhase(workbench, host, chip, Msg::UpdateVerifying);
-    const std::vector<StreamSpan> spans =
-        options.verifyWholeSpan ? std::vector<StreamSpan>{VerifySpan(workbench.buffers, chip).span} : plan.touched;
+    const std::vector<StreamSpan> whole =
+        options.regions.empty() ? std::vector<StreamSpan>{VerifySpan(workbench.buffers, chip).span} : options.regions;
+    const std::vector<StreamSpan>& spans = options.verifyWholeSpan ? whole : plan.touched;
     for (const StreamSpan& span : spans) {
         if (Outcome verified = VerifyBlocks(workbench, host, chip, span, target); !verified.ok())
             return verified;
@@ -124,24 +175,35 @@ Outcome updateChip(Workbench& workbench, OperationHost& host, const ChipRecord& 
     // As after a Write, the chip holds whole pages and a later Verify covers them.
     if (!workbench.buffers.range.enabled)
         workbench.buffers.dataLength = PageRoundedLength(workbench.buffers.dataLength, chip.flashPage);
-    const std::vector<uint8_t> target = targetImage(workbench, chip, span);
+    std::vector<uint8_t> target = targetImage(workbench, chip, span);
 
     std::vector<uint8_t> present = chipImage(chip);
     startPhase(workbench, host, chip, Msg::UpdateReading);
-    if (Outcome read = ReadBlocks(workbench, host, chip, {0, chip.flashSize}, present.data()); !read.ok())
-        return read;
+    const std::vector<StreamSpan> reads =
+        options.regions.empty() ? std::vector<StreamSpan>{{0, chip.flashSize}} : readSpans(chip, options.regions);
+    for (const StreamSpan& read : reads) {
+        if (Outcome done = ReadBlocks(workbench, host, chip, read, present.data()); !done.ok())
+            return done;
+    }
+    if (!options.regions.empty())
+        keepOutsideRegions(target, present, options.regions);
 
     const uint32_t block = BlockSize(chip);
-    plan = chip.chipClass == SpiFlash25 ? PlanFlashUpdate(present.data(), target.data(), chip.flashSize, block)
-                                        : PlanEepromUpdate(present.data(), target.data(), chip.flashSize, block);
+    // A larger erase than the read spans would also clear what was never read.
+    plan = chip.chipClass == SpiFlash25
+               ? PlanFlashUpdate(present.data(), target.data(), chip.flashSize, block,
+                                 options.regions.empty() ? std::vector<StreamSpan>{} : reads)
+               : PlanEepromUpdate(present.data(), target.data(), chip.flashSize, block);
     if (plan.chipErase || !plan.erases.empty()) {
         if (Outcome erased = eraseSectors(workbench, host, chip, plan); !erased.ok())
             return erased;
     }
     if (Outcome programmed = programBlocks(workbench, host, chip, plan, target.data()); !programmed.ok())
         return programmed;
-    if (Outcome verified = verifyTouched(workbench, host, chip, plan, options, target.data()); !verified.ok())
-        return verified;
+    if (options.verify) {
+        if (Outcome verified = verifyTouched(workbench, host, chip, plan, options, target.data()); !verified.ok())
+            return verified;
+    }
     host.hideProgress();
     return Outcome::success();
 }
@@ -167,7 +229,7 @@ bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& o
     TakeOverFlashViewEdits(workbench, host);
     if (workbench.buffers.dataLength <= 0)
         return false;
-    if (const std::string refusal = refusalOf(workbench, chip); !refusal.empty()) {
+    if (const std::string refusal = refusalOf(workbench, chip, options.regions); !refusal.empty()) {
         host.errorBox(refusal);
         return false;
     }
@@ -184,6 +246,39 @@ bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& o
     } else {
         host.errorBox(outcome.message());
     }
+    ShowTiming(workbench, host);
+    DeviceSessionEnd(workbench, host);
+    return outcome.ok();
+}
+
+bool RunVerifyRegions(Workbench& workbench, OperationHost& host, const std::vector<StreamSpan>& regions)
+{
+    if (workbench.busy) {
+        host.beep();
+        return false;
+    }
+    const ChipRecord chip = workbench.catalogue.currentRecord();
+    TakeOverFlashViewEdits(workbench, host);
+    if (workbench.buffers.dataLength <= 0)
+        return false;
+    if (const std::string refusal = refusalOf(workbench, chip, regions); !refusal.empty()) {
+        host.errorBox(refusal);
+        return false;
+    }
+    if (!OpenFramedSession(workbench, host))
+        return false;
+    const std::vector<uint8_t> target = targetImage(workbench, chip, WriteSpan(workbench.buffers, chip).span);
+    startPhase(workbench, host, chip, Msg::UpdateVerifying);
+    Outcome outcome = Outcome::success();
+    for (const StreamSpan& region : regions) {
+        if (outcome = VerifyBlocks(workbench, host, chip, region, target.data()); !outcome.ok())
+            break;
+    }
+    host.hideProgress();
+    if (outcome.ok())
+        LogCompletion(host, FrameText(workbench, Msg::VerifyDone));
+    else
+        host.errorBox(outcome.message());
     ShowTiming(workbench, host);
     DeviceSessionEnd(workbench, host);
     return outcome.ok();

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "ops/BlockRoutines.h"
 
 struct Workbench;
 class OperationHost;
@@ -8,8 +11,15 @@ class OperationHost;
 // Operations beside Read, Erase, Write, Verify and AUTO, in the same frame.
 
 struct UpdateOptions {
-    // Verify the whole write span afterwards instead of only what was touched.
+    // Verify the whole write span afterwards instead of only what was touched
+    // (with regions: the whole regions).
     bool verifyWholeSpan = false;
+    // Chip address spans, apart and in the chip; when given, only they
+    // change: the chip is read only around them, and every byte outside them
+    // keeps what the chip holds.
+    std::vector<StreamSpan> regions;
+    // Verify what was touched afterwards; a Write of regions leaves it out, as Write does.
+    bool verify = true;
 };
 
 // Update: leaves the chip as Auto would (the buffer over the write span, blank
@@ -25,6 +35,10 @@ struct UpdateOptions {
 // `summary`, when given, receives the completion line without its time.
 bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options = {},
                std::string* summary = nullptr);
+
+// Verify of regions only (UpdateOptions::regions): the chip over each region
+// against what Update would leave there. Same refusals as Update.
+bool RunVerifyRegions(Workbench& workbench, OperationHost& host, const std::vector<StreamSpan>& regions);
 
 // Remove protection: write enable and a write of 0 into a serial flash's status
 // register, checked by the status poll that follows.

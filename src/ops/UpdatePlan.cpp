@@ -48,6 +48,13 @@ Sector examine(const uint8_t* present, const uint8_t* target, uint32_t start, ui
     return sector;
 }
 
+bool mayErase(const std::vector<StreamSpan>& within, uint64_t start, uint64_t end)
+{
+    return within.empty() || std::any_of(within.begin(), within.end(), [=](const StreamSpan& span) {
+               return span.start <= start && end <= span.end;
+           });
+}
+
 uint32_t sectorCost(const Sector& sector)
 {
     switch (sector.state) {
@@ -76,7 +83,8 @@ SectorState ClassifySector(const uint8_t* present, const uint8_t* wanted, uint32
     return equal ? SectorState::Equal : SectorState::ProgramOnly;
 }
 
-UpdatePlan PlanFlashUpdate(const uint8_t* present, const uint8_t* target, uint32_t size, uint32_t block)
+UpdatePlan PlanFlashUpdate(const uint8_t* present, const uint8_t* target, uint32_t size, uint32_t block,
+                           const std::vector<StreamSpan>& eraseWithin)
 {
     std::vector<Sector> sectors;
     for (uint64_t start = 0; start < size; start += SectorBytes)
@@ -99,7 +107,8 @@ UpdatePlan PlanFlashUpdate(const uint8_t* present, const uint8_t* target, uint32
         }
         chipCost += byBlock;
         anyErase = anyErase || erases;
-        const bool wholeBlock = erases && byBlock < bySectors;
+        const bool wholeBlock = erases && byBlock < bySectors &&
+                                mayErase(eraseWithin, begin->start, uint64_t(begin->start) + EraseBlockBytes);
         planCost += wholeBlock ? byBlock : bySectors;
         if (wholeBlock)
             plan.erases.push_back({EraseUnit::Block, begin->start});
@@ -110,7 +119,7 @@ UpdatePlan PlanFlashUpdate(const uint8_t* present, const uint8_t* target, uint32
         }
     }
     // Erasing every block one by one takes about as long as a chip erase.
-    if (anyErase && chipCost <= planCost) {
+    if (anyErase && chipCost <= planCost && mayErase(eraseWithin, 0, size)) {
         plan.chipErase = true;
         plan.erases.clear();
         for (Sector& sector : sectors)

@@ -38,8 +38,10 @@ struct UpdatePlan {
 // differ) or erased and then programmed where the target is not blank. Where
 // that is cheaper, a 64 KiB block erase stands in for the erases of its
 // sectors, or one chip erase for all of them. `block` is the programming unit
-// and divides 4 KiB.
-UpdatePlan PlanFlashUpdate(const uint8_t* present, const uint8_t* target, uint32_t size, uint32_t block);
+// and divides 4 KiB. Given `eraseWithin`, block and chip erases are chosen
+// only where they fall wholly inside one of its spans.
+UpdatePlan PlanFlashUpdate(const uint8_t* present, const uint8_t* target, uint32_t size, uint32_t block,
+                           const std::vector<StreamSpan>& eraseWithin = {});
 
 // EEPROM: writes replace bytes, so each block that differs is written.
 UpdatePlan PlanEepromUpdate(const uint8_t* present, const uint8_t* target, uint32_t size, uint32_t block);

@@ -36,12 +36,28 @@ std::string JobDraft::load(const ChipRecord& chip, const std::string& imagePath,
         kept.end = static_cast<int32_t>(range->end);
     }
     parts_->buffers.dataLength = 0;
-    if (std::string problem = ImageProblem(imagePath, language); !problem.empty())
-        return problem;
-    if (std::string problem = LoadJobImage(bench, imagePath); !problem.empty())
+    const std::vector<ImagePlacement> images = placements(imagePath);
+    for (const ImagePlacement& image : images) {
+        if (std::string problem = ImageProblem(image.path, language); !problem.empty())
+            return problem;
+    }
+    if (std::string problem = LoadJobImages(bench, images).error; !problem.empty())
         return problem;
     imagePath_ = imagePath;
     return {};
+}
+
+void JobDraft::keepImages(std::optional<uint32_t> firstAddress, std::vector<ImagePlacement> more)
+{
+    firstAddress_ = firstAddress;
+    moreImages_ = std::move(more);
+}
+
+std::vector<ImagePlacement> JobDraft::placements(const std::string& imagePath) const
+{
+    std::vector<ImagePlacement> images{{imagePath, firstAddress_}};
+    images.insert(images.end(), moreImages_.begin(), moreImages_.end());
+    return images;
 }
 
 uint32_t JobDraft::imageBytes() const
@@ -68,5 +84,5 @@ std::optional<ProductionJob> JobDraft::job(const std::string& jobPath, const Job
         error = MessageCatalogue::text(Msg::JobEditorNoImage, language_);
         return std::nullopt;
     }
-    return CreateJob(parts_->bench, jobPath, imagePath_, choices, error);
+    return CreateJob(parts_->bench, jobPath, placements(imagePath_), choices, error);
 }

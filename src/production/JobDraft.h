@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ops/StreamSpans.h"
 #include "production/JobSetup.h"
@@ -25,6 +26,10 @@ public:
     std::string load(const ChipRecord& chip, const std::string& imagePath,
                      const std::optional<ProductionJob::Range>& range, int language);
     bool loaded() const { return !imagePath_.empty(); }
+    // An edited job keeps its image's address and its further images: the
+    // editor changes only the first image's file, and load and job take the
+    // rest along.
+    void keepImages(std::optional<uint32_t> firstAddress, std::vector<ImagePlacement> more);
 
     // Of the loaded image: its bytes, the addresses a job programs (or the
     // reason it cannot) and the checksums of what they hold.
@@ -36,8 +41,12 @@ public:
     std::optional<ProductionJob> job(const std::string& jobPath, const JobChoices& choices, std::string& error) const;
 
 private:
+    std::vector<ImagePlacement> placements(const std::string& imagePath) const;
+
     struct Parts;
     std::unique_ptr<Parts> parts_;
     std::string imagePath_;
     int language_ = 0;
+    std::optional<uint32_t> firstAddress_;
+    std::vector<ImagePlacement> moreImages_;
 };

@@ -20,7 +20,9 @@ namespace {
 using nlohmann::json;
 
 constexpr const char* Format = "belcor-job";
-constexpr int Version = 1;
+// Version 2 adds an image's address and further images; a job without them is
+// still written as version 1, so that older stations keep reading it.
+constexpr int Version = 2;
 constexpr const char* PinAlgorithm = "pbkdf2-sha256";
 constexpr size_t LongestSequence = 64;
 
@@ -186,6 +188,20 @@ ProductionJob jobOf(const json& root, const std::string& name)
     if (job.image.empty())
         refuse("image.file", "is empty");
     job.imageSha256 = textOf(image, "image", "sha256", true);
+    if (image.contains("address"))
+        job.imageAddress = addressOf(image, "image", "address");
+    if (const json* more = find(root, "", "more_images", false)) {
+        if (!more->is_array() || more->empty() || more->size() > ProductionJob::MostImages)
+            refuse("more_images", "must be a list of 1 to " + std::to_string(ProductionJob::MostImages) + " images");
+        for (size_t i = 0; i < more->size(); ++i) {
+            const std::string path = "more_images[" + std::to_string(i) + "]";
+            ProductionJob::Image added{textOf((*more)[i], path, "file", true), textOf((*more)[i], path, "sha256", true),
+                                       addressOf((*more)[i], path, "address")};
+            if (added.file.empty())
+                refuse(path + ".file", "is empty");
+            job.moreImages.push_back(std::move(added));
+        }
+    }
     if (const json* range = find(root, "", "range", false)) {
         job.range = ProductionJob::Range{addressOf(*range, "range", "start"), addressOf(*range, "range", "end")};
         if (job.range->start > job.range->end)
@@ -302,7 +318,7 @@ std::string JobFile::text(const ProductionJob& job)
     for (size_t column = 0; column < JobChipKeys.size(); ++column)
         chip[JobChipKeys[column]] = job.chip.cells[column];
     json root = {{"format", Format},
-                 {"version", Version},
+                 {"version", job.imageAddress || !job.moreImages.empty() ? Version : 1},
                  {"note", job.note},
                  {"locked", job.locked},
                  {"chip", chip},
@@ -310,6 +326,11 @@ std::string JobFile::text(const ProductionJob& job)
                  {"auto", {{"erase", job.options.erase}, {"program", job.options.program},
                            {"verify", job.options.verify}}},
                  {"expected", {{"crc32", hexText(job.expected.crc32)}, {"sha256", job.expected.sha256}}}};
+    if (job.imageAddress)
+        root["image"]["address"] = hexText(*job.imageAddress);
+    for (const ProductionJob::Image& image : job.moreImages)
+        root["more_images"].push_back(
+            {{"file", image.file}, {"sha256", image.sha256}, {"address", hexText(image.address)}});
     if (job.range)
         root["range"] = {{"start", hexText(job.range->start)}, {"end", hexText(job.range->end)}};
     if (job.serial) {

@@ -1,5 +1,7 @@
 #include "production/JobSetup.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "buffers/BufferFiles.h"
@@ -10,6 +12,7 @@
 #include "core/OperationHost.h"
 #include "core/SmallFile.h"
 #include "core/Workbench.h"
+#include "ops/BlockStream.h"
 #include "ops/SelectChip.h"
 #include "ops/StreamSpans.h"
 #include "production/JobFile.h"
@@ -66,21 +69,68 @@ std::string serialOutsideSpan(const SerialRule& rule, const StreamSpan& span, in
 
 // Loaded as the window's Open does, but a file longer than the chip is
 // refused: a production run never asks.
-std::string LoadJobImage(Workbench& workbench, const std::string& path)
+ImagesLoad LoadJobImages(Workbench& workbench, const std::vector<ImagePlacement>& images)
 {
     BufferSet& buffers = workbench.buffers;
+    const int language = workbench.languageIndex;
     const uint32_t flashSize = std::min(workbench.catalogue.currentRecord().flashSize, BufferSet::FlashCapacity);
     const uint32_t offset = buffers.range.enabled ? static_cast<uint32_t>(buffers.range.start) : 0;
-    if (offset >= flashSize)
-        return ProductionText(Msg::JobRangeOutsideChip, workbench.languageIndex);
-    const FileLoad load =
-        LoadBufferFile(path, {buffers.flash() + offset, BufferSet::FlashCapacity - offset}, workbench.languageIndex);
-    if (!load.ok())
-        return LoadMessages(load, path, workbench.languageIndex).front();
-    if (static_cast<uint32_t>(load.count) > flashSize - offset)
-        return ProductionText(Msg::JobImageTooLong, workbench.languageIndex, {path});
-    buffers.dataLength = static_cast<int32_t>(offset + static_cast<uint32_t>(load.count));
+    struct Extent {
+        uint32_t start;
+        uint32_t end;
+        const std::string* path;
+    };
+    std::vector<Extent> extents;
+    for (const ImagePlacement& image : images) {
+        const uint32_t address = image.address.value_or(offset);
+        if (address >= flashSize) {
+            if (!image.address)
+                return {ProductionText(Msg::JobRangeOutsideChip, language), false};
+            return {ProductionText(Msg::JobImagePastChipEnd, language,
+                                   {image.path, AddressText(address), AddressText(flashSize)}),
+                    true};
+        }
+        const FileLoad load =
+            LoadBufferFile(image.path, {buffers.flash() + address, BufferSet::FlashCapacity - address}, language);
+        if (!load.ok())
+            return {LoadMessages(load, image.path, language).front(), false};
+        const uint32_t count = static_cast<uint32_t>(load.count);
+        if (count > flashSize - address) {
+            // A job of one image at its usual place keeps its old words.
+            if (images.size() == 1 && !image.address)
+                return {ProductionText(Msg::JobImageTooLong, language, {image.path}), false};
+            return {ProductionText(Msg::JobImagePastChipEnd, language,
+                                   {image.path, AddressText(address), AddressText(flashSize)}),
+                    true};
+        }
+        const Extent added{address, address + count, &image.path};
+        for (const Extent& earlier : extents) {
+            if (added.start < earlier.end && earlier.start < added.end)
+                return {ProductionText(Msg::JobImagesOverlap, language,
+                                       {*earlier.path, image.path, AddressText(std::max(added.start, earlier.start))}),
+                        true};
+        }
+        extents.push_back(added);
+    }
+    // What lies between the images is programmed blank, as a gap in one image is.
+    std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.start < b.start; });
+    uint32_t filled = std::min(offset, extents.empty() ? offset : extents.front().start);
+    for (const Extent& extent : extents) {
+        if (extent.start > filled)
+            std::memset(buffers.flash() + filled, 0xFF, extent.start - filled);
+        filled = std::max(filled, extent.end);
+    }
+    buffers.dataLength = static_cast<int32_t>(extents.empty() ? offset : filled);
     return {};
+}
+
+std::vector<ImagePlacement> JobImagePlacements(const ProductionJob& job, const std::string& jobPath)
+{
+    const fs::path folder = fs::path(jobPath).parent_path();
+    std::vector<ImagePlacement> images{{JobImagePath(job, jobPath), job.imageAddress}};
+    for (const ProductionJob::Image& image : job.moreImages)
+        images.push_back({(folder / image.file).string(), image.address});
+    return images;
 }
 
 Checksums ProgrammedChecksums(const BufferSet& buffers, const ChipRecord& chip, bool verified)
@@ -132,7 +182,9 @@ namespace {
 // The job for an image whose hash is known, validated against the workbench.
 std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::string& jobPath,
                                      const std::string& imagePath, const std::string& imageHash,
-                                     const JobChoices& choices, std::string& error)
+                                     const JobChoices& choices, std::string& error,
+                                     std::optional<uint32_t> imageAddress = std::nullopt,
+                                     std::vector<ProductionJob::Image> moreImages = {})
 {
     const ChipRecord& chip = workbench.catalogue.currentRecord();
     if (choices.note.size() > ProductionJob::LongestNote || choices.note.find('\0') != std::string::npos) {
@@ -160,6 +212,10 @@ std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::stri
     const fs::path jobFolder = fs::absolute(jobPath).parent_path();
     job.image = fs::absolute(imagePath).lexically_relative(jobFolder).generic_string();
     job.imageSha256 = imageHash;
+    job.imageAddress = imageAddress;
+    for (ProductionJob::Image& image : moreImages)
+        image.file = fs::absolute(image.file).lexically_relative(jobFolder).generic_string();
+    job.moreImages = std::move(moreImages);
     const AddressRange& range = workbench.buffers.range;
     if (range.enabled)
         job.range = ProductionJob::Range{static_cast<uint32_t>(range.start), static_cast<uint32_t>(range.end)};
@@ -189,6 +245,29 @@ std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::st
         return std::nullopt;
     }
     return makeJob(workbench, jobPath, imagePath, *imageHash, choices, error);
+}
+
+std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::string& jobPath,
+                                       const std::vector<ImagePlacement>& images, const JobChoices& choices,
+                                       std::string& error)
+{
+    std::vector<ProductionJob::Image> hashed;
+    for (const ImagePlacement& image : images) {
+        if (error = ImageProblem(image.path, workbench.languageIndex); !error.empty())
+            return std::nullopt;
+        const std::optional<std::string> hash = Sha256OfFile(image.path);
+        if (!hash) {
+            error = ProductionText(Msg::JobImageMissing, workbench.languageIndex, {image.path});
+            return std::nullopt;
+        }
+        hashed.push_back({image.path, *hash, image.address.value_or(0)});
+    }
+    if (hashed.empty())
+        return std::nullopt;
+    const ProductionJob::Image first = hashed.front();
+    hashed.erase(hashed.begin());
+    return makeJob(workbench, jobPath, first.file, first.sha256, choices, error, images.front().address,
+                   std::move(hashed));
 }
 
 std::optional<ProductionJob> SaveJob(const Workbench& workbench, const std::string& jobPath, const JobChoices& choices,
@@ -228,14 +307,18 @@ std::string ApplyJob(Workbench& workbench, OperationHost& host, const Production
     const int32_t slot = FindJobChip(workbench.catalogue, job.chip, language, error);
     if (slot < 0)
         return error;
-    const std::string image = JobImagePath(job, jobPath);
-    if (std::string problem = ImageProblem(image, language); !problem.empty())
-        return problem;
-    const std::optional<std::string> imageHash = Sha256OfFile(image);
-    if (!imageHash)
-        return ProductionText(Msg::JobImageMissing, language, {image});
-    if (*imageHash != job.imageSha256)
-        return ProductionText(Msg::JobImageChanged, language, {image, *imageHash, job.imageSha256});
+    const std::vector<ImagePlacement> images = JobImagePlacements(job, jobPath);
+    for (size_t i = 0; i < images.size(); ++i) {
+        const std::string& image = images[i].path;
+        const std::string& expected = i == 0 ? job.imageSha256 : job.moreImages[i - 1].sha256;
+        if (std::string problem = ImageProblem(image, language); !problem.empty())
+            return problem;
+        const std::optional<std::string> imageHash = Sha256OfFile(image);
+        if (!imageHash)
+            return ProductionText(Msg::JobImageMissing, language, {image});
+        if (*imageHash != expected)
+            return ProductionText(Msg::JobImageChanged, language, {image, *imageHash, expected});
+    }
 
     const ChipSearchRow row{job.chip.cells[ChipRow::Type], job.chip.cells[ChipRow::Manufacturer],
                             job.chip.cells[ChipRow::Name], slot};
@@ -247,8 +330,8 @@ std::string ApplyJob(Workbench& workbench, OperationHost& host, const Production
         range.start = static_cast<int32_t>(job.range->start);
         range.end = static_cast<int32_t>(job.range->end);
     }
-    if (std::string loadError = LoadJobImage(workbench, image); !loadError.empty())
-        return loadError;
+    if (ImagesLoad load = LoadJobImages(workbench, images); !load.error.empty())
+        return load.error;
     host.flashBufferChanged(std::min(workbench.catalogue.currentRecord().flashSize, BufferSet::FlashCapacity));
 
     const ChipRecord& chip = workbench.catalogue.currentRecord();

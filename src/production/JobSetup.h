@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "production/Checksums.h"
 #include "production/ProductionJob.h"
@@ -30,12 +31,30 @@ struct JobChoices {
 // after verify, of the span that was compared.
 Checksums ProgrammedChecksums(const BufferSet& buffers, const ChipRecord& chip, bool verified);
 
+// One image of a job as it is loaded: its file and, when given, its chip
+// address (without one, the range's start or 0, as a job of one image).
+struct ImagePlacement {
+    std::string path;
+    std::optional<uint32_t> address;
+};
+
+// What loading a job's images gives: empty `error` on success; `misplaced`
+// when the images overlap or pass the chip's end (a wrong job, not a bad file).
+struct ImagesLoad {
+    std::string error;
+    bool misplaced = false;
+};
+
 // A job from the workbench: its selected chip, the image file at `imagePath`
 // (already loaded into the FLASH buffer, range applied), the checksums of the
 // span it programs. Refused (nothing, `error` set) when the image cannot be
 // read or the serial number lies outside the programmed span.
 std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::string& jobPath,
                                        const std::string& imagePath, const JobChoices& choices, std::string& error);
+// The same for several images, already loaded by LoadJobImages; the first is the job's first image.
+std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::string& jobPath,
+                                       const std::vector<ImagePlacement>& images, const JobChoices& choices,
+                                       std::string& error);
 
 // The window's Save job: the job for the FLASH buffer as it stands (from the
 // range start to the data length, edits included), with that image written
@@ -54,10 +73,16 @@ std::string ImageProblem(const std::string& path, int language);
 // it cannot be used (missing, or its record changed since).
 int32_t FindJobChip(const ChipCatalogue& catalogue, const ChipRow& wanted, int language, std::string& error);
 
-// Loads the image file at `path` into the FLASH buffer from the range's start
-// (or 0), as a job programs it; a file longer than the selected chip is
-// refused. Empty on success, else why not.
-std::string LoadJobImage(Workbench& workbench, const std::string& path);
+// Loads every image into the FLASH buffer at its address (the first, without
+// one, from the range's start or 0), blank (0xFF) between them, and sets the
+// data length to the end of the highest, as a job programs them. Images that
+// overlap or pass the chip's end are refused, naming both images or the
+// chip's end; the buffer then holds no usable image. A job of one image
+// longer than the chip keeps its old refusal.
+ImagesLoad LoadJobImages(Workbench& workbench, const std::vector<ImagePlacement>& images);
+
+// The job's images with their paths beside the job file, the first first.
+std::vector<ImagePlacement> JobImagePlacements(const ProductionJob& job, const std::string& jobPath);
 
 // Opens a job on the workbench: finds its chip and refuses a record that
 // changed since, checks the image's SHA-256 (naming both hashes when they

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "core/ValidUtf8.h"
+#include "production/ChipResult.h"
 #include "production/LineServerSchema.h"
 
 namespace {
@@ -52,11 +53,13 @@ LogRecord recordOf(const std::vector<std::string>& row)
 {
     LogRecord record;
     record.id = std::strtoll(row[0].c_str(), nullptr, 10);
+    std::string result;
     std::string* texts[] = {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
-                            &record.jobHash, &record.chip, &record.jedecId, &record.operations, &record.result,
+                            &record.jobHash, &record.chip, &record.jedecId, &record.operations, &result,
                             &record.message, &record.serial, &record.serialStatus, &record.crc32, &record.sha256};
     for (size_t i = 0; i < std::size(texts); ++i)
         *texts[i] = row[i + 1];
+    record.result = ChipResultOf(result);
     record.durationMs = std::strtoll(row[16].c_str(), nullptr, 10);
     record.cycleMs = std::strtoll(row[17].c_str(), nullptr, 10);
     record.operatorName = row[18];

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "chips/ChipRow.h"
 #include "ops/ChipOperations.h"
@@ -26,6 +27,15 @@ struct ProductionJob {
     // The operator's note is shown whole; longer ones are refused.
     static constexpr size_t LongestNote = 64 * 1024;
 
+    // An image beyond the first, at its own chip address.
+    struct Image {
+        std::string file;  // relative to the job file's folder
+        std::string sha256;
+        uint32_t address = 0;
+    };
+    // More images would make no production job; a longer list is refused.
+    static constexpr size_t MostImages = 256;
+
     struct Range {
         uint32_t start = 0;
         uint32_t end = 0;  // inclusive
@@ -36,6 +46,8 @@ struct ProductionJob {
     ChipRow chip;
     std::string image;         // path relative to the job file's folder
     std::string imageSha256;
+    std::optional<uint32_t> imageAddress;  // the first image's; empty: the range's start, or 0
+    std::vector<Image> moreImages;         // programmed with the first, each at its address
     std::optional<Range> range;
     AutoOptions options;
     std::optional<SerialRule> serial;

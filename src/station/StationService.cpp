@@ -419,11 +419,15 @@ ApiReply StationService::loadJob(const JobRequest& request, int language)
     JobFileRead read = JobFile::read(path);
     if (!read.job)
         return ApiReply{422, json{{"error", read.error}}};
-    // The image belongs to the job: it comes from the same folder, never from
-    // wherever a job file's path leads.
-    resolveInJobs(JobImagePath(*read.job, path), outside);
-    if (outside)
-        return ApiReply::refusal(403, Msg::StationImageOutsideFolder, language, read.job->image);
+    // The images belong to the job: they come from the same folder, never from
+    // wherever a job file's paths lead.
+    const std::vector<ImagePlacement> images = JobImagePlacements(*read.job, path);
+    for (size_t i = 0; i < images.size(); ++i) {
+        resolveInJobs(images[i].path, outside);
+        if (outside)
+            return ApiReply::refusal(403, Msg::StationImageOutsideFolder, language,
+                                     i == 0 ? read.job->image : read.job->moreImages[i - 1].file);
+    }
 
     {
         const std::lock_guard lock(state_);

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -22,11 +23,13 @@
 #include "app/BenchMenu.h"
 #include "app/CursorReadout.h"
 #include "app/FileCommands.h"
+#include "app/StatusRegisterDialog.h"
 #include "buffers/ui/ChecksumDialog.h"
 #include "buffers/ui/CompareDialog.h"
 #include "buffers/ui/FindDialog.h"
 #include "buffers/ui/GoToAddressDialog.h"
 #include "hexview/HexView.h"
+#include "ops/StatusRegister.h"
 #include "support/MessageBoxCatcher.h"
 
 namespace {
@@ -186,6 +189,37 @@ TEST_F(BenchToolsWindowTest, CompareListsRangesAndDoubleClickSelects)
     emit dialog.rangeList()->itemDoubleClicked(dialog.rangeList()->topLevelItem(1), 0);
     EXPECT_EQ(form.ui.FlashEditor->selectionStart(), 0x1234u);
     EXPECT_EQ(form.ui.FlashEditor->selectionEnd(), 0x1235u);
+}
+
+// The window shows the bits by name; a write needs the question's yes.
+TEST_F(BenchToolsWindowTest, StatusRegisterShowsItsBitsAndWritesOnlyAfterYes)
+{
+    TForm1& form = open();
+    belcor_sim_chip_set_status(0x1C);
+    StatusRegisterDialog& dialog = *form.Bench()->statusRegisterDialog();
+    ASSERT_TRUE(dialog.readRegister());
+    QTableWidget& bits = *dialog.bitTable();
+    EXPECT_EQ(bits.item(0, 1)->text(), "SRP");
+    EXPECT_EQ(bits.item(3, 1)->text() + bits.item(3, 2)->text(), "BP21");
+    EXPECT_EQ(bits.item(7, 1)->text() + bits.item(7, 2)->text(), "BUSY0");
+
+    dialog.valueField()->setText("00");
+    {
+        MessageBoxCatcher boxes(QMessageBox::No);
+        EXPECT_FALSE(dialog.writeRegister());
+        EXPECT_EQ(boxes.texts, QStringList{"Write 0h into the status register? Protection bits that are set block "
+                                           "programming and erasing."});
+    }
+    uint8_t status = 0;
+    ASSERT_TRUE(RunReadStatusRegister(form.workbench(), form.host(), status));
+    EXPECT_EQ(status, 0x1C);
+    {
+        MessageBoxCatcher boxes(QMessageBox::Yes);
+        EXPECT_TRUE(dialog.writeRegister());
+    }
+    ASSERT_TRUE(RunReadStatusRegister(form.workbench(), form.host(), status));
+    EXPECT_EQ(status, 0x00);
+    EXPECT_EQ(bits.item(3, 2)->text(), "0");
 }
 
 TEST_F(BenchToolsWindowTest, DroppedFileOpensAsOpenDoesAndIsRememberedInBelcorsOwnFile)

@@ -57,9 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, ProtectedChip,
     testing::Values(
         ProtectionCase{"Update", {"update", "new.bin"}, 1, "",
-                       "The chip is write-protected (status register 1Ch). Run belcor-cli unprotect first."},
+                       "The chip is write-protected (status register 1Ch: BP0, BP1, BP2). Run belcor-cli unprotect first."},
         ProtectionCase{"Auto", {"auto", "new.bin"}, 1, "",
-                       "The chip is write-protected (status register 1Ch). Run belcor-cli unprotect first."},
+                       "The chip is write-protected (status register 1Ch: BP0, BP1, BP2). Run belcor-cli unprotect first."},
         ProtectionCase{"Unprotect", {"unprotect"}, 0, "", "Protection removed! ("}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr const char* ProtectedText =
-    "The chip is write-protected (status register 1Ch). Use Operation > Remove protection first.";
+    "The chip is write-protected (status register 1Ch: BP0, BP1, BP2). Use Operation > Remove protection first.";
 
 // How one sector compares: table of present and wanted bytes.
 struct ClassifyCase {

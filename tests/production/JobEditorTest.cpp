@@ -201,6 +201,24 @@ TEST_F(JobEditorTest, SavesTheJobAndEditShowsItAgain)
     EXPECT_EQ(JobFile::text(*shown), JobFile::text(job));
 }
 
+// The editor shows the first image's file; the job's further images and the
+// first's address stay as they were when it is saved again.
+TEST_F(JobEditorTest, EditKeepsTheJobsFurtherImages)
+{
+    writeFile("app.bin", std::vector<uint8_t>(0x800, 0x22));
+    const std::vector<ImagePlacement> images{{path("image.bin"), 0x0}, {path("app.bin"), 0x8000}};
+    ASSERT_EQ(LoadJobImages(workbench, images).error, "");
+    std::string error;
+    const std::optional<ProductionJob> made = CreateJob(workbench, path("two.belcorjob"), images, JobChoices{}, error);
+    ASSERT_TRUE(made) << error;
+
+    JobEditor again(workbench.catalogue, AutoOptions{}, English, nullptr);
+    again.editJob(*made, path("two.belcorjob"));
+    const std::optional<ProductionJob> shown = again.job();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(JobFile::text(*shown), JobFile::text(*made));
+}
+
 // The editor and the prompts fit a 1280×800 screen (below a panel) in every
 // language. With BELCOR_SCREENSHOT_DIR set, each is pictured centred on
 // screens of 1280×800 and 1920×1080 under production/.

@@ -289,7 +289,19 @@ INSTANTIATE_TEST_SUITE_P(
                     FieldCase{"RangeBackwards", [](nlohmann::json& job) { job["range"]["start"] = "0x2000"; },
                               "range"},
                     FieldCase{"AddressNotHex", [](nlohmann::json& job) { job["serial"]["address"] = "-1"; },
-                              "serial.address"}),
+                              "serial.address"},
+                    FieldCase{"MoreImagesNotAList", [](nlohmann::json& job) { job["more_images"] = "b.bin"; },
+                              "more_images"},
+                    FieldCase{"MoreImageWithoutAddress",
+                              [](nlohmann::json& job) {
+                                  job["more_images"] = {{{"file", "b.bin"}, {"sha256", "00"}}};
+                              },
+                              "more_images[0].address"},
+                    FieldCase{"MoreImageEmptyFile",
+                              [](nlohmann::json& job) {
+                                  job["more_images"] = {{{"file", ""}, {"sha256", "00"}, {"address", "0x10"}}};
+                              },
+                              "more_images[0].file"}),
     [](const testing::TestParamInfo<FieldCase>& info) { return std::string(info.param.name); });
 
 // A path holding "%2" was changed by the next argument.

@@ -289,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FailureCase{"ImageReplacedByARead", FailureCase::Second::ImageReplaced,
                                 "no longer holds the job's image"},
                     FailureCase{"WriteProtectedChip", FailureCase::Second::Protected,
-                                "write-protected (status register 1Ch)"}),
+                                "write-protected (status register 1Ch: BP0, BP1, BP2)"}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 // The log was held by another program for a while after the chip's

@@ -19,6 +19,7 @@
 #include "app/Screenshots.h"
 #include "support/CaseName.h"
 #include "app/BenchMenu.h"
+#include "app/StatusRegisterDialog.h"
 #include "buffers/ui/ChecksumDialog.h"
 #include "buffers/ui/CompareDialog.h"
 #include "buffers/ui/FindDialog.h"
@@ -162,6 +163,17 @@ TEST_P(BenchScreenshots, MendsAndDialogs)
     compare.show();
     shoot("dialog-compare", &compare);
     compare.hide();
+
+    // The status register of a chip seated again, with protection set.
+    const belcor_sim_chip seated{0, 0x373011, ChipSize, 256};
+    belcor_sim_seat_chip(&seated);
+    belcor_sim_chip_set_status(0x9C);
+    StatusRegisterDialog& status = *bench.statusRegisterDialog();
+    status.readRegister();
+    status.show();
+    status.adjustSize();
+    shoot("dialog-status-register", &status);
+    status.hide();
 
     form.ui.FlashEditor->select(0x1230, 6);
     bench.contextMenu()->popup(form.mapToGlobal(QPoint(400, 300)));

@@ -134,6 +134,17 @@ class Security(unittest.TestCase):
         finally:
             (s.jobs / "job.bin").unlink()
             (s.folder / "job.bin").replace(s.jobs / "job.bin")
+        # Nor may a further image of the job lie outside it.
+        job = json.loads((s.jobs / "job.belcorjob").read_text())
+        job["version"] = 2
+        job["more_images"] = [{"file": "../job.bin", "sha256": "00", "address": "0x8000"}]
+        (s.jobs / "more.belcorjob").write_text(json.dumps(job))
+        try:
+            refusal = s.request("PUT", "/api/v1/job", {"file": "more.belcorjob"})
+            self.assertEqual(refusal.status, 403)
+            self.assertIn("../job.bin", refusal.json()["error"])
+        finally:
+            (s.jobs / "more.belcorjob").unlink()
 
     def test_event_streams_are_limited(self):
         streams = [EventStream(self.station) for _ in range(16)]

@@ -134,6 +134,10 @@ void JobEditor::editJob(const ProductionJob& job, const std::string& path)
     if (slot >= 0)
         ui->ChipList->addItem(chipTitle(catalogue_.ChipDatabase[static_cast<size_t>(slot)]), slot);
     ui->ImagePath->setText(qText(JobImagePath(job, path)));
+    std::vector<ImagePlacement> images = JobImagePlacements(job, path);
+    images.erase(images.begin());
+    draft_.keepImages(job.imageAddress, std::move(images));
+    loadedKey_.clear();
     ui->RangeEnabled->setChecked(job.range.has_value());
     if (job.range) {
         ui->RangeStart->setText(hexAddress(job.range->start));
