@@ -35,7 +35,9 @@ void UpdateActions::ApplyLanguage(int languageIndex)
 
 void UpdateActions::UpdateClick()
 {
-    RunUpdate(workbench_, host_, UpdateOptions{verifyWholeSpan_->isChecked()});
+    UpdateOptions options;
+    options.verifyWholeSpan = verifyWholeSpan_->isChecked();
+    RunUpdate(workbench_, host_, options);
     afterCommand_();
 }
 

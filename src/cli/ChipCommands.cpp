@@ -110,7 +110,9 @@ int ChipCommands::operate(Operation operation)
 int ChipCommands::update()
 {
     std::string summary;
-    if (!RunUpdate(workbench_, host_, UpdateOptions{line_.verifyAll}, &summary))
+    UpdateOptions options;
+    options.verifyWholeSpan = line_.verifyAll;
+    if (!RunUpdate(workbench_, host_, options, &summary))
         return Failure;
     host_.printLine(summary);
     return Success;

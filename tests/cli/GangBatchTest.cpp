@@ -102,7 +102,7 @@ TEST_F(GangBatch, OneProgrammerRecordsAsAGangOfOne)
         std::vector<std::string> records;
         for (const LogRecord& r : opened ? opened->records({}) : std::vector<LogRecord>())
             records.push_back(r.station + "|" + r.programmer + "|" + r.job + "|" + r.jobHash + "|" + r.chip + "|" +
-                              r.jedecId + "|" + r.operations + "|" + r.result + "|" + r.message + "|" + r.serial +
+                              r.jedecId + "|" + r.operations + "|" + ChipResultWord(r.result) + "|" + r.message + "|" + r.serial +
                               "|" + r.serialStatus + "|" + r.crc32 + "|" + r.sha256 + "|" + r.operatorName + "|" +
                               r.serialSequence);
         return records;

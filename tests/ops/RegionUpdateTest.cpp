@@ -70,9 +70,10 @@ TEST_P(RegionUpdate, ChangesOnlyTheRegionsAndTouchesOnlyTheirBlocks)
     for (const belcor_sim_event& command : commands(CommandBlock::ChipCommand)) {
         const uint8_t instruction = command.block[4];
         EXPECT_NE(instruction, 0xC7) << "no chip erase";
-        if (instruction == 0x20 || instruction == 0xD8)
+        if (instruction == 0x20 || instruction == 0xD8) {
             EXPECT_TRUE(inRegion(uint32_t(command.block[5]) << 16 | command.block[6] << 8 | command.block[7],
                                  instruction == 0x20 ? 0x1000 : 0x10000));
+        }
     }
 
     EXPECT_TRUE(RunVerifyRegions(workbench, host, regions)) << lastError();

@@ -45,10 +45,10 @@ INSTANTIATE_TEST_SUITE_P(
     Counters, TimeLeft,
     testing::Values(
         // 10 chips in 100 s, half of them good: 20 s a good chip.
-        TimeLeftCase{"FailuresSlowTheRate", {5, 5, 0, 100000}, 8, 60000},
-        TimeLeftCase{"NoGoodChipYet", {0, 3, 0, 30000}, 8, std::nullopt},
-        TimeLeftCase{"TargetMade", {9, 0, 0, 90000}, 8, 0},
-        TimeLeftCase{"LongJobsDoNotOverflow", {1, 0, 0, int64_t(1) << 60}, 3, int64_t(1) << 61}),
+        TimeLeftCase{"FailuresSlowTheRate", {5, 5, 0, 100000, std::nullopt}, 8, 60000},
+        TimeLeftCase{"NoGoodChipYet", {0, 3, 0, 30000, std::nullopt}, 8, std::nullopt},
+        TimeLeftCase{"TargetMade", {9, 0, 0, 90000, std::nullopt}, 8, 0},
+        TimeLeftCase{"LongJobsDoNotOverflow", {1, 0, 0, int64_t(1) << 60, std::nullopt}, 3, int64_t(1) << 61}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -54,7 +54,7 @@ LogRecord recordOf(const Chip& chip)
     record.job = chip.job;
     // Serials are unique within a job only.
     record.jobHash = chip.job;
-    record.result = "pass";
+    record.result = ChipResult::Pass;
     record.serial = chip.serial;
     record.crc32 = chip.crc32;
     return record;
