@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -216,26 +217,38 @@ std::string completionText(const Workbench& workbench, const ChipRecord& chip, c
                                      std::to_string(plan.erased)});
 }
 
+// What Update and a verify of regions do before their session: nothing while
+// another command runs or the buffer is empty, a refusal before the session,
+// then the session. The chip is a copy, so that nothing done to the table
+// meanwhile changes the chip under way.
+std::optional<ChipRecord> sessionOpened(Workbench& workbench, OperationHost& host,
+                                        const std::vector<StreamSpan>& regions)
+{
+    if (workbench.busy) {
+        host.beep();
+        return std::nullopt;
+    }
+    ChipRecord chip = workbench.catalogue.currentRecord();
+    TakeOverFlashViewEdits(workbench, host);
+    if (workbench.buffers.dataLength <= 0)
+        return std::nullopt;
+    if (const std::string refusal = refusalOf(workbench, chip, regions); !refusal.empty()) {
+        host.errorBox(refusal);
+        return std::nullopt;
+    }
+    if (!OpenFramedSession(workbench, host))
+        return std::nullopt;
+    return chip;
+}
+
 }  // namespace
 
 bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options, std::string* summary)
 {
-    if (workbench.busy) {
-        host.beep();
+    const std::optional<ChipRecord> opened = sessionOpened(workbench, host, options.regions);
+    if (!opened)
         return false;
-    }
-    // A copy, so that nothing done to the table meanwhile changes the chip under way.
-    const ChipRecord chip = workbench.catalogue.currentRecord();
-    TakeOverFlashViewEdits(workbench, host);
-    if (workbench.buffers.dataLength <= 0)
-        return false;
-    if (const std::string refusal = refusalOf(workbench, chip, options.regions); !refusal.empty()) {
-        host.errorBox(refusal);
-        return false;
-    }
-
-    if (!OpenFramedSession(workbench, host))
-        return false;
+    const ChipRecord& chip = *opened;
     UpdatePlan plan;
     const Outcome outcome = updateChip(workbench, host, chip, options, plan);
     if (outcome.ok()) {
@@ -253,20 +266,10 @@ bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& o
 
 bool RunVerifyRegions(Workbench& workbench, OperationHost& host, const std::vector<StreamSpan>& regions)
 {
-    if (workbench.busy) {
-        host.beep();
+    const std::optional<ChipRecord> opened = sessionOpened(workbench, host, regions);
+    if (!opened)
         return false;
-    }
-    const ChipRecord chip = workbench.catalogue.currentRecord();
-    TakeOverFlashViewEdits(workbench, host);
-    if (workbench.buffers.dataLength <= 0)
-        return false;
-    if (const std::string refusal = refusalOf(workbench, chip, regions); !refusal.empty()) {
-        host.errorBox(refusal);
-        return false;
-    }
-    if (!OpenFramedSession(workbench, host))
-        return false;
+    const ChipRecord& chip = *opened;
     const std::vector<uint8_t> target = targetImage(workbench, chip, WriteSpan(workbench.buffers, chip).span);
     startPhase(workbench, host, chip, Msg::UpdateVerifying);
     Outcome outcome = Outcome::success();
