@@ -48,14 +48,21 @@ constexpr std::array ProgrammersForms{
 constexpr std::array JobForms{
     CommandForm{"job create JOB --chip NAME --image FILE [--range START END] [--no-erase] [--no-verify]\n"
                 "           [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--new-sequence]\n"
-                "           [--locked] [--note TEXT] [--target N] [--pin-file FILE] [--operator-required]",
+                "           [--locked] [--note TEXT] [--target N] [--pin-file FILE] [--operator-required]\n"
+                "           [--list FILE:ADDRESS:FORM] [--mac ADDRESS:FIRST:LAST] [--files DIR:ADDRESS]\n"
+                "           [--on-fail burn|reuse]",
                 "Write a production job file (*.belcorjob). FORM: le, be (binary),\n"
                 "bcd, dec, hex (ASCII); ADDRESS hexadecimal. --target: the good chips\n"
                 "the job makes; its runs end when it has them. --pin-file: the engineer\n"
                 "PIN, the first line of FILE (the job keeps only a salted hash of it).\n"
                 "--operator-required: every run must name its operator. A JOB written\n"
                 "again keeps its serial sequence (its numbers go on) unless\n"
-                "--new-sequence starts a new one."},
+                "--new-sequence starts a new one. Each chip takes the next value of\n"
+                "each --list (one value a line; FORM hex or dec: ASCII digits, ascii:\n"
+                "the line, bytes: hex bytes), --mac (AA:BB:CC:DD:EE:FF counted up to\n"
+                "LAST, 6 bytes) and --files (one file per chip, in name order); all\n"
+                "repeatable. --on-fail: a failed chip's values are used up (burn, the\n"
+                "default) or go to the next chip (reuse)."},
     CommandForm{"job show JOB", "Print a job file's contents."},
 };
 constexpr std::array LogForms{

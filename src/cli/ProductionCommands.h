@@ -16,6 +16,7 @@ private:
     int job();
     int createJob();
     int showJob();
+    int placeValueFields();
     int exportLog();
 
     CommandContext& context_;

@@ -382,6 +382,13 @@ enum class Msg {
     SocketUnseenWhileRecordWaited,
     // The production log's schema.
     LogSchemaTooNew,
+    // Job values: value lists, MAC ranges and per-device files.
+    ValueListChanged,
+    ValueSourceUnreadable,
+    ValuesUsedUp,
+    ValueFileTooLarge,
+    ValueSourceNone,
+    JobEditorNextValues,
     Count
 };
 

@@ -38,6 +38,13 @@ std::string CsvField(const std::string& text)
     return field + '"';
 }
 
+std::string ValuesColumn(const LogRecord& record)
+{
+    if (record.values.empty() || record.valuesStatus == "used")
+        return record.values;
+    return record.values + " (" + record.valuesStatus + ")";
+}
+
 std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string& path, int64_t& count)
 {
     AtomicFile file(path);
@@ -56,17 +63,19 @@ std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string
         }
         first = false;
     }
-    out += "\r\n";
+    // Job values stand last, so that the columns of earlier exports keep their places.
+    out += ',' + CsvField("values") + "\r\n";
     count = 0;
     std::string error;
     const bool read = log.forEachRecord(filter, [&](const LogRecord& record) {
         const std::string duration = std::to_string(record.durationMs);
         const std::string cycle = std::to_string(record.cycleMs);
         const std::string localTime = IsoTime::localText(record.time);
+        const std::string values = ValuesColumn(record);
         appendRow(out, {&record.uid, &record.time, &localTime, &record.station, &record.programmer, &record.job,
                         &record.jobHash, &record.chip, &record.jedecId, &record.operations, &record.result,
                         &record.message, &record.serial, &record.serialStatus, &record.crc32, &record.sha256,
-                        &duration, &cycle, &record.operatorName});
+                        &duration, &cycle, &record.operatorName, &values});
         ++count;
         // Large exports go out in pieces rather than as one string.
         if (out.size() > (1u << 20)) {

@@ -115,13 +115,30 @@ bool serialSequencesAndLeasedJobs(sqlite3* db, std::string& error)
                                       error));
 }
 
+// Job values: what each record took, where each source stands, the values
+// failed chips gave back and those of the chips under way.
+bool jobValues(sqlite3* db, std::string& error)
+{
+    return execute(db, R"(
+ALTER TABLE records ADD COLUMN job_values TEXT NOT NULL DEFAULT '';
+ALTER TABLE records ADD COLUMN values_status TEXT NOT NULL DEFAULT '';
+ALTER TABLE reservations ADD COLUMN job_values TEXT NOT NULL DEFAULT '';
+CREATE TABLE value_positions (job TEXT NOT NULL, field TEXT NOT NULL, last TEXT NOT NULL,
+    PRIMARY KEY(job, field));
+CREATE TABLE returned_values (job TEXT NOT NULL, field TEXT NOT NULL, key TEXT NOT NULL);
+CREATE TABLE reserved_values (uid TEXT NOT NULL, job TEXT NOT NULL, field TEXT NOT NULL, key TEXT NOT NULL);
+CREATE INDEX reserved_values_uid ON reserved_values(uid);
+)",
+                   error);
+}
+
 using Step = bool (*)(sqlite3*, std::string&);
 
 // Step i brings a log of version i to version i + 1. Append only: a step
 // that shipped is never changed, since logs out there ran it as it was.
 constexpr Step Steps[] = {
     recordsAndCounters, reservations,   reservationJedecId,           setAsideAndLeases,
-    recordOperator,     jobChanges,     serialSequencesAndLeasedJobs,
+    recordOperator,     jobChanges,     serialSequencesAndLeasedJobs, jobValues,
 };
 
 }  // namespace
