@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "--mac: the MAC address range 02:00:00:00:00:09 to 02:00:00:00:00:02 ends before"},
                     UsageCase{"ListWithoutForm", {"job", "create", "j", "--chip", "X", "--image", "a.bin", "--list",
                                                   "keys.txt:0x10"},
-                              "--list: the value list's form"},
+                              "--list: a value list reads FILE:ADDRESS:FORM, not \"keys.txt:0x10\""},
                     UsageCase{"OnFailUnknown", {"job", "create", "j", "--chip", "X", "--image", "a.bin", "--on-fail",
                                                 "keep"},
                               "--on-fail takes burn or reuse, not keep"},
