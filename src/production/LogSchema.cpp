@@ -115,21 +115,21 @@ bool serialSequencesAndLeasedJobs(sqlite3* db, std::string& error)
                                       error));
 }
 
-// Job values: what each record took, where each source stands, the values
+// Job values (made to run again, as a test's log set back to version 0 does): what each record took, where each source stands, the values
 // failed chips gave back and those of the chips under way.
 bool jobValues(sqlite3* db, std::string& error)
 {
-    return execute(db, R"(
-ALTER TABLE records ADD COLUMN job_values TEXT NOT NULL DEFAULT '';
-ALTER TABLE records ADD COLUMN values_status TEXT NOT NULL DEFAULT '';
-ALTER TABLE reservations ADD COLUMN job_values TEXT NOT NULL DEFAULT '';
-CREATE TABLE value_positions (job TEXT NOT NULL, field TEXT NOT NULL, last TEXT NOT NULL,
+    return addColumn(db, "records", "job_values", "TEXT NOT NULL DEFAULT ''", error) &&
+           addColumn(db, "records", "values_status", "TEXT NOT NULL DEFAULT ''", error) &&
+           addColumn(db, "reservations", "job_values", "TEXT NOT NULL DEFAULT ''", error) && execute(db, R"(
+CREATE TABLE IF NOT EXISTS value_positions (job TEXT NOT NULL, field TEXT NOT NULL, last TEXT NOT NULL,
     PRIMARY KEY(job, field));
-CREATE TABLE returned_values (job TEXT NOT NULL, field TEXT NOT NULL, key TEXT NOT NULL);
-CREATE TABLE reserved_values (uid TEXT NOT NULL, job TEXT NOT NULL, field TEXT NOT NULL, key TEXT NOT NULL);
-CREATE INDEX reserved_values_uid ON reserved_values(uid);
+CREATE TABLE IF NOT EXISTS returned_values (job TEXT NOT NULL, field TEXT NOT NULL, key TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS reserved_values (uid TEXT NOT NULL, job TEXT NOT NULL, field TEXT NOT NULL,
+    key TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS reserved_values_uid ON reserved_values(uid);
 )",
-                   error);
+                                                                                       error);
 }
 
 using Step = bool (*)(sqlite3*, std::string&);
