@@ -52,11 +52,11 @@ std::string ValueField::name() const
 {
     switch (kind) {
     case ValueKind::List:
-        return "list " + path + " at " + hexText(address);
+        return path + "@" + hexText(address);
     case ValueKind::Mac:
-        return "MAC " + MacAddress::text(first) + "-" + MacAddress::text(last) + " at " + hexText(address);
+        return MacAddress::text(first) + ".." + MacAddress::text(last) + "@" + hexText(address);
     case ValueKind::Files:
-        return "files " + path + " at " + hexText(address);
+        return path + "/@" + hexText(address);
     }
     return {};
 }

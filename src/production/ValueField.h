@@ -30,7 +30,9 @@ struct ValueField {
 
     // The command line's form: "FILE:ADDRESS:FORM", "ADDRESS:FIRST:LAST" or "DIR:ADDRESS".
     std::string describe() const;
-    // What the log keeps the field's position under, and messages name it by.
+    // What the log keeps the field's position under, and messages name it by,
+    // in no language: "keys.txt@0x80", "02:00:5E:10:00:00..02:00:5E:10:0F:FF@0x20",
+    // "certs/@0x8000".
     std::string name() const;
 };
 

@@ -84,8 +84,8 @@ TEST_F(ProductionCommands, ValueJobRefusesOverlapsAndExportsEachChipsValues)
                                        path("keys.txt") + ":0x30:bytes", "--on-fail", "reuse"});
     ASSERT_EQ(run(arguments).exitCode, 0);
     const CliResult shown = run({"job", "show", path("j.belcorjob")});
-    EXPECT_TRUE(Contains(shown.out, "Values: MAC 02:00:00:00:00:01-02:00:00:00:00:09 at 0x20")) << shown.out;
-    EXPECT_TRUE(Contains(shown.out, "Values: list keys.txt at 0x30 (bytes, SHA-256 ")) << shown.out;
+    EXPECT_TRUE(Contains(shown.out, "Values: 02:00:00:00:00:01..02:00:00:00:00:09@0x20")) << shown.out;
+    EXPECT_TRUE(Contains(shown.out, "Values: keys.txt@0x30 (bytes, SHA-256 ")) << shown.out;
     EXPECT_TRUE(Contains(shown.out, "Values of a failed chip: reused")) << shown.out;
 
     EXPECT_EQ(run(batch("2")).exitCode, 0);

@@ -222,7 +222,7 @@ TEST_F(JobEditorTest, EditedJobShowsItsFirstValuesAndKeepsItsFields)
         shown.show();
         const QString preview = shown.findChild<QLabel*>("ValuePreview")->text();
         EXPECT_TRUE(preview.contains("02:00:5E:10:00:FE, 02:00:5E:10:00:FF, 02:00:5E:10:01:00")) << preview.toStdString();
-        EXPECT_TRUE(preview.contains("list keys.txt at 0x40:  k1, k2")) << preview.toStdString();
+        EXPECT_TRUE(preview.contains("keys.txt@0x40:  k1, k2")) << preview.toStdString();
         const std::optional<ProductionJob> kept = shown.job();
         ASSERT_TRUE(kept);
         EXPECT_EQ(JobFile::text(*kept), JobFile::text(*job));

@@ -552,7 +552,7 @@ TEST_F(JobValuesInRun, NextRunContinuesAndAUsedUpListStops)
     ProductionRun& second = run(5);
     EXPECT_EQ(second.done(), 1);
     EXPECT_EQ(valuesOfRecords(), std::vector<std::string>{"0x40=02:00:00:00:00:03; 0x80=k3 used"});
-    EXPECT_NE(second.stopReason().find("list list.txt at 0x80 has no value left"), std::string::npos)
+    EXPECT_NE(second.stopReason().find("list.txt@0x80 has no value left"), std::string::npos)
         << second.stopReason();
 }
 
