@@ -75,6 +75,8 @@ std::string* textOption(CommandLine& line, const std::string& name)
         return &line.serial;
     if (name == "--note")
         return &line.note;
+    if (name == "--on-fail")
+        return &line.onFail;
     if (name == "--pin-file")
         return &line.pinFile;
     if (name == "--operator")
@@ -129,6 +131,8 @@ std::string misplacedOption(const CommandLine& line)
         !jobCreate)
         return "--image, --reuse-serials, --new-sequence, --locked, --note, --pin-file and "
                "--operator-required apply only to job create";
+    if ((!line.valueFields.empty() || !line.onFail.empty()) && !jobCreate)
+        return "--list, --mac, --files and --on-fail apply only to job create";
     if (!line.operatorName.empty() && (command != Command::Batch || line.job.empty()))
         return "--operator applies only to batch --job";
     if (!line.job.empty() && command != Command::Batch && command != Command::Log)
@@ -193,6 +197,8 @@ std::string productionShape(CommandLine& line)
                 return "--serial: " + error;
             line.serialRule->reuseFailed = line.reuseSerials;
         }
+        if (!line.onFail.empty() && line.onFail != "burn" && line.onFail != "reuse")
+            return "--on-fail takes burn or reuse, not " + line.onFail;
         return {};
     case Command::Log:
         if (line.files[0] == "find") {
@@ -291,6 +297,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         std::string* text = textOption(line, name);
         if (name != "--chip" && name != "--start" && name != "--end" && name != "--count" && name != "--capacity" &&
             name != "--target" && name != "--log-db" && name != "--image" && name != "--region" && name != "--set" &&
+            name != "--list" && name != "--mac" && name != "--files" &&
             text == nullptr)
             return failure("unknown option " + name);
         if (!value) {
@@ -299,7 +306,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             value = arguments[++i];
         }
         uint32_t address = 0;
-        if (name == "--log-db") {
+        if (name == "--list" || name == "--mac" || name == "--files") {
+            std::string error;
+            const std::optional<ValueField> field = name == "--list"  ? ParseListField(*value, error)
+                                                    : name == "--mac" ? ParseMacField(*value, error)
+                                                                      : ParseFilesField(*value, error);
+            if (!field)
+                return failure(name + ": " + error);
+            line.valueFields.push_back(*field);
+        } else if (name == "--log-db") {
             if (value->empty())
                 return failure("--log-db needs a file or a postgresql:// address");
             line.logDb.push_back(*value);

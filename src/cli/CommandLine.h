@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "production/SerialRule.h"
+#include "production/ValueField.h"
 
 // What belcor-cli was asked to do, as parsed from its arguments.
 struct CommandLine {
@@ -49,6 +50,9 @@ struct CommandLine {
     bool locked = false;
     bool reuseSerials = false;
     bool newSequence = false;  // job create: a new serial sequence even where JOB had one
+    // job create's value fields (--list, --mac, --files) and --on-fail.
+    std::vector<ValueField> valueFields;
+    std::string onFail;
     std::string note;
     std::string pinFile;
     bool operatorRequired = false;

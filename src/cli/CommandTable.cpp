@@ -50,7 +50,9 @@ constexpr std::array JobForms{
     CommandForm{"job create JOB --chip NAME --image FILE[@ADDRESS] [--image FILE@ADDRESS ...] [--layout FILE]\n"
                 "           [--range START END] [--no-erase] [--no-verify]\n"
                 "           [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--new-sequence]\n"
-                "           [--locked] [--note TEXT] [--target N] [--pin-file FILE] [--operator-required]",
+                "           [--locked] [--note TEXT] [--target N] [--pin-file FILE] [--operator-required]\n"
+                "           [--list FILE:ADDRESS:FORM] [--mac ADDRESS:FIRST:LAST] [--files DIR:ADDRESS]\n"
+                "           [--on-fail burn|reuse]",
                 "Write a production job file (*.belcorjob). FORM: le, be (binary),\n"
                 "bcd, dec, hex (ASCII); ADDRESS hexadecimal. --target: the good chips\n"
                 "the job makes; its runs end when it has them. --pin-file: the engineer\n"
@@ -60,7 +62,13 @@ constexpr std::array JobForms{
                 "--new-sequence starts a new one. --image may be repeated: each FILE\n"
                 "at its hexadecimal ADDRESS (or at the start of the region of that\n"
                 "name in --layout); without @, the first lies at the range start or\n"
-                "0. Images that overlap or pass the chip's end are refused (exit 2)."},
+                "0. Images that overlap or pass the chip's end are refused (exit 2).\n"
+                "Each chip takes the next value of each --list (one value a line;\n"
+                "FORM hex or dec: ASCII digits, ascii: the line, bytes: hex bytes),\n"
+                "--mac (AA:BB:CC:DD:EE:FF counted up to LAST, 6 bytes) and --files\n"
+                "(one file per chip, in name order); all repeatable. --on-fail: a\n"
+                "failed chip's values are used up (burn, the default) or go to the\n"
+                "next chip (reuse)."},
     CommandForm{"job show JOB", "Print a job file's contents."},
 };
 constexpr std::array LogForms{

@@ -10,15 +10,52 @@
 #include "cli/ExitStatus.h"
 #include "cli/JobBatch.h"
 #include "core/MessageCatalogue.h"
+#include "core/Workbench.h"
+#include "ops/StreamSpans.h"
 #include "production/CsvExport.h"
 #include "production/EngineerPin.h"
 #include "production/JobFile.h"
 #include "production/JobHistory.h"
 #include "production/JobSetup.h"
 #include "production/PostgresLog.h"
+#include "production/JobValueSetup.h"
+#include "production/JobValues.h"
 #include "production/ProductionLog.h"
 #include "production/SerialSequence.h"
 #include "production/SqliteLog.h"
+
+namespace {
+
+// Texts of a job file go to a terminal: control characters (C0, DEL and the
+// C1 range, which terminals also obey) are shown escaped, never sent.
+std::string printable(const std::string& text)
+{
+    std::string shown;
+    char escaped[8];
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (byte == '\n') {
+            shown += "\\n";
+        } else if (byte == '\t') {
+            shown += "\\t";
+        } else if (byte == '\\') {
+            shown += "\\\\";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        } else if (c1) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned char>(text[++i]));
+            shown += escaped;
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}
+
+}  // namespace
 
 using namespace ExitStatus;
 using Command = CommandLine::Command;
@@ -136,6 +173,25 @@ int ProductionCommands::loadImages(std::vector<ImagePlacement>& images)
     return Success;
 }
 
+// Fields that overlap or pass the programmed span are a wrong command line;
+// a list or folder that cannot be used fails as any file does.
+int ProductionCommands::placeValueFields()
+{
+    if (line_.valueFields.empty())
+        return Success;
+    const SpanChoice span = WriteSpan(workbench_.buffers, workbench_.catalogue.currentRecord());
+    if (span.refusal)
+        return Success;  // the job's own checks say why
+    std::vector<ValueField> fields = line_.valueFields;
+    bool misplaced = false;
+    const std::string problem = PrepareValueFields(fields, line_.files[1], line_.serialRule, span.span.start,
+                                                   span.span.end, English, &misplaced);
+    if (problem.empty())
+        return Success;
+    host_.printError(printable(problem));
+    return misplaced ? UsageError : FileError;
+}
+
 int ProductionCommands::createJob()
 {
     std::vector<ImagePlacement> images;
@@ -149,7 +205,11 @@ int ProductionCommands::createJob()
         choices.target = *line_.target;
     choices.serial = line_.serialRule;
     choices.operatorRequired = line_.operatorRequired;
+    choices.values = line_.valueFields;
+    choices.reuseFailedValues = line_.onFail == "reuse";
     std::string error;
+    if (const int placed = placeValueFields(); placed != Success)
+        return placed;
     if (!line_.pinFile.empty()) {
         int status = Failure;
         choices.pin = pinOfFile(line_.pinFile, error, status);
@@ -175,38 +235,6 @@ int ProductionCommands::createJob()
     return Success;
 }
 
-namespace {
-
-// Texts of a job file go to a terminal: control characters (C0, DEL and the
-// C1 range, which terminals also obey) are shown escaped, never sent.
-std::string printable(const std::string& text)
-{
-    std::string shown;
-    char escaped[8];
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const bool c1 = byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if (byte == '\n') {
-            shown += "\\n";
-        } else if (byte == '\t') {
-            shown += "\\t";
-        } else if (byte == '\\') {
-            shown += "\\\\";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            shown += escaped;
-        } else if (c1) {
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned char>(text[++i]));
-            shown += escaped;
-        } else {
-            shown += text[i];
-        }
-    }
-    return shown;
-}
-
-}  // namespace
 
 int ProductionCommands::showJob()
 {
@@ -248,6 +276,13 @@ int ProductionCommands::showJob()
         host_.printLine("Engineer PIN: set");
     if (job.operatorRequired)
         host_.printLine("Operator: required");
+    for (const ValueField& field : job.values)
+        host_.printLine(printable("Values: " + field.name() + (field.kind == ValueKind::List
+                                                                   ? std::string(" (") + ValueFormName(field.form) +
+                                                                         ", SHA-256 " + field.sha256 + ")"
+                                                                   : std::string())));
+    if (!job.values.empty())
+        host_.printLine(std::string("Values of a failed chip: ") + (job.reuseFailedValues ? "reused" : "burned"));
     if (!job.note.empty())
         host_.printLine("Note: " + printable(job.note));
     return Success;

@@ -24,6 +24,7 @@ private:
     int loadImages(std::vector<ImagePlacement>& images);
     int createJob();
     int showJob();
+    int placeValueFields();
     int exportLog();
     int findRecords();
     std::unique_ptr<SqliteLog> openExistingLog(int& status);

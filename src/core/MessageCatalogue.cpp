@@ -791,6 +791,27 @@ constexpr std::array<CatalogueRow, static_cast<size_t>(Msg::Count)> Rows = {{
     {Msg::StatusBitSector, {"保护单位为 4 KiB 扇区", "保護單位為 4 KiB 扇區", "Protection in 4 KiB sectors"}},
     {Msg::StatusBitRegisterProtect,
      {"状态寄存器保护（与 WP 引脚配合）", "狀態寄存器保護（與 WP 引腳配合）", "Status register protect (with the WP pin)"}},
+    // Job values: value lists, MAC ranges and per-device files.
+    {Msg::ValueListChanged,
+     {"值列表 %1 自任务创建以来已被修改（SHA-256 应为 %2，现为 %3）；生产未开始。",
+      "值列表 %1 自任務建立以來已被修改（SHA-256 應為 %2，現為 %3）；生產未開始。",
+      "The value list %1 changed since the job was made (SHA-256 %2 expected, %3 found); production did not "
+      "start."}},
+    {Msg::ValueSourceUnreadable,
+     {"无法读取任务的值来源 %1：%2。生产已在下一片芯片之前停止。",
+      "無法讀取任務的值來源 %1：%2。生產已在下一片芯片之前停止。",
+      "The job's value source %1 cannot be read: %2. Production stopped before the next chip."}},
+    {Msg::ValuesUsedUp,
+     {"%1 已没有可用的值；生产已在下一片芯片之前停止。",
+      "%1 已沒有可用的值；生產已在下一片芯片之前停止。",
+      "%1 has no value left; production stopped before the next chip."}},
+    {Msg::ValueFileTooLarge,
+     {"文件 %1 有 %2 字节，超出芯片在地址 %3 处的空间或与其他字段重叠；生产已在该芯片之前停止。",
+      "檔案 %1 有 %2 位元組，超出芯片在位址 %3 處的空間或與其他欄位重疊；生產已在該芯片之前停止。",
+      "The file %1 holds %2 bytes, more than the chip's space at %3 or reaching into another field; production "
+      "stopped before the chip."}},
+    {Msg::ValueSourceNone, {"（无）", "（無）", "(none)"}},
+    {Msg::JobEditorNextValues, {"接下来的值：", "接下來的值：", "Next values:"}},
 }};
 static_assert(RowsFollowTheirKeys(Rows), "a catalogue row stands at another message's place");
 

@@ -414,6 +414,13 @@ enum class Msg {
     StatusBitTopBottom,
     StatusBitSector,
     StatusBitRegisterProtect,
+    // Job values: value lists, MAC ranges and per-device files.
+    ValueListChanged,
+    ValueSourceUnreadable,
+    ValuesUsedUp,
+    ValueFileTooLarge,
+    ValueSourceNone,
+    JobEditorNextValues,
     Count
 };
 

@@ -38,6 +38,13 @@ std::string CsvField(const std::string& text)
     return field + '"';
 }
 
+std::string ValuesColumn(const LogRecord& record)
+{
+    if (record.values.empty() || record.valuesStatus == "used")
+        return record.values;
+    return record.values + " (" + record.valuesStatus + ")";
+}
+
 // Beside the log's own UTC time, the station's local time as its people
 // read it.
 std::string CsvHeaderRow()
@@ -46,9 +53,14 @@ std::string CsvHeaderRow()
     for (const char* column : LogColumns) {
         row += row.empty() ? "" : ",";
         row += CsvField(column);
-        if (std::string_view(column) == "time")
-            row += "," + CsvField("local_time");
+        if (std::string_view(column) == "time") {
+            row += ',';
+            row += CsvField("local_time");
+        }
     }
+    // Job values stand last, so that the columns of earlier exports keep their places.
+    row += ',';
+    row += CsvField("values");
     return row;
 }
 
@@ -58,10 +70,11 @@ std::string CsvRecordRow(const LogRecord& record)
     const std::string cycle = std::to_string(record.cycleMs);
     const std::string localTime = IsoTime::localText(record.time);
     const std::string result = ChipResultWord(record.result);
+    const std::string values = ValuesColumn(record);
     return joined({&record.uid, &record.time, &localTime, &record.station, &record.programmer, &record.job,
                    &record.jobHash, &record.chip, &record.jedecId, &record.operations, &result, &record.message,
                    &record.serial, &record.serialStatus, &record.crc32, &record.sha256, &duration, &cycle,
-                   &record.operatorName});
+                   &record.operatorName, &values});
 }
 
 std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string& path, int64_t& count)

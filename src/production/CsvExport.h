@@ -16,6 +16,9 @@ std::string ExportCsv(SqliteLog& log, const LogFilter& filter, const std::string
 // line end.
 std::string CsvHeaderRow();
 std::string CsvRecordRow(const LogRecord& record);
+// The export's values column: the job values a chip took, with what became of
+// them unless they were used ("0x100=02:00:00:00:00:07 (burned)").
+std::string ValuesColumn(const LogRecord& record);
 
 // One field as the export writes it.
 std::string CsvField(const std::string& text);

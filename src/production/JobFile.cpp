@@ -14,15 +14,20 @@
 
 #include "core/AtomicFile.h"
 #include "core/SmallFile.h"
+#include "production/MacAddress.h"
 
 namespace {
 
 using nlohmann::json;
 
 constexpr const char* Format = "belcor-job";
-// Version 2 adds an image's address and further images; a job without them is
-// still written as version 1, so that older stations keep reading it.
+// Version 2 adds an image's address, further images and value fields: a
+// program that knows only version 1 would program such a job without them,
+// so it must refuse it. A job without them is still written as version 1, so
+// that older stations keep reading it.
 constexpr int Version = 2;
+// A job is made by hand on the command line; more fields than this are a mistake.
+constexpr size_t MostValueFields = 64;
 constexpr const char* PinAlgorithm = "pbkdf2-sha256";
 constexpr size_t LongestSequence = 64;
 
@@ -155,6 +160,74 @@ std::string sequenceOf(const json& serial)
     return sequence;
 }
 
+uint64_t macOf(const json& object, const std::string& path, const char* key)
+{
+    const std::string text = textOf(object, path, key, true);
+    const std::optional<uint64_t> address = MacAddress::parse(text);
+    if (!address)
+        refuse(fieldName(path, key), "\"" + text + "\" is no MAC address AA:BB:CC:DD:EE:FF");
+    return *address;
+}
+
+ValueField valueFieldOf(const json& value, const std::string& path)
+{
+    ValueField field;
+    const std::string kind = textOf(value, path, "kind", true);
+    field.address = addressOf(value, path, "address");
+    if (kind == "list") {
+        field.kind = ValueKind::List;
+        field.path = textOf(value, path, "file", true);
+        const std::string form = textOf(value, path, "form", true);
+        const std::optional<ValueForm> named = ValueFormNamed(form);
+        if (!named)
+            refuse(path + ".form", "\"" + form + "\" is none of hex, dec, ascii, bytes");
+        field.form = *named;
+        field.sha256 = textOf(value, path, "sha256", true);
+    } else if (kind == "mac") {
+        field.kind = ValueKind::Mac;
+        field.first = macOf(value, path, "first");
+        field.last = macOf(value, path, "last");
+        if (field.first > field.last)
+            refuse(path, "ends before it starts");
+    } else if (kind == "files") {
+        field.kind = ValueKind::Files;
+        field.path = textOf(value, path, "folder", true);
+    } else {
+        refuse(path + ".kind", "\"" + kind + "\" is none of list, mac, files");
+    }
+    if (field.kind != ValueKind::Mac && field.path.empty())
+        refuse(path, "names no file or folder");
+    return field;
+}
+
+void valuesOf(const json& root, ProductionJob& job)
+{
+    const json& values = *find(root, "", "values", true);
+    if (!values.is_array() || values.size() > MostValueFields)
+        refuse("values", "must be a list of at most " + std::to_string(MostValueFields) + " fields");
+    for (size_t i = 0; i < values.size(); ++i)
+        job.values.push_back(valueFieldOf(values[i], "values[" + std::to_string(i) + "]"));
+    const std::string onFail = textOf(root, "", "values_on_fail", false);
+    if (!onFail.empty() && onFail != "burn" && onFail != "reuse")
+        refuse("values_on_fail", "\"" + onFail + "\" is neither burn nor reuse");
+    job.reuseFailedValues = onFail == "reuse";
+}
+
+json valueFieldJson(const ValueField& field)
+{
+    switch (field.kind) {
+    case ValueKind::List:
+        return {{"kind", "list"}, {"address", hexText(field.address)}, {"file", field.path},
+                {"form", ValueFormName(field.form)}, {"sha256", field.sha256}};
+    case ValueKind::Mac:
+        return {{"kind", "mac"}, {"address", hexText(field.address)}, {"first", MacAddress::text(field.first)},
+                {"last", MacAddress::text(field.last)}};
+    case ValueKind::Files:
+        return {{"kind", "files"}, {"address", hexText(field.address)}, {"folder", field.path}};
+    }
+    return {};
+}
+
 EngineerPin pinOf(const json& root)
 {
     const std::string path = "engineer_pin";
@@ -225,6 +298,8 @@ ProductionJob jobOf(const json& root, const std::string& name)
     if (root.contains("engineer_pin"))
         job.pin = pinOf(root);
     job.operatorRequired = flagOf(root, "", "operator_required", false);
+    if (root.contains("values"))
+        valuesOf(root, job);
     return job;
 }
 
@@ -318,7 +393,7 @@ std::string JobFile::text(const ProductionJob& job)
     for (size_t column = 0; column < JobChipKeys.size(); ++column)
         chip[JobChipKeys[column]] = job.chip.cells[column];
     json root = {{"format", Format},
-                 {"version", job.imageAddress || !job.moreImages.empty() ? Version : 1},
+                 {"version", job.imageAddress || !job.moreImages.empty() || !job.values.empty() ? Version : 1},
                  {"note", job.note},
                  {"locked", job.locked},
                  {"chip", chip},
@@ -345,6 +420,12 @@ std::string JobFile::text(const ProductionJob& job)
                                 {"salt", job.pin->salt}, {"hash", job.pin->hash}};
     if (job.operatorRequired)
         root["operator_required"] = true;
+    if (!job.values.empty()) {
+        root["values"] = json::array();
+        for (const ValueField& field : job.values)
+            root["values"].push_back(valueFieldJson(field));
+        root["values_on_fail"] = job.reuseFailedValues ? "reuse" : "burn";
+    }
     return root.dump(2) + "\n";
 }
 

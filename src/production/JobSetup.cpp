@@ -17,6 +17,7 @@
 #include "ops/StreamSpans.h"
 #include "production/JobFile.h"
 #include "production/ProductionText.h"
+#include "production/JobValueSetup.h"
 #include "production/SerialSequence.h"
 
 namespace fs = std::filesystem;
@@ -205,6 +206,11 @@ std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::stri
         if (!error.empty())
             return std::nullopt;
     }
+    std::vector<ValueField> values = choices.values;
+    if (error = PrepareValueFields(values, jobPath, choices.serial, span.span.start, span.span.end,
+                                   workbench.languageIndex);
+        !error.empty())
+        return std::nullopt;
     ProductionJob job;
     job.name = fs::path(jobPath).stem().string();
     job.path = jobPath;
@@ -229,6 +235,8 @@ std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::stri
     job.target = choices.target;
     job.pin = choices.pin;
     job.operatorRequired = choices.operatorRequired;
+    job.values = std::move(values);
+    job.reuseFailedValues = choices.reuseFailedValues;
     return job;
 }
 

@@ -25,6 +25,9 @@ struct JobChoices {
     std::optional<int64_t> target;
     std::optional<EngineerPin> pin;
     bool operatorRequired = false;
+    // Paths as the operator gave them: relative to the working folder, or absolute.
+    std::vector<ValueField> values;
+    bool reuseFailedValues = false;
 };
 
 // The checksums of the span a job programs, from the buffer as it stands;

@@ -29,6 +29,11 @@ struct LogRecord {
     // The job's serial-number sequence (SerialSequenceOf): what the line
     // server keeps serials unique within. Not one of the exported columns.
     std::string serialSequence;
+    // The job values the chip took ("ADDRESS=VALUE; ..."), and what became
+    // of them: "used", "burned", "returned" (taken by the next chip) or
+    // "interrupted". Not among LogColumns: the line server has no place for them.
+    std::string values;
+    std::string valuesStatus;
 };
 
 // The log's columns, in the order of LogRecord's fields after id.

@@ -17,6 +17,8 @@ LogRecord LogRecordRow::read(const SqliteStatement& row)
     record.durationMs = row.integer(column++);
     record.cycleMs = row.integer(column++);
     record.operatorName = row.text(column++);
-    record.serialSequence = row.text(column);
+    record.serialSequence = row.text(column++);
+    record.values = row.text(column++);
+    record.valuesStatus = row.text(column);
     return record;
 }

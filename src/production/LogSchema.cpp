@@ -126,6 +126,24 @@ CREATE INDEX IF NOT EXISTS records_crc32 ON records(crc32);
                    error);
 }
 
+// Job values (made to run again, as a test's log set back to version 0
+// does): what each record took, where each source stands, the values failed
+// chips gave back and those of the chips under way.
+bool jobValues(sqlite3* db, std::string& error)
+{
+    return addColumn(db, "records", "job_values", "TEXT NOT NULL DEFAULT ''", error) &&
+           addColumn(db, "records", "values_status", "TEXT NOT NULL DEFAULT ''", error) &&
+           addColumn(db, "reservations", "job_values", "TEXT NOT NULL DEFAULT ''", error) && execute(db, R"(
+CREATE TABLE IF NOT EXISTS value_positions (job TEXT NOT NULL, field TEXT NOT NULL, last TEXT NOT NULL,
+    PRIMARY KEY(job, field));
+CREATE TABLE IF NOT EXISTS returned_values (job TEXT NOT NULL, field TEXT NOT NULL, key TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS reserved_values (uid TEXT NOT NULL, job TEXT NOT NULL, field TEXT NOT NULL,
+    key TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS reserved_values_uid ON reserved_values(uid);
+)",
+                                                                                       error);
+}
+
 using Step = bool (*)(sqlite3*, std::string&);
 
 // Step i brings a log of version i to version i + 1. Append only: a step
@@ -133,6 +151,7 @@ using Step = bool (*)(sqlite3*, std::string&);
 constexpr Step Steps[] = {
     recordsAndCounters, reservations,   reservationJedecId,           setAsideAndLeases,
     recordOperator,     jobChanges,     serialSequencesAndLeasedJobs, lookupIndexes,
+    jobValues,
 };
 
 }  // namespace

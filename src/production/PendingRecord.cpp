@@ -87,6 +87,10 @@ std::string PendingRecord::text() const
         root["operator"] = textValue(record.operatorName);
     if (!record.serialSequence.empty())
         root["serial_sequence"] = textValue(record.serialSequence);
+    if (!record.values.empty()) {
+        root["values"] = textValue(record.values);
+        root["values_status"] = textValue(record.valuesStatus);
+    }
     if (returnedSerial)
         root["returned_serial"] = std::to_string(*returnedSerial);
     return root.dump(2) + "\n";
@@ -143,6 +147,18 @@ std::optional<PendingRecord> PendingRecord::parse(const std::string& text, std::
             return std::nullopt;
         }
         pending.record.serialSequence = *sequence;
+    }
+    // Records of jobs without values have none.
+    for (const auto& [name, field] : {std::pair{"values", &LogRecord::values},
+                                      std::pair{"values_status", &LogRecord::valuesStatus}}) {
+        if (const auto found = root.find(name); found != root.end()) {
+            const std::optional<std::string> value = textOf(*found);
+            if (!value) {
+                error = std::string("the pending record's field ") + name + " is not a text";
+                return std::nullopt;
+            }
+            pending.record.*field = *value;
+        }
     }
     if (pending.record.uid.empty()) {
         error = "the pending record has no uid";

@@ -11,6 +11,7 @@
 #include "production/Checksums.h"
 #include "production/EngineerPin.h"
 #include "production/SerialRule.h"
+#include "production/ValueField.h"
 
 // One production run, fixed in a job file: the chip with every parameter of
 // its record (so an edited database is noticed), the image and its SHA-256,
@@ -58,4 +59,8 @@ struct ProductionJob {
     std::optional<int64_t> target;  // good chips the job makes
     std::optional<EngineerPin> pin;  // asked before a locked job is closed or edited, or counters reset
     bool operatorRequired = false;   // every run names its operator
+    // Fields that take one value per chip, and whether a failed chip's values
+    // go to the next chip (reuse) or are used up with it (burn, as serials).
+    std::vector<ValueField> values;
+    bool reuseFailedValues = false;
 };

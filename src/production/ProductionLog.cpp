@@ -33,9 +33,9 @@ std::unique_ptr<ProductionLog> ProductionLog::open(const std::vector<std::string
     return log;
 }
 
-Reservation ProductionLog::reserve(LogRecord& chip, const SerialRule* rule)
+Reservation ProductionLog::reserve(LogRecord& chip, const SerialRule* rule, const JobValues* values)
 {
-    Reservation reservation = local_->reserve(chip, rule);
+    Reservation reservation = local_->reserve(chip, rule, values);
     if (reservation.outcome != Reservation::Outcome::LeaseNeeded)
         return reservation;
     if (!lease_) {
@@ -46,7 +46,7 @@ Reservation ProductionLog::reserve(LogRecord& chip, const SerialRule* rule)
     // Another programmer of the station may have leased a block meanwhile, and
     // the others may use up a new block before this one takes from it.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        reservation = local_->reserve(chip, rule);
+        reservation = local_->reserve(chip, rule, values);
         if (reservation.outcome != Reservation::Outcome::LeaseNeeded)
             return reservation;
         const uint64_t floor = local_->peekSerial(chip.job, *rule).value_or(rule->first);

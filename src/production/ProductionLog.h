@@ -13,6 +13,8 @@
 // The log a production run writes to: the station's SQLite database, and,
 // when a postgresql:// address is given, the line server the records are
 // forwarded to from there and the serial numbers come from.
+class JobValues;
+
 class ProductionLog {
 public:
     // `targets`: at most one database file (the default file when none) and at
@@ -34,7 +36,7 @@ public:
     // serials this log leased before takes only what is left of its leased
     // blocks, then LeaseUnreachable: a value of its own could be one the
     // server gave another station.
-    Reservation reserve(LogRecord& chip, const SerialRule* rule);
+    Reservation reserve(LogRecord& chip, const SerialRule* rule, const JobValues* values = nullptr);
 
     // Commits to the station's log and queues the record for the server;
     // `busyWaitMs` as SqliteLog::commit takes it.

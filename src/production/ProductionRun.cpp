@@ -73,9 +73,33 @@ void ProductionRun::run(const std::function<bool()>& keepRunning)
     if (!going())
         return;
     imageLength_ = PageRoundedLength(workbench_.buffers.dataLength, workbench_.catalogue.currentRecord().flashPage);
+    if (!loadValues())
+        return;
     compareWithHistory();
     RunBatch(workbench_, host_, job_.options, going, this);
     writeHistory();
+}
+
+// Read once, so that every chip of the run takes from the same sources; a
+// list changed since the job was made would hand out values nobody chose.
+bool ProductionRun::loadValues()
+{
+    values_.reset();
+    if (job_.values.empty())
+        return true;
+    const SpanChoice span = WriteSpan(workbench_.buffers, workbench_.catalogue.currentRecord());
+    if (span.refusal) {
+        stopReason_ = MessageCatalogue::text(*span.refusal, workbench_.languageIndex);
+        return false;
+    }
+    std::vector<FieldSpan> fixed;
+    if (job_.serial)
+        fixed.push_back({"serial " + job_.serial->describe(), job_.serial->address, job_.serial->width});
+    std::string error;
+    values_ = JobValues::load(job_, job_.path, fixed, span.span.start, span.span.end, workbench_.languageIndex, error);
+    if (!values_)
+        stopReason_ = error;
+    return values_.has_value();
 }
 
 // Without a line server the log alone knows which serial numbers are gone; a
@@ -197,7 +221,7 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
     const ChipRecord& chip = workbench_.catalogue.currentRecord();
     reserved_.jedecId = chip.chipClass == SpiFlash25 ? HexBytesText(reply.data() + 1, 3) : std::string();
     const SerialRule* rule = job_.serial ? &*job_.serial : nullptr;
-    const Reservation reservation = log_.reserve(reserved_, rule);
+    const Reservation reservation = log_.reserve(reserved_, rule, values_ ? &*values_ : nullptr);
     if (reservation.outcome != Reservation::Outcome::Reserved)
         releaseGoodChip();
     if (reservation.outcome == Reservation::Outcome::Failed) {
@@ -215,6 +239,14 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
                                                       {reservation.error});
         return false;
     }
+    if (reservation.outcome == Reservation::Outcome::ValuesUsedUp) {
+        stopReason_ = ProductionText(Msg::ValuesUsedUp, workbench_.languageIndex, {reservation.error});
+        return false;
+    }
+    if (reservation.outcome == Reservation::Outcome::ValueRefused) {
+        stopReason_ = reservation.error;
+        return false;
+    }
     const std::optional<std::vector<uint8_t>> bytes =
         rule && reservation.serial ? rule->encode(*reservation.serial) : std::nullopt;
     if (reservation.outcome == Reservation::Outcome::SerialsUsedUp || (rule && !bytes)) {
@@ -226,6 +258,10 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
     patch_.reset();
     if (bytes)
         patch_ = std::make_unique<SerialPatch>(workbench_.buffers.flash(), rule->address, *bytes);
+    valuePatches_.clear();
+    for (const TakenValue& value : reservation.values)
+        valuePatches_.push_back(std::make_unique<SerialPatch>(workbench_.buffers.flash(),
+                                                              values_->field(value.field).address, value.bytes));
     host_.clearChipError();
     chipStartMs_ = host_.nowMs();
     if (started)
@@ -275,6 +311,7 @@ bool ProductionRun::afterChip(bool passed)
     const ChipRecord& chip = workbench_.catalogue.currentRecord();
     const Checksums programmed = ProgrammedChecksums(workbench_.buffers, chip, job_.options.verify);
     patch_.reset();
+    valuePatches_.clear();
 
     LogRecord record = reserved_;
     record.time = IsoTime::now();
@@ -293,6 +330,8 @@ bool ProductionRun::afterChip(bool passed)
         if (reuse)
             returned = serial_;
     }
+    if (!record.values.empty())
+        record.valuesStatus = passed ? "used" : job_.reuseFailedValues ? "returned" : "burned";
     (passed ? passed_ : failed_)++;
     if (goodChipClaimed_) {
         goodChipClaimed_ = false;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ops/ChipOperations.h"
+#include "production/JobValues.h"
 #include "production/LogRecord.h"
 #include "production/ProductionHost.h"
 #include "production/ProductionJob.h"
@@ -18,7 +19,8 @@ class SerialPatch;
 struct Workbench;
 
 // A production run: the batch loop over the chips put into the socket, with
-// the job's image, one serial number per chip patched into it, and one log
+// the job's image, one serial number and one value of each job value field
+// per chip patched into it, and one log
 // record per chip committed before the next chip starts. The job must already
 // be applied to the workbench (ApplyJob). Stops when `keepRunning` turns
 // false, when `target` chips are done, when the job has its target of good
@@ -111,6 +113,8 @@ private:
                                bool& waited);
     void stopKeeping(const LogRecord& record, std::optional<uint64_t> returned, const std::string& error);
     void refuseUsedUpSerials(const Reservation& reservation);
+    // Reads the job's value sources; false, with the reason to stop, when one cannot be used.
+    bool loadValues();
     void compareWithHistory();
     void writeHistory();
     std::string failureText();
@@ -124,6 +128,8 @@ private:
     std::string chipTitle_;
 
     std::unique_ptr<SerialPatch> patch_;
+    std::optional<JobValues> values_;
+    std::vector<std::unique_ptr<SerialPatch>> valuePatches_;
     std::optional<uint64_t> serial_;
     LogRecord reserved_;  // the chip under way, as its reservation named it
     int32_t imageLength_ = 0;  // the image's page-rounded length when the run started

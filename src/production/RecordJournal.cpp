@@ -8,6 +8,7 @@
 #include "core/AtomicFile.h"
 #include "core/MessageCatalogue.h"
 #include "core/SmallFile.h"
+#include "production/JobValues.h"
 #include "production/ProcessIdentity.h"
 #include "production/SerialLedger.h"
 #include "production/SerialRule.h"
@@ -48,7 +49,7 @@ private:
 
 }  // namespace
 
-Reservation RecordJournal::reserve(LogRecord& chip, const SerialRule* rule)
+Reservation RecordJournal::reserve(LogRecord& chip, const SerialRule* rule, const JobValues* values)
 {
     Reservation failed;
     if (!flushPending(failed.error))
@@ -66,15 +67,19 @@ Reservation RecordJournal::reserve(LogRecord& chip, const SerialRule* rule)
         if (reservation.outcome != Reservation::Outcome::Reserved)
             return reservation;
     }
+    if (values && !values_.take(chip, *values, reservation))
+        return reservation;
     chip.serial = reservation.serial ? rule->text(*reservation.serial) : std::string();
+    chip.values = values ? JobValues::recordText(*values, reservation.values) : std::string();
     SqliteStatement touch(db_, "INSERT INTO counters(job, reservations) VALUES(?1, 1) "
                                "ON CONFLICT(job) DO UPDATE SET reservations = reservations + 1");
     SqliteStatement hold(db_, "INSERT INTO reservations(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
-                              "operations, serial, owner, serial_sequence) "
-                              "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
+                              "operations, serial, owner, serial_sequence, job_values) "
+                              "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
     hold.bind(1, chip.uid).bind(2, chip.time).bind(3, chip.station).bind(4, chip.programmer).bind(5, chip.job);
     hold.bind(6, chip.jobHash).bind(7, chip.chip).bind(8, chip.jedecId).bind(9, chip.operations);
     hold.bind(10, chip.serial).bind(11, ProcessIdentity::current()).bind(12, chip.serialSequence);
+    hold.bind(13, chip.values);
     if (touch.bind(1, chip.job).step() != SQLITE_DONE || hold.step() != SQLITE_DONE || !transaction.commit()) {
         failed.error = sqlite3_errmsg(db_);
         return failed;
@@ -116,8 +121,8 @@ bool RecordJournal::write(const LogRecord& record, std::optional<uint64_t> retur
     SqliteStatement insert(
         db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
              "operations, result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, "
-             "operator, serial_sequence) "
-             "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
+             "operator, serial_sequence, job_values, values_status) "
+             "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21)");
     const std::string result = ChipResultWord(record.result);
     const std::string* texts[] = {&record.uid, &record.time, &record.station, &record.programmer, &record.job,
                                   &record.jobHash, &record.chip, &record.jedecId, &record.operations,
@@ -130,6 +135,8 @@ bool RecordJournal::write(const LogRecord& record, std::optional<uint64_t> retur
     insert.bind(index + 1, record.cycleMs);
     insert.bind(index + 2, record.operatorName);
     insert.bind(index + 3, record.serialSequence);
+    insert.bind(index + 4, record.values);
+    insert.bind(index + 5, record.valuesStatus);
     const std::string counter = counterOf(record.result);
     const std::string counting = "INSERT INTO counters(job, " + counter + ", cycle_ms_total) VALUES(?1, 1, ?2) "
                                  "ON CONFLICT(job) DO UPDATE SET " + counter + " = " + counter + " + 1, "
@@ -143,6 +150,8 @@ bool RecordJournal::write(const LogRecord& record, std::optional<uint64_t> retur
         return false;
     }
     if (returnedSerial && !serials_.giveBack(record.job, *returnedSerial, error))
+        return false;
+    if (!values_.settle(record.uid, record.valuesStatus == "returned", error))
         return false;
     if (!transaction.commit()) {
         error = sqlite3_errmsg(db_);
@@ -231,9 +240,10 @@ void RecordJournal::interruptAbandonedReservations()
         SqliteStatement record(
             db_, "INSERT INTO records(uid, time, station, programmer, job, job_hash, chip, jedec_id, "
                  "operations, result, message, serial, serial_status, duration_ms, cycle_ms, "
-                 "serial_sequence) "
+                 "serial_sequence, job_values, values_status) "
                  "SELECT uid, time, station, programmer, job, job_hash, chip, jedec_id, operations, "
-                 "'interrupted', ?2, serial, 'interrupted', 0, 0, serial_sequence FROM reservations "
+                 "'interrupted', ?2, serial, 'interrupted', 0, 0, serial_sequence, job_values, "
+                 "CASE job_values WHEN '' THEN '' ELSE 'interrupted' END FROM reservations "
                  "WHERE uid = ?1");
         SqliteStatement release(db_, "DELETE FROM reservations WHERE uid = ?1");
         SqliteStatement count(db_, "INSERT INTO counters(job, interrupted) VALUES(?1, 1) "
@@ -242,7 +252,7 @@ void RecordJournal::interruptAbandonedReservations()
         // the log does not know.
         record.bind(2, MessageCatalogue::text(Msg::InterruptedRecordMessage, English));
         if (record.bind(1, uid).step() != SQLITE_DONE || release.bind(1, uid).step() != SQLITE_DONE ||
-            count.bind(1, job).step() != SQLITE_DONE)
+            count.bind(1, job).step() != SQLITE_DONE || !values_.burnReserved(uid))
             return;
     }
     transaction.commit();

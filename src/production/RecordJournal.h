@@ -9,9 +9,11 @@
 #include "production/LogRecord.h"
 #include "production/PendingRecord.h"
 #include "production/Reservation.h"
+#include "production/ValueLedger.h"
 
 struct sqlite3;
 struct SerialRule;
+class JobValues;
 class SerialLedger;
 
 // The log's records as chips are made: the reservation synced to disk before
@@ -21,11 +23,12 @@ class SerialLedger;
 class RecordJournal {
 public:
     RecordJournal(sqlite3* db, std::string path, SerialLedger& serials)
-        : db_(db), path_(std::move(path)), serials_(serials)
+        : db_(db), path_(std::move(path)), serials_(serials), values_(db)
     {
     }
 
-    Reservation reserve(LogRecord& chip, const SerialRule* rule);
+    // Sets the chip's serial and its values' text.
+    Reservation reserve(LogRecord& chip, const SerialRule* rule, const JobValues* values = nullptr);
     // Sets the stored record's id.
     bool commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error);
     std::string keepPending(const LogRecord& record, std::optional<uint64_t> returnedSerial);
@@ -43,6 +46,7 @@ private:
     sqlite3* db_;
     std::string path_;
     SerialLedger& serials_;
+    ValueLedger values_;
     struct Kept {
         PendingRecord pending;
         std::string file;  // empty: in memory only

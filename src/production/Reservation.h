@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "production/TakenValue.h"
 
 // What a reservation before a chip gave.
 struct Reservation {
@@ -13,6 +16,8 @@ struct Reservation {
         LeaseNeeded,    // serials come from the line server and none is leased
         LeaseFailed,    // the line server leased none: `error` in its words, empty without an answer
         LeaseUnreachable,  // serials come from a line server, none is left leased and there is none
+        ValuesUsedUp,   // a value source has no further value: `error` names it
+        ValueRefused,   // a value cannot be written into the chip: `error` says why
     };
     Outcome outcome = Outcome::Failed;
     // Reserved: the chip's serial number (with a rule). SerialsUsedUp: the
@@ -21,4 +26,5 @@ struct Reservation {
     // SerialsUsedUp: the last value issued, when the log knows it.
     std::optional<uint64_t> last;
     std::string error;  // Failed: why
+    std::vector<TakenValue> values;  // Reserved: the chip's job values
 };

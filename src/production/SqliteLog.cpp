@@ -105,10 +105,10 @@ void SqliteLog::takeSerialsFromLeases()
     serials_.takeFromLeases();
 }
 
-Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule)
+Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule, const JobValues* values)
 {
     std::lock_guard lock(mutex_);
-    return journal_.reserve(chip, rule);
+    return journal_.reserve(chip, rule, values);
 }
 
 bool SqliteLog::addLease(const std::string& job, const std::string& sequence, uint64_t first, uint64_t count,

@@ -21,6 +21,7 @@
 
 struct sqlite3;
 struct SerialRule;
+class JobValues;
 
 // The station's traceability log: one SQLite database file (WAL) holding the
 // records, each job's counters and serial-number state, the chips under way
@@ -71,7 +72,8 @@ public:
     // leave it unnamed.
     // Sets `chip.serial`. Without a rule it still writes, so that a log that
     // cannot be written stops production before the chip rather than after it.
-    Reservation reserve(LogRecord& chip, const SerialRule* rule);
+    // With `values`, the chip takes a value of each field too (ValueLedger).
+    Reservation reserve(LogRecord& chip, const SerialRule* rule, const JobValues* values = nullptr);
 
     // The chip's record and its counters in one transaction; it replaces the
     // chip's reservation, or the interrupted record one became. A record whose

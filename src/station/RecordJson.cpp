@@ -14,5 +14,7 @@ nlohmann::json RecordJson(const LogRecord& record)
     json[LogColumns[column++]] = record.durationMs;
     json[LogColumns[column++]] = record.cycleMs;
     json[LogColumns[column]] = record.operatorName;
+    json["values"] = record.values;
+    json["values_status"] = record.valuesStatus;
     return json;
 }

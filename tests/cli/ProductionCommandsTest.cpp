@@ -82,6 +82,34 @@ TEST_F(ProductionCommands, JobBatchLogsEachChipWithItsSerialAndExports)
     EXPECT_TRUE(Contains(none.err, "no record in " + path("log.sqlite") + " matches")) << none.err;
 }
 
+TEST_F(ProductionCommands, ValueJobRefusesOverlapsAndExportsEachChipsValues)
+{
+    const std::vector<std::string> create = {"job", "create", path("j.belcorjob"), "--chip", "A25L512", "--image",
+                                             path("image.bin"), "--serial", "0x10:4:le:1", "--mac"};
+    std::vector<std::string> overlapping = create;
+    overlapping.push_back("0x12:02:00:00:00:00:01:02:00:00:00:00:09");
+    const CliResult refused = run(overlapping);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(Contains(refused.err, "overlap at 0x12")) << refused.err;
+
+    writeFile("keys.txt", Bytes("DE AD\nBE EF\n"));
+    std::vector<std::string> arguments = create;
+    arguments.insert(arguments.end(), {"0x20:02:00:00:00:00:01:02:00:00:00:00:09", "--list",
+                                       path("keys.txt") + ":0x30:bytes", "--on-fail", "reuse"});
+    ASSERT_EQ(run(arguments).exitCode, 0);
+    const CliResult shown = run({"job", "show", path("j.belcorjob")});
+    EXPECT_TRUE(Contains(shown.out, "Values: 02:00:00:00:00:01..02:00:00:00:00:09@0x20")) << shown.out;
+    EXPECT_TRUE(Contains(shown.out, "Values: keys.txt@0x30 (bytes, SHA-256 ")) << shown.out;
+    EXPECT_TRUE(Contains(shown.out, "Values of a failed chip: reused")) << shown.out;
+
+    EXPECT_EQ(run(batch("2")).exitCode, 0);
+    ASSERT_EQ(run({"log", "export", "--csv", path("log.csv"), "--log-db", path("log.sqlite")}).exitCode, 0);
+    const std::vector<uint8_t> csv = readFile("log.csv");
+    const std::string text(csv.begin(), csv.end());
+    EXPECT_TRUE(Contains(text, "\"operator\",\"values\"\r\n")) << text;
+    EXPECT_TRUE(Contains(text, "\"0x20=02:00:00:00:00:02; 0x30=BEEF\"\r\n")) << text;
+}
+
 TEST_F(ProductionCommands, ChangedImageIsRefusedNamingBothHashes)
 {
     ASSERT_EQ(createJob("0x10:4:le:1").exitCode, 0);

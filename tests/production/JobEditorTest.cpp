@@ -217,6 +217,37 @@ TEST_F(JobEditorTest, EditKeepsTheJobsFurtherImages)
     const std::optional<ProductionJob> shown = again.job();
     ASSERT_TRUE(shown);
     EXPECT_EQ(JobFile::text(*shown), JobFile::text(*made));
+// An edited job shows each value field's first values in every language, and
+// saving it keeps the fields. With BELCOR_SCREENSHOT_DIR set, it is pictured
+// under production/.
+TEST_F(JobEditorTest, EditedJobShowsItsFirstValuesAndKeepsItsFields)
+{
+    writeFile("keys.txt", {'k', '1', '\n', 'k', '2', '\n'});
+    JobChoices choices;
+    std::string error;
+    choices.values = {*ParseMacField("0x20:02:00:5E:10:00:FE:02:00:5E:10:01:FF", error),
+                      *ParseListField(path("keys.txt") + ":0x40:ascii", error)};
+    const std::optional<ProductionJob> job =
+        CreateJob(workbench, path("line.belcorjob"), path("image.bin"), choices, error);
+    ASSERT_TRUE(job) << error;
+    const QString folder = qEnvironmentVariable("BELCOR_SCREENSHOT_DIR");
+    for (const auto& [language, name] : {std::pair{English, "en"}, std::pair{SimplifiedChinese, "zh_CN"},
+                                         std::pair{TraditionalChinese, "zh_TW"}}) {
+        JobEditor shown(workbench.catalogue, AutoOptions{}, language, nullptr);
+        shown.editJob(*job, path("line.belcorjob"));
+        shown.show();
+        const QString preview = shown.findChild<QLabel*>("ValuePreview")->text();
+        EXPECT_TRUE(preview.contains("02:00:5E:10:00:FE, 02:00:5E:10:00:FF, 02:00:5E:10:01:00")) << preview.toStdString();
+        EXPECT_TRUE(preview.contains("keys.txt@0x40:  k1, k2")) << preview.toStdString();
+        const std::optional<ProductionJob> kept = shown.job();
+        ASSERT_TRUE(kept);
+        EXPECT_EQ(JobFile::text(*kept), JobFile::text(*job));
+        if (!folder.isEmpty()) {
+            QDir().mkpath(folder + "/production");
+            shown.resize(shown.sizeHint());
+            shown.grab().save(QString("%1/production/job-editor-values-%2.png").arg(folder, name));
+        }
+    }
 }
 
 // The editor and the prompts fit a 1280×800 screen (below a panel) in every

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include <string>
 #include <utility>
@@ -20,6 +21,8 @@
 #include "buffers/BufferSet.h"
 #include "core/MessageCatalogue.h"
 #include "production/JobSetup.h"
+#include "production/JobValues.h"
+#include "production/MacAddress.h"
 #include "production/ProductionFixture.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
@@ -120,6 +123,8 @@ protected:
             ASSERT_TRUE(choices.serial) << error;
             choices.serial->reuseFailed = reuseFailed;
         }
+        choices.values = values;
+        choices.reuseFailedValues = reuseFailedValues;
         const std::optional<ProductionJob> made = CreateJob(workbench, path("job.belcorjob"), path("image.bin"),
                                                             choices, error);
         ASSERT_TRUE(made) << error;
@@ -159,6 +164,8 @@ protected:
     std::vector<LogRecord> records;
     std::vector<std::vector<uint8_t>> written;
     std::function<void()> afterEachChip;
+    std::vector<ValueField> values;  // the job's value fields, paths absolute
+    bool reuseFailedValues = false;
 };
 
 std::vector<uint8_t> text(const std::string& written)
@@ -469,6 +476,146 @@ TEST_F(ProductionRunTest, UnwritableLogStopsBeforeAnyChipIsProgrammed)
     EXPECT_EQ(production.done(), 0);
     EXPECT_NE(production.stopReason().find("cannot be written"), std::string::npos) << production.stopReason();
     EXPECT_EQ(chipContents(0, 16), std::vector<uint8_t>(16, 0xFF));
+}
+
+// Job values: a MAC range and a list patched into each chip, as the serial is.
+class JobValuesInRun : public ProductionRunTest {
+protected:
+    void addFields(const std::string& list)
+    {
+        std::ofstream(path("list.txt"), std::ios::binary) << list;
+        std::string error;
+        values = {*ParseMacField("0x40:02:00:00:00:00:01:02:00:00:00:00:09", error),
+                  *ParseListField(path("list.txt") + ":0x80:ascii", error)};
+    }
+    std::vector<std::string> valuesOfRecords() const
+    {
+        std::vector<std::string> texts;
+        for (const LogRecord& record : records)
+            texts.push_back(record.values + " " + record.valuesStatus);
+        return texts;
+    }
+};
+
+struct ValuePolicyCase {
+    const char* name;
+    bool reuse;
+    std::vector<std::string> taken;  // "MAC ITEM STATUS" of each chip
+};
+
+class ValuePolicy : public JobValuesInRun, public testing::WithParamInterface<ValuePolicyCase> {};
+
+TEST_P(ValuePolicy, FailedChipsValuesFollowTheJobsPolicy)
+{
+    addFields("k1\nk2\nk3\nk4\nk5\nk6\n");
+    reuseFailedValues = GetParam().reuse;
+    prepare("");
+    std::vector<std::vector<uint8_t>> macs;
+    afterEachChip = [&] {
+        macs.push_back(chipContents(0x40, 6));
+        if (records.size() == 2)
+            belcor_sim_inject_fault(BELCOR_SIM_STUCK_BIT, 0x100);
+        else
+            belcor_sim_clear_faults();
+    };
+    run(5);
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records[2].result, "fail");
+    EXPECT_EQ(valuesOfRecords(), GetParam().taken);
+    EXPECT_EQ(macs[4], MacAddress::bytes(0x020000000000ull + (GetParam().reuse ? 4 : 5)));
+    EXPECT_EQ(log->local().records({})[2].valuesStatus, records[2].valuesStatus);
+    EXPECT_EQ(workbench.buffers.flash()[0x40], 0x5A);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Policies, ValuePolicy,
+    testing::Values(ValuePolicyCase{"Burn",
+                                    false,
+                                    {"0x40=02:00:00:00:00:01; 0x80=k1 used", "0x40=02:00:00:00:00:02; 0x80=k2 used",
+                                     "0x40=02:00:00:00:00:03; 0x80=k3 burned",
+                                     "0x40=02:00:00:00:00:04; 0x80=k4 used", "0x40=02:00:00:00:00:05; 0x80=k5 used"}},
+                    ValuePolicyCase{"Reuse",
+                                    true,
+                                    {"0x40=02:00:00:00:00:01; 0x80=k1 used", "0x40=02:00:00:00:00:02; 0x80=k2 used",
+                                     "0x40=02:00:00:00:00:03; 0x80=k3 returned",
+                                     "0x40=02:00:00:00:00:03; 0x80=k3 used", "0x40=02:00:00:00:00:04; 0x80=k4 used"}}),
+    [](const testing::TestParamInfo<ValuePolicyCase>& info) { return std::string(info.param.name); });
+
+// A second run goes on where the first stopped, and a list that runs out
+// stops the run before the next chip, naming the list.
+TEST_F(JobValuesInRun, NextRunContinuesAndAUsedUpListStops)
+{
+    addFields("k1\nk2\nk3\n");
+    prepare("");
+    run(2);
+    records.clear();
+    ProductionRun& second = run(5);
+    EXPECT_EQ(second.done(), 1);
+    EXPECT_EQ(valuesOfRecords(), std::vector<std::string>{"0x40=02:00:00:00:00:03; 0x80=k3 used"});
+    EXPECT_NE(second.stopReason().find("list.txt@0x80 has no value left"), std::string::npos)
+        << second.stopReason();
+}
+
+// A chip whose program died keeps its values as interrupted; none is issued again.
+TEST_F(JobValuesInRun, InterruptedChipsValuesAreNotIssuedAgain)
+{
+    addFields("k1\nk2\n");
+    prepare("");
+    LogRecord chip;
+    chip.uid = "dead-chip";
+    chip.job = job.name;
+    chip.time = "2026-01-01T00:00:00.000Z";
+    std::string error;
+    std::optional<JobValues> loaded = JobValues::load(job, job.path, {}, 0, 0x1000, English, error);
+    ASSERT_TRUE(loaded) << error;
+    ASSERT_EQ(log->local().reserve(chip, nullptr, &*loaded).outcome, Reservation::Outcome::Reserved);
+    // As if its program had died: a log opened later finds the reservation abandoned.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path("log.sqlite").c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "UPDATE reservations SET owner = 'gone'", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    log.reset();
+    log = ProductionLog::open({path("log.sqlite")}, error);
+    ASSERT_TRUE(log) << error;
+    run(5);
+    EXPECT_EQ(valuesOfRecords(), std::vector<std::string>{"0x40=02:00:00:00:00:02; 0x80=k2 used"});
+    const std::vector<LogRecord> stored = log->local().records({});
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].values + " " + stored[0].valuesStatus, "0x40=02:00:00:00:00:01; 0x80=k1 interrupted");
+}
+
+TEST_F(JobValuesInRun, ChangedListRefusesTheRun)
+{
+    addFields("k1\nk2\n");
+    prepare("");
+    std::ofstream(path("list.txt"), std::ios::app) << "k3\n";
+    ProductionRun& production = run(1);
+    EXPECT_EQ(production.done(), 0);
+    EXPECT_NE(production.stopReason().find("The value list " + path("list.txt") + " changed"), std::string::npos)
+        << production.stopReason();
+}
+
+// A key file too long for its place is refused before the chip and stays
+// for the run after it is replaced.
+TEST_F(JobValuesInRun, DeviceFileTooLongStopsBeforeTheChip)
+{
+    std::filesystem::create_directory(path("keys"));
+    writeFile("keys/a.key", std::vector<uint8_t>(16, 0xA1));
+    writeFile("keys/b.key", std::vector<uint8_t>(16, 0xB2));
+    std::string error;
+    values = {*ParseFilesField(path("keys") + ":0x800", error), *ParseMacField("0x820:02:00:00:00:00:01:02:00:00:00:00:09", error)};
+    prepare("");
+    run(1);
+    EXPECT_EQ(chipContents(0x800, 16), std::vector<uint8_t>(16, 0xA1));
+    writeFile("keys/b.key", std::vector<uint8_t>(40, 0xB2));
+    records.clear();
+    ProductionRun& production = run(1);
+    EXPECT_EQ(production.done(), 0);
+    EXPECT_NE(production.stopReason().find("b.key holds 40 bytes"), std::string::npos) << production.stopReason();
+    writeFile("keys/b.key", std::vector<uint8_t>(32, 0xB2));
+    run(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].values, "0x800=b.key; 0x820=02:00:00:00:00:02");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "core/MessageCatalogue.h"
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
+#include "production/JobValues.h"
 #include "production/ProductionText.h"
 #include "production/SerialSequence.h"
 #include "ui_JobEditor.h"
@@ -127,6 +128,11 @@ void JobEditor::editJob(const ProductionJob& job, const std::string& path)
     jobPath_ = path;
     keptPin_ = job.pin;
     keptSequence_ = SerialSequenceOf(job);
+    keptValues_ = job.values;
+    for (ValueField& field : keptValues_)
+        field.path = field.path.empty() ? field.path : JobValues::sourcePath(field, path);
+    keptReuseValues_ = job.reuseFailedValues;
+    showValues(job, path);
     setWindowTitle(qText(ProductionText(Msg::JobEditorEditTitle, language_, {job.name})));
     std::string error;
     const int32_t slot = FindJobChip(catalogue_, job.chip, language_, error);
@@ -278,6 +284,25 @@ void JobEditor::showPreview(const std::optional<SerialRule>& rule)
     ui->SerialPreview->setText(qText(ProductionText(Msg::JobEditorPreview, language_, {""})) + "\n" + lines.join('\n'));
 }
 
+// A source that cannot be read shows why instead of its values.
+void JobEditor::showValues(const ProductionJob& job, const std::string& path)
+{
+    QStringList lines;
+    std::string error;
+    const std::optional<JobValues> values = JobValues::load(job, path, {}, 0, UINT64_MAX, language_, error);
+    for (size_t index = 0; values && index < values->size(); ++index) {
+        QStringList next;
+        for (const std::string& value : values->preview(index, std::nullopt, 3))
+            next << qText(value);
+        lines << qText(values->field(index).name()) + ":  " +
+                     (next.isEmpty() ? text(Msg::ValueSourceNone) : next.join(", "));
+    }
+    if (!values && !job.values.empty())
+        lines << qText(error);
+    ui->ValuePreview->setText(text(Msg::JobEditorNextValues) + "\n" + lines.join('\n'));
+    ui->ValuePreview->setVisible(!lines.isEmpty());
+}
+
 // Only the field at fault is framed; a frame on a group would frame every field in it.
 void JobEditor::mark(QWidget* field, QLabel* reason, const QString& problem)
 {
@@ -362,6 +387,8 @@ void JobEditor::validate()
         choices.pin = keptPin_;
         choices.serialSequence = keptSequence_;
         choices.operatorRequired = ui->OperatorRequired->isChecked();
+        choices.values = keptValues_;
+        choices.reuseFailedValues = keptReuseValues_;
         std::string error;
         valid_ = draft_.job(jobPath_.empty() ? std::string("job") + JobFile::Extension : jobPath_, choices, error);
         // A serial number outside what the job programs is the serial

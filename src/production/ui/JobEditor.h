@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "production/JobDraft.h"
 #include "production/ProductionJob.h"
@@ -19,7 +20,7 @@ class JobEditor;
 // The job editor (Production ▸ New job…, Edit job…): the chip, the image
 // file with its size, extent and CRC-32, the range, the AUTO steps, the serial
 // rule as fields with the next three values as the bytes they become, the
-// target of good chips, the note, the lock, the engineer PIN and whether runs
+// target of good chips, the edited job's value fields with their first values, the note, the lock, the engineer PIN and whether runs
 // name their operator. A field that makes the job invalid is marked where it
 // is, with the reason, and Save stays off until the job is valid. The job is
 // written as `belcor-cli job create` writes it; the image stays where it is.
@@ -54,6 +55,8 @@ private:
     void showWholeChip(int slot);
     std::optional<ProductionJob::Range> range(QString& problem) const;
     void showPreview(const std::optional<SerialRule>& rule);
+    // The first three values of each of the edited job's value fields.
+    void showValues(const ProductionJob& job, const std::string& path);
     void mark(QWidget* field, QLabel* reason, const QString& problem);
     void applyLanguage();
     QString text(Msg message) const;
@@ -67,5 +70,9 @@ private:
     std::string jobPath_;
     std::optional<EngineerPin> keptPin_;
     std::string keptSequence_;  // the edited job's serial sequence: its numbers go on
+    // The edited job's value fields (paths made absolute) and their policy:
+    // the editor shows them, and a saved job keeps them.
+    std::vector<ValueField> keptValues_;
+    bool keptReuseValues_ = false;
     std::optional<ProductionJob> valid_;
 };
