@@ -217,6 +217,8 @@ TEST_F(JobEditorTest, EditKeepsTheJobsFurtherImages)
     const std::optional<ProductionJob> shown = again.job();
     ASSERT_TRUE(shown);
     EXPECT_EQ(JobFile::text(*shown), JobFile::text(*made));
+}
+
 // An edited job shows each value field's first values in every language, and
 // saving it keeps the fields. With BELCOR_SCREENSHOT_DIR set, it is pictured
 // under production/.

@@ -520,7 +520,7 @@ TEST_P(ValuePolicy, FailedChipsValuesFollowTheJobsPolicy)
     };
     run(5);
     ASSERT_EQ(records.size(), 5u);
-    EXPECT_EQ(records[2].result, "fail");
+    EXPECT_EQ(records[2].result, ChipResult::Fail);
     EXPECT_EQ(valuesOfRecords(), GetParam().taken);
     EXPECT_EQ(macs[4], MacAddress::bytes(0x020000000000ull + (GetParam().reuse ? 4 : 5)));
     EXPECT_EQ(log->local().records({})[2].valuesStatus, records[2].valuesStatus);
