@@ -1,22 +1,34 @@
 #include "ops/ElapsedText.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
+#include <string>
 
 namespace {
 
+std::string padded(int64_t value, int width)
+{
+    std::string digits = std::to_string(value);
+    if (static_cast<int>(digits.size()) < width)
+        digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
+    return digits;
+}
+
 // Hours always, padded to `hoursWidth` digits, or (`hoursWidth` 0) only from
 // an hour on and not padded; minutes that lead are padded to `minutesWidth`.
+// Made without a fixed buffer: an hour count has no upper bound.
 std::string clockFields(int64_t milliseconds, int hoursWidth, int minutesWidth)
 {
     const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
-    char text[32];
-    if (hoursWidth > 0 || seconds >= 3600)
-        std::snprintf(text, sizeof text, "%0*" PRId64 ":%02" PRId64 ":%02" PRId64, std::max(hoursWidth, 1),
-                      seconds / 3600, seconds / 60 % 60, seconds % 60);
-    else
-        std::snprintf(text, sizeof text, "%0*" PRId64 ":%02" PRId64, minutesWidth, seconds / 60, seconds % 60);
+    std::string text;
+    if (hoursWidth > 0 || seconds >= 3600) {
+        text = padded(seconds / 3600, std::max(hoursWidth, 1));
+        text += ':';
+        text += padded(seconds / 60 % 60, 2);
+    } else {
+        text = padded(seconds / 60, minutesWidth);
+    }
+    text += ':';
+    text += padded(seconds % 60, 2);
     return text;
 }
 
