@@ -1,12 +1,12 @@
 #include "production/JobValues.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 
 #include "buffers/Checksums.h"
 #include "core/SmallFile.h"
+#include "core/WholeNumber.h"
 #include "production/MacAddress.h"
 #include "production/ProductionJob.h"
 #include "production/ProductionText.h"
@@ -20,15 +20,6 @@ std::string hexText(uint32_t value)
     char text[16];
     std::snprintf(text, sizeof text, "0x%X", value);
     return text;
-}
-
-std::optional<uint64_t> indexOf(const std::string& key)
-{
-    uint64_t index = 0;
-    const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), index);
-    if (key.empty() || error != std::errc() || end != key.data() + key.size())
-        return std::nullopt;
-    return index;
 }
 
 // Hidden files (an editor's backup, a desktop's index) are no chip's.
@@ -114,7 +105,7 @@ std::optional<std::string> JobValues::keyAfter(size_t index, const std::optional
                                                                 : source.field.last - source.field.first + 1;
     std::optional<uint64_t> next = uint64_t{0};
     if (last) {
-        next = indexOf(*last);
+        next = WholeNumber(*last);
         if (next)
             ++*next;
     }
@@ -148,7 +139,7 @@ std::optional<TakenValue> JobValues::value(size_t index, const std::string& key,
         taken.bytes.assign(bytes.begin(), bytes.end());
         return taken;
     }
-    const std::optional<uint64_t> at = indexOf(key);
+    const std::optional<uint64_t> at = WholeNumber(key);
     if (source.field.kind == ValueKind::List) {
         if (!at || *at >= source.list.values.size())
             return std::nullopt;

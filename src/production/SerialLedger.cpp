@@ -3,26 +3,15 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <charconv>
 
+#include "core/WholeNumber.h"
 #include "production/SerialRule.h"
 #include "production/SqliteStatement.h"
 #include "production/SqliteTransaction.h"
 
-namespace {
-
-// Serial values are kept as decimal text: SQLite's integers are signed and a
-// 64-bit serial may not fit. Nothing for an empty text: a sequence used up.
-std::optional<uint64_t> valueOf(const std::string& text)
-{
-    uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-}  // namespace
+// Serial values are kept as decimal text (WholeNumber reads them back):
+// SQLite's integers are signed and a 64-bit serial may not fit. An empty
+// text reads as nothing: a sequence used up.
 
 Reservation SerialLedger::take(const LogRecord& chip, const SerialRule& rule)
 {
@@ -35,7 +24,7 @@ Reservation SerialLedger::take(const LogRecord& chip, const SerialRule& rule)
             taken.error = sqlite3_errmsg(db_);
             return taken;
         }
-        taken.serial = valueOf(returned.text(1));
+        taken.serial = WholeNumber(returned.text(1));
         taken.outcome = taken.serial && *taken.serial <= rule.maximum() ? Reservation::Outcome::Reserved
                                                                          : Reservation::Outcome::SerialsUsedUp;
         return taken;
@@ -43,8 +32,8 @@ Reservation SerialLedger::take(const LogRecord& chip, const SerialRule& rule)
     std::optional<uint64_t> due = rule.first;
     SqliteStatement state(db_, "SELECT next, last FROM serials WHERE job = ?1");
     if (state.bind(1, job).step() == SQLITE_ROW) {
-        taken.last = valueOf(state.text(1));
-        const std::optional<uint64_t> next = valueOf(state.text(0));
+        taken.last = WholeNumber(state.text(1));
+        const std::optional<uint64_t> next = WholeNumber(state.text(0));
         // A used-up sequence goes on only where the rule (a wider one, say)
         // has a value after the last.
         due = next ? std::max(*next, rule.first) : taken.last ? rule.after(*taken.last) : std::nullopt;
@@ -61,7 +50,7 @@ Reservation SerialLedger::take(const LogRecord& chip, const SerialRule& rule)
             return taken;
         }
         lease = block.integer(0);
-        due = valueOf(block.text(1));
+        due = WholeNumber(block.text(1));
     }
     if (!due || *due > rule.maximum()) {
         taken.serial = due;
@@ -130,17 +119,17 @@ std::optional<uint64_t> SerialLedger::peek(const std::string& job, const SerialR
 {
     SqliteStatement returned(db_, "SELECT value FROM returned_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
     if (returned.bind(1, job).step() == SQLITE_ROW)
-        return valueOf(returned.text(0));
+        return WholeNumber(returned.text(0));
     // With none leased, the station's own next value is the least the line
     // server will give.
     SqliteStatement leased(db_, "SELECT next FROM leased_serials WHERE job = ?1 ORDER BY rowid LIMIT 1");
     if (leased_ && leased.bind(1, job).step() == SQLITE_ROW)
-        return valueOf(leased.text(0));
+        return WholeNumber(leased.text(0));
     SqliteStatement state(db_, "SELECT next, last FROM serials WHERE job = ?1");
     if (state.bind(1, job).step() != SQLITE_ROW)
         return rule.first;
-    if (const std::optional<uint64_t> next = valueOf(state.text(0)))
+    if (const std::optional<uint64_t> next = WholeNumber(state.text(0)))
         return std::max(*next, rule.first);
-    const std::optional<uint64_t> last = valueOf(state.text(1));
+    const std::optional<uint64_t> last = WholeNumber(state.text(1));
     return last ? rule.after(*last) : std::nullopt;
 }

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/WholeNumber.h"
 #include "production/Checksums.h"
 
 namespace {
@@ -194,11 +195,7 @@ std::optional<RequestProblem> ParseRecordsLookup(const std::optional<std::string
 
 std::optional<uint64_t> ParseLastEventId(const std::string& header)
 {
-    uint64_t value = 0;
-    const auto [end, problem] = std::from_chars(header.data(), header.data() + header.size(), value);
-    if (header.empty() || problem != std::errc() || end != header.data() + header.size())
-        return std::nullopt;
-    return value;
+    return WholeNumber(header);
 }
 
 int LanguageOfAcceptLanguage(const std::string& header)
