@@ -812,6 +812,22 @@ constexpr std::array<CatalogueRow, static_cast<size_t>(Msg::Count)> Rows = {{
       "stopped before the chip."}},
     {Msg::ValueSourceNone, {"（无）", "（無）", "(none)"}},
     {Msg::JobEditorNextValues, {"接下来的值：", "接下來的值：", "Next values:"}},
+    // Values leased from the line server.
+    {Msg::ValueLeaseFailed,
+     {"产线服务器没有分配 %1 的值：%2。生产已在下一片芯片之前停止。",
+      "產線服務器沒有分配 %1 的值：%2。生產已在下一片芯片之前停止。",
+      "The line server gave no value of %1: %2. Production stopped before the next chip."}},
+    // Protection after programming.
+    {Msg::ProtectAfterItem, {"编程后设置写保护", "編程後設定寫保護", "Protect after programming"}},
+    {Msg::ProtectAfterSet, {"已设置写保护：状态寄存器 %1", "已設定寫保護：狀態寄存器 %1", "Protection set: status register %1"}},
+    {Msg::ProtectAfterFailed,
+     {"写保护未生效：状态寄存器读出 %1，应为 %2",
+      "寫保護未生效：狀態寄存器讀出 %1，應為 %2",
+      "Protection did not take: the status register reads %1, %2 expected"}},
+    {Msg::ProtectAfterUnsupported,
+     {"芯片 %1 没有可设置的写保护位；编程后设置写保护只适用于 25 系列芯片。",
+      "芯片 %1 沒有可設定的寫保護位；編程後設定寫保護只適用於 25 系列芯片。",
+      "The chip %1 has no protection bits to set; protection after programming is for 25-series chips only."}},
 }};
 static_assert(RowsFollowTheirKeys(Rows), "a catalogue row stands at another message's place");
 

@@ -421,6 +421,13 @@ enum class Msg {
     ValueFileTooLarge,
     ValueSourceNone,
     JobEditorNextValues,
+    // Values leased from the line server.
+    ValueLeaseFailed,
+    // Protection after programming.
+    ProtectAfterItem,
+    ProtectAfterSet,
+    ProtectAfterFailed,
+    ProtectAfterUnsupported,
     Count
 };
 
