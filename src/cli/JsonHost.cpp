@@ -36,6 +36,9 @@ const char* JsonHost::stepWord(Msg state)
 // rather than thrown on: the line must still be JSON.
 void JsonHost::emit(const json& event)
 {
+    if (endPending_ && event["event"] != "error")
+        emitEndOfStep();
+    endPending_ = false;
     const std::string text = event.dump(-1, ' ', false, json::error_handler_t::replace);
     std::fprintf(events_, "%s\n", text.c_str());
     std::fflush(events_);
@@ -131,14 +134,32 @@ void JsonHost::setProgress(uint32_t position)
 void JsonHost::hideProgress()
 {
     const std::lock_guard lock(mutex_);
-    if (stepActive_ && total_ > 0)
-        emitProgress(total_);
+    endPending_ = stepActive_ && total_ > 0;
+    endedStep_ = step_;
+    endedTotal_ = total_;
     stepActive_ = false;
+}
+
+void JsonHost::finish()
+{
+    const std::lock_guard lock(mutex_);
+    if (endPending_)
+        emitEndOfStep();
+    endPending_ = false;
 }
 
 void JsonHost::emitProgress(uint32_t done)
 {
     emit({{"event", "progress"}, {"step", step_}, {"done", done}, {"total", total_}});
+}
+
+void JsonHost::emitEndOfStep()
+{
+    endPending_ = false;
+    const std::string line =
+        json{{"event", "progress"}, {"step", endedStep_}, {"done", endedTotal_}, {"total", endedTotal_}}.dump();
+    std::fprintf(events_, "%s\n", line.c_str());
+    std::fflush(events_);
 }
 
 bool JsonHost::question(const std::string& text)

@@ -39,6 +39,10 @@ public:
 
     bool question(const std::string& text) override;
 
+    // The command has ended: a step that ended without a fault after it
+    // tells so now.
+    void finish();
+
     // What the report is made of.
     std::vector<std::string> lines() const;
     nlohmann::json figures() const;
@@ -50,6 +54,7 @@ public:
 
 private:
     void emit(const nlohmann::json& event);
+    void emitEndOfStep();
     void startStep(uint32_t total);
     void emitProgress(uint32_t done);
 
@@ -63,4 +68,9 @@ private:
     bool stepActive_ = false;
     uint32_t total_ = 0;
     uint32_t reached_ = 0;
+    // A step's bar is also hidden when its programmer is lost, just before
+    // the error: its "done = total" waits for the next event that is none.
+    bool endPending_ = false;
+    std::string endedStep_;
+    uint32_t endedTotal_ = 0;
 };

@@ -42,8 +42,13 @@ int RunWithJson(const CommandLine& line, const std::string& executablePath, std:
     } catch (...) {
         host.printError(UnexpectedErrorText(std::current_exception(), English));
     }
-    if (line.command == CommandLine::Command::Verify)
+    using Command = CommandLine::Command;
+    if (line.command == Command::Write || line.command == Command::Verify || line.command == Command::Auto ||
+        line.command == Command::Update)
+        host.setFigure("file", line.files.front());
+    if (line.command == Command::Verify)
         host.setFigure("mismatch", VerifyMismatch(host.firstError()));
+    host.finish();
     const CommandContext& context = runner.context();
     const nlohmann::json chip = context.chipKnown ? ChipJson(context.workbench.catalogue) : nlohmann::json(nullptr);
     writeReport(JsonReport(command, chip, host, status), out);

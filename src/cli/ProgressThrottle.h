@@ -13,8 +13,15 @@ public:
 
     // A new step: its first event is due at once.
     void restart() { lastMs_.reset(); }
-    // Whether an event is due at `nowMs`; if so, it counts as sent.
-    bool due(int64_t nowMs);
+    // Whether an event is due at `nowMs`; if so, it counts as sent. A clock
+    // that went back counts as due, so that a step never falls silent.
+    bool due(int64_t nowMs)
+    {
+        if (lastMs_ && nowMs >= *lastMs_ && nowMs - *lastMs_ < IntervalMs)
+            return false;
+        lastMs_ = nowMs;
+        return true;
+    }
 
 private:
     std::optional<int64_t> lastMs_;
