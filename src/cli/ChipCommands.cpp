@@ -278,7 +278,7 @@ int ChipCommands::batch()
     if (refusals.refused())
         host_.printError(MessageCatalogue::text(Msg::CliSeatedChipStopsBatch, English));
     const int failed = host_.errorCount() - errorsBefore;
-    host_.setFigure("good", chipsDone() - failed);
+    host_.setFigure("good", std::max<int64_t>(chipsDone() - failed, 0));
     host_.setFigure("failed", failed);
     host_.setFigure("interrupted", BatchInterrupt::requested());
     context_.printBatchEnd(chipsDone(), failed);
@@ -306,7 +306,7 @@ int ChipCommands::list()
                                      {"name", row.name},
                                      {"size", chip.flashSize},
                                      {"page", chip.flashPage}});
-        host_.printLine(ChipTitleText(ChipRowOf(catalogue, slot)) + "," + std::to_string(chip.flashSize) + "," +
+        host_.printLine(ChipTitleText(row) + "," + std::to_string(chip.flashSize) + "," +
                         std::to_string(chip.flashPage));
     }
     // Nothing found is an answer, not a failure; stdout stays empty for scripts.

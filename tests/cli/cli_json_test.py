@@ -84,6 +84,8 @@ CASES = [
      lambda r: r["ranges"] == [{"start": 4096, "length": 126976}]),
     ("UnknownOption", None, ["--bogus", "read"], 2, equal("command", "read")),
     ("MissingArgument", None, ["read"], 2, equal("command", "read")),
+    ("UnknownSubcommand", None, ["job", "bogus", "@job.belcorjob"], 2, equal("command", "job")),
+    ("NoCommand", None, ["--verbose"], 2, equal("command", None)),
     ("UnknownChip", SMALL, ["--chip", "NOPE", "erase"], 2, equal("chip", None)),
     ("NoProgrammer", UNPLUGGED, ["--chip", "A25L512", "erase"], 3, None),
     ("ImageMissing", SMALL, ["--chip", "A25L512", "write", "@missing.bin"], 4, None),
