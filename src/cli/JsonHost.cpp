@@ -34,14 +34,22 @@ const char* JsonHost::stepWord(Msg state)
 
 // Invalid UTF-8 (a chip name in another code page, a file name) is replaced
 // rather than thrown on: the line must still be JSON.
-void JsonHost::emit(const json& event)
+void JsonHost::write(const json& event)
 {
-    if (endPending_ && event["event"] != "error")
-        emitEndOfStep();
-    endPending_ = false;
     const std::string text = event.dump(-1, ' ', false, json::error_handler_t::replace);
     std::fprintf(events_, "%s\n", text.c_str());
     std::fflush(events_);
+}
+
+// What a step reached comes before what is said meanwhile. Anything but an
+// error after a step's bar was hidden means the step ended well; an error
+// means it did not, and its end is not told.
+void JsonHost::emit(const json& event)
+{
+    if (stepActive_ && total_ > 0)
+        sendReached();
+    settleEndedStep(event["event"] == "error");
+    write(event);
 }
 
 void JsonHost::printLine(const std::string& line)
@@ -100,9 +108,11 @@ void JsonHost::setState(Msg state, const std::string& text)
 void JsonHost::startStep(uint32_t total)
 {
     const std::lock_guard lock(mutex_);
+    settleEndedStep(false);
     stepActive_ = true;
     total_ = total;
     reached_ = 0;
+    sent_.reset();
     throttle_.restart();
 }
 
@@ -128,38 +138,44 @@ void JsonHost::setProgress(uint32_t position)
         return;
     reached_ = std::min(position, total_);
     if (throttle_.due(now))
-        emitProgress(reached_);
+        sendReached();
 }
 
+// The position reached is told before the step's end is known.
 void JsonHost::hideProgress()
 {
     const std::lock_guard lock(mutex_);
-    endPending_ = stepActive_ && total_ > 0;
-    endedStep_ = step_;
-    endedTotal_ = total_;
+    if (stepActive_ && total_ > 0) {
+        sendReached();
+        endPending_ = true;
+        endedStep_ = step_;
+        endedTotal_ = total_;
+    }
     stepActive_ = false;
 }
 
 void JsonHost::finish()
 {
     const std::lock_guard lock(mutex_);
-    if (endPending_)
-        emitEndOfStep();
-    endPending_ = false;
+    if (stepActive_ && total_ > 0)
+        sendReached();
+    settleEndedStep(false);
 }
 
-void JsonHost::emitProgress(uint32_t done)
+// The throttle may have held the last position back.
+void JsonHost::sendReached()
 {
-    emit({{"event", "progress"}, {"step", step_}, {"done", done}, {"total", total_}});
+    if (sent_ == reached_)
+        return;
+    write({{"event", "progress"}, {"step", step_}, {"done", reached_}, {"total", total_}});
+    sent_ = reached_;
 }
 
-void JsonHost::emitEndOfStep()
+void JsonHost::settleEndedStep(bool failed)
 {
+    if (endPending_ && !failed)
+        write({{"event", "progress"}, {"step", endedStep_}, {"done", endedTotal_}, {"total", endedTotal_}});
     endPending_ = false;
-    const std::string line =
-        json{{"event", "progress"}, {"step", endedStep_}, {"done", endedTotal_}, {"total", endedTotal_}}.dump();
-    std::fprintf(events_, "%s\n", line.c_str());
-    std::fflush(events_);
 }
 
 bool JsonHost::question(const std::string& text)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,10 +54,12 @@ public:
     static const char* stepWord(Msg state);
 
 private:
+    void write(const nlohmann::json& event);
+    // A log, error or question event.
     void emit(const nlohmann::json& event);
-    void emitEndOfStep();
     void startStep(uint32_t total);
-    void emitProgress(uint32_t done);
+    void sendReached();
+    void settleEndedStep(bool failed);
 
     mutable std::mutex mutex_;
     std::FILE* events_;
@@ -68,6 +71,7 @@ private:
     bool stepActive_ = false;
     uint32_t total_ = 0;
     uint32_t reached_ = 0;
+    std::optional<uint32_t> sent_;  // the position last told of this step
     // A step's bar is also hidden when its programmer is lost, just before
     // the error: its "done = total" waits for the next event that is none.
     bool endPending_ = false;
