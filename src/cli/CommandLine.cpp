@@ -412,7 +412,8 @@ std::string CommandName(const CommandLine& line)
 {
     const auto entry = std::find_if(CommandTable().begin(), CommandTable().end(),
                                     [&line](const CommandEntry& e) { return e.command == line.command; });
-    if (line.command == Command::Help || entry == CommandTable().end())
+    // --help is no command of the table.
+    if (entry == CommandTable().end())
         return "help";
     std::string name(entry->name);
     if (line.command == Command::Job || line.command == Command::Log)

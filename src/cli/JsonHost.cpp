@@ -1,5 +1,7 @@
 #include "cli/JsonHost.h"
 
+#include <algorithm>
+
 #include "core/MessageCatalogue.h"
 
 using nlohmann::json;
