@@ -4,7 +4,11 @@
 #include <array>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "buffers/BufferFiles.h"
+#include "buffers/Checksums.h"
+#include "chips/HexDigits.h"
 #include "cli/BatchInterrupt.h"
 #include "cli/ChipChoice.h"
 #include "cli/ExitStatus.h"
@@ -89,6 +93,11 @@ int ChipCommands::detect()
         host_.programmerMissing();
     if (outcome != DetectionOutcome::SerialFlashFound)
         return Failure;
+    context_.chipKnown = true;
+    // As the production log keeps it: the three bytes in upper-case hex.
+    const uint32_t id = workbench_.catalogue.currentRecord().chipId;
+    const std::array<uint8_t, 3> idBytes{uint8_t(id >> 16), uint8_t(id >> 8), uint8_t(id)};
+    host_.setFigure("jedec_id", HexBytesText(idBytes.data(), idBytes.size()));
     host_.printLine(context_.chipText());
     return Success;
 }
@@ -175,7 +184,12 @@ int ChipCommands::statusRegister()
     const ChipRecord& chip = workbench_.catalogue.currentRecord();
     host_.printLine(MessageCatalogue::format(Msg::StatusRegisterValue, English, {StatusText(status)}));
     const std::span<const StatusBit> bits = StatusBitsOf(chip);
+    host_.setFigure("value", status);
     for (auto bit = bits.rbegin(); bit != bits.rend(); ++bit) {
+        host_.appendFigure("bits", {{"bit", bit->bit},
+                                    {"name", bit->name},
+                                    {"set", (status & bit->mask()) != 0},
+                                    {"meaning", MessageCatalogue::text(bit->meaning, English)}});
         std::string name = bit->name;
         name.resize(std::max<size_t>(name.size(), 5), ' ');
         host_.printLine("  bit " + std::to_string(bit->bit) + "  " + name + ((status & bit->mask()) ? "1" : "0") + "  " +
@@ -186,10 +200,21 @@ int ChipCommands::statusRegister()
 
 int ChipCommands::readToFile()
 {
+    const int64_t startMs = host_.nowMs();
     if (!RunOperation(workbench_, host_, Operation::Read))
         return Failure;
     const std::string& path = line_.files.front();
     const uint32_t size = workbench_.catalogue.currentRecord().flashSize;
+    if (host_.wantsFigures()) {
+        ImageHash hash;
+        hash.add(workbench_.buffers.flash(size), size);
+        const ImageHashes sums = hash.finish();
+        host_.setFigure("file", path);
+        host_.setFigure("bytes", size);
+        host_.setFigure("crc32", sums.crc32Text());
+        host_.setFigure("sha256", sums.sha256Text());
+        host_.setFigure("seconds", static_cast<double>(host_.nowMs() - startMs) / 1000.0);
+    }
     // Output files are overwritten, as --help says.
     host_.setQuestionAnswer(true);
     if (!SaveBufferFile(path, workbench_.buffers.flash(size), size, host_, English))
@@ -204,7 +229,7 @@ namespace {
 // batch loop would wait for it to be taken out for ever: the batch ends there.
 class RefusedChipStop : public BatchChipHooks {
 public:
-    explicit RefusedChipStop(const TerminalHost& host) : host_(host) {}
+    explicit RefusedChipStop(TerminalHost& host) : host_(host) {}
     bool refused() const { return refused_; }
 
 private:
@@ -216,10 +241,11 @@ private:
     bool afterChip(bool passed) override
     {
         refused_ = !passed && host_.declinedQuestions() != declinedBefore_;
+        host_.appendFigure("chips", {{"result", passed ? "pass" : refused_ ? "refused" : "fail"}});
         return !refused_;
     }
 
-    const TerminalHost& host_;
+    TerminalHost& host_;
     int declinedBefore_ = 0;
     bool refused_ = false;
 };
@@ -252,6 +278,9 @@ int ChipCommands::batch()
     if (refusals.refused())
         host_.printError(MessageCatalogue::text(Msg::CliSeatedChipStopsBatch, English));
     const int failed = host_.errorCount() - errorsBefore;
+    host_.setFigure("good", std::max<int64_t>(chipsDone() - failed, 0));
+    host_.setFigure("failed", failed);
+    host_.setFigure("interrupted", BatchInterrupt::requested());
     context_.printBatchEnd(chipsDone(), failed);
     const bool countReached = !line_.batchCount || chipsDone() >= *line_.batchCount;
     return failed == 0 && countReached && !refusals.refused() ? Success : Failure;
@@ -268,9 +297,16 @@ int ChipCommands::list()
         for (const ChipSearchRow& row : FindChips(catalogue, line_.files.front()))
             slots.push_back(row.slot);
     }
+    host_.setFigure("chips", nlohmann::json::array());
     for (const int32_t slot : slots) {
         const ChipRecord& chip = catalogue.ChipDatabase[static_cast<size_t>(slot)];
-        host_.printLine(ChipTitleText(ChipRowOf(catalogue, slot)) + "," + std::to_string(chip.flashSize) + "," +
+        const ChipSearchRow row = ChipRowOf(catalogue, slot);
+        host_.appendFigure("chips", {{"type", row.type},
+                                     {"manufacturer", row.manufacturer},
+                                     {"name", row.name},
+                                     {"size", chip.flashSize},
+                                     {"page", chip.flashPage}});
+        host_.printLine(ChipTitleText(row) + "," + std::to_string(chip.flashSize) + "," +
                         std::to_string(chip.flashPage));
     }
     // Nothing found is an answer, not a failure; stdout stays empty for scripts.

@@ -42,6 +42,7 @@ int CommandContext::chooseChip()
         host.printError("the chip " + ChipTitleText(choice.candidates.front()) + " cannot be selected");
         return ExitStatus::Failure;
     }
+    chipKnown = true;
     return ExitStatus::Success;
 }
 
@@ -55,7 +56,8 @@ bool CommandContext::detectChip()
         host.programmerMissing();
     if (outcome == DetectionOutcome::FamilyDetected || outcome == DetectionOutcome::SerialFlashUnknown)
         host.printError("the seated chip cannot be told exactly; name it with --chip (see 'belcor-cli list')");
-    return outcome == DetectionOutcome::SerialFlashFound;
+    chipKnown = outcome == DetectionOutcome::SerialFlashFound;
+    return chipKnown;
 }
 
 std::string CommandContext::chipText() const

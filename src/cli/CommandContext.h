@@ -21,6 +21,9 @@ public:
     TerminalHost& host;
     const std::string executablePath;
     OwnedWorkbench workbench;
+    // Whether the command settled on a chip (named, detected or the job's):
+    // the current chip of the catalogue means nothing before.
+    bool chipKnown = false;
 
     // False, the reason shown, when the chip database cannot be read.
     bool loadDatabase();

@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string_view>
@@ -169,6 +170,9 @@ std::string misplacedOption(const CommandLine& line)
         return "--region works whole regions: --no-erase and --no-verify do not apply";
     if (line.statusValue && command != Command::StatusRegister)
         return "--set applies only to status-register";
+    // The link's trace is written straight to stderr, between the JSON lines.
+    if (line.json && line.verbose)
+        return "--json and --verbose exclude each other";
     return {};
 }
 
@@ -265,7 +269,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
                             name == "--no-verify" || name == "--locked" || name == "--reuse-serials" ||
                             name == "--verify-all" || name == "--force" || name == "--operator-required" ||
-                            name == "--new-sequence" || name == "--yes";
+                            name == "--new-sequence" || name == "--yes" || name == "--json";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -280,6 +284,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.operatorRequired = line.operatorRequired || name == "--operator-required";
             line.newSequence = line.newSequence || name == "--new-sequence";
             line.yes = line.yes || name == "--yes";
+            line.json = line.json || name == "--json";
             continue;
         }
         if (name == "--range") {
@@ -392,6 +397,38 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
     return ParsedCommandLine{line, {}};
 }
 
+bool AsksForJson(const std::vector<std::string>& arguments)
+{
+    for (const std::string& argument : arguments) {
+        if (argument == "--")
+            return false;
+        if (argument == "--json")
+            return true;
+    }
+    return false;
+}
+
+std::string CommandName(const CommandLine& line)
+{
+    const auto entry = std::find_if(CommandTable().begin(), CommandTable().end(),
+                                    [&line](const CommandEntry& e) { return e.command == line.command; });
+    // --help is no command of the table.
+    if (entry == CommandTable().end())
+        return "help";
+    std::string name(entry->name);
+    if (line.command == Command::Job || line.command == Command::Log)
+        name += " " + line.files.front();
+    return name;
+}
+
+std::string CommandName(const std::vector<std::string>& arguments)
+{
+    const auto word = std::find_if(arguments.begin(), arguments.end(), [](const std::string& argument) {
+        return !argument.starts_with("-") && FindCommand(argument) != nullptr;
+    });
+    return word == arguments.end() ? std::string() : *word;
+}
+
 std::string UsageText()
 {
     return "Usage: belcor-cli [--simulator[=FILE]] [--verbose] [--programmer SERIAL|BUS/DEVICE]\n"
@@ -444,6 +481,9 @@ std::string HelpText()
            "  --simulator[=FILE]     Use the programmer simulator beside the executable, set up by the\n"
            "                         scenario FILE (default: a blank 8 MiB serial flash).\n"
            "  --verbose              Trace the USB link on stderr.\n"
+           "  --json                 Every command: one JSON object on stdout (ok, command, chip, the\n"
+           "                         command's figures, exit, error), JSON lines on stderr (progress,\n"
+           "                         log, error and question events); the exit status as without it.\n"
            "  -h, --help             Show this help.\n"
            "  --version              Show the version.\n"
            "\n"

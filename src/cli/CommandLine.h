@@ -20,6 +20,7 @@ struct CommandLine {
     bool simulator = false;
     std::string scenario;  // empty: a blank 8 MiB serial flash
     bool verbose = false;
+    bool json = false;  // one JSON object on stdout, JSON lines on stderr
     // Which programmer: a serial number or "BUS/DEVICE"; empty: the first found.
     std::string programmer;
     // batch --job: "all" or SERIAL,SERIAL,...: a gang run, one loop per programmer.
@@ -78,6 +79,15 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// Whether the arguments ask for --json, read before any "--": so that even a
+// command line that cannot be parsed is answered in JSON.
+bool AsksForJson(const std::vector<std::string>& arguments);
+// The command as --json names it: "read", "job create", "log find"; for a
+// line that could not be parsed, its first word when that is a command
+// (empty otherwise).
+std::string CommandName(const CommandLine& line);
+std::string CommandName(const std::vector<std::string>& arguments);
 
 // A hexadecimal address argument, with or without "0x": the conversion's
 // message, empty on success.

@@ -12,6 +12,8 @@ public:
     CommandRunner(const CommandLine& line, TerminalHost& host, std::string executablePath);
 
     int run();
+    // The workbench and what the command found out, once it has run.
+    const CommandContext& context() const { return context_; }
 
 private:
     int runFamily();

@@ -5,6 +5,8 @@
 #include <new>
 #include <optional>
 
+#include <nlohmann/json.hpp>
+
 #include "buffers/BufferFiles.h"
 #include "buffers/Checksums.h"
 #include "buffers/FileComparison.h"
@@ -50,6 +52,7 @@ int FileTools::convert()
     host_.setQuestionAnswer(true);
     if (!SaveBufferFile(output, block->reach(extent), extent, host_, English))
         return FileError;
+    host_.setFigure("extent", extent);
     host_.printLine("Extent: " + std::to_string(extent) + " bytes (" + HexNumberText(extent) + ")");
     return Success;
 }
@@ -87,6 +90,7 @@ int FileTools::checksum()
             host_.printError("the range ends past the 64 MiB a file may fill");
             return Failure;
         }
+        host_.setFigure("range", {{"start", start}, {"end", end - 1}});
         host_.printLine("Range: " + HexNumberText(uint32_t(start)) + " to " + HexNumberText(uint32_t(end - 1)) + " (" +
                         std::to_string(end - start) + " bytes)");
     } else {
@@ -96,6 +100,10 @@ int FileTools::checksum()
     const size_t erasedFrom = std::max(start, extent);
     hash.addErased(end > erasedFrom ? end - erasedFrom : 0);
     const ImageHashes sums = hash.finish();
+    host_.setFigure("extent", extent);
+    host_.setFigure("bytes", end - start);
+    host_.setFigure("crc32", sums.crc32Text());
+    host_.setFigure("sha256", sums.sha256Text());
     host_.printLine("CRC-32: " + sums.crc32Text());
     host_.printLine("SHA-256: " + sums.sha256Text());
     return Success;
@@ -114,10 +122,16 @@ int FileTools::compare()
         host_.printError(line_.files[1] + ": " + error);
     if (!result.ok())
         return FileError;
+    host_.setFigure("ranges", nlohmann::json::array());
     for (const DifferingRange& range : result.comparison.ranges) {
+        host_.appendFigure("ranges", {{"start", range.start}, {"length", range.length}});
         host_.printLine(HexNumberText(uint32_t(range.start)) + " to " + HexNumberText(uint32_t(range.start + range.length - 1)) +
                         ": " + std::to_string(range.length) + (range.length == 1 ? " byte" : " bytes"));
     }
+    host_.setFigure("equal", result.comparison.equal());
+    host_.setFigure("compared", result.compared);
+    host_.setFigure("differing_ranges", result.comparison.rangeCount);
+    host_.setFigure("differing_bytes", result.comparison.differingBytes);
     if (result.comparison.equal()) {
         host_.printLine("Equal over " + std::to_string(result.compared) + " bytes");
         return Success;

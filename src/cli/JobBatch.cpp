@@ -24,6 +24,7 @@
 #include "production/LineServerText.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionText.h"
+#include "production/RecordJson.h"
 #include "production/RunRefusal.h"
 
 using namespace ExitStatus;
@@ -81,6 +82,7 @@ int JobBatch::run()
         host_.printError(refusal);
         return ProductionRefused;
     }
+    context_.chipKnown = true;
     host_.printNote(context_.chipText());
     std::string error;
     const std::unique_ptr<ProductionLog> log = ProductionLog::open(line_.logDb, error, workbench_.languageIndex);
@@ -139,6 +141,7 @@ int JobBatch::singleBatch(const ProductionJob& job, GangRun::Settings settings, 
     };
     gang.recorded = [&](size_t, const LogRecord& record) {
         ++chips;
+        host_.appendFigure("chips", RecordJson(record));
         host_.printLine("Chip " + std::to_string(chips) + ": " + ChipResultWord(record.result) +
                         (record.serial.empty() ? "" : ", serial " + record.serial) + ", CRC-32 " + record.crc32 +
                         (record.message.empty() ? "" : ", " + record.message) + " | " + shownCounters());
@@ -155,6 +158,7 @@ int JobBatch::singleBatch(const ProductionJob& job, GangRun::Settings settings, 
     const std::string& stopReason = seat.stopReason;
     if (!stopReason.empty())
         reportStop(seat, stopReason);
+    reportCounters(gang);
     context_.printBatchEnd(gang.done(), gang.failed());
     host_.printLine("Job " + job.name + ": " + countersText(log.local().counters(job.name), std::nullopt));
     reportTarget(gang.goodTargetReached(), gang.goodChips());
@@ -179,6 +183,13 @@ void JobBatch::reportStop(const GangRun::SeatView& seat, const std::string& show
 {
     programmerLeft_ = programmerLeft_ || seat.programmerLeft;
     host_.printError(shown);
+}
+
+void JobBatch::reportCounters(const GangRun& gang)
+{
+    host_.setFigure("good", gang.passed());
+    host_.setFigure("failed", gang.failed());
+    host_.setFigure("interrupted", BatchInterrupt::requested());
 }
 
 void JobBatch::reportTarget(bool reached, int64_t good)
@@ -243,11 +254,13 @@ int JobBatch::gangBatch(const ProductionJob& job, const GangRun::Settings& setti
     }
     GangRun gang(workbench_, log, job, settings, programmers);
     const int64_t setAsideBefore = log.local().setAsideRecords().count;
-    const bool terminal = isatty(STDOUT_FILENO) != 0;
+    // --json keeps stdout for its one object.
+    const bool terminal = isatty(STDOUT_FILENO) != 0 && !line_.json;
     std::mutex printing;
     if (!terminal) {
         gang.recorded = [&](size_t, const LogRecord& record) {
             const std::lock_guard lock(printing);
+            host_.appendFigure("chips", RecordJson(record));
             host_.printLine("[" + record.programmer + "] chip " + ChipResultWord(record.result) +
                             (record.serial.empty() ? "" : ", serial " + record.serial) + ", CRC-32 " + record.crc32 +
                             (record.message.empty() ? "" : ", " + record.message));
@@ -292,6 +305,7 @@ int JobBatch::gangBatch(const ProductionJob& job, const GangRun::Settings& setti
             stoppedByItself = true;
         }
     }
+    reportCounters(gang);
     context_.printBatchEnd(gang.done(), gang.failed());
     // The station's rate is the log's, by the rule every front end shows.
     const ProductionCounters counters = log.local().counters(job.name);

@@ -27,6 +27,8 @@ private:
     int singleBatch(const ProductionJob& job, GangRun::Settings settings, ProductionLog& log);
     int gangBatch(const ProductionJob& job, const GangRun::Settings& settings, ProductionLog& log);
     std::vector<std::string> gangProgrammers();
+    // The run's counters as --json gives them.
+    void reportCounters(const GangRun& gang);
     // "Target reached: N good chips" once the job has them.
     void reportTarget(bool reached, int64_t good);
     // The line server's state; false when it refused records of this run.

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/ExitStatus.h"
 #include "cli/JobBatch.h"
 #include "core/MessageCatalogue.h"
@@ -21,6 +23,7 @@
 #include "production/JobValueSetup.h"
 #include "production/JobValues.h"
 #include "production/ProductionLog.h"
+#include "production/RecordJson.h"
 #include "production/SerialSequence.h"
 #include "production/SqliteLog.h"
 
@@ -231,6 +234,7 @@ int ProductionCommands::createJob()
         host_.printError(error);
         return FileError;
     }
+    host_.setFigure("file", path);
     host_.printLine("Job written: " + path);
     return Success;
 }
@@ -245,6 +249,12 @@ int ProductionCommands::showJob()
     }
     const ProductionJob& job = *read.job;
     const ChipRow& chip = job.chip;
+    if (host_.wantsFigures()) {
+        // The job as its file holds it, read back through the job's own rules.
+        host_.setFigure("job", nlohmann::json::parse(JobFile::text(job), nullptr, false));
+        host_.setFigure("name", job.name);
+        host_.setFigure("sha256", read.sha256);
+    }
     host_.printLine("Job: " + printable(job.name) + (job.locked ? " (locked)" : ""));
     host_.printLine("Job SHA-256: " + read.sha256);
     host_.printLine(printable("Chip: " + chip.cells[ChipRow::Type] + "," + chip.cells[ChipRow::Manufacturer] + "," +
@@ -325,6 +335,8 @@ int ProductionCommands::exportLog()
         host_.printError(error);
         return FileError;
     }
+    host_.setFigure("exported", count);
+    host_.setFigure("csv", line_.csv);
     host_.printLine("Exported " + std::to_string(count) + " records to " + line_.csv);
     return Success;
 }
@@ -356,6 +368,9 @@ int ProductionCommands::findRecords()
             return FileError;
         }
     }
+    host_.setFigure("records", nlohmann::json::array());
+    for (const LogRecord& record : records)
+        host_.appendFigure("records", RecordJson(record));
     if (records.empty()) {
         host_.printNote(MessageCatalogue::format(Msg::CliNoRecordsMatch, English, {searched}));
         return Success;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/ExitStatus.h"
 #include "core/MessageCatalogue.h"
 #include "link/DeviceSession.h"
@@ -29,6 +31,7 @@ int ProgrammerCommands::run()
 int ProgrammerCommands::status()
 {
     ConnectionCheck(workbench_, host_);
+    host_.setFigure("connected", !host_.programmerLost());
     host_.printLine(host_.stateText());
     return host_.programmerLost() ? Failure : Success;
 }
@@ -40,6 +43,9 @@ int ProgrammerCommands::info()
         host_.printError(MessageCatalogue::text(Msg::NotConnected, English));
         return NoProgrammer;
     }
+    host_.setFigure("hardware", info.hardware);
+    host_.setFigure("firmware", info.firmware);
+    host_.setFigure("serial", info.serial);
     host_.printLine("Hardware version: " + info.hardware);
     host_.printLine("Firmware version: " + info.firmware);
     host_.printLine("Series number: " + info.serial);
@@ -80,6 +86,10 @@ int ProgrammerCommands::programmers()
             value = value.empty() ? "-" : value;
             return value.size() < width ? value + std::string(width - value.size(), ' ') : value + " ";
         };
+        host_.appendFigure("programmers", {{"position", port.position},
+                                           {"serial", info.serial},
+                                           {"firmware", info.firmware},
+                                           {"state", state}});
         host_.printLine(column(port.position, 12) + column(info.serial, 15) + column(info.firmware, 10) + state);
     }
     return Success;

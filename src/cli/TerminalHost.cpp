@@ -31,6 +31,10 @@ void TerminalHost::printError(const std::string& text)
     std::fflush(err_);
 }
 
+void TerminalHost::setFigure(const std::string&, const nlohmann::json&) {}
+
+void TerminalHost::appendFigure(const std::string&, const nlohmann::json&) {}
+
 void TerminalHost::setStateText(const std::string& text)
 {
     stateText_ = text;

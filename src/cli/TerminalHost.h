@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "cli/ProgressDisplay.h"
 #include "core/OperationHost.h"
 
@@ -36,10 +38,17 @@ public:
     const std::string& stateText() const { return stateText_; }
 
     // A line of the command line's own, on stdout or as "error: ..." on stderr.
-    void printLine(const std::string& line);
-    void printError(const std::string& text);
+    virtual void printLine(const std::string& line);
+    virtual void printError(const std::string& text);
     // A log line or information box: on stderr, blank lines left out.
-    void printNote(const std::string& text);
+    virtual void printNote(const std::string& text);
+
+    // A figure of the command's result for --json (`key` in its object);
+    // the terminal shows its results as lines only.
+    virtual bool wantsFigures() const { return false; }
+    virtual void setFigure(const std::string& key, const nlohmann::json& value);
+    // An item added to the array of `key`.
+    virtual void appendFigure(const std::string& key, const nlohmann::json& item);
 
     void setStateText(const std::string& text) override;
     void setState(Msg state, const std::string& text) override;

@@ -7,6 +7,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
 #include "cli/ExitStatus.h"
+#include "cli/JsonRun.h"
 #include "cli/TerminalHost.h"
 #include "core/MessageCatalogue.h"
 #include "core/ProgramVersion.h"
@@ -20,11 +21,16 @@ int main(int argc, char** argv)
             std::fputs(ProgramVersion::text("belcor-cli").c_str(), stdout);
             return ExitStatus::Success;
         }
-        const ParsedCommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        const std::vector<std::string> arguments(argv + 1, argv + argc);
+        const ParsedCommandLine parsed = ParseCommandLine(arguments);
+        if (!parsed.line && AsksForJson(arguments))
+            return RefuseWithJson(arguments, parsed.error, stdout);
         if (!parsed.line) {
             std::fprintf(stderr, "belcor-cli: %s\n%s", parsed.error.c_str(), UsageText().c_str());
             return ExitStatus::UsageError;
         }
+        if (parsed.line->json)
+            return RunWithJson(*parsed.line, RunningExecutable::path(argv[0]), stdout, stderr);
         if (parsed.line->command == CommandLine::Command::Help) {
             std::fputs(HelpText().c_str(), stdout);
             return ExitStatus::Success;

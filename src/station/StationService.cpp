@@ -16,10 +16,10 @@
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/ProductionLog.h"
+#include "production/RecordJson.h"
 #include "production/RunRefusal.h"
 #include "production/StationName.h"
 #include "production/TileState.h"
-#include "station/RecordJson.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;

@@ -2,6 +2,8 @@
 // URB the kernel keeps pending until the library's time-out discards it; a
 // programmer pulled out mid-transfer refuses URBs with ENODEV and its node
 // goes with a "remove" uevent.
+#include <algorithm>
+
 #include "e2e/EndToEndTest.h"
 
 namespace {
@@ -41,6 +43,24 @@ TEST_F(Faults, UnplugDuringReadFailsTheReadAndRemovesTheNode)
 
     const ProgramResult status = runCli({"status"});
     EXPECT_NE(status.out.find("Not connected"), std::string::npos) << status.out;
+}
+
+// The read's progress must not end at the chip's size when the programmer
+// went away part-way, and the one result object says why it failed.
+TEST_F(Faults, UnplugDuringReadWithJsonReportsNoProgrammer)
+{
+    seatFlash(kSmallFlashId, kSmallFlashSize);
+    bus->withModel([](Simulator& sim) { sim.faults().unplugAfter(50); });
+
+    const ProgramResult read = runCli({"--json", "--chip", kSmallFlashName, "read", path("read.bin")});
+
+    EXPECT_EQ(read.exitCode, 3);
+    EXPECT_EQ(std::count(read.out.begin(), read.out.end(), '\n'), 1) << read.out;
+    EXPECT_NE(read.out.find(R"("error":{"code":"no_programmer","message":"The programmer was disconnected during the read.")"),
+              std::string::npos)
+        << read.out;
+    EXPECT_NE(read.err.find(R"("event":"progress","step":"reading")"), std::string::npos) << read.err;
+    EXPECT_EQ(read.err.find(R"("done":65536,)"), std::string::npos) << read.err;
 }
 
 }  // namespace

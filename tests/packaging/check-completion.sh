@@ -24,6 +24,7 @@ expect() {
 expect verify ve
 expect read --chip "$chip" r
 expect --no-erase --no-e
+expect --json --js
 expect "$chip" --chip "${chip:0:3}"
 expect "$chip" --chip = "${chip:0:3}"
 expect "$chip" job create x.belcorjob --image x.bin --chip "${chip:0:3}"

@@ -4,5 +4,6 @@
 
 #include "production/LogRecord.h"
 
-// A log record as the API hands it out: the log's own column names.
+// A log record as the station's API and belcor-cli --json hand it out: the
+// log's own column names.
 nlohmann::json RecordJson(const LogRecord& record);

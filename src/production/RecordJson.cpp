@@ -1,4 +1,4 @@
-#include "station/RecordJson.h"
+#include "production/RecordJson.h"
 
 nlohmann::json RecordJson(const LogRecord& record)
 {

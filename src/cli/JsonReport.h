@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "chips/ChipCatalogue.h"
+#include "cli/JsonHost.h"
+
+// The one object --json writes on stdout when a command ends: the common
+// fields (ok, command, chip, lines, exit, error) and the command's figures.
+// `chip` is null or the object ChipJson makes.
+nlohmann::json JsonReport(const std::string& command, const nlohmann::json& chip, const JsonHost& host,
+                          int exitStatus);
+
+// The report of a command line that could not be parsed: a usage error.
+nlohmann::json JsonUsageReport(const std::string& command, const std::string& message);
+
+// {type, manufacturer, name, size} of the catalogue's current chip.
+nlohmann::json ChipJson(const ChipCatalogue& catalogue);
+
+// The first differing address of a failed verify, taken from the verify
+// routine's own message (its catalogue text and the address in hex with a
+// trailing "h"); null for a verify that passed or failed otherwise.
+nlohmann::json VerifyMismatch(const std::string& firstError);
+
+// The stable word of an exit status: "failed", "usage", "no_programmer",
+// "file", "refused"; empty for success.
+std::string ErrorCodeOf(int exitStatus);
+
+// The report as one line of text, bytes that are no UTF-8 replaced.
+std::string JsonReportText(const nlohmann::json& report);
