@@ -131,6 +131,8 @@ std::string misplacedOption(const CommandLine& line)
         !jobCreate)
         return "--image, --reuse-serials, --new-sequence, --locked, --note, --pin-file and "
                "--operator-required apply only to job create";
+    if (line.protectAfter && !jobCreate)
+        return "--protect-after applies only to job create";
     if ((!line.valueFields.empty() || !line.onFail.empty()) && !jobCreate)
         return "--list, --mac, --files and --on-fail apply only to job create";
     if (!line.operatorName.empty() && (command != Command::Batch || line.job.empty()))
@@ -265,7 +267,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
                             name == "--no-verify" || name == "--locked" || name == "--reuse-serials" ||
                             name == "--verify-all" || name == "--force" || name == "--operator-required" ||
-                            name == "--new-sequence" || name == "--yes";
+                            name == "--new-sequence" || name == "--yes" || name == "--protect-after";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -280,6 +282,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.operatorRequired = line.operatorRequired || name == "--operator-required";
             line.newSequence = line.newSequence || name == "--new-sequence";
             line.yes = line.yes || name == "--yes";
+            line.protectAfter = line.protectAfter || name == "--protect-after";
             continue;
         }
         if (name == "--range") {
