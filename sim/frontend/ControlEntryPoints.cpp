@@ -212,6 +212,16 @@ BELCOR_EXPORT void belcor_sim_set_erase_time_ms(uint32_t milliseconds)
     belcor_sim_set_erase_time_ms_at(1, milliseconds);
 }
 
+BELCOR_EXPORT void belcor_sim_set_write_protect_pin_at(int programmer, int low)
+{
+    onProgrammer(programmer, [=](SimDevice& device) { device.programmer->setWriteProtectLow(low != 0); });
+}
+
+BELCOR_EXPORT void belcor_sim_set_write_protect_pin(int low)
+{
+    belcor_sim_set_write_protect_pin_at(1, low);
+}
+
 BELCOR_EXPORT int belcor_sim_chip_set_status(uint8_t value)
 {
     return onProgrammer(1, -1, [=](SimDevice& device) {

@@ -82,6 +82,12 @@ int belcor_sim_chip_read_at(int programmer, uint32_t address, uint8_t* data, uin
  * Returns 0, or -1 when no serial flash is seated. */
 int belcor_sim_chip_set_status(uint8_t value);
 
+/* The socket's WP pin: `low` nonzero holds it low (default high). While it is
+ * low, a class 0 chip whose SRP bit (bit 7) is set ignores status register
+ * writes, as a part wired for hardware protection does. */
+void belcor_sim_set_write_protect_pin(int low);
+void belcor_sim_set_write_protect_pin_at(int programmer, int low);
+
 /* Time a class 0 chip erase keeps the chip busy, in simulated milliseconds
  * (default 2000). 0xFFFFFFFF = the erase never finishes. */
 void belcor_sim_set_erase_time_ms(uint32_t milliseconds);

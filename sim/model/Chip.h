@@ -23,6 +23,7 @@ struct ChipContext {
     uint32_t pageSize = 0;     // page size of the session, or the chip's own
     SimClock* clock = nullptr;
     uint32_t eraseTimeMs = 0;  // 0xFFFFFFFF: a chip erase never ends
+    bool writeProtectLow = false;  // the programmer holds the chip's WP pin low
 
     uint64_t nowMs() const;
     // The firmware waiting for the chip: simulated time passes up to `ms`.

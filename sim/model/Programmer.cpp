@@ -52,6 +52,7 @@ ChipContext Programmer::chipContext() const
     context.pageSize = inSession_ && session_.flashPage ? session_.flashPage : chip_->spec().pageSize;
     context.clock = &clock_;
     context.eraseTimeMs = eraseTimeMs_;
+    context.writeProtectLow = writeProtectLow_;
     return context;
 }
 

@@ -80,6 +80,9 @@ public:
 
     ProgrammerVersions& versions() { return versions_; }
     void setEraseTimeMs(uint32_t milliseconds) { eraseTimeMs_ = milliseconds; }
+    // The WP pin of the socket: held low, a 25-series chip whose SRP bit is
+    // set ignores status register writes.
+    void setWriteProtectLow(bool low) { writeProtectLow_ = low; }
 
 private:
     uint16_t field16(const uint8_t* block, int offset) const;
@@ -108,5 +111,6 @@ private:
     std::unique_ptr<Chip> chip_;
     ProgrammerVersions versions_;
     uint32_t eraseTimeMs_ = kDefaultEraseTimeMs;
+    bool writeProtectLow_ = false;
     uint32_t firmwareWaitUs_ = 0;  // below one millisecond, carried to the next write
 };

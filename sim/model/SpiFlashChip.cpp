@@ -176,6 +176,8 @@ std::string SpiFlashChip::instruct(const uint8_t* bytes, uint8_t count, const Ch
             return "write status register without its value";
         if (!std::exchange(writeEnabled_, false))
             return "write status register without write enable";
+        if ((statusBits_ & kRegisterProtected) && context.writeProtectLow)
+            return {};
         setStatusRegister(bytes[1]);
         startBusy(context, kStatusWriteMs);
         return {};

@@ -9,7 +9,8 @@
 // through ChipCommand must send 0x06 first. Erases (chip, 4 KiB sector, 64 KiB
 // block) and status register writes keep the chip busy; the block protection
 // bits of the status register make program and erase of the protected part
-// do nothing, silently, as real parts do.
+// do nothing, silently, as real parts do; so does a status register write
+// while SRP is set and the programmer holds WP low.
 class SpiFlashChip : public Chip {
 public:
     static constexpr uint16_t kChipEraseParameter = 0x8000;
@@ -26,6 +27,7 @@ public:
     static constexpr uint8_t kWriteEnabled = 0x02;
     static constexpr uint8_t kProtectionBits = 0x1C;  // BP0..BP2
     static constexpr uint8_t kBottomProtected = 0x20;  // TB: count the protected part from address 0
+    static constexpr uint8_t kRegisterProtected = 0x80;  // SRP: with WP held low, the register is locked
 
     explicit SpiFlashChip(const ChipSpec& spec);
 

@@ -132,6 +132,8 @@ std::string misplacedOption(const CommandLine& line)
         !jobCreate)
         return "--image, --reuse-serials, --new-sequence, --locked, --note, --pin-file and "
                "--operator-required apply only to job create";
+    if (line.protectAfter && !jobCreate)
+        return "--protect-after applies only to job create";
     if ((!line.valueFields.empty() || !line.onFail.empty()) && !jobCreate)
         return "--list, --mac, --files and --on-fail apply only to job create";
     if (!line.operatorName.empty() && (command != Command::Batch || line.job.empty()))
@@ -269,7 +271,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         const bool isFlag = name == "--help" || name == "-h" || name == "--verbose" || name == "--no-erase" ||
                             name == "--no-verify" || name == "--locked" || name == "--reuse-serials" ||
                             name == "--verify-all" || name == "--force" || name == "--operator-required" ||
-                            name == "--new-sequence" || name == "--yes" || name == "--json";
+                            name == "--new-sequence" || name == "--yes" || name == "--json" ||
+                            name == "--protect-after";
         if (isFlag) {
             if (value)
                 return failure(name + " takes no value");
@@ -285,6 +288,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.newSequence = line.newSequence || name == "--new-sequence";
             line.yes = line.yes || name == "--yes";
             line.json = line.json || name == "--json";
+            line.protectAfter = line.protectAfter || name == "--protect-after";
             continue;
         }
         if (name == "--range") {

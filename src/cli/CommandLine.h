@@ -57,6 +57,7 @@ struct CommandLine {
     std::string note;
     std::string pinFile;
     bool operatorRequired = false;
+    bool protectAfter = false;  // job create: each chip's block protection set after programming
     std::string job;
     std::string operatorName;
     std::vector<std::string> logDb;

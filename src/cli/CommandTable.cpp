@@ -52,7 +52,7 @@ constexpr std::array JobForms{
                 "           [--serial ADDRESS:WIDTH:FORM:FIRST[:STEP]] [--reuse-serials] [--new-sequence]\n"
                 "           [--locked] [--note TEXT] [--target N] [--pin-file FILE] [--operator-required]\n"
                 "           [--list FILE:ADDRESS:FORM] [--mac ADDRESS:FIRST:LAST] [--files DIR:ADDRESS]\n"
-                "           [--on-fail burn|reuse]",
+                "           [--on-fail burn|reuse] [--protect-after]",
                 "Write a production job file (*.belcorjob). FORM: le, be (binary),\n"
                 "bcd, dec, hex (ASCII); ADDRESS hexadecimal. --target: the good chips\n"
                 "the job makes; its runs end when it has them. --pin-file: the engineer\n"
@@ -68,7 +68,9 @@ constexpr std::array JobForms{
                 "--mac (AA:BB:CC:DD:EE:FF counted up to LAST, 6 bytes) and --files\n"
                 "(one file per chip, in name order); all repeatable. --on-fail: a\n"
                 "failed chip's values are used up (burn, the default) or go to the\n"
-                "next chip (reuse)."},
+                "next chip (reuse). --protect-after: after programming, each 25-series\n"
+                "chip's status register gets every block-protection bit and SRP set\n"
+                "and is read back; a chip where it did not take fails."},
     CommandForm{"job show JOB", "Print a job file's contents."},
 };
 constexpr std::array LogForms{

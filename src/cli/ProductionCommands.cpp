@@ -13,6 +13,7 @@
 #include "cli/JobBatch.h"
 #include "core/MessageCatalogue.h"
 #include "core/Workbench.h"
+#include "ops/ProtectChip.h"
 #include "ops/StreamSpans.h"
 #include "production/CsvExport.h"
 #include "production/EngineerPin.h"
@@ -85,6 +86,14 @@ int ProductionCommands::job()
         return chosen;
     if (line_.rangeGiven() && !context_.applyRange())
         return Failure;
+    // The chip named does not go with the flag: a wrong command line.
+    if (line_.protectAfter) {
+        if (const std::string refusal = ProtectionRefusal(workbench_.catalogue.currentRecord(), English);
+            !refusal.empty()) {
+            host_.printError(refusal);
+            return UsageError;
+        }
+    }
     return createJob();
 }
 
@@ -202,6 +211,7 @@ int ProductionCommands::createJob()
         return loaded;
     JobChoices choices;
     choices.options = context_.autoOptions();
+    choices.options.protect = line_.protectAfter;
     choices.locked = line_.locked;
     choices.note = line_.note;
     if (line_.target)
@@ -269,6 +279,8 @@ int ProductionCommands::showJob()
                                            : std::string("the image's length")));
     host_.printLine(std::string("Steps: ") + (job.options.erase ? "erase " : "") +
                     (job.options.program ? "program " : "") + (job.options.verify ? "verify" : ""));
+    if (job.options.protect)
+        host_.printLine("Protect after programming: every block-protection bit and SRP set");
     host_.printLine("Serial: " + (job.serial ? printable(job.serial->describe()) +
                                                    (job.serial->reuseFailed ? ", reused" : "") +
                                                    "; without a line server the job runs on one station only"

@@ -15,6 +15,9 @@ struct AutoOptions {
     bool erase = true;
     bool program = true;
     bool verify = true;
+    // A production job's own step after the others: every block-protection
+    // bit of a serial flash set (ProtectChip). The window never ticks it.
+    bool protect = false;
 };
 
 // One operation on the selected chip inside one device session: takes over the

@@ -13,6 +13,7 @@
 #include "link/DeviceSession.h"
 #include "ops/ElapsedText.h"
 #include "ops/FamilyBehaviour.h"
+#include "ops/ProtectChip.h"
 #include "ops/StreamSpans.h"
 
 namespace {
@@ -50,6 +51,10 @@ std::string RefusalOf(const Workbench& workbench, const ChipRecord& chip, Operat
     // An Erase that sends nothing would only claim a blank chip.
     if (operation == Operation::Erase && eraseMethod == EraseMethod::None)
         return FrameText(workbench, Msg::FamilyHasNoErase);
+    if (operation == Operation::Auto && options.protect) {
+        if (std::string refusal = ProtectionRefusal(chip, workbench.languageIndex); !refusal.empty())
+            return refusal;
+    }
     const bool writes = operation == Operation::Write || (operation == Operation::Auto && options.program);
     const bool verifies = operation == Operation::Verify || (operation == Operation::Auto && options.verify);
     std::optional<Msg> refusal;

@@ -14,6 +14,7 @@
 #include "core/HeldImage.h"
 #include "core/OperationHost.h"
 #include "ops/FlashInstructions.h"
+#include "ops/ProtectChip.h"
 #include "ops/OperationFrame.h"
 #include "ops/StreamSpans.h"
 #include "core/Workbench.h"
@@ -50,8 +51,13 @@ Outcome runAuto(Workbench& workbench, OperationHost& host, const ChipRecord& chi
     if (options.verify) {
         host.sleepMs(SettleBeforeVerifyMs);
         // After the write, the span covers the page-rounded length it stored.
-        return VerifyChip(workbench, host, chip, VerifySpan(workbench.buffers, chip).span);
+        if (Outcome verified = VerifyChip(workbench, host, chip, VerifySpan(workbench.buffers, chip).span);
+            !verified.ok())
+            return verified;
     }
+    // Last: a protected chip would refuse whatever a step after it wrote.
+    if (options.protect)
+        return ProtectChip(workbench, host, chip);
     return Outcome::success();
 }
 

@@ -83,6 +83,21 @@ std::string ProtectionStatusText(const ChipRecord& chip, uint8_t status)
     return names.empty() ? StatusText(status) : StatusText(status) + ": " + names;
 }
 
+uint8_t FullProtection(const ChipRecord& chip, uint8_t status)
+{
+    uint8_t value = status & ~ChipOwnedBits;
+    for (const StatusBit& bit : StatusBitsOf(chip)) {
+        if (bit.protects || bit.meaning == Msg::StatusBitRegisterProtect)
+            value |= bit.mask();
+    }
+    return value;
+}
+
+bool StatusWriteTook(uint8_t value, uint8_t status)
+{
+    return (status & ~ChipOwnedBits) == (value & ~ChipOwnedBits);
+}
+
 Outcome WriteStatusRegister(Workbench& workbench, OperationHost& host, uint8_t value, uint8_t& after)
 {
     const uint8_t instruction[] = {WriteStatusInstruction, value};
@@ -109,7 +124,7 @@ bool RunWriteStatusRegister(Workbench& workbench, OperationHost& host, uint8_t v
     return inSession(workbench, host, [&] {
         if (Outcome written = WriteStatusRegister(workbench, host, value, status); !written.ok())
             return written;
-        if ((status & ~ChipOwnedBits) != (value & ~ChipOwnedBits))
+        if (!StatusWriteTook(value, status))
             return Outcome::failure(MessageCatalogue::format(Msg::StatusRegisterWriteFailed, workbench.languageIndex,
                                                              {StatusText(value), StatusText(status)}));
         LogCompletion(host, MessageCatalogue::format(Msg::StatusRegisterWritten, workbench.languageIndex,

@@ -33,6 +33,15 @@ std::string StatusBitNames(const ChipRecord& chip, uint8_t status, bool protecti
 // protect are set, else just "00h".
 std::string ProtectionStatusText(const ChipRecord& chip, uint8_t status);
 
+// The register with every bit that protects set, and SRP where the part has
+// one, from `status` as read: TB and SEC stay as they are, BUSY and WEL are
+// left to the chip.
+uint8_t FullProtection(const ChipRecord& chip, uint8_t status);
+
+// Whether a write of `value` took, judged by `status` read back after it;
+// WEL and BUSY are the chip's own and are not compared.
+bool StatusWriteTook(uint8_t value, uint8_t status);
+
 // Write enable, the write of `value`, and the poll until the chip is ready;
 // `after` receives the register as the last poll read it.
 Outcome WriteStatusRegister(Workbench& workbench, OperationHost& host, uint8_t value, uint8_t& after);

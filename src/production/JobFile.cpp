@@ -24,8 +24,10 @@ constexpr const char* Format = "belcor-job";
 // Version 2 adds an image's address, further images and value fields: a
 // program that knows only version 1 would program such a job without them,
 // so it must refuse it. A job without them is still written as version 1, so
-// that older stations keep reading it.
-constexpr int Version = 2;
+// that older stations keep reading it. Version 3 adds protection after
+// programming, which a station that knows only version 2 would leave out.
+constexpr int Version = 3;
+constexpr int ExtrasVersion = 2;
 // A job is made by hand on the command line; more fields than this are a mistake.
 constexpr size_t MostValueFields = 64;
 constexpr const char* PinAlgorithm = "pbkdf2-sha256";
@@ -284,6 +286,7 @@ ProductionJob jobOf(const json& root, const std::string& name)
     job.options.erase = flagOf(steps, "auto", "erase", true);
     job.options.program = flagOf(steps, "auto", "program", true);
     job.options.verify = flagOf(steps, "auto", "verify", true);
+    job.options.protect = flagOf(steps, "auto", "protect", false);
     if (root.contains("serial")) {
         job.serial = serialOf(root);
         job.serialSequence = sequenceOf(root["serial"]);
@@ -352,6 +355,14 @@ void refuseTwoReadings(const std::string& text)
         throw std::invalid_argument("the job file names \"" + keys.duplicate + "\" twice in one object");
 }
 
+// The lowest version that says everything the job holds.
+int fileVersion(const ProductionJob& job)
+{
+    if (job.options.protect)
+        return Version;
+    return job.imageAddress || !job.moreImages.empty() || !job.values.empty() ? ExtrasVersion : 1;
+}
+
 }  // namespace
 
 JobFileRead JobFile::parse(const std::string& text, const std::string& name)
@@ -393,7 +404,7 @@ std::string JobFile::text(const ProductionJob& job)
     for (size_t column = 0; column < JobChipKeys.size(); ++column)
         chip[JobChipKeys[column]] = job.chip.cells[column];
     json root = {{"format", Format},
-                 {"version", job.imageAddress || !job.moreImages.empty() || !job.values.empty() ? Version : 1},
+                 {"version", fileVersion(job)},
                  {"note", job.note},
                  {"locked", job.locked},
                  {"chip", chip},
@@ -401,6 +412,9 @@ std::string JobFile::text(const ProductionJob& job)
                  {"auto", {{"erase", job.options.erase}, {"program", job.options.program},
                            {"verify", job.options.verify}}},
                  {"expected", {{"crc32", hexText(job.expected.crc32)}, {"sha256", job.expected.sha256}}}};
+    // Written only when set, so that every other job's text and hash stay as they were.
+    if (job.options.protect)
+        root["auto"]["protect"] = true;
     if (job.imageAddress)
         root["image"]["address"] = hexText(*job.imageAddress);
     for (const ProductionJob::Image& image : job.moreImages)

@@ -13,6 +13,7 @@
 #include "core/SmallFile.h"
 #include "core/Workbench.h"
 #include "ops/BlockStream.h"
+#include "ops/ProtectChip.h"
 #include "ops/SelectChip.h"
 #include "ops/StreamSpans.h"
 #include "production/JobFile.h"
@@ -153,6 +154,7 @@ std::string AutoStepsText(const AutoOptions& options)
     add(options.erase, "erase");
     add(options.program, "program");
     add(options.verify, "verify");
+    add(options.protect, "protect");
     return text;
 }
 
@@ -195,6 +197,8 @@ std::optional<ProductionJob> makeJob(const Workbench& workbench, const std::stri
     }
     if (error = StepsProblem(fs::path(jobPath).stem().string(), choices.options, workbench.languageIndex);
         !error.empty())
+        return std::nullopt;
+    if (choices.options.protect && !(error = ProtectionRefusal(chip, workbench.languageIndex)).empty())
         return std::nullopt;
     const SpanChoice span = WriteSpan(workbench.buffers, chip);
     if (span.refusal) {
@@ -315,6 +319,12 @@ std::string ApplyJob(Workbench& workbench, OperationHost& host, const Production
     const int32_t slot = FindJobChip(workbench.catalogue, job.chip, language, error);
     if (slot < 0)
         return error;
+    // Only a hand-edited job file gets here with such a chip: job create refuses it.
+    if (job.options.protect) {
+        if (std::string refusal = ProtectionRefusal(workbench.catalogue.ChipDatabase[static_cast<size_t>(slot)], language);
+            !refusal.empty())
+            return refusal;
+    }
     const std::vector<ImagePlacement> images = JobImagePlacements(job, jobPath);
     for (size_t i = 0; i < images.size(); ++i) {
         const std::string& image = images[i].path;

@@ -51,7 +51,8 @@ struct ImagesLoad {
 // A job from the workbench: its selected chip, the image file at `imagePath`
 // (already loaded into the FLASH buffer, range applied), the checksums of the
 // span it programs. Refused (nothing, `error` set) when the image cannot be
-// read or the serial number lies outside the programmed span.
+// read, the serial number lies outside the programmed span or the job would
+// protect a chip that has no protection bits.
 std::optional<ProductionJob> CreateJob(const Workbench& workbench, const std::string& jobPath,
                                        const std::string& imagePath, const JobChoices& choices, std::string& error);
 // The same for several images, already loaded by LoadJobImages; the first is the job's first image.
@@ -91,10 +92,11 @@ std::vector<ImagePlacement> JobImagePlacements(const ProductionJob& job, const s
 // changed since, checks the image's SHA-256 (naming both hashes when they
 // differ), selects the chip, sets the range and loads the image. Empty on
 // success, else the one message that says why not; the workbench may then
-// hold the chip but no image.
+// hold the chip but no image. A job that protects its chips is refused for a
+// chip without protection bits.
 std::string ApplyJob(Workbench& workbench, OperationHost& host, const ProductionJob& job, const std::string& jobPath);
 
-// The Auto steps as a record names them: "erase,program,verify".
+// The Auto steps as a record names them: "erase,program,verify" (",protect" when the job protects).
 std::string AutoStepsText(const AutoOptions& options);
 
 // Why a job with `options` is no job: one that does not program would log

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <string>
@@ -219,6 +220,30 @@ TEST_F(ProductionCommands, JobThatRequiresTheOperatorRefusesABatchWithoutOne)
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_TRUE(Contains(refused.err, "asks every run to name its operator: add --operator NAME")) << refused.err;
     EXPECT_TRUE(records().empty());
+}
+
+TEST_F(ProductionCommands, ProtectAfterIsForSerialFlashOnlyAndProtectsEachChip)
+{
+    const CliResult refused = run({"job", "create", path("e.belcorjob"), "--chip", "AT24C01A", "--image",
+                                   path("image.bin"), "--protect-after"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(Contains(refused.err, "The chip 24_EEPROM,Atmel,AT24C01A has no protection bits to set"))
+        << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(path("e.belcorjob")));
+
+    ASSERT_EQ(run({"job", "create", path("j.belcorjob"), "--chip", "A25L512", "--image", path("image.bin"),
+                   "--protect-after"})
+                  .exitCode,
+              0);
+    const CliResult shown = run({"job", "show", path("j.belcorjob")});
+    EXPECT_TRUE(Contains(shown.out, "Protect after programming: every block-protection bit and SRP set"))
+        << shown.out;
+    const CliResult result = run(batch("1"));
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<LogRecord> logged = records();
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].result, ChipResult::Pass) << logged[0].message;
+    EXPECT_EQ(logged[0].operations, "erase,program,verify,protect");
 }
 
 // The target counts good chips: the run ends there, before its count, and

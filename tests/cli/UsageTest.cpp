@@ -72,6 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"OnFailUnknown", {"job", "create", "j", "--chip", "X", "--image", "a.bin", "--on-fail",
                                                 "keep"},
                               "--on-fail takes burn or reuse, not keep"},
+                    UsageCase{"ProtectAfterOutsideJobCreate", {"auto", "a.bin", "--protect-after"},
+                              "--protect-after applies only to job create"},
                     UsageCase{"SinceHalfAZone", {"log", "export", "--csv", "a.csv", "--since", "2026-12-07T10:00+1"},
                               "is no ISO 8601 time"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });

@@ -201,6 +201,21 @@ TEST_F(JobEditorTest, SavesTheJobAndEditShowsItAgain)
     EXPECT_EQ(JobFile::text(*shown), JobFile::text(job));
 }
 
+TEST_F(JobEditorTest, ProtectAfterProgrammingIsSavedAndShownAgain)
+{
+    tick("ProtectAfter");
+    ASSERT_TRUE(editor->save()) << field<QLabel>("JobProblem")->text().toStdString();
+    const JobFileRead read = JobFile::read(path("line.belcorjob"));
+    ASSERT_TRUE(read.job) << read.error;
+    EXPECT_TRUE(read.job->options.protect);
+
+    JobEditor again(workbench.catalogue, AutoOptions{}, English, nullptr);
+    again.editJob(*read.job, path("line.belcorjob"));
+    const std::optional<ProductionJob> shown = again.job();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(JobFile::text(*shown), JobFile::text(*read.job));
+}
+
 // The editor shows the first image's file; the job's further images and the
 // first's address stay as they were when it is saved again.
 TEST_F(JobEditorTest, EditKeepsTheJobsFurtherImages)
@@ -293,6 +308,7 @@ TEST_F(JobEditorTest, DialogsFitASmallScreenInEveryLanguage)
         shown.findChild<QSpinBox*>("SerialWidth")->setValue(8);
         QTest::keyClicks(shown.findChild<QLineEdit*>("Note"), "Board rev C");
         QTest::keyClicks(shown.findChild<QLineEdit*>("Pin"), "12");
+        shown.findChild<QCheckBox*>("ProtectAfter")->setChecked(true);
         picture(shown, "job-editor", name);
 
         EngineerPinPrompt asked(pin, "line", language, nullptr);

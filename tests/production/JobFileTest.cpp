@@ -8,6 +8,8 @@
 
 #include "buffers/BufferSet.h"
 #include "chips/ChipCatalogue.h"
+#include "chips/ChipSearch.h"
+#include "ops/SelectChip.h"
 #include "production/JobFile.h"
 #include "production/JobSetup.h"
 #include "production/ProductionText.h"
@@ -232,6 +234,88 @@ INSTANTIATE_TEST_SUITE_P(Steps, JobSteps,
                                          std::pair{"EraseOnly", AutoOptions{true, false, false}},
                                          std::pair{"VerifyOnly", AutoOptions{false, false, true}}),
                          [](const auto& info) { return std::string(info.param.first); });
+
+class JobProtectStep : public JobFileTest, public testing::WithParamInterface<bool> {};
+
+// Stored only when set: a station that knows no such step must refuse the job
+// rather than run it without, and every other job keeps its text and hash.
+TEST_P(JobProtectStep, IsStoredOnlyWhenSetAndReadBack)
+{
+    ProductionJob job = makeJob();
+    job.options.protect = GetParam();
+    const std::string text = JobFile::text(job);
+    EXPECT_EQ(text.find("\"protect\"") != std::string::npos, GetParam()) << text;
+    EXPECT_EQ(nlohmann::json::parse(text)["version"], GetParam() ? 3 : 1);
+    const JobFileRead read = JobFile::parse(text, "job");
+    ASSERT_TRUE(read.job) << read.error;
+    EXPECT_EQ(read.job->options.protect, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, JobProtectStep, testing::Bool(),
+                         [](const auto& info) { return info.param ? "Set" : "Unset"; });
+
+TEST(JobFileText, OldJobFileIsWrittenBackByteForByte)
+{
+    const std::string old = R"({
+  "auto": {
+    "erase": true,
+    "program": true,
+    "verify": true
+  },
+  "chip": {
+    "algorithm": "0",
+    "class": "0",
+    "delay": "300",
+    "eeprom_page": "0",
+    "eeprom_size": "0",
+    "flash_page": "256",
+    "flash_size": "1048576",
+    "id": "0xEF4014",
+    "manufacturer": "Winbond",
+    "name": "W25Q80DV",
+    "type": "SPI_FLASH",
+    "voltage": "0",
+    "xml_link": "0"
+  },
+  "expected": {
+    "crc32": "0x7A057A05",
+    "sha256": "6976a554eec4e7374a92cef4c3573485b8eb8a85b3863bbea110d797169c1806"
+  },
+  "format": "belcor-job",
+  "image": {
+    "file": "img.bin",
+    "sha256": "6976a554eec4e7374a92cef4c3573485b8eb8a85b3863bbea110d797169c1806"
+  },
+  "locked": true,
+  "note": "line 3",
+  "version": 1
+}
+)";
+    const JobFileRead read = JobFile::parse(old, "old");
+    ASSERT_TRUE(read.job) << read.error;
+    EXPECT_EQ(JobFile::text(*read.job), old);
+}
+
+// Job create refuses it; a job file edited by hand is refused when opened.
+TEST_F(JobFileTest, ProtectingAChipWithoutProtectionBitsIsRefusedWhenMadeAndWhenOpened)
+{
+    const std::string refusal = "The chip 24_EEPROM,Atmel,AT24C01A has no protection bits to set; protection "
+                                "after programming is for 25-series chips only.";
+    ProductionJob job = makeJob();
+    const std::vector<ChipSearchRow> rows = FindChips(workbench.catalogue, "24_EEPROM,Atmel,AT24C01A");
+    ASSERT_EQ(rows.size(), 1u);
+    job.chip = ChipRow::fromRecord(workbench.catalogue.ChipDatabase[static_cast<size_t>(rows.front().slot)]);
+    job.options.protect = true;
+    EXPECT_EQ(ApplyJob(workbench, host, job, path("job.belcorjob")), refusal);
+
+    ASSERT_GE(SelectSearchResult(workbench, host, rows.front()), 0);
+    workbench.buffers.dataLength = 16;
+    JobChoices choices;
+    choices.options.protect = true;
+    std::string error;
+    EXPECT_FALSE(CreateJob(workbench, path("other.belcorjob"), path("image.bin"), choices, error));
+    EXPECT_EQ(error, refusal);
+}
 
 // A job as a station writes it, with a serial rule and a range.
 nlohmann::json sampleJob()

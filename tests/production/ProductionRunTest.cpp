@@ -27,6 +27,7 @@
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
 #include "ops/ChipOperations.h"
+#include "ops/StatusRegister.h"
 
 namespace {
 
@@ -125,6 +126,7 @@ protected:
         }
         choices.values = values;
         choices.reuseFailedValues = reuseFailedValues;
+        choices.options.protect = protect;
         const std::optional<ProductionJob> made = CreateJob(workbench, path("job.belcorjob"), path("image.bin"),
                                                             choices, error);
         ASSERT_TRUE(made) << error;
@@ -166,6 +168,7 @@ protected:
     std::function<void()> afterEachChip;
     std::vector<ValueField> values;  // the job's value fields, paths absolute
     bool reuseFailedValues = false;
+    bool protect = false;  // the job protects each chip after programming
 };
 
 std::vector<uint8_t> text(const std::string& written)
@@ -301,6 +304,40 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The log was held by another program for a while after the chip's
 // reservation; the record waited for it instead of being lost.
+struct ProtectRunCase {
+    const char* name;
+    uint8_t left;  // status bits an earlier tool left
+    bool wpLow;    // the socket holds the WP pin low
+    ChipResult result;
+    const char* message;
+    uint8_t after;  // the chip's register when its record is made
+};
+
+class ProtectInRun : public ProductionRunTest, public testing::WithParamInterface<ProtectRunCase> {};
+
+TEST_P(ProtectInRun, ChipLeavesProtectedOrFailsSayingWhy)
+{
+    protect = true;
+    prepare("");
+    ASSERT_EQ(belcor_sim_chip_set_status(GetParam().left), 0);
+    belcor_sim_set_write_protect_pin(GetParam().wpLow);
+    uint8_t status = 0;
+    afterEachChip = [&] { EXPECT_TRUE(RunReadStatusRegister(workbench, host, status)); };
+    run(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].result, GetParam().result);
+    EXPECT_EQ(records[0].message, GetParam().message);
+    EXPECT_EQ(records[0].operations, "erase,program,verify,protect");
+    EXPECT_EQ(status, GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registers, ProtectInRun,
+    testing::Values(ProtectRunCase{"Protected", 0x00, false, ChipResult::Pass, "", 0x9C},
+                    ProtectRunCase{"RegisterLocked", 0x80, true, ChipResult::Fail,
+                                   "Protection did not take: the status register reads 80h, 9Ch expected", 0x80}),
+    [](const testing::TestParamInfo<ProtectRunCase>& info) { return std::string(info.param.name); });
+
 TEST_F(ProductionRunTest, ChipRecordWaitsForAnotherWriter)
 {
     prepare("10:4:le:1");

@@ -108,6 +108,33 @@ TEST_F(SpiFlashChipTest, StatusRegisterShowsProtectionUntilWrittenWithWriteEnabl
     EXPECT_EQ(belcor_sim_protocol_error_count(), 1u) << protocolErrors();
 }
 
+struct StatusLockCase {
+    const char* name;
+    uint8_t left;  // status bits left by an earlier tool
+    bool wpLow;
+    uint8_t after;
+};
+
+class StatusLockTest : public SpiFlashChipTest, public ::testing::WithParamInterface<StatusLockCase> {};
+
+TEST_P(StatusLockTest, StatusWriteIsIgnoredWhileSrpAndALowWpPinLockIt)
+{
+    ASSERT_EQ(belcor_sim_chip_set_status(GetParam().left), 0);
+    belcor_sim_set_write_protect_pin(GetParam().wpLow);
+    instruct({0x06});
+    instruct({0x01, 0x9C});
+    belcor_sim_advance_ms(20);
+    EXPECT_EQ(status(), GetParam().after);
+    EXPECT_EQ(belcor_sim_protocol_error_count(), 0u) << protocolErrors();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pins, StatusLockTest,
+    ::testing::Values(StatusLockCase{"SrpWithWpHigh", 0x80, false, 0x9C},
+                      StatusLockCase{"WpLowWithoutSrp", 0x00, true, 0x9C},
+                      StatusLockCase{"SrpWithWpLow", 0x84, true, 0x84}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(SpiFlashChipTest, ReadsAndWritesDuringASectorEraseAreMistakes)
 {
     instruct({0x06});

@@ -72,7 +72,8 @@ JobEditor::JobEditor(const ChipCatalogue& catalogue, const AutoOptions& steps, i
     for (QAbstractButton* box : {static_cast<QAbstractButton*>(ui->RangeEnabled), static_cast<QAbstractButton*>(ui->StepErase),
                                  static_cast<QAbstractButton*>(ui->StepProgram), static_cast<QAbstractButton*>(ui->StepVerify),
                                  static_cast<QAbstractButton*>(ui->SerialReuse), static_cast<QAbstractButton*>(ui->Locked),
-                                 static_cast<QAbstractButton*>(ui->OperatorRequired)})
+                                 static_cast<QAbstractButton*>(ui->OperatorRequired),
+                                 static_cast<QAbstractButton*>(ui->ProtectAfter)})
         connect(box, &QAbstractButton::toggled, this, &JobEditor::validate);
     connect(ui->SerialGroup, &QGroupBox::toggled, this, &JobEditor::validate);
     connect(ui->SerialWidth, &QSpinBox::valueChanged, this, &JobEditor::validate);
@@ -106,6 +107,7 @@ void JobEditor::applyLanguage()
     ui->StepErase->setText(text(Msg::JobEditorErase));
     ui->StepProgram->setText(text(Msg::JobEditorProgram));
     ui->StepVerify->setText(text(Msg::JobEditorVerify));
+    ui->ProtectAfter->setText(text(Msg::ProtectAfterItem));
     ui->SerialGroup->setTitle(text(Msg::JobEditorSerial));
     ui->SerialAddressLabel->setText(text(Msg::JobEditorSerialAddress));
     ui->SerialWidthLabel->setText(text(Msg::JobEditorSerialWidth));
@@ -152,6 +154,7 @@ void JobEditor::editJob(const ProductionJob& job, const std::string& path)
     ui->StepErase->setChecked(job.options.erase);
     ui->StepProgram->setChecked(job.options.program);
     ui->StepVerify->setChecked(job.options.verify);
+    ui->ProtectAfter->setChecked(job.options.protect);
     ui->SerialGroup->setChecked(job.serial.has_value());
     if (job.serial) {
         ui->SerialAddress->setText(hexAddress(job.serial->address));
@@ -379,6 +382,7 @@ void JobEditor::validate()
         JobChoices choices;
         choices.options = AutoOptions{ui->StepErase->isChecked(), ui->StepProgram->isChecked(),
                                       ui->StepVerify->isChecked()};
+        choices.options.protect = ui->ProtectAfter->isChecked();
         choices.serial = rule;
         choices.note = ui->Note->text().toStdString();
         choices.locked = ui->Locked->isChecked();

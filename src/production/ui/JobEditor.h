@@ -18,7 +18,8 @@ class JobEditor;
 }
 
 // The job editor (Production ▸ New job…, Edit job…): the chip, the image
-// file with its size, extent and CRC-32, the range, the AUTO steps, the serial
+// file with its size, extent and CRC-32, the range, the AUTO steps (with
+// protection after programming), the serial
 // rule as fields with the next three values as the bytes they become, the
 // target of good chips, the edited job's value fields with their first values, the note, the lock, the engineer PIN and whether runs
 // name their operator. A field that makes the job invalid is marked where it
