@@ -32,6 +32,27 @@ the stations' logs carries, and runs that exit 0 although the server refused
 records of theirs.
 
 Prints one table row per attack.
+
+    bench/production_attacks.py [BIN_DIR] ... [--values CHIPS] [--list-change N]
+
+The job-values attacks run a gang of 8 simulated programmers whose feeder
+seats a faulty chip now and then (`faulty_chips`), with a job that writes a
+list value, a MAC address and a per-device file into each chip:
+
+  values       CHIPS chips in all, once with `--on-fail burn` and once with
+               `--on-fail reuse`, killed with -9 at random moments and
+               restarted until the count is made. Every value the log has
+               issued is looked for among the records: doubles (a value that
+               more than one chip may carry: used, burned or interrupted),
+               losses (issued, named by no record and not waiting to be given
+               again) and gaps (issued but on no good chip: burned or
+               interrupted). Each record's CRC-32 is checked against the image
+               with its own values written in (what the chip was verified
+               against), and under reuse every failed chip's values must come
+               back on a later chip.
+  list-change  the value list is changed under a running gang: the run goes
+               on with the values it read at its start, and the next run must
+               refuse, naming the list, and program nothing.
 """
 import json
 import os
@@ -42,7 +63,9 @@ import sqlite3
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import zlib
 
 SCENARIO = ("chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 200\nfeeder on 100\n"
             "versions H2.0 V3.10 BU2SIM0000042\n")
@@ -315,6 +338,250 @@ def offline_trial(station, server, folder, number):
     return logs, statuses.count(0) == len(statuses) and serials_on_chips(logs)[0] > 0
 
 
+VALUES_SCENARIO = ("chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 20\nfeeder on 200\n"
+                   "faulty_chips 5 seed={seed}\nprogrammers {programmers}\n")
+LIST_AT, MAC_AT, FILES_AT = 0x100, 0x200, 0x400
+MAC_FIRST, MAC_LAST = 0x02005E000000, 0x02005EFFFFFF
+VALUE_IMAGE = bytes([0x5A]) * 4096  # a dead first cell fails its verify
+
+
+def mac_text(value):
+    return ":".join(f"{(value >> shift) & 0xFF:02X}" for shift in range(40, -8, -8))
+
+
+def list_item(index):
+    return f"item-{index:06d}"
+
+
+def device_file(index):
+    # Lengths differ from chip to chip, so that a longer file's tail left in
+    # an image would show in the next chip's checksum.
+    return f"dev-{index:06d}.key", f"key {index:06d} ".encode() * (1 + index % 3)
+
+
+class ValueStation(Station):
+    """A gang of simulated programmers running a job with a value list, a MAC
+    range and a folder of per-device files."""
+
+    def __init__(self, bin_dir, folder, on_fail, values, programmers=8, seed=1):
+        self.cli = os.path.abspath(os.path.join(bin_dir, "belcor-cli"))
+        self.folder = folder
+        self.log = os.path.join(folder, "log.sqlite")
+        self.scenario = os.path.join(folder, "gang.scenario")
+        self.job = os.path.join(folder, "v.belcorjob")
+        self.list = os.path.join(folder, "list.txt")
+        self.keys = os.path.join(folder, "keys")
+        with open(self.scenario, "w") as out:
+            out.write(VALUES_SCENARIO.format(seed=seed, programmers=programmers))
+        with open(os.path.join(folder, "image.bin"), "wb") as out:
+            out.write(VALUE_IMAGE)
+        with open(self.list, "w") as out:
+            out.writelines(list_item(index) + "\n" for index in range(values))
+        os.mkdir(self.keys)
+        for index in range(values):
+            name, data = device_file(index)
+            with open(os.path.join(self.keys, name), "wb") as out:
+                out.write(data)
+        subprocess.run([self.cli, "job", "create", self.job, "--chip", "A25L512", "--image",
+                        os.path.join(folder, "image.bin"), "--list", f"list.txt:{LIST_AT:#x}:ascii",
+                        "--mac", f"{MAC_AT:#x}:{mac_text(MAC_FIRST)}:{mac_text(MAC_LAST)}",
+                        "--files", f"keys:{FILES_AT:#x}", "--on-fail", on_fail],
+                       check=True, capture_output=True, cwd=folder)
+
+    def batch(self, count, server=None, log=None):
+        return super().batch(count, server, log) + ["--programmers", "all"]
+
+    def made(self):
+        """Chips with a result (passed or failed) in the log."""
+        if not os.path.exists(self.log):
+            return 0
+        db = sqlite3.connect(self.log)
+        try:
+            return db.execute("SELECT COUNT(*) FROM records WHERE job = 'v' AND result IN ('pass', 'fail')"
+                              ).fetchone()[0]
+        except sqlite3.OperationalError:
+            return 0
+        finally:
+            db.close()
+
+    def records(self):
+        db = sqlite3.connect(self.log)
+        rows = db.execute("SELECT result, job_values, values_status, crc32 FROM records WHERE job = 'v' "
+                          "ORDER BY id").fetchall()
+        positions = db.execute("SELECT field, last FROM value_positions WHERE job = 'v'").fetchall()
+        waiting = db.execute("SELECT field, key FROM returned_values WHERE job = 'v'").fetchall()
+        reserved = db.execute("SELECT COUNT(*) FROM reserved_values WHERE job = 'v'").fetchone()[0]
+        db.close()
+        return rows, positions, waiting, reserved
+
+
+def field_address(name):
+    return int(name.rsplit("@", 1)[1], 16)
+
+
+def value_key(address, text):
+    """The ledger's key of a value as a record shows it."""
+    if address == LIST_AT:
+        return int(text.split("-")[1])
+    if address == MAC_AT:
+        return int(text.replace(":", ""), 16) - MAC_FIRST
+    return text
+
+
+def value_bytes(station, address, text):
+    if address == FILES_AT:
+        with open(os.path.join(station.keys, text), "rb") as data:
+            return data.read()
+    if address == MAC_AT:
+        return bytes.fromhex(text.replace(":", ""))
+    return text.encode()
+
+
+def value_tally(station):
+    """What the log says became of every value it issued."""
+    station.reopen()
+    rows, positions, waiting, reserved = station.records()
+    held = {}      # (address, key): records that may have put it on a chip
+    passing = {}   # (address, key): passed chips carrying it
+    returned = []  # (address, key, record number) of failed chips that gave values back
+    result = {"passes": 0, "fails": 0, "interrupted": 0, "contents wrong": 0, "returned": 0,
+              "returned again": 0}
+    for number, (outcome, values, status, crc) in enumerate(rows):
+        result["passes" if outcome == "pass" else "fails" if outcome == "fail" else "interrupted"] += 1
+        image = bytearray(VALUE_IMAGE)
+        for item in values.split("; ") if values else []:
+            at, text = item.split("=", 1)
+            address = int(at, 16)
+            key = (address, value_key(address, text))
+            if status == "returned":
+                returned.append((address, key[1], number))
+            else:
+                held.setdefault(key, []).append(status)
+            if status == "used":
+                passing[key] = passing.get(key, 0) + 1
+            data = value_bytes(station, address, text)
+            image[address:address + len(data)] = data
+        if outcome != "interrupted" and int(crc, 16) != zlib.crc32(bytes(image)):
+            result["contents wrong"] += 1
+    # The ledger keys a list's or a range's values by their index, a folder's by the file's name.
+    waiting_keys = {(field_address(field), key if field_address(field) == FILES_AT else int(key))
+                    for field, key in waiting}
+    later = {}
+    for number, (_, values, status, _) in enumerate(rows):
+        for item in values.split("; ") if values else []:
+            at, text = item.split("=", 1)
+            later.setdefault((int(at, 16), value_key(int(at, 16), text)), []).append(number)
+    for address, key, number in returned:
+        result["returned"] += 1
+        result["returned again"] += any(n > number for n in later[(address, key)]) or (address, key) in waiting_keys
+    files = sorted(os.listdir(station.keys))
+    sources = {}
+    for field, last in positions:
+        address = field_address(field)
+        issued = files[:files.index(last) + 1] if address == FILES_AT else range(int(last) + 1)
+        issued_keys = set(issued)
+        doubles = sum(max(0, len(held.get((address, key), [])) - 1) for key in issued)
+        doubles += sum(1 for key in issued if (address, key) in waiting_keys and (address, key) in held)
+        beyond = sum(1 for (at, key) in held if at == address and key not in issued_keys)
+        lost = sum(1 for key in issued if (address, key) not in held and (address, key) not in waiting_keys)
+        gaps = [held[(address, key)][0] for key in issued
+                if (address, key) in held and passing.get((address, key), 0) == 0]
+        sources[address] = {"issued": len(issued), "doubles": doubles + beyond, "losses": lost,
+                            "passing doubles": sum(1 for key in issued if passing.get((address, key), 0) > 1),
+                            "gaps burned": gaps.count("burned"), "gaps interrupted": gaps.count("interrupted"),
+                            "waiting": sum(1 for at, _ in waiting_keys if at == address)}
+    result["sources"] = sources
+    result["reserved left"] = reserved
+    for total in ("doubles", "losses", "gaps burned", "gaps interrupted", "passing doubles"):
+        result[total] = sum(source[total] for source in sources.values())
+    return result
+
+
+def values_attack(bin_dir, chips, on_fail, programmers=8):
+    with tempfile.TemporaryDirectory() as folder:
+        # Burned and interrupted chips take values too: a fifth more, and then some.
+        station = ValueStation(bin_dir, folder, on_fail, chips + chips // 5 + 200, programmers)
+        kills = 0
+        stalled = 0
+        started = time.monotonic()
+        while stalled < 3:
+            before = station.made()
+            if before >= chips:
+                break
+            errors_path = os.path.join(folder, "errors.txt")
+            with open(errors_path, "w") as errors:
+                run = station.start(chips - before, errors)
+                try:
+                    run.wait(timeout=random.uniform(1.0, 20.0))
+                except subprocess.TimeoutExpired:
+                    run.kill()
+                    run.wait()
+                    kills += 1
+            # A run that keeps stopping on its own without a chip made says why.
+            stalled = stalled + 1 if station.made() == before else 0
+        wall = time.monotonic() - started
+        result = value_tally(station)
+        result.update({"kills": kills, "wall": wall, "stalled": stalled >= 3})
+        if result["stalled"]:
+            with open(os.path.join(folder, "errors.txt")) as text:
+                print(f"values attack ({on_fail}) stalled: {text.read().strip()[-300:]}", file=sys.stderr)
+        for address, source in sorted(result["sources"].items()):
+            print(f"values attack ({on_fail}), field {address:#x}: " +
+                  ", ".join(f"{name} {count}" for name, count in source.items()), file=sys.stderr)
+        return result
+
+
+def list_change_attack(bin_dir, trials):
+    """Changes the list under a running gang; returns the trials in which the
+    next run started, a chip took a value of the changed list, or the refusal
+    did not name the list."""
+    faults = {"next run started": 0, "changed value programmed": 0, "list unnamed": 0}
+    for _ in range(trials):
+        with tempfile.TemporaryDirectory() as folder:
+            station = ValueStation(bin_dir, folder, "burn", 400, programmers=4)
+            run = station.start(300)
+            time.sleep(random.uniform(1.0, 4.0))
+            with open(station.list, "w") as out:
+                out.writelines(f"changed-{index:06d}\n" for index in range(400))
+            time.sleep(random.uniform(0.5, 3.0))
+            run.send_signal(2)
+            station.finish(run)
+            made = station.made()
+            refused = subprocess.run(station.batch(10), capture_output=True, text=True)
+            faults["next run started"] += refused.returncode == 0 or station.made() != made
+            faults["list unnamed"] += "list.txt" not in refused.stdout + refused.stderr
+            rows = station.records()[0]
+            faults["changed value programmed"] += sum(1 for row in rows if "changed-" in row[1])
+    return faults
+
+
+def values_attacks(bin_dir, chips, trials):
+    if chips > 0:
+        print("\n| values mode | chips | passes | fails | kills | doubles | losses | gaps burned (list/MAC/files) | "
+              "gaps interrupted (list/MAC/files) | contents wrong | returned (given again) | wall time |")
+        print("|---|---|---|---|---|---|---|---|---|---|---|---|")
+        # Both modes at once: a run waits on its programmers, not on the processor.
+        results = {}
+        runs = [threading.Thread(target=lambda mode=mode: results.update({mode: values_attack(bin_dir, chips, mode)}))
+                for mode in ("burn", "reuse")]
+        for run in runs:
+            run.start()
+        for run in runs:
+            run.join()
+        for mode, r in sorted(results.items()):
+            per_field = {gap: "/".join(str(r["sources"].get(at, {}).get(gap, 0)) for at in (LIST_AT, MAC_AT, FILES_AT))
+                         for gap in ("gaps burned", "gaps interrupted")}
+            stalled = " (stalled)" if r["stalled"] else ""
+            print(f"| {mode} | {chips} | {r['passes']} | {r['fails']} | {r['kills']} | {r['doubles']} | "
+                  f"{r['losses']} | {per_field['gaps burned']} | {per_field['gaps interrupted']} | "
+                  f"{r['contents wrong']} | {r['returned']} ({r['returned again']}) | {r['wall']:.0f} s{stalled} |",
+                  flush=True)
+    if trials > 0:
+        faults = list_change_attack(bin_dir, trials)
+        print(f"\nlist changed under a running job, {trials} trials: " +
+              ", ".join(f"{name} {count}" for name, count in faults.items()), flush=True)
+
+
 def main():
     args = sys.argv[1:]
     bin_dir = args.pop(0) if args and not args[0].startswith("--") else "build/test/bin"
@@ -340,6 +607,7 @@ def main():
         print(f"| {name} | {trials} | {result['issued']} | {result['lost']} | {result['doubled']} | "
               f"{result['serials doubled']} | {result['interrupted']} | {result.get('runs stopped', '-')} | "
               f"{result.get('hung', '-')} | {result.get('silent', '-')} |", flush=True)
+    values_attacks(bin_dir, counts.get("--values", 2000), counts.get("--list-change", 3))
 
 
 if __name__ == "__main__":

@@ -53,6 +53,10 @@ public:
     const uint8_t* cells() const;
     // Whether the firmware has programmed anything into it since it was seated.
     bool wasWritten() const { return written_; }
+    // A defect of this one chip: the cell at `address` reads 0xFF whatever
+    // is programmed into it.
+    void setDeadCell(uint32_t address) { deadCell_ = address; }
+    std::optional<uint32_t> deadCell() const { return deadCell_; }
 
     // Reply bytes 0..3 of Identify.
     virtual void identify(uint8_t* reply) const;
@@ -99,6 +103,7 @@ private:
     // in the process it is simulated for.
     mutable std::vector<uint8_t> cells_;
     bool written_ = false;
+    std::optional<uint32_t> deadCell_;
 };
 
 template <typename Store>

@@ -10,6 +10,12 @@ void Feeder::setEnabled(bool enabled, uint32_t pauseMs, uint64_t nowMs)
     phase_ = Phase::Watching;
 }
 
+void Feeder::setFaulty(uint32_t percent, uint32_t seed)
+{
+    faultyPercent_ = percent;
+    random_.seed(seed);
+}
+
 void Feeder::update(uint64_t nowMs, Programmer& programmer)
 {
     if (!enabled_)
@@ -42,8 +48,12 @@ void Feeder::update(uint64_t nowMs, Programmer& programmer)
         case Phase::Seating:
             if (nowMs < dueMs_)
                 return;
-            if (!programmer.chip())
-                programmer.seatChip(Chip::create(spec_));
+            if (!programmer.chip()) {
+                std::unique_ptr<Chip> chip = Chip::create(spec_);
+                if (faultyPercent_ != 0 && random_() % 100 < faultyPercent_)
+                    chip->setDeadCell(0);
+                programmer.seatChip(std::move(chip));
+            }
             phase_ = Phase::Watching;
             break;
         }

@@ -3,18 +3,22 @@
 #include "model/Chip.h"
 
 #include <cstdint>
+#include <random>
 
 class Programmer;
 
 // Automatic chip feeder for rehearsing batch runs: a pause after a session
 // that wrote into the seated chip ends, it takes the chip out; another pause
-// later it seats a blank chip of the same kind.
+// later it seats a blank chip of the same kind, or at a chosen rate a faulty
+// one, so that a rehearsal meets failed chips as a line does.
 class Feeder {
 public:
     void reset() { *this = Feeder(); }
     // Chips finished before the feeder was switched on are left alone.
     void setEnabled(bool enabled, uint32_t pauseMs, uint64_t nowMs);
     bool isEnabled() const { return enabled_; }
+    // `percent` of the chips it seats (drawn from `seed`) have a dead first cell.
+    void setFaulty(uint32_t percent, uint32_t seed);
     uint32_t doneCount() const { return doneCount_; }
     // Moves the feeder on to simulated time `nowMs`.
     void update(uint64_t nowMs, Programmer& programmer);
@@ -29,4 +33,6 @@ private:
     uint64_t dueMs_ = 0;
     uint64_t enabledAtMs_ = 0;
     ChipSpec spec_;
+    uint32_t faultyPercent_ = 0;
+    std::mt19937 random_;
 };

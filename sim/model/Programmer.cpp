@@ -207,6 +207,8 @@ void Programmer::writeData(const uint8_t* data, uint32_t length)
     firmwareWaitUs_ %= 1000;
     if (const std::optional<uint32_t> stuck = faults_.stuckAddress(); stuck && *stuck < chip_->spec().size)
         chip_->cells()[*stuck] |= 1;
+    if (const std::optional<uint32_t> dead = chip_->deadCell(); dead && *dead < chip_->spec().size)
+        chip_->cells()[*dead] = 0xFF;
 }
 
 void Programmer::seatChip(std::unique_ptr<Chip> chip)

@@ -186,6 +186,15 @@ bool Scenario::parseLine(const std::vector<std::string>& words, const std::strin
         reason = "expected \"feeder on PAUSE_MS\" or \"feeder off\"";
         return false;
     }
+    if (directive == "faulty_chips") {
+        const bool seeded = arguments == 2 && words[2].rfind("seed=", 0) == 0 &&
+                            parseNumber32(words[2].substr(5), faultySeed_);
+        if ((arguments != 1 && !seeded) || !parseNumber32(words[1], faultyPercent_) || faultyPercent_ > 100) {
+            reason = "expected \"faulty_chips PERCENT [seed=N]\" with PERCENT from 0 to 100";
+            return false;
+        }
+        return true;
+    }
     if (directive == "versions") {
         if (!expect(3, "versions HARDWARE FIRMWARE SERIAL"))
             return false;
@@ -289,7 +298,7 @@ void Scenario::fillPattern(uint8_t* cells, uint32_t size)
     }
 }
 
-void Scenario::setUp(SimDevice& device, const SimClock& clock) const
+void Scenario::setUp(SimDevice& device, const SimClock& clock, uint32_t number) const
 {
     Programmer& programmer = *device.programmer;
     if (chip_) {
@@ -312,6 +321,8 @@ void Scenario::setUp(SimDevice& device, const SimClock& clock) const
         programmer.setEraseTimeMs(*eraseTimeMs_);
     device.throttle.setRate(transferRate_);
     device.feeder.setEnabled(feederOn_, feederPauseMs_, clock.nowMs());
+    // Each programmer draws its own faulty chips.
+    device.feeder.setFaulty(faultyPercent_, faultySeed_ + number);
 }
 
 void Scenario::apply(Simulator& simulator) const
@@ -320,7 +331,7 @@ void Scenario::apply(Simulator& simulator) const
     for (uint32_t number = 2; number <= programmers_; ++number)
         simulator.addDevice(Simulator::kProgrammer);
     for (uint32_t number = 1; number <= programmers_; ++number)
-        setUp(simulator.device(size_t(simulator.programmerIndex(int(number)))), simulator.clock());
+        setUp(simulator.device(size_t(simulator.programmerIndex(int(number)))), simulator.clock(), number);
     if (versions_)
         simulator.programmer().versions() = ProgrammerVersions{(*versions_)[0], (*versions_)[1], (*versions_)[2]};
     if (bootloader_)

@@ -53,7 +53,8 @@ size_t GangRun::addSeat(const std::string& programmer, const std::string& name)
         seat->shown = own.get();
         host = std::move(own);
     }
-    const BufferSet::Image image = job_.serial ? BufferSet::Image::Copied : BufferSet::Image::Shared;
+    const bool patched = job_.serial || !job_.values.empty();
+    const BufferSet::Image image = patched ? BufferSet::Image::Copied : BufferSet::Image::Shared;
     const auto span = static_cast<uint32_t>(BufferStreamEnd(station_.catalogue.currentRecord()));
     seat->worker = std::make_unique<SeatWorker>(station_, programmer, std::move(host), image, span);
     seats_.push_back(std::move(seat));

@@ -27,11 +27,11 @@ struct Workbench;
 // caller keeps unchanged while the gang runs.
 //
 // Each programmer writes only its own state: its buffer set reads the
-// station's image in place while no serial number is patched into it; with a
-// serial rule each programmer gets its own copy of the chip's span once, when
-// it joins, because every chip's copy of the image differs at the serial's
-// address. An exception in one programmer's loop ends that programmer with
-// its message.
+// station's image in place while nothing is patched into it; with a serial
+// rule or job values each programmer gets its own copy of the chip's span
+// once, when it joins, because every chip's copy of the image differs at the
+// serial's and the values' addresses. An exception in one programmer's loop
+// ends that programmer with its message.
 class GangRun {
 public:
     struct Settings {

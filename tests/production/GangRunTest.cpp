@@ -13,6 +13,7 @@
 #include "production/ProductionFixture.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
+#include "production/ValueField.h"
 
 namespace {
 
@@ -26,7 +27,8 @@ protected:
         writeFile("image.bin", std::vector<uint8_t>(4096, 0x5A));
     }
 
-    void prepare(int programmers, bool feeder = true)
+    // `values`: the job's value fields; with them the job has no serial rule.
+    void prepare(int programmers, bool feeder = true, std::vector<ValueField> values = {})
     {
         std::ofstream(path("gang.scenario")) << "chip class=0 id=0x373010 size=65536 page=256\nerase_time_ms 30\n"
                                              << (feeder ? "feeder on 100\n" : "") << "programmers " << programmers
@@ -35,8 +37,11 @@ protected:
         selectChipAndLoad("image.bin");
         JobChoices choices;
         std::string error;
-        choices.serial = ParseSerialRule("0x10:4:le:1", error);
-        ASSERT_TRUE(choices.serial) << error;
+        choices.values = std::move(values);
+        if (choices.values.empty()) {
+            choices.serial = ParseSerialRule("0x10:4:le:1", error);
+            ASSERT_TRUE(choices.serial) << error;
+        }
         const std::optional<ProductionJob> made =
             CreateJob(workbench, path("job.belcorjob"), path("image.bin"), choices, error);
         ASSERT_TRUE(made) << error;
@@ -208,6 +213,35 @@ TEST_F(GangRunTest, SeatsLeaveTheStationsBuffersAsTheyWere)
         EXPECT_EQ(record.result, ChipResult::Pass) << record.programmer << ": " << record.message;
     EXPECT_EQ(workbench.buffers.dataLength, 4000);
     EXPECT_TRUE(workbench.buffers.unsaved);
+}
+
+// Job values without a serial rule are patched into each programmer's own
+// copy: in the station's image one programmer's chip would take another's.
+TEST_F(GangRunTest, JobValuesNeverReachTheStationsImage)
+{
+    std::string error;
+    prepare(3, true, {*ParseMacField("0x40:02:00:00:00:00:01:02:00:00:00:00:FF", error)});
+    std::atomic<int> patchedStation{0};
+    GangRun::Settings settings;
+    settings.jobHash = "hash";
+    settings.target = 9;
+    gang = std::make_unique<GangRun>(workbench, *log, job, settings, serials);
+    gang->started = [&](size_t, const std::string&) { patchedStation += workbench.buffers.flash()[0x40] != 0x5A; };
+    gang->recorded = [this](size_t, const LogRecord& record) {
+        const std::lock_guard lock(recordsMutex);
+        records.push_back(record);
+    };
+    gang->start([] { return true; });
+    gang->wait();
+    ASSERT_EQ(records.size(), 9u);
+    std::set<std::string> macs;
+    for (const LogRecord& record : records) {
+        EXPECT_EQ(record.result, ChipResult::Pass) << record.programmer << ": " << record.message;
+        macs.insert(record.values);
+    }
+    EXPECT_EQ(macs.size(), 9u);
+    EXPECT_EQ(patchedStation.load(), 0);
+    EXPECT_EQ(workbench.buffers.flash()[0x40], 0x5A);
 }
 
 // An exception in one programmer's loop ends that programmer with its

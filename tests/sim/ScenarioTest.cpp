@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <tuple>
 
 #include <unistd.h>
 #include "support/CaseName.h"
@@ -103,6 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair("contents pattern\n", ":1: \"contents\" before any \"chip\""),
                       std::pair("erase_time_ms -5\n", ":1: bad erase time"),
                       std::pair("feeder sometimes\n", ":1: expected \"feeder on"),
+                      std::pair("faulty_chips 101\n", ":1: expected \"faulty_chips PERCENT"),
                       std::pair("versions H2.0 V3.10\n", ":1: expected \"versions"),
                       std::pair("unplugged now\n", ":1: expected \"unplugged\""),
                       std::pair("chip class=0 size=4096 page=256\ncontents file=/nonexistent.bin\n",
@@ -179,3 +182,38 @@ TEST_F(ScenarioTest, FeederIgnoresChipsFinishedBeforeItWasOn)
 }
 
 } // namespace
+
+// A faulty chip's first cell stays 0xFF whatever is written; the feeder
+// seats them at the scenario's rate, the first chip being the scenario's own.
+class FaultyChipsTest : public ScenarioTest,
+                        public ::testing::WithParamInterface<std::tuple<int, int, int>> {};
+
+TEST_P(FaultyChipsTest, FeederSeatsThemAtTheRate)
+{
+    const auto [percent, fewest, most] = GetParam();
+    ASSERT_EQ(load("chip class=1 size=256 page=16\nfeeder on 10\nfaulty_chips " + std::to_string(percent) +
+                   " seed=3\n"),
+              0)
+        << belcor_sim_last_error();
+    SimDriver driver;
+    ASSERT_TRUE(driver.open());
+    int dead = 0;
+    for (int chip = 0; chip <= 100; ++chip) {
+        ASSERT_EQ(belcor_sim_chip_is_seated(), 1);
+        driver.exchange(driver.beginSession(1, 16, 256));
+        driver.command(driver.setAddress(0));
+        driver.write(std::vector<uint8_t>(16, 0));
+        uint8_t first = 0;
+        belcor_sim_chip_read(0, &first, 1);
+        dead += chip > 0 && first == 0xFF;
+        EXPECT_TRUE(chip > 0 || first == 0) << "the scenario's own chip is sound";
+        driver.command(driver.block(8, 1));
+        belcor_sim_advance_ms(20);
+    }
+    EXPECT_GE(dead, fewest);
+    EXPECT_LE(dead, most);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, FaultyChipsTest,
+                         ::testing::Values(std::tuple(0, 0, 0), std::tuple(30, 15, 45), std::tuple(100, 100, 100)),
+                         [](const auto& info) { return "Percent" + std::to_string(std::get<0>(info.param)); });
