@@ -12,7 +12,7 @@ public:
     void loseReplyAfter(uint32_t events) { loseCountdown_ = events; }
     void unplugAfter(uint32_t transfers) { unplugCountdown_ = transfers; }
     void setStuckBit(uint32_t address) { stuckAddress_ = address; }
-    void setFlippedReadBit(uint32_t address) { flipAddress_ = address; }
+    void setFlippedReadBit(std::optional<uint32_t> address) { flipAddress_ = address; }
 
     // Count one reply or bulk read; true when this one is lost.
     bool takeLostReply() { return take(loseCountdown_); }

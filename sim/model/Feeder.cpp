@@ -1,5 +1,6 @@
 #include "model/Feeder.h"
 
+#include "model/FaultPlan.h"
 #include "model/Programmer.h"
 
 void Feeder::setEnabled(bool enabled, uint32_t pauseMs, uint64_t nowMs)
@@ -10,7 +11,13 @@ void Feeder::setEnabled(bool enabled, uint32_t pauseMs, uint64_t nowMs)
     phase_ = Phase::Watching;
 }
 
-void Feeder::update(uint64_t nowMs, Programmer& programmer)
+void Feeder::setFailing(uint32_t percent, uint32_t seed)
+{
+    failingPercent_ = percent;
+    draws_.seed(seed);
+}
+
+void Feeder::update(uint64_t nowMs, Programmer& programmer, FaultPlan& faults)
 {
     if (!enabled_)
         return;
@@ -42,8 +49,12 @@ void Feeder::update(uint64_t nowMs, Programmer& programmer)
         case Phase::Seating:
             if (nowMs < dueMs_)
                 return;
-            if (!programmer.chip())
+            if (!programmer.chip()) {
                 programmer.seatChip(Chip::create(spec_));
+                if (failingPercent_ > 0)
+                    faults.setFlippedReadBit(draws_() % 100 < failingPercent_ ? std::optional<uint32_t>(0)
+                                                                              : std::nullopt);
+            }
             phase_ = Phase::Watching;
             break;
         }

@@ -3,7 +3,9 @@
 #include "model/Chip.h"
 
 #include <cstdint>
+#include <random>
 
+class FaultPlan;
 class Programmer;
 
 // Automatic chip feeder for rehearsing batch runs: a pause after a session
@@ -14,10 +16,14 @@ public:
     void reset() { *this = Feeder(); }
     // Chips finished before the feeder was switched on are left alone.
     void setEnabled(bool enabled, uint32_t pauseMs, uint64_t nowMs);
+    // Each chip it seats reads back one flipped bit (at address 0) with a
+    // chance of `percent` in 100, so that a rehearsal sees failing chips;
+    // the draws follow `seed`.
+    void setFailing(uint32_t percent, uint32_t seed);
     bool isEnabled() const { return enabled_; }
     uint32_t doneCount() const { return doneCount_; }
     // Moves the feeder on to simulated time `nowMs`.
-    void update(uint64_t nowMs, Programmer& programmer);
+    void update(uint64_t nowMs, Programmer& programmer, FaultPlan& faults);
 
 private:
     enum class Phase { Watching, Removing, Seating };
@@ -29,4 +35,6 @@ private:
     uint64_t dueMs_ = 0;
     uint64_t enabledAtMs_ = 0;
     ChipSpec spec_;
+    uint32_t failingPercent_ = 0;
+    std::mt19937 draws_;
 };

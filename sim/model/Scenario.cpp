@@ -186,6 +186,13 @@ bool Scenario::parseLine(const std::vector<std::string>& words, const std::strin
         reason = "expected \"feeder on PAUSE_MS\" or \"feeder off\"";
         return false;
     }
+    if (directive == "failing_chips") {
+        if (arguments == 2 && parseNumber32(words[1], failingPercent_) && failingPercent_ <= 100 &&
+            words[2].rfind("seed=", 0) == 0 && parseNumber32(words[2].substr(5), failingSeed_))
+            return true;
+        reason = "expected \"failing_chips PERCENT seed=N\" with PERCENT from 0 to 100";
+        return false;
+    }
     if (directive == "versions") {
         if (!expect(3, "versions HARDWARE FIRMWARE SERIAL"))
             return false;
@@ -312,6 +319,7 @@ void Scenario::setUp(SimDevice& device, const SimClock& clock) const
         programmer.setEraseTimeMs(*eraseTimeMs_);
     device.throttle.setRate(transferRate_);
     device.feeder.setEnabled(feederOn_, feederPauseMs_, clock.nowMs());
+    device.feeder.setFailing(failingPercent_, failingSeed_);
 }
 
 void Scenario::apply(Simulator& simulator) const

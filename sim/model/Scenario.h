@@ -18,6 +18,7 @@ struct SimDevice;
 //   erase_time_ms 3000          (or "never")
 //   transfer_rate 4000          (bytes per millisecond, 0 = instant)
 //   feeder on 2000 | feeder off
+//   failing_chips 10 seed=1     (percent of the chips the feeder seats that fail)
 //   versions H2.0 V3.10 BU2SIM0000001
 //   bootloader 0x08003000 1024
 //   programmers 4               (a gang: each with the scene's chip, contents,
@@ -58,6 +59,8 @@ private:
     uint32_t transferRate_ = 0;
     bool feederOn_ = false;
     uint32_t feederPauseMs_ = 0;
+    uint32_t failingPercent_ = 0;
+    uint32_t failingSeed_ = 1;
     std::optional<std::vector<std::string>> versions_;
     std::optional<std::pair<uint32_t, uint16_t>> bootloader_;
     uint32_t programmers_ = 1;

@@ -161,7 +161,7 @@ void Simulator::updateDevice(SimDevice& device)
 {
     // Every transfer comes through here; the clock is read only for a feeder.
     if (device.feeder.isEnabled())
-        device.feeder.update(clock_.nowMs(), *device.programmer);
+        device.feeder.update(clock_.nowMs(), *device.programmer, device.faults);
 }
 
 void Simulator::update()
