@@ -11,8 +11,8 @@ public:
     void clear();
     void loseReplyAfter(uint32_t events) { loseCountdown_ = events; }
     void unplugAfter(uint32_t transfers) { unplugCountdown_ = transfers; }
-    void setStuckBit(uint32_t address) { stuckAddress_ = address; }
-    void setFlippedReadBit(std::optional<uint32_t> address) { flipAddress_ = address; }
+    void setStuckBit(std::optional<uint32_t> address) { stuckAddress_ = address; }
+    void setFlippedReadBit(uint32_t address) { flipAddress_ = address; }
 
     // Count one reply or bulk read; true when this one is lost.
     bool takeLostReply() { return take(loseCountdown_); }

@@ -52,8 +52,7 @@ void Feeder::update(uint64_t nowMs, Programmer& programmer, FaultPlan& faults)
             if (!programmer.chip()) {
                 programmer.seatChip(Chip::create(spec_));
                 if (failingPercent_ > 0)
-                    faults.setFlippedReadBit(draws_() % 100 < failingPercent_ ? std::optional<uint32_t>(0)
-                                                                              : std::nullopt);
+                    faults.setStuckBit(draws_() % 100 < failingPercent_ ? std::optional<uint32_t>(0) : std::nullopt);
             }
             phase_ = Phase::Watching;
             break;

@@ -16,9 +16,9 @@ public:
     void reset() { *this = Feeder(); }
     // Chips finished before the feeder was switched on are left alone.
     void setEnabled(bool enabled, uint32_t pauseMs, uint64_t nowMs);
-    // Each chip it seats reads back one flipped bit (at address 0) with a
-    // chance of `percent` in 100, so that a rehearsal sees failing chips;
-    // the draws follow `seed`.
+    // Each chip it seats has a stuck bit (at address 0: programmed, yet its
+    // verify fails) with a chance of `percent` in 100, so that a rehearsal
+    // meets failing chips; the draws follow `seed`.
     void setFailing(uint32_t percent, uint32_t seed);
     bool isEnabled() const { return enabled_; }
     uint32_t doneCount() const { return doneCount_; }
