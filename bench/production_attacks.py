@@ -346,8 +346,10 @@ def leased_values_attack(bin_dir, trials):
 
 def leased_values_trial(bin_dir, folder, server, number):
     station = Station(bin_dir, folder, os.path.join(folder, "a.sqlite"))
-    with open(station.scenario, "a") as out:
-        out.write(f"failing_chips 20 seed={number + 1}\n")
+    # The feeder's pauses leave the socket empty long enough for a batch to
+    # see it, even after a failed chip's longer record.
+    with open(station.scenario, "w") as out:
+        out.write(SCENARIO.replace("feeder on 100", "feeder on 400") + f"failing_chips 20 seed={number + 1}\n")
     with open(os.path.join(folder, "list.txt"), "w") as out:
         out.write("".join(f"V{index:05d}\n" for index in range(2000)))
     station.job = os.path.join(folder, "values.belcorjob")
@@ -356,7 +358,7 @@ def leased_values_trial(bin_dir, folder, server, number):
                     "--list", os.path.join(folder, "list.txt") + ":0x100:ascii",
                     "--on-fail", "reuse" if number % 2 else "burn"], check=True, capture_output=True)
     logs = [station.log, os.path.join(folder, "b.sqlite")]
-    runs = [subprocess.Popen(station.batch(40, server.url(), log), stdout=subprocess.DEVNULL,
+    runs = [subprocess.Popen(station.batch(30, server.url(), log), stdout=subprocess.DEVNULL,
                              stderr=subprocess.DEVNULL) for log in logs]
     time.sleep(random.uniform(3.0, 8.0))
     runs[0].kill()
