@@ -8,7 +8,7 @@
 
 namespace {
 
-// NUMERIC, as for serial numbers: the column's sign costs nothing there.
+// The next index is NUMERIC, as a serial lease's next value: no lease overflows it.
 const char* const LeaseIndices =
     "INSERT INTO belcor_value_leases AS lease (sequence, field, next) VALUES ($1, $2, $3::numeric + $4::numeric)"
     " ON CONFLICT (sequence, field) DO UPDATE SET next = GREATEST(lease.next, $3::numeric) + $4::numeric"
