@@ -2,6 +2,7 @@
 """Attacks a production run as a line would and counts what the log promises.
 
     bench/production_attacks.py [BIN_DIR] [--kill N] [--disk N] [--writer N] [--edit N] [--offline N]
+                                [--leased-values N]
 
 Runs belcor-cli (from BIN_DIR, default build/test/bin) against the simulator's
 feeder with a job that issues serial numbers 1, 2, 3, ... and attacks it:
@@ -16,6 +17,13 @@ feeder with a job that issues serial numbers 1, 2, 3, ... and attacks it:
           CRLF copy
   offline a station runs the job online, then without the line server, then
           a second station and the first again run it online
+  leased-values
+          two stations on one line server take values from one 2,000-line
+          list, a fifth of the chips failing, --on-fail burn and reuse by
+          turns, one station killed (-9) mid-run and run again; prints its
+          own row: values leased, on chips, issued twice, lost (leased, on no
+          record and held by no station), and the gaps by kind (burned,
+          interrupted, still leased to a station, given back and waiting)
 
 After each attack the log is opened once more (as the next run would) and
 every serial number the log has issued is looked for among the records:
@@ -580,12 +588,87 @@ def values_attacks(bin_dir, chips, trials):
         faults = list_change_attack(bin_dir, trials)
         print(f"\nlist changed under a running job, {trials} trials: " +
               ", ".join(f"{name} {count}" for name, count in faults.items()), flush=True)
+def leased_values_attack(bin_dir, trials):
+    """Two stations (two belcor-cli batches, two SQLite logs) on one line
+    server run one job taking a value per chip from a shared 2,000-line list;
+    the feeder seats failing chips, trials alternate --on-fail burn and
+    reuse, and one station is killed (-9) mid-run, then run again. Every
+    value the server leased is looked for in the stations' logs."""
+    totals = {"leased": 0, "on chips": 0, "issued twice": 0, "lost": 0, "burned": 0, "interrupted": 0,
+              "held": 0, "returned": 0, "failed chips": 0}
+    for number in range(trials):
+        with tempfile.TemporaryDirectory() as folder:
+            server = LineServer(folder)
+            if not server.start():
+                return None
+            try:
+                trial = leased_values_trial(bin_dir, folder, server, number)
+            finally:
+                server.stop()
+            for key, value in trial.items():
+                totals[key] += value
+    return totals
+
+
+def leased_values_trial(bin_dir, folder, server, number):
+    station = Station(bin_dir, folder, os.path.join(folder, "a.sqlite"))
+    # The feeder's pauses leave the socket empty long enough for a batch to
+    # see it, even after a failed chip's longer record.
+    with open(station.scenario, "w") as out:
+        out.write(SCENARIO.replace("feeder on 100", "feeder on 400") + f"faulty_chips 20 seed={number + 1}\n")
+    with open(os.path.join(folder, "list.txt"), "w") as out:
+        out.write("".join(f"V{index:05d}\n" for index in range(2000)))
+    station.job = os.path.join(folder, "values.belcorjob")
+    subprocess.run([station.cli, "job", "create", station.job, "--chip", "A25L512", "--image",
+                    os.path.join(folder, "image.bin"), "--serial", "0x10:4:le:1",
+                    "--list", os.path.join(folder, "list.txt") + ":0x100:ascii",
+                    "--on-fail", "reuse" if number % 2 else "burn"], check=True, capture_output=True)
+    logs = [station.log, os.path.join(folder, "b.sqlite")]
+    runs = [subprocess.Popen(station.batch(30, server.url(), log), stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL) for log in logs]
+    time.sleep(random.uniform(3.0, 8.0))
+    runs[0].kill()
+    for run in runs:
+        Station.finish(run)
+    station.run(20, server.url())
+    on_chips = {}
+    counts = {"burned": 0, "interrupted": 0, "held": 0, "returned": 0, "failed chips": 0}
+    kept = set()
+    for log in logs:
+        # Any program opening the log finishes what a killed one left.
+        subprocess.run([station.cli, "log", "export", "--csv", os.path.join(folder, "check.csv"), "--log-db", log],
+                       capture_output=True)
+        db = sqlite3.connect(log)
+        for values, status, result in db.execute("SELECT job_values, values_status, result FROM records"):
+            if not values:
+                continue
+            index = int(values.split("=V")[1])
+            counts["failed chips"] += result == "fail"
+            if status in ("used", "burned", "interrupted"):
+                on_chips[index] = on_chips.get(index, 0) + 1
+                if status != "used":
+                    counts[status] += 1
+        for table, name in (("leased_values", "held"), ("returned_values", "returned")):
+            for (key,) in db.execute(f"SELECT key FROM {table}"):
+                counts[name] += 1
+                kept.add(int(key))
+        db.close()
+    leased = int(float(subprocess.run(
+        [os.path.join(server.bin, "psql"), "-At", server.url(), "-c", "SELECT COALESCE(max(next), 0) FROM belcor_value_leases"],
+        capture_output=True, text=True).stdout.strip() or 0))
+    counts.update({
+        "leased": leased,
+        "on chips": len(on_chips),
+        "issued twice": sum(chips - 1 for chips in on_chips.values()),
+        "lost": sum(1 for index in range(leased) if index not in on_chips and index not in kept),
+    })
+    return counts
 
 
 def main():
     args = sys.argv[1:]
     bin_dir = args.pop(0) if args and not args[0].startswith("--") else "build/test/bin"
-    counts = {"--kill": 60, "--disk": 16, "--writer": 9, "--edit": 4, "--offline": 3}
+    counts = {"--kill": 60, "--disk": 16, "--writer": 9, "--edit": 4, "--offline": 3, "--leased-values": 2}
     while len(args) >= 2:
         name = args.pop(0)
         counts[name] = int(args.pop(0))
@@ -608,6 +691,16 @@ def main():
               f"{result['serials doubled']} | {result['interrupted']} | {result.get('runs stopped', '-')} | "
               f"{result.get('hung', '-')} | {result.get('silent', '-')} |", flush=True)
     values_attacks(bin_dir, counts.get("--values", 2000), counts.get("--list-change", 3))
+    if counts["--leased-values"] > 0:
+        result = leased_values_attack(bin_dir, counts["--leased-values"])
+        print()
+        if result is None:
+            print("values leased by two stations: skipped, no PostgreSQL here")
+        else:
+            print("| values leased by two stations | trials | " + " | ".join(result) + " |")
+            print("|---|---|" + "---|" * len(result))
+            print(f"| | {counts['--leased-values']} | " + " | ".join(str(value) for value in result.values()) + " |",
+                  flush=True)
 
 
 if __name__ == "__main__":

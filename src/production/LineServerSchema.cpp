@@ -95,4 +95,23 @@ BEGIN
       END;
     END IF;
   END IF;
+  -- Job values shared by a line: per serial sequence and field, the next
+  -- index of a list or MAC range, or the last file name of a folder, leased.
+  IF to_regclass('belcor_value_leases') IS NULL THEN
+    BEGIN
+      CREATE TABLE belcor_value_leases (sequence TEXT NOT NULL, field TEXT NOT NULL, next NUMERIC NOT NULL DEFAULT 0,
+        last_file TEXT NOT NULL DEFAULT '', PRIMARY KEY (sequence, field));
+    EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+    END;
+  END IF;
+  -- Records carry the values their chip took. Looked up first: the ALTER
+  -- would lock the table at every station's connect.
+  IF to_regclass('belcor_production_log') IS NOT NULL AND NOT EXISTS (SELECT 1 FROM pg_attribute
+       WHERE attrelid = to_regclass('belcor_production_log') AND attname = 'values_status') THEN
+    BEGIN
+      ALTER TABLE belcor_production_log ADD COLUMN IF NOT EXISTS job_values TEXT;
+      ALTER TABLE belcor_production_log ADD COLUMN IF NOT EXISTS values_status TEXT;
+    EXCEPTION WHEN duplicate_column OR insufficient_privilege THEN NULL;
+    END;
+  END IF;
 END $$)";

@@ -144,6 +144,19 @@ CREATE INDEX IF NOT EXISTS reserved_values_uid ON reserved_values(uid);
                                                                                        error);
 }
 
+// Job values leased from a line server (made to run again, as jobValues):
+// the keys leased and not yet taken, in the order leased, and the fields
+// that ever leased, which take from leased keys alone even without the server.
+bool leasedValues(sqlite3* db, std::string& error)
+{
+    return execute(db, R"(
+CREATE TABLE IF NOT EXISTS leased_values (job TEXT NOT NULL, field TEXT NOT NULL, key TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS leased_values_field ON leased_values(job, field);
+CREATE TABLE IF NOT EXISTS leased_value_fields (job TEXT NOT NULL, field TEXT NOT NULL, PRIMARY KEY(job, field));
+)",
+                   error);
+}
+
 using Step = bool (*)(sqlite3*, std::string&);
 
 // Step i brings a log of version i to version i + 1. Append only: a step
@@ -151,7 +164,7 @@ using Step = bool (*)(sqlite3*, std::string&);
 constexpr Step Steps[] = {
     recordsAndCounters, reservations,   reservationJedecId,           setAsideAndLeases,
     recordOperator,     jobChanges,     serialSequencesAndLeasedJobs, lookupIndexes,
-    jobValues,
+    jobValues,          leasedValues,
 };
 
 }  // namespace

@@ -12,8 +12,8 @@ namespace {
 const char* const Insert =
     "INSERT INTO belcor_production_log (uid, time, station, programmer, job, job_hash, chip, jedec_id, operations,"
     " result, message, serial, serial_status, crc32, sha256, duration_ms, cycle_ms, station_id, operator,"
-    " serial_sequence)"
-    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20)"
+    " serial_sequence, job_values, values_status)"
+    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20, $21, $22)"
     " ON CONFLICT (uid) DO NOTHING";
 
 // The server's codes for a fault of the record itself: bad data or text
@@ -39,6 +39,8 @@ std::vector<std::string> valuesOf(const LogRecord& record)
     values.push_back(std::to_string(record.id));
     values.push_back(ValidUtf8(record.operatorName));
     values.push_back(ValidUtf8(record.serialSequence));
+    values.push_back(ValidUtf8(record.values));
+    values.push_back(ValidUtf8(record.valuesStatus));
     return values;
 }
 
@@ -47,7 +49,8 @@ std::vector<std::string> valuesOf(const LogRecord& record)
 const char* const Select =
     "SELECT seq, uid, to_char(time AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), station, programmer,"
     " job, job_hash, chip, jedec_id, operations, result, message, serial, serial_status, crc32, sha256,"
-    " duration_ms, cycle_ms, operator, serial_sequence FROM belcor_production_log WHERE true";
+    " duration_ms, cycle_ms, operator, serial_sequence, COALESCE(job_values, ''), COALESCE(values_status, '')"
+    " FROM belcor_production_log WHERE true";
 
 LogRecord recordOf(const std::vector<std::string>& row)
 {
@@ -64,10 +67,12 @@ LogRecord recordOf(const std::vector<std::string>& row)
     record.cycleMs = std::strtoll(row[17].c_str(), nullptr, 10);
     record.operatorName = row[18];
     record.serialSequence = row[19];
+    record.values = row[20];
+    record.valuesStatus = row[21];
     return record;
 }
 
-constexpr size_t SelectedColumns = 20;
+constexpr size_t SelectedColumns = 22;
 
 }  // namespace
 

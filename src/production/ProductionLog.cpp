@@ -1,5 +1,6 @@
 #include "production/ProductionLog.h"
 
+#include "production/JobValues.h"
 #include "production/SerialRule.h"
 
 bool ProductionLog::isServerAddress(const std::string& target)
@@ -28,49 +29,107 @@ std::unique_ptr<ProductionLog> ProductionLog::open(const std::vector<std::string
     if (!server.empty()) {
         log->forwarder_ = std::make_unique<LogForwarder>(*log->local_, server);
         log->lease_ = std::make_unique<SerialLease>(server);
+        log->valueLease_ = std::make_unique<ValueLease>(server);
         log->local_->takeSerialsFromLeases();
+        log->local_->takeValuesFromLeases();
     }
     return log;
 }
 
+namespace {
+
+bool needsLease(const Reservation& reservation)
+{
+    return reservation.outcome == Reservation::Outcome::LeaseNeeded ||
+           reservation.outcome == Reservation::Outcome::ValueLeaseNeeded;
+}
+
+}  // namespace
+
 Reservation ProductionLog::reserve(LogRecord& chip, const SerialRule* rule, const JobValues* values)
 {
     Reservation reservation = local_->reserve(chip, rule, values);
-    if (reservation.outcome != Reservation::Outcome::LeaseNeeded)
+    if (!needsLease(reservation))
         return reservation;
     if (!lease_) {
-        reservation.outcome = Reservation::Outcome::LeaseUnreachable;
+        if (reservation.outcome == Reservation::Outcome::LeaseNeeded) {
+            reservation.outcome = Reservation::Outcome::LeaseUnreachable;
+        } else {
+            reservation.outcome = Reservation::Outcome::ValueLeaseFailed;
+            reservation.error = "no line server is given";
+        }
         return reservation;
     }
     std::lock_guard lock(leasing_);
-    // Another programmer of the station may have leased a block meanwhile, and
-    // the others may use up a new block before this one takes from it.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // Another programmer of the station may have leased meanwhile, and the
+    // others may use up a new block before this one takes from it. A chip may
+    // lack a lease of its serials and of each of its fields.
+    const size_t attempts = 3 * (1 + (values ? values->size() : 0));
+    for (size_t attempt = 0; attempt < attempts; ++attempt) {
         reservation = local_->reserve(chip, rule, values);
-        if (reservation.outcome != Reservation::Outcome::LeaseNeeded)
-            return reservation;
-        const uint64_t floor = local_->peekSerial(chip.job, *rule).value_or(rule->first);
-        PostgresSession::Reply failure;
-        const std::optional<SerialLease::Block> block =
-            lease_->lease(SqliteLog::sequenceKey(chip), chip.jobHash, floor, SerialLease::BlockSize, rule->step,
-                          failure);
-        if (!block) {
-            reservation.outcome = Reservation::Outcome::LeaseFailed;
-            reservation.error = failure.message;
-            return reservation;
-        }
-        if (block->count == 0) {
-            reservation.outcome = Reservation::Outcome::SerialsUsedUp;
-            return reservation;
-        }
-        if (!local_->addLease(chip.job, SqliteLog::sequenceKey(chip), block->first, block->count,
-                              reservation.error)) {
-            reservation.outcome = Reservation::Outcome::Failed;
+        if (reservation.outcome == Reservation::Outcome::LeaseNeeded) {
+            if (!leaseSerials(chip, *rule, reservation))
+                return reservation;
+        } else if (reservation.outcome == Reservation::Outcome::ValueLeaseNeeded) {
+            if (!leaseValues(chip, *values, reservation.valueField, reservation))
+                return reservation;
+        } else {
             return reservation;
         }
     }
-    reservation.outcome = Reservation::Outcome::LeaseFailed;
+    if (reservation.outcome == Reservation::Outcome::ValueLeaseNeeded) {
+        reservation.outcome = Reservation::Outcome::ValueLeaseFailed;
+        reservation.error = "the station's other programmers used up every block leased";
+    } else {
+        reservation.outcome = Reservation::Outcome::LeaseFailed;
+    }
     return reservation;
+}
+
+bool ProductionLog::leaseSerials(const LogRecord& chip, const SerialRule& rule, Reservation& reservation)
+{
+    const uint64_t floor = local_->peekSerial(chip.job, rule).value_or(rule.first);
+    PostgresSession::Reply failure;
+    const std::optional<SerialLease::Block> block =
+        lease_->lease(SqliteLog::sequenceKey(chip), chip.jobHash, floor, SerialLease::BlockSize, rule.step, failure);
+    if (!block) {
+        reservation.outcome = Reservation::Outcome::LeaseFailed;
+        reservation.error = failure.message;
+        return false;
+    }
+    if (block->count == 0) {
+        reservation.outcome = Reservation::Outcome::SerialsUsedUp;
+        return false;
+    }
+    if (!local_->addLease(chip.job, SqliteLog::sequenceKey(chip), block->first, block->count, reservation.error)) {
+        reservation.outcome = Reservation::Outcome::Failed;
+        return false;
+    }
+    return true;
+}
+
+bool ProductionLog::leaseValues(const LogRecord& chip, const JobValues& values, size_t index,
+                                Reservation& reservation)
+{
+    const std::string field = values.field(index).name();
+    PostgresSession::Reply failure;
+    const std::optional<std::vector<std::string>> keys =
+        valueLease_->lease(SqliteLog::sequenceKey(chip), values, index, local_->lastValue(chip.job, field), failure);
+    if (!keys) {
+        reservation.outcome = Reservation::Outcome::ValueLeaseFailed;
+        reservation.error = failure.message;
+        return false;
+    }
+    if (keys->empty()) {
+        reservation.outcome = Reservation::Outcome::ValuesUsedUp;
+        reservation.error = field;
+        return false;
+    }
+    if (!local_->addValueLease(chip.job, field, *keys, reservation.error)) {
+        reservation.outcome = Reservation::Outcome::Failed;
+        return false;
+    }
+    return true;
 }
 
 bool ProductionLog::commit(LogRecord& record, std::optional<uint64_t> returnedSerial, std::string& error,

@@ -239,6 +239,11 @@ bool ProductionRun::beforeChip(const std::array<uint8_t, 4>& reply)
                                                       {reservation.error});
         return false;
     }
+    if (reservation.outcome == Reservation::Outcome::ValueLeaseFailed) {
+        stopReason_ = ProductionText(Msg::ValueLeaseFailed, workbench_.languageIndex,
+                                     {values_->field(reservation.valueField).name(), reservation.error});
+        return false;
+    }
     if (reservation.outcome == Reservation::Outcome::ValuesUsedUp) {
         stopReason_ = ProductionText(Msg::ValuesUsedUp, workbench_.languageIndex, {reservation.error});
         return false;

@@ -27,6 +27,8 @@ public:
     {
     }
 
+    ValueLedger& values() { return values_; }
+
     // Sets the chip's serial and its values' text.
     Reservation reserve(LogRecord& chip, const SerialRule* rule, const JobValues* values = nullptr);
     // Sets the stored record's id.

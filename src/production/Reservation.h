@@ -18,6 +18,8 @@ struct Reservation {
         LeaseUnreachable,  // serials come from a line server, none is left leased and there is none
         ValuesUsedUp,   // a value source has no further value: `error` names it
         ValueRefused,   // a value cannot be written into the chip: `error` says why
+        ValueLeaseNeeded,  // field `valueField`'s values come from the line server and none is leased
+        ValueLeaseFailed,  // the line server leased none of field `valueField`: `error` says why
     };
     Outcome outcome = Outcome::Failed;
     // Reserved: the chip's serial number (with a rule). SerialsUsedUp: the
@@ -27,4 +29,5 @@ struct Reservation {
     std::optional<uint64_t> last;
     std::string error;  // Failed: why
     std::vector<TakenValue> values;  // Reserved: the chip's job values
+    size_t valueField = 0;           // ValueLeaseNeeded, ValueLeaseFailed: the job's field
 };

@@ -105,6 +105,25 @@ void SqliteLog::takeSerialsFromLeases()
     serials_.takeFromLeases();
 }
 
+void SqliteLog::takeValuesFromLeases()
+{
+    std::lock_guard lock(mutex_);
+    journal_.values().takeFromLeases();
+}
+
+bool SqliteLog::addValueLease(const std::string& job, const std::string& field, const std::vector<std::string>& keys,
+                              std::string& error)
+{
+    std::lock_guard lock(mutex_);
+    return journal_.values().addLease(job, field, keys, error);
+}
+
+std::optional<std::string> SqliteLog::lastValue(const std::string& job, const std::string& field)
+{
+    std::lock_guard lock(mutex_);
+    return journal_.values().last(job, field);
+}
+
 Reservation SqliteLog::reserve(LogRecord& chip, const SerialRule* rule, const JobValues* values)
 {
     std::lock_guard lock(mutex_);

@@ -60,6 +60,14 @@ public:
     // from `first`, leased to this station.
     bool addLease(const std::string& job, const std::string& sequence, uint64_t first, uint64_t count,
                   std::string& error);
+    // With a line server, job values come only from the keys it leased to
+    // this station (ValueLedger).
+    void takeValuesFromLeases();
+    // Keys of a job's value field (by its name) leased to this station, in order.
+    bool addValueLease(const std::string& job, const std::string& field, const std::vector<std::string>& keys,
+                       std::string& error);
+    // The last key this log issued of a field on its own; nothing before the first.
+    std::optional<std::string> lastValue(const std::string& job, const std::string& field);
     // What a chip's leases are kept under: its serial sequence, or for a
     // caller that names none, its job file's hash.
     static const std::string& sequenceKey(const LogRecord& chip) { return SerialLedger::sequenceKey(chip); }

@@ -4,6 +4,7 @@
 
 #include "production/JobValues.h"
 #include "production/SqliteStatement.h"
+#include "production/SqliteTransaction.h"
 
 bool ValueLedger::take(const LogRecord& chip, const JobValues& values, Reservation& reservation)
 {
@@ -29,18 +30,25 @@ bool ValueLedger::take(const LogRecord& chip, const JobValues& values, Reservati
             if ((taken = values.value(index, returned.text(1), problem)) || !problem.empty())
                 break;
         }
-        std::optional<std::string> last = this->last(chip.job, field);
+        const bool leased = fromLeases(chip.job, field);
+        std::optional<std::string> last = leased ? std::nullopt : this->last(chip.job, field);
         while (!taken && problem.empty()) {
-            last = values.keyAfter(index, last);
-            if (!last) {
-                reservation.outcome = Reservation::Outcome::ValuesUsedUp;
-                reservation.error = field;
-                return false;
+            if (leased) {
+                last = takeLeased(chip.job, field, index, reservation);
+                if (!last)
+                    return false;
+            } else {
+                last = values.keyAfter(index, last);
+                if (!last) {
+                    reservation.outcome = Reservation::Outcome::ValuesUsedUp;
+                    reservation.error = field;
+                    return false;
+                }
+                SqliteStatement advance(db_, "INSERT INTO value_positions(job, field, last) VALUES(?1, ?2, ?3) "
+                                             "ON CONFLICT(job, field) DO UPDATE SET last = excluded.last");
+                if (advance.bind(1, chip.job).bind(2, field).bind(3, *last).step() != SQLITE_DONE)
+                    return failed();
             }
-            SqliteStatement advance(db_, "INSERT INTO value_positions(job, field, last) VALUES(?1, ?2, ?3) "
-                                         "ON CONFLICT(job, field) DO UPDATE SET last = excluded.last");
-            if (advance.bind(1, chip.job).bind(2, field).bind(3, *last).step() != SQLITE_DONE)
-                return failed();
             taken = values.value(index, *last, problem);
         }
         if (!taken) {
@@ -85,4 +93,48 @@ std::optional<std::string> ValueLedger::last(const std::string& job, const std::
     if (position.bind(1, job).bind(2, field).step() != SQLITE_ROW)
         return std::nullopt;
     return position.text(0);
+}
+
+bool ValueLedger::fromLeases(const std::string& job, const std::string& field)
+{
+    if (leased_)
+        return true;
+    SqliteStatement leasedBefore(db_, "SELECT 1 FROM leased_value_fields WHERE job = ?1 AND field = ?2");
+    return leasedBefore.bind(1, job).bind(2, field).step() == SQLITE_ROW;
+}
+
+std::optional<std::string> ValueLedger::takeLeased(const std::string& job, const std::string& field, size_t index,
+                                                   Reservation& reservation)
+{
+    SqliteStatement next(db_, "SELECT rowid, key FROM leased_values WHERE job = ?1 AND field = ?2 "
+                              "ORDER BY rowid LIMIT 1");
+    if (next.bind(1, job).bind(2, field).step() != SQLITE_ROW) {
+        reservation.outcome = Reservation::Outcome::ValueLeaseNeeded;
+        reservation.valueField = index;
+        return std::nullopt;
+    }
+    SqliteStatement use(db_, "DELETE FROM leased_values WHERE rowid = ?1");
+    if (use.bind(1, next.integer(0)).step() != SQLITE_DONE) {
+        reservation.outcome = Reservation::Outcome::Failed;
+        reservation.error = sqlite3_errmsg(db_);
+        return std::nullopt;
+    }
+    return next.text(1);
+}
+
+bool ValueLedger::addLease(const std::string& job, const std::string& field, const std::vector<std::string>& keys,
+                           std::string& error)
+{
+    SqliteTransaction transaction(db_);
+    SqliteStatement mark(db_, "INSERT OR IGNORE INTO leased_value_fields(job, field) VALUES(?1, ?2)");
+    bool written = transaction.begin() && mark.bind(1, job).bind(2, field).step() == SQLITE_DONE;
+    for (size_t i = 0; written && i < keys.size(); ++i) {
+        SqliteStatement add(db_, "INSERT INTO leased_values(job, field, key) VALUES(?1, ?2, ?3)");
+        written = add.bind(1, job).bind(2, field).bind(3, keys[i]).step() == SQLITE_DONE;
+    }
+    if (!written || !transaction.commit()) {
+        error = sqlite3_errmsg(db_);
+        return false;
+    }
+    return true;
 }
