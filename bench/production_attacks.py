@@ -588,6 +588,8 @@ def values_attacks(bin_dir, chips, trials):
         faults = list_change_attack(bin_dir, trials)
         print(f"\nlist changed under a running job, {trials} trials: " +
               ", ".join(f"{name} {count}" for name, count in faults.items()), flush=True)
+
+
 def leased_values_attack(bin_dir, trials):
     """Two stations (two belcor-cli batches, two SQLite logs) on one line
     server run one job taking a value per chip from a shared 2,000-line list;
