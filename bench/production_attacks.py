@@ -297,24 +297,36 @@ def serials_on_chips(logs):
     return sum(1 for chips in count.values() if chips > 1), sum(count.values())
 
 
-def line_attack(bin_dir, trials, trial):
-    """Runs `trial(station, server, folder)` on a fresh line `trials` times;
-    it returns the logs and whether a run exited 0 beside a refused record."""
-    doubled = issued = silent = 0
+def fresh_lines(trials):
+    """Yields (number, folder, server) `trials` times: a temporary folder with
+    a line server of its own, stopped when the next is asked for; None first
+    when no server starts here."""
     for number in range(trials):
         with tempfile.TemporaryDirectory() as folder:
             server = LineServer(folder)
             if not server.start():
-                return None
+                yield None
+                return
             try:
-                station = Station(bin_dir, folder, os.path.join(folder, "a.sqlite"))
-                logs, quiet = trial(station, server.url(), folder, number)
-                twice, named = serials_on_chips(logs)
-                doubled += twice
-                issued += named
-                silent += quiet
+                yield number, folder, server
             finally:
                 server.stop()
+
+
+def line_attack(bin_dir, trials, trial):
+    """Runs `trial(station, server, folder)` on a fresh line `trials` times;
+    it returns the logs and whether a run exited 0 beside a refused record."""
+    doubled = issued = silent = 0
+    for line in fresh_lines(trials):
+        if line is None:
+            return None
+        number, folder, server = line
+        station = Station(bin_dir, folder, os.path.join(folder, "a.sqlite"))
+        logs, quiet = trial(station, server.url(), folder, number)
+        twice, named = serials_on_chips(logs)
+        doubled += twice
+        issued += named
+        silent += quiet
     return {"issued": issued, "lost": "-", "doubled": "-", "serials doubled": doubled, "interrupted": "-",
             "runs stopped": "-", "hung": "-", "silent": silent}
 
@@ -598,17 +610,12 @@ def leased_values_attack(bin_dir, trials):
     value the server leased is looked for in the stations' logs."""
     totals = {"leased": 0, "on chips": 0, "issued twice": 0, "lost": 0, "burned": 0, "interrupted": 0,
               "held": 0, "returned": 0, "failed chips": 0}
-    for number in range(trials):
-        with tempfile.TemporaryDirectory() as folder:
-            server = LineServer(folder)
-            if not server.start():
-                return None
-            try:
-                trial = leased_values_trial(bin_dir, folder, server, number)
-            finally:
-                server.stop()
-            for key, value in trial.items():
-                totals[key] += value
+    for line in fresh_lines(trials):
+        if line is None:
+            return None
+        number, folder, server = line
+        for key, value in leased_values_trial(bin_dir, folder, server, number).items():
+            totals[key] += value
     return totals
 
 

@@ -144,4 +144,33 @@ TEST_F(LineServerCliTest, RunWhoseSerialsTheServerFindsDoubledFails)
     EXPECT_FALSE(Contains(doubled.out, "every record is stored")) << doubled.out;
 }
 
+// Two stations of a line take one list's values, none twice, and the line's
+// records name them; with the server away a station with none leased stops
+// before its first chip, naming the field.
+TEST_F(LineServerCliTest, StationsShareAListAndStopWithoutTheServer)
+{
+    std::string list;
+    for (int line = 1; line <= 40; ++line)
+        list += "DEV-" + std::to_string(100 + line) + "\n";
+    writeFile("list.txt", Bytes(list));
+    createJob({"--list", path("list.txt") + ":0x100:ascii"});
+    const auto batch = [&](const std::string& station) {
+        return run({"--simulator=" + path("fed.scenario"), "batch", "--job", path("line.belcorjob"), "--count", "4",
+                    "--log-db", path(station + ".sqlite"), "--log-db", server.url()});
+    };
+    for (const char* station : {"a", "b", "a"}) {
+        const CliResult made = batch(station);
+        EXPECT_EQ(made.exitCode, 0) << made.err;
+    }
+    EXPECT_EQ(server.query("SELECT count(*), count(DISTINCT job_values) FROM belcor_production_log "
+                           "WHERE job_values LIKE '0x100=DEV-1%'"),
+              "12|12\n");
+
+    ASSERT_TRUE(server.stop()) << server.error();
+    const CliResult away = batch("c");
+    EXPECT_NE(away.exitCode, 0);
+    EXPECT_TRUE(Contains(away.err, "The line server gave no value of list.txt@0x100: ")) << away.err;
+    EXPECT_TRUE(Contains(away.out, "Batch: 0 chips done")) << away.out;
+}
+
 }  // namespace
