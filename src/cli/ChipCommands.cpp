@@ -18,6 +18,7 @@
 #include "ops/OperationFrame.h"
 #include "ops/StatusRegister.h"
 #include "ops/UpdateOperations.h"
+#include "ops/UpdatePlan.h"
 
 using namespace ExitStatus;
 using Command = CommandLine::Command;
@@ -118,12 +119,24 @@ int ChipCommands::operate(Operation operation)
 // command's result, for a script as much as for a person.
 int ChipCommands::update()
 {
-    std::string summary;
     UpdateOptions options;
     options.verifyWholeSpan = line_.verifyAll;
-    if (!RunUpdate(workbench_, host_, options, &summary))
+    return runUpdate(options);
+}
+
+int ChipCommands::runUpdate(const UpdateOptions& options)
+{
+    std::string summary;
+    UpdatePlan done;
+    if (!RunUpdate(workbench_, host_, options, &summary, &done))
         return Failure;
     host_.printLine(summary);
+    if (line_.command == Command::Update) {
+        host_.setFigure("unit", workbench_.catalogue.currentRecord().chipClass == SpiFlash25 ? "sector" : "page");
+        host_.setFigure("skipped", done.skipped);
+        host_.setFigure("programmed", done.programmed);
+        host_.setFigure("erased", done.erased);
+    }
     return Success;
 }
 
@@ -165,11 +178,7 @@ int ChipCommands::runRegions()
         return RunVerifyRegions(workbench_, host_, options.regions) ? Success : Failure;
     options.verifyWholeSpan = line_.command == Command::Auto || line_.verifyAll;
     options.verify = line_.command != Command::Write;
-    std::string summary;
-    if (!RunUpdate(workbench_, host_, options, &summary))
-        return Failure;
-    host_.printLine(summary);
-    return Success;
+    return runUpdate(options);
 }
 
 // The register, then each bit by name from the highest down; --set writes

@@ -5,6 +5,8 @@
 #include "cli/CommandContext.h"
 #include "ops/BlockRoutines.h"
 
+struct UpdateOptions;
+
 // The commands on the chip in the socket, run as the window's Operation menu
 // runs them, and the chip database's list.
 class ChipCommands {
@@ -26,6 +28,9 @@ private:
     // --region's chip spans, each checked against the chip; an exit status.
     int regionSpans(std::vector<StreamSpan>& spans);
     int runRegions();
+    // Update's routine, for update and for the regions of write and auto: the
+    // completion line, and update's counts as its figures.
+    int runUpdate(const UpdateOptions& options);
     int statusRegister();
 
     CommandContext& context_;

@@ -205,3 +205,16 @@ std::string JsonHost::firstError() const
     const std::lock_guard lock(mutex_);
     return firstError_;
 }
+
+void JsonHost::verifyMismatch(uint32_t address)
+{
+    const std::lock_guard lock(mutex_);
+    if (!mismatch_)
+        mismatch_ = address;
+}
+
+std::optional<uint32_t> JsonHost::mismatch() const
+{
+    const std::lock_guard lock(mutex_);
+    return mismatch_;
+}

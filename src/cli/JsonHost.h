@@ -39,6 +39,7 @@ public:
     void hideProgress() override;
 
     bool question(const std::string& text) override;
+    void verifyMismatch(uint32_t address) override;
 
     // The command has ended: a step that ended without a fault after it
     // tells so now.
@@ -49,6 +50,8 @@ public:
     nlohmann::json figures() const;
     // The first error shown: where the fault was found.
     std::string firstError() const;
+    // Where the verify found the chip first differ, when it did.
+    std::optional<uint32_t> mismatch() const;
 
     // The progress step's word for a state of the operation routines.
     static const char* stepWord(Msg state);
@@ -66,6 +69,7 @@ private:
     std::vector<std::string> lines_;
     nlohmann::json figures_ = nlohmann::json::object();
     std::string firstError_;
+    std::optional<uint32_t> mismatch_;
     std::string step_ = "other";
     ProgressThrottle throttle_;
     bool stepActive_ = false;

@@ -3,7 +3,6 @@
 #include "cli/ChipChoice.h"
 #include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"
-#include "core/MessageCatalogue.h"
 
 using nlohmann::json;
 
@@ -48,18 +47,6 @@ std::string ErrorCodeOf(int exitStatus)
     default:
         return "failed";
     }
-}
-
-json VerifyMismatch(const std::string& firstError)
-{
-    const std::string& prefix = MessageCatalogue::text(Msg::VerifyErrorAt, English);
-    if (!firstError.starts_with(prefix) || !firstError.ends_with("h"))
-        return nullptr;
-    uint32_t address = 0;
-    const std::string digits = firstError.substr(prefix.size(), firstError.size() - prefix.size() - 1);
-    if (digits.empty() || !ParseAddressArgument(digits, address).empty())
-        return nullptr;
-    return address;
 }
 
 json ChipJson(const ChipCatalogue& catalogue)

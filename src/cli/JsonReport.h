@@ -19,11 +19,6 @@ nlohmann::json JsonUsageReport(const std::string& command, const std::string& me
 // {type, manufacturer, name, size} of the catalogue's current chip.
 nlohmann::json ChipJson(const ChipCatalogue& catalogue);
 
-// The first differing address of a failed verify, taken from the verify
-// routine's own message (its catalogue text and the address in hex with a
-// trailing "h"); null for a verify that passed or failed otherwise.
-nlohmann::json VerifyMismatch(const std::string& firstError);
-
 // The stable word of an exit status: "failed", "usage", "no_programmer",
 // "file", "refused"; empty for success.
 std::string ErrorCodeOf(int exitStatus);

@@ -47,7 +47,7 @@ int RunWithJson(const CommandLine& line, const std::string& executablePath, std:
         line.command == Command::Update)
         host.setFigure("file", line.files.front());
     if (line.command == Command::Verify)
-        host.setFigure("mismatch", VerifyMismatch(host.firstError()));
+        host.setFigure("mismatch", host.mismatch() ? nlohmann::json(*host.mismatch()) : nlohmann::json(nullptr));
     host.finish();
     const CommandContext& context = runner.context();
     const nlohmann::json chip = context.chipKnown ? ChipJson(context.workbench.catalogue) : nlohmann::json(nullptr);

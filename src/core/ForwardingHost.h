@@ -28,6 +28,7 @@ public:
     std::string firstLogLine() const override { return inner_.firstLogLine(); }
     bool wantsFailureCause() const override { return inner_.wantsFailureCause(); }
     void failureCause(const std::string& text) override { inner_.failureCause(text); }
+    void verifyMismatch(uint32_t address) override { inner_.verifyMismatch(address); }
     void beep() override { inner_.beep(); }
     void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }
     std::string longTimeText() const override { return inner_.longTimeText(); }

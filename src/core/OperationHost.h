@@ -54,6 +54,9 @@ public:
     // flow ends with the failure's box.
     virtual bool wantsFailureCause() const { return false; }
     virtual void failureCause(const std::string& text) { insertLogLine(text + " (" + longTimeText() + ")"); }
+    // The first address where a verify found the chip differ from the image,
+    // told before the failure's box: a host that reports figures keeps it.
+    virtual void verifyMismatch([[maybe_unused]] uint32_t address) {}
 
     virtual void beep() = 0;
     virtual void sleepMs(uint32_t milliseconds) = 0;

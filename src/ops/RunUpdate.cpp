@@ -243,7 +243,8 @@ std::optional<ChipRecord> sessionOpened(Workbench& workbench, OperationHost& hos
 
 }  // namespace
 
-bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options, std::string* summary)
+bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options, std::string* summary,
+               UpdatePlan* done)
 {
     const std::optional<ChipRecord> opened = sessionOpened(workbench, host, options.regions);
     if (!opened)
@@ -256,6 +257,8 @@ bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& o
         LogCompletion(host, completion);
         if (summary)
             *summary = completion;
+        if (done)
+            *done = plan;
     } else {
         host.errorBox(outcome.message());
     }

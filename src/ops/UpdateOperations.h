@@ -7,6 +7,7 @@
 
 struct Workbench;
 class OperationHost;
+struct UpdatePlan;
 
 // Operations beside Read, Erase, Write, Verify and AUTO, in the same frame.
 
@@ -32,9 +33,10 @@ struct UpdateOptions {
 // Then what was touched is verified. The completion line counts the sectors
 // (pages) skipped, programmed and erased. A protected serial flash is refused
 // before anything is written. Same refusals and silent stops as Auto.
-// `summary`, when given, receives the completion line without its time.
+// `summary`, when given, receives the completion line without its time, and
+// `done` the plan carried out, whose counts the line tells.
 bool RunUpdate(Workbench& workbench, OperationHost& host, const UpdateOptions& options = {},
-               std::string* summary = nullptr);
+               std::string* summary = nullptr, UpdatePlan* done = nullptr);
 
 // Verify of regions only (UpdateOptions::regions): the chip over each region
 // against what Update would leave there. Same refusals as Update.

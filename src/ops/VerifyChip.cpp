@@ -27,6 +27,7 @@ Outcome VerifyBlocks(Workbench& workbench, OperationHost& host, const ChipRecord
             uint32_t first = 0;
             while (received[first] == expected[first])
                 ++first;
+            host.verifyMismatch(address + first);
             return Outcome::failure(MessageCatalogue::text(Msg::VerifyErrorAt, workbench.languageIndex) +
                                     AddressText(address + first));
         });

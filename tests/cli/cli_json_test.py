@@ -53,7 +53,7 @@ CASES = [
     ("Erase", SMALL, ["--chip", "A25L512", "erase"], 0, None),
     ("Write", SMALL, ["--chip", "A25L512", "write", "@image.bin"], 0, None),
     ("WriteDeclined", SMALL, ["--chip", "A25L512", "write", "@long.bin"], 1, None),
-    ("VerifyMismatch", SMALL, ["--chip", "A25L512", "verify", "@image.bin"], 1, equal("mismatch", 0)),
+    ("VerifyMismatch", SMALL, ["--chip", "A25L512", "verify", "@late.bin"], 1, equal("mismatch", 0x1234)),
     ("VerifyEqual", HOLDING, ["--chip", "A25L512", "verify", "@image.bin"], 0, equal("mismatch", None)),
     ("Auto", SMALL, ["--chip", "A25L512", "auto", "@image.bin"], 0, None),
     ("Batch", FED, ["--chip", "A25L512", "batch", "@image.bin", "--count", "2"], 0,
@@ -74,7 +74,8 @@ CASES = [
      lambda r: r["exported"] >= 4),
     ("LogFind", None, ["log", "find", "--serial", "0001", "--log-db", "@log.sqlite"], 0,
      lambda r: [rec["serial"] for rec in r["records"]] == ["0001"]),
-    ("Update", SMALL, ["--chip", "A25L512", "update", "@image.bin"], 0, None),
+    ("Update", SMALL, ["--chip", "A25L512", "update", "@image.bin"], 0,
+     lambda r: (r["unit"], r["programmed"], r["erased"]) == ("sector", 1, 0)),
     ("Unprotect", SMALL, ["--chip", "A25L512", "unprotect"], 0, None),
     ("StatusRegister", SMALL, ["--chip", "A25L512", "status-register"], 0,
      lambda r: r["value"] == 0 and len(r["bits"]) == 8),
@@ -99,6 +100,8 @@ class CliJson(unittest.TestCase):
         cls.folder = pathlib.Path(tempfile.mkdtemp(prefix="belcor-cli-json-"))
         (cls.folder / "image.bin").write_bytes(bytes([0x5A]) * 4096)
         (cls.folder / "long.bin").write_bytes(bytes([0x5A]) * 131072)
+        # Blank up to 0x1234: a blank chip differs first there, in its 19th block.
+        (cls.folder / "late.bin").write_bytes(bytes([0xFF]) * 0x1234 + bytes([0x5A]) * 16)
         (cls.folder / "empty.fwpk").write_bytes(b"")
 
     def run_json(self, name, scenario, arguments):
