@@ -283,10 +283,12 @@ TEST_F(JobEditorTest, DialogsFitASmallScreenInEveryLanguage)
         dialog.resize(dialog.sizeHint().expandedTo(dialog.minimumSize()));
         EXPECT_LE(dialog.height(), 760) << name.toStdString() << " " << language;
         EXPECT_LE(dialog.width(), 1280) << name.toStdString() << " " << language;
-        for (const QLabel* label : dialog.findChildren<QLabel*>())
-            if (label->isVisible() && !label->text().isEmpty())
+        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (label->isVisible() && !label->text().isEmpty()) {
                 EXPECT_GE(label->height(), label->heightForWidth(label->width()))
                     << name.toStdString() << " " << language << " " << label->objectName().toStdString();
+            }
+        }
         if (folder.isEmpty())
             return;
         const QPixmap shot = dialog.grab();
