@@ -78,12 +78,13 @@ std::optional<std::vector<std::string>> ValueLease::leaseIndices(const std::stri
     const std::optional<uint64_t> first =
         reply.ok() && reply.rows.size() == 1 && reply.rows[0].size() == 1 ? WholeNumber(reply.rows[0][0])
                                                                          : std::nullopt;
-    if (reply.ok() && !first) {
-        reply.status = PostgresSession::Reply::Status::Failed;
-        reply.message = "the line server's answer holds no block of values";
-    }
-    if (!reply.ok())
+    if (!first) {
+        if (reply.ok()) {
+            reply.status = PostgresSession::Reply::Status::Failed;
+            reply.message = "the line server's answer holds no block of values";
+        }
         return refused(std::move(reply), failure);
+    }
     // The block may reach past the source's end: what lies past it is no value.
     return keysAfter(values, index, *first == 0 ? std::nullopt : std::optional<std::string>(std::to_string(*first - 1)));
 }

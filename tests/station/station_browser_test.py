@@ -197,9 +197,10 @@ class BrowserRoles(unittest.TestCase):
         self.give_token(self.VIEW, "see and run")
         self.wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#tiles .tile")) == 4)
         self.assertFalse(d.find_element(By.ID, "token-form").is_displayed())
-        self.assertEqual({t.get_attribute("data-state") for t in d.find_elements(By.CSS_SELECTOR, "#tiles .tile")},
-                         {"idle"})
-        self.assertEqual(d.find_element(By.CSS_SELECTOR, "#tiles .tile .tile-state").text, "Idle")
+        # The tiles are drawn anew on each event: read them whole in one go.
+        self.assertEqual(d.execute_script(
+            "return [...document.querySelectorAll('#tiles .tile')].map(t => t.dataset.state + ' ' +"
+            " t.querySelector('.tile-state').textContent)"), ["idle Idle"] * 4)
 
         d.find_element(By.ID, "start").click()
         self.give_token(self.station.token, "control token")
