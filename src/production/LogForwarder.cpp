@@ -46,8 +46,8 @@ bool LogForwarder::drain(int64_t timeoutMs)
     pending_ = true;
     wake_.notify_all();
     attempted_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                        [&] { return status_.waiting == 0 || lastFailure_ > before; });
-    return status_.waiting == 0;
+                        [&] { return (completed_ > before && status_.waiting == 0) || lastFailure_ > before; });
+    return completed_ > before && status_.waiting == 0;
 }
 
 LogForwarder::Attempt LogForwarder::forwardOnce()
@@ -77,6 +77,7 @@ LogForwarder::Attempt LogForwarder::forwardOnce()
     status_.error = moved ? std::string() : error;
     status_.waiting = waiting;
     status_.setAside = setAside;
+    completed_ = number;
     if (!moved)
         lastFailure_ = number;
     attempted_.notify_all();

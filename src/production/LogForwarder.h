@@ -37,8 +37,9 @@ public:
     // A record was committed: send it soon.
     void notify();
     Status status();
-    // Tries at once and waits until no record waits (true), an attempt made
-    // meanwhile has failed, or `timeoutMs` has passed.
+    // Tries at once and waits until an attempt begun after the call finds no
+    // record waiting (true), such an attempt has failed, or `timeoutMs` has
+    // passed. An earlier attempt's count may predate the latest commit.
     bool drain(int64_t timeoutMs);
 
     // Pause between attempts while the server does not answer.
@@ -59,6 +60,7 @@ private:
     bool pending_ = true;
     bool stopping_ = false;
     uint64_t attempts_ = 0;      // started so far
+    uint64_t completed_ = 0;     // the number of the last attempt that ended
     uint64_t lastFailure_ = 0;   // the number of the last attempt that failed
     Status status_;
     std::thread thread_;

@@ -1,6 +1,8 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -75,14 +77,21 @@ int main(int argc, char** argv)
         std::printf("belcor-station %s: listening on %s://%s:%d\n", service.name().c_str(),
                     settings.tls() ? "https" : "http", settings.listenHost.c_str(), server.port());
         std::fflush(stdout);
+        std::atomic<bool> served = false;
         std::thread stopper([&] {
             int signal = 0;
             sigwait(&stopSignals, &signal);
             // The chips in hand are finished and logged before the server goes.
             service.shutdown();
-            server.stop();
+            // A stop before serve() accepts is lost on the server: ask again
+            // until it has ended, or a signal just after start hangs it.
+            while (!served) {
+                server.stop();
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
         });
         server.serve();
+        served = true;
         if (stopper.joinable()) {
             // serve() ended without a signal (the port was lost): let the
             // stopper run its course.

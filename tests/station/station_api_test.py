@@ -612,6 +612,15 @@ class Transport(unittest.TestCase):
         finally:
             first.close()
 
+    def test_a_stop_right_after_start_ends_the_service(self):
+        # SIGTERM as soon as the address is told, before the server may accept:
+        # the stop must not be lost (close() fails on anything but a clean exit).
+        for _ in range(5):
+            station = Station().start()
+            started = time.monotonic()
+            station.close()
+            self.assertLess(time.monotonic() - started, 20)
+
     def test_a_short_token_is_refused_in_one_whole_line(self):
         station = Station(token=False, extra=["--token-file"])
         (station.folder / "short").write_text("abc\n")
