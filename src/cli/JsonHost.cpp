@@ -72,13 +72,8 @@ void JsonHost::printError(const std::string& text)
 void JsonHost::printNote(const std::string& text)
 {
     const std::lock_guard lock(mutex_);
-    size_t start = 0;
-    while (start <= text.size()) {
-        const size_t end = std::min(text.find('\n', start), text.size());
-        if (text.find_first_not_of(" \t\r", start) < end)
-            emit({{"event", "log"}, {"text", text.substr(start, end - start)}});
-        start = end + 1;
-    }
+    for (const std::string& line : NoteLines(text))
+        emit({{"event", "log"}, {"text", line}});
 }
 
 void JsonHost::setFigure(const std::string& key, const json& value)

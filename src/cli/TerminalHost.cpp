@@ -87,14 +87,22 @@ void TerminalHost::printNote(const std::string& text)
 {
     progress_.stop();
     std::fflush(out_);
+    for (const std::string& line : NoteLines(text))
+        std::fprintf(err_, "%s\n", line.c_str());
+    std::fflush(err_);
+}
+
+std::vector<std::string> TerminalHost::NoteLines(const std::string& text)
+{
+    std::vector<std::string> lines;
     size_t start = 0;
     while (start <= text.size()) {
         const size_t end = std::min(text.find('\n', start), text.size());
         if (text.find_first_not_of(" \t\r", start) < end)
-            std::fprintf(err_, "%s\n", text.substr(start, end - start).c_str());
+            lines.push_back(text.substr(start, end - start));
         start = end + 1;
     }
-    std::fflush(err_);
+    return lines;
 }
 
 void TerminalHost::informationBox(const std::string& text)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -42,6 +43,8 @@ public:
     virtual void printError(const std::string& text);
     // A log line or information box: on stderr, blank lines left out.
     virtual void printNote(const std::string& text);
+    // The lines of a note that say something.
+    static std::vector<std::string> NoteLines(const std::string& text);
 
     // A figure of the command's result for --json (`key` in its object);
     // the terminal shows its results as lines only.
